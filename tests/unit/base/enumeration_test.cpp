@@ -1,0 +1,66 @@
+#include "platform/base/KxEnumeration.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/base/KxCString.h"
+
+namespace {
+
+// Counts how many bodies are alive, to see that the last handle deletes.
+struct CountingImpl : KxEnumerationImpl<int> {
+    explicit CountingImpl(int& alive) : alive_(alive) { ++alive_; }
+    ~CountingImpl() override { --alive_; }
+    bool hasMoreElements() override { return next_ < 3; }
+    int nextElement() override { return next_++; }
+
+    int& alive_;
+    int next_ = 0;
+};
+
+TEST(KxEnumeration, EmptyHandleHasNoElementsAndRefusesItsBody) {
+    KxEnumeration<KxCString> empty;
+    EXPECT_FALSE(empty.isValid());
+    EXPECT_FALSE(empty.hasMoreElements());
+    EXPECT_THROW(empty.getImpl(), KxNullReferenceError);
+    EXPECT_THROW(empty.nextElement(), KxNullReferenceError);
+}
+
+TEST(KxEnumeration, BaseBodyIsEmptyAndThrowsInvalidUsage) {
+    KxEnumeration<KxCString> enumeration(new KxEnumerationImpl<KxCString>());
+    EXPECT_FALSE(enumeration.hasMoreElements());
+    try {
+        enumeration.nextElement();
+        FAIL() << "nextElement of the base body must throw";
+    } catch (const KxBoundsError& error) {
+        EXPECT_EQ(error.why(), "Invalid usage");
+    }
+}
+
+TEST(KxEnumeration, CopiesShareOneBodyThatTheLastHandleDeletes) {
+    int alive = 0;
+    {
+        KxEnumeration<int> first(new CountingImpl(alive));
+        KxEnumeration<int> second = first;
+        EXPECT_EQ(first.nextElement(), 0);
+        EXPECT_EQ(second.nextElement(), 1);  // the same sequence, not a fresh one
+        KxEnumeration<int> moved = std::move(first);
+        EXPECT_FALSE(first.isValid());
+        EXPECT_EQ(moved.nextElement(), 2);
+        EXPECT_FALSE(second.hasMoreElements());
+        EXPECT_EQ(alive, 1);
+    }
+    EXPECT_EQ(alive, 0);
+}
+
+TEST(KxVectorEnumerationImpl, WalksItsOwnCopyFrontToBack) {
+    std::vector<KxCString> names = {"a", "b"};
+    KxEnumeration<KxCString> enumeration(new KxVectorEnumerationImpl<KxCString>(names));
+    names.clear();
+    ASSERT_TRUE(enumeration.hasMoreElements());
+    EXPECT_EQ(enumeration.nextElement(), "a");
+    EXPECT_EQ(enumeration.nextElement(), "b");
+    EXPECT_FALSE(enumeration.hasMoreElements());
+    EXPECT_THROW(enumeration.nextElement(), KxBoundsError);
+}
+
+}  // namespace

@@ -1,0 +1,42 @@
+#include "platform/base/KxTRegex.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(KxTRegex, SearchFindsTheExpressionAnywhereInTheText) {
+    const KxTRegex<char> wsdl(".*\\.wsdl");
+    EXPECT_TRUE(wsdl.search("stock.wsdl"));
+    EXPECT_TRUE(wsdl.search("stock.wsdl.bak"));  // no anchors
+    EXPECT_FALSE(wsdl.search("stock.WSDL"));     // case-sensitive
+    EXPECT_FALSE(wsdl.search("stockxwsdl"));
+}
+
+TEST(KxTRegex, SearchHonoursTheRangeItIsGiven) {
+    const KxTRegex<char> digits("[0-9]+");
+    EXPECT_TRUE(digits.search("ab12"));
+    EXPECT_FALSE(digits.search("ab12", 0, 2));
+    EXPECT_TRUE(digits.search("ab12", 3));
+    EXPECT_FALSE(digits.search("ab12", 9));
+}
+
+TEST(KxTRegex, AnInvalidExpressionThrowsWithTheEnginesMessageAndPrintsNothing) {
+    testing::internal::CaptureStderr();
+    try {
+        KxTRegex<char> broken("a[b");
+        FAIL() << "an unbalanced bracket must be refused";
+    } catch (const Kxxmsg& error) {
+        EXPECT_NE(error.why().find("a[b"), KxCString::npos) << error.why();
+        EXPECT_NE(error.why().find("missing ]"), KxCString::npos) << error.why();
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+TEST(KxTRegex, NestedRepetitionRunsInLinearTime) {
+    // A pattern that makes backtracking engines take exponential time.
+    const KxTRegex<char> pathological("(a+)+$");
+    const KxCString text(5000, 'a');
+    EXPECT_FALSE(pathological.search(text + "!"));
+}
+
+}  // namespace
