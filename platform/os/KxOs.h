@@ -1,0 +1,103 @@
+#pragma once
+// The operating system at one boundary. Every path the system hands over is
+// written with backslashes (the system joins paths that way); on POSIX each
+// backslash becomes a slash here, just before the system call, and nowhere
+// else. Functions that wrap a failing system call leave errno as that call
+// set it, so callers can report it.
+#include <cstdint>
+#include <fstream>
+#include <optional>
+
+#include "platform/base/KxCString.h"
+
+namespace kx::os {
+
+// The path as the operating system spells it: on POSIX, backslashes become
+// slashes.
+KxCString nativePath(const KxCString& path);
+
+// ---- file status ------------------------------------------------------------
+
+enum class FileKind { Missing, Regular, Directory, Other };
+
+struct FileStatus {
+    FileKind kind = FileKind::Missing;
+    std::uintmax_t size = 0;
+
+    bool isDirectory() const { return kind == FileKind::Directory; }
+    bool isRegular() const { return kind == FileKind::Regular; }
+};
+
+// Reads the status of path, following symbolic links. Returns false (errno
+// set) when it cannot be read.
+bool fileStatus(const KxCString& path, FileStatus& status);
+
+// ---- directories ------------------------------------------------------------
+
+// Creates one directory level with the default permissions (0777 less the
+// umask). Returns false with errno set on failure.
+bool makeDirectory(const KxCString& path);
+
+// ---- files ------------------------------------------------------------------
+
+enum class OpenMode { Text, Binary };
+
+std::ifstream openForReading(const KxCString& path, OpenMode mode = OpenMode::Text);
+// Creates the file or truncates it to empty.
+std::ofstream openForWriting(const KxCString& path, OpenMode mode = OpenMode::Text);
+
+// Reads a whole file. Returns false when it cannot be opened or read; content
+// then holds what was read (usually nothing).
+bool readWholeFile(const KxCString& path, KxCString& content, OpenMode mode = OpenMode::Binary);
+
+// ---- current directory ------------------------------------------------------
+
+// A fixed 512-byte buffer holding a NUL-terminated path: the current directory
+// as the caller keeps it between getCurrentDirectory and setCurrentDirectory.
+struct KxPathBuffer {
+    static constexpr std::size_t capacity = 512;
+    char path[capacity] = {};
+
+    const char* c_str() const { return path; }
+};
+
+// The calling thread's current directory. A directory that does not fit in
+// 512 bytes (or cannot be read) gives an empty buffer, which no later
+// setCurrentDirectory accepts.
+KxPathBuffer getCurrentDirectory();
+
+// Changes the current directory. Returns false (errno set) on failure.
+bool setCurrentDirectory(const KxCString& path);
+
+// Gives the calling thread a current directory of its own (Linux
+// unshare(CLONE_FS)): from then on, changing it affects this thread and the
+// programs it starts, and no other thread. Returns false (errno set) when the
+// system refuses.
+bool giveThreadOwnCurrentDirectory();
+
+// ---- environment and messages ----------------------------------------------
+
+// The value of an environment variable; nothing when it is not set.
+std::optional<KxCString> getEnvironment(const KxCString& name);
+
+// The platform's message text for an errno value; nothing when the platform
+// has no text for it.
+std::optional<KxCString> errorText(int errorNumber);
+
+// ---- version ----------------------------------------------------------------
+
+enum class PlatformFamily { WindowsNT, Windows9x, Posix };
+
+struct VersionInfo {
+    PlatformFamily family = PlatformFamily::Posix;
+    unsigned major = 0;
+    unsigned minor = 0;
+};
+
+// The extended and the plain version query of the operating system. On a
+// POSIX system both report the POSIX family with the kernel release numbers;
+// no Windows version is ever reported there.
+bool queryVersionEx(VersionInfo& info);
+bool queryVersion(VersionInfo& info);
+
+}  // namespace kx::os

@@ -1,0 +1,203 @@
+// Running command lines: redirection, exit statuses, missing programs, the
+// time limit and per-thread current directories.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "platform/os/KxCommand.h"
+#include "platform/os/KxOs.h"
+
+namespace os = kx::os;
+namespace fs = std::filesystem;
+
+namespace {
+
+class RunCommandTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        saved_ = fs::current_path();
+        char pattern[] = "/tmp/kx_os_run_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        scratch_ = fs::canonical(pattern);
+        fs::current_path(scratch_);
+    }
+    void TearDown() override {
+        fs::current_path(saved_);
+        fs::remove_all(scratch_);
+    }
+
+    static KxCString contents(const KxCString& path) {
+        KxCString text;
+        EXPECT_TRUE(os::readWholeFile(path, text)) << path;
+        return text;
+    }
+
+    fs::path saved_;
+    fs::path scratch_;
+};
+
+// Restores the process-wide time limit when a test ends.
+class TimeLimitGuard {
+  public:
+    explicit TimeLimitGuard(std::chrono::milliseconds limit) : saved_(os::commandTimeLimit()) {
+        os::setCommandTimeLimit(limit);
+    }
+    ~TimeLimitGuard() { os::setCommandTimeLimit(saved_); }
+
+  private:
+    std::chrono::milliseconds saved_;
+};
+
+TEST_F(RunCommandTest, RedirectionReceivesStandardOutputAndError) {
+    EXPECT_EQ(os::runCommand("echo hello   \"big world\" > out.txt"), 0);
+    EXPECT_EQ(contents("out.txt"), "hello big world\n");
+
+    EXPECT_EQ(os::runCommand("sh -c \"echo out; echo err 1>&2; exit 3\" >both.txt"), 3);
+    EXPECT_EQ(contents("both.txt"), "out\nerr\n");
+
+    // The file is truncated, not appended to.
+    EXPECT_EQ(os::runCommand("echo x > out.txt"), 0);
+    EXPECT_EQ(contents("out.txt"), "x\n");
+}
+
+TEST_F(RunCommandTest, BackslashesReachTheProgramAndNameTheRedirectionDirectory) {
+    ASSERT_TRUE(os::makeDirectory("sub"));
+    EXPECT_EQ(os::runCommand("printf %s home\\projects\\demo\\startup.properties > sub\\out.txt"),
+              0);
+    EXPECT_EQ(contents("sub/out.txt"), "home\\projects\\demo\\startup.properties");
+}
+
+TEST_F(RunCommandTest, ShellSyntaxIsPassedOnLiterally) {
+    EXPECT_EQ(os::runCommand("echo $(touch x) `touch y` * ; | & > out.txt"), 0);
+    EXPECT_EQ(contents("out.txt"), "$(touch x) `touch y` * ; | &\n");
+    EXPECT_FALSE(fs::exists("x"));
+    EXPECT_FALSE(fs::exists("y"));
+}
+
+TEST_F(RunCommandTest, StandardInputIsEmpty) {
+    EXPECT_EQ(os::runCommand("cat > out.txt"), 0);
+    EXPECT_EQ(contents("out.txt"), "");
+}
+
+struct StatusCase {
+    const char* command;
+    int status;
+};
+
+class RunCommandStatusTest : public RunCommandTest,
+                             public ::testing::WithParamInterface<StatusCase> {};
+
+TEST_P(RunCommandStatusTest, ReportsExitStatus) {
+    EXPECT_EQ(os::runCommand(GetParam().command), GetParam().status) << GetParam().command;
+}
+
+INSTANTIATE_TEST_SUITE_P(Statuses, RunCommandStatusTest,
+                         ::testing::Values(StatusCase{"true", 0}, StatusCase{"false", 1},
+                                           StatusCase{"sh -c \"exit 7\"", 7},
+                                           StatusCase{"sh -c \"kill -TERM $$\"", 128 + SIGTERM},
+                                           StatusCase{"sh -c \"kill -KILL $$\"", 128 + SIGKILL}));
+
+TEST_F(RunCommandTest, MissingProgramIsReportedInTheRedirectionFile) {
+    EXPECT_EQ(os::runCommand("kx-no-such-program --flag > out.txt"), os::kCommandNotFound);
+    EXPECT_EQ(contents("out.txt"), "kx-no-such-program: command not found\n");
+}
+
+TEST_F(RunCommandTest, ProgramThatCannotBeStartedGives126) {
+    { os::openForWriting("script") << "#!/bin/sh\necho never\n"; }
+    ASSERT_EQ(chmod("script", 0644), 0);
+    EXPECT_EQ(os::runCommand("./script > out.txt"), 126);
+    KxCString text = contents("out.txt");
+    EXPECT_EQ(text.rfind("./script: ", 0), 0u) << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+}
+
+TEST_F(RunCommandTest, UnreadableLineGivesStatus2WithTheReasonInTheFile) {
+    EXPECT_EQ(os::runCommand("echo a > out.txt extra"), 2);
+    KxCString text = contents("out.txt");
+    EXPECT_NE(text.find("extra"), KxCString::npos) << text;
+    EXPECT_EQ(text.back(), '\n');
+
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(os::runCommand("   "), 2);
+    EXPECT_FALSE(testing::internal::GetCapturedStderr().empty());
+
+    // ">>" is not understood; the file it names is left untouched.
+    { os::openForWriting("kept.txt") << "keep"; }
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(os::runCommand("echo a >> kept.txt"), 2);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("more than one"), KxCString::npos);
+    EXPECT_EQ(contents("kept.txt"), "keep");
+}
+
+TEST_F(RunCommandTest, TimeLimitEndsTheProgramAndEverythingItStarted) {
+    TimeLimitGuard guard(std::chrono::milliseconds(300));
+    EXPECT_EQ(os::commandTimeLimit(), std::chrono::milliseconds(300));
+
+    auto start = std::chrono::steady_clock::now();
+    // The shell ignores SIGTERM, so only the follow-up SIGKILL ends it; the
+    // background sleep is a grandchild that must be ended as well.
+    int status =
+        os::runCommand("sh -c \"trap '' TERM; sleep 30 & echo $! > pid.txt; wait\" > out.txt");
+    auto elapsed = std::chrono::steady_clock::now() - start;
+
+    EXPECT_EQ(status, os::kCommandTimedOut);
+    EXPECT_LT(elapsed, std::chrono::seconds(10));
+    KxCString text = contents("out.txt");
+    EXPECT_NE(text.find("sh: ended after the time limit of 0.3 s\n"), KxCString::npos) << text;
+
+    const pid_t grandchild = std::atoi(contents("pid.txt").c_str());
+    ASSERT_GT(grandchild, 0);
+    // Once killed it may linger as a zombie until its new parent reaps it.
+    bool gone = false;
+    for (int i = 0; i < 200 && !gone; ++i) {
+        KxCString stat;
+        gone = !os::readWholeFile("/proc/" + std::to_string(grandchild) + "/stat", stat) ||
+               stat.find(") Z") != KxCString::npos || stat.find(") X") != KxCString::npos;
+        if (!gone) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    EXPECT_TRUE(gone) << "the background sleep " << grandchild << " is still running";
+}
+
+TEST_F(RunCommandTest, EachThreadRunsProgramsInItsOwnCurrentDirectory) {
+    constexpr int kThreads = 2;
+    constexpr int kRounds = 5;
+    std::vector<KxCString> failures(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        const KxCString dir = "worker" + std::to_string(t);
+        ASSERT_TRUE(os::makeDirectory(dir));
+        threads.emplace_back([&, t, dir] {
+            if (!os::giveThreadOwnCurrentDirectory() || !os::setCurrentDirectory(dir)) {
+                failures[t] = "cannot enter " + dir;
+                return;
+            }
+            const KxCString expected = KxCString(os::getCurrentDirectory().c_str()) + "\n";
+            for (int round = 0; round < kRounds && failures[t].empty(); ++round) {
+                KxCString text;
+                if (os::runCommand("pwd > out.txt") != 0 || !os::readWholeFile("out.txt", text) ||
+                    text != expected) {
+                    failures[t] = "round " + std::to_string(round) + " saw \"" + text + "\"";
+                }
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    for (int t = 0; t < kThreads; ++t) {
+        EXPECT_EQ(failures[t], "") << "thread " << t;
+        EXPECT_EQ(contents("worker" + std::to_string(t) + "/out.txt"),
+                  (scratch_ / ("worker" + std::to_string(t))).string() + "\n");
+    }
+    EXPECT_FALSE(fs::exists("out.txt"));
+}
+
+}  // namespace

@@ -1,0 +1,188 @@
+// Files, directories, the current directory and the small system queries of
+// the operating-system boundary.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "platform/os/KxOs.h"
+
+namespace os = kx::os;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Runs each test inside a fresh scratch directory and restores the process's
+// current directory afterwards.
+class OsFilesTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        saved_ = fs::current_path();
+        char pattern[] = "/tmp/kx_os_files_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        scratch_ = fs::canonical(pattern);
+        fs::current_path(scratch_);
+    }
+    void TearDown() override {
+        fs::current_path(saved_);
+        fs::remove_all(scratch_);
+    }
+
+    fs::path saved_;
+    fs::path scratch_;
+};
+
+struct NativeCase {
+    const char* given;
+    const char* expected;
+};
+
+class NativePathTest : public ::testing::TestWithParam<NativeCase> {};
+
+TEST_P(NativePathTest, BackslashesBecomeSlashes) {
+    EXPECT_EQ(os::nativePath(GetParam().given), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, NativePathTest,
+                         ::testing::Values(NativeCase{"", ""}, NativeCase{"plain.txt", "plain.txt"},
+                                           NativeCase{"home\\projects\\demo", "home/projects/demo"},
+                                           NativeCase{"\\\\srv\\x\\", "//srv/x/"},
+                                           NativeCase{"mixed/a\\b", "mixed/a/b"}));
+
+TEST_F(OsFilesTest, FileStatusTellsFilesDirectoriesAndMissingApart) {
+    { os::openForWriting("f.txt") << "12345"; }
+    fs::create_directory("d");
+
+    os::FileStatus status;
+    ASSERT_TRUE(os::fileStatus("f.txt", status));
+    EXPECT_TRUE(status.isRegular());
+    EXPECT_EQ(status.size, 5u);
+
+    ASSERT_TRUE(os::fileStatus("d", status));
+    EXPECT_TRUE(status.isDirectory());
+    EXPECT_FALSE(status.isRegular());
+
+    errno = 0;
+    EXPECT_FALSE(os::fileStatus("d\\missing", status));
+    EXPECT_EQ(errno, ENOENT);
+    EXPECT_EQ(status.kind, os::FileKind::Missing);
+}
+
+TEST_F(OsFilesTest, FileStatusFollowsSymbolicLinks) {
+    fs::create_directory("target");
+    fs::create_directory_symlink("target", "link");
+    os::FileStatus status;
+    ASSERT_TRUE(os::fileStatus("link", status));
+    EXPECT_TRUE(status.isDirectory());
+}
+
+TEST_F(OsFilesTest, MakeDirectoryThroughBackslashPathsAndReportsErrno) {
+    ASSERT_TRUE(os::makeDirectory("tmp"));
+    ASSERT_TRUE(os::makeDirectory("tmp\\a"));
+    EXPECT_TRUE(fs::is_directory(scratch_ / "tmp" / "a"));
+
+    errno = 0;
+    EXPECT_FALSE(os::makeDirectory("tmp\\a"));
+    EXPECT_EQ(errno, EEXIST);
+
+    errno = 0;
+    EXPECT_FALSE(os::makeDirectory("nothere\\child"));
+    EXPECT_EQ(errno, ENOENT);
+}
+
+TEST_F(OsFilesTest, WritingTruncatesAndReadWholeFileReturnsEveryByte) {
+    ASSERT_TRUE(os::makeDirectory("sub"));
+    { os::openForWriting("sub\\data.bin", os::OpenMode::Binary) << "a much longer first text"; }
+    KxCString bytes(20000, 'x');
+    bytes[7] = '\0';
+    bytes[19999] = '\n';
+    {
+        std::ofstream out = os::openForWriting("sub\\data.bin", os::OpenMode::Binary);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    KxCString content = "stale";
+    ASSERT_TRUE(os::readWholeFile("sub\\data.bin", content));
+    EXPECT_EQ(content, bytes);
+
+    std::ifstream in = os::openForReading("sub\\data.bin");
+    EXPECT_TRUE(in.is_open());
+}
+
+TEST_F(OsFilesTest, ReadWholeFileFailsForMissingFilesAndDirectories) {
+    KxCString content = "stale";
+    EXPECT_FALSE(os::readWholeFile("missing.txt", content));
+    EXPECT_TRUE(content.empty());
+    fs::create_directory("d");
+    EXPECT_FALSE(os::readWholeFile("d", content));
+}
+
+TEST_F(OsFilesTest, CurrentDirectoryRoundTrip) {
+    ASSERT_TRUE(os::makeDirectory("one"));
+    ASSERT_TRUE(os::makeDirectory("one\\two"));
+    ASSERT_TRUE(os::setCurrentDirectory("one\\two"));
+    EXPECT_EQ(KxCString(os::getCurrentDirectory().c_str()), (scratch_ / "one" / "two").string());
+
+    os::KxPathBuffer saved = os::getCurrentDirectory();
+    ASSERT_TRUE(os::setCurrentDirectory(scratch_.string()));
+    ASSERT_TRUE(os::setCurrentDirectory(saved.c_str()));
+    EXPECT_EQ(fs::current_path(), scratch_ / "one" / "two");
+
+    errno = 0;
+    EXPECT_FALSE(os::setCurrentDirectory("no\\such\\dir"));
+    EXPECT_EQ(errno, ENOENT);
+}
+
+TEST_F(OsFilesTest, TooLongCurrentDirectoryGivesAnEmptyBufferThatIsRefused) {
+    const KxCString level(100, 'd');
+    for (int i = 0; i < 6; ++i) {
+        ASSERT_TRUE(os::makeDirectory(level));
+        ASSERT_TRUE(os::setCurrentDirectory(level));
+    }
+    os::KxPathBuffer buffer = os::getCurrentDirectory();
+    EXPECT_STREQ(buffer.c_str(), "");
+    EXPECT_FALSE(os::setCurrentDirectory(buffer.c_str()));
+}
+
+TEST_F(OsFilesTest, ThreadWithOwnCurrentDirectoryLeavesOthersAlone) {
+    ASSERT_TRUE(os::makeDirectory("mine"));
+    bool unshared = false;
+    KxCString seen;
+    std::thread worker([&] {
+        unshared = os::giveThreadOwnCurrentDirectory() && os::setCurrentDirectory("mine");
+        seen = os::getCurrentDirectory().c_str();
+    });
+    worker.join();
+    ASSERT_TRUE(unshared);
+    EXPECT_EQ(seen, (scratch_ / "mine").string());
+    EXPECT_EQ(KxCString(os::getCurrentDirectory().c_str()), scratch_.string());
+}
+
+TEST(OsQueries, EnvironmentValuesAndAbsence) {
+    ASSERT_EQ(setenv("KX_OS_TEST_VALUE", "some value", 1), 0);
+    EXPECT_EQ(os::getEnvironment("KX_OS_TEST_VALUE"), KxCString("some value"));
+    ASSERT_EQ(unsetenv("KX_OS_TEST_VALUE"), 0);
+    EXPECT_FALSE(os::getEnvironment("KX_OS_TEST_VALUE").has_value());
+}
+
+TEST(OsQueries, ErrorTextOnlyForKnownValues) {
+    EXPECT_EQ(os::errorText(ENOENT), KxCString("No such file or directory"));
+    EXPECT_EQ(os::errorText(EEXIST), KxCString("File exists"));
+    EXPECT_FALSE(os::errorText(99999).has_value());
+    EXPECT_FALSE(os::errorText(-1).has_value());
+}
+
+TEST(OsQueries, BothVersionQueriesReportTheKernelAsPosix) {
+    os::VersionInfo extended{os::PlatformFamily::WindowsNT, 0, 0};
+    os::VersionInfo plain{os::PlatformFamily::Windows9x, 0, 0};
+    ASSERT_TRUE(os::queryVersionEx(extended));
+    ASSERT_TRUE(os::queryVersion(plain));
+    EXPECT_EQ(extended.family, os::PlatformFamily::Posix);
+    EXPECT_EQ(plain.family, os::PlatformFamily::Posix);
+    EXPECT_GE(extended.major, 3u);  // every kernel this runs on is 3.x or newer
+    EXPECT_EQ(extended.major, plain.major);
+    EXPECT_EQ(extended.minor, plain.minor);
+}
+
+}  // namespace
