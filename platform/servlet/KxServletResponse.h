@@ -1,0 +1,68 @@
+#pragma once
+// Responses as servlets see them: a status, headers, a content type and a
+// payload, or a redirect. The container turns it into the HTTP answer; a
+// flush hands the response to the container at once.
+#include <functional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/base/KxCString.h"
+
+class KxServletResponse {
+  public:
+    using FlushHandler = std::function<void(KxServletResponse&)>;
+
+    virtual ~KxServletResponse() = default;
+
+    void setContentType(KxCString type) { contentType_ = std::move(type); }
+    const KxCString& getContentType() const { return contentType_; }
+
+    // Replaces the body by text.
+    void setPayload(KxCString text) { payload_ = std::move(text); }
+    // Appends to the body.
+    void write(std::string_view text) { payload_.append(text); }
+    const KxCString& getPayload() const { return payload_; }
+    bool hasPayload() const { return payloadSet_ || !payload_.empty(); }
+    // Marks the body as given even when it is empty.
+    void markPayloadSet() { payloadSet_ = true; }
+
+    // Sends what the response holds now. Only the first flush sends; later
+    // changes stay unsent.
+    void flush();
+    bool isCommitted() const { return committed_; }
+    void setFlushHandler(FlushHandler handler) { flushHandler_ = std::move(handler); }
+
+  private:
+    KxCString contentType_;
+    KxCString payload_;
+    bool payloadSet_ = false;
+    bool committed_ = false;
+    FlushHandler flushHandler_;
+};
+
+class KxHttpServletResponse : public KxServletResponse {
+  public:
+    static constexpr int kOk = 200;
+    static constexpr int kFound = 302;
+
+    void setStatus(int status) { status_ = status; }
+    int getStatus() const { return status_; }
+
+    // Redirects to url: relative to the servlet's own address, or absolute
+    // when it begins with "/". The text is used as it is.
+    void sendRedirect(const KxCString& url);
+    bool isRedirect() const { return redirected_; }
+    const KxCString& getRedirectLocation() const { return location_; }
+
+    // Replaces every header of that name.
+    void setHeader(const KxCString& name, KxCString value);
+    void addHeader(KxCString name, KxCString value);
+    const std::vector<std::pair<KxCString, KxCString>>& getHeaders() const { return headers_; }
+
+  private:
+    int status_ = kOk;
+    bool redirected_ = false;
+    KxCString location_;
+    std::vector<std::pair<KxCString, KxCString>> headers_;
+};

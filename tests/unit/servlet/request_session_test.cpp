@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "platform/servlet/KxHttpSession.h"
+#include "platform/servlet/KxServletException.h"
+#include "platform/servlet/KxServletRequest.h"
+#include "platform/servlet/KxServletResponse.h"
+
+namespace {
+
+struct IntBody : KxServletAttributeImpl {
+    explicit IntBody(int v) : value(v) {}
+    int value;
+};
+
+std::vector<KxCString> namesOf(const KxServletRequest& request) {
+    std::vector<KxCString> names;
+    for (auto e = request.getParameterNames(); e.hasMoreElements();) {
+        names.push_back(e.nextElement());
+    }
+    return names;
+}
+
+TEST(KxServletRequest, ParametersKeepArrivalOrderAndTheFirstValueWins) {
+    KxHttpServletRequest request;
+    request.addParameter("oper", "generate");
+    request.addParameter("make", "");
+    request.addParameter("oper", "load");
+    request.addParameter("filename", "C:\\x\\a.wsdl");
+
+    EXPECT_EQ(namesOf(request), (std::vector<KxCString>{"oper", "make", "filename"}));
+    EXPECT_EQ(request.getParameter("oper"), "generate");
+    EXPECT_TRUE(request.hasParameter("make"));
+    EXPECT_EQ(request.getParameter("make"), "");
+    EXPECT_FALSE(request.hasParameter("type"));
+    EXPECT_EQ(request.getParameter("type"), "");
+}
+
+TEST(KxHttpServletRequest, HeadersCompareWithoutCase) {
+    KxHttpServletRequest request;
+    request.addHeader("Content-Type", "text/html");
+    EXPECT_EQ(request.getHeader("content-type"), "text/html");
+    EXPECT_EQ(request.getHeader("Host"), "");
+}
+
+TEST(KxHttpServletRequest, GetSessionCreatesOnceThroughTheProvider) {
+    KxHttpServletRequest request;
+    int made = 0;
+    request.setSessionProvider([&] {
+        ++made;
+        return std::make_shared<KxHttpSession>("id-" + std::to_string(made));
+    });
+    EXPECT_THROW(request.getSession(0), KxServletException);
+    KxHttpSession& first = request.getSession(1);
+    KxHttpSession& again = request.getSession(1);
+    EXPECT_EQ(&first, &again);
+    EXPECT_EQ(first.getId(), "id-1");
+    EXPECT_EQ(made, 1);
+    EXPECT_TRUE(first.isNew());
+}
+
+TEST(KxHttpSession, AttributesReplaceAndAbsentKeysGiveEmptyHandles) {
+    KxHttpSession session("s");
+    EXPECT_FALSE(session.getAttribute("serverprojectDir").isValid());
+
+    KxServletAttribute attribute;
+    attribute.setImpl(new IntBody(1));
+    session.setAttribute("k", attribute);
+    attribute.setImpl(new IntBody(2));  // the stored copy keeps its own body
+    EXPECT_EQ(dynamic_cast<const IntBody*>(session.getAttribute("k").getImpl())->value, 1);
+
+    session.setAttribute("k", attribute);
+    EXPECT_EQ(dynamic_cast<const IntBody*>(session.getAttribute("k").getImpl())->value, 2);
+    EXPECT_EQ(session.getAttributeNames(), std::vector<KxCString>{"k"});
+    session.removeAttribute("k");
+    EXPECT_FALSE(session.getAttribute("k").isValid());
+}
+
+TEST(KxHttpSession, NegativeIntervalNeverExpires) {
+    KxHttpSession session;
+    const auto later = KxHttpSession::Clock::now() + std::chrono::hours(24 * 365);
+    EXPECT_TRUE(session.isExpired(later));
+    session.setMaxInactiveInterval(-1);
+    EXPECT_EQ(session.getMaxInactiveInterval(), -1);
+    EXPECT_FALSE(session.isExpired(later));
+}
+
+TEST(KxHttpSession, TwoRequestsOfOneBrowserMayWriteAtOnce) {
+    KxHttpSession session;
+    std::atomic<bool> bad{false};
+    auto writer = [&](int base) {
+        for (int i = 0; i < 2000; ++i) {
+            KxServletAttribute attribute;
+            attribute.setImpl(new IntBody(base + i));
+            session.setAttribute("key" + std::to_string(i % 7), attribute);
+            const KxServletAttribute read = session.getAttribute("key" + std::to_string(i % 5));
+            if (read.isValid() && !dynamic_cast<const IntBody*>(read.getImpl())) {
+                bad = true;
+            }
+        }
+    };
+    std::thread a(writer, 0), b(writer, 100000);
+    a.join();
+    b.join();
+    EXPECT_FALSE(bad);
+    EXPECT_EQ(session.getAttributeNames().size(), 7u);
+}
+
+TEST(KxHttpServletResponse, RedirectAndFlushHappenOnce) {
+    KxHttpServletResponse response;
+    int flushed = 0;
+    KxCString sent;
+    response.setFlushHandler([&](KxServletResponse& r) {
+        ++flushed;
+        sent = r.getPayload();
+    });
+    response.setContentType("text/html");
+    response.setPayload("<p>bye</p>");
+    response.flush();
+    response.setPayload("changed after the flush");
+    response.flush();
+    EXPECT_EQ(flushed, 1);
+    EXPECT_EQ(sent, "<p>bye</p>");
+    EXPECT_TRUE(response.isCommitted());
+
+    KxHttpServletResponse redirect;
+    redirect.sendRedirect("status?dir=C:\\work\\demo&tier=server");
+    EXPECT_TRUE(redirect.isRedirect());
+    EXPECT_EQ(redirect.getStatus(), 302);
+    EXPECT_EQ(redirect.getRedirectLocation(), "status?dir=C:\\work\\demo&tier=server");
+}
+
+}  // namespace
