@@ -1,0 +1,528 @@
+// The pull reader on libxml2's xmlTextReader.
+//
+// The reader keeps one node of lookahead: the next start tag, end tag or end
+// of document, together with the text met before it. Asking what comes next
+// fills the lookahead; reading a start or end tag consumes it. An empty
+// element (<a/>) is delivered as its start followed by a pending end, so that
+// callers treat <a/> and <a></a> alike.
+//
+// The document is handed to libxml2 in small pieces, each ending just after a
+// '>', so that the parser runs at most about one markup token ahead of the
+// caller: a fault is raised where the caller meets it, and everything before
+// it (such as the complete records ahead of a truncated one) reads normally.
+//
+// libxml2 never writes to standard error on behalf of this reader: parser
+// errors go to a handler of the reader's own, which keeps the first one, and
+// every call into libxml2 runs with the calling thread's process handlers
+// (libxml2 keeps those per thread) pointed at that same record or at nothing.
+#include "platform/xml/KxXmlReader.h"
+
+#include <libxml/globals.h>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <libxml/xmlerror.h>
+#include <libxml/xmlreader.h>
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <utility>
+
+const KxXmlAttribute* KxXmlAttributeSet::find(const KxXmlName& name) const {
+    for (const KxXmlAttribute& attribute : attributes_) {
+        if (attribute.getName() == name) {
+            return &attribute;
+        }
+    }
+    return nullptr;
+}
+
+namespace {
+
+// The line and text of the first error libxml2 reports to one reader;
+// warnings are ignored.
+struct ErrorSink {
+    std::optional<std::pair<long, KxCString>> recordedError;
+
+    void noteError(const xmlError& error);
+};
+
+// Structured handlers receive xmlErrorPtr in libxml2 2.9 and a pointer to a
+// const error in later releases; this adapter takes what the headers declare.
+template <typename Function>
+struct StructuredHandler;
+
+template <typename Error>
+struct StructuredHandler<void (*)(void*, Error)> {
+    static void record(void* sink, Error error) {
+        if (sink != nullptr && error != nullptr) {
+            static_cast<ErrorSink*>(sink)->noteError(*error);
+        }
+    }
+};
+
+void silentGeneric(void*, const char*, ...) {}
+
+// For as long as it lives, routes libxml2's process handlers for the calling
+// thread away from standard error: structured errors go to the reader's sink
+// (the encoding layer reports its faults there, not to the parser context),
+// the generic ones nowhere. Then puts back what was there before.
+class QuietLibxml {
+  public:
+    explicit QuietLibxml(ErrorSink* sink)
+        : generic_(xmlGenericError),
+          genericContext_(xmlGenericErrorContext),
+          structured_(xmlStructuredError),
+          structuredContext_(xmlStructuredErrorContext) {
+        xmlSetGenericErrorFunc(nullptr, &silentGeneric);
+        xmlSetStructuredErrorFunc(sink, &StructuredHandler<xmlStructuredErrorFunc>::record);
+    }
+    QuietLibxml(const QuietLibxml&) = delete;
+    QuietLibxml& operator=(const QuietLibxml&) = delete;
+    ~QuietLibxml() {
+        xmlSetGenericErrorFunc(genericContext_, generic_);
+        xmlSetStructuredErrorFunc(structuredContext_, structured_);
+    }
+
+  private:
+    xmlGenericErrorFunc generic_;
+    void* genericContext_;
+    xmlStructuredErrorFunc structured_;
+    void* structuredContext_;
+};
+
+KxCString toString(const xmlChar* text) {
+    return text == nullptr ? KxCString() : KxCString(reinterpret_cast<const char*>(text));
+}
+
+// libxml2's message on one line, without the trailing line break.
+KxCString oneLine(const xmlError& error) {
+    KxCString text;
+    bool breakPending = false;
+    for (const char* c = error.message == nullptr ? "" : error.message; *c != '\0'; ++c) {
+        if (*c == '\n' || *c == '\r') {
+            breakPending = true;
+            continue;
+        }
+        if (breakPending && !text.empty()) {
+            text += ' ';
+        }
+        breakPending = false;
+        text += *c;
+    }
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
+        text.pop_back();
+    }
+    if (text.empty()) {
+        text = "the document is not well-formed";
+    }
+    return text;
+}
+
+void ErrorSink::noteError(const xmlError& error) {
+    if (error.level >= XML_ERR_ERROR && !recordedError) {
+        recordedError.emplace(error.line, oneLine(error));
+    }
+}
+
+// An attribute value in the form it has in the document, as far as libxml2
+// keeps it: the characters that cannot appear there literally are given as
+// references again. Literal tabs and line breaks are normalised to spaces by
+// the parser, so those that remain were written as character references.
+// Quotes stay characters (the delimiter used is not known), and a character
+// reference to any other character comes back as that character.
+void appendWritten(KxCString& out, const xmlChar* text) {
+    if (text == nullptr) {
+        return;
+    }
+    for (const char* c = reinterpret_cast<const char*>(text); *c != '\0'; ++c) {
+        switch (*c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '\t':
+                out += "&#9;";
+                break;
+            case '\n':
+                out += "&#10;";
+                break;
+            case '\r':
+                out += "&#13;";
+                break;
+            default:
+                out += *c;
+                break;
+        }
+    }
+}
+
+// The largest piece of the document handed to the parser at once, for text
+// runs without markup.
+constexpr std::size_t kMaxPiece = 4096;
+
+}  // namespace
+
+struct KxXmlReader::State : ErrorSink {
+    struct Attribute {
+        KxCString name;
+        KxCString expanded;  // references replaced
+        KxCString written;   // references as in the document
+    };
+
+    // A start tag, an end tag (real, or pending after an empty element) or
+    // the end of the document.
+    struct Node {
+        NodeType type = EndOfDocument;
+        KxCString name;
+        long line = 0;
+        bool empty = false;
+        std::vector<Attribute> attributes;
+    };
+
+    struct OpenElement {
+        KxCString name;
+        long line = 0;
+    };
+
+    KxCString document;
+    std::size_t position = 0;  // how much of the document libxml2 has been given
+    xmlTextReaderPtr reader = nullptr;
+    bool expandAttributeReference = true;
+
+    std::optional<KxCString> fault;  // set once the reader has failed
+
+    std::optional<Node> next;       // the lookahead
+    KxCString pendingText;          // text met before the lookahead
+    std::vector<OpenElement> open;  // elements started and not yet ended
+    NodeType lastType = None;
+    KxXmlAttributeSet lastAttributes;
+
+    ~State() {
+        if (reader != nullptr) {
+            xmlFreeTextReader(reader);
+        }
+    }
+
+    // Gives libxml2 the document up to and including the next '>'.
+    static int readPiece(void* context, char* buffer, int length) {
+        auto* state = static_cast<State*>(context);
+        const KxCString& text = state->document;
+        if (length <= 0 || state->position >= text.size()) {
+            return 0;
+        }
+        std::size_t limit =
+            std::min({text.size() - state->position, static_cast<std::size_t>(length), kMaxPiece});
+        // At least four bytes first, which libxml2 uses to detect the encoding.
+        std::size_t from = state->position + std::min<std::size_t>(limit, 4) - 1;
+        std::size_t close = text.find('>', from);
+        std::size_t size = limit;
+        if (close != KxCString::npos && close + 1 - state->position < limit) {
+            size = close + 1 - state->position;
+        }
+        text.copy(buffer, size, state->position);
+        state->position += size;
+        return static_cast<int>(size);
+    }
+
+    // Errors from the encoding layer carry no line; the parser's is close.
+    KxCString withLine(long line, const KxCString& text) const {
+        if (line <= 0 && reader != nullptr) {
+            line = xmlTextReaderGetParserLineNumber(reader);
+        }
+        return line > 0 ? "line " + std::to_string(line) + ": " + text : text;
+    }
+
+    [[noreturn]] void throwFault() const { throw KxXmlException(*fault); }
+
+    // The reader yields nothing more after this.
+    [[noreturn]] void fail(KxCString message) {
+        fault = std::move(message);
+        next.reset();
+        pendingText.clear();
+        lastType = EndOfDocument;
+        throwFault();
+    }
+
+    void checkUsable() const {
+        if (fault) {
+            throwFault();
+        }
+    }
+
+    // Fills the lookahead, collecting text on the way and passing over
+    // comments, processing instructions and the document type.
+    Node& peek() {
+        checkUsable();
+        while (!next) {
+            int result = xmlTextReaderRead(reader);
+            // libxml2 goes on returning nodes of its own making once it has
+            // met an error; none of them reaches the caller.
+            if (recordedError) {
+                fail(withLine(recordedError->first, recordedError->second));
+            }
+            if (result < 0) {
+                fail(withLine(0, "the document cannot be read"));
+            }
+            if (result == 0) {
+                next = Node{};
+                break;
+            }
+            switch (xmlTextReaderNodeType(reader)) {
+                case XML_READER_TYPE_ELEMENT:
+                    next = startNode();
+                    break;
+                case XML_READER_TYPE_END_ELEMENT:
+                    next = Node{ElementEnd,
+                                toString(xmlTextReaderConstLocalName(reader)),
+                                xmlGetLineNo(xmlTextReaderCurrentNode(reader)),
+                                false,
+                                {}};
+                    break;
+                case XML_READER_TYPE_TEXT:
+                case XML_READER_TYPE_CDATA:
+                case XML_READER_TYPE_WHITESPACE:
+                case XML_READER_TYPE_SIGNIFICANT_WHITESPACE:
+                    pendingText += toString(xmlTextReaderConstValue(reader));
+                    break;
+                case XML_READER_TYPE_ENTITY_REFERENCE:
+                    appendEntityText();
+                    break;
+                default:
+                    break;
+            }
+        }
+        return *next;
+    }
+
+    // Namespace declarations (xmlns, xmlns:p) are not among the attributes.
+    Node startNode() {
+        xmlNodePtr current = xmlTextReaderCurrentNode(reader);
+        Node node{ElementStart,
+                  toString(xmlTextReaderConstLocalName(reader)),
+                  current == nullptr ? 0 : xmlGetLineNo(current),
+                  xmlTextReaderIsEmptyElement(reader) == 1,
+                  {}};
+        int count = xmlTextReaderAttributeCount(reader);
+        for (int i = 0; i < count; ++i) {
+            if (xmlTextReaderMoveToAttributeNo(reader, i) != 1 ||
+                xmlTextReaderIsNamespaceDecl(reader) == 1) {
+                continue;
+            }
+            Attribute attribute{toString(xmlTextReaderConstLocalName(reader)),
+                                toString(xmlTextReaderConstValue(reader)), KxCString()};
+            xmlNodePtr attributeNode = xmlTextReaderCurrentNode(reader);
+            if (attributeNode != nullptr && attributeNode->type == XML_ATTRIBUTE_NODE) {
+                for (xmlNodePtr part = attributeNode->children; part != nullptr;
+                     part = part->next) {
+                    if (part->type == XML_ENTITY_REF_NODE) {
+                        attribute.written += '&' + toString(part->name) + ';';
+                    } else {
+                        appendWritten(attribute.written, part->content);
+                    }
+                }
+            } else {
+                appendWritten(attribute.written,
+                              reinterpret_cast<const xmlChar*>(attribute.expanded.c_str()));
+            }
+            node.attributes.push_back(std::move(attribute));
+        }
+        xmlTextReaderMoveToElement(reader);
+        return node;
+    }
+
+    // A reference to an entity declared in the document's internal subset
+    // stands for its replacement text. External entities are never loaded,
+    // so a reference to one adds nothing.
+    void appendEntityText() {
+        xmlNodePtr node = xmlTextReaderCurrentNode(reader);
+        if (node == nullptr || node->type != XML_ENTITY_REF_NODE) {
+            return;
+        }
+        xmlEntityPtr entity = xmlGetDocEntity(node->doc, node->name);
+        if (entity == nullptr || entity->etype != XML_INTERNAL_GENERAL_ENTITY) {
+            return;
+        }
+        xmlChar* content = xmlNodeGetContent(node);
+        pendingText += toString(content);
+        xmlFree(content);
+    }
+
+    // Consumes the lookahead and the text before it.
+    Node take() {
+        Node node = std::move(*next);
+        next.reset();
+        pendingText.clear();
+        if (node.type == ElementStart && node.empty) {
+            next = Node{ElementEnd, node.name, node.line, false, {}};
+        }
+        return node;
+    }
+
+    // Consumes nodes up to and including the end tag that closes the element
+    // open at this point.
+    void passOverContent() {
+        std::size_t depth = 0;
+        for (;;) {
+            if (peek().type == EndOfDocument) {
+                fail("the document ends inside an element");
+            }
+            Node node = take();
+            if (node.type == ElementStart) {
+                ++depth;
+            } else if (depth == 0) {
+                return;
+            } else {
+                --depth;
+            }
+        }
+    }
+
+    KxXmlAttributeSet attributeSet(const Node& node) const {
+        KxXmlAttributeSet set;
+        for (const Attribute& attribute : node.attributes) {
+            set.add(KxXmlAttribute(KxXmlName(attribute.name), expandAttributeReference
+                                                                  ? attribute.expanded
+                                                                  : attribute.written));
+        }
+        return set;
+    }
+
+    static KxCString describe(const Node& node) {
+        switch (node.type) {
+            case ElementStart:
+                return "<" + node.name + "> at line " + std::to_string(node.line);
+            case ElementEnd:
+                return "</" + node.name + ">, the end of the element begun at line " +
+                       std::to_string(node.line);
+            default:
+                return "the end of the document";
+        }
+    }
+};
+
+KxXmlReader::KxXmlReader(const KxCString& document) : state_(std::make_unique<State>()) {
+    QuietLibxml quiet(state_.get());
+    xmlInitParser();
+    state_->document = document;
+    // No entity substitution and no DTD loading: external entities are never
+    // fetched, from the network or from files.
+    state_->reader = xmlReaderForIO(&State::readPiece, nullptr, state_.get(), nullptr, nullptr,
+                                    XML_PARSE_NONET | XML_PARSE_BIG_LINES);
+    if (state_->reader == nullptr) {
+        state_->fault = "the XML reader could not be created";
+        state_->lastType = EndOfDocument;
+        return;
+    }
+    xmlTextReaderSetStructuredErrorHandler(state_->reader,
+                                           &StructuredHandler<xmlStructuredErrorFunc>::record,
+                                           static_cast<ErrorSink*>(state_.get()));
+}
+
+KxXmlReader::~KxXmlReader() {
+    QuietLibxml quiet(nullptr);
+    state_.reset();
+}
+
+void KxXmlReader::setExpandAttributeReference(bool expand) {
+    state_->expandAttributeReference = expand;
+}
+
+// A start of another element, or any other node, is left where it is: the
+// caller may go on reading after the exception.
+KxXmlAttributeSet KxXmlReader::readElementStart(const KxXmlName& name) {
+    QuietLibxml quiet(state_.get());
+    State::Node& node = state_->peek();
+    state_->lastType = node.type;
+    if (node.type != ElementStart || node.name != name.getName()) {
+        throw KxXmlException("expected <" + name.getName() + "> but found " +
+                             State::describe(node));
+    }
+    State::Node start = state_->take();
+    state_->open.push_back({start.name, start.line});
+    state_->lastAttributes = state_->attributeSet(start);
+    return state_->lastAttributes;
+}
+
+// Raises a fault met while looking ahead; once the reader has failed it only
+// answers false.
+bool KxXmlReader::isElementNext(const KxXmlName& name) {
+    if (state_->fault) {
+        return false;
+    }
+    QuietLibxml quiet(state_.get());
+    State::Node& node = state_->peek();
+    state_->lastType = node.type;
+    return node.type == ElementStart && node.name == name.getName();
+}
+
+KxXmlReader::NodeType KxXmlReader::getLastNodeType() const {
+    return state_->lastType;
+}
+
+KxCString KxXmlReader::readElementValue() {
+    QuietLibxml quiet(state_.get());
+    state_->peek();
+    KxCString value = std::move(state_->pendingText);
+    state_->pendingText.clear();
+    state_->lastType = Text;
+    return value;
+}
+
+void KxXmlReader::readElementEnd(const KxXmlName& name) {
+    QuietLibxml quiet(state_.get());
+    state_->checkUsable();
+    if (state_->open.empty()) {
+        throw KxXmlException("expected </" + name.getName() + "> but no element is open");
+    }
+    const State::OpenElement& current = state_->open.back();
+    if (current.name != name.getName()) {
+        throw KxXmlException("expected </" + name.getName() + "> but the open element is <" +
+                             current.name + ">, begun at line " + std::to_string(current.line));
+    }
+    state_->passOverContent();
+    state_->open.pop_back();
+    state_->lastType = ElementEnd;
+}
+
+void KxXmlReader::skipElement() {
+    QuietLibxml quiet(state_.get());
+    State::Node& node = state_->peek();
+    if (node.type == EndOfDocument) {
+        state_->lastType = EndOfDocument;
+        return;
+    }
+    if (node.type == ElementEnd) {
+        state_->lastType = ElementEnd;
+        // Consuming the end tag would close an element the caller still has
+        // open; stopping here also keeps a caller's loop from running on.
+        throw KxXmlException("expected an element to pass over but found " + State::describe(node));
+    }
+    state_->take();
+    state_->passOverContent();
+    state_->lastType = ElementEnd;
+}
+
+// Looks ahead, so that the end is seen as soon as only the end of the document
+// (or trailing comments) remains. A fault met while looking ahead counts as the
+// end and is raised by the next read.
+bool KxXmlReader::eof() {
+    if (state_->fault) {
+        return true;
+    }
+    QuietLibxml quiet(state_.get());
+    try {
+        State::Node& node = state_->peek();
+        state_->lastType = node.type;
+        return node.type == EndOfDocument;
+    } catch (const KxXmlException&) {
+        // The fault is kept; the next read raises it.
+        return true;
+    }
+}
+
+const KxXmlAttributeSet& KxXmlReader::getLastAttributes() const {
+    return state_->lastAttributes;
+}

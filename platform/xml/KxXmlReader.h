@@ -1,0 +1,117 @@
+#pragma once
+// A pull reader of elements and attributes over a whole document held in
+// memory, on libxml2's streaming reader. The caller says what it expects next
+// ("the start of <message>", "the end of <Error>") and the reader checks it;
+// malformed input raises KxXmlException where the reader meets it. Nothing is
+// ever printed to standard error.
+#include <memory>
+#include <vector>
+
+#include "platform/base/KxCString.h"
+#include "platform/base/Kxxmsg.h"
+
+// A fault in the document, or an element other than the one expected. The
+// text is libxml2's own message (with its line) or the reader's.
+class KxXmlException : public Kxxmsg {
+public:
+    using Kxxmsg::Kxxmsg;
+};
+
+// An element or attribute name, without namespace.
+class KxXmlName {
+public:
+    KxXmlName() = default;
+    KxXmlName(const char* name) : name_(name) {}
+    KxXmlName(KxCString name) : name_(std::move(name)) {}
+
+    const KxCString& getName() const { return name_; }
+    bool operator==(const KxXmlName& other) const = default;
+
+private:
+    KxCString name_;
+};
+
+class KxXmlAttribute {
+public:
+    KxXmlAttribute(KxXmlName name, KxCString value)
+        : name_(std::move(name)), value_(std::move(value)) {}
+
+    const KxXmlName& getName() const { return name_; }
+    const KxCString& getValue() const { return value_; }
+
+private:
+    KxXmlName name_;
+    KxCString value_;
+};
+
+// The attributes of one start tag, in document order.
+class KxXmlAttributeSet {
+public:
+    // The attribute with that name, or nullptr when the tag has none.
+    const KxXmlAttribute* find(const KxXmlName& name) const;
+
+    void add(KxXmlAttribute attribute) { attributes_.push_back(std::move(attribute)); }
+    std::size_t size() const { return attributes_.size(); }
+    bool empty() const { return attributes_.empty(); }
+    auto begin() const { return attributes_.begin(); }
+    auto end() const { return attributes_.end(); }
+
+private:
+    std::vector<KxXmlAttribute> attributes_;
+};
+
+class KxXmlReader {
+public:
+    // The kind of node the reader last looked at.
+    enum NodeType {
+        ElementStart = 0,
+        ElementEnd = 1,
+        Text = 2,
+        EndOfDocument = 3,
+        None = 4,  // nothing looked at yet
+    };
+
+    // Reads from the document text; the text is copied.
+    explicit KxXmlReader(const KxCString& document);
+    KxXmlReader(const KxXmlReader&) = delete;
+    KxXmlReader& operator=(const KxXmlReader&) = delete;
+    ~KxXmlReader();
+
+    // Whether entity and character references in attribute values are
+    // replaced by what they stand for (the default) or left as written.
+    void setExpandAttributeReference(bool expand);
+
+    // Consumes the start tag of the named element, which must be the next
+    // element, and returns its attributes. Text and comments before it are
+    // passed over. Throws KxXmlException when another node comes next.
+    KxXmlAttributeSet readElementStart(const KxXmlName& name);
+
+    // Looks at the next element node (passing over text and comments) without
+    // consuming it: true when it is the start of the named element.
+    bool isElementNext(const KxXmlName& name);
+
+    // The kind of node the reader last looked at.
+    NodeType getLastNodeType() const;
+
+    // The text content of the element just started (text and CDATA up to its
+    // first child or its end), leaving the reader before what follows.
+    KxCString readElementValue();
+
+    // Consumes the end tag of the named element, first passing over anything
+    // still unread inside it. Throws KxXmlException when the element open at
+    // this point has another name.
+    void readElementEnd(const KxXmlName& name);
+
+    // Passes over the next element with everything inside it.
+    void skipElement();
+
+    // True once the end of the document is reached, or after a fault.
+    bool eof();
+
+    // The attributes of the last start tag read.
+    const KxXmlAttributeSet& getLastAttributes() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};

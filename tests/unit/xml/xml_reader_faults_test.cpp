@@ -1,0 +1,191 @@
+// Malformed documents: the reader raises libxml2's own message where it meets
+// it, yields nothing afterwards, and never writes to standard error.
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/xml/KxXmlReader.h"
+
+namespace {
+
+// Walks the whole document and returns the fault met on the way.
+std::string faultWhileReading(KxXmlReader& reader) {
+    try {
+        for (int step = 0; step < 1000 && !reader.eof(); ++step) {
+            reader.skipElement();
+        }
+        reader.skipElement();  // raises a fault that eof() met
+    } catch (const KxXmlException& fault) {
+        return fault.why();
+    }
+    return "(no fault)";
+}
+
+std::string entityBomb() {
+    std::string document = "<!DOCTYPE lolz [\n <!ENTITY lol0 \"lol\">\n";
+    for (int level = 1; level <= 9; ++level) {
+        document += " <!ENTITY lol" + std::to_string(level) + " \"";
+        for (int i = 0; i < 10; ++i) {
+            document += "&lol" + std::to_string(level - 1) + ";";
+        }
+        document += "\">\n";
+    }
+    return document + "]>\n<lolz a=\"x\">&lol9;</lolz>";
+}
+
+const std::string kUtf16LoneSurrogate("\xFF\xFE<\0r\0>\0\0\xD8<\0/\0r\0>\0", 20);
+const std::string kShiftJisBadByte = "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><r>\x81</r>";
+
+struct MalformedCase {
+    const char* name;
+    std::string document;
+    const char* libxmlMessage;
+
+    friend void PrintTo(const MalformedCase& value, std::ostream* out) { *out << value.name; }
+};
+
+class MalformedDocument : public testing::TestWithParam<MalformedCase> {};
+
+TEST_P(MalformedDocument, RaisesTheFirstLibxmlMessageAndThenYieldsNothing) {
+    KxXmlReader reader(GetParam().document);
+    EXPECT_EQ(faultWhileReading(reader), GetParam().libxmlMessage);
+    EXPECT_TRUE(reader.eof());
+    EXPECT_FALSE(reader.isElementNext("r"));
+    EXPECT_EQ(reader.getLastNodeType(), KxXmlReader::EndOfDocument);
+    EXPECT_EQ(faultWhileReading(reader), GetParam().libxmlMessage);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, MalformedDocument,
+    testing::Values(
+        MalformedCase{"MismatchedTag", "<r>\n<a>\n</b>\n</r>",
+                      "line 3: Opening and ending tag mismatch: a line 2 and b"},
+        // libxml2 reports three errors here; the first one is kept.
+        MalformedCase{"UnquotedAttribute", "<r a=1/>", "line 1: AttValue: \" or ' expected"},
+        MalformedCase{"DuplicateAttribute", "<r a='1' a='2'/>", "line 1: Attribute a redefined"},
+        MalformedCase{"UndefinedEntity", "<r>&undefined;</r>",
+                      "line 1: Entity 'undefined' not defined"},
+        MalformedCase{"InvalidCharacterReference", "<r>&#0;</r>",
+                      "line 1: xmlParseCharRef: invalid xmlChar value 0"},
+        MalformedCase{"NotUtf8", "<r>\xff\xfe</r>",
+                      "line 1: Input is not proper UTF-8, indicate encoding ! "
+                      "Bytes: 0xFF 0xFE 0x3C 0x2F"},
+        MalformedCase{"UnsupportedEncoding", "<?xml version=\"1.0\" encoding=\"bogus-enc\"?><r/>",
+                      "line 1: Unsupported encoding bogus-enc"},
+        // Faults of the encoding layer reach the reader, not standard error.
+        MalformedCase{"Utf16LoneSurrogate", kUtf16LoneSurrogate,
+                      "line 1: input conversion failed due to input error, bytes 0x00 0xD8 0x3C "
+                      "0x00"},
+        MalformedCase{"ShiftJisBadByte", kShiftJisBadByte,
+                      "line 1: input conversion failed due to input error, bytes 0x81 0x3C 0x2F "
+                      "0x72"},
+        MalformedCase{"UndeclaredPrefix", "<p:r/>",
+                      "line 1: Namespace prefix p on r is not defined"},
+        MalformedCase{"EntityExpansionBomb", entityBomb(),
+                      "line 1: Detected an entity reference loop"},
+        MalformedCase{"TwoRoots", "<r/><s/>", "line 1: Extra content at the end of the document"},
+        MalformedCase{"Truncated", "<r><a>text",
+                      "line 1: Extra content at the end of the document"},
+        MalformedCase{"Empty", "", "line 1: Extra content at the end of the document"},
+        MalformedCase{"TextOnly", "just text", "line 1: Document is empty"}),
+    [](const testing::TestParamInfo<MalformedCase>& info) { return info.param.name; });
+
+TEST(KxXmlReaderFault, IsRaisedWhereTheReaderMeetsItNotBefore) {
+    // Far more than libxml2 is handed at once, a long text among it; all
+    // records ahead of the broken one read normally.
+    const std::string longText(20000, 'w');
+    std::string document = "<errors>\n<Error><message>" + longText + "</message></Error>\n";
+    for (int i = 1; i < 300; ++i) {
+        document += "<Error><message>record " + std::to_string(i) + "</message></Error>\n";
+    }
+    document += "<Error><message>broken</Error>\n</errors>";
+
+    KxXmlReader reader(document);
+    reader.readElementStart("errors");
+    int read = 0;
+    std::string fault = "(no fault)";
+    try {
+        while (reader.isElementNext("Error")) {
+            reader.readElementStart("Error");
+            reader.readElementStart("message");
+            ASSERT_EQ(reader.readElementValue(),
+                      read == 0 ? longText : "record " + std::to_string(read));
+            reader.readElementEnd("message");
+            reader.readElementEnd("Error");
+            ++read;
+        }
+    } catch (const KxXmlException& exception) {
+        fault = exception.why();
+    }
+    EXPECT_EQ(read, 300);
+    EXPECT_EQ(fault, "line 302: Opening and ending tag mismatch: message line 302 and Error");
+}
+
+TEST(KxXmlReaderFault, MetByIsElementNextIsRaisedThereAndMetByEofByTheNextRead) {
+    // Consuming <a/> (start and pending end) reads nothing from libxml2, so
+    // only the look ahead meets the undefined entity.
+    KxXmlReader reader("<r><a/><a/><a/><a/>&nope;</r>");
+    reader.readElementStart("r");
+    int read = 0;
+    try {
+        while (reader.isElementNext("a")) {
+            reader.readElementStart("a");
+            reader.readElementEnd("a");
+            ++read;
+        }
+        ADD_FAILURE() << "no fault";
+    } catch (const KxXmlException& exception) {
+        EXPECT_EQ(exception.why(), "line 1: Entity 'nope' not defined");
+    }
+    EXPECT_GE(read, 3);
+    EXPECT_FALSE(reader.isElementNext("a"));
+
+    KxXmlReader other("<r></x>");
+    EXPECT_TRUE(other.eof());
+    EXPECT_THROW(other.readElementStart("r"), KxXmlException);
+}
+
+// Documents that make libxml2 report errors, and warnings that must not stop
+// the reader.
+void readFaultyDocuments() {
+    for (const std::string& document :
+         {std::string("<errors><Error><message>x</message></Error>\n<Error><message>c</errors>"),
+          std::string("<r a=1/>"), std::string("<r>\xff\xfe</r>"), std::string("<p:r/>"),
+          std::string("<?xml version=\"1.0\" encoding=\"bogus-enc\"?><r/>"), entityBomb(),
+          kUtf16LoneSurrogate, kShiftJisBadByte, std::string()}) {
+        KxXmlReader reader(document);
+        EXPECT_NE(faultWhileReading(reader), "(no fault)");
+    }
+    // libxml2 warns that the namespace name is not an absolute URI.
+    KxXmlReader warned("<r xmlns=\"relative\"><a>v</a></r>");
+    EXPECT_EQ(faultWhileReading(warned), "(no fault)");
+}
+
+TEST(KxXmlReaderSilence, NothingIsWrittenToStandardError) {
+    testing::internal::CaptureStderr();
+    readFaultyDocuments();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+TEST(KxXmlReaderSilence, NothingIsWrittenToStandardErrorFromOtherThreads) {
+    // A reader made here and read on another thread, and readers made and
+    // read on several threads at once.
+    KxXmlReader handedOver("<r><a></b></r>");
+    testing::internal::CaptureStderr();
+    std::string handedOverFault;
+    std::thread([&] { handedOverFault = faultWhileReading(handedOver); }).join();
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i) {
+        threads.emplace_back(readFaultyDocuments);
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(handedOverFault, "line 1: Opening and ending tag mismatch: a line 1 and b");
+}
+
+}  // namespace

@@ -1,0 +1,176 @@
+// The reader's single operations: values, attributes, references, passing
+// over content, and what it says when the document holds something else.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "platform/xml/KxXmlReader.h"
+#include "support/ScratchDir.h"
+
+namespace {
+
+std::string messageOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const KxXmlException& fault) {
+        return fault.why();
+    }
+    return "(no exception)";
+}
+
+TEST(KxXmlReaderValue, JoinsTextCdataAndReferencesUpToTheFirstChild) {
+    KxXmlReader reader(
+        "<?xml version=\"1.0\"?>\n<!DOCTYPE m [<!ENTITY co \"Kx and Co\">]>\n<!-- head -->\n"
+        "<m>  a &amp; <![CDATA[<b>&amp;]]> &#65;&#x42;<!-- note --><?pi x?> &co;"
+        "<child>inner</child>tail</m>\n<!-- tail -->");
+    EXPECT_EQ(reader.getLastNodeType(), KxXmlReader::None);
+    reader.readElementStart("m");
+    EXPECT_EQ(reader.readElementValue(), "  a & <b>&amp; AB Kx and Co");
+    EXPECT_EQ(reader.getLastNodeType(), KxXmlReader::Text);
+    EXPECT_TRUE(reader.isElementNext("child"));  // left before the child
+    reader.readElementEnd("m");
+    EXPECT_TRUE(reader.eof());
+}
+
+TEST(KxXmlReaderValue, IsEmptyForEmptyElementsAndKeptWhileLookingAhead) {
+    KxXmlReader reader("<r><a/><b></b><c>\n kept\n</c></r>");
+    reader.readElementStart("r");
+    for (const char* name : {"a", "b"}) {
+        reader.readElementStart(name);
+        EXPECT_EQ(reader.readElementValue(), "") << name;
+        reader.readElementEnd(name);
+    }
+    reader.readElementStart("c");
+    EXPECT_FALSE(reader.isElementNext("child"));
+    EXPECT_FALSE(reader.eof());
+    EXPECT_EQ(reader.readElementValue(), "\n kept\n");
+    reader.readElementEnd("c");
+}
+
+TEST(KxXmlReaderValue, ExternalEntitiesAreNeverLoaded) {
+    ScratchDir dir;
+    const std::string secret = dir.write("secret.txt", "SECRET-MARKER");
+    KxXmlReader reader("<!DOCTYPE r [<!ENTITY ext SYSTEM \"file://" + secret +
+                       "\">]>\n<r>before&ext;after</r>");
+    reader.readElementStart("r");
+    EXPECT_EQ(reader.readElementValue(), "beforeafter");
+    reader.readElementEnd("r");
+    EXPECT_TRUE(reader.eof());
+}
+
+TEST(KxXmlReaderStructure, EndPassesOverUnreadContentAfterCheckingTheName) {
+    KxXmlReader reader("<r>\n<a>text<b><c/><d>t<e/></d></b><b/>more</a><z/></r>");
+    EXPECT_EQ(messageOf([&] { reader.readElementEnd("r"); }),
+              "expected </r> but no element is open");
+    reader.readElementStart("r");
+    reader.readElementStart("a");
+    EXPECT_EQ(messageOf([&] { reader.readElementEnd("r"); }),
+              "expected </r> but the open element is <a>, begun at line 2");
+    EXPECT_EQ(reader.readElementValue(), "text");  // nothing consumed by the refusal
+    reader.readElementEnd("a");
+    EXPECT_EQ(reader.getLastNodeType(), KxXmlReader::ElementEnd);
+    EXPECT_TRUE(reader.isElementNext("z"));
+}
+
+TEST(KxXmlReaderStructure, AnotherNodeThanTheExpectedStartThrowsAndConsumesNothing) {
+    KxXmlReader reader("<r>\n  <first/>\n</r>");
+    reader.readElementStart("r");
+    EXPECT_EQ(messageOf([&] { reader.readElementStart("second"); }),
+              "expected <second> but found <first> at line 2");
+    reader.readElementStart("first");
+    EXPECT_EQ(messageOf([&] { reader.readElementStart("second"); }),
+              "expected <second> but found </first>, the end of the element begun at line 2");
+    EXPECT_EQ(reader.getLastNodeType(), KxXmlReader::ElementEnd);
+    reader.readElementEnd("first");
+    reader.readElementEnd("r");
+    EXPECT_EQ(messageOf([&] { reader.readElementStart("r"); }),
+              "expected <r> but found the end of the document");
+}
+
+TEST(KxXmlReaderStructure, SkipPassesOverOneElementAndRefusesAnEndTag) {
+    KxXmlReader reader("<r><a><b>x</b><b/></a>text<c/></r>");
+    reader.readElementStart("r");
+    reader.skipElement();
+    EXPECT_TRUE(reader.isElementNext("c"));
+    reader.skipElement();
+    EXPECT_EQ(messageOf([&] { reader.skipElement(); }),
+              "expected an element to pass over but found </r>, the end of the element begun "
+              "at line 1");
+    reader.readElementEnd("r");
+    reader.skipElement();  // at the end of the document: nothing to do
+    EXPECT_TRUE(reader.eof());
+}
+
+TEST(KxXmlReaderAttributes, ComeInDocumentOrderWithoutNamespaceDeclarations) {
+    KxXmlReader reader(
+        "<p:r xmlns:p=\"urn:x\" xmlns=\"urn:d\"><p:item z=\"1\" p:id=\"7\" a=\"\"/><plain/></p:r>");
+    EXPECT_TRUE(reader.readElementStart("r").empty());
+    KxXmlAttributeSet item = reader.readElementStart("item");
+    std::vector<std::string> names;
+    for (const KxXmlAttribute& attribute : item) {
+        names.push_back(attribute.getName().getName() + "=" + attribute.getValue());
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"z=1", "id=7", "a="}));
+    EXPECT_EQ(item.find("missing"), nullptr);
+    reader.readElementEnd("item");
+    EXPECT_EQ(reader.getLastAttributes().size(), 3u);  // until the next start
+    EXPECT_TRUE(reader.readElementStart("plain").empty());
+    EXPECT_TRUE(reader.getLastAttributes().empty());
+}
+
+// One attribute value, with its references replaced and as written.
+struct ReferenceCase {
+    const char* name;
+    const char* inDocument;
+    const char* expanded;
+    const char* asWritten;
+
+    friend void PrintTo(const ReferenceCase& value, std::ostream* out) { *out << value.name; }
+};
+
+class AttributeReferences : public testing::TestWithParam<ReferenceCase> {
+  protected:
+    std::string valueRead(bool expand) {
+        KxXmlReader reader("<!DOCTYPE r [<!ENTITY co \"Kx and Co\">]>\n<r v=\"" +
+                           std::string(GetParam().inDocument) + "\"/>");
+        reader.setExpandAttributeReference(expand);
+        const KxXmlAttributeSet attributes = reader.readElementStart("r");
+        const KxXmlAttribute* value = attributes.find("v");
+        return value == nullptr ? "(missing)" : value->getValue();
+    }
+};
+
+TEST_P(AttributeReferences, AreReplacedByDefaultAndKeptAsWrittenOnRequest) {
+    EXPECT_EQ(valueRead(true), GetParam().expanded);
+    EXPECT_EQ(valueRead(false), GetParam().asWritten);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, AttributeReferences,
+    testing::Values(
+        ReferenceCase{"Plain", "plain text", "plain text", "plain text"},
+        ReferenceCase{"Ampersand", "a&amp;b", "a&b", "a&amp;b"},
+        ReferenceCase{"LessThan", "x&lt;y&gt;z", "x<y>z", "x&lt;y>z"},
+        ReferenceCase{"CharacterReferences", "&#65;&#x42;c", "ABc", "ABc"},
+        ReferenceCase{"Quotes", "&quot;q&apos;", "\"q'", "\"q'"},
+        ReferenceCase{"CharacterLineBreakAndTab", "l1&#10;l2&#9;", "l1\nl2\t", "l1&#10;l2&#9;"},
+        ReferenceCase{"LiteralLineBreakIsNormalised", "l1\nl2", "l1 l2", "l1 l2"},
+        ReferenceCase{"DeclaredEntity", "&co; &amp; &#38;", "Kx and Co & &", "&co; &amp; &amp;"}),
+    [](const testing::TestParamInfo<ReferenceCase>& info) { return info.param.name; });
+
+TEST(KxXmlReaderAttributes, ExpansionSettingAppliesToAStartAlreadyLookedAt) {
+    KxXmlReader reader("<r><a v=\"1&amp;2\"/><a v=\"3&amp;4\"/></r>");
+    reader.readElementStart("r");
+    ASSERT_TRUE(reader.isElementNext("a"));
+    reader.setExpandAttributeReference(false);
+    EXPECT_EQ(reader.readElementStart("a").find("v")->getValue(), "1&amp;2");
+    reader.readElementEnd("a");
+    ASSERT_TRUE(reader.isElementNext("a"));
+    reader.setExpandAttributeReference(true);
+    EXPECT_EQ(reader.readElementStart("a").find("v")->getValue(), "3&4");
+}
+
+}  // namespace
