@@ -10,6 +10,10 @@ namespace {
 struct TextCase {
     const char* input;
     const char* expected;
+
+    friend void PrintTo(const TextCase& c, std::ostream* out) {
+        *out << testing::PrintToString(std::string(c.input));
+    }
 };
 
 class ParentDirectory : public testing::TestWithParam<TextCase> {};

@@ -10,6 +10,10 @@ struct PropertiesCase {
     const char* text;
     const char* key;
     const char* value;
+
+    friend void PrintTo(const PropertiesCase& c, std::ostream* out) {
+        *out << testing::PrintToString(std::string(c.text));
+    }
 };
 
 class PropertiesLine : public testing::TestWithParam<PropertiesCase> {};
