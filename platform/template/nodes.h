@@ -1,0 +1,131 @@
+#pragma once
+// The node tree of a parsed template: what the parser builds and the
+// renderer walks. A tree is made once per template file and then only read,
+// by any number of renderings at once. Names are parsed into the nodes here
+// so that rendering never splits or copies them.
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <variant>
+#include <vector>
+
+#include "platform/base/KxCString.h"
+#include "platform/template/KxContextObject.h"
+#include "platform/template/lexer.h"
+
+namespace kx::tl {
+
+class TemplateSource;
+struct Expr;
+using ExprList = std::vector<Expr>;
+
+// ---- expressions -------------------------------------------------------------
+
+// One part of a reference after its root: ".name" asks getAttribute, and
+// ".name(arguments)" asks invokeMethod.
+struct Step {
+    KxCString name;
+    bool call = false;
+    ExprList arguments;
+};
+
+// $root.step.step(...). A reference whose value is absent renders its
+// source, as written, or nothing when it is quiet ($!).
+struct Reference {
+    KxCString root;
+    std::vector<Step> steps;
+    bool quiet = false;
+    KxCString source;
+};
+
+// A value known when parsing: a number, true, false or a string without
+// references.
+struct Constant {
+    KxContextObject value;
+};
+
+// A double-quoted string holding references: its parts are Constants (the
+// text between) and References, joined into one string value.
+struct Interpolation {
+    ExprList parts;
+};
+
+enum class Op { Not, And, Or, Eq, Ne, Lt, Gt, Le, Ge };
+
+// An operator applied to one (Not) or two operands.
+struct Operation {
+    Op op = Op::Not;
+    std::unique_ptr<Expr> left;
+    std::unique_ptr<Expr> right;
+};
+
+using ExprVariant = std::variant<Constant, Reference, Interpolation, Operation>;
+struct Expr : ExprVariant {
+    using ExprVariant::ExprVariant;
+};
+
+// ---- statements --------------------------------------------------------------
+
+struct Node;
+using Block = std::vector<Node>;
+
+// Template text, written as it is.
+struct TextNode {
+    KxCString text;
+};
+
+// A reference in the text: its value is written.
+struct OutputNode {
+    Reference reference;
+};
+
+// One #if, #elseif or #else part; the #else part has no condition.
+struct Branch {
+    std::optional<Expr> condition;
+    Block body;
+};
+
+// #if ... #elseif ... #else ... #end: the first branch whose condition holds
+// (or the #else branch) is rendered.
+struct IfNode {
+    std::vector<Branch> branches;
+};
+
+// #foreach($variable in list) body #end
+struct ForeachNode {
+    KxCString variable;
+    Expr list;
+    Block body;
+};
+
+// #set($variable = value)
+struct SetNode {
+    KxCString variable;
+    Expr value;
+};
+
+// #parse(name): renders another template of the same factory in place.
+struct ParseNode {
+    Expr name;
+    Position at;
+};
+
+using NodeVariant = std::variant<TextNode, OutputNode, IfNode, ForeachNode, SetNode, ParseNode>;
+struct Node : NodeVariant {
+    using NodeVariant::NodeVariant;
+};
+
+// A parsed template: its name (for messages and #parse) and its nodes. The
+// source is the factory that made it, which loads the templates its #parse
+// directives name and takes the messages of its renderings.
+struct TemplateTree {
+    KxCString name;
+    Block nodes;
+    const TemplateSource* source = nullptr;
+    // The size the last rendering wrote, plus a little: the next one reserves
+    // it at once instead of growing the output (and copying it) as it goes.
+    // Only a hint, so renderings share it without ordering.
+    mutable std::atomic<std::size_t> outputSizeHint = 0;
+};
+
+}  // namespace kx::tl

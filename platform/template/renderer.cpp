@@ -1,0 +1,546 @@
+#include "platform/template/renderer.h"
+
+#include <array>
+#include <charconv>
+#include <compare>
+#include <iostream>
+#include <optional>
+
+namespace kx::tl {
+
+namespace {
+
+// The bytes HTML escaping replaces.
+constexpr std::array<bool, 256> kHtmlEscaped = [] {
+    std::array<bool, 256> escaped{};
+    for (unsigned char c : {'&', '<', '>', '"', '\''}) {
+        escaped[c] = true;
+    }
+    return escaped;
+}();
+
+// The position of the first byte of text from `from` on that HTML escaping
+// replaces; npos when there is none.
+std::size_t findHtmlEscaped(std::string_view text, std::size_t from) {
+    for (std::size_t i = from; i < text.size(); ++i) {
+        if (kHtmlEscaped[static_cast<unsigned char>(text[i])]) {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
+}  // namespace
+
+void appendHtmlEscaped(KxCString& out, std::string_view text) {
+    std::size_t start = 0;
+    for (std::size_t i = findHtmlEscaped(text, 0); i != std::string_view::npos;
+         i = findHtmlEscaped(text, start)) {
+        out.append(text.data() + start, i - start);
+        switch (text[i]) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += "&#39;";
+        }
+        start = i + 1;
+    }
+    out.append(text.data() + start, text.size() - start);
+}
+
+void appendUrlEncoded(KxCString& out, std::string_view text) {
+    static constexpr std::array<bool, 256> kUnreserved = [] {
+        std::array<bool, 256> unreserved{};
+        for (int c = 0; c < 256; ++c) {
+            unreserved[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                            (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' || c == '~';
+        }
+        return unreserved;
+    }();
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (!kUnreserved[byte]) {
+            out.append(text.data() + start, i - start);
+            const char encoded[] = {'%', kHex[byte >> 4], kHex[byte & 0xF]};
+            out.append(encoded, 3);
+            start = i + 1;
+        }
+    }
+    out.append(text.data() + start, text.size() - start);
+}
+
+namespace {
+
+// ---- values the renderer makes ----------------------------------------------
+
+const KxContextObject& truth(bool value) {
+    static const KxContextObject kTrue = kxcreateContextObject(true);
+    static const KxContextObject kFalse = kxcreateContextObject(false);
+    return value ? kTrue : kFalse;
+}
+
+// $esc, offered by every rendering unless the context holds an "esc":
+// $esc.url(value) encodes a value for a link, $esc.html(value) for a page.
+class EscapeTool : public KxContextObjectImpl {
+  public:
+    EscapeTool() : KxContextObjectImpl(KxContextObject::kRecord) {}
+
+    KxContextObject invokeMethod(const KxCString& name,
+                                 const std::vector<KxContextObject>& arguments) override {
+        if (arguments.size() != 1 || !arguments[0].isValid() || (name != "url" && name != "html")) {
+            return {};
+        }
+        thread_local KxCString text;  // reused: one allocation fewer per call
+        text.clear();
+        arguments[0].getImpl()->appendTo(text);
+        KxCString escaped;
+        escaped.reserve(text.size() + text.size() / 4);
+        if (name == "url") {
+            appendUrlEncoded(escaped, text);
+        } else {
+            appendHtmlEscaped(escaped, text);
+        }
+        return kxcreateContextObject(std::move(escaped));
+    }
+};
+
+const KxContextObject& escapeTool() {
+    static const KxContextObject tool(std::make_shared<EscapeTool>());
+    return tool;
+}
+
+// $foreach inside a loop: count (from 1), index (from 0), hasNext, first and
+// last. One status serves a whole loop and moves on with it, so a loop
+// allocates nothing per element.
+class LoopStatus : public KxContextObjectImpl {
+  public:
+    explicit LoopStatus(KxEnumeration<KxContextObject> rest)
+        : KxContextObjectImpl(KxContextObject::kRecord), rest_(std::move(rest)) {}
+
+    void setIndex(long index) { index_ = index; }
+
+    KxContextObject getAttribute(const KxCString& name) override {
+        if (name == "count") {
+            return kxcreateContextObject(index_ + 1);
+        }
+        if (name == "index") {
+            return kxcreateContextObject(index_);
+        }
+        if (name == "hasNext") {
+            return truth(rest_.hasMoreElements());
+        }
+        if (name == "first") {
+            return truth(index_ == 0);
+        }
+        if (name == "last") {
+            return truth(!rest_.hasMoreElements());
+        }
+        return {};
+    }
+
+  private:
+    KxEnumeration<KxContextObject> rest_;  // shares its position with the loop's
+    long index_ = 0;
+};
+
+// ---- comparisons --------------------------------------------------------------
+
+struct Number {
+    enum Kind { Signed, Unsigned, Real } kind = Signed;
+    long long s = 0;
+    unsigned long long u = 0;
+    double d = 0;
+};
+
+// The number a value is: its own for the number kinds; for text, when
+// asked, the number the whole text spells.
+std::optional<Number> numberOf(const KxContextObject& value, bool fromText) {
+    switch (value.getType()) {
+        case KxContextObject::kLong:
+            return Number{Number::Signed, value.toLong()};
+        case KxContextObject::kUnsignedLong:
+            // toLong keeps every bit; the cast back restores values above LONG_MAX.
+            return Number{Number::Unsigned, 0, static_cast<unsigned long>(value.toLong())};
+        case KxContextObject::kDouble:
+            return Number{Number::Real, 0, 0, value.toDouble()};
+        case KxContextObject::kString: {
+            if (!fromText) {
+                return std::nullopt;
+            }
+            const KxCString text = value.toString();
+            const char* last = text.data() + text.size();
+            Number number;
+            if (std::from_chars(text.data(), last, number.s).ptr == last && !text.empty()) {
+                return number;
+            }
+            number.kind = Number::Real;
+            if (std::from_chars(text.data(), last, number.d).ptr == last && !text.empty()) {
+                return number;
+            }
+            return std::nullopt;
+        }
+        default:
+            return std::nullopt;
+    }
+}
+
+double asDouble(const Number& n) {
+    return n.kind == Number::Real     ? n.d
+           : n.kind == Number::Signed ? static_cast<double>(n.s)
+                                      : static_cast<double>(n.u);
+}
+
+std::partial_ordering compare(const Number& a, const Number& b) {
+    if (a.kind == Number::Real || b.kind == Number::Real) {
+        return asDouble(a) <=> asDouble(b);
+    }
+    if (a.kind == Number::Signed && b.kind == Number::Signed) {
+        return a.s <=> b.s;
+    }
+    if (a.kind == Number::Unsigned && b.kind == Number::Unsigned) {
+        return a.u <=> b.u;
+    }
+    if (a.kind == Number::Signed) {
+        return a.s < 0 ? std::partial_ordering::less : static_cast<unsigned long long>(a.s) <=> b.u;
+    }
+    return b.s < 0 ? std::partial_ordering::greater : a.u <=> static_cast<unsigned long long>(b.s);
+}
+
+// == compares numbers as numbers and anything else by its text; an absent
+// value equals only another absent value.
+bool equal(const KxContextObject& a, const KxContextObject& b) {
+    if (!a.isValid() || !b.isValid()) {
+        return a.isValid() == b.isValid();
+    }
+    auto x = numberOf(a, false);
+    auto y = numberOf(b, false);
+    if (x && y) {
+        return compare(*x, *y) == 0;
+    }
+    return a.toString() == b.toString();
+}
+
+// < > <= >= hold only between numbers (or texts spelling numbers).
+bool ordered(Op op, const KxContextObject& a, const KxContextObject& b) {
+    auto x = a.isValid() ? numberOf(a, true) : std::nullopt;
+    auto y = b.isValid() ? numberOf(b, true) : std::nullopt;
+    if (!x || !y) {
+        return false;
+    }
+    const std::partial_ordering order = compare(*x, *y);
+    switch (op) {
+        case Op::Lt:
+            return order < 0;
+        case Op::Gt:
+            return order > 0;
+        case Op::Le:
+            return order <= 0;
+        default:
+            return order >= 0;
+    }
+}
+
+// #parse names are relative to the folder of the template that holds the
+// directive; a name beginning with '/' starts at the template folder.
+KxCString relativeTo(const KxCString& from, const KxCString& name) {
+    if (name.front() == '/') {
+        const std::size_t start = name.find_first_not_of('/');
+        return start == KxCString::npos ? KxCString() : name.substr(start);
+    }
+    const std::size_t slash = from.find_last_of('/');
+    return slash == KxCString::npos ? name : from.substr(0, slash + 1) + name;
+}
+
+const KxCString kForeach = "foreach";
+
+// ---- the walk -----------------------------------------------------------------
+
+class Renderer {
+  public:
+    Renderer(const KxContext& context, Escape escape, KxCString& out)
+        : context_(context), escape_(escape), out_(out) {}
+
+    void renderTree(const TemplateTree& tree) {
+        const TemplateTree* outer = current_;
+        current_ = &tree;
+        renderBlock(tree.nodes);
+        current_ = outer;
+    }
+
+  private:
+    void renderBlock(const Block& block) {
+        for (const Node& node : block) {
+            std::visit([this](const auto& n) { visit(n); }, static_cast<const NodeVariant&>(node));
+        }
+    }
+
+    void visit(const TextNode& node) { out_ += node.text; }
+
+    void visit(const OutputNode& node) {
+        const KxContextObject value = resolve(node.reference);
+        if (value.isValid()) {
+            write(value);
+        } else if (!node.reference.quiet) {
+            out_ += node.reference.source;
+        }
+    }
+
+    void visit(const IfNode& node) {
+        for (const Branch& branch : node.branches) {
+            if (!branch.condition || isTrue(*branch.condition)) {
+                renderBlock(branch.body);
+                return;
+            }
+        }
+    }
+
+    // The loop variable and $foreach are bound for the loop alone: when it
+    // ends, the names mean again what they meant before.
+    void visit(const ForeachNode& node) {
+        KxEnumeration<KxContextObject> items = evaluate(node.list).getAsEnumeration();
+        if (!items.hasMoreElements()) {
+            return;
+        }
+        auto status = std::make_shared<LoopStatus>(items);
+        const std::size_t mark = loops_.size();
+        loops_.push_back(LoopBinding{&node.variable, {}});
+        loops_.push_back(LoopBinding{&kForeach, KxContextObject(status)});
+        for (long index = 0; items.hasMoreElements(); ++index) {
+            loops_[mark].value = items.nextElement();
+            status->setIndex(index);
+            renderBlock(node.body);
+        }
+        loops_.resize(mark);
+    }
+
+    void visit(const SetNode& node) { assign(node.variable, evaluate(node.value)); }
+
+    // Faults here are not fatal: one log line, and the directive writes
+    // nothing.
+    void visit(const ParseNode& node) {
+        const KxContextObject nameValue = evaluate(node.name);
+        const KxCString name = nameValue.isValid() ? nameValue.toString() : KxCString();
+        if (name.empty()) {
+            report(node.at, "#parse needs a template name");
+            return;
+        }
+        if (parseDepth_ >= kMaxParseDepth) {
+            report(node.at, "#parse(\"" + name + "\") nests deeper than " +
+                                std::to_string(kMaxParseDepth) +
+                                " templates; does a template parse itself?");
+            return;
+        }
+        if (!current_->source) {
+            report(node.at, "#parse(\"" + name + "\"): the template has no factory to load from");
+            return;
+        }
+        KxCString error;
+        const std::shared_ptr<const TemplateTree> tree =
+            current_->source->load(relativeTo(current_->name, name), error);
+        if (!tree) {
+            report(node.at, "#parse: " + error);
+            return;
+        }
+        ++parseDepth_;
+        renderTree(*tree);
+        --parseDepth_;
+    }
+
+    void report(Position at, const KxCString& message) const {
+        const KxCString line =
+            "template error: " + current_->name + ":" + describe(at) + ": " + message;
+        if (current_->source) {
+            current_->source->log(line);
+        } else {
+            std::clog << line << '\n';
+        }
+    }
+
+    // The value goes straight into the output; when it holds bytes that HTML
+    // escaping replaces, its text is taken back out and escaped.
+    void write(const KxContextObject& value) {
+        const std::size_t start = out_.size();
+        value.getImpl()->appendTo(out_);
+        if (escape_ == Escape::None) {
+            return;
+        }
+        const std::size_t first = findHtmlEscaped(out_, start);
+        if (first != KxCString::npos) {
+            scratch_.assign(out_, first);
+            out_.resize(first);
+            appendHtmlEscaped(out_, scratch_);
+        }
+    }
+
+    // ---- names ------------------------------------------------------------
+
+    // Loop variables (innermost first), then #set names, then the context,
+    // then the built-in $esc.
+    KxContextObject lookup(const KxCString& name) const {
+        for (auto it = loops_.rbegin(); it != loops_.rend(); ++it) {
+            if (*it->name == name) {
+                return it->value;
+            }
+        }
+        for (const Binding& binding : locals_) {
+            if (binding.name == name) {
+                return binding.value;
+            }
+        }
+        KxContextObject value = context_.get(name);
+        if (!value.getImpl() && name == "esc") {
+            return escapeTool();
+        }
+        return value;
+    }
+
+    // #set changes a loop variable while its loop runs; any other name is
+    // set for the rest of the rendering, #parse'd templates included.
+    void assign(const KxCString& name, KxContextObject value) {
+        for (auto it = loops_.rbegin(); it != loops_.rend(); ++it) {
+            if (*it->name == name) {
+                it->value = std::move(value);
+                return;
+            }
+        }
+        for (Binding& binding : locals_) {
+            if (binding.name == name) {
+                binding.value = std::move(value);
+                return;
+            }
+        }
+        locals_.push_back(Binding{name, std::move(value)});
+    }
+
+    // ---- expressions --------------------------------------------------------
+
+    // The value of a reference; absent as soon as one part of it is.
+    KxContextObject resolve(const Reference& reference) {
+        KxContextObject value = lookup(reference.root);
+        for (const Step& step : reference.steps) {
+            if (!value.isValid()) {
+                return {};
+            }
+            value = step.call ? call(value, step) : value.getAttribute(step.name);
+        }
+        return value;
+    }
+
+    // Argument lists are kept per nesting depth and reused, so a call
+    // allocates none once the first rows are rendered.
+    KxContextObject call(const KxContextObject& target, const Step& step) {
+        const std::size_t depth = callDepth_++;
+        if (arguments_.size() <= depth) {
+            arguments_.emplace_back();
+        }
+        for (const Expr& argument : step.arguments) {
+            KxContextObject value = evaluate(argument);
+            arguments_[depth].push_back(std::move(value));
+        }
+        KxContextObject result = target.invokeMethod(step.name, arguments_[depth]);
+        arguments_[depth].clear();
+        --callDepth_;
+        return result;
+    }
+
+    KxContextObject evaluate(const Expr& expr) {
+        if (const auto* constant = std::get_if<Constant>(&expr)) {
+            return constant->value;
+        }
+        if (const auto* reference = std::get_if<Reference>(&expr)) {
+            return resolve(*reference);
+        }
+        if (const auto* interpolation = std::get_if<Interpolation>(&expr)) {
+            return interpolate(*interpolation);
+        }
+        return truth(isTrue(expr));
+    }
+
+    // A value is true when it is valid and says it is true.
+    bool isTrue(const Expr& expr) {
+        if (const auto* operation = std::get_if<Operation>(&expr)) {
+            return apply(*operation);
+        }
+        const KxContextObject value = evaluate(expr);
+        return value.isValid() && value.toBoolean();
+    }
+
+    bool apply(const Operation& operation) {
+        switch (operation.op) {
+            case Op::Not:
+                return !isTrue(*operation.left);
+            case Op::And:
+                return isTrue(*operation.left) && isTrue(*operation.right);
+            case Op::Or:
+                return isTrue(*operation.left) || isTrue(*operation.right);
+            case Op::Eq:
+                return equal(evaluate(*operation.left), evaluate(*operation.right));
+            case Op::Ne:
+                return !equal(evaluate(*operation.left), evaluate(*operation.right));
+            default:
+                return ordered(operation.op, evaluate(*operation.left), evaluate(*operation.right));
+        }
+    }
+
+    // "text $ref text": absent references keep their source unless quiet.
+    KxContextObject interpolate(const Interpolation& interpolation) {
+        KxCString text;
+        for (const Expr& part : interpolation.parts) {
+            if (const auto* reference = std::get_if<Reference>(&part)) {
+                const KxContextObject value = resolve(*reference);
+                if (value.isValid()) {
+                    value.getImpl()->appendTo(text);
+                } else if (!reference->quiet) {
+                    text += reference->source;
+                }
+            } else {
+                std::get<Constant>(part).value.getImpl()->appendTo(text);
+            }
+        }
+        return kxcreateContextObject(std::move(text));
+    }
+
+    struct LoopBinding {
+        const KxCString* name;  // in the tree, which outlives its loop
+        KxContextObject value;
+    };
+    struct Binding {
+        KxCString name;
+        KxContextObject value;
+    };
+
+    const KxContext& context_;
+    const Escape escape_;
+    KxCString& out_;
+    const TemplateTree* current_ = nullptr;
+    int parseDepth_ = 0;
+    std::vector<LoopBinding> loops_;
+    std::vector<Binding> locals_;
+    std::vector<std::vector<KxContextObject>> arguments_;
+    std::size_t callDepth_ = 0;
+    KxCString scratch_;  // a value's text while it is escaped
+};
+
+}  // namespace
+
+void render(const TemplateTree& tree, const KxContext& context, Escape escape, KxCString& out) {
+    const std::size_t start = out.size();
+    out.reserve(start + tree.outputSizeHint.load(std::memory_order_relaxed));
+    Renderer(context, escape, out).renderTree(tree);
+    const std::size_t written = out.size() - start;
+    tree.outputSizeHint.store(written + written / 8, std::memory_order_relaxed);
+}
+
+}  // namespace kx::tl

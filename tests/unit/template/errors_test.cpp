@@ -1,0 +1,83 @@
+// Faults in templates: each gives an invalid template and one log line that
+// names the file, line, column, the fault and the directive left open.
+#include <gtest/gtest.h>
+
+#include "platform/template/KxTemplate.h"
+
+namespace {
+
+struct Case {
+    const char* text;
+    const char* message;
+
+    friend void PrintTo(const Case& c, std::ostream* out) {
+        *out << testing::PrintToString(std::string(c.text));
+    }
+};
+
+class Errors : public testing::TestWithParam<Case> {};
+
+TEST_P(Errors, AreReportedForTheTemplatesAuthor) {
+    KxTemplateFactory factory;
+    std::vector<KxCString> log;
+    factory.setLogSink([&](const KxCString& line) { log.push_back(line); });
+    EXPECT_FALSE(factory.parseText(GetParam().text, "server.tl").isValid());
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0], KxCString("template error: server.tl:") + GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Directives, Errors,
+    testing::Values(
+        Case{"line one\n    #fro($x in $list)", "2:5: unknown directive '#fro'"},
+        Case{"#{bogus}", "1:1: unknown directive '#bogus'"},
+        Case{"a\n#foreach($x in $list)\nrow\n",
+             "4:1: unexpected end of file: the #foreach opened at 2:1 needs an #end"},
+        Case{"#if($a)\n  #foreach($b in $c)\n  #end\n",
+             "4:1: unexpected end of file: the #if opened at 1:1 needs an #end"},
+        Case{"text\n#else\n", "2:1: #else without #if"},
+        Case{"#elseif($x)", "1:1: #elseif without #if"},
+        Case{"#if($a)#end#{end}", "1:12: #end without #if or #foreach"},
+        Case{"#if($a)x#else y#else z#end", "1:16: #else after #else in the #if opened at 1:1"},
+        Case{"#if($a)x#else y#elseif($b)z#end",
+             "1:16: #elseif after #else in the #if opened at 1:1"},
+        Case{"#foreach($i in $l)#else#end",
+             "1:19: #else without #if inside the #foreach opened at 1:1"},
+        Case{"#if$a", "1:4: expected '(' after #if"},
+        Case{"#foreach($x $list)#end", "1:13: expected 'in' after the loop variable in #foreach"},
+        Case{"#foreach(x in $list)#end", "1:10: #foreach needs a loop variable such as $item"},
+        Case{"#foreach($a.b in $list)#end",
+             "1:10: '$a.b' cannot be assigned; write a plain name such as $a"},
+        Case{"#set($x 1)", "1:9: expected '=' after $x in #set"},
+        Case{"#parse('a.tl' 'b.tl')", "1:15: expected ')' in #parse"},
+        Case{"#* open", "1:8: unexpected end of file: the comment #* opened at 1:1 needs a *#"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Expressions, Errors,
+    testing::Values(
+        Case{"#if($a $b)x#end", "1:8: expected ')' in #if expression"},
+        Case{"#if($a == )x#end", "1:11: expected a value in #if expression"},
+        Case{"#if($a)x#elseif()y#end", "1:17: expected a value in #elseif expression"},
+        Case{"#if($a = 1)x#end", "1:8: '=' assigns; write '==' to compare in #if expression"},
+        Case{"#if (($a)\nx",
+             "2:2: unexpected end of file in #if expression: the '(' at 1:5 needs a ')'"},
+        Case{"#if($a % 2)#end", "1:8: unexpected '%' in #if expression"},
+        Case{"#if($a & $b)#end", "1:8: unexpected '&' in #if expression; write '&&'"},
+        Case{"#if(foo)#end", "1:5: unexpected word 'foo' in #if expression"},
+        Case{"#if($)#end", "1:5: expected a name after '$'"},
+        Case{"#if(99999999999999999999)#end", "1:5: the number 99999999999999999999 is too large"},
+        Case{"#set($x = \"abc)",
+             "1:16: unexpected end of file: the string opened at 1:11 needs a closing \""},
+        Case{"#if($x == \"a ${b\")#end", "1:17: expected '}' to close '${b'"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    References, Errors,
+    testing::Values(
+        Case{"x ${name", "1:9: expected '}' to close '${name'"},
+        Case{"${a.b.}", "1:6: expected '}' to close '${a.b'"},
+        Case{"$a.b($c",
+             "1:8: unexpected end of file in the arguments of 'b': the '(' at 1:5 needs a ')'"},
+        Case{"$a.b($c $d)", "1:9: expected ',' or ')' in the arguments of 'b'"},
+        Case{"$a.b(,)", "1:6: expected a value in the arguments of 'b'"}));
+
+}  // namespace

@@ -1,0 +1,175 @@
+// KxTemplateFactory: files from one folder, parsed once and parsed again
+// when they change, refused names, log lines, many threads at once.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <iostream>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include "platform/template/KxTemplate.h"
+#include "support/ScratchDir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class Factory : public testing::Test {
+  protected:
+    Factory() {
+        factory.setTemplateDirectory(dir.str());
+        factory.setLogSink([this](const KxCString& line) {
+            std::lock_guard lock(logMutex);
+            log.push_back(line);
+        });
+        context.put("x", "1");
+    }
+
+    KxCString renderFile(const KxCString& name) {
+        KxCString out;
+        factory.parseFile(name).render(out, context, KxTemplate::Escaping::None);
+        return out;
+    }
+
+    ScratchDir dir;
+    KxTemplateFactory factory;
+    KxContext context;
+    std::mutex logMutex;
+    std::vector<KxCString> log;
+};
+
+TEST_F(Factory, ReadsTemplatesFromItsFolderAndSubfolders) {
+    dir.write("page.tl", "page $x");
+    dir.write("mail/note.tl", "note $x");
+    EXPECT_EQ(factory.getTemplateDirectory(), dir.str());
+    EXPECT_EQ(renderFile("page.tl"), "page 1");
+    EXPECT_EQ(renderFile("mail/note.tl"), "note 1");
+    EXPECT_EQ(factory.parseFile("mail/note.tl").getName(), "mail/note.tl");
+    EXPECT_TRUE(log.empty());
+}
+
+TEST_F(Factory, KeepsAParsedFileUntilItsTimeOrSizeChanges) {
+    const KxCString path = dir.write("page.tl", "one $x");
+    const auto written = fs::last_write_time(path);
+    EXPECT_EQ(renderFile("page.tl"), "one 1");
+
+    // Same size and time: the cached tree is used, the file is not read.
+    dir.write("page.tl", "two $x");
+    fs::last_write_time(path, written);
+    EXPECT_EQ(renderFile("page.tl"), "one 1");
+
+    fs::last_write_time(path, written + std::chrono::seconds(10));
+    EXPECT_EQ(renderFile("page.tl"), "two 1");
+
+    dir.write("page.tl", "three $x");
+    fs::last_write_time(path, written + std::chrono::seconds(10));
+    EXPECT_EQ(renderFile("page.tl"), "three 1");
+}
+
+TEST_F(Factory, ATemplateInHandKeepsItsTreeWhenTheFileChanges) {
+    const KxCString path = dir.write("page.tl", "old");
+    const KxTemplate kept = factory.parseFile("page.tl");
+    dir.write("page.tl", "new!");
+    EXPECT_EQ(renderFile("page.tl"), "new!");
+    KxCString out;
+    kept.render(out, context, KxTemplate::Escaping::None);
+    EXPECT_EQ(out, "old");
+}
+
+TEST_F(Factory, ANewFolderForgetsTheTemplatesOfTheOldOne) {
+    ScratchDir other;
+    dir.write("page.tl", "first");
+    other.write("page.tl", "second");
+    EXPECT_EQ(renderFile("page.tl"), "first");
+    factory.setTemplateDirectory(other.str());
+    EXPECT_EQ(renderFile("page.tl"), "second");
+}
+
+TEST_F(Factory, RefusesNamesThatLeaveTheFolder) {
+    const fs::path templates = dir.mkdir("templates");
+    dir.write("secret.tl", "secret");
+    factory.setTemplateDirectory(templates.string());
+    for (const KxCString name : {"../secret.tl", "sub/../../secret.tl", "..\\secret.tl", ""}) {
+        log.clear();
+        EXPECT_FALSE(factory.parseFile(name).isValid()) << name;
+        ASSERT_EQ(log.size(), 1u) << name;
+        EXPECT_EQ(log[0], "template error: invalid template name '" + name + "'");
+    }
+}
+
+TEST_F(Factory, AMissingFileGivesAnInvalidTemplateAndOneLogLine) {
+    dir.mkdir("folder.tl");
+    for (const KxCString name : {"missing.tl", "folder.tl"}) {
+        log.clear();
+        const KxTemplate page = factory.parseFile(name);
+        EXPECT_FALSE(page.isValid());
+        EXPECT_EQ(page.getName(), "");
+        EXPECT_EQ(log, std::vector<KxCString>{"template error: cannot read template '" + name +
+                                              "' in " + dir.str()});
+    }
+}
+
+TEST_F(Factory, ABrokenFileIsReportedOnEachUseUntilItIsRepaired) {
+    dir.write("broken.tl", "a\n#if($x)");
+    EXPECT_FALSE(factory.parseFile("broken.tl").isValid());
+    EXPECT_FALSE(factory.parseFile("broken.tl").isValid());
+    const KxCString expected =
+        "template error: broken.tl:2:8: unexpected end of file: the #if opened at 2:1 needs an "
+        "#end";
+    EXPECT_EQ(log, (std::vector<KxCString>{expected, expected}));
+    dir.write("broken.tl", "a\n#if($x)b#end");
+    EXPECT_EQ(renderFile("broken.tl"), "a\nb");
+}
+
+TEST_F(Factory, LogsToStandardLogWithoutASink) {
+    KxTemplateFactory plain;
+    std::ostringstream captured;
+    std::streambuf* saved = std::clog.rdbuf(captured.rdbuf());
+    plain.setTemplateDirectory(dir.str());
+    EXPECT_FALSE(plain.parseFile("none.tl").isValid());
+    EXPECT_FALSE(plain.parseText("#end", "t.tl").isValid());
+    std::clog.rdbuf(saved);
+    EXPECT_EQ(captured.str(), "template error: cannot read template 'none.tl' in " + dir.str() +
+                                  "\ntemplate error: t.tl:1:1: #end without #if or #foreach\n");
+}
+
+TEST_F(Factory, ServesManyThreadsWhileTheFileChanges) {
+    const KxCString path = dir.write("page.tl", "A:$n");
+    std::atomic<bool> stop = false;
+    std::atomic<int> wrong = 0;
+    std::vector<std::thread> renderers;
+    for (int t = 0; t < 4; ++t) {
+        renderers.emplace_back([&, t] {
+            KxContext own;
+            own.put("n", kxcreateContextObject(t));
+            const KxCString a = "A:" + std::to_string(t);
+            const KxCString b = "Bb:" + std::to_string(t);
+            for (int i = 0; i < 300; ++i) {
+                KxCString out;
+                factory.parseFile("page.tl").render(out, own, KxTemplate::Escaping::None);
+                wrong += out != a && out != b;
+            }
+        });
+    }
+    std::thread writer([&] {
+        // Each version appears at once (rename), with its own time and size.
+        for (int i = 1; !stop; ++i) {
+            dir.write("next.tl", i % 2 ? "Bb:$n" : "A:$n");
+            fs::last_write_time(dir / "next.tl",
+                                fs::file_time_type::clock::now() + std::chrono::seconds(i));
+            fs::rename(dir / "next.tl", path);
+        }
+    });
+    for (std::thread& thread : renderers) {
+        thread.join();
+    }
+    stop = true;
+    writer.join();
+    EXPECT_EQ(wrong, 0);
+    EXPECT_TRUE(log.empty()) << log.front();
+}
+
+}  // namespace
