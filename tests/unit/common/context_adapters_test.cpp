@@ -1,0 +1,97 @@
+#include "orvowizard/common/KxContextAdapters.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+std::vector<KxContextObject> elementsOf(const KxContextObject& list) {
+    std::vector<KxContextObject> elements;
+    for (auto e = list.getAsEnumeration(); e.hasMoreElements();) {
+        elements.push_back(e.nextElement());
+    }
+    return elements;
+}
+
+KxContextObject entriesOf(const KxContextObject& list) { return list.invokeMethod("entries", {}); }
+
+TEST(KxListContextObject, EmptyListHasNoElementsAndZeroEntries) {
+    const KxContextObject list = kxcreateContextObject(KxRecordList<GeneratedFile>());
+    EXPECT_EQ(list.getType(), KxContextObject::kEnumerable);
+    EXPECT_FALSE(list.getAsEnumeration().hasMoreElements());
+    const KxContextObject entries = entriesOf(list);
+    EXPECT_EQ(entries.getType(), KxContextObject::kUnsignedLong);
+    EXPECT_EQ(entries.toLong(), 0);
+}
+
+TEST(KxListContextObject, EnumeratesInAppendOrderAndCountsEntries) {
+    KxRecordList<DirectoryData> rows;
+    auto tail = rows.before_begin();
+    for (const char* dir : {"demo", "calc", "alpha"}) {
+        tail = appendRecord(rows, tail, DirectoryData{dir, true, false, false, false});
+    }
+    const KxContextObject list = kxcreateContextObject(rows);
+    std::vector<KxCString> dirs;
+    for (const KxContextObject& row : elementsOf(list)) {
+        dirs.push_back(row.getAttribute("dir").toString());
+    }
+    EXPECT_EQ(dirs, (std::vector<KxCString>{"demo", "calc", "alpha"}));
+    EXPECT_EQ(entriesOf(list).toLong(), 3);
+    EXPECT_FALSE(list.invokeMethod("size", {}).isValid());  // only "entries" is known
+    // Each enumeration starts afresh at the first element.
+    EXPECT_EQ(elementsOf(list).size(), 3u);
+}
+
+TEST(KxListContextObject, HoldsItsOwnCopyOfTheList) {
+    KxRecordList<KxCString> names = {"a.wsdl", "b.xsd"};
+    const KxContextObject list = kxcreateContextObject(names);
+    names.clear();
+    names.push_front("changed");
+    const auto elements = elementsOf(list);
+    ASSERT_EQ(elements.size(), 2u);
+    EXPECT_EQ(elements[0].getType(), KxContextObject::kString);
+    EXPECT_EQ(elements[0].toString(), "a.wsdl");
+    EXPECT_EQ(elements[1].toString(), "b.xsd");
+}
+
+TEST(RecordContextObjects, AnswerTheirNamesExactlyWithTypedValues) {
+    DirectoryData dir{"C:\\work\\demo", true, true, false, true};
+    const KxContextObject row = kxcreateContextObject(dir);
+    dir.dir = "changed after the value was made";
+    EXPECT_EQ(row.getType(), KxContextObject::kRecord);
+    EXPECT_EQ(row.getAttribute("dir").toString(), "C:\\work\\demo");
+    EXPECT_FALSE(row.getAttribute("Dir").isValid());
+    EXPECT_FALSE(row.getAttribute("dir ").isValid());
+    EXPECT_EQ(row.getAttribute("loadable").getType(), KxContextObject::kBoolean);
+    EXPECT_TRUE(row.getAttribute("loadable").toBoolean());
+    EXPECT_FALSE(row.getAttribute("hasErrors").toBoolean());
+    EXPECT_TRUE(row.getAttribute("hasWarnings").toBoolean());
+
+    const KxContextObject error = kxcreateContextObject(XmlError{false, "unused part", 7, 12, "a.wsdl"});
+    EXPECT_EQ(error.getAttribute("line").getType(), KxContextObject::kLong);
+    EXPECT_EQ(error.getAttribute("line").toString(), "12");
+    EXPECT_EQ(error.getAttribute("column").toLong(), 7);
+    EXPECT_EQ(error.getAttribute("isError").getType(), KxContextObject::kBoolean);
+    EXPECT_EQ(error.getAttribute("isError").toString(), "false");
+    EXPECT_EQ(error.getAttribute("file").toString(), "a.wsdl");
+    EXPECT_FALSE(error.getAttribute("severity").isValid());
+
+    const KxContextObject file = kxcreateContextObject(FileData{"docs", true, ""});
+    EXPECT_TRUE(file.getAttribute("isDir").toBoolean());
+    EXPECT_EQ(file.getAttribute("type").getType(), KxContextObject::kString);
+}
+
+TEST(RecordContextObjects, GeneratedFileKeepsItsDefaults) {
+    GeneratedFile generated;
+    generated.baseFile = "StockQuote";
+    const KxContextObject value = kxcreateContextObject(generated);
+    EXPECT_EQ(value.getAttribute("baseFile").toString(), "StockQuote");
+    EXPECT_EQ(value.getAttribute("sourceFile").toString(), "");
+    EXPECT_EQ(value.getAttribute("sourceFileExt").toString(), "cpp");
+    EXPECT_EQ(value.getAttribute("headerFileExt").toString(), "h");
+    EXPECT_EQ(value.getAttribute("docFileExt").toString(), "html");
+    EXPECT_TRUE(value.getAttribute("isNew").toBoolean());
+}
+
+}  // namespace
