@@ -1,0 +1,103 @@
+#include "orvowizard/common/KxErrorFileReader.h"
+
+#include <cstdlib>
+#include <iostream>
+
+#include "orvowizard/common/KxContextAdapters.h"
+#include "platform/os/KxOs.h"
+
+namespace {
+
+// The text content of an optional child element; nothing is consumed when
+// the child is not next.
+bool readOptionalValue(KxXmlReader& reader, const char* element, KxCString& value) {
+    if (!reader.isElementNext(element)) {
+        return false;
+    }
+    reader.readElementStart(element);
+    value = reader.readElementValue();
+    reader.readElementEnd(element);
+    return true;
+}
+
+XmlError readRecord(KxXmlReader& reader, const char* element, bool isError) {
+    reader.readElementStart(element);
+    XmlError record;
+    record.isError = isError;
+    readOptionalValue(reader, "message", record.message);
+    if (reader.isElementNext("location")) {
+        readLocation(reader, record);
+    }
+    reader.readElementEnd(element);
+    return record;
+}
+
+}  // namespace
+
+XmlError readError(KxXmlReader& reader) { return readRecord(reader, "Error", true); }
+
+XmlError readWarning(KxXmlReader& reader) { return readRecord(reader, "Warning", false); }
+
+void readLocation(KxXmlReader& reader, XmlError& record) {
+    reader.readElementStart("location");
+    const KxXmlAttributeSet attributes = reader.getLastAttributes();
+    // Digits are read as atoi reads them (text without digits gives 0); a
+    // missing attribute leaves the field unknown (-1).
+    if (attributes.find("column")) {
+        record.column = std::atoi(attributeValue(attributes, "column").c_str());
+    }
+    if (attributes.find("line")) {
+        record.line = std::atoi(attributeValue(attributes, "line").c_str());
+    }
+
+    readOptionalValue(reader, "publicId", record.file);
+    KxCString systemId;
+    if (readOptionalValue(reader, "systemId", systemId) && !systemId.empty()) {
+        record.file = systemId;
+    }
+    reader.readElementEnd("location");
+}
+
+KxCString attributeValue(const KxXmlAttributeSet& attributes, const KxCString& name) {
+    const KxXmlAttribute* attribute = attributes.find(name);
+    return attribute ? attribute->getValue() : KxCString();
+}
+
+void readErrorFile(const KxCString& projectDir, KxContext& context) {
+    KxCString text;
+    kx::os::readWholeFile(projectDir + "/errors.xml", text, kx::os::OpenMode::Text);
+    if (text.empty()) {
+        return;
+    }
+    const KxCString document = "<errors>" + text + "</errors>";
+
+    KxRecordList<XmlError> records;
+    auto tail = records.before_begin();
+    try {
+        KxXmlReader reader(document);
+        reader.setExpandAttributeReference(true);
+        reader.readElementStart("errors");
+        for (;;) {
+            reader.isElementNext("errors");
+            if (reader.getLastNodeType() == KxXmlReader::ElementEnd) {
+                break;
+            }
+            if (reader.isElementNext("Error")) {
+                tail = appendRecord(records, tail, readError(reader));
+            } else if (reader.isElementNext("Warning")) {
+                tail = appendRecord(records, tail, readWarning(reader));
+            } else if (reader.getLastNodeType() == KxXmlReader::ElementStart) {
+                // Any other element yields no record; passing over it keeps
+                // the loop moving.
+                reader.skipElement();
+            }
+            if (reader.eof()) {
+                break;
+            }
+        }
+        reader.readElementEnd("errors");
+    } catch (const Kxxmsg& error) {
+        std::cout << "Exception was thrown while reading error file: " << error.why() << std::endl;
+    }
+    context.put("errors", kxcreateContextObject(records));
+}
