@@ -1,13 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds, and starts the product.
+# Installs what is needed, builds, and starts orvowizard on
+# http://127.0.0.1:8080/orvo/ with the bundled product home (home/) and the
+# reference generators first on PATH. Arguments go to kxcontainer, e.g.
+#   scripts/run.sh --port 9090
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh
-if [ ! -x build/bin/kxcontainer ]; then
-  echo "orvowizard: the libraries are built (build/lib). The servlet container that serves"
-  echo "the wizards in a browser is not part of this version yet; it arrives next."
-  exit 0
-fi
 export PATH="$PWD/build/bin:$PATH"
-exec build/bin/kxcontainer --webapp webapp --home home "$@"
+exec build/bin/kxcontainer --webapp "$PWD/webapp" --home "$PWD/home" "$@"

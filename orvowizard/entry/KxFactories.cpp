@@ -1,0 +1,16 @@
+#include "orvowizard/entry/KxFactories.h"
+
+#include <new>
+
+#include "orvowizard/pages/KxOrvoHomePage.h"
+
+namespace {
+
+template <class Servlet>
+KxServlet* create() {
+    return new (std::nothrow) Servlet();
+}
+
+}  // namespace
+
+KX_EXPORT KxServlet* createKxOrvoHomePage() { return create<KxOrvoHomePage>(); }

@@ -1,0 +1,10 @@
+#pragma once
+// The library's only entry points: one exported factory per servlet class.
+// Each returns a new servlet that has not been initialised, or nullptr when
+// it cannot be allocated; the caller owns it and deletes it through its
+// virtual destructor.
+#include "platform/servlet/KxServlet.h"
+
+#define KX_EXPORT extern "C" __attribute__((visibility("default")))
+
+KX_EXPORT KxServlet* createKxOrvoHomePage();

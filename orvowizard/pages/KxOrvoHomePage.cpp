@@ -1,0 +1,29 @@
+#include "orvowizard/pages/KxOrvoHomePage.h"
+
+#include "orvowizard/common/KxFileUtilities.h"
+
+KxTemplate KxOrvoHomePage::processRequest(KxHttpServletRequest& request,
+                                          KxHttpServletResponse& response, KxContext& context) {
+    const KxCString oper = request.getParameter("oper");
+    if (oper == "shutdown") {
+        try {
+            // The farewell page leaves before the container stops.
+            const KxCString farewell = getServletContext().getResourceData("goodbye.html");
+            response.setContentType("text/html");
+            response.setPayload(farewell);
+            response.flush();
+            getContainer().shutdown();
+            return KxTemplate();
+        } catch (...) {
+            // Whatever failed, the start page is shown instead and the
+            // container keeps running.
+        }
+    }
+
+    context.put("isOrvo", "ORVO");
+    const KxCString home = homeDirectory();
+    if (isNonEmptyFile(home + "\\" + "docs", "index.html")) {
+        context.put("kxhome", home);
+    }
+    return parseFile("index.tl");
+}

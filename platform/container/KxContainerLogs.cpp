@@ -1,0 +1,104 @@
+#include "platform/container/KxContainerLogs.h"
+
+#include <spdlog/logger.h>
+#include <spdlog/sinks/rotating_file_sink.h>
+
+#include <filesystem>
+#include <stdexcept>
+#include <system_error>
+
+namespace kx::container {
+
+namespace {
+
+// Each log rotates at this size and keeps this many older files.
+constexpr std::size_t kLogFileSize = 5 * 1024 * 1024;
+constexpr std::size_t kLogFiles = 3;
+
+std::shared_ptr<spdlog::logger> openLog(const std::string& name, const std::string& path,
+                                        const std::string& pattern) {
+    auto sink =
+        std::make_shared<spdlog::sinks::rotating_file_sink_mt>(path, kLogFileSize, kLogFiles);
+    auto logger = std::make_shared<spdlog::logger>(name, std::move(sink));
+    logger->set_pattern(pattern);
+    logger->set_level(spdlog::level::info);
+    // Every line reaches the file at once: the logs are read while the
+    // container runs, and a line lost in a crash is the one that mattered.
+    logger->flush_on(spdlog::level::info);
+    return logger;
+}
+
+}  // namespace
+
+std::string redactToken(std::string_view target) {
+    const auto question = target.find('?');
+    if (question == std::string_view::npos) {
+        return std::string(target);
+    }
+    std::string result(target.substr(0, question + 1));
+    std::string_view query = target.substr(question + 1);
+    bool first = true;
+    while (true) {
+        const auto end = query.find('&');
+        const std::string_view piece = query.substr(0, end);
+        if (!first) {
+            result += '&';
+        }
+        first = false;
+        if (piece.substr(0, 6) == "token=") {
+            result += "token=***";
+        } else {
+            result += piece;
+        }
+        if (end == std::string_view::npos) {
+            break;
+        }
+        query = query.substr(end + 1);
+    }
+    return result;
+}
+
+std::string formatAccessRecord(const KxAccessRecord& record) {
+    return record.client + " " + record.method + " " + redactToken(record.target) + " " +
+           std::to_string(record.status) + " " + std::to_string(record.bytes) + " " +
+           std::to_string(record.duration.count()) + "ms";
+}
+
+KxContainerLogs::KxContainerLogs(const std::string& directory) : directory_(directory) {
+    std::error_code error;
+    std::filesystem::create_directories(directory, error);
+    if (error) {
+        throw std::runtime_error("cannot create the log folder " + directory + ": " +
+                                 error.message());
+    }
+    try {
+        container_ = openLog("kxcontainer", directory + "/" + kContainerLogName,
+                             "%Y-%m-%d %H:%M:%S.%e [%l] %v");
+        access_ = openLog("access", directory + "/" + kAccessLogName, "%Y-%m-%d %H:%M:%S.%e %v");
+    } catch (const spdlog::spdlog_ex& e) {
+        throw std::runtime_error("cannot open the logs in " + directory + ": " + e.what());
+    }
+}
+
+KxContainerLogs::~KxContainerLogs() {
+    flush();
+}
+
+void KxContainerLogs::info(std::string_view message) {
+    container_->info("{}", message);
+}
+
+void KxContainerLogs::error(std::string_view message) {
+    container_->error("{}", message);
+}
+
+void KxContainerLogs::access(const KxAccessRecord& record) {
+    access_->info("{}", formatAccessRecord(record));
+}
+
+void KxContainerLogs::flush() {
+    container_->flush();
+    access_->flush();
+}
+
+}  // namespace kx::container

@@ -1,0 +1,182 @@
+#include "platform/container/KxDeploymentDescriptor.h"
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <memory>
+#include <set>
+
+#include "platform/os/KxOs.h"
+
+namespace kx::container {
+
+namespace {
+
+using DocumentPtr = std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)>;
+using ParserPtr = std::unique_ptr<xmlParserCtxt, decltype(&xmlFreeParserCtxt)>;
+
+std::string trim(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) {
+        return {};
+    }
+    const auto last = text.find_last_not_of(" \t\r\n");
+    return text.substr(first, last - first + 1);
+}
+
+bool isElement(const xmlNode* node, const char* name) {
+    return node->type == XML_ELEMENT_NODE &&
+           xmlStrcmp(node->name, reinterpret_cast<const xmlChar*>(name)) == 0;
+}
+
+// The trimmed text inside an element.
+std::string textOf(const xmlNode* node) {
+    xmlChar* content = xmlNodeGetContent(node);
+    if (!content) {
+        return {};
+    }
+    std::string text(reinterpret_cast<const char*>(content));
+    xmlFree(content);
+    return trim(text);
+}
+
+// The text of the first child element with that name; empty when missing.
+std::string childText(const xmlNode* parent, const char* name) {
+    for (const xmlNode* child = parent->children; child; child = child->next) {
+        if (isElement(child, name)) {
+            return textOf(child);
+        }
+    }
+    return {};
+}
+
+KxServletDeclaration readServlet(const xmlNode* element, const std::string& sourceName) {
+    KxServletDeclaration servlet;
+    servlet.name = childText(element, "servlet-name");
+    if (servlet.name.empty()) {
+        throw KxDescriptorError(sourceName + ": line " + std::to_string(xmlGetLineNo(element)) +
+                                ": <servlet> without <servlet-name>");
+    }
+    servlet.servletClass = childText(element, "servlet-class");
+    const auto colon = servlet.servletClass.rfind(':');
+    if (colon == std::string::npos) {
+        servlet.library = servlet.servletClass;
+    } else {
+        servlet.library = trim(servlet.servletClass.substr(0, colon));
+        servlet.factory = trim(servlet.servletClass.substr(colon + 1));
+    }
+    for (const xmlNode* child = element->children; child; child = child->next) {
+        if (isElement(child, "init-param")) {
+            servlet.initParameters.emplace_back(childText(child, "param-name"),
+                                                childText(child, "param-value"));
+        }
+    }
+    return servlet;
+}
+
+// Keeps the parser's first error: later ones are mostly consequences of it.
+void keepFirstError(void* userData, xmlErrorPtr error) {
+    auto* parser = static_cast<xmlParserCtxtPtr>(userData);
+    auto* first = static_cast<std::string*>(parser->_private);
+    if (first && first->empty() && error && error->level >= XML_ERR_ERROR) {
+        std::string message = trim(error->message ? error->message : "malformed XML");
+        *first = (error->line > 0 ? ": line " + std::to_string(error->line) : std::string()) +
+                 ": " + message;
+    }
+}
+
+}  // namespace
+
+const KxServletDeclaration* KxDeploymentDescriptor::findServlet(const std::string& name) const {
+    for (const auto& servlet : servlets) {
+        if (servlet.name == name) {
+            return &servlet;
+        }
+    }
+    return nullptr;
+}
+
+KxDeploymentDescriptor parseDeploymentDescriptor(const std::string& text,
+                                                 const std::string& sourceName) {
+    ParserPtr parser(xmlNewParserCtxt(), xmlFreeParserCtxt);
+    if (!parser) {
+        throw KxDescriptorError(sourceName + ": no XML parser could be made");
+    }
+    // No network, no entity expansion, nothing printed: the first fault is
+    // kept for the message.
+    std::string firstError;
+    parser->_private = &firstError;
+    parser->sax->serror = keepFirstError;
+    const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+    DocumentPtr document(xmlCtxtReadMemory(parser.get(), text.data(), static_cast<int>(text.size()),
+                                           sourceName.c_str(), nullptr, options),
+                         xmlFreeDoc);
+    if (!document || !parser->wellFormed) {
+        if (!firstError.empty()) {
+            throw KxDescriptorError(sourceName + firstError);
+        }
+        const xmlError* error = xmlCtxtGetLastError(parser.get());
+        std::string message = error && error->message ? trim(error->message) : "malformed XML";
+        const int line = error ? error->line : 0;
+        throw KxDescriptorError(sourceName + (line > 0 ? ": line " + std::to_string(line) : "") +
+                                ": " + message);
+    }
+
+    const xmlNode* root = xmlDocGetRootElement(document.get());
+    if (!root || !isElement(root, "web-app")) {
+        throw KxDescriptorError(sourceName + ": the root element is not <web-app>");
+    }
+
+    KxDeploymentDescriptor descriptor;
+    std::set<std::string> names;
+    for (const xmlNode* child = root->children; child; child = child->next) {
+        if (isElement(child, "servlet")) {
+            KxServletDeclaration servlet = readServlet(child, sourceName);
+            if (!names.insert(servlet.name).second) {
+                throw KxDescriptorError(sourceName + ": line " +
+                                        std::to_string(xmlGetLineNo(child)) + ": servlet '" +
+                                        servlet.name + "' is declared twice");
+            }
+            descriptor.servlets.push_back(std::move(servlet));
+        }
+    }
+    std::set<std::string> patterns;
+    for (const xmlNode* child = root->children; child; child = child->next) {
+        if (!isElement(child, "servlet-mapping")) {
+            continue;
+        }
+        const std::string name = childText(child, "servlet-name");
+        if (names.count(name) == 0) {
+            descriptor.warnings.push_back("servlet-mapping for undeclared servlet '" + name +
+                                          "' passed over");
+            continue;
+        }
+        // A mapping may list several patterns.
+        for (const xmlNode* item = child->children; item; item = item->next) {
+            if (!isElement(item, "url-pattern")) {
+                continue;
+            }
+            const std::string pattern = textOf(item);
+            if (!isSupportedUrlPattern(pattern)) {
+                descriptor.warnings.push_back("url-pattern '" + pattern + "' of servlet '" + name +
+                                              "' is not supported and passed over");
+            } else if (!patterns.insert(pattern).second) {
+                descriptor.warnings.push_back("url-pattern '" + pattern + "' of servlet '" + name +
+                                              "' is mapped already and passed over");
+            } else {
+                descriptor.mappings.push_back({pattern, name});
+            }
+        }
+    }
+    return descriptor;
+}
+
+KxDeploymentDescriptor readDeploymentDescriptor(const std::string& path) {
+    KxCString text;
+    if (!kx::os::readWholeFile(path, text)) {
+        throw KxDescriptorError(path + ": cannot be read");
+    }
+    return parseDeploymentDescriptor(text, path);
+}
+
+}  // namespace kx::container

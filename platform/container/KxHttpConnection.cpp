@@ -1,0 +1,388 @@
+#include "platform/container/KxHttpConnection.h"
+
+#include <boost/asio/dispatch.hpp>
+#include <boost/asio/post.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/write.hpp>
+#include <boost/beast/core/flat_buffer.hpp>
+#include <boost/beast/http.hpp>
+
+#include <array>
+#include <optional>
+
+#include "platform/container/KxContainerLogs.h"
+#include "platform/container/KxRequestHandler.h"
+
+namespace kx::container {
+
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+using tcp = asio::ip::tcp;
+using Clock = std::chrono::steady_clock;
+using ErrorCode = boost::system::error_code;
+
+namespace {
+
+constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
+
+// Counts a request as in flight for as long as a copy is held: by the
+// connection until the answer is written, by the servlet job until it ends.
+class InFlight {
+  public:
+    explicit InFlight(std::shared_ptr<KxConnectionShared> shared) : shared_(std::move(shared)) {
+        ++shared_->inFlight;
+    }
+    InFlight(const InFlight&) = delete;
+    InFlight& operator=(const InFlight&) = delete;
+    ~InFlight() { --shared_->inFlight; }
+
+  private:
+    std::shared_ptr<KxConnectionShared> shared_;
+};
+
+}  // namespace
+
+class KxHttpConnection : public std::enable_shared_from_this<KxHttpConnection> {
+  public:
+    KxHttpConnection(tcp::socket socket, std::shared_ptr<KxConnectionShared> shared)
+        : socket_(std::move(socket)),
+          timer_(socket_.get_executor()),
+          shared_(std::move(shared)),
+          limits_(shared_->limits) {
+        ErrorCode error;
+        const auto remote = socket_.remote_endpoint(error);
+        client_ = error ? "-" : remote.address().to_string();
+    }
+
+    void start() {
+        asio::dispatch(socket_.get_executor(),
+                       [self = shared_from_this()] { self->readRequest(); });
+    }
+
+    // The container stops: a connection waiting for a request closes now.
+    void stop() {
+        asio::dispatch(socket_.get_executor(), [self = shared_from_this()] {
+            if (self->phase_ == Phase::Idle || self->phase_ == Phase::Header ||
+                self->phase_ == Phase::Closing) {
+                self->closeNow();
+            }
+        });
+    }
+
+  private:
+    enum class Phase { Idle, Header, Body, Handling, Writing, Closing };
+
+    // ---- deadlines ----------------------------------------------------------
+    // One timer per connection; each phase sets its own limit. When it runs
+    // out the pending socket operation is cancelled and its handler sees
+    // timedOut_.
+
+    void arm(std::chrono::milliseconds limit) {
+        ++generation_;
+        timedOut_ = false;
+        timer_.expires_after(limit);
+        timer_.async_wait([self = shared_from_this(), generation = generation_](ErrorCode error) {
+            if (error || generation != self->generation_) {
+                return;
+            }
+            self->timedOut_ = true;
+            ErrorCode ignored;
+            self->socket_.cancel(ignored);
+        });
+    }
+
+    void disarm() {
+        ++generation_;
+        timer_.cancel();
+    }
+
+    // ---- reading ------------------------------------------------------------
+
+    void readRequest() {
+        if (shared_->stopping) {
+            closeNow();
+            return;
+        }
+        parser_.emplace();
+        parser_->header_limit(static_cast<std::uint32_t>(limits_.clientHeaderBufferSize));
+        parser_->body_limit(limits_.clientMaxBodySize);
+        method_.clear();
+        target_.clear();
+        if (served_ > 0 && buffer_.size() == 0) {
+            // Kept alive: wait for the next request's first bytes.
+            phase_ = Phase::Idle;
+            arm(limits_.keepaliveTimeout);
+            socket_.async_wait(tcp::socket::wait_read,
+                               [self = shared_from_this()](ErrorCode error) {
+                                   if (error || self->timedOut_ || self->shared_->stopping) {
+                                       self->closeNow();
+                                   } else {
+                                       self->readHeader();
+                                   }
+                               });
+        } else {
+            readHeader();
+        }
+    }
+
+    void readHeader() {
+        phase_ = Phase::Header;
+        started_ = Clock::now();
+        arm(limits_.clientHeaderTimeout);
+        http::async_read_header(
+            socket_, buffer_, *parser_,
+            [self = shared_from_this()](ErrorCode error, std::size_t) { self->onHeader(error); });
+    }
+
+    void onHeader(ErrorCode error) {
+        if (error) {
+            onReadError(error);
+            return;
+        }
+        rememberRequestLine();
+        if (parser_->is_done()) {
+            dispatch();
+            return;
+        }
+        const auto expect = parser_->get()[http::field::expect];
+        if (beast::iequals(expect, "100-continue")) {
+            arm(limits_.sendTimeout);
+            asio::async_write(socket_, asio::buffer(kContinue.data(), kContinue.size()),
+                              [self = shared_from_this()](ErrorCode error, std::size_t) {
+                                  if (error || self->timedOut_) {
+                                      self->closeNow();
+                                  } else {
+                                      self->readBody();
+                                  }
+                              });
+            return;
+        }
+        readBody();
+    }
+
+    void readBody() {
+        phase_ = Phase::Body;
+        arm(limits_.clientBodyTimeout);
+        http::async_read(
+            socket_, buffer_, *parser_,
+            [self = shared_from_this()](ErrorCode error, std::size_t) { self->onBody(error); });
+    }
+
+    void onBody(ErrorCode error) {
+        if (error) {
+            onReadError(error);
+            return;
+        }
+        dispatch();
+    }
+
+    void onReadError(ErrorCode error) {
+        if (timedOut_) {
+            sendError(408, "Request timeout", "The request did not arrive in time.");
+        } else if (error == http::error::header_limit) {
+            sendError(431, "Request header fields too large",
+                      "The request line and header fields are larger than this server accepts.");
+        } else if (error == http::error::body_limit) {
+            sendError(413, "Content too large",
+                      "The request body is larger than this server accepts.");
+        } else if (error == http::error::end_of_stream || error == asio::error::eof ||
+                   error == asio::error::connection_reset || error == asio::error::broken_pipe ||
+                   error == asio::error::operation_aborted ||
+                   error == asio::error::bad_descriptor) {
+            closeNow();
+        } else {
+            sendError(400, "Bad request", "The request is not valid HTTP.");
+        }
+    }
+
+    void rememberRequestLine() {
+        const auto& request = parser_->get();
+        method_ = std::string(request.method_string());
+        target_ = std::string(request.target());
+    }
+
+    // ---- handling -----------------------------------------------------------
+
+    void dispatch() {
+        disarm();
+        phase_ = Phase::Handling;
+        auto& message = parser_->get();
+        keepAlive_ = message.keep_alive();
+        version_ = message.version();
+        if (shared_->stopping) {
+            sendError(503, "Service unavailable", "The server is stopping.");
+            return;
+        }
+
+        KxHttpRequestData request;
+        request.method = method_;
+        request.target = target_;
+        for (const auto& field : message) {
+            request.headers.emplace_back(std::string(field.name_string()),
+                                         std::string(field.value()));
+        }
+        request.body = std::move(message.body());
+
+        auto inFlight = std::make_shared<InFlight>(shared_);
+        inFlight_ = inFlight;
+        auto delivered = std::make_shared<std::atomic<bool>>(false);
+        shared_->handler.handle(std::move(request), [self = shared_from_this(), inFlight,
+                                                     delivered](KxHttpResponseData response) {
+            if (delivered->exchange(true)) {
+                return;
+            }
+            asio::post(self->socket_.get_executor(),
+                       [self, response = std::move(response)]() mutable {
+                           self->write(std::move(response), false);
+                       });
+        });
+    }
+
+    // ---- writing ------------------------------------------------------------
+
+    void sendError(int status, std::string_view title, std::string_view text) {
+        if (method_.empty()) {
+            method_ = "-";
+            target_ = "-";
+        }
+        write(KxRequestHandler::page(status, title, text), true);
+    }
+
+    void write(KxHttpResponseData data, bool closeAfter) {
+        phase_ = Phase::Writing;
+        auto response = std::make_shared<http::response<http::string_body>>();
+        response->version(version_);
+        response->result(static_cast<unsigned>(data.status));
+        for (auto& [name, value] : data.headers) {
+            response->insert(name, value);
+        }
+        response->set(http::field::server, "kxcontainer");
+        response->set("X-Content-Type-Options", "nosniff");
+        const bool keepAlive = keepAlive_ && !closeAfter && !shared_->stopping &&
+                               served_ + 1 < limits_.keepaliveRequests;
+        response->keep_alive(keepAlive);
+        response->body() = std::move(data.body);
+        response->prepare_payload();
+        bytes_ = response->body().size();
+        if (data.omitBody) {
+            response->body().clear();  // Content-Length stays that of the body
+            bytes_ = 0;
+        }
+        status_ = data.status;
+        arm(limits_.sendTimeout);
+        http::async_write(socket_, *response,
+                          [self = shared_from_this(), response, keepAlive](
+                              ErrorCode error, std::size_t) { self->onWrite(error, keepAlive); });
+    }
+
+    void onWrite(ErrorCode error, bool keepAlive) {
+        disarm();
+        KxAccessRecord record;
+        record.client = client_;
+        record.method = method_;
+        record.target = target_;
+        record.status = status_;
+        record.bytes = bytes_;
+        record.duration =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started_);
+        shared_->log.access(record);
+        inFlight_.reset();
+        ++served_;
+        if (error || timedOut_) {
+            closeNow();
+        } else if (!keepAlive) {
+            lingerAndClose();
+        } else {
+            readRequest();
+        }
+    }
+
+    // ---- closing ------------------------------------------------------------
+
+    // Ends sending, then reads and drops what the client still sends, so the
+    // answer already sent is not destroyed by a reset on close.
+    void lingerAndClose() {
+        phase_ = Phase::Closing;
+        ErrorCode ignored;
+        socket_.shutdown(tcp::socket::shutdown_send, ignored);
+        lingerUntil_ = Clock::now() + limits_.lingeringTime;
+        linger();
+    }
+
+    void linger() {
+        const auto now = Clock::now();
+        if (now >= lingerUntil_ || shared_->stopping) {
+            closeNow();
+            return;
+        }
+        arm(std::min(limits_.lingeringTimeout,
+                     std::chrono::duration_cast<std::chrono::milliseconds>(lingerUntil_ - now)));
+        socket_.async_read_some(asio::buffer(discard_),
+                                [self = shared_from_this()](ErrorCode error, std::size_t) {
+                                    if (error || self->timedOut_) {
+                                        self->closeNow();
+                                    } else {
+                                        self->linger();
+                                    }
+                                });
+    }
+
+    void closeNow() {
+        disarm();
+        phase_ = Phase::Closing;
+        ErrorCode ignored;
+        socket_.shutdown(tcp::socket::shutdown_both, ignored);
+        socket_.close(ignored);
+    }
+
+    tcp::socket socket_;
+    asio::steady_timer timer_;
+    std::shared_ptr<KxConnectionShared> shared_;
+    const KxConnectionLimits& limits_;
+    beast::flat_buffer buffer_;
+    std::optional<http::request_parser<http::string_body>> parser_;
+    std::shared_ptr<InFlight> inFlight_;
+    std::array<char, 4096> discard_{};
+
+    Phase phase_ = Phase::Header;
+    unsigned generation_ = 0;
+    bool timedOut_ = false;
+    bool keepAlive_ = false;
+    unsigned version_ = 11;
+    unsigned served_ = 0;
+    Clock::time_point lingerUntil_;
+
+    // For the access log.
+    std::string client_;
+    std::string method_;
+    std::string target_;
+    int status_ = 0;
+    std::size_t bytes_ = 0;
+    Clock::time_point started_ = Clock::now();
+};
+
+void startHttpConnection(tcp::socket socket, std::shared_ptr<KxConnectionShared> shared) {
+    auto connection = std::make_shared<KxHttpConnection>(std::move(socket), shared);
+    {
+        std::lock_guard lock(shared->mutex);
+        std::erase_if(shared->connections, [](const auto& weak) { return weak.expired(); });
+        shared->connections.push_back(connection);
+    }
+    connection->start();
+}
+
+void closeIdleHttpConnections(KxConnectionShared& shared) {
+    std::vector<std::weak_ptr<KxHttpConnection>> connections;
+    {
+        std::lock_guard lock(shared.mutex);
+        connections = shared.connections;
+    }
+    for (const auto& weak : connections) {
+        if (auto connection = weak.lock()) {
+            connection->stop();
+        }
+    }
+}
+
+}  // namespace kx::container

@@ -1,0 +1,92 @@
+#pragma once
+// What the container does with one complete HTTP request, apart from the
+// network: the protections, the mapping to a servlet or a static file, and
+// the translation between HTTP and the servlet classes (parameters,
+// session, redirect, flush). Requests and answers are plain data here; the
+// connection code turns them into and out of HTTP messages.
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/container/KxContainerLogs.h"
+#include "platform/container/KxRequestMapping.h"
+#include "platform/container/KxSecurityChecks.h"
+#include "platform/container/KxServletRegistry.h"
+#include "platform/container/KxSessionStore.h"
+
+namespace kx::container {
+
+using KxHeaderList = std::vector<std::pair<std::string, std::string>>;
+
+struct KxHttpRequestData {
+    std::string method = "GET";
+    std::string target;  // as sent: path and query
+    KxHeaderList headers;
+    std::string body;
+
+    // The first value of the header (names compare without regard to case);
+    // nothing when absent.
+    std::optional<std::string> findHeader(std::string_view name) const;
+    std::string header(std::string_view name) const { return findHeader(name).value_or(""); }
+};
+
+struct KxHttpResponseData {
+    int status = 200;
+    KxHeaderList headers;
+    std::string body;
+    // HEAD: the header fields (with the body's length) are sent, the body not.
+    bool omitBody = false;
+
+    std::optional<std::string> findHeader(std::string_view name) const;
+    // Replaces every header of that name (compared without regard to case).
+    void setHeader(std::string name, std::string value);
+};
+
+// Hands the answer to the connection; called exactly once per request, on
+// whatever thread has it ready.
+using KxDeliver = std::function<void(KxHttpResponseData)>;
+
+class KxRequestHandler {
+  public:
+    // Runs a job on a worker thread.
+    using Submit = std::function<void(std::function<void()>)>;
+
+    // Every reference must outlive the handler.
+    KxRequestHandler(const KxRequestMapper& mapper, const KxSecurityChecks& security,
+                     KxServletRegistry& servlets, KxSessionStore& sessions,
+                     const KxServletContext& context, KxContainerLog& log, Submit submit);
+
+    // Answers the request through deliver: at once when no servlet is
+    // needed (refusals, redirect to the context, static files, not found),
+    // else from a worker thread after the servlet ran.
+    void handle(KxHttpRequestData request, KxDeliver deliver);
+
+    // An answer of the container's own: a short HTML page.
+    static KxHttpResponseData page(int status, std::string_view title, std::string_view text);
+
+  private:
+    void serveStatic(const KxHttpRequestData& request, const std::string& name,
+                     const KxDeliver& deliver) const;
+    void runServlet(KxServlet& servlet, const KxRoute& route, const KxHttpRequestData& request,
+                    const std::string& path, const std::string& query,
+                    const std::vector<std::string>& cookies, const KxDeliver& deliver);
+    // The HTTP answer for what the servlet left in its response.
+    KxHttpResponseData toHttp(const std::string& servletName, const std::string& requestUri,
+                              const KxHttpServletResponse& response) const;
+
+    const KxRequestMapper& mapper_;
+    const KxSecurityChecks& security_;
+    KxServletRegistry& servlets_;
+    KxSessionStore& sessions_;
+    const KxServletContext& context_;
+    KxContainerLog& log_;
+    Submit submit_;
+};
+
+// The text with &, <, > and " escaped, for HTML element content.
+std::string escapeHtml(std::string_view text);
+
+}  // namespace kx::container

@@ -1,0 +1,175 @@
+// kxcontainer: serves the servlets of one web application to a browser on
+// the local machine. It reads WEB-INF/web.xml, loads and initialises the
+// servlets, prints the address to open and serves until a servlet asks it to
+// shut down or it gets SIGINT or SIGTERM.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <system_error>
+
+#include "platform/container/KxContainerLogs.h"
+#include "platform/container/KxContainerOptions.h"
+#include "platform/container/KxDeploymentDescriptor.h"
+#include "platform/container/KxHttpServer.h"
+#include "platform/container/KxRequestHandler.h"
+#include "platform/container/KxRequestMapping.h"
+#include "platform/container/KxSecurityChecks.h"
+#include "platform/container/KxServletRegistry.h"
+#include "platform/container/KxSessionStore.h"
+#include "platform/container/KxWorkerPool.h"
+
+namespace {
+
+using namespace kx::container;
+
+constexpr int kStartFailed = 1;
+constexpr int kBadOption = 2;
+
+void reportError(const std::string& message) {
+    std::cerr << "kxcontainer: " << message << std::endl;
+}
+
+std::string executablePath(const char* argv0) {
+    std::error_code error;
+    auto path = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string(argv0) : path.string();
+}
+
+std::string absolutePath(const std::string& path) {
+    std::error_code error;
+    auto absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.lexically_normal().string();
+}
+
+// The host of the address printed at start: a wildcard bind is reached
+// through the loopback address.
+std::string urlHost(const std::string& bind) {
+    if (bind == "0.0.0.0" || bind.empty()) {
+        return "127.0.0.1";
+    }
+    if (bind == "::") {
+        return "[::1]";
+    }
+    return bind.find(':') != std::string::npos ? "[" + bind + "]" : bind;
+}
+
+int runContainer(KxContainerOptions& options) {
+    std::string contextPath;
+    try {
+        contextPath = normaliseContextPath(options.context);
+    } catch (const std::invalid_argument& e) {
+        reportError(std::string("--context: ") + e.what());
+        return kBadOption;
+    }
+
+    if (!options.home.empty()) {
+        options.home = absolutePath(options.home);
+        // The system finds its files through KX_HOME; servlets read it in init.
+        setenv("KX_HOME", options.home.c_str(), 1);
+    }
+    const std::string webapp = absolutePath(options.webapp);
+    std::error_code error;
+    if (!std::filesystem::is_directory(webapp, error)) {
+        reportError("the web application folder " + webapp + " does not exist");
+        return kStartFailed;
+    }
+
+    std::unique_ptr<KxContainerLogs> logs;
+    try {
+        logs = std::make_unique<KxContainerLogs>(absolutePath(options.logDir));
+    } catch (const std::exception& e) {
+        reportError(e.what());
+        return kStartFailed;
+    }
+
+    KxDeploymentDescriptor descriptor;
+    try {
+        descriptor = readDeploymentDescriptor(webapp + "/WEB-INF/web.xml");
+    } catch (const KxDescriptorError& e) {
+        reportError(e.what());
+        logs->error(e.what());
+        return kStartFailed;
+    }
+    for (const auto& warning : descriptor.warnings) {
+        reportError("web.xml: " + warning);
+        logs->error("web.xml: " + warning);
+    }
+
+    const std::string token =
+        options.noToken ? std::string() : (options.token.empty() ? randomHex128() : options.token);
+
+    KxHttpServer server(options, *logs);
+    unsigned short port = 0;
+    try {
+        port = server.listen();
+    } catch (const std::exception& e) {
+        reportError(e.what());
+        logs->error(e.what());
+        return kStartFailed;
+    }
+
+    KxServletContext context(webapp);
+    context.setLogSink([&logs](const KxCString& message) { logs->info(message); });
+    context.setContainer(&server);
+
+    std::vector<std::string> names;
+    for (const auto& servlet : descriptor.servlets) {
+        names.push_back(servlet.name);
+    }
+    const KxRequestMapper mapper(contextPath, descriptor.mappings, names);
+    const KxSecurityChecks security(options.bind, port, token);
+    KxSessionStore sessions(options.maxSessions);
+
+    KxServletRegistry registry(options.libDir, context);
+    for (const auto& failure : registry.load(descriptor)) {
+        reportError(failure);
+        logs->error(failure);
+    }
+
+    KxWorkerPool workers(options.threads,
+                         [&logs](const std::string& message) { logs->error(message); });
+    KxRequestHandler handler(
+        mapper, security, registry, sessions, context, *logs,
+        [&workers](std::function<void()> job) { workers.submit(std::move(job)); });
+
+    const std::string address =
+        "http://" + urlHost(options.bind) + ":" + std::to_string(port) + contextPath + "/";
+    std::cout << "kxcontainer: serving orvowizard at " << address
+              << (token.empty() ? "" : "?token=" + token) << std::endl;
+    logs->info("started: serving " + webapp + " at " + address + " with " +
+               std::to_string(workers.size()) + " worker threads, " +
+               std::to_string(registry.size()) + " of " +
+               std::to_string(descriptor.servlets.size()) + " servlets" +
+               (token.empty() ? ", no access token" : ""));
+
+    const auto deadline = server.run(handler);
+    if (!workers.stop(deadline)) {
+        // A servlet is still busy: its code must stay loaded, so the process
+        // ends here without unloading anything.
+        logs->error("servlet calls still running at the end of the grace time; exiting");
+        logs->flush();
+        std::cout.flush();
+        std::_Exit(0);
+    }
+    registry.destroyAll();
+    logs->info("stopped");
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    KxContainerOptions options;
+    if (auto status = parseContainerOptions(argc, argv, options)) {
+        return *status;
+    }
+    resolveOptionDefaults(options, executablePath(argv[0]));
+    try {
+        return runContainer(options);
+    } catch (const std::exception& e) {
+        reportError(e.what());
+        return kStartFailed;
+    }
+}

@@ -1,0 +1,176 @@
+// Servlets that exercise the container from the outside: each one does one
+// thing a real servlet may do (echo what it was given, keep a session,
+// redirect, fail, stop the container ...) and reports it as plain text.
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <new>
+#include <thread>
+
+#include "platform/servlet/KxServlet.h"
+#include "platform/servlet/KxServletException.h"
+
+#define KX_TEST_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+void plain(KxHttpServletResponse& response, const KxCString& text) {
+    response.setContentType("text/plain");
+    response.setPayload(text);
+}
+
+// Everything the container filled into the request.
+class EchoServlet : public KxHttpServlet {
+  public:
+    void service(KxHttpServletRequest& request, KxHttpServletResponse& response) override {
+        KxCString text;
+        text += "method=" + request.getMethod() + "\n";
+        text += "uri=" + request.getRequestURI() + "\n";
+        text += "context=" + request.getContextPath() + "\n";
+        text += "servletPath=" + request.getServletPath() + "\n";
+        text += "pathInfo=" + request.getPathInfo() + "\n";
+        text += "query=" + request.getQueryString() + "\n";
+        text += "init.greeting=" + getServletConfig().getInitParameter("greeting") + "\n";
+        const char* home = std::getenv("KX_HOME");
+        text += "home=" + KxCString(home ? home : "") + "\n";
+        text += "header.x-probe=" + request.getHeader("X-Probe") + "\n";
+        for (const auto& [name, value] : request.getParameters()) {
+            text += "param " + name + "=" + value + "\n";
+        }
+        response.setHeader("X-Echo", "yes");
+        plain(response, text);
+    }
+};
+
+struct Visits : KxServletAttributeImpl {
+    explicit Visits(int count) : count(count) {}
+    int count;
+};
+
+// Counts the visits of one browser in its session.
+class SessionServlet : public KxHttpServlet {
+  public:
+    void doGet(KxHttpServletRequest& request, KxHttpServletResponse& response) override {
+        KxHttpSession& session = request.getSession();
+        const auto* visits = dynamic_cast<const Visits*>(session.getAttribute("visits").getImpl());
+        const int count = visits ? visits->count + 1 : 1;
+        KxServletAttribute attribute;
+        attribute.setImpl(new Visits(count));
+        session.setAttribute("visits", attribute);
+        plain(response, "id=" + session.getId() + "\nnew=" + (session.isNew() ? "1" : "0") +
+                            "\nvisits=" + std::to_string(count) + "\n");
+    }
+};
+
+class RedirectServlet : public KxHttpServlet {
+  public:
+    void doGet(KxHttpServletRequest& request, KxHttpServletResponse& response) override {
+        response.sendRedirect(request.getParameter("to"));
+    }
+};
+
+class ThrowingServlet : public KxHttpServlet {
+  public:
+    void doGet(KxHttpServletRequest&, KxHttpServletResponse& response) override {
+        response.setPayload("half a page");
+        throw KxServletException("deliberate failure of the throwing servlet");
+    }
+};
+
+// Like a servlet whose template could not be read: it gives nothing back.
+class EmptyServlet : public KxHttpServlet {
+  public:
+    void doGet(KxHttpServletRequest&, KxHttpServletResponse&) override {}
+};
+
+// The home page's way out: the farewell leaves first, then the container
+// stops.
+class ShutdownServlet : public KxHttpServlet {
+  public:
+    void doGet(KxHttpServletRequest&, KxHttpServletResponse& response) override {
+        plain(response, "farewell from the test servlet\n");
+        response.flush();
+        getContainer().shutdown();
+        response.setPayload("this must never be sent");
+    }
+};
+
+// Takes its time, as a generator run does.
+class SlowServlet : public KxHttpServlet {
+  public:
+    void doGet(KxHttpServletRequest& request, KxHttpServletResponse& response) override {
+        const int ms = std::clamp(std::atoi(request.getParameter("ms").c_str()), 0, 5000);
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        plain(response, "slept " + std::to_string(ms) + "\n");
+    }
+};
+
+// Changes its thread's current directory, waits, and tells where it is: a
+// worker that shares its directory with another shows the other's.
+class DirectoryServlet : public KxHttpServlet {
+  public:
+    void doGet(KxHttpServletRequest& request, KxHttpServletResponse& response) override {
+        if (::chdir(request.getParameter("dir").c_str()) != 0) {
+            throw KxServletException("cannot change to " + request.getParameter("dir"));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        char buffer[4096];
+        plain(response, ::getcwd(buffer, sizeof buffer) ? buffer : "?");
+    }
+};
+
+class LoggingServlet : public KxHttpServlet {
+  public:
+    void doGet(KxHttpServletRequest& request, KxHttpServletResponse& response) override {
+        log("note " + request.getParameter("note"));
+        plain(response, "logged\n");
+    }
+};
+
+class FailingInitServlet : public KxHttpServlet {
+  public:
+    void init() override { throw KxServletException("deliberate failure in init"); }
+};
+
+template <class Servlet>
+KxServlet* make() {
+    return new (std::nothrow) Servlet();
+}
+
+}  // namespace
+
+KX_TEST_EXPORT KxServlet* createEchoServlet() {
+    return make<EchoServlet>();
+}
+KX_TEST_EXPORT KxServlet* createSessionServlet() {
+    return make<SessionServlet>();
+}
+KX_TEST_EXPORT KxServlet* createRedirectServlet() {
+    return make<RedirectServlet>();
+}
+KX_TEST_EXPORT KxServlet* createThrowingServlet() {
+    return make<ThrowingServlet>();
+}
+KX_TEST_EXPORT KxServlet* createEmptyServlet() {
+    return make<EmptyServlet>();
+}
+KX_TEST_EXPORT KxServlet* createShutdownServlet() {
+    return make<ShutdownServlet>();
+}
+KX_TEST_EXPORT KxServlet* createSlowServlet() {
+    return make<SlowServlet>();
+}
+KX_TEST_EXPORT KxServlet* createDirectoryServlet() {
+    return make<DirectoryServlet>();
+}
+KX_TEST_EXPORT KxServlet* createLoggingServlet() {
+    return make<LoggingServlet>();
+}
+KX_TEST_EXPORT KxServlet* createFailingInitServlet() {
+    return make<FailingInitServlet>();
+}
+KX_TEST_EXPORT KxServlet* createNoServlet() {
+    return nullptr;
+}

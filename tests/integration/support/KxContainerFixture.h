@@ -1,0 +1,77 @@
+#pragma once
+// The scratch web application every integration test starts from: the test
+// servlets of libkxtestservlets.so, three declared servlets that cannot be
+// made, and a static folder.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/KxContainerHarness.h"
+#include "support/ScratchDir.h"
+
+namespace kxtest {
+
+inline std::string servletXml(const std::string& name, const std::string& factory,
+                              const std::string& initParameters = {}) {
+    return "  <servlet>\n    <servlet-name>" + name +
+           "</servlet-name>\n    <servlet-class>libkxtestservlets.so:" + factory +
+           "</servlet-class>\n" + initParameters + "  </servlet>\n";
+}
+
+inline std::string mappingXml(const std::string& name, const std::string& pattern) {
+    return "  <servlet-mapping><servlet-name>" + name + "</servlet-name><url-pattern>" + pattern +
+           "</url-pattern></servlet-mapping>\n";
+}
+
+inline std::string testWebXml() {
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<web-app>\n";
+    xml += "  <display-name>container tests</display-name>\n";
+    xml += servletXml("index", "createEchoServlet");
+    xml += servletXml("echo", "createEchoServlet",
+                      "    <init-param><param-name>greeting</param-name>"
+                      "<param-value>hello</param-value></init-param>\n");
+    xml += servletXml("session", "createSessionServlet");
+    xml += servletXml("redirect", "createRedirectServlet");
+    xml += servletXml("throwing", "createThrowingServlet");
+    xml += servletXml("empty", "createEmptyServlet");
+    xml += servletXml("shutdown", "createShutdownServlet");
+    xml += servletXml("slow", "createSlowServlet");
+    xml += servletXml("directory", "createDirectoryServlet");
+    xml += servletXml("logging", "createLoggingServlet");
+    xml += servletXml("tavrin", "createKxTavrinWizard");  // no such factory
+    xml += servletXml("nothing", "createNoServlet");      // the factory gives nothing
+    xml += servletXml("badinit", "createFailingInitServlet");
+    xml += mappingXml("index", "/");
+    xml += mappingXml("echo", "/echo/*");
+    xml += mappingXml("session", "/session");
+    xml += mappingXml("redirect", "/redirect/*");
+    for (const char* name :
+         {"throwing", "empty", "shutdown", "slow", "directory", "logging", "nothing", "badinit"}) {
+        xml += mappingXml(name, std::string("/") + name);
+    }
+    xml += mappingXml("tavrin", "/tavrin/*");
+    return xml + "</web-app>\n";
+}
+
+class ContainerTest : public ::testing::Test {
+  protected:
+    // Writes the scratch web application and starts the container on it.
+    void start(const std::vector<std::string>& extraArguments = {},
+               const std::string& webXml = testWebXml()) {
+        scratch.write("WEB-INF/web.xml", webXml);
+        scratch.write("static/style.css", "body { color: teal; }\n");
+        scratch.write("static/img/dot.png", std::string("\x89PNG\r\n\x1a\n", 8));
+        scratch.write("secret.txt", "not for the browser\n");
+        ASSERT_TRUE(container.start(scratch.str(), extraArguments)) << container.failure();
+    }
+
+    std::string containerLog() const {
+        return readFile(container.logDirectory() + "/kxcontainer.log");
+    }
+
+    ScratchDir scratch;
+    ContainerProcess container;
+};
+
+}  // namespace kxtest

@@ -1,0 +1,357 @@
+#include "support/KxContainerHarness.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#ifndef KX_TEST_DEFAULT_BIN_DIR
+#error "KX_TEST_DEFAULT_BIN_DIR must name the build's bin folder"
+#endif
+
+namespace kxtest {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+bool equalsIgnoringCase(const std::string& a, const std::string& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](unsigned char x, unsigned char y) {
+        return std::tolower(x) == std::tolower(y);
+    });
+}
+
+bool hasHeaderIn(const Headers& headers, const std::string& name) {
+    return std::any_of(headers.begin(), headers.end(),
+                       [&](const auto& header) { return equalsIgnoringCase(header.first, name); });
+}
+
+int remainingMs(Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    return static_cast<int>(std::max<std::int64_t>(left.count(), 0));
+}
+
+}  // namespace
+
+std::string HttpResponse::header(const std::string& name) const {
+    for (const auto& [key, value] : headers) {
+        if (equalsIgnoringCase(key, name)) {
+            return value;
+        }
+    }
+    return {};
+}
+
+bool HttpResponse::hasHeader(const std::string& name) const {
+    return hasHeaderIn(headers, name);
+}
+
+std::vector<std::string> HttpResponse::headerValues(const std::string& name) const {
+    std::vector<std::string> values;
+    for (const auto& [key, value] : headers) {
+        if (equalsIgnoringCase(key, name)) {
+            values.push_back(value);
+        }
+    }
+    return values;
+}
+
+HttpConnection::HttpConnection(unsigned short port) {
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd_ < 0) {
+        return;
+    }
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd_);
+        fd_ = -1;
+        return;
+    }
+    timeval timeout{10, 0};  // no single send blocks longer
+    ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+}
+
+HttpConnection::~HttpConnection() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+bool HttpConnection::sendRaw(const std::string& bytes) {
+    std::size_t sent = 0;
+    while (fd_ >= 0 && sent < bytes.size()) {
+        const ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0) {
+            return false;
+        }
+        sent += static_cast<std::size_t>(n);
+    }
+    return fd_ >= 0;
+}
+
+bool HttpConnection::fill(Clock::time_point deadline) {
+    if (closed_ || fd_ < 0) {
+        return false;
+    }
+    pollfd poller{fd_, POLLIN, 0};
+    if (::poll(&poller, 1, remainingMs(deadline)) <= 0) {
+        return false;
+    }
+    char chunk[16384];
+    const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+    if (n <= 0) {
+        closed_ = true;
+        return false;
+    }
+    buffer_.append(chunk, static_cast<std::size_t>(n));
+    return true;
+}
+
+HttpResponse HttpConnection::readResponse(bool headOnly, std::chrono::milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    HttpResponse response;
+    std::size_t end;
+    while ((end = buffer_.find("\r\n\r\n")) == std::string::npos) {
+        if (!fill(deadline)) {
+            return response;
+        }
+    }
+    std::istringstream head(buffer_.substr(0, end + 2));
+    buffer_.erase(0, end + 4);
+    std::string line;
+    std::getline(head, line);
+    if (line.rfind("HTTP/1.", 0) != 0 || line.size() < 12) {
+        return response;
+    }
+    const int status = std::atoi(line.substr(9, 3).c_str());
+    while (std::getline(head, line)) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        const auto colon = line.find(':');
+        if (colon == std::string::npos) {
+            continue;
+        }
+        std::string value = line.substr(colon + 1);
+        value.erase(0, value.find_first_not_of(' '));
+        response.headers.emplace_back(line.substr(0, colon), value);
+    }
+    if (!headOnly && response.hasHeader("Content-Length")) {
+        const auto length =
+            static_cast<std::size_t>(std::stoull(response.header("Content-Length")));
+        while (buffer_.size() < length) {
+            if (!fill(deadline)) {
+                return response;  // status stays 0: the body was cut short
+            }
+        }
+        response.body = buffer_.substr(0, length);
+        buffer_.erase(0, length);
+    } else if (!headOnly) {
+        while (fill(deadline)) {
+        }
+        response.body = std::move(buffer_);
+        buffer_.clear();
+    }
+    response.status = status;
+    return response;
+}
+
+bool HttpConnection::waitForClose(std::chrono::milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    while (!closed_ && Clock::now() < deadline) {
+        fill(deadline);
+    }
+    return closed_;
+}
+
+std::string buildRequest(unsigned short port, const std::string& method, const std::string& target,
+                         const Headers& headers, const std::string& body) {
+    std::string text = method + " " + target + " HTTP/1.1\r\n";
+    if (!hasHeaderIn(headers, "Host")) {
+        text += "Host: 127.0.0.1:" + std::to_string(port) + "\r\n";
+    }
+    if (!hasHeaderIn(headers, "Connection")) {
+        text += "Connection: close\r\n";
+    }
+    for (const auto& [name, value] : headers) {
+        text += name + ": " + value + "\r\n";
+    }
+    if (!body.empty() && !hasHeaderIn(headers, "Content-Length")) {
+        text += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+    }
+    return text + "\r\n" + body;
+}
+
+ContainerProcess::~ContainerProcess() {
+    if (pid_ > 0) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+}
+
+bool ContainerProcess::start(const std::string& webapp,
+                             const std::vector<std::string>& extraArguments) {
+    webapp_ = webapp;
+    const std::string program = binaryDirectory() + "/kxcontainer";
+    std::vector<std::string> arguments = {program,
+                                          "--port",
+                                          "0",
+                                          "--webapp",
+                                          webapp,
+                                          "--home",
+                                          home_.empty() ? webapp : home_,
+                                          "--lib-dir",
+                                          libraryDirectory(),
+                                          "--log-dir",
+                                          logDirectory()};
+    arguments.insert(arguments.end(), extraArguments.begin(), extraArguments.end());
+    const std::string outPath = webapp + "/stdout.txt";
+    const std::string errPath = webapp + "/stderr.txt";
+    // A container started before on the same folder left its address there.
+    ::unlink(outPath.c_str());
+    ::unlink(errPath.c_str());
+
+    pid_ = ::fork();
+    if (pid_ < 0) {
+        failure_ = "fork failed";
+        return false;
+    }
+    if (pid_ == 0) {
+        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int in = ::open("/dev/null", O_RDONLY);
+        if (out < 0 || err < 0 || in < 0) {
+            ::_exit(126);
+        }
+        ::dup2(in, 0);
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        std::vector<char*> argv;
+        for (auto& argument : arguments) {
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+
+    const auto deadline = Clock::now() + 20s;
+    const std::string marker = "kxcontainer: serving orvowizard at ";
+    while (Clock::now() < deadline) {
+        const std::string out = readFile(outPath);
+        const auto at = out.find(marker);
+        const auto lineEnd = at == std::string::npos ? at : out.find('\n', at);
+        if (lineEnd != std::string::npos) {
+            url_ = out.substr(at + marker.size(), lineEnd - at - marker.size());
+            const auto colon = url_.find(':', 7);  // after "http://"
+            port_ = static_cast<unsigned short>(std::atoi(url_.c_str() + colon + 1));
+            const auto token = url_.find("?token=");
+            if (token != std::string::npos) {
+                token_ = url_.substr(token + 7);
+            }
+            return port_ != 0;
+        }
+        int status = 0;
+        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            failure_ = "kxcontainer ended at start: " + readFile(errPath);
+            return false;
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    failure_ = "kxcontainer printed no address in time: " + readFile(errPath);
+    return false;
+}
+
+std::string ContainerProcess::standardError() const {
+    return readFile(webapp_ + "/stderr.txt");
+}
+
+HttpResponse ContainerProcess::request(const std::string& method, const std::string& target,
+                                       const Headers& headers, const std::string& body) {
+    HttpConnection connection(port_);
+    if (!connection.sendRaw(buildRequest(port_, method, target, headers, body))) {
+        return {};
+    }
+    return connection.readResponse(method == "HEAD");
+}
+
+HttpResponse ContainerProcess::get(const std::string& target, Headers headers) {
+    if (!token_.empty()) {
+        headers.emplace_back("Authorization", "token " + token_);
+    }
+    return request("GET", target, headers);
+}
+
+void ContainerProcess::signal(int number) {
+    if (pid_ > 0) {
+        ::kill(pid_, number);
+    }
+}
+
+std::optional<int> ContainerProcess::waitForExit(std::chrono::milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    while (pid_ > 0) {
+        int status = 0;
+        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            if (WIFEXITED(status)) {
+                return WEXITSTATUS(status);
+            }
+            return std::nullopt;
+        }
+        if (Clock::now() >= deadline) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    return std::nullopt;
+}
+
+std::string binaryDirectory() {
+    const char* fromEnvironment = std::getenv("KX_TEST_BIN_DIR");
+    return fromEnvironment && *fromEnvironment ? fromEnvironment : KX_TEST_DEFAULT_BIN_DIR;
+}
+
+std::string libraryDirectory() {
+    return binaryDirectory() + "/../lib";
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+std::string waitForFileText(const std::string& path, const std::string& text,
+                            std::chrono::milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    std::string content = readFile(path);
+    while (content.find(text) == std::string::npos && Clock::now() < deadline) {
+        std::this_thread::sleep_for(20ms);
+        content = readFile(path);
+    }
+    return content;
+}
+
+}  // namespace kxtest

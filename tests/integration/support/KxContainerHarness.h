@@ -1,0 +1,120 @@
+#pragma once
+// Runs build/bin/kxcontainer as a child process on a scratch web application
+// and talks HTTP to it over a loopback socket. Every wait is bounded, so a
+// container that misbehaves fails the test instead of hanging it.
+#include <sys/types.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kxtest {
+
+using namespace std::chrono_literals;
+using Headers = std::vector<std::pair<std::string, std::string>>;
+
+struct HttpResponse {
+    int status = 0;  // 0: no answer could be read
+    Headers headers;
+    std::string body;
+
+    // The first value of the header (names compare without case); empty when
+    // absent.
+    std::string header(const std::string& name) const;
+    bool hasHeader(const std::string& name) const;
+    std::vector<std::string> headerValues(const std::string& name) const;
+};
+
+// One client connection to 127.0.0.1:port.
+class HttpConnection {
+  public:
+    explicit HttpConnection(unsigned short port);
+    HttpConnection(const HttpConnection&) = delete;
+    HttpConnection& operator=(const HttpConnection&) = delete;
+    ~HttpConnection();
+
+    bool isOpen() const { return fd_ >= 0; }
+    // Sends the bytes as they are; false when they could not all be sent.
+    bool sendRaw(const std::string& bytes);
+    // Reads one answer (headers, then Content-Length bytes, or up to the
+    // end of the connection). headOnly: an answer to HEAD, which has no body.
+    HttpResponse readResponse(bool headOnly = false,
+                              std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // True when the server closed the connection within the timeout.
+    bool waitForClose(std::chrono::milliseconds timeout);
+
+  private:
+    bool fill(std::chrono::steady_clock::time_point deadline);
+
+    int fd_ = -1;
+    std::string buffer_;
+    bool closed_ = false;
+};
+
+// The text of a request: a Host header for 127.0.0.1:port is added unless
+// headers hold one, "Connection: close" unless they hold a Connection
+// header, and Content-Length when there is a body.
+std::string buildRequest(unsigned short port, const std::string& method, const std::string& target,
+                         const Headers& headers = {}, const std::string& body = {});
+
+class ContainerProcess {
+  public:
+    ContainerProcess() = default;
+    ContainerProcess(const ContainerProcess&) = delete;
+    ContainerProcess& operator=(const ContainerProcess&) = delete;
+    // Kills the process when it still runs.
+    ~ContainerProcess();
+
+    // Starts kxcontainer with --port 0 --webapp <webapp> --home <webapp>
+    // --lib-dir <test libraries> --log-dir <webapp>/logs and the extra
+    // arguments, then waits for the address line. False (with the reason in
+    // failure()) when it exits or prints no address in time.
+    bool start(const std::string& webapp, const std::vector<std::string>& extraArguments = {});
+    // The product home for the next start; the web application's folder
+    // when none is set.
+    void setHome(const std::string& home) { home_ = home; }
+
+    unsigned short port() const { return port_; }
+    const std::string& url() const { return url_; }
+    // The token of the printed address; empty without one.
+    const std::string& token() const { return token_; }
+    const std::string& failure() const { return failure_; }
+    std::string standardError() const;
+    std::string logDirectory() const { return webapp_ + "/logs"; }
+
+    // One request on a new connection (with "Connection: close").
+    HttpResponse request(const std::string& method, const std::string& target,
+                         const Headers& headers = {}, const std::string& body = {});
+    // A GET carrying the access token in the Authorization header.
+    HttpResponse get(const std::string& target, Headers headers = {});
+
+    // Sends a signal (SIGTERM by default).
+    void signal(int number);
+    // The exit status once the process ended within the timeout; nothing
+    // when it still runs then (it is killed) or did not exit normally.
+    std::optional<int> waitForExit(std::chrono::milliseconds timeout);
+
+  private:
+    pid_t pid_ = -1;
+    std::string webapp_;
+    std::string home_;
+    std::string url_;
+    std::string token_;
+    std::string failure_;
+    unsigned short port_ = 0;
+};
+
+// Where the built programs are: build/bin (KX_TEST_BIN_DIR, or the build's
+// own folder when unset) and build/lib.
+std::string binaryDirectory();
+std::string libraryDirectory();
+
+std::string readFile(const std::string& path);
+
+// Waits until the file holds the text (bounded); the file's content then.
+std::string waitForFileText(const std::string& path, const std::string& text,
+                            std::chrono::milliseconds timeout = std::chrono::seconds(5));
+
+}  // namespace kxtest

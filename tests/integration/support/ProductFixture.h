@@ -1,0 +1,72 @@
+#pragma once
+// The product as a user runs it: kxcontainer on a copy of the real web
+// application and liborvowizard.so, with a scratch product home holding the
+// bundled examples, and the browser's session cookie kept across requests.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "support/KxContainerHarness.h"
+#include "support/ScratchDir.h"
+
+#ifndef KX_SOURCE_DIR
+#error "KX_SOURCE_DIR must name the source tree"
+#endif
+
+namespace kxtest {
+
+class ProductTest : public ::testing::Test {
+protected:
+    // Copies the web application and the bundled home, then starts the
+    // container; withDocs false leaves the product documentation out.
+    void start(bool withDocs = true) {
+        namespace fs = std::filesystem;
+        const fs::path source(KX_SOURCE_DIR);
+        fs::copy(source / "webapp", webapp.path(), fs::copy_options::recursive);
+        fs::copy(source / "home" / "examples", home.path() / "examples",
+                 fs::copy_options::recursive);
+        fs::create_directories(home.path() / "projects");
+        if (withDocs) {
+            fs::copy(source / "home" / "docs", home.path() / "docs", fs::copy_options::recursive);
+        }
+        container.setHome(home.str());
+        ASSERT_TRUE(container.start(webapp.str())) << container.failure();
+    }
+
+    // A GET or a form POST in the browser's session.
+    HttpResponse get(const std::string& target) { return send("GET", target, ""); }
+    HttpResponse post(const std::string& target, const std::string& form) {
+        return send("POST", target, form);
+    }
+
+    static std::string location(const HttpResponse& response) {
+        return response.header("Location");
+    }
+
+    ScratchDir webapp;
+    ScratchDir home;
+    ContainerProcess container;
+    std::string cookie;
+
+private:
+    HttpResponse send(const std::string& method, const std::string& target,
+                      const std::string& form) {
+        Headers headers = {{"Authorization", "token " + container.token()}};
+        if (!cookie.empty()) {
+            headers.emplace_back("Cookie", cookie);
+        }
+        if (method == "POST") {
+            headers.emplace_back("Content-Type", "application/x-www-form-urlencoded");
+        }
+        HttpResponse response = container.request(method, target, headers, form);
+        for (const std::string& setCookie : response.headerValues("Set-Cookie")) {
+            if (setCookie.rfind("JSESSIONID=", 0) == 0) {
+                cookie = setCookie.substr(0, setCookie.find(';'));
+            }
+        }
+        return response;
+    }
+};
+
+}  // namespace kxtest

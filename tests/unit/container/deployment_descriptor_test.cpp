@@ -1,0 +1,150 @@
+#include "platform/container/KxDeploymentDescriptor.h"
+
+#include <gtest/gtest.h>
+
+#include "support/ScratchDir.h"
+
+namespace kx::container {
+namespace {
+
+const char* const kGoodDescriptor = R"(<?xml version="1.0" encoding="UTF-8"?>
+<web-app xmlns="http://xmlns.jcp.org/xml/ns/javaee" version="3.1">
+  <display-name>orvowizard</display-name>
+  <!-- the start page -->
+  <servlet>
+    <servlet-name>index</servlet-name>
+    <servlet-class>liborvowizard.so:createKxOrvoHomePage</servlet-class>
+    <load-on-startup>1</load-on-startup>
+  </servlet>
+  <servlet>
+    <description>the server wizard</description>
+    <servlet-name> server </servlet-name>
+    <servlet-class>
+      /opt/lib/liborvowizard.so:createKxServerWizard
+    </servlet-class>
+    <init-param><param-name>tier</param-name><param-value>server</param-value></init-param>
+    <init-param><param-name>escaped</param-name><param-value>a &amp; b</param-value></init-param>
+  </servlet>
+  <servlet-mapping>
+    <servlet-name>index</servlet-name>
+    <url-pattern>/</url-pattern>
+    <url-pattern>/index</url-pattern>
+  </servlet-mapping>
+  <servlet-mapping>
+    <servlet-name>server</servlet-name>
+    <url-pattern>/server/*</url-pattern>
+  </servlet-mapping>
+</web-app>
+)";
+
+TEST(ContainerDeploymentDescriptor, ReadsServletsParametersAndMappings) {
+    const auto descriptor = parseDeploymentDescriptor(kGoodDescriptor, "web.xml");
+    ASSERT_EQ(descriptor.servlets.size(), 2u);
+    const auto& index = descriptor.servlets[0];
+    EXPECT_EQ(index.name, "index");
+    EXPECT_EQ(index.library, "liborvowizard.so");
+    EXPECT_EQ(index.factory, "createKxOrvoHomePage");
+    EXPECT_TRUE(index.initParameters.empty());
+
+    const auto* server = descriptor.findServlet("server");
+    ASSERT_NE(server, nullptr);
+    EXPECT_EQ(server->library, "/opt/lib/liborvowizard.so");
+    EXPECT_EQ(server->factory, "createKxServerWizard");
+    const std::vector<std::pair<std::string, std::string>> parameters = {{"tier", "server"},
+                                                                         {"escaped", "a & b"}};
+    EXPECT_EQ(server->initParameters, parameters);
+    EXPECT_EQ(descriptor.findServlet("tavrin"), nullptr);
+
+    ASSERT_EQ(descriptor.mappings.size(), 3u);
+    EXPECT_EQ(descriptor.mappings[0].pattern, "/");
+    EXPECT_EQ(descriptor.mappings[0].servletName, "index");
+    EXPECT_EQ(descriptor.mappings[1].pattern, "/index");
+    EXPECT_EQ(descriptor.mappings[2].pattern, "/server/*");
+    EXPECT_EQ(descriptor.mappings[2].servletName, "server");
+    EXPECT_TRUE(descriptor.warnings.empty());
+}
+
+TEST(ContainerDeploymentDescriptor, ServletClassWithoutFactoryIsKeptForTheRegistryToReport) {
+    const auto descriptor = parseDeploymentDescriptor(
+        "<web-app><servlet><servlet-name>a</servlet-name>"
+        "<servlet-class>liborvowizard.so</servlet-class></servlet>"
+        "<servlet><servlet-name>b</servlet-name></servlet></web-app>",
+        "web.xml");
+    ASSERT_EQ(descriptor.servlets.size(), 2u);
+    EXPECT_EQ(descriptor.servlets[0].library, "liborvowizard.so");
+    EXPECT_EQ(descriptor.servlets[0].factory, "");
+    EXPECT_EQ(descriptor.servlets[1].servletClass, "");
+}
+
+TEST(ContainerDeploymentDescriptor, MappingsItCannotUseBecomeWarnings) {
+    const auto descriptor = parseDeploymentDescriptor(
+        "<web-app><servlet><servlet-name>a</servlet-name><servlet-class>l.so:f</servlet-class>"
+        "</servlet>"
+        "<servlet-mapping><servlet-name>ghost</servlet-name><url-pattern>/g</url-pattern>"
+        "</servlet-mapping>"
+        "<servlet-mapping><servlet-name>a</servlet-name><url-pattern>*.do</url-pattern>"
+        "<url-pattern>/a/*</url-pattern></servlet-mapping>"
+        "<servlet-mapping><servlet-name>a</servlet-name><url-pattern>/a/*</url-pattern>"
+        "</servlet-mapping></web-app>",
+        "web.xml");
+    ASSERT_EQ(descriptor.mappings.size(), 1u);
+    EXPECT_EQ(descriptor.mappings[0].pattern, "/a/*");
+    ASSERT_EQ(descriptor.warnings.size(), 3u);
+    EXPECT_NE(descriptor.warnings[0].find("undeclared servlet 'ghost'"), std::string::npos);
+    EXPECT_NE(descriptor.warnings[1].find("'*.do'"), std::string::npos);
+    EXPECT_NE(descriptor.warnings[2].find("mapped already"), std::string::npos);
+}
+
+void expectError(const std::string& text, const std::string& part) {
+    try {
+        parseDeploymentDescriptor(text, "/app/WEB-INF/web.xml");
+        ADD_FAILURE() << "no error for: " << text;
+    } catch (const KxDescriptorError& e) {
+        EXPECT_NE(std::string(e.what()).find(part), std::string::npos) << e.what();
+        EXPECT_EQ(std::string(e.what()).rfind("/app/WEB-INF/web.xml", 0), 0u) << e.what();
+    }
+}
+
+TEST(ContainerDeploymentDescriptor, FaultsGiveAClearError) {
+    expectError("<web-app>\n<servlet>\n</web-app>\n", "line 3");
+    expectError("<web-app>\n<servlet>\n</web-app>\n", "mismatch");
+    expectError("", "Document is empty");
+    expectError("<webapp></webapp>", "root element is not <web-app>");
+    expectError("<web-app><servlet><servlet-class>l.so:f</servlet-class></servlet></web-app>",
+                "without <servlet-name>");
+    expectError(
+        "<web-app><servlet><servlet-name>a</servlet-name></servlet>\n"
+        "<servlet><servlet-name>a</servlet-name></servlet></web-app>",
+        "servlet 'a' is declared twice");
+}
+
+TEST(ContainerDeploymentDescriptor, EntitiesAreNotExpandedFromOutside) {
+    ScratchDir scratch;
+    const std::string secret = scratch.write("secret.txt", "top secret");
+    const auto descriptor = parseDeploymentDescriptor(
+        "<!DOCTYPE web-app [<!ENTITY x SYSTEM \"file://" + secret +
+            "\">]>\n<web-app><servlet><servlet-name>a</servlet-name>"
+            "<servlet-class>l.so:f</servlet-class>"
+            "<init-param><param-name>p</param-name><param-value>&x;</param-value></init-param>"
+            "</servlet></web-app>",
+        "web.xml");
+    ASSERT_EQ(descriptor.servlets.size(), 1u);
+    ASSERT_EQ(descriptor.servlets[0].initParameters.size(), 1u);
+    EXPECT_EQ(descriptor.servlets[0].initParameters[0].second.find("top secret"),
+              std::string::npos);
+}
+
+TEST(ContainerDeploymentDescriptor, ReadsAFileAndNamesAMissingOne) {
+    ScratchDir scratch;
+    const std::string path = scratch.write("WEB-INF/web.xml", kGoodDescriptor);
+    EXPECT_EQ(readDeploymentDescriptor(path).servlets.size(), 2u);
+    try {
+        readDeploymentDescriptor(scratch / "none.xml");
+        ADD_FAILURE() << "no error for a missing file";
+    } catch (const KxDescriptorError& e) {
+        EXPECT_EQ(std::string(e.what()), scratch / "none.xml" + ": cannot be read");
+    }
+}
+
+}  // namespace
+}  // namespace kx::container

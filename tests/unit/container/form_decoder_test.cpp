@@ -1,0 +1,71 @@
+#include "platform/container/KxFormDecoder.h"
+
+#include <gtest/gtest.h>
+
+namespace kx::container {
+namespace {
+
+struct FormCase {
+    const char* label;
+    const char* text;
+    KxParameterList expected;
+};
+
+void PrintTo(const FormCase& c, std::ostream* out) {
+    *out << c.label;
+}
+
+class ContainerFormDecoder : public ::testing::TestWithParam<FormCase> {};
+
+TEST_P(ContainerFormDecoder, DecodesLeniently) {
+    EXPECT_EQ(decodeFormText(GetParam().text), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ContainerFormDecoder,
+    ::testing::Values(
+        FormCase{"plus", "a=x+y&b+c=1", {{"a", "x y"}, {"b c", "1"}}},
+        FormCase{"escapes", "n=%41%62%2b%3D%26", {{"n", "Ab+=&"}}},
+        FormCase{"lowercaseHex", "n=%c3%a9", {{"n", "\xc3\xa9"}}},
+        FormCase{"badEscapeKept", "n=%zz&m=%4&k=%", {{"n", "%zz"}, {"m", "%4"}, {"k", "%"}}},
+        FormCase{"halfEscapeKept", "n=%4g1", {{"n", "%4g1"}}},
+        FormCase{"rawBackslashPipeBraces",
+                 "dir=C:\\work\\demo&tier=server&x=a|b{c}",
+                 {{"dir", "C:\\work\\demo"}, {"tier", "server"}, {"x", "a|b{c}"}}},
+        FormCase{"emptyValues", "a=&b=", {{"a", ""}, {"b", ""}}},
+        FormCase{"nameWithoutEquals", "flag&a=1&other", {{"flag", ""}, {"a", "1"}, {"other", ""}}},
+        FormCase{"orderAndDuplicates",
+                 "z=1&a=2&z=3&a=",
+                 {{"z", "1"}, {"a", "2"}, {"z", "3"}, {"a", ""}}},
+        FormCase{"onlyFirstEqualsSplits", "q=a=b=c", {{"q", "a=b=c"}}},
+        FormCase{"emptyPiecesAndNamesDropped", "&&a=1&&=x&", {{"a", "1"}}},
+        FormCase{"empty", "", {}}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(ContainerPercentDecode, PathsKeepPlusAndBadEscapes) {
+    EXPECT_EQ(percentDecode("/a%20b+c/%zz%2", false), "/a b+c/%zz%2");
+    EXPECT_EQ(percentDecode("a+b", true), "a b");
+    EXPECT_EQ(percentDecode("%2e%2E", false), "..");
+    EXPECT_EQ(percentDecode("%00x", false), std::string("\0x", 2));
+}
+
+TEST(ContainerCookies, FindsTheNamedCookie) {
+    EXPECT_EQ(findCookie("a=1; JSESSIONID=abc; b=2", "JSESSIONID"), "abc");
+    EXPECT_EQ(findCookie("JSESSIONID=\"q\"", "JSESSIONID"), "q");
+    EXPECT_EQ(findCookie("  kxtoken = t1 ;x=y", "kxtoken"), "t1");
+    EXPECT_EQ(findCookie("a=1; b=2", "c"), std::nullopt);
+    EXPECT_EQ(findCookie("XJSESSIONID=1; JSESSIONIDX=2", "JSESSIONID"), std::nullopt);
+    EXPECT_EQ(findCookie("a=1; a=2", "a"), "1");
+    EXPECT_EQ(findCookie("", "a"), std::nullopt);
+}
+
+TEST(ContainerCookies, FormContentTypeIgnoresParametersAndCase) {
+    EXPECT_TRUE(isFormContentType("application/x-www-form-urlencoded"));
+    EXPECT_TRUE(isFormContentType("Application/X-WWW-Form-URLEncoded ; charset=UTF-8"));
+    EXPECT_FALSE(isFormContentType("multipart/form-data; boundary=x"));
+    EXPECT_FALSE(isFormContentType("text/plain"));
+    EXPECT_FALSE(isFormContentType(""));
+}
+
+}  // namespace
+}  // namespace kx::container

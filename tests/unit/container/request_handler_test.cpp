@@ -1,0 +1,232 @@
+// The request handler without a network: servlets added in process, jobs run
+// at once on the calling thread, answers collected.
+#include "platform/container/KxRequestHandler.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "platform/servlet/KxServletException.h"
+
+namespace kx::container {
+namespace {
+
+class RecordingLog : public KxContainerLog {
+  public:
+    void info(std::string_view message) override { infos.emplace_back(message); }
+    void error(std::string_view message) override { errors.emplace_back(message); }
+    void access(const KxAccessRecord&) override {}
+    std::vector<std::string> infos;
+    std::vector<std::string> errors;
+};
+
+// A servlet whose doGet is given by the test.
+class ScriptedServlet : public KxHttpServlet {
+  public:
+    using Script = std::function<void(KxHttpServletRequest&, KxHttpServletResponse&)>;
+    explicit ScriptedServlet(Script script) : script_(std::move(script)) {}
+    void doGet(KxHttpServletRequest& request, KxHttpServletResponse& response) override {
+        script_(request, response);
+    }
+    void doPost(KxHttpServletRequest& request, KxHttpServletResponse& response) override {
+        script_(request, response);
+    }
+
+  private:
+    Script script_;
+};
+
+class ContainerRequestHandler : public ::testing::Test {
+  protected:
+    ContainerRequestHandler()
+        : mapper_("/orvo", {{"/s/*", "s"}, {"/gone", "gone"}}, {"s", "gone"}),
+          security_("127.0.0.1", 8080, "tok"),
+          registry_("", context_),
+          sessions_(100),
+          handler_(mapper_, security_, registry_, sessions_, context_, log_,
+                   [this](std::function<void()> job) {
+                       ++jobs_;
+                       job();
+                   }) {}
+
+    void servlet(ScriptedServlet::Script script) {
+        registry_.add("s", std::make_unique<ScriptedServlet>(std::move(script)));
+    }
+
+    // Every answer the request got (there must be exactly one).
+    std::vector<KxHttpResponseData> send(const std::string& target, KxHeaderList headers = {},
+                                         const std::string& method = "GET",
+                                         const std::string& body = {}) {
+        KxHttpRequestData request;
+        request.method = method;
+        request.target = target;
+        request.headers = {{"Host", "127.0.0.1:8080"}};
+        request.headers.insert(request.headers.end(), headers.begin(), headers.end());
+        request.body = body;
+        std::vector<KxHttpResponseData> answers;
+        handler_.handle(request,
+                        [&answers](KxHttpResponseData response) { answers.push_back(response); });
+        return answers;
+    }
+
+    KxHttpResponseData sendOne(const std::string& target, KxHeaderList headers = {},
+                               const std::string& method = "GET") {
+        auto answers = send(target, std::move(headers), method);
+        EXPECT_EQ(answers.size(), 1u) << target;
+        return answers.empty() ? KxHttpResponseData{} : answers.front();
+    }
+
+    static std::vector<std::string> values(const KxHttpResponseData& response,
+                                           const std::string& name) {
+        std::vector<std::string> result;
+        for (const auto& [key, value] : response.headers) {
+            if (key == name) {
+                result.push_back(value);
+            }
+        }
+        return result;
+    }
+
+    KxServletContext context_{"/nowhere"};
+    KxRequestMapper mapper_;
+    KxSecurityChecks security_;
+    KxServletRegistry registry_;
+    KxSessionStore sessions_;
+    RecordingLog log_;
+    KxRequestHandler handler_;
+    int jobs_ = 0;
+    const KxHeaderList auth_ = {{"Authorization", "token tok"}};
+};
+
+TEST_F(ContainerRequestHandler, AnswersCarryStatusTypeHeadersAndNoStore) {
+    servlet([](KxHttpServletRequest&, KxHttpServletResponse& response) {
+        response.setStatus(201);
+        response.setContentType("application/json");
+        response.setHeader("X-One", "1");
+        response.addHeader("Content-Length", "999");      // framing stays the container's
+        response.addHeader("X-Bad", "a\r\nInjected: 1");  // dropped
+        response.setPayload("{}");
+    });
+    const auto answer = sendOne("/orvo/s", auth_);
+    EXPECT_EQ(answer.status, 201);
+    EXPECT_EQ(answer.body, "{}");
+    EXPECT_EQ(answer.findHeader("Content-Type"), "application/json");
+    EXPECT_EQ(answer.findHeader("Cache-Control"), "no-store");
+    EXPECT_EQ(answer.findHeader("X-One"), "1");
+    EXPECT_EQ(answer.findHeader("Content-Length"), std::nullopt);
+    EXPECT_EQ(answer.findHeader("X-Bad"), std::nullopt);
+    EXPECT_EQ(answer.findHeader("Injected"), std::nullopt);
+    ASSERT_EQ(log_.errors.size(), 1u);
+    EXPECT_NE(log_.errors[0].find("header 'X-Bad'"), std::string::npos);
+}
+
+TEST_F(ContainerRequestHandler, FlushSendsOnceAndLaterChangesStayUnsent) {
+    servlet([](KxHttpServletRequest& request, KxHttpServletResponse& response) {
+        request.getSession();
+        response.setPayload("farewell");
+        response.flush();
+        response.setPayload("changed");
+        response.flush();
+        throw KxServletException("after the flush");
+    });
+    const auto answers = send("/orvo/s?token=tok");
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_EQ(answers[0].status, 200);
+    EXPECT_EQ(answers[0].body, "farewell");
+    // Both cookies travel with the flushed answer.
+    const auto cookies = values(answers[0], "Set-Cookie");
+    ASSERT_EQ(cookies.size(), 2u);
+    EXPECT_EQ(cookies[0], "kxtoken=tok; Path=/; HttpOnly; SameSite=Strict");
+    EXPECT_EQ(cookies[1].rfind("JSESSIONID=", 0), 0u);
+    ASSERT_EQ(log_.errors.size(), 1u);
+    EXPECT_NE(log_.errors[0].find("after the flush"), std::string::npos);
+}
+
+TEST_F(ContainerRequestHandler, FailuresBecome500Pages) {
+    int mode = 0;
+    servlet([&mode](KxHttpServletRequest&, KxHttpServletResponse& response) {
+        switch (mode) {
+            case 0:
+                throw std::runtime_error("plain failure");
+            case 1:
+                throw 42;
+            case 2:
+                return;  // nothing produced
+            case 3:
+                response.sendRedirect("x\r\nSet-Cookie: a=1");
+                return;
+            case 4:
+                response.setStatus(99);
+                response.setPayload("x");
+                return;
+            case 5:
+                response.setStatus(404);
+                return;  // a status alone is an answer
+        }
+    });
+    const std::vector<std::pair<int, std::string>> expected = {
+        {500, "Internal error; see the container log."},
+        {500, "Internal error; see the container log."},
+        {500, "could not be produced"},
+        {500, "Internal error; see the container log."},
+        {500, "Internal error; see the container log."},
+        {404, ""}};
+    for (mode = 0; mode < static_cast<int>(expected.size()); ++mode) {
+        const auto answer = sendOne("/orvo/s", auth_);
+        EXPECT_EQ(answer.status, expected[mode].first) << mode;
+        EXPECT_NE(answer.body.find(expected[mode].second), std::string::npos) << mode;
+        EXPECT_EQ(answer.findHeader("Location"), std::nullopt) << mode;
+    }
+    ASSERT_EQ(log_.errors.size(), 5u);
+    EXPECT_NE(log_.errors[0].find("servlet 's': GET /orvo/s failed: plain failure"),
+              std::string::npos);
+    EXPECT_NE(log_.errors[2].find("produced no page"), std::string::npos);
+}
+
+TEST_F(ContainerRequestHandler, RefusalsNeedNoWorker) {
+    servlet([](KxHttpServletRequest&, KxHttpServletResponse& response) {
+        response.setPayload("served");
+    });
+    EXPECT_EQ(sendOne("/orvo/s").status, 403);  // no token
+    EXPECT_EQ(sendOne("/orvo/s", {{"Host", "evil.example"}}).status, 403);
+    EXPECT_EQ(sendOne("/orvo/s", {{"Sec-Fetch-Site", "cross-site"}}).status, 403);
+    EXPECT_EQ(sendOne("/orvo/s/..", auth_).status, 400);
+    EXPECT_EQ(sendOne("/orvo/s/%2e%2e/x", auth_).status, 400);
+    EXPECT_EQ(sendOne("/orvo/s/%00", auth_).status, 400);
+    EXPECT_EQ(sendOne("http://127.0.0.1/orvo/s", auth_).status, 400);
+    EXPECT_EQ(sendOne("/nowhere", auth_).status, 404);
+    const auto missing = sendOne("/orvo/gone", auth_);
+    EXPECT_EQ(missing.status, 404);
+    EXPECT_NE(missing.body.find("'gone' is not available"), std::string::npos);
+    const auto root = sendOne("/?token=tok");
+    EXPECT_EQ(root.status, 302);
+    EXPECT_EQ(root.findHeader("Location"), "/orvo/?token=tok");
+    EXPECT_EQ(jobs_, 0);
+
+    const auto head = sendOne("/orvo/s", auth_, "HEAD");
+    EXPECT_EQ(head.status, 200);
+    EXPECT_TRUE(head.omitBody);
+    EXPECT_EQ(head.body, "served");  // the length is sent, the body not
+    EXPECT_EQ(jobs_, 1);
+}
+
+TEST(ContainerPages, TextIsEscaped) {
+    const auto page = KxRequestHandler::page(404, "Not <found>", "a & \"b\"");
+    EXPECT_EQ(page.status, 404);
+    EXPECT_NE(page.body.find("404 Not &lt;found&gt;"), std::string::npos);
+    EXPECT_NE(page.body.find("a &amp; &quot;b&quot;"), std::string::npos);
+    EXPECT_EQ(page.findHeader("content-type"), "text/html; charset=utf-8");
+}
+
+TEST(ContainerAccessLog, TokenNeverReachesTheLog) {
+    EXPECT_EQ(redactToken("/orvo/?token=abc"), "/orvo/?token=***");
+    EXPECT_EQ(redactToken("/orvo/x?a=1&token=abc&b=2"), "/orvo/x?a=1&token=***&b=2");
+    EXPECT_EQ(redactToken("/orvo/x?mytoken=abc"), "/orvo/x?mytoken=abc");
+    EXPECT_EQ(redactToken("/orvo/x"), "/orvo/x");
+    KxAccessRecord record{"127.0.0.1", "GET", "/orvo/?token=t",
+                          200,         12,    std::chrono::milliseconds(3)};
+    EXPECT_EQ(formatAccessRecord(record), "127.0.0.1 GET /orvo/?token=*** 200 12 3ms");
+}
+
+}  // namespace
+}  // namespace kx::container

@@ -1,0 +1,89 @@
+#include "platform/container/KxSecurityChecks.h"
+
+#include <gtest/gtest.h>
+
+namespace kx::container {
+namespace {
+
+TEST(ContainerSecurityChecks, HostAllowList) {
+    const KxSecurityChecks checks("127.0.0.1", 8080, "t");
+    for (const char* host : {"127.0.0.1:8080", "localhost:8080", "LOCALHOST:8080", "[::1]:8080",
+                             "127.0.0.1", "localhost", "[::1]", " localhost:8080 "}) {
+        EXPECT_TRUE(checks.isHostAllowed(host)) << host;
+    }
+    for (const char* host :
+         {"", "evil.example", "evil.example:8080", "127.0.0.1:8081", "localhost:", "localhost:80a",
+          "127.0.0.1.nip.io:8080", "::1", "[::1", "localhost:8080:8080", "127.0.0.2:8080"}) {
+        EXPECT_FALSE(checks.isHostAllowed(host)) << host;
+    }
+}
+
+TEST(ContainerSecurityChecks, BindAddressJoinsTheAllowList) {
+    const KxSecurityChecks v4("192.0.2.7", 9000, "");
+    EXPECT_TRUE(v4.isHostAllowed("192.0.2.7:9000"));
+    EXPECT_TRUE(v4.isOriginAllowed("http://192.0.2.7:9000"));
+    const KxSecurityChecks v6("::1", 9000, "");
+    EXPECT_EQ(v6.allowedHosts().size(), 3u) << "[::1] is there already";
+    const KxSecurityChecks other6("fd00::5", 9000, "");
+    EXPECT_TRUE(other6.isHostAllowed("[fd00::5]:9000"));
+}
+
+TEST(ContainerSecurityChecks, OriginMustBeThisServer) {
+    const KxSecurityChecks checks("127.0.0.1", 8080, "t");
+    EXPECT_TRUE(checks.isOriginAllowed("http://127.0.0.1:8080"));
+    EXPECT_TRUE(checks.isOriginAllowed("http://localhost:8080"));
+    EXPECT_TRUE(checks.isOriginAllowed("http://[::1]:8080"));
+    EXPECT_FALSE(checks.isOriginAllowed("http://127.0.0.1"));  // port 80
+    EXPECT_FALSE(checks.isOriginAllowed("http://127.0.0.1:8081"));
+    EXPECT_FALSE(checks.isOriginAllowed("https://evil.example"));
+    EXPECT_FALSE(checks.isOriginAllowed("null"));
+    EXPECT_FALSE(checks.isOriginAllowed("file://"));
+    EXPECT_FALSE(checks.isOriginAllowed("ftp://127.0.0.1:8080"));
+
+    const KxSecurityChecks onDefaultPort("127.0.0.1", 80, "");
+    EXPECT_TRUE(onDefaultPort.isOriginAllowed("http://localhost"));
+    EXPECT_FALSE(onDefaultPort.isOriginAllowed("https://localhost"));
+}
+
+TEST(ContainerSecurityChecks, CrossSiteRefusal) {
+    const KxSecurityChecks checks("127.0.0.1", 8080, "t");
+    EXPECT_EQ(checks.crossSiteRefusal("", std::nullopt), std::nullopt);
+    EXPECT_EQ(checks.crossSiteRefusal("same-origin", std::nullopt), std::nullopt);
+    EXPECT_EQ(checks.crossSiteRefusal("none", std::nullopt), std::nullopt);
+    EXPECT_EQ(checks.crossSiteRefusal("", std::string_view("http://localhost:8080")), std::nullopt);
+    EXPECT_NE(checks.crossSiteRefusal("cross-site", std::nullopt), std::nullopt);
+    EXPECT_NE(checks.crossSiteRefusal("Cross-Site", std::nullopt), std::nullopt);
+    EXPECT_NE(checks.crossSiteRefusal("same-site", std::nullopt), std::nullopt);
+    EXPECT_NE(checks.crossSiteRefusal("same-origin", std::string_view("http://evil.example")),
+              std::nullopt);
+}
+
+TEST(ContainerSecurityChecks, TokenFromCookieHeaderOrParameter) {
+    const KxSecurityChecks checks("127.0.0.1", 8080, "s3cret");
+    using V = std::optional<std::string_view>;
+    EXPECT_EQ(checks.checkToken(V("s3cret"), std::nullopt, ""), KxTokenCheck::Cookie);
+    EXPECT_EQ(checks.checkToken(V("s3cret"), V("s3cret"), ""), KxTokenCheck::Cookie);
+    EXPECT_EQ(checks.checkToken(std::nullopt, std::nullopt, "token s3cret"), KxTokenCheck::Header);
+    EXPECT_EQ(checks.checkToken(std::nullopt, std::nullopt, "Token  s3cret "),
+              KxTokenCheck::Header);
+    EXPECT_EQ(checks.checkToken(V("old"), V("s3cret"), ""), KxTokenCheck::Parameter);
+    EXPECT_EQ(checks.checkToken(std::nullopt, std::nullopt, ""), KxTokenCheck::Refused);
+    EXPECT_EQ(checks.checkToken(V("s3cre"), V("s3cretx"), "Bearer s3cret"), KxTokenCheck::Refused);
+    EXPECT_EQ(checks.checkToken(V(""), V(""), "token "), KxTokenCheck::Refused);
+    EXPECT_EQ(checks.tokenCookieHeader(), "kxtoken=s3cret; Path=/; HttpOnly; SameSite=Strict");
+
+    const KxSecurityChecks open("127.0.0.1", 8080, "");
+    EXPECT_FALSE(open.tokenRequired());
+    EXPECT_EQ(open.checkToken(std::nullopt, std::nullopt, ""), KxTokenCheck::NotRequired);
+}
+
+TEST(ContainerSecurityChecks, ConstantTimeEquals) {
+    EXPECT_TRUE(constantTimeEquals("", ""));
+    EXPECT_TRUE(constantTimeEquals("abc", "abc"));
+    EXPECT_FALSE(constantTimeEquals("abc", "abd"));
+    EXPECT_FALSE(constantTimeEquals("abc", "ab"));
+    EXPECT_FALSE(constantTimeEquals("xbc", "abc"));
+}
+
+}  // namespace
+}  // namespace kx::container

@@ -1,0 +1,125 @@
+#include "platform/container/KxSessionStore.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <thread>
+
+namespace kx::container {
+namespace {
+
+using namespace std::chrono_literals;
+
+void pause() {
+    // Sessions made one after another must differ in their last use.
+    std::this_thread::sleep_for(2ms);
+}
+
+TEST(ContainerSessionStore, IdsAre128RandomBitsInHex) {
+    std::set<std::string> seen;
+    for (int i = 0; i < 200; ++i) {
+        const std::string id = randomHex128();
+        ASSERT_EQ(id.size(), 32u);
+        EXPECT_EQ(id.find_first_not_of("0123456789abcdef"), std::string::npos) << id;
+        seen.insert(id);
+    }
+    EXPECT_EQ(seen.size(), 200u);
+}
+
+TEST(ContainerSessionStore, CookieValueFindsTheSessionAndItIsNoLongerNew) {
+    KxSessionStore store(10);
+    auto made = store.create();
+    EXPECT_TRUE(made->isNew());
+    const auto before = made->getLastAccessedTime();
+    pause();
+
+    auto resumed = store.resume(made->getId());
+    ASSERT_EQ(resumed, made);
+    EXPECT_FALSE(resumed->isNew());
+    EXPECT_GT(resumed->getLastAccessedTime(), before);
+
+    EXPECT_EQ(store.resume("0123456789abcdef0123456789abcdef"), nullptr);
+    EXPECT_EQ(store.resume(""), nullptr);
+    EXPECT_EQ(store.size(), 1u);
+}
+
+TEST(ContainerSessionStore, PastTheCapTheLongestIdleIsDropped) {
+    KxSessionStore store(3);
+    auto a = store.create();
+    pause();
+    auto b = store.create();
+    pause();
+    auto c = store.create();
+    pause();
+    store.resume(a->getId());  // a is used again: b is now idle the longest
+    pause();
+
+    auto d = store.create();
+    EXPECT_EQ(store.size(), 3u);
+    EXPECT_EQ(store.find(b->getId()), nullptr);
+    EXPECT_EQ(store.find(a->getId()), a);
+    EXPECT_EQ(store.find(c->getId()), c);
+    EXPECT_EQ(store.find(d->getId()), d);
+
+    pause();
+    store.create();  // now c is the longest idle
+    EXPECT_EQ(store.find(c->getId()), nullptr);
+    EXPECT_EQ(store.size(), 3u);
+}
+
+TEST(ContainerSessionStore, ExpiredSessionsAreDroppedWhenLookedFor) {
+    KxSessionStore store(10);
+    auto session = store.create();
+    session->setMaxInactiveInterval(60);
+    const auto now = KxSessionStore::Clock::now();
+    EXPECT_EQ(store.find(session->getId(), now + 30s), session);
+    EXPECT_EQ(store.find(session->getId(), now + 61s), nullptr);
+    EXPECT_EQ(store.size(), 0u);
+    // It stays gone.
+    EXPECT_EQ(store.find(session->getId(), now), nullptr);
+}
+
+TEST(ContainerSessionStore, ExpiredSessionsMakeRoomBeforeLiveOnesAreDropped) {
+    KxSessionStore store(2);
+    auto live = store.create();
+    pause();
+    auto stale = store.create();
+    stale->setMaxInactiveInterval(0);
+    pause();
+    // stale expired (0 s of allowed idleness passed), live is older but
+    // still valid: making a third drops stale only.
+    auto third = store.create(KxSessionStore::Clock::now() + 1ms);
+    EXPECT_EQ(store.find(live->getId()), live);
+    EXPECT_EQ(store.find(third->getId()), third);
+    EXPECT_EQ(store.size(), 2u);
+}
+
+TEST(ContainerSessionStore, ClashingIdsAreRetriedThenRefused) {
+    int calls = 0;
+    KxSessionStore store(10, [&calls] { return ++calls <= 2 ? std::string("same") : "other"; });
+    EXPECT_EQ(store.create()->getId(), "same");
+    EXPECT_EQ(store.create()->getId(), "other");
+    KxSessionStore stuck(10, [] { return std::string("fixed"); });
+    stuck.create();
+    EXPECT_THROW(stuck.create(), std::runtime_error);
+}
+
+TEST(ContainerSessionStore, ManyThreadsAtOnce) {
+    KxSessionStore store(50);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&store] {
+            for (int i = 0; i < 200; ++i) {
+                auto session = store.create();
+                store.resume(session->getId());
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(store.size(), 50u);
+}
+
+}  // namespace
+}  // namespace kx::container
