@@ -1,5 +1,7 @@
 #include "platform/container/KxFormDecoder.h"
 
+#include "platform/base/KxText.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -18,21 +20,6 @@ int hexValue(char c) {
         return c - 'A' + 10;
     }
     return -1;
-}
-
-std::string_view trimBlanks(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](unsigned char x, unsigned char y) {
-        return std::tolower(x) == std::tolower(y);
-    });
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "platform/container/KxRequestHandler.h"
 
+#include "platform/base/KxText.h"
+
 #include <algorithm>
 #include <cctype>
 #include <exception>
@@ -11,12 +13,6 @@
 namespace kx::container {
 
 namespace {
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](unsigned char x, unsigned char y) {
-        return std::tolower(x) == std::tolower(y);
-    });
-}
 
 std::optional<std::string> findIn(const KxHeaderList& headers, std::string_view name) {
     for (const auto& [key, value] : headers) {

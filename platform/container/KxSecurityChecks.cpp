@@ -1,5 +1,7 @@
 #include "platform/container/KxSecurityChecks.h"
 
+#include "platform/base/KxText.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -7,22 +9,6 @@
 namespace kx::container {
 
 namespace {
-
-std::string lowercase(std::string_view text) {
-    std::string result(text);
-    std::transform(result.begin(), result.end(), result.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return result;
-}
-
-std::string_view trimBlanks(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
 
 // Splits "host[:port]" ("[::1]:8080" for IPv6); port 0 when absent, nothing
 // when the port is not a number.
@@ -74,7 +60,7 @@ bool constantTimeEquals(std::string_view a, std::string_view b) {
 KxSecurityChecks::KxSecurityChecks(const std::string& bindAddress, unsigned short port,
                                    std::string token)
     : hosts_{"localhost", "127.0.0.1", "[::1]"}, port_(port), token_(std::move(token)) {
-    std::string bind = lowercase(bindAddress);
+    std::string bind = toLowerAscii(bindAddress);
     if (bind.find(':') != std::string::npos && bind.front() != '[') {
         bind = "[" + bind + "]";
     }
@@ -84,7 +70,7 @@ KxSecurityChecks::KxSecurityChecks(const std::string& bindAddress, unsigned shor
 }
 
 bool KxSecurityChecks::isAllowedHostName(std::string_view name) const {
-    const std::string lower = lowercase(name);
+    const std::string lower = toLowerAscii(name);
     return std::find(hosts_.begin(), hosts_.end(), lower) != hosts_.end();
 }
 
@@ -104,7 +90,7 @@ bool KxSecurityChecks::isOriginAllowed(std::string_view origin) const {
     if (separator == std::string_view::npos) {
         return false;  // includes "null"
     }
-    const std::string scheme = lowercase(origin.substr(0, separator));
+    const std::string scheme = toLowerAscii(origin.substr(0, separator));
     std::string_view authority = origin.substr(separator + 3);
     authority = authority.substr(0, authority.find('/'));
     const auto parts = splitAuthority(authority);
@@ -118,7 +104,7 @@ bool KxSecurityChecks::isOriginAllowed(std::string_view origin) const {
 
 std::optional<std::string> KxSecurityChecks::crossSiteRefusal(
     std::string_view secFetchSite, std::optional<std::string_view> origin) const {
-    const std::string site = lowercase(trimBlanks(secFetchSite));
+    const std::string site = toLowerAscii(trimBlanks(secFetchSite));
     if (site == "cross-site" || site == "same-site") {
         return "the request comes from another site (Sec-Fetch-Site: " + site + ")";
     }
@@ -138,7 +124,7 @@ KxTokenCheck KxSecurityChecks::checkToken(std::optional<std::string_view> cookie
         return KxTokenCheck::Cookie;
     }
     authorization = trimBlanks(authorization);
-    if (authorization.size() > 6 && lowercase(authorization.substr(0, 6)) == "token " &&
+    if (authorization.size() > 6 && toLowerAscii(authorization.substr(0, 6)) == "token " &&
         constantTimeEquals(trimBlanks(authorization.substr(6)), token_)) {
         return KxTokenCheck::Header;
     }

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <unordered_map>
 
+#include "platform/base/KxText.h"
 #include "platform/os/KxOs.h"
 #include "platform/servlet/KxServletException.h"
 
@@ -22,10 +23,7 @@ KxCString KxServletContext::getMimeType(const KxCString& fileName) const {
     if (dot == KxCString::npos || (slash != KxCString::npos && dot < slash)) {
         return {};
     }
-    KxCString extension = fileName.substr(dot + 1);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    auto it = types.find(extension);
+    auto it = types.find(kx::toLowerAscii(std::string_view(fileName).substr(dot + 1)));
     return it == types.end() ? KxCString() : it->second;
 }
 

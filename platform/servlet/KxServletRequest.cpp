@@ -1,5 +1,7 @@
 #include "platform/servlet/KxServletRequest.h"
 
+#include "platform/base/KxText.h"
+
 #include <algorithm>
 #include <unordered_set>
 
@@ -34,19 +36,9 @@ void KxServletRequest::addParameter(KxCString name, KxCString value) {
     parameters_.emplace_back(std::move(name), std::move(value));
 }
 
-namespace {
-
-bool equalsIgnoringCase(const KxCString& a, const KxCString& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](unsigned char x, unsigned char y) {
-        return std::tolower(x) == std::tolower(y);
-    });
-}
-
-}  // namespace
-
 KxCString KxHttpServletRequest::getHeader(const KxCString& name) const {
     for (const auto& [key, value] : headers_) {
-        if (equalsIgnoringCase(key, name)) {
+        if (kx::equalsIgnoringCase(key, name)) {
             return value;
         }
     }

@@ -1,5 +1,7 @@
 #include "platform/template/renderer.h"
 
+#include "platform/base/KxText.h"
+
 #include <array>
 #include <charconv>
 #include <compare>
@@ -10,52 +12,16 @@ namespace kx::tl {
 
 namespace {
 
-// The bytes HTML escaping replaces.
-constexpr std::array<bool, 256> kHtmlEscaped = [] {
-    std::array<bool, 256> escaped{};
-    for (unsigned char c : {'&', '<', '>', '"', '\''}) {
-        escaped[c] = true;
-    }
-    return escaped;
-}();
-
 // The position of the first byte of text from `from` on that HTML escaping
 // replaces; npos when there is none.
 std::size_t findHtmlEscaped(std::string_view text, std::size_t from) {
-    for (std::size_t i = from; i < text.size(); ++i) {
-        if (kHtmlEscaped[static_cast<unsigned char>(text[i])]) {
-            return i;
-        }
-    }
-    return std::string_view::npos;
+    return kx::findMarkupSpecial(text, from, true);
 }
 
 }  // namespace
 
 void appendHtmlEscaped(KxCString& out, std::string_view text) {
-    std::size_t start = 0;
-    for (std::size_t i = findHtmlEscaped(text, 0); i != std::string_view::npos;
-         i = findHtmlEscaped(text, start)) {
-        out.append(text.data() + start, i - start);
-        switch (text[i]) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += "&#39;";
-        }
-        start = i + 1;
-    }
-    out.append(text.data() + start, text.size() - start);
+    kx::appendEscapedMarkup(out, text, true);
 }
 
 void appendUrlEncoded(KxCString& out, std::string_view text) {

@@ -1,0 +1,90 @@
+#include "platform/base/KxText.h"
+
+#include <algorithm>
+#include <array>
+
+namespace kx {
+
+namespace {
+
+char lowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Which bytes markup escaping replaces, without and with the apostrophe: a
+// table look-up per byte keeps page rendering fast.
+using ByteSet = std::array<bool, 256>;
+
+constexpr ByteSet markupSpecials(bool apostrophe) {
+    ByteSet set{};
+    set[static_cast<unsigned char>('&')] = true;
+    set[static_cast<unsigned char>('<')] = true;
+    set[static_cast<unsigned char>('>')] = true;
+    set[static_cast<unsigned char>('"')] = true;
+    set[static_cast<unsigned char>('\'')] = apostrophe;
+    return set;
+}
+
+constexpr ByteSet kMarkup = markupSpecials(false);
+constexpr ByteSet kHtml = markupSpecials(true);
+
+}  // namespace
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
+}
+
+KxCString toLowerAscii(std::string_view text) {
+    KxCString result(text);
+    std::transform(result.begin(), result.end(), result.begin(), lowerAscii);
+    return result;
+}
+
+std::string_view trimBlanks(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    const auto last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
+std::size_t findMarkupSpecial(std::string_view text, std::size_t from, bool escapeApostrophe) {
+    const ByteSet& specials = escapeApostrophe ? kHtml : kMarkup;
+    for (std::size_t i = from; i < text.size(); ++i) {
+        if (specials[static_cast<unsigned char>(text[i])]) {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
+void appendEscapedMarkup(KxCString& out, std::string_view text, bool escapeApostrophe) {
+    std::size_t start = 0;
+    for (std::size_t i = findMarkupSpecial(text, 0, escapeApostrophe); i != std::string_view::npos;
+         i = findMarkupSpecial(text, start, escapeApostrophe)) {
+        out.append(text.data() + start, i - start);
+        switch (text[i]) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += "&#39;";
+                break;
+        }
+        start = i + 1;
+    }
+    out.append(text.data() + start, text.size() - start);
+}
+
+}  // namespace kx

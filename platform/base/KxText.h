@@ -1,0 +1,25 @@
+#pragma once
+// Small text helpers the platform shares: ASCII case, blanks, and escaping
+// for markup.
+#include <string_view>
+
+#include "platform/base/KxCString.h"
+
+namespace kx {
+
+// Compares without regard to ASCII case (header names, media types).
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
+KxCString toLowerAscii(std::string_view text);
+
+// The text without leading and trailing spaces and tabs.
+std::string_view trimBlanks(std::string_view text);
+
+// Appends text with &, <, > and " written as entities, and ' as well when
+// escapeApostrophe is set (HTML attribute values may be quoted either way).
+void appendEscapedMarkup(KxCString& out, std::string_view text, bool escapeApostrophe);
+
+// The position of the first character appendEscapedMarkup would replace, at
+// or after from; npos when there is none.
+std::size_t findMarkupSpecial(std::string_view text, std::size_t from, bool escapeApostrophe);
+
+}  // namespace kx
