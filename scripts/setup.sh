@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ pkg-config ccache clang-format
+  cmake ninja-build g++ make pkg-config ccache clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   libboost1.81-dev libspdlog-dev libcli11-dev
   libxml2-dev libre2-dev

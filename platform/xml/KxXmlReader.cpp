@@ -180,6 +180,7 @@ struct KxXmlReader::State : ErrorSink {
         long line = 0;
         bool empty = false;
         std::vector<Attribute> attributes;
+        long column = 0;  // the parser's column when it delivered a start tag
     };
 
     struct OpenElement {
@@ -199,6 +200,8 @@ struct KxXmlReader::State : ErrorSink {
     std::vector<OpenElement> open;  // elements started and not yet ended
     NodeType lastType = None;
     KxXmlAttributeSet lastAttributes;
+    long lastLine = 0;  // of the last start tag read
+    long lastColumn = 0;
 
     ~State() {
         if (reader != nullptr) {
@@ -304,7 +307,8 @@ struct KxXmlReader::State : ErrorSink {
                   toString(xmlTextReaderConstLocalName(reader)),
                   current == nullptr ? 0 : xmlGetLineNo(current),
                   xmlTextReaderIsEmptyElement(reader) == 1,
-                  {}};
+                  {},
+                  xmlTextReaderGetParserColumnNumber(reader)};
         int count = xmlTextReaderAttributeCount(reader);
         for (int i = 0; i < count; ++i) {
             if (xmlTextReaderMoveToAttributeNo(reader, i) != 1 ||
@@ -390,6 +394,15 @@ struct KxXmlReader::State : ErrorSink {
         return set;
     }
 
+    // Consumes the start tag in the lookahead and opens its element.
+    void consumeStart() {
+        Node start = take();
+        open.push_back({start.name, start.line});
+        lastAttributes = attributeSet(start);
+        lastLine = start.line;
+        lastColumn = start.column;
+    }
+
     static KxCString describe(const Node& node) {
         switch (node.type) {
             case ElementStart:
@@ -440,9 +453,7 @@ KxXmlAttributeSet KxXmlReader::readElementStart(const KxXmlName& name) {
         throw KxXmlException("expected <" + name.getName() + "> but found " +
                              State::describe(node));
     }
-    State::Node start = state_->take();
-    state_->open.push_back({start.name, start.line});
-    state_->lastAttributes = state_->attributeSet(start);
+    state_->consumeStart();
     return state_->lastAttributes;
 }
 
@@ -525,4 +536,25 @@ bool KxXmlReader::eof() {
 
 const KxXmlAttributeSet& KxXmlReader::getLastAttributes() const {
     return state_->lastAttributes;
+}
+
+bool KxXmlReader::nextElement(KxCString& name, KxXmlAttributeSet& attributes) {
+    QuietLibxml quiet(state_.get());
+    State::Node& node = state_->peek();
+    state_->lastType = node.type;
+    if (node.type != ElementStart) {
+        return false;
+    }
+    name = node.name;
+    state_->consumeStart();
+    attributes = state_->lastAttributes;
+    return true;
+}
+
+long KxXmlReader::getLineNumber() const {
+    return state_->lastLine;
+}
+
+long KxXmlReader::getColumnNumber() const {
+    return state_->lastColumn;
 }

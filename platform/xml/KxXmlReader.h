@@ -111,6 +111,20 @@ public:
     // The attributes of the last start tag read.
     const KxXmlAttributeSet& getLastAttributes() const;
 
+    // For a walk over elements whose names the caller does not know ahead:
+    // when a start tag comes next (text and comments before it are passed
+    // over), consumes it, gives its local name and attributes and returns
+    // true. Returns false, consuming nothing, when an end tag or the end of
+    // the document comes next; getLastNodeType() then tells which.
+    bool nextElement(KxCString& name, KxXmlAttributeSet& attributes);
+
+    // Where the last start tag read stands in the document: its line, and
+    // the column at which the parser stood when it delivered the tag (just
+    // past the tag's '>' for most documents). Both 1-based, 0 before any
+    // start tag is read.
+    long getLineNumber() const;
+    long getColumnNumber() const;
+
 private:
     struct State;
     std::unique_ptr<State> state_;

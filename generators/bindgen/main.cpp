@@ -1,0 +1,125 @@
+// bindgen: the reference data-binding generator. Reads an XML Schema file
+// and writes a C++ data class per complex type (and per global element with
+// an anonymous complex type), optional marshaller classes, documentation and
+// build files, as the project's startup.properties asks.
+#include "generators/common/ProjectFiles.h"
+#include "generators/common/Text.h"
+#include "generators/common/Tool.h"
+
+namespace {
+
+using namespace kx::gen;
+
+const ToolDescription kTool{
+    "bindgen",
+    "generates C++ data classes from an XML Schema file",
+    "bindgen [-properties FILE] [-compiler KEY] [-Dname=value ...] INPUT.xsd\n"
+    "  -properties FILE  the project's startup.properties (what to generate, where)\n"
+    "  -compiler KEY     the compiler the makefile uses (redhat-gcc, sunpro, msvc, ...)\n"
+    "  -DkeepProject=B   accepted; the project's files are never removed\n"
+    "  --help            this text\n",
+    {{"-properties", OptionSpec::Value}, {"-compiler", OptionSpec::OptionalValue}},
+    {"keepProject"},
+    1,
+    {}};
+
+KxCString withoutExtension(const KxCString& name) {
+    const auto dot = name.rfind('.');
+    return dot == KxCString::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+void generate(GeneratorRun& run) {
+    const Arguments& arguments = run.arguments();
+    Diagnostics& diagnostics = run.diagnostics();
+    Settings settings;
+    if (arguments.has("-properties")) {
+        const KxCString path = arguments.value("-properties");
+        run.log() << "properties: " << path << "\n";
+        if (!loadSettings(path, settings, diagnostics)) {
+            return;
+        }
+        checkProjectType(settings, path, "bindgen", {"foundation"}, diagnostics);
+    }
+    for (const KxCString& option : arguments.missingValues) {
+        diagnostics.warning("the option " + option + " has no value; the makefile uses g++");
+    }
+
+    const SourceFile input = SourceFile::named(arguments.inputs.front());
+    run.log() << "input: " << input.name << "\n";
+    XmlDocument document;
+    if (!readInputDocument(input, document, diagnostics)) {
+        return;
+    }
+    if (!document.root) {
+        reportFault(document, input, diagnostics);
+        return;
+    }
+    if (document.root->name != "schema") {
+        diagnostics.error("not an XML Schema file: the root element is <" + document.root->name +
+                              ">, not <schema>",
+                          input, document.root->at);
+        return;
+    }
+    Schema schema(input, diagnostics);
+    schema.add(*document.root);
+    schema.resolve();
+    reportFault(document, input, diagnostics);
+    if (diagnostics.errorCount() > 0) {
+        run.log() << "nothing written: the input has errors\n";
+        return;
+    }
+    if (schema.types().empty()) {
+        diagnostics.warning("the schema defines no complex types; no data classes are written",
+                            input, document.root->at);
+    }
+
+    const KxCString projectName = projectNameOf(settings, withoutExtension(baseName(input.name)));
+    run.log() << "project: " << projectName << "\n";
+    OutputWriter output(settings.outDir, run.log(), diagnostics);
+    DataClassFiles files;
+    files.options.origin = CodeOrigin{"bindgen", input.name};
+    files.options.externalMarshaller = settings.externalMarshaller;
+    files.html = settings.html;
+    files.docsFolder = "docs";
+    files.docsDir = settings.docsDir;
+    files.incDir = settings.incDir;
+    writeDataClasses(schema, files, output);
+    if (settings.html) {
+        KxCString html = htmlPageStart(projectName + ": data classes") +
+                         "<p>Generated from <code>" + xmlEscape(baseName(input.name)) + "</code>";
+        if (!schema.targetNamespace().empty()) {
+            html += ", target namespace <code>" + xmlEscape(schema.targetNamespace()) + "</code>";
+        }
+        html += ".</p>\n<h2>Data classes</h2>\n<ul>\n";
+        for (const DataType& type : schema.types()) {
+            html += "<li><a href=\"" + xmlEscape(type.className) + ".html\">" +
+                    xmlEscape(type.className) + "</a> (" +
+                    (type.fromElement ? "element " : "type ") + xmlEscape(type.xmlName) +
+                    ")</li>\n";
+        }
+        html += "</ul>\n";
+        if (!schema.elements().empty()) {
+            html += "<h2>Global elements</h2>\n<table>\n<tr><th>Element</th><th>Type</th></tr>\n";
+            for (const GlobalElement& element : schema.elements()) {
+                html += "<tr><td>" + xmlEscape(element.name) + "</td><td><code>" +
+                        xmlEscape(element.anonymousClass.empty() ? element.typeName
+                                                                 : element.anonymousClass) +
+                        "</code></td></tr>\n";
+            }
+            html += "</table>\n";
+        }
+        html += htmlPageEnd(files.options.origin);
+        output.write("docs/index.html", html);
+        if (!settings.docsDir.empty()) {
+            output.writeCopy(settings.docsDir, "index.html", html);
+        }
+    }
+    writeBuildFiles(settings, projectName, arguments.value("-compiler"), "bindgen",
+                    BuildProject::Kind::StaticLibrary, output);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return runGenerator(kTool, argc, argv, generate);
+}

@@ -1,0 +1,50 @@
+#pragma once
+// Build files for a generated project: a GNU makefile with the compiler the
+// project's compiler key names, and developer-studio files in the version-6
+// (.dsw workspace, .dsp project) and version-7 (.sln solution, .vcproj
+// project) formats.
+#include <vector>
+
+#include "platform/base/KxCString.h"
+
+namespace kx::gen {
+
+struct BuildProject {
+    enum class Kind {
+        StaticLibrary,  // data classes
+        SharedLibrary,  // services and servlets, loaded by the container
+    };
+
+    KxCString name;  // the project name; names the library and the files
+    KxCString tool;
+    KxCString compilerKey;
+    Kind kind = Kind::StaticLibrary;
+    std::vector<KxCString> sources;  // .cpp files, main.cpp among them or not
+    std::vector<KxCString> headers;
+    // For servlets: where the servlet API's headers and libkxplatform.so
+    // are; the makefile compiles and links against them (overridable with
+    // make KX_INCLUDE=... KX_LIB=...). Empty for projects without servlets.
+    KxCString servletApiInclude;
+    KxCString servletApiLib;
+};
+
+struct Compiler {
+    KxCString cxx;
+    KxCString flags;
+    KxCString sharedFlags;
+};
+
+// The compiler for a compiler key: g++ for redhat-gcc, solaris-gcc, msvc
+// (whose builds use the developer-studio files) and unknown keys.
+Compiler compilerFor(const KxCString& compilerKey);
+
+KxCString makefileText(const BuildProject& project);
+KxCString dswText(const BuildProject& project);
+KxCString dspText(const BuildProject& project);
+KxCString slnText(const BuildProject& project);
+KxCString vcprojText(const BuildProject& project);
+
+// A GUID made from the text, the same every time: "{XXXXXXXX-XXXX-...}".
+KxCString stableGuid(const KxCString& text);
+
+}  // namespace kx::gen

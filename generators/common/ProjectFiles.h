@@ -1,0 +1,41 @@
+#pragma once
+// Steps svcgen and bindgen share: reading the input document, writing the
+// data classes of a schema, and writing the build files of the project.
+#include "generators/common/BuildFiles.h"
+#include "generators/common/DataClassWriter.h"
+#include "generators/common/OutputWriter.h"
+#include "generators/common/Settings.h"
+#include "generators/common/XmlTree.h"
+
+namespace kx::gen {
+
+// Reads and parses the input file. A file that cannot be read is an error
+// (false); a malformed document is returned with its fault, which the caller
+// reports once it has checked what was read before it.
+bool readInputDocument(const SourceFile& input, XmlDocument& document, Diagnostics& diagnostics);
+
+// Reports the fault of a malformed document against the input.
+void reportFault(const XmlDocument& document, const SourceFile& input, Diagnostics& diagnostics);
+
+struct DataClassFiles {
+    DataClassOptions options;
+    bool html = false;
+    KxCString docsFolder;  // below the output directory: "docs/datatypes" or "docs"
+    KxCString docsDir;     // another directory for copies of the pages; empty for none
+    KxCString incDir;      // another directory for copies of the headers; empty for none
+};
+
+// Writes orvoruntime.h, a class (and, when asked, a marshaller) per data
+// type, and their documentation pages.
+void writeDataClasses(const Schema& schema, const DataClassFiles& files, OutputWriter& output);
+
+// Writes the makefile and the developer-studio files the settings ask for,
+// listing the C++ files written so far.
+void writeBuildFiles(const Settings& settings, const KxCString& projectName,
+                     const KxCString& compilerKey, const KxCString& tool, BuildProject::Kind kind,
+                     OutputWriter& output);
+
+// The project name: the settings' one, else fallback, else "project".
+KxCString projectNameOf(const Settings& settings, const KxCString& fallback);
+
+}  // namespace kx::gen

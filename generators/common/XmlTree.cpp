@@ -1,0 +1,168 @@
+#include "generators/common/XmlTree.h"
+
+#include <cctype>
+#include <cstdlib>
+
+#include "platform/xml/KxXmlReader.h"
+
+namespace kx::gen {
+
+const KxCString* XmlElement::attribute(std::string_view attributeName) const {
+    for (const auto& [key, value] : attributes) {
+        if (key == attributeName) {
+            return &value;
+        }
+    }
+    return nullptr;
+}
+
+KxCString XmlElement::attributeOr(std::string_view attributeName, const KxCString& fallback) const {
+    const KxCString* value = attribute(attributeName);
+    return value != nullptr ? *value : fallback;
+}
+
+std::vector<const XmlElement*> XmlElement::childrenNamed(std::string_view childName) const {
+    std::vector<const XmlElement*> found;
+    for (const XmlElement& element : children) {
+        if (element.name == childName) {
+            found.push_back(&element);
+        }
+    }
+    return found;
+}
+
+const XmlElement* XmlElement::child(std::string_view childName) const {
+    for (const XmlElement& element : children) {
+        if (element.name == childName) {
+            return &element;
+        }
+    }
+    return nullptr;
+}
+
+XmlFault splitFaultMessage(const KxCString& message) {
+    XmlFault fault{message, {}};
+    constexpr std::string_view kPrefix = "line ";
+    if (message.compare(0, kPrefix.size(), kPrefix) != 0) {
+        return fault;
+    }
+    std::size_t end = kPrefix.size();
+    while (end < message.size() && std::isdigit(static_cast<unsigned char>(message[end])) != 0) {
+        ++end;
+    }
+    if (end == kPrefix.size() || end >= message.size() || message[end] != ':') {
+        return fault;
+    }
+    fault.at.line = std::atol(message.c_str() + kPrefix.size());
+    std::size_t text = end + 1;
+    while (text < message.size() && message[text] == ' ') {
+        ++text;
+    }
+    fault.message = message.substr(text);
+    return fault;
+}
+
+namespace {
+
+// The reader gives the line on which a start tag ends and the column just
+// past it; a tag spread over several lines is better shown where it begins.
+// Starting from that point, the nearest '<' before it is the tag's beginning
+// (a '<' cannot appear literally inside a tag).
+class Positions {
+  public:
+    explicit Positions(const KxCString& text) : text_(text) {
+        lineStarts_.push_back(0);
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '\n') {
+                lineStarts_.push_back(i + 1);
+            }
+        }
+    }
+
+    Location tagStart(long line, long column) const {
+        if (line <= 0 || static_cast<std::size_t>(line) > lineStarts_.size()) {
+            return {line, 0};
+        }
+        std::size_t offset = lineStarts_[static_cast<std::size_t>(line) - 1] +
+                             static_cast<std::size_t>(column > 0 ? column - 1 : 0);
+        offset = std::min(offset, text_.size());
+        const std::size_t open = offset == 0 ? KxCString::npos : text_.rfind('<', offset - 1);
+        if (open == KxCString::npos) {
+            return {line, column};
+        }
+        return at(open);
+    }
+
+  private:
+    Location at(std::size_t offset) const {
+        std::size_t index = 0;
+        std::size_t low = 0;
+        std::size_t high = lineStarts_.size();
+        while (low < high) {  // the last line start not after offset
+            const std::size_t middle = (low + high) / 2;
+            if (lineStarts_[middle] <= offset) {
+                index = middle;
+                low = middle + 1;
+            } else {
+                high = middle;
+            }
+        }
+        return {static_cast<long>(index) + 1, static_cast<long>(offset - lineStarts_[index]) + 1};
+    }
+
+    const KxCString& text_;
+    std::vector<std::size_t> lineStarts_;
+};
+
+// Reads the content of the element just started, up to and including its end
+// tag. Children are added before they are read, so that a fault leaves every
+// element met so far in the tree.
+void readContent(KxXmlReader& reader, const Positions& positions, XmlElement& element) {
+    element.text = reader.readElementValue();
+    KxCString name;
+    KxXmlAttributeSet attributes;
+    while (reader.nextElement(name, attributes)) {
+        XmlElement& child = element.children.emplace_back();
+        child.name = name;
+        for (const KxXmlAttribute& attribute : attributes) {
+            child.attributes.emplace_back(attribute.getName().getName(), attribute.getValue());
+        }
+        child.at = positions.tagStart(reader.getLineNumber(), reader.getColumnNumber());
+        readContent(reader, positions, child);
+    }
+    reader.readElementEnd(element.name);
+}
+
+}  // namespace
+
+XmlDocument parseXmlDocument(const KxCString& text) {
+    XmlDocument document;
+    const Positions positions(text);
+    try {
+        KxXmlReader reader(text);
+        KxCString name;
+        KxXmlAttributeSet attributes;
+        if (!reader.nextElement(name, attributes)) {
+            document.fault = XmlFault{"the document has no root element", {}};
+            return document;
+        }
+        XmlElement& root = document.root.emplace();
+        root.name = name;
+        for (const KxXmlAttribute& attribute : attributes) {
+            root.attributes.emplace_back(attribute.getName().getName(), attribute.getValue());
+        }
+        root.at = positions.tagStart(reader.getLineNumber(), reader.getColumnNumber());
+        readContent(reader, positions, root);
+        // Looking past the root raises a fault met there (such as a second
+        // root element).
+        reader.readElementValue();
+        if (!reader.eof()) {
+            document.fault = XmlFault{"content after the root element", {}};
+        }
+    } catch (const KxXmlException& fault) {
+        document.fault = splitFaultMessage(fault.why());
+    }
+    return document;
+}
+
+}  // namespace kx::gen

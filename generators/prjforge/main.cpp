@@ -1,0 +1,166 @@
+// prjforge: the reference project generator for servlet projects. Reads the
+// project file the servlet wizard writes,
+//
+//   <tavrin:project xmlns:tavrin="..." projectName="demo">
+//     <tavrin:file name="HelloServlet"/>
+//   </tavrin:project>
+//
+// and writes the makefile that builds the servlet sources into a shared
+// servlet library, and the developer-studio files, as the project's
+// startup.properties asks.
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+#include "generators/common/BuildFiles.h"
+#include "generators/common/OutputWriter.h"
+#include "generators/common/ProjectFiles.h"
+#include "generators/common/Settings.h"
+#include "generators/common/Text.h"
+#include "generators/common/Tool.h"
+#include "platform/os/KxOs.h"
+
+namespace {
+
+// Where the servlet API that the project's servlets build against lives:
+// KX_INCLUDE_DIR and KX_LIB_DIR when set, else this build's source tree and
+// the library folder beside prjforge's own.
+KxCString servletApiInclude() {
+    if (auto dir = kx::os::getEnvironment("KX_INCLUDE_DIR"); dir && !dir->empty()) {
+        return *dir;
+    }
+    return KX_SOURCE_DIR;
+}
+
+KxCString servletApiLib() {
+    if (auto dir = kx::os::getEnvironment("KX_LIB_DIR"); dir && !dir->empty()) {
+        return *dir;
+    }
+    std::error_code ignored;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", ignored);
+    return self.empty() ? KxCString("/usr/local/lib")
+                        : (self.parent_path().parent_path() / "lib").string();
+}
+
+using namespace kx::gen;
+
+const ToolDescription kTool{
+    "prjforge",
+    "generates the build files of a servlet project",
+    "prjforge -projectFile NAMEProject.xml [-properties FILE] [-Dname=value ...]\n"
+    "  -projectFile FILE  the project file naming the servlet sources\n"
+    "  -properties FILE   the project's startup.properties (what to generate, where)\n"
+    "  -compiler KEY      the compiler the makefile uses\n"
+    "  --help             this text\n",
+    {{"-properties", OptionSpec::Value},
+     {"-projectFile", OptionSpec::Value},
+     {"-compiler", OptionSpec::OptionalValue}},
+    {"keepProject"},
+    0,
+    {"-projectFile"}};
+
+bool endsWith(const KxCString& text, const KxCString& suffix) {
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+bool fileExists(const KxCString& path) {
+    kx::os::FileStatus status;
+    return kx::os::fileStatus(path, status) && status.isRegular();
+}
+
+void generate(GeneratorRun& run) {
+    const Arguments& arguments = run.arguments();
+    Diagnostics& diagnostics = run.diagnostics();
+    Settings settings;
+    settings.server = false;
+    if (arguments.has("-properties")) {
+        const KxCString path = arguments.value("-properties");
+        run.log() << "properties: " << path << "\n";
+        if (!loadSettings(path, settings, diagnostics)) {
+            return;
+        }
+        checkProjectType(settings, path, "prjforge", {"tavrin"}, diagnostics);
+    }
+
+    const SourceFile input = SourceFile::named(arguments.value("-projectFile"));
+    run.log() << "project file: " << input.name << "\n";
+    XmlDocument document;
+    if (!readInputDocument(input, document, diagnostics)) {
+        return;
+    }
+    if (document.root && document.root->name != "project") {
+        diagnostics.error(
+            "not a project file: the root element is <" + document.root->name + ">, not <project>",
+            input, document.root->at);
+        return;
+    }
+    reportFault(document, input, diagnostics);
+    if (diagnostics.errorCount() > 0) {
+        run.log() << "nothing written: the project file has errors\n";
+        return;
+    }
+
+    KxCString fallbackName = document.root->attributeOr("projectName");
+    if (fallbackName.empty() && endsWith(baseName(input.name), "Project.xml")) {
+        fallbackName = baseName(input.name);
+        fallbackName.resize(fallbackName.size() - 11);
+    }
+    const KxCString projectName = projectNameOf(settings, fallbackName);
+    std::vector<KxCString> servlets;
+    for (const XmlElement* file : document.root->childrenNamed("file")) {
+        const KxCString name = file->attributeOr("name");
+        if (name.empty()) {
+            diagnostics.warning("a file element has no name and is passed over", input, file->at);
+            continue;
+        }
+        servlets.push_back(name);
+    }
+    if (servlets.empty() && !settings.servletName.empty()) {
+        servlets.push_back(settings.servletName);
+    }
+    if (servlets.empty()) {
+        diagnostics.warning("the project names no servlet file; the build files list no sources",
+                            input, document.root->at);
+    }
+    run.log() << "project: " << projectName << "\n";
+
+    BuildProject project;
+    project.name = projectName;
+    project.tool = "prjforge";
+    project.compilerKey = arguments.value("-compiler");
+    project.kind = BuildProject::Kind::SharedLibrary;
+    project.servletApiInclude = servletApiInclude();
+    project.servletApiLib = servletApiLib();
+    const KxCString sourceDir = settings.outDir;
+    for (const KxCString& servlet : servlets) {
+        const KxCString stem =
+            endsWith(servlet, ".cpp") ? servlet.substr(0, servlet.size() - 4) : servlet;
+        project.sources.push_back(stem + ".cpp");
+        if (fileExists(joinPath(sourceDir, stem + ".h"))) {
+            project.headers.push_back(stem + ".h");
+        }
+        if (!fileExists(joinPath(sourceDir, stem + ".cpp"))) {
+            run.log() << "note: " << stem << ".cpp does not exist yet\n";
+        }
+    }
+    if (!settings.make && !settings.msvcProject) {
+        run.log() << "no build files asked for (make and msvcproject are off)\n";
+    }
+    OutputWriter output(settings.outDir, run.log(), diagnostics);
+    if (settings.make) {
+        output.write("makefile", makefileText(project));
+    }
+    if (settings.msvcProject) {
+        output.write(projectName + ".dsw", dswText(project));
+        output.write(projectName + ".dsp", dspText(project));
+        output.write(projectName + ".sln", slnText(project));
+        output.write(projectName + ".vcproj", vcprojText(project));
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return runGenerator(kTool, argc, argv, generate);
+}

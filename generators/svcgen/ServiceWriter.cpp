@@ -1,0 +1,886 @@
+#include "generators/svcgen/ServiceWriter.h"
+
+#include <optional>
+#include <set>
+
+#include "generators/common/Text.h"
+
+namespace kx::gen {
+
+namespace {
+
+// One value an operation takes or gives: a message part.
+struct Param {
+    KxCString name;     // the C++ parameter name
+    KxCString xmlName;  // the child element that carries it
+    KxCString cppType;
+    bool isClass = false;
+};
+
+struct OperationCode {
+    KxCString xmlName;  // the operation's name in the document
+    KxCString method;
+    KxCString soapAction;
+    KxCString documentation;
+    KxCString messages;  // "input -> output", for comments
+    std::vector<Param> inputs;
+    std::optional<Param> result;  // the first output part
+    std::vector<Param> outputs;   // further output parts, given back by reference
+    bool oneWay = true;
+};
+
+struct PortCode {
+    const WsdlPortType* portType = nullptr;
+    KxCString prefix;  // P, the port type as an identifier
+    KxCString address;
+    std::vector<OperationCode> operations;
+    std::set<KxCString> classes;  // data classes the operations use
+};
+
+// What a documentation page says about one generated class.
+struct ClassDoc {
+    KxCString name;
+    KxCString summary;
+    KxCString files;
+    std::vector<std::pair<KxCString, KxCString>> members;  // declaration, description
+};
+
+// Names the generated code uses for its own variables and members; a part or
+// operation with such a name gets a trailing '_'.
+bool isTakenName(const KxCString& name) {
+    static const std::set<KxCString> kTaken = {
+        "requestXml",     "requestElement",  "responseXml",    "responseElement",
+        "returned",       "childXml",        "skeleton",       "service",
+        "invoke",         "operationFor",    "implementation", "targetNamespace",
+        "operationNames", "endpoint",        "setEndpoint",    "setTransport",
+        "call",           "defaultEndpoint", "Transport",      "proxy",
+        "fault",          "status"};
+    return kTaken.count(name) != 0;
+}
+
+KxCString safeName(const KxCString& xmlName) {
+    KxCString name = identifier(xmlName);
+    return isTakenName(name) ? name + "_" : name;
+}
+
+class ServiceWriter {
+  public:
+    ServiceWriter(const Wsdl& wsdl, const Schema& schema, const ServiceOptions& options,
+                  OutputWriter& output)
+        : wsdl_(wsdl), schema_(schema), options_(options), output_(output) {}
+
+    void writeAll();
+
+  private:
+    PortCode describe(const WsdlPortType& portType) const;
+    std::optional<Param> paramOf(const WsdlPart& part) const;
+
+    KxCString head(const KxCString& file) const { return generatedComment(options_.origin, file); }
+    KxCString includesOf(const PortCode& port) const;
+    static KxCString signature(const OperationCode& operation, const KxCString& qualifier);
+    static KxCString arguments(const OperationCode& operation);
+    static KxCString buildRequest(const OperationCode& operation);
+    static KxCString readResponse(const OperationCode& operation, const KxCString& subject);
+
+    void writeBase(const PortCode& port);
+    void writeSkeleton(const PortCode& port);
+    void writeServletBase(const PortCode& port);
+    void writeLocal(const PortCode& port);
+    void writeProxyBase(const PortCode& port);
+    void writeClientProxy(const PortCode& port);
+    void writeServerSamples(const PortCode& port);
+    void writeClientSample(const PortCode& port);
+    void writeMain(const std::vector<PortCode>& ports);
+    void writeWebXml(const std::vector<PortCode>& ports);
+    void writeDocs(const std::vector<PortCode>& ports);
+
+    KxCString libraryName() const { return "lib" + options_.projectName + ".so"; }
+
+    const Wsdl& wsdl_;
+    const Schema& schema_;
+    const ServiceOptions& options_;
+    OutputWriter& output_;
+    std::vector<ClassDoc> docs_;
+};
+
+std::optional<Param> ServiceWriter::paramOf(const WsdlPart& part) const {
+    std::optional<TypeUse> use =
+        part.element.empty() ? schema_.typeUse(part.type) : schema_.elementUse(part.element);
+    if (!use) {
+        return std::nullopt;
+    }
+    return Param{safeName(part.name), part.element.empty() ? part.name : localName(part.element),
+                 use->cppType, use->isClass};
+}
+
+PortCode ServiceWriter::describe(const WsdlPortType& portType) const {
+    PortCode port;
+    port.portType = &portType;
+    port.prefix = identifier(portType.name);
+    port.address = wsdl_.addressOf(portType);
+    if (options_.ssl && port.address.rfind("http://", 0) == 0) {
+        port.address = "https://" + port.address.substr(7);
+    }
+    const WsdlBinding* binding = wsdl_.bindingOf(portType);
+    std::set<KxCString> methods;
+    for (const WsdlOperation& operation : portType.operations) {
+        if (!operation.hasInput) {
+            continue;  // reported by the checks
+        }
+        OperationCode code;
+        code.xmlName = operation.name;
+        code.method = safeName(operation.name);
+        for (int suffix = 2; methods.count(code.method) != 0; ++suffix) {
+            code.method = safeName(operation.name) + std::to_string(suffix);
+        }
+        methods.insert(code.method);
+        code.documentation = operation.documentation;
+        code.messages =
+            operation.input + (operation.output.empty() ? "" : " -> " + operation.output);
+        if (binding != nullptr) {
+            for (const WsdlBindingOperation& bound : binding->operations) {
+                if (bound.name == operation.name) {
+                    code.soapAction = bound.soapAction;
+                }
+            }
+        }
+        std::set<KxCString> names;
+        auto addParam = [&](const WsdlPart& part, std::vector<Param>& into) {
+            std::optional<Param> param = paramOf(part);
+            if (!param) {
+                return;
+            }
+            const KxCString wanted = param->name;
+            for (int suffix = 2; names.count(param->name) != 0; ++suffix) {
+                param->name = wanted + std::to_string(suffix);
+            }
+            names.insert(param->name);
+            if (param->isClass) {
+                port.classes.insert(param->cppType);
+            }
+            into.push_back(*param);
+        };
+        if (const WsdlMessage* input = wsdl_.findMessage(operation.input)) {
+            for (const WsdlPart& part : input->parts) {
+                addParam(part, code.inputs);
+            }
+        }
+        if (const WsdlMessage* output = wsdl_.findMessage(operation.output)) {
+            code.oneWay = false;
+            std::vector<Param> outputs;
+            for (const WsdlPart& part : output->parts) {
+                addParam(part, outputs);
+            }
+            if (!outputs.empty()) {
+                code.result = outputs.front();
+                code.outputs.assign(outputs.begin() + 1, outputs.end());
+            }
+        }
+        port.operations.push_back(std::move(code));
+    }
+    return port;
+}
+
+KxCString ServiceWriter::includesOf(const PortCode& port) const {
+    KxCString text = "#include <string>\n\n#include \"" + KxCString(kRuntimeHeader) + "\"\n";
+    for (const KxCString& name : port.classes) {
+        text += "#include \"" + name + ".h\"\n";
+    }
+    return text;
+}
+
+KxCString ServiceWriter::signature(const OperationCode& operation, const KxCString& qualifier) {
+    KxCString text = (operation.result ? operation.result->cppType : KxCString("void")) + " " +
+                     qualifier + operation.method + "(";
+    bool first = true;
+    for (const Param& param : operation.inputs) {
+        text +=
+            (first ? "" : ", ") + parameterType(param.cppType, param.isClass) + " " + param.name;
+        first = false;
+    }
+    for (const Param& param : operation.outputs) {
+        text += (first ? "" : ", ") + param.cppType + "& " + param.name;
+        first = false;
+    }
+    return text + ")";
+}
+
+KxCString ServiceWriter::arguments(const OperationCode& operation) {
+    KxCString text;
+    for (const Param& param : operation.inputs) {
+        text += (text.empty() ? "" : ", ") + param.name;
+    }
+    for (const Param& param : operation.outputs) {
+        text += (text.empty() ? "" : ", ") + param.name;
+    }
+    return text;
+}
+
+// The statement that appends a value as its child element to `target`.
+KxCString appendValue(const Param& param, const KxCString& value, const KxCString& target) {
+    if (param.isClass) {
+        return "    " + target + " += " + value + ".toXml(" + cppLiteral(param.xmlName) + ");\n";
+    }
+    return "    " + target + " += orvo::element(" + cppLiteral(param.xmlName) + ", orvo::format(" +
+           value + "));\n";
+}
+
+// The loop that reads a value from its child element of `content`.
+KxCString readValue(const Param& param, const KxCString& variable, const KxCString& content) {
+    return "    for (const std::string& childXml : orvo::children(" + content + ", " +
+           cppLiteral(param.xmlName) + ")) {\n        " +
+           (param.isClass ? variable + ".fromXml(childXml);\n"
+                          : "orvo::parse(orvo::text(childXml), " + variable + ");\n") +
+           "    }\n";
+}
+
+KxCString declareValue(const Param& param, const KxCString& name) {
+    return "    " + param.cppType + " " + name + (param.isClass ? ";\n" : "{};\n");
+}
+
+// Statements that build `request`, the request element of the operation.
+KxCString ServiceWriter::buildRequest(const OperationCode& operation) {
+    KxCString text =
+        "    std::string requestXml = " + cppLiteral("<" + operation.xmlName + ">") + ";\n";
+    for (const Param& param : operation.inputs) {
+        text += appendValue(param, param.name, "requestXml");
+    }
+    return text + "    requestXml += " + cppLiteral("</" + operation.xmlName + ">") + ";\n";
+}
+
+// Statements that read the response element in `responseXml` and return the
+// result (and fill the output parameters).
+KxCString ServiceWriter::readResponse(const OperationCode& operation, const KxCString& subject) {
+    KxCString text =
+        "    orvo::Element responseElement;\n    if (!orvo::parseElement(responseXml, "
+        "responseElement)) {\n"
+        "        throw orvo::Fault(\"Server\", " +
+        cppLiteral("the response of " + operation.xmlName +
+                   (subject.empty() ? KxCString() : " " + subject) + " is not an XML element") +
+        ");\n    }\n";
+    if (operation.result) {
+        text += declareValue(*operation.result, "returned");
+        text += readValue(*operation.result, "returned", "responseElement.content");
+    }
+    for (const Param& param : operation.outputs) {
+        text += readValue(param, param.name, "responseElement.content");
+    }
+    if (operation.result) {
+        text += "    return returned;\n";
+    }
+    return text;
+}
+
+void ServiceWriter::writeBase(const PortCode& port) {
+    const KxCString name = port.prefix + "Base";
+    KxCString header = head(name + ".h") + "#pragma once\n\n" + includesOf(port) +
+                       "\n// The service " + port.portType->name +
+                       ": one pure virtual function per operation. A server implements it (see " +
+                       port.prefix + "Impl); " + port.prefix + "Local serves it in process.\n";
+    if (!port.portType->documentation.empty()) {
+        header += "// " + port.portType->documentation + "\n";
+    }
+    header += "class " + name + " {\n  public:\n    virtual ~" + name + "();\n\n";
+    ClassDoc doc{name,
+                 "The service interface of the port type " + port.portType->name +
+                     ": one pure virtual function per operation.",
+                 name + ".h, " + name + ".cpp",
+                 {}};
+    for (const OperationCode& operation : port.operations) {
+        header += "    // " + operation.xmlName + ": " + operation.messages + "\n";
+        if (!operation.documentation.empty()) {
+            header += "    // " + operation.documentation + "\n";
+        }
+        header += "    virtual " + signature(operation, "") + " = 0;\n";
+        doc.members.emplace_back("virtual " + signature(operation, "") + " = 0",
+                                 "The operation " + operation.xmlName + " (" + operation.messages +
+                                     "). " + operation.documentation);
+    }
+    header +=
+        "\n    // The target namespace of the service.\n"
+        "    static const char* targetNamespace();\n"
+        "    // The operations' names as in the WSDL file, ending with nullptr.\n"
+        "    static const char* const* operationNames();\n};\n";
+    doc.members.emplace_back("static const char* targetNamespace()",
+                             "The target namespace, " + wsdl_.targetNamespace + ".");
+    doc.members.emplace_back("static const char* const* operationNames()",
+                             "The operations' names, ending with nullptr.");
+    KxCString source = head(name + ".cpp") + "#include \"" + name + ".h\"\n\n" + name + "::~" +
+                       name + "() = default;\n\nconst char* " + name +
+                       "::targetNamespace() {\n    return " + cppLiteral(wsdl_.targetNamespace) +
+                       ";\n}\n\nconst char* const* " + name +
+                       "::operationNames() {\n    static const char* const kNames[] = {";
+    for (const OperationCode& operation : port.operations) {
+        source += cppLiteral(operation.xmlName) + ", ";
+    }
+    source += "nullptr};\n    return kNames;\n}\n";
+    output_.write(name + ".h", header);
+    output_.write(name + ".cpp", source);
+    docs_.push_back(std::move(doc));
+}
+
+void ServiceWriter::writeSkeleton(const PortCode& port) {
+    const KxCString name = port.prefix + "Skeleton";
+    const KxCString base = port.prefix + "Base";
+    KxCString header =
+        head(name + ".h") + "#pragma once\n\n#include <string>\n\n#include \"" + base +
+        ".h\"\n\n// Reads the request element of an operation of " + port.portType->name +
+        ", calls the service and writes the\n// response element. Throws "
+        "orvo::Fault for a request it cannot read.\n" +
+        "class " + name + " {\n  public:\n    explicit " + name + "(" + base + "& service);\n\n";
+    ClassDoc doc{name,
+                 "Unmarshals the request of an operation, calls the service and marshals the "
+                 "response.",
+                 name + ".h, " + name + ".cpp",
+                 {}};
+    for (const OperationCode& operation : port.operations) {
+        header += "    // <" + operation.xmlName + "> in, " +
+                  (operation.oneWay ? KxCString("nothing out (one-way)")
+                                    : "<" + operation.xmlName + "Response> out") +
+                  ".\n    std::string " + operation.method + "(const std::string& request);\n";
+        doc.members.emplace_back("std::string " + operation.method + "(const std::string& request)",
+                                 "Runs " + operation.xmlName + " on a request element.");
+    }
+    header +=
+        "\n    // The operation with that name (as in the WSDL file); throws a Client\n"
+        "    // fault for an unknown one.\n"
+        "    std::string invoke(const std::string& operation, const std::string& request);\n"
+        "\n  private:\n    " +
+        base + "& service_;\n};\n";
+    doc.members.emplace_back(
+        "std::string invoke(const std::string& operation, const std::string& "
+        "request)",
+        "Runs the named operation.");
+    KxCString source = head(name + ".cpp") + "#include \"" + name + ".h\"\n\n" + name +
+                       "::" + name + "(" + base + "& service) : service_(service) {}\n";
+    for (const OperationCode& operation : port.operations) {
+        source += "\nstd::string " + name + "::" + operation.method +
+                  "(const std::string& requestXml) {\n"
+                  "    orvo::Element requestElement;\n"
+                  "    if (!orvo::parseElement(requestXml, requestElement)) {\n"
+                  "        throw orvo::Fault(\"Client\", " +
+                  cppLiteral("the request of " + operation.xmlName + " is not an XML element") +
+                  ");\n    }\n";
+        for (const Param& param : operation.inputs) {
+            source += declareValue(param, param.name);
+            source += readValue(param, param.name, "requestElement.content");
+        }
+        for (const Param& param : operation.outputs) {
+            source += declareValue(param, param.name);
+        }
+        const KxCString call = "service_." + operation.method + "(" + arguments(operation) + ")";
+        if (operation.oneWay) {
+            source += "    " + call + ";\n    return std::string();\n}\n";
+            continue;
+        }
+        if (operation.result) {
+            source += "    const " + operation.result->cppType + " returned = " + call + ";\n";
+        } else {
+            source += "    " + call + ";\n";
+        }
+        source +=
+            "    std::string responseXml = " + cppLiteral("<" + operation.xmlName + "Response>") +
+            ";\n";
+        if (operation.result) {
+            source += appendValue(*operation.result, "returned", "responseXml");
+        }
+        for (const Param& param : operation.outputs) {
+            source += appendValue(param, param.name, "responseXml");
+        }
+        source += "    responseXml += " + cppLiteral("</" + operation.xmlName + "Response>") +
+                  ";\n    return responseXml;\n}\n";
+    }
+    source += "\nstd::string " + name +
+              "::invoke(const std::string& operation, const std::string& requestXml) {\n";
+    for (const OperationCode& operation : port.operations) {
+        source += "    if (operation == " + cppLiteral(operation.xmlName) + ") {\n        return " +
+                  operation.method + "(requestXml);\n    }\n";
+    }
+    if (port.operations.empty()) {
+        source += "    (void)requestXml;\n";
+    }
+    source += "    throw orvo::Fault(\"Client\", \"unknown operation \" + operation);\n}\n";
+    output_.write(name + ".h", header);
+    output_.write(name + ".cpp", source);
+    docs_.push_back(std::move(doc));
+}
+
+void ServiceWriter::writeServletBase(const PortCode& port) {
+    const KxCString name = port.prefix + "ServletBase";
+    const KxCString base = port.prefix + "Base";
+    KxCString header =
+        head(name + ".h") + "#pragma once\n\n#include <string>\n\n#include \"" + base +
+        ".h\"\n\n// The servlet side of " + port.portType->name +
+        ": takes a SOAP request, finds the operation it is for\n// and dispatches it to the "
+        "implementation through " +
+        port.prefix + "Skeleton.\nclass " + name + " {\n  public:\n    virtual ~" + name +
+        "();\n\n"
+        "    // Handles one request: the SOAPAction header (may be empty) and the\n"
+        "    // envelope. Returns the response envelope, or a fault envelope.\n"
+        "    std::string service(const std::string& soapAction, const std::string& envelope);\n\n"
+        "    // The operation a request is for: the one the SOAP action names, else\n"
+        "    // the name of the body's element.\n"
+        "    static std::string operationFor(const std::string& soapAction, const std::string& "
+        "body);\n\n"
+        "  protected:\n"
+        "    // The service that answers the requests.\n"
+        "    virtual " +
+        base + "& implementation() = 0;\n};\n";
+    ClassDoc doc{name,
+                 "Dispatches SOAP requests to the operations of the implementation, and turns "
+                 "failures into SOAP faults.",
+                 name + ".h, " + name + ".cpp",
+                 {{"std::string service(const std::string& soapAction, const std::string& "
+                   "envelope)",
+                   "Handles one request and returns the response envelope."},
+                  {"static std::string operationFor(const std::string& soapAction, const "
+                   "std::string& body)",
+                   "Finds the operation of a request."},
+                  {"virtual " + base + "& implementation() = 0",
+                   "The implementation that answers the requests."}}};
+    KxCString source =
+        head(name + ".cpp") + "#include \"" + name + ".h\"\n\n#include <exception>\n\n#include \"" +
+        port.prefix + "Skeleton.h\"\n\n" + name + "::~" + name + "() = default;\n\nstd::string " +
+        name +
+        "::service(const std::string& soapAction, const std::string& envelope) {\n"
+        "    try {\n"
+        "        const std::string body = orvo::soapBody(envelope);\n"
+        "        " +
+        port.prefix +
+        "Skeleton skeleton(implementation());\n"
+        "        return orvo::soapEnvelope(skeleton.invoke(operationFor(soapAction, body), "
+        "body));\n"
+        "    } catch (const orvo::Fault& fault) {\n"
+        "        return orvo::soapEnvelope(orvo::faultElement(fault));\n"
+        "    } catch (const std::exception& error) {\n"
+        "        return orvo::soapEnvelope(orvo::faultElement(orvo::Fault(\"Server\", "
+        "error.what())));\n"
+        "    }\n}\n\nstd::string " +
+        name +
+        "::operationFor(const std::string& soapAction, const std::string& body) {\n"
+        "    // The header's value may come in quotes.\n"
+        "    std::string action = soapAction;\n"
+        "    if (action.size() >= 2 && action.front() == '\"' && action.back() == '\"') {\n"
+        "        action = action.substr(1, action.size() - 2);\n"
+        "    }\n";
+    bool anyAction = false;
+    for (const OperationCode& operation : port.operations) {
+        if (operation.soapAction.empty()) {
+            continue;
+        }
+        anyAction = true;
+        source += "    if (action == " + cppLiteral(operation.soapAction) + ") {\n        return " +
+                  cppLiteral(operation.xmlName) + ";\n    }\n";
+    }
+    if (!anyAction) {
+        source += "    (void)action;\n";
+    }
+    source +=
+        "    orvo::Element element;\n"
+        "    return orvo::parseElement(body, element) ? element.name : std::string();\n}\n";
+    output_.write(name + ".h", header);
+    output_.write(name + ".cpp", source);
+    docs_.push_back(std::move(doc));
+}
+
+void ServiceWriter::writeLocal(const PortCode& port) {
+    const KxCString name = port.prefix + "Local";
+    const KxCString base = port.prefix + "Base";
+    KxCString header = head(name + ".h") + "#pragma once\n\n#include \"" + base +
+                       ".h\"\n#include \"" + port.prefix +
+                       "Skeleton.h\"\n\n// The in-process binding of " + port.portType->name +
+                       ": the service interface, each call going through\n// the same "
+                       "marshalling as a remote one, without a network.\nclass " +
+                       name + " : public " + base + " {\n  public:\n    explicit " + name + "(" +
+                       base + "& service);\n\n";
+    ClassDoc doc{name,
+                 "The in-process binding: calls the service through the request and response "
+                 "marshalling, without a network.",
+                 name + ".h, " + name + ".cpp",
+                 {{"explicit " + name + "(" + base + "& service)", "Serves the given service."}}};
+    for (const OperationCode& operation : port.operations) {
+        header += "    " + signature(operation, "") + " override;\n";
+        doc.members.emplace_back(signature(operation, ""),
+                                 "Calls " + operation.xmlName + " through the skeleton.");
+    }
+    header += "\n  private:\n    " + port.prefix + "Skeleton skeleton_;\n};\n";
+    KxCString source = head(name + ".cpp") + "#include \"" + name + ".h\"\n\n" + name +
+                       "::" + name + "(" + base + "& service) : skeleton_(service) {}\n";
+    for (const OperationCode& operation : port.operations) {
+        source += "\n" + signature(operation, name + "::") + " {\n" + buildRequest(operation);
+        if (operation.oneWay) {
+            source += "    skeleton_." + operation.method + "(requestXml);\n}\n";
+            continue;
+        }
+        source += "    const std::string responseXml = skeleton_." + operation.method +
+                  "(requestXml);\n" + readResponse(operation, "from the skeleton") + "}\n";
+    }
+    output_.write(name + ".h", header);
+    output_.write(name + ".cpp", source);
+    docs_.push_back(std::move(doc));
+}
+
+void ServiceWriter::writeProxyBase(const PortCode& port) {
+    const KxCString name = port.prefix + "ProxyBase";
+    KxCString header = head(name + ".h") + "#pragma once\n\n" + includesOf(port) +
+                       "\n// The operations of " + port.portType->name +
+                       " as SOAP calls. A subclass carries the envelopes\n// (see " + port.prefix +
+                       "ClientProxy). A fault the service answers is thrown as\n"
+                       "// orvo::Fault.\nclass " +
+                       name + " {\n  public:\n    virtual ~" + name + "();\n\n";
+    ClassDoc doc{name,
+                 "The operations as SOAP calls over an abstract transport; faults are thrown as "
+                 "orvo::Fault.",
+                 name + ".h, " + name + ".cpp",
+                 {}};
+    for (const OperationCode& operation : port.operations) {
+        header += "    // " + operation.xmlName + ": " + operation.messages + "\n    " +
+                  signature(operation, "") + ";\n";
+        doc.members.emplace_back(signature(operation, ""),
+                                 "Calls " + operation.xmlName +
+                                     (operation.soapAction.empty()
+                                          ? KxCString(".")
+                                          : " with the SOAP action " + operation.soapAction + "."));
+    }
+    header +=
+        "\n  protected:\n"
+        "    // Sends one request envelope with its SOAP action and returns the\n"
+        "    // response envelope.\n"
+        "    virtual std::string call(const std::string& soapAction, const std::string& "
+        "envelope) = 0;\n};\n";
+    doc.members.emplace_back(
+        "virtual std::string call(const std::string& soapAction, const "
+        "std::string& envelope) = 0",
+        "Carries one request envelope and returns the response envelope.");
+    KxCString source = head(name + ".cpp") + "#include \"" + name + ".h\"\n\n" + name + "::~" +
+                       name + "() = default;\n";
+    for (const OperationCode& operation : port.operations) {
+        source += "\n" + signature(operation, name + "::") + " {\n" + buildRequest(operation);
+        const KxCString exchange = "orvo::soapBody(call(" + cppLiteral(operation.soapAction) +
+                                   ", orvo::soapEnvelope(requestXml)))";
+        if (operation.oneWay) {
+            source += "    orvo::throwIfFault(" + exchange + ");\n}\n";
+            continue;
+        }
+        source += "    const std::string responseXml = " + exchange +
+                  ";\n    orvo::throwIfFault(responseXml);\n" + readResponse(operation, "") + "}\n";
+    }
+    output_.write(name + ".h", header);
+    output_.write(name + ".cpp", source);
+    docs_.push_back(std::move(doc));
+}
+
+void ServiceWriter::writeClientProxy(const PortCode& port) {
+    const KxCString name = port.prefix + "ClientProxy";
+    const KxCString base = port.prefix + "ProxyBase";
+    const KxCString header =
+        head(name + ".h") +
+        "#pragma once\n\n#include <functional>\n#include <string>\n\n#include \"" + base +
+        ".h\"\n\n// A client of " + port.portType->name +
+        ": the endpoint to call and the transport that carries\n// the envelopes there (an HTTP "
+        "client of the application's choice).\n"
+        "class " +
+        name + " : public " + base +
+        " {\n  public:\n"
+        "    // Posts an envelope to the endpoint with the SOAP action and returns the\n"
+        "    // response envelope.\n"
+        "    using Transport = std::function<std::string(\n"
+        "        const std::string& endpoint, const std::string& soapAction, const std::string& "
+        "envelope)>;\n\n"
+        "    explicit " +
+        name +
+        "(std::string endpoint = defaultEndpoint());\n\n"
+        "    // The address the WSDL file gives the service.\n"
+        "    static std::string defaultEndpoint();\n\n"
+        "    const std::string& endpoint() const;\n"
+        "    void setEndpoint(const std::string& endpoint);\n"
+        "    void setTransport(Transport transport);\n\n"
+        "  protected:\n"
+        "    // Throws a Client fault when no transport is set.\n"
+        "    std::string call(const std::string& soapAction, const std::string& envelope) "
+        "override;\n\n"
+        "  private:\n"
+        "    std::string endpoint_;\n"
+        "    Transport transport_;\n};\n";
+    const KxCString source =
+        head(name + ".cpp") + "#include \"" + name + ".h\"\n\n#include <utility>\n\n" + name +
+        "::" + name + "(std::string endpoint) : endpoint_(std::move(endpoint)) {}\n\nstd::string " +
+        name + "::defaultEndpoint() {\n    return " + cppLiteral(port.address) +
+        ";\n}\n\nconst std::string& " + name +
+        "::endpoint() const {\n    return endpoint_;\n}\n\n" + "void " + name +
+        "::setEndpoint(const std::string& endpoint) {\n    endpoint_ = endpoint;\n}\n\nvoid " +
+        name +
+        "::setTransport(Transport transport) {\n    transport_ = std::move(transport);\n}\n\n" +
+        "std::string " + name +
+        "::call(const std::string& soapAction, const std::string& envelope) {\n"
+        "    if (!transport_) {\n"
+        "        throw orvo::Fault(\"Client\", \"no transport: give the proxy one with "
+        "setTransport\");\n"
+        "    }\n"
+        "    return transport_(endpoint_, soapAction, envelope);\n}\n";
+    output_.write(name + ".h", header);
+    output_.write(name + ".cpp", source);
+    docs_.push_back(ClassDoc{
+        name,
+        "A client: the endpoint (by default " + (port.address.empty() ? "none" : port.address) +
+            ") and a pluggable transport.",
+        name + ".h, " + name + ".cpp",
+        {{"explicit " + name + "(std::string endpoint = defaultEndpoint())",
+          "A proxy for the endpoint."},
+         {"static std::string defaultEndpoint()", "The address the WSDL file gives."},
+         {"void setEndpoint(const std::string& endpoint)", "Changes the endpoint."},
+         {"void setTransport(Transport transport)",
+          "Sets the function that posts envelopes to the endpoint."}}});
+}
+
+void ServiceWriter::writeServerSamples(const PortCode& port) {
+    const KxCString impl = port.prefix + "Impl";
+    const KxCString base = port.prefix + "Base";
+    KxCString header = head(impl + ".h") + "#pragma once\n\n#include \"" + base +
+                       ".h\"\n\n// The implementation of " + port.portType->name +
+                       ": a sample to fill in.\nclass " + impl + " : public " + base +
+                       " {\n  public:\n";
+    KxCString source = head(impl + ".cpp") + "#include \"" + impl + ".h\"\n";
+    for (const OperationCode& operation : port.operations) {
+        header += "    " + signature(operation, "") + " override;\n";
+        // Parameter names stay in comments so that the sample compiles without
+        // unused-parameter warnings.
+        OperationCode unnamed = operation;
+        for (Param& param : unnamed.inputs) {
+            param.name = "/*" + param.name + "*/";
+        }
+        for (Param& param : unnamed.outputs) {
+            param.name = "/*" + param.name + "*/";
+        }
+        source += "\n" + signature(unnamed, impl + "::") + " {\n    // Fill in the operation " +
+                  operation.xmlName + ".\n";
+        if (operation.result) {
+            source += "    return {};\n";
+        }
+        source += "}\n";
+    }
+    header += "};\n";
+    output_.writeSample(impl + ".h", header);
+    output_.writeSample(impl + ".cpp", source);
+
+    const KxCString servlet = port.prefix + "Servlet";
+    const KxCString factory = "create" + servlet;
+    output_.writeSample(servlet + ".h",
+                        head(servlet + ".h") + "#pragma once\n\n#include \"" + impl +
+                            ".h\"\n#include \"" + port.prefix +
+                            "ServletBase.h\"\n\n// The servlet of " + port.portType->name +
+                            ", answering with " + impl + ": a sample to adapt.\nclass " + servlet +
+                            " : public " + port.prefix + "ServletBase {\n  protected:\n    " +
+                            base + "& implementation() override;\n\n  private:\n    " + impl +
+                            " implementation_;\n};\n\n" +
+                            "// Makes the servlet; web.xml names this function.\nextern \"C\" " +
+                            port.prefix + "ServletBase* " + factory + "();\n");
+    output_.writeSample(
+        servlet + ".cpp",
+        head(servlet + ".cpp") + "#include \"" + servlet + ".h\"\n\n" + base + "& " + servlet +
+            "::implementation() {\n    return implementation_;\n}\n\nextern \"C\" " + port.prefix +
+            "ServletBase* " + factory + "() {\n    return new " + servlet + "();\n}\n");
+}
+
+void ServiceWriter::writeClientSample(const PortCode& port) {
+    const KxCString name = port.prefix + "Client";
+    KxCString source = head(name + ".cpp") +
+                       "// A sample client: fill in the request values, and give the proxy a\n"
+                       "// transport that posts the envelopes to the service.\n"
+                       "#include <iostream>\n#include <string>\n\n#include \"" +
+                       port.prefix + "ClientProxy.h\"\n\nint run" + name +
+                       "(const std::string& endpoint) {\n    " + port.prefix +
+                       "ClientProxy proxy;\n    if (!endpoint.empty()) {\n"
+                       "        proxy.setEndpoint(endpoint);\n    }\n"
+                       "    // proxy.setTransport(...);\n    try {\n";
+    for (const OperationCode& operation : port.operations) {
+        source += "        {\n";
+        for (const Param& param : operation.inputs) {
+            source += "        " + declareValue(param, param.name);
+        }
+        for (const Param& param : operation.outputs) {
+            source += "        " + declareValue(param, param.name);
+        }
+        const KxCString call = "proxy." + operation.method + "(" + arguments(operation) + ")";
+        if (operation.result) {
+            source += "            const " + operation.result->cppType + " returned = " + call +
+                      ";\n            std::cout << " + cppLiteral(operation.xmlName + ": ") +
+                      " << " +
+                      (operation.result->isClass
+                           ? "returned.toXml(" + cppLiteral(operation.result->xmlName) + ")"
+                           : KxCString("orvo::format(returned)")) +
+                      " << std::endl;\n";
+        } else {
+            source += "            " + call + ";\n            std::cout << " +
+                      cppLiteral(operation.xmlName + ": done") + " << std::endl;\n";
+        }
+        source += "        }\n";
+    }
+    source +=
+        "    } catch (const orvo::Fault& fault) {\n"
+        "        std::cerr << \"fault \" << fault.code() << \": \" << fault.what() << "
+        "std::endl;\n"
+        "        return 1;\n    }\n    return 0;\n}\n";
+    output_.writeSample(name + ".cpp", source);
+}
+
+void ServiceWriter::writeMain(const std::vector<PortCode>& ports) {
+    KxCString source = head("main.cpp") +
+                       "// Runs the sample clients; the first argument, when given, is the\n"
+                       "// endpoint to call.\n#include <string>\n\n";
+    for (const PortCode& port : ports) {
+        source += "int run" + port.prefix + "Client(const std::string& endpoint);\n";
+    }
+    source +=
+        "\nint main(int argc, char** argv) {\n"
+        "    const std::string endpoint = argc > 1 ? argv[1] : \"\";\n"
+        "    int status = 0;\n";
+    for (const PortCode& port : ports) {
+        source +=
+            "    if (run" + port.prefix + "Client(endpoint) != 0) {\n        status = 1;\n    }\n";
+    }
+    source += "    return status;\n}\n";
+    output_.writeSample("main.cpp", source);
+}
+
+// The path part of an address ("http://host:8090/calculator" -> "/calculator").
+KxCString addressPath(const KxCString& address) {
+    const auto scheme = address.find("://");
+    if (scheme == KxCString::npos) {
+        return {};
+    }
+    const auto path = address.find('/', scheme + 3);
+    return path == KxCString::npos ? KxCString() : address.substr(path);
+}
+
+void ServiceWriter::writeWebXml(const std::vector<PortCode>& ports) {
+    KxCString xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- web.xml: generated by " +
+                    xmlEscape(options_.origin.tool) + " from " +
+                    xmlEscape(baseName(options_.origin.input)) +
+                    ". The servlets of the services, made by the\n     factories in " +
+                    xmlEscape(libraryName()) + ". -->\n<web-app>\n  <display-name>" +
+                    xmlEscape(options_.projectName) + "</display-name>\n";
+    for (const PortCode& port : ports) {
+        xml += "  <servlet>\n    <servlet-name>" + xmlEscape(port.prefix) +
+               "</servlet-name>\n    <servlet-class>" + xmlEscape(libraryName()) + ":create" +
+               xmlEscape(port.prefix) + "Servlet</servlet-class>\n  </servlet>\n";
+    }
+    for (const PortCode& port : ports) {
+        KxCString path = addressPath(port.address);
+        if (path.empty() || path == "/") {
+            path = "/" + port.prefix;
+        }
+        xml += "  <servlet-mapping>\n    <servlet-name>" + xmlEscape(port.prefix) +
+               "</servlet-name>\n    <url-pattern>" + xmlEscape(path) +
+               "/*</url-pattern>\n  </servlet-mapping>\n";
+    }
+    output_.write("web.xml", xml + "</web-app>\n");
+}
+
+void ServiceWriter::writeDocs(const std::vector<PortCode>& ports) {
+    std::set<KxCString> documented;
+    for (const ClassDoc& doc : docs_) {
+        KxCString html = htmlPageStart("Class " + doc.name) +
+                         "<p><a href=\"index.html\">Overview</a></p>\n<p>" +
+                         xmlEscape(doc.summary) + "</p>\n<p>Files: <code>" + xmlEscape(doc.files) +
+                         "</code></p>\n<table>\n<tr><th>Member</th><th>Description</th></tr>\n";
+        for (const auto& [declaration, description] : doc.members) {
+            html += "<tr><td><code>" + xmlEscape(declaration) + "</code></td><td>" +
+                    xmlEscape(description) + "</td></tr>\n";
+        }
+        output_.write("docs/" + doc.name + ".html",
+                      html + "</table>\n" + htmlPageEnd(options_.origin));
+        documented.insert(doc.name);
+    }
+    const KxCString title =
+        (options_.projectName.empty() ? wsdl_.name : options_.projectName) + ": generated classes";
+    KxCString html = htmlPageStart(title) + "<p>Generated from <code>" +
+                     xmlEscape(baseName(options_.origin.input)) +
+                     "</code>, target namespace <code>" + xmlEscape(wsdl_.targetNamespace) +
+                     "</code>.</p>\n";
+    for (const WsdlService& service : wsdl_.services) {
+        html += "<h2>Service " + xmlEscape(service.name) + "</h2>\n";
+        if (!service.documentation.empty()) {
+            html += "<p>" + xmlEscape(service.documentation) + "</p>\n";
+        }
+        html += "<ul>\n";
+        for (const WsdlPort& port : service.ports) {
+            html += "<li>Port <code>" + xmlEscape(port.name) + "</code> at <code>" +
+                    xmlEscape(port.address) + "</code></li>\n";
+        }
+        html += "</ul>\n";
+    }
+    for (const PortCode& port : ports) {
+        html += "<h2>Port type " + xmlEscape(port.portType->name) + "</h2>\n<p>Classes:";
+        bool first = true;
+        for (const char* suffix :
+             {"Base", "ServletBase", "Skeleton", "Local", "ClientProxy", "ProxyBase"}) {
+            const KxCString name = port.prefix + suffix;
+            if (documented.count(name) != 0) {
+                html += KxCString(first ? " " : ", ") + "<a href=\"" + xmlEscape(name) +
+                        ".html\">" + xmlEscape(name) + "</a>";
+                first = false;
+            }
+        }
+        html += first ? " none.</p>\n" : ".</p>\n";
+        html += "<table>\n<tr><th>Operation</th><th>C++</th><th>SOAP action</th></tr>\n";
+        for (const OperationCode& operation : port.operations) {
+            html += "<tr><td>" + xmlEscape(operation.xmlName) + "</td><td><code>" +
+                    xmlEscape(signature(operation, "")) + "</code></td><td><code>" +
+                    xmlEscape(operation.soapAction) + "</code></td></tr>\n";
+        }
+        html += "</table>\n";
+    }
+    if (!schema_.types().empty()) {
+        html += "<h2>Data classes</h2>\n<ul>\n";
+        for (const DataType& type : schema_.types()) {
+            html += "<li><a href=\"datatypes/" + xmlEscape(type.className) + ".html\">" +
+                    xmlEscape(type.className) + "</a></li>\n";
+        }
+        html += "</ul>\n";
+    }
+    output_.write("docs/index.html", html + htmlPageEnd(options_.origin));
+}
+
+void ServiceWriter::writeAll() {
+    std::vector<PortCode> ports;
+    for (const WsdlPortType& portType : wsdl_.portTypes) {
+        ports.push_back(describe(portType));
+    }
+    for (const PortCode& port : ports) {
+        if (options_.server) {
+            writeBase(port);
+            writeServletBase(port);
+            writeSkeleton(port);
+            writeLocal(port);
+        }
+        if (options_.client) {
+            writeClientProxy(port);
+            writeProxyBase(port);
+        }
+        if (options_.samples && options_.server) {
+            writeServerSamples(port);
+        }
+        if (options_.samples && options_.client) {
+            writeClientSample(port);
+        }
+    }
+    if (options_.samples && options_.client && !ports.empty()) {
+        writeMain(ports);
+    }
+    if (options_.server && !ports.empty()) {
+        writeWebXml(ports);
+    }
+    if (options_.html) {
+        writeDocs(ports);
+    }
+}
+
+}  // namespace
+
+void writeServices(const Wsdl& wsdl, const Schema& schema, const ServiceOptions& options,
+                   OutputWriter& output) {
+    ServiceWriter(wsdl, schema, options, output).writeAll();
+}
+
+}  // namespace kx::gen

@@ -1,0 +1,234 @@
+#include "generators/svcgen/Wsdl.h"
+
+#include "generators/common/Text.h"
+
+namespace kx::gen {
+
+namespace {
+
+template <typename Item>
+const Item* findByName(const std::vector<Item>& items, const KxCString& qname) {
+    const KxCString local = localName(qname);
+    for (const Item& item : items) {
+        if (item.name == local) {
+            return &item;
+        }
+    }
+    return nullptr;
+}
+
+WsdlPortType readPortType(const XmlElement& element) {
+    WsdlPortType portType{element.attributeOr("name"), documentationOf(element), {}, element.at};
+    for (const XmlElement* child : element.childrenNamed("operation")) {
+        WsdlOperation operation;
+        operation.name = child->attributeOr("name");
+        operation.documentation = documentationOf(*child);
+        operation.at = child->at;
+        if (const XmlElement* input = child->child("input")) {
+            operation.hasInput = true;
+            operation.input = input->attributeOr("message");
+            operation.inputAt = input->at;
+        }
+        if (const XmlElement* output = child->child("output")) {
+            operation.output = output->attributeOr("message");
+            operation.outputAt = output->at;
+        }
+        for (const XmlElement* fault : child->childrenNamed("fault")) {
+            operation.faults.emplace_back(fault->attributeOr("message"), fault->at);
+        }
+        portType.operations.push_back(std::move(operation));
+    }
+    return portType;
+}
+
+WsdlBinding readBinding(const XmlElement& element) {
+    WsdlBinding binding{
+        element.attributeOr("name"), element.attributeOr("type"), {}, {}, element.at};
+    // <soap:binding> has the same local name as its parent.
+    if (const XmlElement* soap = element.child("binding")) {
+        binding.style = soap->attributeOr("style");
+    }
+    for (const XmlElement* child : element.childrenNamed("operation")) {
+        WsdlBindingOperation operation{child->attributeOr("name"), {}, child->at};
+        if (const XmlElement* soap = child->child("operation")) {
+            operation.soapAction = soap->attributeOr("soapAction");
+        }
+        binding.operations.push_back(std::move(operation));
+    }
+    return binding;
+}
+
+WsdlService readService(const XmlElement& element) {
+    WsdlService service{element.attributeOr("name"), documentationOf(element), {}, element.at};
+    for (const XmlElement* child : element.childrenNamed("port")) {
+        WsdlPort port{child->attributeOr("name"), child->attributeOr("binding"), {}, child->at};
+        if (const XmlElement* address = child->child("address")) {
+            port.address = address->attributeOr("location");
+        }
+        service.ports.push_back(std::move(port));
+    }
+    return service;
+}
+
+}  // namespace
+
+const WsdlMessage* Wsdl::findMessage(const KxCString& qname) const {
+    return findByName(messages, qname);
+}
+
+const WsdlPortType* Wsdl::findPortType(const KxCString& qname) const {
+    return findByName(portTypes, qname);
+}
+
+const WsdlBinding* Wsdl::findBinding(const KxCString& qname) const {
+    return findByName(bindings, qname);
+}
+
+const WsdlBinding* Wsdl::bindingOf(const WsdlPortType& portType) const {
+    for (const WsdlBinding& binding : bindings) {
+        if (localName(binding.type) == portType.name) {
+            return &binding;
+        }
+    }
+    return nullptr;
+}
+
+KxCString Wsdl::addressOf(const WsdlPortType& portType) const {
+    for (const WsdlService& service : services) {
+        for (const WsdlPort& port : service.ports) {
+            const WsdlBinding* binding = findBinding(port.binding);
+            if (binding != nullptr && localName(binding->type) == portType.name) {
+                return port.address;
+            }
+        }
+    }
+    return {};
+}
+
+Wsdl readWsdl(const XmlElement& definitions, Schema& schema) {
+    Wsdl wsdl;
+    wsdl.name = definitions.attributeOr("name");
+    wsdl.targetNamespace = definitions.attributeOr("targetNamespace");
+    for (const XmlElement& child : definitions.children) {
+        if (child.name == "types") {
+            for (const XmlElement* types : child.childrenNamed("schema")) {
+                schema.add(*types);
+            }
+        } else if (child.name == "message") {
+            WsdlMessage message{child.attributeOr("name"), {}, child.at};
+            for (const XmlElement* part : child.childrenNamed("part")) {
+                message.parts.push_back({part->attributeOr("name"), part->attributeOr("element"),
+                                         part->attributeOr("type"), part->at});
+            }
+            wsdl.messages.push_back(std::move(message));
+        } else if (child.name == "portType") {
+            wsdl.portTypes.push_back(readPortType(child));
+        } else if (child.name == "binding") {
+            wsdl.bindings.push_back(readBinding(child));
+        } else if (child.name == "service") {
+            wsdl.services.push_back(readService(child));
+        }
+    }
+    schema.resolve();
+    return wsdl;
+}
+
+void checkWsdl(const Wsdl& wsdl, const Schema& schema, const SourceFile& source,
+               Diagnostics& diagnostics) {
+    for (const WsdlMessage& message : wsdl.messages) {
+        for (const WsdlPart& part : message.parts) {
+            const KxCString where = " of the part " + part.name + " of the message " + message.name;
+            if (!part.element.empty() && !schema.elementUse(part.element)) {
+                diagnostics.error("the element " + part.element + where + " is not defined", source,
+                                  part.at);
+            } else if (!part.type.empty() && !schema.typeUse(part.type)) {
+                diagnostics.error("the type " + part.type + where + " is not defined", source,
+                                  part.at);
+            } else if (part.element.empty() && part.type.empty()) {
+                diagnostics.error("the part " + part.name + " of the message " + message.name +
+                                      " names neither an element nor a type",
+                                  source, part.at);
+            }
+        }
+    }
+    if (wsdl.portTypes.empty()) {
+        diagnostics.warning("the document defines no port type; no service classes are written",
+                            source);
+    }
+    for (const WsdlPortType& portType : wsdl.portTypes) {
+        if (portType.operations.empty()) {
+            diagnostics.warning("the port type " + portType.name + " has no operations", source,
+                                portType.at);
+        }
+        for (const WsdlOperation& operation : portType.operations) {
+            const KxCString where =
+                " of the operation " + operation.name + " (port type " + portType.name + ")";
+            if (!operation.hasInput) {
+                diagnostics.warning("the operation " + operation.name + " of the port type " +
+                                        portType.name +
+                                        " has no input; only request-response and one-way "
+                                        "operations are supported",
+                                    source, operation.at);
+            }
+            if (!operation.input.empty() && wsdl.findMessage(operation.input) == nullptr) {
+                diagnostics.error(
+                    "the input message " + operation.input + where + " is not defined", source,
+                    operation.inputAt);
+            }
+            if (!operation.output.empty() && wsdl.findMessage(operation.output) == nullptr) {
+                diagnostics.error(
+                    "the output message " + operation.output + where + " is not defined", source,
+                    operation.outputAt);
+            }
+            for (const auto& [fault, at] : operation.faults) {
+                if (wsdl.findMessage(fault) == nullptr) {
+                    diagnostics.error("the fault message " + fault + where + " is not defined",
+                                      source, at);
+                }
+            }
+        }
+    }
+    for (const WsdlBinding& binding : wsdl.bindings) {
+        const WsdlPortType* portType = wsdl.findPortType(binding.type);
+        if (portType == nullptr) {
+            diagnostics.error("the port type " + binding.type + " of the binding " + binding.name +
+                                  " is not defined",
+                              source, binding.at);
+            continue;
+        }
+        for (const WsdlOperation& operation : portType->operations) {
+            bool bound = false;
+            for (const WsdlBindingOperation& candidate : binding.operations) {
+                bound = bound || candidate.name == operation.name;
+            }
+            if (!bound) {
+                diagnostics.warning("the binding " + binding.name + " lacks the operation " +
+                                        operation.name + " of the port type " + portType->name,
+                                    source, binding.at);
+            }
+        }
+        for (const WsdlBindingOperation& candidate : binding.operations) {
+            bool known = false;
+            for (const WsdlOperation& operation : portType->operations) {
+                known = known || candidate.name == operation.name;
+            }
+            if (!known) {
+                diagnostics.warning("the binding " + binding.name + " binds the operation " +
+                                        candidate.name + ", which the port type " + portType->name +
+                                        " does not define",
+                                    source, candidate.at);
+            }
+        }
+    }
+    for (const WsdlService& service : wsdl.services) {
+        for (const WsdlPort& port : service.ports) {
+            if (wsdl.findBinding(port.binding) == nullptr) {
+                diagnostics.error("the binding " + port.binding + " of the port " + port.name +
+                                      " of the service " + service.name + " is not defined",
+                                  source, port.at);
+            }
+        }
+    }
+}
+
+}  // namespace kx::gen

@@ -1,0 +1,250 @@
+#pragma once
+// A scratch project directory for running the reference generators the way
+// the wizards do: startup.properties written there (path values with doubled
+// backslashes), the command line run there with its output redirected to
+// orvowizard.txt, and errors.xml read back as the status page reads it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/os/KxCommand.h"
+#include "platform/os/KxOs.h"
+#include "platform/xml/KxXmlReader.h"
+#include "support/ScratchDir.h"
+
+namespace gentest {
+
+namespace fs = std::filesystem;
+
+// The path of a built program: in KX_TEST_BIN_DIR, or beside the test
+// program when that is not set.
+inline std::string tool(const std::string& name) {
+    const char* bin = std::getenv("KX_TEST_BIN_DIR");
+    if (bin != nullptr) {
+        return std::string(bin) + "/" + name;
+    }
+    return (fs::read_symlink("/proc/self/exe").parent_path() / name).string();
+}
+
+// The path of one of the examples shipped in home/examples.
+inline std::string example(const std::string& name) {
+    return std::string(KX_SOURCE_DIR) + "/home/examples/" + name;
+}
+
+inline std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The 1-based number of the first line of the file holding the text; 0 when
+// none does.
+inline long lineOf(const std::string& path, const std::string& text) {
+    std::istringstream lines(readFile(path));
+    std::string line;
+    for (long number = 1; std::getline(lines, line); ++number) {
+        if (line.find(text) != std::string::npos) {
+            return number;
+        }
+    }
+    return 0;
+}
+
+// The 1-based column where the text starts on its first line; 0 when absent.
+inline long columnOf(const std::string& path, const std::string& text) {
+    std::istringstream lines(readFile(path));
+    std::string line;
+    while (std::getline(lines, line)) {
+        const auto found = line.find(text);
+        if (found != std::string::npos) {
+            return static_cast<long>(found) + 1;
+        }
+    }
+    return 0;
+}
+
+// One record of errors.xml.
+struct ErrorRecord {
+    bool isError = true;
+    std::string message;
+    long line = -1;  // -1 when the location has no such attribute
+    long column = -1;
+    std::string publicId;
+    std::string systemId;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const ErrorRecord& record) {
+    return out << (record.isError ? "Error" : "Warning") << " '" << record.message << "' at "
+               << record.line << ":" << record.column << " in " << record.publicId;
+}
+
+// Reads errors.xml text (elements without a root) with the platform's XML
+// reader, in the order and shape the status page expects.
+inline std::vector<ErrorRecord> parseErrorFile(const std::string& text) {
+    std::vector<ErrorRecord> records;
+    KxXmlReader reader("<errors>" + text + "</errors>");
+    reader.readElementStart("errors");
+    for (;;) {
+        const bool isError = reader.isElementNext("Error");
+        if (!isError && !reader.isElementNext("Warning")) {
+            break;
+        }
+        const char* element = isError ? "Error" : "Warning";
+        ErrorRecord record;
+        record.isError = isError;
+        reader.readElementStart(element);
+        reader.readElementStart("message");
+        record.message = reader.readElementValue();
+        reader.readElementEnd("message");
+        if (reader.isElementNext("location")) {
+            const KxXmlAttributeSet attributes = reader.readElementStart("location");
+            if (const KxXmlAttribute* line = attributes.find("line")) {
+                record.line = std::atol(line->getValue().c_str());
+            }
+            if (const KxXmlAttribute* column = attributes.find("column")) {
+                record.column = std::atol(column->getValue().c_str());
+            }
+            if (reader.isElementNext("publicId")) {
+                reader.readElementStart("publicId");
+                record.publicId = reader.readElementValue();
+                reader.readElementEnd("publicId");
+            }
+            if (reader.isElementNext("systemId")) {
+                reader.readElementStart("systemId");
+                record.systemId = reader.readElementValue();
+                reader.readElementEnd("systemId");
+            }
+            reader.readElementEnd("location");
+        }
+        reader.readElementEnd(element);
+        records.push_back(record);
+    }
+    reader.readElementEnd("errors");
+    return records;
+}
+
+// The records whose message holds all the given texts.
+inline std::vector<ErrorRecord> recordsAbout(const std::vector<ErrorRecord>& records,
+                                             std::initializer_list<std::string> texts) {
+    std::vector<ErrorRecord> found;
+    for (const ErrorRecord& record : records) {
+        bool all = true;
+        for (const std::string& text : texts) {
+            all = all && record.message.find(text) != std::string::npos;
+        }
+        if (all) {
+            found.push_back(record);
+        }
+    }
+    return found;
+}
+
+class GeneratorProject : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        saved_ = fs::current_path();
+        fs::current_path(dir_.path());
+    }
+    void TearDown() override { fs::current_path(saved_); }
+
+    std::string path() const { return dir_.str(); }
+
+    // The -properties argument the wizards pass: the project path joined
+    // with a backslash.
+    std::string propertiesPath() const { return path() + "\\startup.properties"; }
+
+    static std::string doubled(const std::string& path) {
+        std::string out;
+        for (char c : path) {
+            out += c;
+            if (c == '\\') {
+                out += '\\';
+            }
+        }
+        return out;
+    }
+
+    // Writes startup.properties with the usual keys of a project of that
+    // type, then the given lines ("key=value", as stored).
+    void writeProperties(const std::string& type, const std::vector<std::string>& lines) {
+        std::string text = "# written by the test\ntype=" + type +
+                           "\nversion=1.0\nprojectDir=" + doubled(path()) +
+                           "\nprojectName=demo\ncompileros=unix\n";
+        for (const std::string& line : lines) {
+            text += line + "\n";
+        }
+        dir_.write("startup.properties", text);
+    }
+
+    // Runs a generator command line in the project with its output going to
+    // orvowizard.txt, as the wizards run them; returns the exit status.
+    int run(const std::string& commandLine) {
+        return kx::os::runCommand(commandLine + " > orvowizard.txt");
+    }
+
+    // The wizards' command lines, quotes and all.
+    std::string svcgen(const std::string& input, const std::string& props = "",
+                       bool noServer = false, const std::string& compiler = "redhat-gcc") const {
+        return "\"" + tool("svcgen") + "\" " + (noServer ? "-noserver " : "") + "-properties \"" +
+               propertiesPath() + "\" " + props + " " +
+               (compiler.empty() ? "" : "-compiler " + compiler + " ") + "-DkeepProject=true \"" +
+               input + "\"";
+    }
+    std::string bindgen(const std::string& input, const std::string& props = "",
+                        const std::string& compiler = "redhat-gcc") const {
+        return "\"" + tool("bindgen") + "\" -properties \"" + propertiesPath() + "\" " + props +
+               " " + (compiler.empty() ? "" : "-compiler " + compiler + " ") +
+               "-DkeepProject=true \"" + input + "\"";
+    }
+    std::string prjforge(const std::string& projectName = "demo") const {
+        return "\"" + tool("prjforge") + "\" -properties " + propertiesPath() + " -projectFile " +
+               projectName + "Project.xml";
+    }
+
+    bool exists(const std::string& name) const { return fs::exists(dir_.path() / name); }
+    std::string read(const std::string& name) const { return readFile(dir_ / name); }
+    void write(const std::string& name, const std::string& content) const {
+        dir_.write(name, content);
+    }
+    std::string log() const { return read("orvowizard.txt"); }
+    std::vector<ErrorRecord> errors() const { return parseErrorFile(read("errors.xml")); }
+
+    // The names of the files in a folder of the project with that extension.
+    std::vector<std::string> filesEndingIn(const std::string& suffix,
+                                           const std::string& folder = ".") const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir_.path() / folder)) {
+            const std::string name = entry.path().filename().string();
+            if (name.size() >= suffix.size() &&
+                name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
+                names.push_back(name);
+            }
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    // Checks the C++ of the project: every .cpp with its headers.
+    int compileSyntax(const std::string& folder = ".") {
+        std::string line = "g++ -std=c++17 -fsyntax-only -Wall -Wextra -Werror -I" + folder;
+        for (const std::string& source : filesEndingIn(".cpp", folder)) {
+            line += " " + folder + "/" + source;
+        }
+        return kx::os::runCommand(line + " > compiler.txt");
+    }
+
+  private:
+    ScratchDir dir_;
+    fs::path saved_;
+};
+
+}  // namespace gentest

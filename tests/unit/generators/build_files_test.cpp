@@ -1,0 +1,146 @@
+// Build files: the makefile's compiler follows the compiler key, its
+// sources are the generated ones, and prjforge writes the makefile and the
+// developer-studio files of a servlet project from its project file.
+#include "GeneratorProject.h"
+
+namespace gentest {
+namespace {
+
+struct CompilerCase {
+    std::string key;
+    std::string cxx;
+};
+
+std::ostream& operator<<(std::ostream& out, const CompilerCase& c) {
+    return out << (c.key.empty() ? "(none)" : c.key);
+}
+
+class MakefileCompiler : public GeneratorProject,
+                         public ::testing::WithParamInterface<CompilerCase> {};
+
+TEST_P(MakefileCompiler, FollowsTheCompilerKey) {
+    writeProperties("foundation", {"make=true"});
+    ASSERT_EQ(run(bindgen(example("purchaseorder.xsd"), "", GetParam().key)), 0) << log();
+    EXPECT_NE(read("makefile").find("\nCXX = " + GetParam().cxx + "\n"), std::string::npos)
+        << read("makefile");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, MakefileCompiler,
+    ::testing::Values(CompilerCase{"redhat-gcc", "g++"}, CompilerCase{"solaris-gcc", "g++"},
+                      CompilerCase{"sunpro", "CC"}, CompilerCase{"sunpro-64", "CC"},
+                      CompilerCase{"va-64", "xlC"}, CompilerCase{"hpacc", "aCC"},
+                      CompilerCase{"redhat-icc", "icpc"}, CompilerCase{"msvc", "g++"},
+                      CompilerCase{"no-such-compiler", "g++"}, CompilerCase{"", "g++"}));
+
+class BuildFiles : public GeneratorProject {};
+
+TEST_F(BuildFiles, MakefileBuildsTheGeneratedLibrary) {
+    writeProperties("foundation", {"make=true", "projectName=orders"});
+    ASSERT_EQ(run(bindgen(example("purchaseorder.xsd"))), 0) << log();
+    const std::string makefile = read("makefile");
+    for (const std::string& source : filesEndingIn(".cpp")) {
+        EXPECT_NE(makefile.find("\t" + source), std::string::npos) << source;
+    }
+    EXPECT_NE(makefile.find("LIBRARY = liborders.a"), std::string::npos) << makefile;
+    ASSERT_EQ(kx::os::runCommand("make -s > make.txt"), 0) << read("make.txt");
+    EXPECT_TRUE(exists("liborders.a"));
+}
+
+TEST_F(BuildFiles, ClientSamplesMakeAProgramAndServersASharedLibrary) {
+    writeProperties("server", {"client=true", "sample=true", "make=true", "msvcproject=true"});
+    ASSERT_EQ(run(svcgen(example("stockquote.wsdl"))), 0) << log();
+    const std::string makefile = read("makefile");
+    EXPECT_NE(makefile.find("LIBRARY = libdemo.so"), std::string::npos) << makefile;
+    EXPECT_NE(makefile.find("PROGRAM = demo"), std::string::npos) << makefile;
+    EXPECT_EQ(makefile.find("\tmain.cpp"), std::string::npos) << makefile;
+    const std::string dsp = read("demo.dsp");
+    EXPECT_NE(dsp.find("SOURCE=.\\StockQuotePortTypeSkeleton.cpp\r\n"), std::string::npos);
+    EXPECT_NE(dsp.find("SOURCE=.\\main.cpp\r\n"), std::string::npos);
+    EXPECT_NE(dsp.find("0x0103"), std::string::npos);  // a console program
+    EXPECT_NE(read("demo.dsw").find("Project: \"demo\"=.\\demo.dsp"), std::string::npos);
+    const std::string vcproj = read("demo.vcproj");
+    EXPECT_NE(vcproj.find("RelativePath=\".\\Quote.h\""), std::string::npos);
+    // The solution names the project by the GUID the project file carries.
+    const auto at = vcproj.find("ProjectGUID=\"");
+    ASSERT_NE(at, std::string::npos);
+    const std::string guid = vcproj.substr(at + 13, 38);
+    EXPECT_NE(read("demo.sln").find("\"demo.vcproj\", \"" + guid + "\""), std::string::npos)
+        << guid;
+}
+
+class Prjforge : public GeneratorProject {
+  protected:
+    void writeProject(const std::string& files) {
+        write(
+            "demoProject.xml",
+            "<?xml version='1.0' encoding='UTF-8'?>\n"
+            "<tavrin:project xmlns:tavrin='http://example.com/orvo/tavrin' projectName='demo'>\n" +
+                files + "</tavrin:project>\n");
+    }
+};
+
+TEST_F(Prjforge, MakefileBuildsTheServletIntoASharedLibrary) {
+    writeProperties("tavrin", {"make=true", "webxml=web.xml", "servletName=HelloServlet"});
+    writeProject("  <tavrin:file name='HelloServlet'/>\n");
+    write("HelloServlet.cpp", "extern \"C\" int helloServlet() { return 7; }\n");
+    ASSERT_EQ(run(prjforge()), 0) << log();
+    const std::string makefile = read("makefile");
+    EXPECT_NE(makefile.find("\tHelloServlet.cpp"), std::string::npos) << makefile;
+    EXPECT_NE(makefile.find("LIBRARY = libdemo.so"), std::string::npos) << makefile;
+    EXPECT_FALSE(exists("demo.dsp"));
+    EXPECT_EQ(read("errors.xml"), "");
+    ASSERT_EQ(kx::os::runCommand("make -s > make.txt"), 0) << read("make.txt");
+    EXPECT_TRUE(exists("libdemo.so"));
+}
+
+TEST_F(Prjforge, DeveloperStudioFilesNameEveryServletSource) {
+    writeProperties("tavrin", {"msvcproject=true", "projectName=shop"});
+    writeProject("  <tavrin:file name='CartServlet'/>\n  <tavrin:file name='PayServlet'/>\n");
+    write("CartServlet.h", "#pragma once\n");
+    ASSERT_EQ(run(prjforge("demo")), 0) << log();
+    const std::string dsp = read("shop.dsp");
+    EXPECT_NE(dsp.find("SOURCE=.\\CartServlet.cpp\r\n"), std::string::npos) << dsp;
+    EXPECT_NE(dsp.find("SOURCE=.\\PayServlet.cpp\r\n"), std::string::npos) << dsp;
+    EXPECT_NE(dsp.find("SOURCE=.\\CartServlet.h\r\n"), std::string::npos) << dsp;
+    EXPECT_EQ(dsp.find("PayServlet.h"), std::string::npos) << dsp;
+    EXPECT_NE(dsp.find("0x0102"), std::string::npos);  // a DLL
+    EXPECT_NE(read("shop.vcproj").find("RelativePath=\".\\PayServlet.cpp\""), std::string::npos);
+    EXPECT_TRUE(exists("shop.sln"));
+    EXPECT_TRUE(exists("shop.dsw"));
+    EXPECT_FALSE(exists("makefile"));
+}
+
+TEST_F(Prjforge, WithoutAFileLineTheServletNameSettingIsUsed) {
+    writeProperties("tavrin", {"make=true", "servletName=StatusServlet"});
+    writeProject("");
+    ASSERT_EQ(run(prjforge()), 0) << log();
+    EXPECT_NE(read("makefile").find("\tStatusServlet.cpp"), std::string::npos) << read("makefile");
+    EXPECT_EQ(read("errors.xml"), "");
+}
+
+TEST_F(Prjforge, WithoutAnyServletItWarns) {
+    writeProperties("tavrin", {"make=true"});
+    writeProject("");
+    ASSERT_EQ(run(prjforge()), 0) << log();
+    const auto records = errors();
+    ASSERT_EQ(records.size(), 1u) << read("errors.xml");
+    EXPECT_FALSE(records[0].isError);
+    EXPECT_NE(records[0].message.find("no servlet"), std::string::npos);
+    EXPECT_EQ(records[0].line, 2);
+    EXPECT_EQ(records[0].publicId, "demoProject.xml");
+}
+
+TEST_F(Prjforge, UnescapedNameInTheProjectFileIsReportedNotGuessed) {
+    writeProperties("tavrin", {"make=true"});
+    writeProject("  <tavrin:file name='Fish&Chips'/>\n");
+    EXPECT_EQ(run(prjforge()), 1) << log();
+    const auto records = errors();
+    ASSERT_EQ(records.size(), 1u) << read("errors.xml");
+    EXPECT_TRUE(records[0].isError);
+    EXPECT_EQ(records[0].line, 3);
+    EXPECT_FALSE(exists("makefile"));
+}
+
+}  // namespace
+}  // namespace gentest

@@ -1,0 +1,246 @@
+// The generators' shared library on its own: names made into C++
+// identifiers, property paths, command-line words, the element tree and its
+// positions (on the XML reader's element walk), and the support header the
+// generated code includes.
+#include <gtest/gtest.h>
+
+#include "generators/common/CommandLine.h"
+#include "generators/common/Diagnostics.h"
+#include "generators/common/Text.h"
+#include "generators/common/XmlTree.h"
+#include "generators/common/runtime/orvoruntime.h"
+#include "platform/xml/KxXmlReader.h"
+
+namespace {
+
+using namespace kx::gen;
+
+struct IdentifierCase {
+    const char* name;
+    const char* expected;
+};
+
+class Identifiers : public ::testing::TestWithParam<IdentifierCase> {};
+
+TEST_P(Identifiers, AreValidCppNames) {
+    EXPECT_EQ(identifier(GetParam().name), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, Identifiers,
+    ::testing::Values(IdentifierCase{"Operands", "Operands"},
+                      IdentifierCase{"size-in-bytes", "size_in_bytes"},
+                      IdentifierCase{"a.b:c", "a_b_c"}, IdentifierCase{"1st", "x_1st"},
+                      IdentifierCase{"_Hidden", "x_Hidden"}, IdentifierCase{"class", "class_"},
+                      IdentifierCase{"delete", "delete_"}, IdentifierCase{"main", "main_"},
+                      IdentifierCase{"caf\xc3\xa9", "caf__"}, IdentifierCase{"", "x_"}));
+
+TEST(Text, PropertyPathsLoseTheirDoubledBackslashesOnly) {
+    EXPECT_EQ(undoubleBackslashes("C:\\\\work\\\\demo"), "C:\\work\\demo");
+    EXPECT_EQ(undoubleBackslashes("a\\b"), "a\\b");
+    EXPECT_EQ(undoubleBackslashes("a\\\\\\b"), "a\\\\b");
+    EXPECT_EQ(undoubleBackslashes("/plain/path"), "/plain/path");
+}
+
+TEST(Text, EscapesForXmlAndCpp) {
+    EXPECT_EQ(xmlEscape("a<b & \"c\" > d'"), "a&lt;b &amp; &quot;c&quot; &gt; d'");
+    EXPECT_EQ(cppLiteral("say \"hi\"\\\n?"
+                         "?="),
+              "\"say \\\"hi\\\"\\\\\\n\\?\\?=\"");
+    EXPECT_EQ(cppLiteral(std::string("\x01"
+                                     "7",
+                                     2)),
+              "\"\\0017\"");
+}
+
+TEST(Text, FlagsAreTrueOrOne) {
+    EXPECT_TRUE(isTrue("true"));
+    EXPECT_TRUE(isTrue("TRUE"));
+    EXPECT_TRUE(isTrue("1"));
+    EXPECT_FALSE(isTrue("yes"));
+    EXPECT_FALSE(isTrue("0"));
+    EXPECT_FALSE(isTrue(""));
+    EXPECT_FALSE(isTrue("truer"));
+}
+
+TEST(CommandWords, DefinitionsOptionsAndInputsAreSeparated) {
+    const std::vector<OptionSpec> specs = {{"-properties", OptionSpec::Value},
+                                           {"-noserver", OptionSpec::Flag},
+                                           {"-compiler", OptionSpec::OptionalValue}};
+    const Arguments arguments =
+        parseArguments({"-noserver", "-properties", "C:\\p\\startup.properties", "-Da=1", "-Dflag",
+                        "-compiler", "-Db=x=y", "in.wsdl"},
+                       specs);
+    EXPECT_TRUE(arguments.has("-noserver"));
+    EXPECT_EQ(arguments.value("-properties"), "C:\\p\\startup.properties");
+    EXPECT_EQ(arguments.value("-compiler"), "");
+    EXPECT_EQ(arguments.missingValues, std::vector<KxCString>{"-compiler"});
+    using Definition = std::pair<KxCString, KxCString>;
+    EXPECT_EQ(arguments.definitions,
+              (std::vector<Definition>{{"a", "1"}, {"flag", "true"}, {"b", "x=y"}}));
+    EXPECT_EQ(arguments.inputs, std::vector<KxCString>{"in.wsdl"});
+    EXPECT_THROW(parseArguments({"-properties"}, specs), UsageError);
+    EXPECT_THROW(parseArguments({"-properties", "-noserver"}, specs), UsageError);
+    EXPECT_THROW(parseArguments({"-x"}, specs), UsageError);
+    EXPECT_TRUE(parseArguments({"--help"}, specs).help);
+}
+
+TEST(ErrorXml, LeavesOutWhatIsUnknown) {
+    Diagnostics diagnostics;
+    diagnostics.warning("plain");
+    diagnostics.error("at a line", SourceFile{"in.xsd", "/p/in.xsd"}, Location{4, 0});
+    EXPECT_EQ(toErrorFile(diagnostics),
+              "<Warning><message>plain</message></Warning>\n"
+              "<Error><message>at a line</message><location line=\"4\"><publicId>in.xsd"
+              "</publicId><systemId>/p/in.xsd</systemId></location></Error>\n");
+    EXPECT_EQ(diagnostics.errorCount(), 1u);
+    EXPECT_EQ(diagnostics.warningCount(), 1u);
+    EXPECT_EQ(toLogLine(diagnostics.all()[1]), "error: in.xsd:4: at a line");
+}
+
+TEST(FaultMessages, LineIsTakenFromTheReaderText) {
+    const XmlFault fault = splitFaultMessage("line 57: Opening and ending tag mismatch: a and b");
+    EXPECT_EQ(fault.at.line, 57);
+    EXPECT_EQ(fault.message, "Opening and ending tag mismatch: a and b");
+    const XmlFault plain = splitFaultMessage("line of text: no number");
+    EXPECT_EQ(plain.at.line, 0);
+    EXPECT_EQ(plain.message, "line of text: no number");
+}
+
+TEST(ElementWalk, ReaderGivesUnknownElementsWithTheirLines) {
+    KxXmlReader reader("<a x='1' xmlns:p='urn:p'>\n  <b/>\n  <p:c\n     y='2'>t</p:c>\n</a>");
+    KxCString name;
+    KxXmlAttributeSet attributes;
+    ASSERT_TRUE(reader.nextElement(name, attributes));
+    EXPECT_EQ(name, "a");
+    EXPECT_EQ(attributes.find("x")->getValue(), "1");
+    EXPECT_EQ(reader.getLineNumber(), 1);
+    EXPECT_EQ(reader.getColumnNumber(), 26);  // just past the tag
+    ASSERT_TRUE(reader.nextElement(name, attributes));
+    EXPECT_EQ(name, "b");
+    EXPECT_EQ(reader.getLineNumber(), 2);
+    EXPECT_FALSE(reader.nextElement(name, attributes));  // </b> comes next
+    EXPECT_EQ(reader.getLastNodeType(), KxXmlReader::ElementEnd);
+    reader.readElementEnd("b");
+    ASSERT_TRUE(reader.nextElement(name, attributes));
+    EXPECT_EQ(name, "c");
+    EXPECT_EQ(reader.getLineNumber(), 4);  // where the tag ends
+    EXPECT_EQ(reader.readElementValue(), "t");
+    reader.readElementEnd("c");
+    EXPECT_FALSE(reader.nextElement(name, attributes));
+    reader.readElementEnd("a");
+    EXPECT_FALSE(reader.nextElement(name, attributes));
+    EXPECT_EQ(reader.getLastNodeType(), KxXmlReader::EndOfDocument);
+}
+
+TEST(ElementTree, PlacesElementsWhereTheirTagsBegin) {
+    const XmlDocument document = parseXmlDocument(
+        "<?xml version='1.0'?>\n<root>\n  <one a='x'/>\n    <two\n"
+        "      b='&gt;'>text<three/></two>\n</root>\n");
+    ASSERT_TRUE(document.root);
+    EXPECT_FALSE(document.fault);
+    const XmlElement& root = *document.root;
+    EXPECT_EQ(root.at.line, 2);
+    EXPECT_EQ(root.at.column, 1);
+    ASSERT_EQ(root.children.size(), 2u);
+    EXPECT_EQ(root.children[0].at.line, 3);
+    EXPECT_EQ(root.children[0].at.column, 3);
+    EXPECT_EQ(root.children[0].attributeOr("a"), "x");
+    const XmlElement& two = root.children[1];
+    EXPECT_EQ(two.at.line, 4);
+    EXPECT_EQ(two.at.column, 5);
+    EXPECT_EQ(two.attributeOr("b"), ">");
+    EXPECT_EQ(two.text, "text");
+    ASSERT_NE(two.child("three"), nullptr);
+    EXPECT_EQ(two.child("three")->at.line, 5);
+}
+
+TEST(ElementTree, KeepsWhatWasReadBeforeAFault) {
+    const XmlDocument document = parseXmlDocument("<root>\n  <kept/>\n  <open>\n</root>\n");
+    ASSERT_TRUE(document.root);
+    ASSERT_TRUE(document.fault);
+    EXPECT_EQ(document.fault->at.line, 4);
+    EXPECT_NE(document.fault->message.find("mismatch"), std::string::npos);
+    ASSERT_EQ(document.root->children.size(), 2u);
+    EXPECT_EQ(document.root->children[0].name, "kept");
+    EXPECT_EQ(document.root->children[1].name, "open");
+
+    EXPECT_TRUE(parseXmlDocument("").fault);
+    EXPECT_TRUE(parseXmlDocument("<a/><b/>").fault);
+}
+
+// ---- orvoruntime.h ------------------------------------------------------------
+
+TEST(Runtime, NumbersRoundTripInTheirShortestForm) {
+    for (double value : {0.0, 10.0, 7.5, 0.1, -2.25, 1e20, 1e-7, 123456789.0, 1.0 / 3}) {
+        const std::string text = orvo::format(value);
+        double back = -1;
+        ASSERT_TRUE(orvo::parse(text, back)) << text;
+        EXPECT_EQ(back, value) << text;
+    }
+    EXPECT_EQ(orvo::format(10.0), "10");
+    EXPECT_EQ(orvo::format(0.1), "0.1");
+    EXPECT_EQ(orvo::format(1.5f), "1.5");
+    EXPECT_EQ(orvo::format(-42LL), "-42");
+    EXPECT_EQ(orvo::format(true), "true");
+    EXPECT_EQ(orvo::format(1.0 / 0.0), "INF");
+}
+
+TEST(Runtime, ParsingRejectsWhatIsNotTheType) {
+    int number = 5;
+    EXPECT_FALSE(orvo::parse("12abc", number));
+    EXPECT_FALSE(orvo::parse("", number));
+    EXPECT_FALSE(orvo::parse("1.5", number));
+    EXPECT_EQ(number, 5);
+    EXPECT_TRUE(orvo::parse(" 12\n", number));
+    EXPECT_EQ(number, 12);
+    unsigned int count = 3;
+    EXPECT_FALSE(orvo::parse("-1", count));
+    bool flag = false;
+    EXPECT_TRUE(orvo::parse("1", flag));
+    EXPECT_TRUE(flag);
+    EXPECT_FALSE(orvo::parse("yes", flag));
+}
+
+TEST(Runtime, ChildrenAreDirectAndWholeEvenWhenNamesRepeatInside) {
+    orvo::Element element;
+    ASSERT_TRUE(orvo::parseElement(
+        "<?xml version='1.0'?><!-- c --><p:list xmlns:p='urn:x' n=\"a&amp;b\">"
+        "<item><item>inner</item></item><other/><p:item k='v'/><!-- <item> --></p:list>",
+        element));
+    EXPECT_EQ(element.name, "list");
+    EXPECT_EQ(element.attributes.size(), 1u);
+    EXPECT_EQ(element.attributes["n"], "a&b");
+    const std::vector<std::string> items = orvo::children(element.content, "item");
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0], "<item><item>inner</item></item>");
+    EXPECT_EQ(items[1], "<p:item k='v'/>");
+    EXPECT_EQ(orvo::children(element.content, "").size(), 3u);
+    EXPECT_FALSE(orvo::parseElement("<open><never-closed></open>", element));
+}
+
+TEST(Runtime, TextIsUnescapedWithCdataKeptAndChildrenLeftOut) {
+    EXPECT_EQ(orvo::text("<t>a &lt;b&gt; &#65;&#x42;<![CDATA[<&amp;>]]><x>no</x>z</t>"),
+              "a <b> AB<&amp;>z");
+    EXPECT_EQ(orvo::text("<t/>"), "");
+    EXPECT_EQ(orvo::unescape("&bogus; &amp"), "&bogus; &amp");
+    EXPECT_EQ(orvo::unescape("&#233;"), "\xc3\xa9");
+}
+
+TEST(Runtime, SoapEnvelopesCarryBodiesAndFaults) {
+    const std::string envelope = orvo::soapEnvelope("<ping><n>1</n></ping>");
+    EXPECT_EQ(orvo::soapBody(envelope), "<ping><n>1</n></ping>");
+    EXPECT_EQ(orvo::soapBody("<ping/>"), "<ping/>");
+    EXPECT_THROW(orvo::soapBody("<Envelope><Header/></Envelope>"), orvo::Fault);
+    const std::string fault = orvo::faultElement(orvo::Fault("Client", "bad <input>"));
+    try {
+        orvo::throwIfFault(orvo::soapBody(orvo::soapEnvelope(fault)));
+        ADD_FAILURE() << "no fault thrown";
+    } catch (const orvo::Fault& thrown) {
+        EXPECT_EQ(thrown.code(), "Client");
+        EXPECT_STREQ(thrown.what(), "bad <input>");
+    }
+    EXPECT_NO_THROW(orvo::throwIfFault("<pingResponse/>"));
+}
+
+}  // namespace

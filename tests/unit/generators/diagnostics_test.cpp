@@ -1,0 +1,237 @@
+// errors.xml and the exit status: the faults of broken.wsdl with their lines,
+// the other errors and warnings the generators report, the file's exact
+// shape and escaping, and an empty file after a clean run.
+#include "GeneratorProject.h"
+
+namespace gentest {
+namespace {
+
+class Diagnostics : public GeneratorProject {};
+
+TEST_F(Diagnostics, BrokenWsdlReportsUndefinedMessageMissingBindingOperationAndTheFault) {
+    const std::string input = example("broken.wsdl");
+    writeProperties("server", {"client=true"});
+    EXPECT_EQ(run(svcgen(input)), 1) << log();
+    const std::vector<ErrorRecord> records = errors();
+
+    const auto message = recordsAbout(records, {"tns:PingOutput", "not defined"});
+    ASSERT_EQ(message.size(), 1u) << read("errors.xml");
+    EXPECT_TRUE(message[0].isError);
+    EXPECT_EQ(message[0].line, lineOf(input, "message=\"tns:PingOutput\""));
+    EXPECT_EQ(message[0].column, columnOf(input, "<output message=\"tns:PingOutput\""));
+    EXPECT_EQ(message[0].publicId, input);
+    EXPECT_EQ(message[0].systemId, input);
+
+    const auto binding = recordsAbout(records, {"BrokenBinding", "echo"});
+    ASSERT_EQ(binding.size(), 1u) << read("errors.xml");
+    EXPECT_FALSE(binding[0].isError);
+    EXPECT_EQ(binding[0].line, lineOf(input, "<binding name=\"BrokenBinding\""));
+
+    // libxml2's own words, with the line of the end tag that does not match.
+    const auto fault = recordsAbout(records, {"Opening and ending tag mismatch", "port"});
+    ASSERT_EQ(fault.size(), 1u) << read("errors.xml");
+    EXPECT_TRUE(fault[0].isError);
+    EXPECT_EQ(fault[0].line, lineOf(input, "</service>"));
+    EXPECT_EQ(fault[0].message.rfind("line ", 0), std::string::npos) << fault[0].message;
+
+    EXPECT_EQ(records.size(), 3u) << read("errors.xml");
+    // Nothing is generated from an input with errors.
+    EXPECT_TRUE(filesEndingIn(".h").empty());
+    EXPECT_NE(log().find("2 errors, 1 warnings"), std::string::npos) << log();
+}
+
+TEST_F(Diagnostics, CleanRunEmptiesAnOldErrorFile) {
+    write("errors.xml", "<Error><message>from an earlier run</message></Error>\n");
+    writeProperties("foundation", {});
+    ASSERT_EQ(run(bindgen(example("purchaseorder.xsd"))), 0) << log();
+    EXPECT_TRUE(exists("errors.xml"));
+    EXPECT_EQ(read("errors.xml"), "");
+}
+
+TEST_F(Diagnostics, MissingInputHasThisExactShape) {
+    const std::string input = path() + "/in <&> x.wsdl";
+    writeProperties("server", {});
+    EXPECT_EQ(run(svcgen(input)), 1);
+    const std::string escaped = path() + "/in &lt;&amp;&gt; x.wsdl";
+    EXPECT_EQ(read("errors.xml"), "<Error><message>cannot read the input file " + escaped +
+                                      ": No such file or directory</message><location><publicId>" +
+                                      escaped + "</publicId><systemId>" + escaped +
+                                      "</systemId></location></Error>\n");
+    // And reads back unescaped.
+    ASSERT_EQ(errors().size(), 1u);
+    EXPECT_EQ(errors()[0].publicId, input);
+}
+
+TEST_F(Diagnostics, RelativeInputKeepsItsNameAndGetsAFullSystemId) {
+    write("in.xsd",
+          "<xsd:schema xmlns:xsd='http://www.w3.org/2001/XMLSchema'>\n"
+          "  <xsd:element name='x' type='xsd:string'>\n"
+          "</xsd:schema>\n");
+    writeProperties("foundation", {});
+    EXPECT_EQ(run(bindgen("in.xsd")), 1);
+    const auto records = errors();
+    ASSERT_EQ(records.size(), 1u) << read("errors.xml");
+    EXPECT_EQ(records[0].publicId, "in.xsd");
+    EXPECT_EQ(records[0].systemId, path() + "/in.xsd");
+    EXPECT_EQ(records[0].line, 3);
+    EXPECT_NE(records[0].message.find("mismatch"), std::string::npos) << records[0].message;
+}
+
+TEST_F(Diagnostics, UndefinedElementTypeIsAnErrorAtTheElement) {
+    const std::string schema =
+        "<?xml version='1.0'?>\n"
+        "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema' xmlns:p='urn:p'>\n"
+        "  <xs:complexType name='Order'>\n"
+        "    <xs:sequence>\n"
+        "      <xs:element name='id' type='xs:int'/>\n"
+        "      <xs:element\n"
+        "          name='customer' type='p:Customer'/>\n"
+        "    </xs:sequence>\n"
+        "  </xs:complexType>\n"
+        "</xs:schema>\n";
+    write("order.xsd", schema);
+    writeProperties("foundation", {});
+    EXPECT_EQ(run(bindgen("order.xsd")), 1);
+    const auto records = recordsAbout(errors(), {"p:Customer", "customer", "not defined"});
+    ASSERT_EQ(records.size(), 1u) << read("errors.xml");
+    // Where the start tag begins, though it ends a line later.
+    EXPECT_EQ(records[0].line, 6);
+    EXPECT_EQ(records[0].column, 7);
+    EXPECT_FALSE(exists("Order.h"));
+}
+
+struct WarningCase {
+    const char* label;
+    const char* tool;
+    const char* type;  // the project type in startup.properties
+    std::string input;
+    std::string extraWords;
+    std::vector<std::string> about;
+    long line;  // expected line, 0 for none
+};
+
+std::ostream& operator<<(std::ostream& out, const WarningCase& c) {
+    return out << c.label;
+}
+
+class Warnings : public GeneratorProject, public ::testing::WithParamInterface<WarningCase> {};
+
+// A warning does not stop generation: the exit status stays 0.
+TEST_P(Warnings, AreReportedAndGenerationGoesOn) {
+    const WarningCase& c = GetParam();
+    write("input.xml", c.input);
+    writeProperties(c.type, {});
+    const bool service = std::string(c.tool) == "svcgen";
+    EXPECT_EQ(run(service ? svcgen("input.xml", c.extraWords) : bindgen("input.xml", c.extraWords)),
+              0)
+        << log();
+    const auto records = errors();
+    ASSERT_EQ(records.size(), 1u) << read("errors.xml");
+    EXPECT_FALSE(records[0].isError);
+    for (const std::string& text : c.about) {
+        EXPECT_NE(records[0].message.find(text), std::string::npos) << records[0];
+    }
+    if (c.line > 0) {
+        EXPECT_EQ(records[0].line, c.line);
+    } else {
+        EXPECT_EQ(records[0].line, -1);
+    }
+    EXPECT_NE(log().find("0 errors, 1 warnings"), std::string::npos) << log();
+    EXPECT_TRUE(exists("orvoruntime.h"));
+}
+
+const std::string kWsdlHead =
+    "<definitions name='W' targetNamespace='urn:w' xmlns:tns='urn:w'"
+    " xmlns='http://schemas.xmlsoap.org/wsdl/'>\n";
+const std::string kSmallSchema =
+    "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'>\n"
+    "  <xs:complexType name='T'><xs:sequence><xs:element name='a' type='xs:int'/>"
+    "</xs:sequence></xs:complexType>\n"
+    "</xs:schema>\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, Warnings,
+    ::testing::Values(
+        WarningCase{
+            "port type without operations",
+            "svcgen",
+            "server",
+            kWsdlHead + "  <message name='M'/>\n  <portType name='Empty'/>\n</definitions>\n",
+            "",
+            {"port type Empty", "no operations"},
+            3},
+        WarningCase{"schema without types",
+                    "bindgen",
+                    "foundation",
+                    "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'>\n"
+                    "  <xs:element name='note' type='xs:string'/>\n</xs:schema>\n",
+                    "",
+                    {"no complex types"},
+                    1},
+        WarningCase{"properties of another project type",
+                    "bindgen",
+                    "server",
+                    kSmallSchema,
+                    "",
+                    {"server project", "bindgen", "foundation"},
+                    0},
+        WarningCase{"unknown definition",
+                    "bindgen",
+                    "foundation",
+                    kSmallSchema,
+                    "-Dflavour=mild",
+                    {"unknown option -Dflavour=mild ignored"},
+                    0},
+        WarningCase{"binding operation the port type lacks",
+                    "svcgen",
+                    "server",
+                    kWsdlHead +
+                        "  <message name='M'/>\n"
+                        "  <portType name='P'><operation name='a'><input message='tns:M'/>"
+                        "</operation></portType>\n"
+                        "  <binding name='B' type='tns:P'>\n"
+                        "    <operation name='a'/>\n    <operation name='zz'/>\n  </binding>\n"
+                        "</definitions>\n",
+                    "",
+                    {"binding B", "zz", "port type P"},
+                    6}));
+
+TEST_F(Diagnostics, UnreadablePropertiesFileIsAnError) {
+    EXPECT_EQ(run(svcgen(example("calculator.wsdl"))), 1);
+    const auto records = errors();
+    ASSERT_EQ(records.size(), 1u) << read("errors.xml");
+    EXPECT_NE(records[0].message.find("cannot read the properties file"), std::string::npos);
+    EXPECT_EQ(records[0].systemId, path() + "/startup.properties");
+    EXPECT_FALSE(exists("CalculatorPortTypeBase.h"));
+}
+
+TEST_F(Diagnostics, WsdlReferencesToUndefinedThingsAreErrors) {
+    write("refs.wsdl", kWsdlHead +
+                           "  <message name='In'><part name='p' element='tns:Nowhere'/></message>\n"
+                           "  <portType name='P'><operation name='a'><input message='tns:In'/>"
+                           "</operation></portType>\n"
+                           "  <binding name='B' type='tns:Q'/>\n"
+                           "  <service name='S'><port name='X' binding='tns:C'/></service>\n"
+                           "</definitions>\n");
+    writeProperties("server", {});
+    EXPECT_EQ(run(svcgen("refs.wsdl")), 1);
+    const auto records = errors();
+    EXPECT_EQ(recordsAbout(records, {"element tns:Nowhere", "part p"}).size(), 1u);
+    EXPECT_EQ(recordsAbout(records, {"port type tns:Q", "binding B"}).size(), 1u);
+    EXPECT_EQ(recordsAbout(records, {"binding tns:C", "port X"}).size(), 1u);
+    for (const ErrorRecord& record : records) {
+        EXPECT_TRUE(record.isError) << record;
+        EXPECT_GE(record.line, 2) << record;
+    }
+}
+
+TEST_F(Diagnostics, WrongKindOfDocumentIsAnError) {
+    writeProperties("server", {});
+    EXPECT_EQ(run(svcgen(example("purchaseorder.xsd"))), 1);
+    ASSERT_EQ(errors().size(), 1u);
+    EXPECT_NE(errors()[0].message.find("not a WSDL file"), std::string::npos);
+    EXPECT_EQ(errors()[0].line, lineOf(example("purchaseorder.xsd"), "<xsd:schema"));
+}
+
+}  // namespace
+}  // namespace gentest

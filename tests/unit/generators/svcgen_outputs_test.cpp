@@ -1,0 +1,235 @@
+// svcgen on the calculator and stock quote examples: which files it writes
+// for the server and client switches, -noserver, samples, HTML, make and
+// developer-studio settings, and what some of them say.
+#include <map>
+
+#include "GeneratorProject.h"
+
+namespace gentest {
+namespace {
+
+const std::string kPort = "CalculatorPortType";
+
+struct SidesCase {
+    const char* label;
+    std::vector<std::string> properties;
+    bool noServer;
+    std::vector<std::string> present;
+    std::vector<std::string> absent;
+};
+
+std::ostream& operator<<(std::ostream& out, const SidesCase& c) {
+    return out << c.label;
+}
+
+std::vector<std::string> names(std::initializer_list<const char*> suffixes) {
+    std::vector<std::string> out;
+    for (const char* suffix : suffixes) {
+        out.push_back(suffix[0] == '/' ? std::string(suffix + 1) : kPort + suffix);
+    }
+    return out;
+}
+
+class SvcgenSides : public GeneratorProject, public ::testing::WithParamInterface<SidesCase> {};
+
+TEST_P(SvcgenSides, WritesTheFilesOfTheChosenSettings) {
+    const SidesCase& c = GetParam();
+    writeProperties(c.noServer ? "client" : "server", c.properties);
+    ASSERT_EQ(
+        run(svcgen(example("calculator.wsdl"), "", c.noServer, c.noServer ? "" : "redhat-gcc")), 0)
+        << log();
+    for (const std::string& name : c.present) {
+        EXPECT_TRUE(exists(name)) << name << " missing\n" << log();
+    }
+    for (const std::string& name : c.absent) {
+        EXPECT_FALSE(exists(name)) << name << " written\n" << log();
+    }
+    EXPECT_EQ(read("errors.xml"), "");
+}
+
+const std::vector<std::string> kServerFiles =
+    names({"Base.h", "Base.cpp", "ServletBase.h", "ServletBase.cpp", "Skeleton.h", "Skeleton.cpp",
+           "Local.h", "Local.cpp", "/web.xml"});
+const std::vector<std::string> kClientFiles =
+    names({"ClientProxy.h", "ClientProxy.cpp", "ProxyBase.h", "ProxyBase.cpp"});
+const std::vector<std::string> kDataFiles =
+    names({"/Operands.h", "/Operands.cpp", "/Result.h", "/Result.cpp", "/orvoruntime.h"});
+
+std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, SvcgenSides,
+    ::testing::Values(
+        SidesCase{"server only",
+                  {"server=true", "client=false"},
+                  false,
+                  kServerFiles + kDataFiles,
+                  kClientFiles + names({"Impl.cpp", "Servlet.cpp", "Client.cpp", "/main.cpp",
+                                        "/docs/index.html", "/makefile", "/demo.dsw"})},
+        SidesCase{"client switch",
+                  {"server=false", "client=1"},
+                  false,
+                  kClientFiles + kDataFiles,
+                  kServerFiles},
+        SidesCase{"noserver overrides the server switch",
+                  {"server=true", "client=false"},
+                  true,
+                  kClientFiles + kDataFiles,
+                  kServerFiles},
+        SidesCase{"samples of both sides",
+                  {"server=true", "client=true", "sample=true"},
+                  false,
+                  kServerFiles + kClientFiles +
+                      names({"Impl.h", "Impl.cpp", "Servlet.h", "Servlet.cpp", "Client.cpp",
+                             "/main.cpp"}),
+                  names({"Impl.cpp.sample", "/main.cpp.sample"})},
+        SidesCase{"server samples only",
+                  {"server=true", "client=false", "sample=1"},
+                  false,
+                  names({"Impl.h", "Impl.cpp", "Servlet.h", "Servlet.cpp"}),
+                  names({"Client.cpp", "/main.cpp"})},
+        SidesCase{
+            "server documentation",
+            {"server=true", "html=true"},
+            false,
+            names({"/docs/index.html", "/docs/CalculatorPortTypeBase.html",
+                   "/docs/CalculatorPortTypeServletBase.html",
+                   "/docs/CalculatorPortTypeSkeleton.html", "/docs/CalculatorPortTypeLocal.html",
+                   "/docs/datatypes/Operands.html", "/docs/datatypes/Result.html"}),
+            names({"/docs/CalculatorPortTypeClientProxy.html",
+                   "/docs/CalculatorPortTypeProxyBase.html", "/docs/Operands.html"})},
+        SidesCase{
+            "client documentation",
+            {"html=TRUE"},
+            true,
+            names({"/docs/index.html", "/docs/CalculatorPortTypeClientProxy.html",
+                   "/docs/CalculatorPortTypeProxyBase.html", "/docs/datatypes/Operands.html"}),
+            names({"/docs/CalculatorPortTypeBase.html"})},
+        SidesCase{"build files",
+                  {"make=true", "msvcproject=true"},
+                  false,
+                  names({"/makefile", "/demo.dsw", "/demo.dsp", "/demo.sln", "/demo.vcproj"}),
+                  {}},
+        SidesCase{"flags written other than true or 1 are off",
+                  {"make=yes", "msvcproject=0", "html=on", "sample=false"},
+                  false,
+                  kServerFiles,
+                  names({"/makefile", "/demo.dsw", "/docs/index.html", "Impl.cpp"})}));
+
+class Svcgen : public GeneratorProject {};
+
+TEST_F(Svcgen, PutsTheFilesIntoOutDirGivenWithDoubledBackslashes) {
+    writeProperties("server", {"outDir=gen\\\\calc", "html=true"});
+    ASSERT_EQ(run(svcgen(example("calculator.wsdl"))), 0) << log();
+    EXPECT_TRUE(exists("gen/calc/CalculatorPortTypeBase.h"));
+    EXPECT_TRUE(exists("gen/calc/docs/index.html"));
+    EXPECT_FALSE(exists("CalculatorPortTypeBase.h"));
+    // errors.xml stays where the status page looks for it.
+    EXPECT_TRUE(exists("errors.xml"));
+    EXPECT_FALSE(exists("gen/calc/errors.xml"));
+}
+
+TEST_F(Svcgen, BaseHasOnePureVirtualFunctionPerOperation) {
+    writeProperties("server", {});
+    ASSERT_EQ(run(svcgen(example("calculator.wsdl"))), 0) << log();
+    const std::string base = read("CalculatorPortTypeBase.h");
+    for (const char* operation : {"add", "subtract", "multiply", "divide"}) {
+        EXPECT_NE(base.find("virtual Result " + std::string(operation) +
+                            "(const Operands& parameters) = 0;"),
+                  std::string::npos)
+            << operation << "\n"
+            << base;
+    }
+    std::size_t count = 0;
+    for (auto at = base.find(") = 0;"); at != std::string::npos; at = base.find(") = 0;", at + 1)) {
+        ++count;
+    }
+    EXPECT_EQ(count, 4u);
+}
+
+TEST_F(Svcgen, OneWayOperationsReturnNothingAndSoapActionsComeFromTheBinding) {
+    writeProperties("server", {"client=true"});
+    ASSERT_EQ(run(svcgen(example("stockquote.wsdl"))), 0) << log();
+    const std::string base = read("StockQuotePortTypeBase.h");
+    EXPECT_NE(base.find("virtual Quote getQuote(const QuoteRequest& body) = 0;"), std::string::npos)
+        << base;
+    EXPECT_NE(base.find("virtual void setAlert(const PriceAlert& body) = 0;"), std::string::npos)
+        << base;
+    const std::string proxy = read("StockQuotePortTypeProxyBase.cpp");
+    EXPECT_NE(proxy.find("\"urn:example:stockquote#getQuote\""), std::string::npos) << proxy;
+    EXPECT_NE(read("StockQuotePortTypeServletBase.cpp").find("\"urn:example:stockquote#setAlert\""),
+              std::string::npos);
+    EXPECT_NE(
+        read("StockQuotePortTypeClientProxy.cpp").find("\"http://localhost:8090/stockquote\""),
+        std::string::npos);
+}
+
+TEST_F(Svcgen, SslMakesTheDefaultEndpointHttps) {
+    writeProperties("client", {"ssl=true"});
+    ASSERT_EQ(run(svcgen(example("calculator.wsdl"), "", true, "")), 0) << log();
+    EXPECT_NE(
+        read("CalculatorPortTypeClientProxy.cpp").find("\"https://localhost:8090/calculator\""),
+        std::string::npos);
+}
+
+TEST_F(Svcgen, WebXmlNamesTheServletFactoryAndTheServicePath) {
+    writeProperties("server", {"projectName=calc"});
+    ASSERT_EQ(run(svcgen(example("calculator.wsdl"))), 0) << log();
+    const std::string webXml = read("web.xml");
+    EXPECT_NE(webXml.find("<servlet-name>CalculatorPortType</servlet-name>"), std::string::npos);
+    EXPECT_NE(
+        webXml.find("<servlet-class>libcalc.so:createCalculatorPortTypeServlet</servlet-class>"),
+        std::string::npos)
+        << webXml;
+    EXPECT_NE(webXml.find("<url-pattern>/calculator/*</url-pattern>"), std::string::npos) << webXml;
+}
+
+TEST_F(Svcgen, DocumentationIndexLinksEveryPageWritten) {
+    writeProperties("server", {"client=true", "html=true"});
+    ASSERT_EQ(run(svcgen(example("stockquote.wsdl"))), 0) << log();
+    const std::string index = read("docs/index.html");
+    EXPECT_NE(index.find("Current prices of listed shares"), std::string::npos);
+    int links = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(path() + "/docs")) {
+        const std::string relative = fs::relative(entry.path(), path() + "/docs").string();
+        if (relative == "index.html" || entry.is_directory()) {
+            continue;
+        }
+        EXPECT_NE(index.find("href=\"" + relative + "\""), std::string::npos) << relative;
+        ++links;
+    }
+    EXPECT_EQ(links, 6 + 3);  // six service classes, three data classes
+}
+
+TEST_F(Svcgen, SameInputGivesTheSameFiles) {
+    writeProperties("server",
+                    {"client=true", "sample=true", "html=true", "make=true", "msvcproject=true"});
+    ASSERT_EQ(run(svcgen(example("stockquote.wsdl"))), 0) << log();
+    std::map<std::string, std::string> first;
+    for (const auto& entry : fs::recursive_directory_iterator(path())) {
+        if (entry.is_regular_file() && entry.path().filename() != "orvowizard.txt") {
+            first[entry.path().string()] = readFile(entry.path().string());
+        }
+    }
+    ASSERT_GT(first.size(), 30u);
+    ASSERT_EQ(run(svcgen(example("stockquote.wsdl"))), 0) << log();
+    for (const auto& [file, content] : first) {
+        EXPECT_EQ(readFile(file), content) << file;
+    }
+}
+
+TEST_F(Svcgen, LogNamesToolInputFilesAndSummary) {
+    writeProperties("server", {});
+    ASSERT_EQ(run(svcgen(example("calculator.wsdl"))), 0);
+    const std::string text = log();
+    EXPECT_EQ(text.rfind("svcgen 1.0", 0), 0u) << text;
+    EXPECT_NE(text.find("input: " + example("calculator.wsdl")), std::string::npos) << text;
+    EXPECT_NE(text.find("wrote CalculatorPortTypeSkeleton.cpp\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\n0 errors, 0 warnings\n"), std::string::npos) << text;
+}
+
+}  // namespace
+}  // namespace gentest
