@@ -3,6 +3,7 @@
 #include <new>
 
 #include "orvowizard/pages/KxOrvoHomePage.h"
+#include "orvowizard/wizards/KxServerWizard.h"
 
 namespace {
 
@@ -13,4 +14,5 @@ KxServlet* create() {
 
 }  // namespace
 
+KX_EXPORT KxServlet* createKxServerWizard() { return create<KxServerWizard>(); }
 KX_EXPORT KxServlet* createKxOrvoHomePage() { return create<KxOrvoHomePage>(); }

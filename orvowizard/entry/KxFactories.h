@@ -7,4 +7,5 @@
 
 #define KX_EXPORT extern "C" __attribute__((visibility("default")))
 
+KX_EXPORT KxServlet* createKxServerWizard();
 KX_EXPORT KxServlet* createKxOrvoHomePage();

@@ -209,17 +209,18 @@ bool ContainerProcess::start(const std::string& webapp,
                              const std::vector<std::string>& extraArguments) {
     webapp_ = webapp;
     const std::string program = binaryDirectory() + "/kxcontainer";
-    std::vector<std::string> arguments = {program,
-                                          "--port",
-                                          "0",
-                                          "--webapp",
-                                          webapp,
-                                          "--home",
-                                          home_.empty() ? webapp : home_,
-                                          "--lib-dir",
-                                          libraryDirectory(),
-                                          "--log-dir",
-                                          logDirectory()};
+    std::vector<std::string> arguments = {
+        program,
+        "--port",
+        "0",
+        "--webapp",
+        webapp,
+        "--home",
+        home_.empty() ? webapp : home_,
+        "--lib-dir",
+        libraryDirectory_.empty() ? libraryDirectory() : libraryDirectory_,
+        "--log-dir",
+        logDirectory()};
     arguments.insert(arguments.end(), extraArguments.begin(), extraArguments.end());
     const std::string outPath = webapp + "/stdout.txt";
     const std::string errPath = webapp + "/stderr.txt";

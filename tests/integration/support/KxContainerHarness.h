@@ -75,6 +75,9 @@ class ContainerProcess {
     // The product home for the next start; the web application's folder
     // when none is set.
     void setHome(const std::string& home) { home_ = home; }
+    // Where the servlet libraries are looked up; the build's library folder
+    // when none is set.
+    void setLibraryDirectory(const std::string& directory) { libraryDirectory_ = directory; }
 
     unsigned short port() const { return port_; }
     const std::string& url() const { return url_; }
@@ -100,6 +103,7 @@ class ContainerProcess {
     pid_t pid_ = -1;
     std::string webapp_;
     std::string home_;
+    std::string libraryDirectory_;
     std::string url_;
     std::string token_;
     std::string failure_;

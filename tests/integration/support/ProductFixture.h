@@ -17,7 +17,7 @@
 namespace kxtest {
 
 class ProductTest : public ::testing::Test {
-protected:
+  protected:
     // Copies the web application and the bundled home, then starts the
     // container; withDocs false leaves the product documentation out.
     void start(bool withDocs = true) {
@@ -49,7 +49,7 @@ protected:
     ContainerProcess container;
     std::string cookie;
 
-private:
+  private:
     HttpResponse send(const std::string& method, const std::string& target,
                       const std::string& form) {
         Headers headers = {{"Authorization", "token " + container.token()}};

@@ -34,7 +34,7 @@ protected:
 };
 
 TEST_F(Library, EachFactoryMakesAFreshUninitialisedServlet) {
-    for (const char* name : {"createKxOrvoHomePage"}) {
+    for (const char* name : {"createKxOrvoHomePage", "createKxServerWizard"}) {
         const Factory create = factory(name);
         ASSERT_NE(create, nullptr) << name;
         std::unique_ptr<KxServlet> first(create());

@@ -1,0 +1,161 @@
+// Generation runs and saving: the project directory, startup.properties, the
+// generator's command line, its working directory and the redirect.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "WizardFixture.h"
+#include "orvowizard/common/KxFileUtilities.h"
+#include "platform/servlet/KxProperties.h"
+
+namespace {
+
+using GenerationRun = WizardFixture<>;
+
+TEST_F(GenerationRun, RunsSvcgenInTheProjectDirectoryAndRedirectsToTheStatusPage) {
+    harness.home.write("projects/demo/errors.xml", "<Error><message>old</message></Error>");
+    const std::string before = getCurrentDir().c_str();
+
+    const auto response = post(generateForm("demo"));
+
+    const std::string projectPath = projectsDir() + "\\demo";
+    EXPECT_EQ(response.getRedirectLocation(), "status?dir=" + projectPath + "&tier=server");
+    EXPECT_EQ(std::string(getCurrentDir().c_str()), before);
+
+    const std::string command = "svcgen -properties \"" + projectPath +
+                                "\\startup.properties\"  -compiler redhat-icc -DkeepProject=true \"" +
+                                input + "\" > orvowizard.txt";
+    EXPECT_EQ(harness.log, (std::vector<KxCString>{"server: svcgen command line:",
+                                                   "server: " + command}));
+
+    const auto folder = projectFolder("demo");
+    // Empty pieces of the command line give no words, as in a shell.
+    EXPECT_EQ(readFile(folder / "invocation.txt"),
+              folder.string() + "\n[-properties]\n[" + projectPath +
+                  "\\startup.properties]\n[-compiler]\n[redhat-icc]\n[-DkeepProject=true]\n[" +
+                  input + "]\n");
+    EXPECT_EQ(readFile(folder / "orvowizard.txt"), "svcgen ran\n");
+    EXPECT_TRUE(std::filesystem::exists(folder / "errors.xml"));
+    EXPECT_EQ(readFile(folder / "errors.xml"), "") << "an earlier run's errors are gone";
+}
+
+TEST_F(GenerationRun, APlatformOutsideTheTableLeavesTheCompilerOut) {
+    auto form = generateForm("demo");
+    form.emplace_back("properties", "-Dtrace=on");
+    for (auto& [name, value] : form) {
+        if (name == "compileros") value = "Plan 9/kencc";
+    }
+    post(form);
+    ASSERT_EQ(harness.log.size(), 2u);
+    EXPECT_NE(harness.log[1].find("startup.properties\" -Dtrace=on  -DkeepProject=true \""),
+              std::string::npos)
+        << harness.log[1];
+    KxProperties written;
+    written.load(projectFolder("demo") / "startup.properties");
+    EXPECT_EQ(written.get("compiler"), "");
+    EXPECT_EQ(written.get("unix"), "false");
+}
+
+TEST_F(GenerationRun, StartupPropertiesHoldTheSettingsWithDoubledBackslashes) {
+    post(generateForm("demo"));
+    KxProperties written;
+    ASSERT_TRUE(written.load(projectFolder("demo") / "startup.properties"));
+    auto doubled = [](std::string text) {
+        std::string out;
+        for (char c : text) {
+            out += c;
+            if (c == '\\') out += '\\';
+        }
+        return out;
+    };
+    EXPECT_EQ(written.get("type"), "server");
+    EXPECT_EQ(written.get("version"), "1.2");
+    EXPECT_EQ(written.get("projectDir"), doubled(projectsDir()));
+    EXPECT_EQ(written.get("projectName"), "demo");
+    EXPECT_EQ(written.get("filename"), doubled(input));
+    EXPECT_EQ(written.get("compileros"), "Red Hat Linux/icc");
+    EXPECT_EQ(written.get("compiler"), "redhat-icc");
+    EXPECT_EQ(written.get("unix"), "true");
+    EXPECT_EQ(written.get("make"), "true");
+    EXPECT_EQ(written.get("msvcproject"), "false");
+    EXPECT_EQ(written.get("html"), "true");
+    EXPECT_EQ(written.get("server"), "true");
+    EXPECT_EQ(written.get("client"), "false");
+    EXPECT_EQ(written.get("ssl"), "false");
+    EXPECT_EQ(written.get("kxhome"), doubled(harness.home.str()));
+}
+
+TEST_F(GenerationRun, SavedProjectLoadsBackIntoTheWizard) {
+    auto form = generateForm("demo");
+    form.emplace_back("type", "Save");
+    form.emplace_back("outDir", "out\\gen");
+    form.emplace_back("ssl", "on");
+    post(form);
+
+    get({{"type", "Reset"}, {"tier", "server"}});
+    ASSERT_EQ(setting("projectName"), "");
+
+    const std::string file = (projectFolder("demo") / "startup.properties").string();
+    const auto page = get({{"oper", "load"}, {"projectFile", file}});
+    EXPECT_FALSE(page.isRedirect());
+    EXPECT_EQ(setting("projectDir"), projectsDir());
+    EXPECT_EQ(setting("projectName"), "demo");
+    EXPECT_EQ(setting("filename"), input);
+    EXPECT_EQ(setting("defaultFile"), input);
+    EXPECT_EQ(setting("outDir"), "out\\gen");
+    EXPECT_EQ(setting("compileros"), "Red Hat Linux/icc");
+    EXPECT_TRUE(flag("ssl"));
+    EXPECT_FALSE(flag("client"));
+    EXPECT_FALSE(flag("msvcproject"));
+    EXPECT_NE(page.getPayload().find("value=\"demo\""), std::string::npos);
+}
+
+TEST_F(GenerationRun, LoadRefusesFilesOfOtherWizardsAndSplitsOlderOnes) {
+    get();
+    testing::internal::CaptureStdout();
+    get({{"oper", "load"}, {"projectFile", ""}});
+    EXPECT_EQ(setting("errorMessage"), "Invalid file name");
+    const std::string client = harness.home.write("c.properties", "type=client\n");
+    get({{"oper", "load"}, {"projectFile", client}});
+    EXPECT_EQ(setting("errorMessage"), "Properties file is not for this Wizard");
+    get({{"oper", "load"}, {"projectFile", harness.home / "missing.properties"}});
+    EXPECT_EQ(setting("errorMessage"), "Properties file is not for this Wizard");
+    testing::internal::GetCapturedStdout();
+
+    const std::string older = harness.home.write(
+        "old.properties", "type=server\nprojectDir=C:\\\\work\\\\proj\nfilename=C:\\\\w\\\\a.wsdl\n");
+    get({{"oper", "load"}, {"projectFile", older}});
+    EXPECT_EQ(setting("projectDir"), "C:\\work");
+    EXPECT_EQ(setting("projectName"), "proj");
+    EXPECT_EQ(setting("filename"), "C:\\w\\a.wsdl");
+
+    const std::string bare =
+        harness.home.write("bare.properties", "type=server\nversion=1.1\nprojectDir=xproj\n");
+    get({{"oper", "load"}, {"projectFile", bare}});
+    EXPECT_EQ(setting("projectDir"), "");
+    EXPECT_EQ(setting("projectName"), "proj") << "without a separator the first character goes";
+}
+
+TEST_F(GenerationRun, ConcurrentRunsEachHappenInTheirOwnProjectDirectory) {
+    // Two request threads, each with a directory of its own as the container
+    // gives them, generate at the same time into two projects.
+    auto run = [this](const std::string& name) {
+        kx::os::giveThreadOwnCurrentDirectory();
+        KxHttpServletRequest request;
+        request.setMethod("POST");
+        for (const auto& [key, value] : generateForm(name)) {
+            request.addParameter(key, value);
+        }
+        KxHttpServletResponse response;
+        wizard.service(request, response);
+    };
+    std::thread first(run, "one"), second(run, "two");
+    first.join();
+    second.join();
+    for (const char* name : {"one", "two"}) {
+        const std::string invocation = readFile(projectFolder(name) / "invocation.txt");
+        EXPECT_EQ(invocation.substr(0, invocation.find('\n')), projectFolder(name).string());
+    }
+}
+
+}  // namespace

@@ -1,0 +1,175 @@
+// The wizard page: session preparation, form copying and the dispatch of the
+// page's buttons and operations.
+#include <gtest/gtest.h>
+
+#include "WizardFixture.h"
+
+namespace {
+
+using ServerWizardPage = WizardFixture<>;
+
+TEST_F(ServerWizardPage, FirstVisitRendersThePageWithTheDefaults) {
+    const auto response = get();
+    EXPECT_FALSE(response.isRedirect());
+    EXPECT_NE(response.getPayload().find("<form"), std::string::npos);
+    EXPECT_EQ(harness.session->getMaxInactiveInterval(), -1);
+    EXPECT_EQ(setting("projectDir"), projectsDir());
+    EXPECT_EQ(setting("projectName"), "");
+    EXPECT_EQ(setting("compileros"), "Windows 2000/MSVC 6");
+    for (const char* on : {"make", "sample", "msvcproject", "html", "stl", "client", "server"}) {
+        EXPECT_TRUE(flag(on)) << on;
+    }
+    EXPECT_FALSE(flag("ssl"));
+    // The page offers the twelve platforms and marks the chosen one.
+    EXPECT_NE(response.getPayload().find("<option selected>Windows 2000/MSVC 6</option>"),
+              std::string::npos);
+    EXPECT_NE(response.getPayload().find("<option>Red Hat Linux/icc</option>"), std::string::npos);
+}
+
+TEST_F(ServerWizardPage, ASessionMadeByAnotherWizardGetsThisWizardsDefaults) {
+    harness.session = std::make_shared<KxHttpSession>("shared");
+    setSessionString(*harness.session, "projectDir", "C:\\client", "client", false);
+    get();
+    EXPECT_EQ(setting("projectDir"), projectsDir());
+    EXPECT_EQ(getSessionString(*harness.session, "projectDir", "client"), "C:\\client");
+}
+
+TEST_F(ServerWizardPage, PlainGetTakesOnlyANonEmptyFilename) {
+    get();
+    get({{"projectName", "ignored"}, {"filename", "C:\\x\\a.wsdl"}, {"html", ""}});
+    EXPECT_EQ(setting("projectName"), "");
+    EXPECT_EQ(setting("filename"), "C:\\x\\a.wsdl");
+    EXPECT_TRUE(flag("html"));
+    get({{"filename", ""}});
+    EXPECT_EQ(setting("filename"), "C:\\x\\a.wsdl");
+}
+
+TEST_F(ServerWizardPage, TheFormIsCopiedAndSanitizedWhenAnOperationIsNamed) {
+    get();
+    post({{"oper", "update"},
+          {"projectName", "a;b|c&d"},
+          {"projectDir", "C:\\work<x>"},
+          {"properties", "-Da=1,-Db=2*"},
+          {"msvcproject", "on"},
+          {"sample", "ON"},
+          {"filename", ""},
+          {"defaultFile", "\"C:\\x\\a.wsdl\""}});
+    EXPECT_EQ(setting("projectName"), "a b c d");
+    EXPECT_EQ(setting("projectDir"), "C:\\work x ");
+    EXPECT_EQ(setting("properties"), "-Da=1 -Db=2 ");
+    EXPECT_TRUE(flag("make")) << "a developer-studio project implies the makefile";
+    EXPECT_TRUE(flag("msvcproject"));
+    EXPECT_FALSE(flag("sample"));
+    EXPECT_FALSE(flag("html")) << "an unticked checkbox is not sent";
+    EXPECT_FALSE(flag("server"));
+    EXPECT_EQ(setting("filename"), "C:\\x\\a.wsdl");
+    EXPECT_EQ(setting("defaultFile"), "\"C:\\x\\a.wsdl\"");
+
+    post({{"oper", "update"}, {"filename", "\"C:\\y\\b;c.wsdl\""}});
+    EXPECT_FALSE(flag("make"));
+    EXPECT_FALSE(flag("msvcproject"));
+    EXPECT_EQ(setting("filename"), "\"C:\\y\\b c.wsdl\"");
+    EXPECT_EQ(setting("defaultFile"), "C:\\y\\b c.wsdl");
+}
+
+TEST_F(ServerWizardPage, ButtonsRedirectAndResetRestoresTheDefaults) {
+    get();
+    const auto browse =
+        post({{"oper", "update"}, {"projectName", "demo"}, {"type", "Browse"}, {"tier", "server"}});
+    EXPECT_EQ(browse.getRedirectLocation(), "browse?tier=server");
+
+    const auto load = get({{"type", "Load project"}});
+    EXPECT_EQ(load.getRedirectLocation(), "viewer?dir=" + projectsDir() + "&tier=server");
+
+    EXPECT_EQ(setting("projectName"), "demo");
+    const auto reset = get({{"type", "Reset"}, {"tier", "client"}});
+    EXPECT_EQ(reset.getRedirectLocation(), "client");
+    EXPECT_EQ(setting("projectName"), "");
+    EXPECT_TRUE(flag("server"));
+
+    // Only a word at the very beginning counts as the button.
+    EXPECT_FALSE(get({{"type", "Autosave"}}).isRedirect());
+}
+
+TEST_F(ServerWizardPage, ValidationFailureGoesToTheStatusPageWithTheMessage) {
+    get();
+    testing::internal::CaptureStdout();
+    const auto response = post({{"oper", "generate"}, {"projectName", ""}});
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: Project name must be specified\n");
+    EXPECT_EQ(response.getRedirectLocation(), "status?tier=server");
+    EXPECT_EQ(setting("errorMessage"), "Project name must be specified");
+
+    testing::internal::CaptureStdout();
+    post({{"oper", "generate"}, {"projectName", "demo"}, {"projectDir", ""}});
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(setting("errorMessage"), "Missing project directory");
+    // The next visit finds the message gone.
+    get();
+    EXPECT_EQ(setting("errorMessage"), "");
+}
+
+TEST_F(ServerWizardPage, InputFileIsCheckedBeforeAnythingIsWritten) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "Missing filename"},
+        {harness.home / "examples/none.wsdl", "Filename does not exist or is not accessible"},
+        {harness.home.write("examples/empty.wsdl", ""), "Filename does not exist or is not accessible"},
+        {harness.home.str() + "\\examples", "Filename does not exist or is not accessible"},
+    };
+    for (const auto& [file, message] : cases) {
+        testing::internal::CaptureStdout();
+        post({{"oper", "generate"}, {"projectName", "demo"}, {"projectDir", projectsDir()},
+              {"filename", file}, {"defaultFile", ""}});
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(setting("errorMessage"), message) << file;
+    }
+    EXPECT_FALSE(std::filesystem::exists(projectFolder("demo")));
+}
+
+TEST_F(ServerWizardPage, SaveWinsOverGenerateAndWritesWithoutRunning) {
+    auto form = generateForm("demo");
+    form.emplace_back("type", "Save As");
+    const auto response = post(form);
+    EXPECT_EQ(response.getRedirectLocation(),
+              "viewer?dir=" + projectsDir() + "\\demo&tier=server");
+    EXPECT_TRUE(std::filesystem::exists(projectFolder("demo") / "startup.properties"));
+    EXPECT_FALSE(std::filesystem::exists(projectFolder("demo") / "invocation.txt"));
+    EXPECT_TRUE(harness.log.empty());
+}
+
+TEST_F(ServerWizardPage, AProjectPathNamingAFileIsRefused) {
+    harness.home.write("projects/taken", "x");
+    testing::internal::CaptureStdout();
+    post(generateForm("taken"));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Error: Couldn't create project directory: Directory is actually a valid file.\n");
+    EXPECT_EQ(setting("errorMessage"),
+              "Couldn't create project directory: Directory is actually a valid file.");
+}
+
+// A wizard whose generator fails in the three ways an operation can.
+class ThrowingWizard : public KxServerWizard {
+public:
+    void generate(const KxCString&, const KxCString&, KxContext&) override {
+        if (mode == 0) throw Kxxmsg("generator exploded");
+        if (mode == 1) throw std::runtime_error("out of range");
+        throw 42;
+    }
+    int mode = 0;
+};
+
+using FailingWizardPage = WizardFixture<ThrowingWizard>;
+
+TEST_F(FailingWizardPage, ExceptionsOfAnOperationBecomeTheErrorPage) {
+    const char* messages[] = {"Exception: generator exploded", "std::exception: out of range",
+                              "Unknown exception thrown"};
+    for (int mode = 0; mode < 3; ++mode) {
+        wizard.mode = mode;
+        testing::internal::CaptureStdout();
+        const auto response = post(generateForm("demo"));
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), std::string("Error: ") + messages[mode] + "\n");
+        EXPECT_EQ(response.getRedirectLocation(), "status?tier=server");
+        EXPECT_EQ(setting("errorMessage"), messages[mode]);
+    }
+}
+
+}  // namespace
