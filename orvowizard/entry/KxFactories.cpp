@@ -2,7 +2,11 @@
 
 #include <new>
 
+#include "orvowizard/pages/KxHtmlDirectoryViewer.h"
+#include "orvowizard/pages/KxHtmlFileBrowser.h"
+#include "orvowizard/pages/KxLoadProject.h"
 #include "orvowizard/pages/KxOrvoHomePage.h"
+#include "orvowizard/pages/KxStatusPage.h"
 #include "orvowizard/wizards/KxServerWizard.h"
 
 namespace {
@@ -16,3 +20,7 @@ KxServlet* create() {
 
 KX_EXPORT KxServlet* createKxServerWizard() { return create<KxServerWizard>(); }
 KX_EXPORT KxServlet* createKxOrvoHomePage() { return create<KxOrvoHomePage>(); }
+KX_EXPORT KxServlet* createKxHtmlDirectoryViewer() { return create<KxHtmlDirectoryViewer>(); }
+KX_EXPORT KxServlet* createKxHtmlFileBrowser() { return create<KxHtmlFileBrowser>(); }
+KX_EXPORT KxServlet* createKxLoadProject() { return create<KxLoadProject>(); }
+KX_EXPORT KxServlet* createKxStatusPage() { return create<KxStatusPage>(); }

@@ -9,3 +9,7 @@
 
 KX_EXPORT KxServlet* createKxServerWizard();
 KX_EXPORT KxServlet* createKxOrvoHomePage();
+KX_EXPORT KxServlet* createKxHtmlDirectoryViewer();
+KX_EXPORT KxServlet* createKxHtmlFileBrowser();
+KX_EXPORT KxServlet* createKxLoadProject();
+KX_EXPORT KxServlet* createKxStatusPage();

@@ -15,6 +15,10 @@ TEST_F(HomePage, StartPageLinksTheDocumentationWhenTheHomeHasIt) {
     EXPECT_NE(page.body.find("href=\"server\""), std::string::npos);
     EXPECT_NE(page.body.find("status/docs/index.html"), std::string::npos);
     EXPECT_EQ(page.header("X-Content-Type-Options"), "nosniff");
+
+    const HttpResponse docs = get("/orvo/status/docs/index.html");
+    EXPECT_EQ(docs.status, 200);
+    EXPECT_NE(docs.body.find("<title>orvowizard documentation</title>"), std::string::npos);
 }
 
 TEST_F(HomePage, StartPageWithoutDocumentation) {

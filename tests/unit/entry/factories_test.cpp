@@ -34,7 +34,8 @@ protected:
 };
 
 TEST_F(Library, EachFactoryMakesAFreshUninitialisedServlet) {
-    for (const char* name : {"createKxOrvoHomePage", "createKxServerWizard"}) {
+    for (const char* name : {"createKxServerWizard", "createKxOrvoHomePage", "createKxHtmlDirectoryViewer",
+                              "createKxHtmlFileBrowser", "createKxLoadProject", "createKxStatusPage"}) {
         const Factory create = factory(name);
         ASSERT_NE(create, nullptr) << name;
         std::unique_ptr<KxServlet> first(create());

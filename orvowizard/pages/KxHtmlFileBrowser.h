@@ -1,0 +1,21 @@
+#pragma once
+// The file browser: lists one directory, all its subdirectories and the
+// files matching the user's wildcard patterns, remembering the directory
+// and the patterns per calling wizard ("tier").
+#include "orvowizard/common/KxRecords.h"
+#include "platform/template/KxLumericServlet.h"
+
+class KxHtmlFileBrowser : public KxLumericServlet {
+public:
+    KxHtmlFileBrowser() = default;
+    ~KxHtmlFileBrowser() override = default;
+
+    KxTemplate processRequest(KxHttpServletRequest& request, KxHttpServletResponse& response,
+                              KxContext& context) override;
+};
+
+// Turns a list of wildcard patterns, separated by any run of ",", ";" and
+// blanks, into regular-expression texts in the same order: "." is escaped,
+// "*" becomes ".*" and "?" becomes "."; everything else keeps its
+// regular-expression meaning. No anchors are added.
+KxRecordList<KxCString> parsePatternList(const KxCString& patterns);

@@ -1,0 +1,44 @@
+#pragma once
+// The generation status page. In page mode it shows one project: its
+// settings, the generator's errors and warnings, and the generated files in
+// groups. In file mode (a path info) it answers with the bytes of one file
+// below the last project shown, or below the home for the documentation.
+#include "orvowizard/common/KxRecords.h"
+#include "platform/servlet/KxProperties.h"
+#include "platform/template/KxLumericServlet.h"
+
+class KxStatusPage : public KxLumericServlet {
+public:
+    KxStatusPage() = default;
+    ~KxStatusPage() override = default;
+
+    KxTemplate processRequest(KxHttpServletRequest& request, KxHttpServletResponse& response,
+                              KxContext& context) override;
+
+    // Puts the records of projectDir's errors.xml into the context as
+    // "errors" (nothing when the file is missing or empty).
+    static void readErrorFile(const KxCString& projectDir, KxContext& context);
+
+private:
+    KxTemplate serveFile(KxHttpSession& session, KxHttpServletResponse& response,
+                         const KxCString& pathInfo, const KxCString& home);
+    KxTemplate renderPage(KxContext& context, const KxCString& dir, const KxCString& tier,
+                          const KxCString& errorMessage, const KxCString& home);
+};
+
+// The generated files of a project directory, sorted into the status page's
+// groups by their names.
+struct GeneratedFileLists {
+    KxRecordList<GeneratedFile> dataFiles;
+    KxRecordList<GeneratedFile> clientFiles;
+    KxRecordList<GeneratedFile> serverFiles;
+    KxRecordList<GeneratedFile> sampleFiles;
+    KxRecordList<KxCString> msvc6;
+    KxRecordList<KxCString> msvc7;
+};
+
+// type, html and make are the project's settings as startup.properties
+// holds them.
+GeneratedFileLists listGeneratedFiles(const KxCString& dir, const KxCString& type,
+                                      const KxCString& html, const KxCString& make,
+                                      const KxCString& projectName);

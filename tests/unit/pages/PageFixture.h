@@ -1,0 +1,64 @@
+#pragma once
+// A page servlet, initialised as the container does, with its context
+// captured for each request.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "orvowizard/common/KxSessionAccessors.h"
+#include "support/ServletHarness.h"
+
+template <class Page>
+class PageFixture : public testing::Test {
+protected:
+    // The servlet's name in the log.
+    virtual const char* name() const { return "page"; }
+
+    // Runs processRequest for these parameters in the harness's session and
+    // keeps the context it filled.
+    KxTemplate run(const ServletHarness::Parameters& parameters, const std::string& pathInfo = "") {
+        if (!initialised_) {
+            harness.init(page, name());
+            initialised_ = true;
+        }
+        KxHttpServletRequest request;
+        request.setPathInfo(pathInfo);
+        for (const auto& [key, value] : parameters) {
+            request.addParameter(key, value);
+        }
+        if (harness.session) {
+            harness.session->setNew(false);
+            request.setSession(harness.session);
+        }
+        request.setSessionProvider([this] {
+            harness.session = std::make_shared<KxHttpSession>("page");
+            return harness.session;
+        });
+        response = KxHttpServletResponse();
+        context = std::make_unique<KxContext>();
+        return page.processRequest(request, response, *context);
+    }
+
+    std::string text(const char* name) const { return context->get(name).toString(); }
+
+    // The values of one attribute over a list in the context.
+    std::vector<std::string> column(const char* list, const char* attribute) const {
+        std::vector<std::string> values;
+        for (auto e = context->get(list).getAsEnumeration(); e.hasMoreElements();) {
+            const KxContextObject element = e.nextElement();
+            values.push_back(attribute ? element.getAttribute(attribute).toString()
+                                       : element.toString());
+        }
+        return values;
+    }
+
+    ServletHarness harness;
+    Page page;
+    KxHttpServletResponse response;
+    std::unique_ptr<KxContext> context;
+
+private:
+    bool initialised_ = false;
+};
+
+using Names = std::vector<std::string>;

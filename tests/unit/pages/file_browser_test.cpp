@@ -1,0 +1,80 @@
+#include "orvowizard/pages/KxHtmlFileBrowser.h"
+
+#include "PageFixture.h"
+
+namespace {
+
+struct PatternCase {
+    const char* patterns;
+    Names expressions;
+    friend void PrintTo(const PatternCase& c, std::ostream* out) { *out << c.patterns; }
+};
+
+class PatternList : public testing::TestWithParam<PatternCase> {};
+
+TEST_P(PatternList, TranslatesWildcardsInOrder) {
+    const KxRecordList<KxCString> parsed = parsePatternList(GetParam().patterns);
+    EXPECT_EQ(Names(parsed.begin(), parsed.end()), GetParam().expressions);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Wildcards, PatternList,
+    testing::Values(PatternCase{"*.wsdl, *.xsd, *.xml", {".*\\.wsdl", ".*\\.xsd", ".*\\.xml"}},
+                    PatternCase{"a?c.xml", {"a.c\\.xml"}},
+                    PatternCase{";*.wsdl;;*.xsd ,", {".*\\.wsdl", ".*\\.xsd"}},
+                    PatternCase{" ,; ", {}},
+                    PatternCase{"[ab]+.x$", {"[ab]+\\.x$"}}));
+
+class FileBrowser : public PageFixture<KxHtmlFileBrowser> {
+protected:
+    const char* name() const override { return "browse"; }
+    void SetUp() override {
+        harness.home.write("examples/stock.wsdl", "x");
+        harness.home.write("examples/po.xsd", "x");
+        harness.home.write("examples/STOCK.WSDL", "x");
+        harness.home.write("examples/old.xml.bak", "x");
+        harness.home.write("examples/readme.txt", "x");
+        harness.home.mkdir("examples/nested.dir");
+    }
+};
+
+TEST_F(FileBrowser, NewSessionListsTheExamplesWithTheDefaultPatterns) {
+    ASSERT_TRUE(run({}).isValid());
+    EXPECT_EQ(text("rootDir"), harness.home.str() + "\\examples");
+    EXPECT_EQ(text("pattern"), "*.wsdl, *.xsd, *.xml");
+    EXPECT_EQ(text("tier"), "browse");
+    EXPECT_EQ(column("files", "name"), (Names{"nested.dir", "old.xml.bak", "po.xsd", "stock.wsdl"}));
+    EXPECT_EQ(column("files", "isDir"), (Names{"true", "false", "false", "false"}));
+    EXPECT_EQ(getSessionString(*harness.session, "dir", "browse"), text("rootDir"));
+    EXPECT_EQ(getSessionString(*harness.session, "pattern", "browse"), "*.wsdl, *.xsd, *.xml");
+    EXPECT_EQ(context->get("parent").getAttribute("name").toString(), harness.home.str());
+}
+
+TEST_F(FileBrowser, EachTierRemembersItsOwnDirectoryAndPatterns) {
+    run({{"tier", "server"}, {"dir", harness.home.str()}, {"pattern", "*.wsdl;*.xsd"}});
+    EXPECT_EQ(text("escapepattern"), "*.wsdl,*.xsd");
+    run({{"tier", "foundation"}, {"pattern", "*.txt"}});
+    EXPECT_EQ(column("files", "name"), (Names{"nested.dir", "readme.txt"}));
+
+    run({{"tier", "server"}});
+    EXPECT_EQ(text("rootDir"), harness.home.str());
+    EXPECT_EQ(text("pattern"), "*.wsdl;*.xsd");
+    run({{"tier", "foundation"}});
+    EXPECT_EQ(text("rootDir"), harness.home.str() + "\\examples");
+}
+
+TEST_F(FileBrowser, SeparatorsAloneListOnlyDirectories) {
+    run({{"pattern", ";, ;"}});
+    EXPECT_EQ(column("files", "name"), (Names{"nested.dir"}));
+}
+
+TEST_F(FileBrowser, AnInvalidPatternIsLoggedAndTheOthersStillApply) {
+    run({{"pattern", "[bad *.xsd"}});
+    EXPECT_EQ(column("files", "name"), (Names{"nested.dir", "po.xsd"}));
+    // Tried on each of the five files, before the pattern that follows.
+    ASSERT_EQ(harness.log.size(), 5u);
+    EXPECT_EQ(harness.log.front().rfind("browse: Exception thrown: ", 0), 0u) << harness.log.front();
+    EXPECT_NE(harness.log.front().find("[bad"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,139 @@
+#include "orvowizard/pages/KxStatusPage.h"
+
+#include "PageFixture.h"
+
+namespace {
+
+class StatusPage : public PageFixture<KxStatusPage> {
+protected:
+    const char* name() const override { return "status"; }
+
+    // A project folder under the home's projects with these files.
+    std::string project(const std::string& name, const std::string& properties,
+                        std::initializer_list<const char*> files) {
+        harness.home.write("projects/" + name + "/startup.properties", properties);
+        for (const char* file : files) {
+            harness.home.write("projects/" + name + "/" + file, "content");
+        }
+        return harness.home.str() + "\\projects\\" + name;
+    }
+};
+
+TEST_F(StatusPage, SortsAServerProjectIntoItsGroups) {
+    const std::string dir = project(
+        "calc", "type=server\nhtml=true\nprojectName=calc\n",
+        {"CalcBase.h", "CalcBase.cpp", "CalcServletBase.h", "CalcServletBase.cpp",
+         "CalcSkeleton.cpp", "CalcLocal.cpp", "web.xml", "CalcServlet.cpp", "main.cpp",
+         "CalcClientProxy.cpp", "output.0.cpp", "notes.txt", "calc.dsp", "calc.vcproj"});
+    harness.home.write("projects/calc/docs/datatypes/CalcBase.html", "<p/>");
+    ASSERT_TRUE(run({{"dir", dir}, {"tier", "server"}}).isValid());
+
+    EXPECT_EQ(column("serverfiles", "baseFile"),
+              (Names{"CalcBase", "CalcLocal", "CalcServletBase", "CalcSkeleton", "web.xml"}));
+    EXPECT_EQ(column("serverfiles", "headerFile"),
+              (Names{"CalcBase.h", "CalcLocal.h", "CalcServletBase.h", "CalcSkeleton.h", ""}));
+    EXPECT_EQ(column("serverfiles", "sourceFile"),
+              (Names{"", "CalcLocal.cpp", "CalcServletBase.cpp", "CalcSkeleton.cpp", "web.xml"}));
+    EXPECT_EQ(column("serverfiles", "docFile"),
+              (Names{"docs/CalcBase.html", "docs/CalcLocal.html", "docs/CalcServletBase.html",
+                     "docs/CalcSkeleton.html", ""}));
+    EXPECT_EQ(column("serverfiles", "sourceFileExt"), (Names{"cpp", "cpp", "cpp", "cpp", "xml"}));
+    EXPECT_EQ(column("samplefiles", "baseFile"), (Names{"CalcServlet", "main"}));
+    EXPECT_EQ(column("samplefiles", "headerFile"), (Names{"CalcServlet.h", ""}));
+    EXPECT_EQ(column("clientfiles", "baseFile"), (Names{"CalcClientProxy"}));
+    EXPECT_EQ(column("datafiles", "baseFile"), (Names{"CalcBase"}));
+    EXPECT_EQ(column("datafiles", "docFile"), (Names{"docs/datatypes/CalcBase.html"}));
+    EXPECT_EQ(column("msvc6", nullptr), (Names{"calc.dsp"}));
+    EXPECT_EQ(column("msvc7", nullptr), (Names{"calc.vcproj"}));
+    EXPECT_EQ(text("projectName"), "calc");
+    EXPECT_EQ(text("type"), "server");
+    EXPECT_EQ(text("outputDir"), dir);
+}
+
+TEST_F(StatusPage, TheSameFilesInAClientProjectAreNotServerFiles) {
+    const std::string dir = project("calc", "type=client\nhtml=false\n",
+                                    {"CalcBase.h", "CalcLocal.cpp", "CalcSkeleton.cpp"});
+    run({{"dir", dir}});
+    EXPECT_EQ(column("serverfiles", "baseFile"), (Names{"CalcSkeleton"}));
+    EXPECT_EQ(column("serverfiles", "docFile"), (Names{""}));
+    EXPECT_EQ(column("datafiles", "baseFile"), (Names{"CalcLocal"}));
+}
+
+TEST_F(StatusPage, FoundationDocsAreFoundByPresenceDirectlyUnderDocs) {
+    const std::string dir = project("po", "type=foundation\nhtml=false\n", {"Order.cpp", "Item.cpp"});
+    harness.home.write("projects/po/docs/Order.html", "<p/>");
+    harness.home.write("projects/po/docs/Item.html", "");
+    run({{"dir", dir}});
+    EXPECT_EQ(column("datafiles", "baseFile"), (Names{"Item", "Order"}));
+    EXPECT_EQ(column("datafiles", "docFile"), (Names{"", "docs/Order.html"}));
+}
+
+TEST_F(StatusPage, WorkspacesComeFirstOnlyWhenMakeIsTrueAndTheyHaveContent) {
+    const std::string dir =
+        project("calc", "type=server\nmake=true\nprojectName=calc\n", {"a.dsp", "calc.sln"});
+    harness.home.write("projects/calc/calc.dsw", "");
+    run({{"dir", dir}});
+    EXPECT_EQ(column("msvc6", nullptr), (Names{"a.dsp"}));
+    EXPECT_EQ(column("msvc7", nullptr), (Names{"calc.sln"}));
+    EXPECT_FALSE(context->get("make").isValid()) << "no makefile in the folder";
+
+    harness.home.write("projects/calc/makefile", "all:\n");
+    harness.home.write("projects/calc/calc.dsw", "workspace");
+    run({{"dir", dir}});
+    EXPECT_EQ(column("msvc6", nullptr), (Names{"calc.dsw", "a.dsp"}));
+    EXPECT_EQ(text("make"), "true");
+}
+
+TEST_F(StatusPage, ErrorMessageOfTheTierAndErrorsOfTheProject) {
+    const std::string dir = project("calc", "type=server\nfilename=C:\\\\w\\\\calc.wsdl\n", {});
+    harness.home.write("projects/calc/errors.xml", "<Error><message>bad</message></Error>");
+    run({{"dir", dir}, {"tier", "server"}});
+    EXPECT_FALSE(context->get("errorMessage").isValid());
+    EXPECT_EQ(text("filename"), "C:\\w\\calc.wsdl");
+    EXPECT_EQ(column("errors", "message"), (Names{"bad"}));
+
+    setSessionString(*harness.session, "errorMessage", "Missing filename", "server", false);
+    run({{"tier", "server"}});
+    EXPECT_EQ(text("errorMessage"), "Missing filename");
+    EXPECT_EQ(text("outputDir"), "");
+    EXPECT_FALSE(context->get("errors").isValid());
+    EXPECT_EQ(getSessionString(*harness.session, "projectDir", "status"), dir)
+        << "a request without dir keeps the last project";
+}
+
+TEST_F(StatusPage, FileModeServesFilesOfTheLastProjectWithTheirTypes) {
+    const std::string dir = project("calc", "type=server\n", {"demoProject.xml"});
+    harness.home.write("projects/calc/CalcBase.h", "class CalcBase;");
+    harness.home.write("projects/calc/calc.wsdl", "<definitions/>");
+    harness.home.write("projects/calc/docs/index.html", "<h1>calc</h1>");
+    run({{"dir", dir}});
+
+    EXPECT_FALSE(run({}, "/CalcBase.h").isValid());
+    EXPECT_EQ(response.getPayload(), "class CalcBase;");
+    EXPECT_EQ(response.getContentType(), "text/plain");
+    run({}, "/calc.wsdl");
+    EXPECT_EQ(response.getContentType(), "text/xml");
+    run({}, "/docs/index.html");
+    EXPECT_EQ(response.getContentType(), "text/html");
+    EXPECT_EQ(response.getPayload(), "<h1>calc</h1>");
+
+    // A missing file shows the page; a path climbing out is refused.
+    EXPECT_TRUE(run({}, "/missing.cpp").isValid());
+    EXPECT_FALSE(response.hasPayload());
+    EXPECT_FALSE(run({}, "/../../secret").isValid());
+    EXPECT_EQ(response.getStatus(), 404);
+    EXPECT_FALSE(response.isRedirect());
+}
+
+TEST_F(StatusPage, FileModeServesTheDocumentationFromTheHomeOnly) {
+    harness.home.write("docs/index.html", "<h1>Docs</h1>");
+    run({}, "/docs/index.html");
+    EXPECT_EQ(response.getPayload(), "<h1>Docs</h1>");
+
+    harness.home.mkdir("plain");
+    run({{"dir", harness.home / "plain"}});
+    run({}, "/docs/index.html");
+    EXPECT_EQ(response.getRedirectLocation(), "/orvo/viewer") << "not a project, not the home";
+}
+
+}  // namespace
