@@ -7,7 +7,10 @@
 #include "orvowizard/pages/KxLoadProject.h"
 #include "orvowizard/pages/KxOrvoHomePage.h"
 #include "orvowizard/pages/KxStatusPage.h"
+#include "orvowizard/wizards/KxClientWizard.h"
+#include "orvowizard/wizards/KxFoundationWizard.h"
 #include "orvowizard/wizards/KxServerWizard.h"
+#include "orvowizard/wizards/KxTavrinWizard.h"
 
 namespace {
 
@@ -18,7 +21,10 @@ KxServlet* create() {
 
 }  // namespace
 
+KX_EXPORT KxServlet* createKxTavrinWizard() { return create<KxTavrinWizard>(); }
+KX_EXPORT KxServlet* createKxClientWizard() { return create<KxClientWizard>(); }
 KX_EXPORT KxServlet* createKxServerWizard() { return create<KxServerWizard>(); }
+KX_EXPORT KxServlet* createKxFoundationWizard() { return create<KxFoundationWizard>(); }
 KX_EXPORT KxServlet* createKxOrvoHomePage() { return create<KxOrvoHomePage>(); }
 KX_EXPORT KxServlet* createKxHtmlDirectoryViewer() { return create<KxHtmlDirectoryViewer>(); }
 KX_EXPORT KxServlet* createKxHtmlFileBrowser() { return create<KxHtmlFileBrowser>(); }

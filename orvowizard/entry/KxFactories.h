@@ -7,7 +7,10 @@
 
 #define KX_EXPORT extern "C" __attribute__((visibility("default")))
 
+KX_EXPORT KxServlet* createKxTavrinWizard();
+KX_EXPORT KxServlet* createKxClientWizard();
 KX_EXPORT KxServlet* createKxServerWizard();
+KX_EXPORT KxServlet* createKxFoundationWizard();
 KX_EXPORT KxServlet* createKxOrvoHomePage();
 KX_EXPORT KxServlet* createKxHtmlDirectoryViewer();
 KX_EXPORT KxServlet* createKxHtmlFileBrowser();

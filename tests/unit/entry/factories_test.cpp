@@ -34,8 +34,10 @@ protected:
 };
 
 TEST_F(Library, EachFactoryMakesAFreshUninitialisedServlet) {
-    for (const char* name : {"createKxServerWizard", "createKxOrvoHomePage", "createKxHtmlDirectoryViewer",
-                              "createKxHtmlFileBrowser", "createKxLoadProject", "createKxStatusPage"}) {
+    for (const char* name :
+         {"createKxTavrinWizard", "createKxClientWizard", "createKxServerWizard",
+          "createKxFoundationWizard", "createKxOrvoHomePage", "createKxHtmlDirectoryViewer",
+          "createKxHtmlFileBrowser", "createKxLoadProject", "createKxStatusPage"}) {
         const Factory create = factory(name);
         ASSERT_NE(create, nullptr) << name;
         std::unique_ptr<KxServlet> first(create());

@@ -1,0 +1,92 @@
+#include "orvowizard/wizards/KxTavrinWizard.h"
+
+#include "orvowizard/common/KxFileUtilities.h"
+#include "platform/os/KxOs.h"
+
+void KxTavrinWizard::init() {
+    KxOrvoWizard::init();
+    templateFile = "tavrin.tl";
+    wizardType = "tavrin";
+}
+
+void KxTavrinWizard::writeSourceFile(const KxCString& dir, const KxCString& name,
+                                     const KxCString& templateName, KxContext& context) {
+    // A file the user has filled is never overwritten.
+    const KxCString target = isNonEmptyFile(dir, name) ? name + ".sample" : name;
+    writeTemplateToFile(dir + "\\" + target, templateName, context);
+}
+
+void KxTavrinWizard::generate(const KxCString& propertiesFile, const KxCString&,
+                              KxContext& context) {
+    // 1. and 2. The settings, and the project directory.
+    const bool sample = getContextBool(context, "sample");
+    const KxCString projectDir = getContextString(context, "projectDir");
+    const KxCString servletName = getContextString(context, "servletName");
+    const KxCString projectName = getContextString(context, "projectName");
+    const bool make = getContextBool(context, "make");
+    const bool msvcproject = getContextBool(context, "msvcproject");
+    const bool webxml = getContextBool(context, "webxml");
+    const KxCString dir = projectDir + "\\" + projectName;
+
+    // 3. to 6. The servlet's files, and the description naming them.
+    KxCString text = KxCString("<tavrin:project xmlns:tavrin='") + kProjectNamespace +
+                     "' projectName='" + projectName + "'>\n";
+    if (sample) {
+        text += "  <tavrin:file name='" + servletName + "'/>\n";
+        writeSourceFile(dir, servletName + ".h", "tavrin/header.tl", context);
+        writeSourceFile(dir, servletName + ".cpp", "tavrin/source.tl", context);
+    }
+    if (webxml) {
+        writeSourceFile(dir, "web.xml", "tavrin/webxml.tl", context);
+    }
+    text += "</tavrin:project>\n";
+
+    // 7. The project description, which prjforge reads.
+    std::ofstream description =
+        kx::os::openForWriting(dir + "\\" + projectName + "Project.xml", kx::os::OpenMode::Text);
+    description << text << '\n';
+    description.close();
+
+    // 8. The build files, when wanted.
+    if (make || msvcproject) {
+        const KxCString command = "prjforge  -properties " + propertiesFile + " -projectFile " +
+                                  projectName + "Project.xml > orvowizard.txt";
+        runGenerator("forgeprj command line:", command);
+    }
+}
+
+void KxTavrinWizard::initSessionDefaults(KxHttpSession& session) {
+    setSessionBool(session, "webxml", true);
+    setSessionBool(session, "admin", false);
+    setSessionString(session, "servletName", "", false);
+}
+
+void KxTavrinWizard::readRequestParameters(KxHttpSession& session,
+                                           KxHttpServletRequest& request) {
+    readCheckboxParameter(session, request, "webxml");
+    readCheckboxParameter(session, request, "admin");
+    readStringParameter(session, request, "servletName");
+}
+
+void KxTavrinWizard::fillContext(KxContext& context, KxHttpSession& session) {
+    putSessionBool(context, session, "webxml");
+    putSessionBool(context, session, "admin");
+    putSessionString(context, session, "servletName");
+}
+
+void KxTavrinWizard::loadProperties(KxHttpSession& session, KxProperties& properties) {
+    readBoolProperty(session, properties, "webxml");
+    readBoolProperty(session, properties, "admin");
+    readStringProperty(session, properties, "servletName");
+}
+
+void KxTavrinWizard::writeProperties(const KxCString& path, KxContext& context) {
+    writeTemplateToFile(path, "tavrinproperties.tl", context);
+}
+
+KxCString KxTavrinWizard::validateInput(KxHttpServletRequest&, KxHttpSession& session) {
+    if (getSessionString(session, "servletName").empty()) {
+        return "Missing Servlet Name";
+    }
+    return "";
+}

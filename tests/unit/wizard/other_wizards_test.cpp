@@ -1,0 +1,129 @@
+// The client, data-binding and servlet-project wizards: what each adds to
+// the framework.
+#include <gtest/gtest.h>
+
+#include "WizardFixture.h"
+#include "orvowizard/wizards/KxClientWizard.h"
+#include "orvowizard/wizards/KxFoundationWizard.h"
+#include "orvowizard/wizards/KxTavrinWizard.h"
+#include "platform/servlet/KxProperties.h"
+
+namespace {
+
+class ClientWizard : public WizardFixture<KxClientWizard> {
+protected:
+    ClientWizard() : WizardFixture("client") {}
+};
+
+TEST_F(ClientWizard, RunsSvcgenWithoutTheServerSide) {
+    get();
+    EXPECT_FALSE(flag("ssl"));
+    auto form = generateForm("calc");
+    form.emplace_back("ssl", "on");
+    const auto response = post(form);
+    EXPECT_EQ(response.getRedirectLocation(),
+              "status?dir=" + projectsDir() + "\\calc&tier=client");
+    ASSERT_EQ(harness.log.size(), 2u);
+    EXPECT_EQ(harness.log[0], "client: svcgen command line:");
+    EXPECT_EQ(harness.log[1], "client: svcgen -noserver -properties \"" + projectsDir() +
+                                  "\\calc\\startup.properties\"  -compiler redhat-icc "
+                                  "-DkeepProject=true \"" + input + "\" > orvowizard.txt");
+    KxProperties written;
+    written.load(projectFolder("calc") / "startup.properties");
+    EXPECT_EQ(written.get("type"), "client");
+    EXPECT_EQ(written.get("ssl"), "true");
+    EXPECT_EQ(written.get("server"), "") << "the server wizard's switches do not exist here";
+}
+
+class FoundationWizard : public WizardFixture<KxFoundationWizard> {
+protected:
+    FoundationWizard() : WizardFixture("foundation") {}
+};
+
+TEST_F(FoundationWizard, StoresItsFoldersDoubledAndLoadsThemBack) {
+    auto form = generateForm("po");
+    form.emplace_back("docsDir", "C:\\out\\docs");
+    form.emplace_back("incDir", "");
+    form.emplace_back("externalmarshaller", "on");
+    post(form);
+    ASSERT_EQ(harness.log.size(), 2u);
+    EXPECT_EQ(harness.log[0], "foundation: bindgen command line:");
+    EXPECT_EQ(harness.log[1].rfind("foundation: bindgen -properties \"", 0), 0u);
+
+    KxProperties written;
+    const std::string file = (projectFolder("po") / "startup.properties").string();
+    written.load(file);
+    EXPECT_EQ(written.get("docsDir"), "C:\\\\out\\\\docs");
+    EXPECT_EQ(written.get("externalmarshaller"), "true");
+    EXPECT_EQ(setting("docsDir"), "C:\\out\\docs") << "the session keeps the plain value";
+
+    get({{"type", "Reset"}, {"tier", "foundation"}});
+    EXPECT_EQ(setting("docsDir"), "");
+    EXPECT_FALSE(flag("externalmarshaller"));
+    get({{"oper", "load"}, {"projectFile", file}});
+    EXPECT_EQ(setting("docsDir"), "C:\\out\\docs");
+    EXPECT_TRUE(flag("externalmarshaller"));
+}
+
+class TavrinWizard : public WizardFixture<KxTavrinWizard> {
+protected:
+    TavrinWizard() : WizardFixture("tavrin") {}
+
+    ServletHarness::Parameters servletForm(bool make) const {
+        ServletHarness::Parameters form = {{"oper", "generate"},   {"projectDir", projectsDir()},
+                                           {"projectName", "demo"}, {"servletName", "Hello"},
+                                           {"sample", "on"},        {"webxml", "on"}};
+        if (make) {
+            form.emplace_back("make", "on");
+        }
+        return form;
+    }
+};
+
+TEST_F(TavrinWizard, NeedsAServletNameButNoInputFile) {
+    get();
+    EXPECT_TRUE(flag("webxml"));
+    EXPECT_FALSE(flag("admin"));
+    EXPECT_EQ(setting("servletName"), "");
+    testing::internal::CaptureStdout();
+    post({{"oper", "generate"}, {"projectDir", projectsDir()}, {"projectName", "demo"}});
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: Missing Servlet Name\n");
+    EXPECT_EQ(setting("errorMessage"), "Missing Servlet Name");
+    EXPECT_FALSE(std::filesystem::exists(projectFolder("demo")));
+}
+
+TEST_F(TavrinWizard, WritesTheServletItsDescriptorAndRunsPrjforge) {
+    post(servletForm(true));
+    const auto folder = projectFolder("demo");
+    EXPECT_EQ(readFile(folder / "demoProject.xml"),
+              "<tavrin:project xmlns:tavrin='http://schemas.orvowizard.org/tavrin' "
+              "projectName='demo'>\n  <tavrin:file name='Hello'/>\n</tavrin:project>\n\n");
+    EXPECT_NE(readFile(folder / "Hello.h").find("class Hello : public KxHttpServlet"),
+              std::string::npos);
+    EXPECT_NE(readFile(folder / "Hello.cpp").find("#include \"Hello.h\""), std::string::npos);
+    EXPECT_NE(readFile(folder / "web.xml").find("<servlet-name>Hello</servlet-name>"),
+              std::string::npos);
+    ASSERT_EQ(harness.log.size(), 2u);
+    EXPECT_EQ(harness.log[0], "tavrin: forgeprj command line:");
+    EXPECT_EQ(harness.log[1], "tavrin: prjforge  -properties " + projectsDir() +
+                                  "\\demo\\startup.properties -projectFile demoProject.xml > "
+                                  "orvowizard.txt");
+    EXPECT_EQ(readFile(folder / "orvowizard.txt"), "prjforge ran\n");
+}
+
+TEST_F(TavrinWizard, EditedFilesGetSampleCopiesAndNothingRunsWithoutBuildFiles) {
+    harness.home.write("projects/demo/Hello.cpp", "// my own work\n");
+    harness.home.write("projects/demo/web.xml", "");
+    post(servletForm(false));
+    const auto folder = projectFolder("demo");
+    EXPECT_EQ(readFile(folder / "Hello.cpp"), "// my own work\n");
+    EXPECT_NE(readFile(folder / "Hello.cpp.sample").find("Hello::doGet"),
+              std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(folder / "Hello.h.sample"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "web.xml.sample")) << "an empty file is replaced";
+    EXPECT_NE(readFile(folder / "web.xml").find("<web-app>"), std::string::npos);
+    EXPECT_TRUE(harness.log.empty());
+    EXPECT_FALSE(std::filesystem::exists(folder / "invocation.txt"));
+}
+
+}  // namespace
