@@ -93,6 +93,14 @@ std::size_t KxSessionStore::size() const {
     return sessions_.size();
 }
 
+void KxSessionStore::clear() {
+    std::unordered_map<std::string, std::shared_ptr<KxHttpSession>> dropped;
+    {
+        std::lock_guard lock(mutex_);
+        dropped.swap(sessions_);
+    }
+}
+
 void KxSessionStore::dropExpiredLocked(Clock::time_point now) {
     std::erase_if(sessions_, [now](const auto& entry) { return entry.second->isExpired(now); });
 }

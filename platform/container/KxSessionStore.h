@@ -44,6 +44,10 @@ class KxSessionStore {
     std::size_t size() const;
     std::size_t maxSessions() const { return maxSessions_; }
 
+    // Drops every session. The container calls it before it unloads the
+    // servlet libraries: attribute values are objects of those libraries.
+    void clear();
+
   private:
     void dropExpiredLocked(Clock::time_point now);
 

@@ -153,6 +153,9 @@ int runContainer(KxContainerOptions& options) {
         std::cout.flush();
         std::_Exit(0);
     }
+    // Session attributes are objects of the servlet libraries: they go before
+    // the libraries are unloaded.
+    sessions.clear();
     registry.destroyAll();
     logs->info("stopped");
     return 0;

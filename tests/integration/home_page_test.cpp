@@ -1,4 +1,5 @@
 // The start page and the Stop button, through the real container.
+#include <csignal>
 #include <filesystem>
 
 #include "support/ProductFixture.h"
@@ -36,6 +37,16 @@ TEST_F(HomePage, OnlyTheExactShutdownStopsTheContainer) {
     const HttpResponse farewell = post("/orvo/index", "oper=shutdown");
     EXPECT_EQ(farewell.status, 200);
     EXPECT_NE(farewell.body.find("orvowizard has stopped"), std::string::npos);
+    EXPECT_EQ(container.waitForExit(15s), std::optional<int>(0));
+}
+
+TEST_F(HomePage, StopsCleanlyAfterWizardsStoredSettingsInTheSession) {
+    // Session values are objects of the servlet library, which the container
+    // unloads at the end: the sessions must go first.
+    start();
+    ASSERT_EQ(get("/orvo/server").status, 200);
+    ASSERT_EQ(get("/orvo/browse?tier=server").status, 200);
+    container.signal(SIGTERM);
     EXPECT_EQ(container.waitForExit(15s), std::optional<int>(0));
 }
 
