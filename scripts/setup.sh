@@ -1,14 +1,22 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing orvowizard
-# need. Safe to run again: when everything is present it only checks and exits.
+# need, then the npm packages of tests/browser (the browser tests' driver and
+# the file viewer's highlighter). Safe to run again: when everything is
+# present it only checks and exits.
 set -euo pipefail
+cd "$(dirname "$0")/.."
 
 packages=(
   cmake ninja-build g++ make pkg-config ccache clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   libboost1.81-dev libspdlog-dev libcli11-dev
   libxml2-dev libre2-dev
+  chromium
 )
+# Node.js and npm: a machine that has them (from any source) keeps them.
+if ! command -v node >/dev/null 2>&1 || ! command -v npm >/dev/null 2>&1; then
+  packages+=(nodejs npm)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -17,16 +25,24 @@ for p in "${packages[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  if [ "$(id -u)" -ne 0 ]; then
+    sudo="sudo"
+  fi
+  echo "setup: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then
-  sudo="sudo"
+# tests/browser/node_modules as package-lock.json describes it. npm keeps its
+# own copy of the lock file in node_modules; when that is newer than the lock
+# file, the install is current. playwright-core drives the system's Chromium
+# and downloads no browser.
+browser_dir=tests/browser
+if [ ! -f "$browser_dir/node_modules/.package-lock.json" ] ||
+   [ "$browser_dir/package-lock.json" -nt "$browser_dir/node_modules/.package-lock.json" ]; then
+  echo "setup: npm ci in $browser_dir"
+  (cd "$browser_dir" && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
 fi
-
-echo "setup: installing ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
