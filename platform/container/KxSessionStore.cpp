@@ -63,13 +63,17 @@ std::shared_ptr<KxHttpSession> KxSessionStore::create(Clock::time_point now) {
         lastSweep_ = now;
     }
     if (sessions_.size() >= maxSessions_) {
-        // Drop the longest idle ones, enough to make room for one more.
+        // Drop the longest idle ones: room for one more, and in a large store
+        // for a sixty-fourth of it, so that a full store pays for its scan
+        // once every so many new sessions rather than on every one.
         std::vector<std::pair<Clock::time_point, std::string>> byIdle;
         byIdle.reserve(sessions_.size());
         for (const auto& [id, session] : sessions_) {
             byIdle.emplace_back(session->getLastAccessedTime(), id);
         }
-        const std::size_t excess = sessions_.size() - maxSessions_ + 1;
+        const std::size_t room = std::max<std::size_t>(1, maxSessions_ / 64);
+        const std::size_t excess =
+            std::min(sessions_.size(), sessions_.size() - maxSessions_ + room);
         std::partial_sort(byIdle.begin(), byIdle.begin() + static_cast<std::ptrdiff_t>(excess),
                           byIdle.end());
         for (std::size_t i = 0; i < excess; ++i) {

@@ -67,6 +67,27 @@ TEST(ContainerSessionStore, PastTheCapTheLongestIdleIsDropped) {
     EXPECT_EQ(store.size(), 3u);
 }
 
+TEST(ContainerSessionStore, AFullLargeStoreMakesRoomForMoreThanOne) {
+    // A full store drops a batch of the longest idle, so that the next new
+    // sessions do not each scan the whole store again.
+    KxSessionStore store(128);
+    std::vector<std::shared_ptr<KxHttpSession>> sessions;
+    for (int i = 0; i < 128; ++i) {
+        sessions.push_back(store.create());
+    }
+    pause();
+    for (int i = 2; i < 128; ++i) {
+        sessions[i]->touch();  // the first two are now the longest idle
+    }
+    store.create();
+    EXPECT_EQ(store.size(), 127u);
+    EXPECT_EQ(store.find(sessions[0]->getId()), nullptr);
+    EXPECT_EQ(store.find(sessions[1]->getId()), nullptr);
+    EXPECT_NE(store.find(sessions[2]->getId()), nullptr);
+    store.create();
+    EXPECT_EQ(store.size(), 128u) << "room was left for it";
+}
+
 TEST(ContainerSessionStore, ExpiredSessionsAreDroppedWhenLookedFor) {
     KxSessionStore store(10);
     auto session = store.create();
