@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Pages under load: the start page /orvo/ and the server wizard page
+# /orvo/server (with a session cookie) served by kxcontainer, against nginx
+# serving the same rendered HTML as static files.
+#   target: requests/s >= 0.8 x nginx's, p99 <= 2 x nginx's
+#           (wrk -t2 -c32 -d10s --latency, median of KX_BENCH_RUNS runs, default 3)
+# Then -c256 for 30 s against each page: no socket errors, no timeouts, every
+# connection served (requests per client connection from the access log).
+#   bench/bench_pages.sh            (KX_BENCH_DURATION / KX_BENCH_LONG change 10 s / 30 s)
+source "$(dirname "$0")/lib.sh"
+bench_setup kxcontainer orvowizard
+DURATION="${KX_BENCH_DURATION:-10}"
+LONG="${KX_BENCH_LONG:-30}"
+
+mkdir -p "$KX_TMP/home/projects" "$KX_TMP/html"
+cp -r "$KX_ROOT/home/docs" "$KX_ROOT/home/examples" "$KX_TMP/home/" 2>/dev/null || true
+kx_start "$KX_TMP/home"
+log "kxcontainer at $KX_URL"
+
+# A session for the wizard page, then the two pages as the browser gets them.
+curl -s -o /dev/null --max-time 10 -c "$KX_TMP/cookies" "$KX_URL/orvo/server"
+SESSION="$(awk '$6 == "JSESSIONID" { print $7 }' "$KX_TMP/cookies")"
+[ -n "$SESSION" ] || { log "no session cookie from /orvo/server"; exit 1; }
+COOKIE="Cookie: JSESSIONID=$SESSION"
+curl -s --max-time 10 -o "$KX_TMP/html/index.html" "$KX_URL/orvo/"
+curl -s --max-time 10 -H "$COOKIE" -o "$KX_TMP/html/server.html" "$KX_URL/orvo/server"
+log "pages: start $(wc -c <"$KX_TMP/html/index.html") bytes, server $(wc -c <"$KX_TMP/html/server.html") bytes"
+nginx_start "$KX_TMP/html"
+log "nginx at $NGINX_URL"
+
+# wrk_run URL [header]: "requests/s p99-ms socket-errors non2xx"
+wrk_run() {
+    local url="$1" header="${2:-}" out
+    local args=(-t2 -c"$CONNS" -d"${DUR}s" --timeout 5s --latency)
+    [ -n "$header" ] && args+=(-H "$header")
+    out="$(timeout $((DUR + 30)) wrk "${args[@]}" "$url")"
+    printf '%s\n' "$out" >>"$KX_TMP/wrk.txt"
+    printf '%s\n' "$out" | awk '
+        /Requests\/sec/ { rps = $2 }
+        $1 == "99%" { v = $2; u = v; sub(/[0-9.]+/, "", u); sub(/[a-z]+$/, "", v)
+                      p99 = (u == "us") ? v / 1000 : (u == "s") ? v * 1000 : (u == "m") ? v * 60000 : v }
+        /Socket errors/ { gsub(",", ""); err = $4 + $6 + $8 + $10 }
+        /Non-2xx/ { bad = $NF }
+        END { printf "%s %s %d %d\n", rps, p99, err, bad }'
+}
+
+CONNS=32
+DUR="$DURATION"
+declare -A RPS P99
+for page in start server; do
+    if [ "$page" = start ]; then kxpath=/orvo/; file=/index.html; hdr=""
+    else kxpath=/orvo/server; file=/server.html; hdr="$COOKIE"; fi
+    : >"$KX_TMP/kx.$page" ; : >"$KX_TMP/ng.$page"
+    for run in $(seq "$KX_RUNS"); do
+        read -r r p e b < <(wrk_run "$KX_URL$kxpath" "$hdr")
+        echo "$r $p" >>"$KX_TMP/kx.$page"
+        log "$page run $run kxcontainer: $r req/s, p99 $p ms, socket errors $e, non-2xx $b"
+        read -r r p e b < <(wrk_run "$NGINX_URL$file")
+        echo "$r $p" >>"$KX_TMP/ng.$page"
+        log "$page run $run nginx:       $r req/s, p99 $p ms, socket errors $e, non-2xx $b"
+    done
+    RPS[kx.$page]="$(cut -d' ' -f1 "$KX_TMP/kx.$page" | median)"
+    P99[kx.$page]="$(cut -d' ' -f2 "$KX_TMP/kx.$page" | median)"
+    RPS[ng.$page]="$(cut -d' ' -f1 "$KX_TMP/ng.$page" | median)"
+    P99[ng.$page]="$(cut -d' ' -f2 "$KX_TMP/ng.$page" | median)"
+done
+
+# Many connections: every one must be served.
+CONNS=256
+DUR="$LONG"
+declare -A LOADLINE
+for page in start server; do
+    if [ "$page" = start ]; then kxpath=/orvo/; hdr=""; else kxpath=/orvo/server; hdr="$COOKIE"; fi
+    before="$(access_lines | wc -l)"
+    read -r r p e b < <(wrk_run "$KX_URL$kxpath" "$hdr")
+    sleep 1
+    sent="$(tail -n 12 "$KX_TMP/wrk.txt" | awk '/requests in/ { print $1 }' | tail -1)"
+    access_lines | tail -n +"$((before + 1))" >"$KX_TMP/access.$page"
+    logged="$(wc -l <"$KX_TMP/access.$page")"
+    notok="$(awk '$6 != 200' "$KX_TMP/access.$page" | wc -l)"
+    # The access log names the client without its port, so requests per
+    # connection are not in it; wrk counts every connection's errors and
+    # timeouts, and the log must hold every request wrk counted.
+    # The log keeps about 20 MB (access.log and three older files); past
+    # that its count falls short of wrk's and says nothing.
+    short=""
+    [ "${logged:-0}" -lt "${sent:-0}" ] && short=" - fewer: the log rotated past what it keeps"
+    LOADLINE[$page]="$r req/s, p99 $p ms, socket errors+timeouts $e, non-2xx $b; wrk counted $sent answers, access log holds $logged ($notok not 200$short)"
+    log "$page -c256 ${DUR}s: ${LOADLINE[$page]}"
+done
+
+echo
+echo "== Pages under load (wrk -t2 -c32 -d${DURATION}s --latency, median of $KX_RUNS runs) =="
+for page in start server; do
+    rr="$(ratio "${RPS[kx.$page]}" "${RPS[ng.$page]}")"
+    pr="$(ratio "${P99[kx.$page]}" "${P99[ng.$page]}")"
+    printf '%-7s kxcontainer %s req/s p99 %s ms | nginx %s req/s p99 %s ms | req/s ratio %s (>= 0.8: %s), p99 ratio %s (<= 2: %s)\n' \
+        "$page" "${RPS[kx.$page]}" "${P99[kx.$page]}" "${RPS[ng.$page]}" "${P99[ng.$page]}" \
+        "$rr" "$(verdict "$rr" '>=' 0.8)" "$pr" "$(verdict "$pr" '<=' 2)"
+done
+echo "== -c256 for ${LONG}s against kxcontainer =="
+for page in start server; do echo "$page: ${LOADLINE[$page]}"; done

@@ -1,0 +1,195 @@
+# Shared helpers of the benchmark scripts; sourced, not run.
+#
+# Every script builds its own Release build (build-bench/ unless
+# KX_BENCH_BUILD names another folder), starts its own servers on 127.0.0.1
+# in a scratch folder, bounds every request loop in count and time, and stops
+# and removes everything it started when it ends (also on Ctrl-C).
+set -euo pipefail
+
+KX_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+KX_BUILD="${KX_BENCH_BUILD:-$KX_ROOT/build-bench}"
+KX_BIN="$KX_BUILD/bin"
+KX_RUNS="${KX_BENCH_RUNS:-3}"
+KX_TMP=""
+KX_PIDS=()
+
+log() { printf '[%s] %s\n' "$(date -u +%H:%M:%S)" "$*" >&2; }
+
+# Stops what this script started (by pid) and removes the scratch folder.
+bench_cleanup() {
+    local pid
+    for pid in "${KX_PIDS[@]:-}"; do
+        [ -n "$pid" ] && kill -TERM "$pid" 2>/dev/null || true
+    done
+    for pid in "${KX_PIDS[@]:-}"; do
+        [ -n "$pid" ] || continue
+        for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.2; done
+        kill -KILL "$pid" 2>/dev/null || true
+    done
+    if [ -n "$KX_TMP" ] && [ -z "${KX_BENCH_KEEP:-}" ]; then
+        rm -rf "$KX_TMP"
+    fi
+}
+
+# The scratch folder (world-readable, as nginx's workers read from it).
+bench_init() {
+    trap bench_cleanup EXIT
+    trap 'exit 130' INT TERM
+    KX_TMP="$(mktemp -d /tmp/kxbench.XXXXXX)"
+    chmod 755 "$KX_TMP"
+}
+
+# Installs wrk and nginx when missing; sudo when not root.
+bench_install() {
+    local missing=()
+    command -v wrk >/dev/null || missing+=(wrk)
+    command -v nginx >/dev/null || [ -x /usr/sbin/nginx ] || missing+=(nginx)
+    command -v curl >/dev/null || missing+=(curl)
+    command -v cmake >/dev/null || missing+=(cmake)
+    command -v ninja >/dev/null || missing+=(ninja-build)
+    [ -f /usr/include/benchmark/benchmark.h ] || missing+=(libbenchmark-dev)
+    if [ "${#missing[@]}" -gt 0 ]; then
+        local sudo=""
+        [ "$(id -u)" -eq 0 ] || sudo="sudo"
+        log "installing ${missing[*]}"
+        $sudo apt-get install -y "${missing[@]}" >/dev/null
+    fi
+}
+
+# The Release build of the container, the library and the benchmarks.
+bench_build() {
+    if [ ! -f "$KX_BUILD/build.ninja" ]; then
+        cmake -S "$KX_ROOT" -B "$KX_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+            -DKX_BUILD_TESTS=OFF >/dev/null
+    fi
+    ninja -C "$KX_BUILD" -j "${KX_BENCH_JOBS:-2}" "$@" >/dev/null
+}
+
+bench_setup() {
+    bench_install
+    bench_build "$@"
+    bench_init
+}
+
+# A free TCP port on 127.0.0.1 for nginx (kxcontainer takes --port 0).
+free_port() {
+    local port
+    for port in $(seq 20000 20999); do
+        if ! ss -Hltn "sport = :$port" 2>/dev/null | grep -q .; then
+            echo "$port"
+            return
+        fi
+    done
+    return 1
+}
+
+# kx_start HOME [options...]: starts kxcontainer without a token on a free
+# port, logs in $KX_TMP/kxlogs; sets KX_PID and KX_URL (http://127.0.0.1:P).
+kx_start() {
+    local home="$1"
+    shift
+    local out="$KX_TMP/kx.out"
+    mkdir -p "$KX_TMP/kxlogs"
+    : >"$out"
+    "$KX_BIN/kxcontainer" --port 0 --bind 127.0.0.1 --no-token \
+        --webapp "$KX_ROOT/webapp" --home "$home" --log-dir "$KX_TMP/kxlogs" \
+        "$@" >"$out" 2>"$KX_TMP/kx.err" &
+    KX_PID=$!
+    KX_PIDS+=("$KX_PID")
+    for _ in $(seq 100); do
+        if grep -q 'serving' "$out"; then
+            KX_URL="$(grep -o 'http://127.0.0.1:[0-9]*' "$out" | head -1)"
+            return 0
+        fi
+        kill -0 "$KX_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    log "kxcontainer did not start:"
+    cat "$KX_TMP/kx.err" >&2
+    return 1
+}
+
+kx_stop() {
+    kill -TERM "$KX_PID" 2>/dev/null || true
+    wait "$KX_PID" 2>/dev/null || true
+}
+
+# nginx_start ROOT [EXTRA_LOCATION_DIRECTIVES]: nginx with ordinary production
+# settings serving ROOT; sets NGINX_URL.
+nginx_start() {
+    local root="$1"
+    local extra="${2:-}"
+    local prefix="$KX_TMP/nginx"
+    local port
+    port="$(free_port)"
+    mkdir -p "$prefix/logs" "$prefix/conf"
+    local user=""
+    [ "$(id -u)" -eq 0 ] && user="user root;"
+    cat >"$prefix/conf/nginx.conf" <<EOF
+$user
+worker_processes $(nproc);
+error_log $prefix/logs/error.log;
+pid $prefix/nginx.pid;
+events { worker_connections 1024; }
+http {
+    include /etc/nginx/mime.types;
+    default_type application/octet-stream;
+    sendfile on;
+    tcp_nopush on;
+    keepalive_timeout 65;
+    access_log off;
+    server {
+        listen 127.0.0.1:$port;
+        root $root;
+        location / { $extra }
+    }
+}
+EOF
+    "$(command -v nginx || echo /usr/sbin/nginx)" -p "$prefix" -c "$prefix/conf/nginx.conf" \
+        -g 'daemon off;' 2>"$prefix/logs/stderr" &
+    NGINX_PID=$!
+    KX_PIDS+=("$NGINX_PID")
+    NGINX_URL="http://127.0.0.1:$port"
+    for _ in $(seq 50); do
+        curl -s -o /dev/null --max-time 1 "$NGINX_URL/" && return 0
+        sleep 0.1
+    done
+    log "nginx did not start:"
+    cat "$prefix/logs/stderr" "$prefix/logs/error.log" >&2
+    return 1
+}
+
+nginx_stop() {
+    kill -TERM "$NGINX_PID" 2>/dev/null || true
+    wait "$NGINX_PID" 2>/dev/null || true
+}
+
+# Every line of kxcontainer's access log, oldest first (the log rotates at
+# 5 MB into access.1.log .. access.3.log). Fields: date, time, client,
+# method, target, status, bytes, duration.
+access_lines() {
+    local dir="$KX_TMP/kxlogs" f
+    for f in access.3.log access.2.log access.1.log access.log; do
+        [ -f "$dir/$f" ] && cat "$dir/$f"
+    done
+    return 0
+}
+
+# The median of the numbers on standard input.
+median() {
+    sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) { print "nan"; exit }
+        if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+# ratio A B: A / B with three decimals.
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b == 0) print "nan"; else printf "%.3f\n", a / b }'; }
+
+# Seconds of one request (curl's total time), bounded to 60 s.
+request_time() { curl -s -o /dev/null --max-time 60 -w '%{time_total}\n' "$@"; }
+
+# Milliseconds since the epoch.
+now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+
+# verdict VALUE OP LIMIT: "met" or "MISSED".
+verdict() { awk -v v="$1" -v l="$3" -v op="$2" 'BEGIN {
+    ok = (op == "<=") ? (v <= l) : (v >= l); print ok ? "met" : "MISSED" }'; }
