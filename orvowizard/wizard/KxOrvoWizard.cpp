@@ -2,11 +2,13 @@
 
 #include <iostream>
 #include <mutex>
+#include <sstream>
 
 #include "orvowizard/common/KxContextAccessors.h"
 #include "orvowizard/common/KxContextAdapters.h"
 #include "orvowizard/common/KxFileUtilities.h"
 #include "orvowizard/common/KxSessionAccessors.h"
+#include "platform/os/KxAtomicFile.h"
 #include "platform/os/KxCommand.h"
 #include "platform/os/KxOs.h"
 
@@ -311,11 +313,16 @@ const PlatformEntry* KxOrvoWizard::writeStartupProperties(KxContext& context,
 
 void KxOrvoWizard::writeTemplateToFile(const KxCString& path, const KxCString& templateName,
                                        KxContext& context) {
-    std::ofstream out = kx::os::openForWriting(path, kx::os::OpenMode::Text);
+    // The file is replaced as a whole: a crash or a failing disk leaves the
+    // old file, never half a new one. A template that cannot be used still
+    // replaces it with an empty file; a target that cannot be written is
+    // left alone, as before, without an error.
+    std::ostringstream out;
     const KxTemplate page = parseFile(templateName);
-    if (page.isValid() && out) {
+    if (page.isValid()) {
         page.execute(out, context);
     }
+    kx::os::writeFileAtomically(path, out.str());
 }
 
 // ---- project directory, Save and generation runs -----------------------------------

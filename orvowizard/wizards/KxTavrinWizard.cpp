@@ -1,7 +1,7 @@
 #include "orvowizard/wizards/KxTavrinWizard.h"
 
 #include "orvowizard/common/KxFileUtilities.h"
-#include "platform/os/KxOs.h"
+#include "platform/os/KxAtomicFile.h"
 
 void KxTavrinWizard::init() {
     KxOrvoWizard::init();
@@ -41,11 +41,8 @@ void KxTavrinWizard::generate(const KxCString& propertiesFile, const KxCString&,
     }
     text += "</tavrin:project>\n";
 
-    // 7. The project description, which prjforge reads.
-    std::ofstream description =
-        kx::os::openForWriting(dir + "\\" + projectName + "Project.xml", kx::os::OpenMode::Text);
-    description << text << '\n';
-    description.close();
+    // 7. The project description, which prjforge reads, replaced as a whole.
+    kx::os::writeFileAtomically(dir + "\\" + projectName + "Project.xml", text + '\n');
 
     // 8. The build files, when wanted.
     if (make || msvcproject) {

@@ -24,7 +24,7 @@ std::shared_ptr<spdlog::logger> openLog(const std::string& name, const std::stri
     logger->set_level(spdlog::level::info);
     // Every line reaches the file at once: the logs are read while the
     // container runs, and a line lost in a crash is the one that mattered.
-    logger->flush_on(spdlog::level::info);
+    logger->flush_on(spdlog::level::trace);
     return logger;
 }
 
