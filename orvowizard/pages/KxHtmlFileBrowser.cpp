@@ -94,12 +94,18 @@ KxTemplate KxHtmlFileBrowser::processRequest(KxHttpServletRequest& request,
     // 10. Every directory; files that a pattern finds, trying the patterns
     // in order. Each pattern is compiled once; one that is not a valid
     // expression is logged for every file it is tried on, and passed over.
+    // Patterns past the first kMaxBrowsePatterns are not used.
     struct Pattern {
         std::optional<KxTRegex<char>> regex;
         KxCString error;
     };
     std::vector<Pattern> compiled;
     for (const KxCString& expression : expressions) {
+        if (compiled.size() == kMaxBrowsePatterns) {
+            log("Only the first " + std::to_string(kMaxBrowsePatterns) +
+                " patterns are used; the others are passed over");
+            break;
+        }
         Pattern pattern;
         try {
             pattern.regex.emplace(expression);

@@ -2,6 +2,8 @@
 // The file browser: lists one directory, all its subdirectories and the
 // files matching the user's wildcard patterns, remembering the directory
 // and the patterns per calling wizard ("tier").
+#include <cstddef>
+
 #include "orvowizard/common/KxRecords.h"
 #include "platform/template/KxLumericServlet.h"
 
@@ -13,6 +15,11 @@ public:
     KxTemplate processRequest(KxHttpServletRequest& request, KxHttpServletResponse& response,
                               KxContext& context) override;
 };
+
+// The browser applies this many patterns at most, the first ones typed: each
+// is compiled for the request, so the count bounds the request's work and
+// memory.
+inline constexpr std::size_t kMaxBrowsePatterns = 32;
 
 // Turns a list of wildcard patterns, separated by any run of ",", ";" and
 // blanks, into regular-expression texts in the same order: "." is escaped,

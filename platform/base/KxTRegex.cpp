@@ -15,6 +15,7 @@ namespace {
 RE2::Options regexOptions() {
     RE2::Options options;
     options.set_log_errors(false);  // report through the exception, never on stderr
+    options.set_max_mem(KxTRegex<char>::kMemoryLimit);
     return options;
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 // Regular-expression search on RE2: linear time whatever pattern a user types,
-// so a hostile pattern cannot stall a request thread.
+// so a hostile pattern cannot stall a request thread. Nor can it take the
+// server's memory: an expression whose compiled form needs more than
+// KxTRegex<char>::kMemoryLimit bytes (such as "\pL{300}") is refused like an
+// invalid one.
 #include <memory>
 
 #include "platform/base/KxCString.h"
@@ -18,7 +21,12 @@ class KxTRegex;
 template <>
 class KxTRegex<char> {
   public:
-    // Compiles the expression; throws KxRegexError when it is invalid.
+    // What one compiled expression may use: far more than any file pattern
+    // needs.
+    static constexpr long kMemoryLimit = 1L << 20;
+
+    // Compiles the expression; throws KxRegexError when it is invalid or too
+    // big.
     explicit KxTRegex(const KxCString& expression);
     KxTRegex(KxTRegex&&) noexcept;
     KxTRegex& operator=(KxTRegex&&) noexcept;

@@ -165,6 +165,15 @@ void KxRequestHandler::handle(KxHttpRequestData request, KxDeliver deliver) {
     const std::string query =
         question == std::string::npos ? std::string() : request.target.substr(question + 1);
 
+    // Two Host headers leave it open which one names the server; neither is
+    // trusted.
+    const auto hosts =
+        std::count_if(request.headers.begin(), request.headers.end(),
+                      [](const auto& header) { return equalsIgnoringCase(header.first, "Host"); });
+    if (hosts > 1) {
+        answer(page(400, "Bad request", "The request names more than one host."));
+        return;
+    }
     const auto host = request.findHeader("Host");
     if (!host || !security_.isHostAllowed(*host)) {
         answer(page(403, "Forbidden",

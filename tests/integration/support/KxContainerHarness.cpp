@@ -344,6 +344,17 @@ std::string readFile(const std::string& path) {
     return content.str();
 }
 
+long residentKilobytes(pid_t pid) {
+    std::istringstream status(readFile("/proc/" + std::to_string(pid) + "/status"));
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::atol(line.c_str() + 6);
+        }
+    }
+    return -1;
+}
+
 std::string waitForFileText(const std::string& path, const std::string& text,
                             std::chrono::milliseconds timeout) {
     const auto deadline = Clock::now() + timeout;

@@ -80,6 +80,8 @@ class ContainerProcess {
     void setLibraryDirectory(const std::string& directory) { libraryDirectory_ = directory; }
 
     unsigned short port() const { return port_; }
+    // The process id while it runs; -1 before the start and after the exit.
+    pid_t processId() const { return pid_; }
     const std::string& url() const { return url_; }
     // The token of the printed address; empty without one.
     const std::string& token() const { return token_; }
@@ -116,6 +118,10 @@ std::string binaryDirectory();
 std::string libraryDirectory();
 
 std::string readFile(const std::string& path);
+
+// The resident memory of a process (VmRSS of /proc/<pid>/status) in
+// kilobytes; -1 when it cannot be read.
+long residentKilobytes(pid_t pid);
 
 // Waits until the file holds the text (bounded); the file's content then.
 std::string waitForFileText(const std::string& path, const std::string& text,

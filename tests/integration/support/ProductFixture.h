@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "support/KxContainerHarness.h"
 #include "support/ScratchDir.h"
@@ -19,8 +20,9 @@ namespace kxtest {
 class ProductTest : public ::testing::Test {
   protected:
     // Copies the web application and the bundled home, then starts the
-    // container; withDocs false leaves the product documentation out.
-    void start(bool withDocs = true) {
+    // container (with the extra arguments); withDocs false leaves the
+    // product documentation out.
+    void start(bool withDocs = true, const std::vector<std::string>& extraArguments = {}) {
         namespace fs = std::filesystem;
         const fs::path source(KX_SOURCE_DIR);
         fs::copy(source / "webapp", webapp.path(), fs::copy_options::recursive);
@@ -31,7 +33,7 @@ class ProductTest : public ::testing::Test {
             fs::copy(source / "home" / "docs", home.path() / "docs", fs::copy_options::recursive);
         }
         container.setHome(home.str());
-        ASSERT_TRUE(container.start(webapp.str())) << container.failure();
+        ASSERT_TRUE(container.start(webapp.str(), extraArguments)) << container.failure();
     }
 
     // A GET or a form POST in the browser's session.

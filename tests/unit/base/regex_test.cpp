@@ -39,4 +39,15 @@ TEST(KxTRegex, NestedRepetitionRunsInLinearTime) {
     EXPECT_FALSE(pathological.search(text + "!"));
 }
 
+TEST(KxTRegex, AnExpressionTooBigToCompileIsRefusedLikeAnInvalidOne) {
+    // Three hundred Unicode letter classes would take megabytes each time a
+    // user typed them; the limit refuses them, ordinary patterns pass.
+    EXPECT_THROW(KxTRegex<char>("\\pL{300}"), KxRegexError);
+    EXPECT_THROW(KxTRegex<char>("(\\pL{30}){30}"), KxRegexError);
+    const KxTRegex<char> wide(".{1000}");
+    EXPECT_TRUE(wide.search(KxCString(1000, 'x')));
+    EXPECT_FALSE(wide.search(KxCString(999, 'x')));
+    EXPECT_TRUE(KxTRegex<char>("\\pL{20}").search("abcdefghijklmnopqrst"));
+}
+
 }  // namespace

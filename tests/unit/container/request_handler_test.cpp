@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
+#include "platform/base/KxText.h"
 #include "platform/servlet/KxServletException.h"
 
 namespace kx::container {
@@ -60,7 +62,13 @@ class ContainerRequestHandler : public ::testing::Test {
         KxHttpRequestData request;
         request.method = method;
         request.target = target;
-        request.headers = {{"Host", "127.0.0.1:8080"}};
+        // The server's own Host unless the test gives one.
+        const bool hostGiven = std::any_of(headers.begin(), headers.end(), [](const auto& h) {
+            return equalsIgnoringCase(h.first, "Host");
+        });
+        if (!hostGiven) {
+            request.headers = {{"Host", "127.0.0.1:8080"}};
+        }
         request.headers.insert(request.headers.end(), headers.begin(), headers.end());
         request.body = body;
         std::vector<KxHttpResponseData> answers;
@@ -188,7 +196,17 @@ TEST_F(ContainerRequestHandler, RefusalsNeedNoWorker) {
         response.setPayload("served");
     });
     EXPECT_EQ(sendOne("/orvo/s").status, 403);  // no token
+    EXPECT_EQ(sendOne("/orvo/s", {{"Host", "evil.example"}, auth_.front()}).status, 403);
     EXPECT_EQ(sendOne("/orvo/s", {{"Host", "evil.example"}}).status, 403);
+    // Two Host headers, even both ours: which one counts is unclear.
+    EXPECT_EQ(
+        sendOne("/orvo/s", {{"Host", "127.0.0.1:8080"}, {"host", "evil.example"}, auth_.front()})
+            .status,
+        400);
+    EXPECT_EQ(
+        sendOne("/orvo/s", {{"Host", "127.0.0.1:8080"}, {"Host", "127.0.0.1:8080"}, auth_.front()})
+            .status,
+        400);
     EXPECT_EQ(sendOne("/orvo/s", {{"Sec-Fetch-Site", "cross-site"}}).status, 403);
     EXPECT_EQ(sendOne("/orvo/s/..", auth_).status, 400);
     EXPECT_EQ(sendOne("/orvo/s/%2e%2e/x", auth_).status, 400);

@@ -77,4 +77,28 @@ TEST_F(FileBrowser, AnInvalidPatternIsLoggedAndTheOthersStillApply) {
     EXPECT_NE(harness.log.front().find("[bad"), std::string::npos);
 }
 
+TEST_F(FileBrowser, OnlyTheFirstThirtyTwoPatternsAreUsed) {
+    // Thirty-two patterns that find nothing, then one that would.
+    KxCString patterns;
+    for (int i = 0; i < 32; ++i) {
+        patterns += "none" + std::to_string(i) + ".x ";
+    }
+    run({{"pattern", patterns + "*.xsd"}});
+    EXPECT_EQ(column("files", "name"), (Names{"nested.dir"}));
+    ASSERT_EQ(harness.log.size(), 1u);
+    EXPECT_NE(harness.log.front().find("Only the first 32 patterns"), std::string::npos);
+
+    run({{"pattern", patterns.substr(0, patterns.rfind("none31")) + "*.xsd"}});
+    EXPECT_EQ(column("files", "name"), (Names{"nested.dir", "po.xsd"}));
+}
+
+TEST_F(FileBrowser, PatternsTooBigToCompileAreLoggedNotKept) {
+    // Each of these would take megabytes once compiled.
+    run({{"pattern", "\\pL{300} \\pL{300} *.wsdl"}});
+    EXPECT_EQ(column("files", "name"), (Names{"nested.dir", "stock.wsdl"}));
+    ASSERT_FALSE(harness.log.empty());
+    EXPECT_NE(harness.log.front().find("pattern too large"), std::string::npos)
+        << harness.log.front();
+}
+
 }  // namespace

@@ -36,7 +36,11 @@ std::string entityBomb() {
     return document + "]>\n<lolz a=\"x\">&lol9;</lolz>";
 }
 
-const std::string kUtf16LoneSurrogate("\xFF\xFE<\0r\0>\0\0\xD8<\0/\0r\0>\0", 20);
+// UTF-16LE with a byte-order mark: <r>, a lone high surrogate, </r>. The
+// length comes from the literal (18 bytes, without its terminating NUL).
+constexpr char kUtf16LoneSurrogateBytes[] = "\xFF\xFE<\0r\0>\0\0\xD8<\0/\0r\0>\0";
+const std::string kUtf16LoneSurrogate(kUtf16LoneSurrogateBytes,
+                                      sizeof kUtf16LoneSurrogateBytes - 1);
 const std::string kShiftJisBadByte = "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><r>\x81</r>";
 
 struct MalformedCase {

@@ -1,0 +1,369 @@
+// Hostile clients against the container: requests addressed to another host
+// (DNS rebinding), cross-site requests that would change something, tokens
+// that are not this run's, oversized requests, clients that trickle a byte a
+// second, and a flood of requests that each make a session. Every loop here
+// is bounded in count and time, and every address is 127.0.0.1.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <sstream>
+#include <thread>
+
+#include "support/KxContainerFixture.h"
+
+namespace kxtest {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using HostileClients = ContainerTest;
+
+// How much the container may grow while it refuses or serves the hostile
+// requests. Sanitizer builds keep shadow memory and freed blocks around, so
+// they get more room; a 100 MB body read whole would still break the bound.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr long kGrowthBoundKb = 96 * 1024;
+#else
+constexpr long kGrowthBoundKb = 48 * 1024;
+#endif
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+std::chrono::milliseconds since(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+}
+
+std::size_t countLines(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (contains(line, part)) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+TEST_F(HostileClients, ForeignHostNamesAreRefusedEvenWithTheToken) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    const std::string port = std::to_string(container.port());
+    // Names an attacker's DNS may point at 127.0.0.1, and spellings that
+    // only look like ours.
+    for (const std::string& host : std::vector<std::string>{
+             "rebind.attacker.example:" + port, "127.0.0.1.nip.io:" + port, "localhost.:" + port,
+             "evil@127.0.0.1:" + port, "127.0.0.1:" + port + "@evil", "127.1:" + port,
+             "0x7f000001:" + port, "[::ffff:127.0.0.1]:" + port, "", " "}) {
+        const auto refused = container.get("/orvo/echo", {{"Host", host}});
+        EXPECT_EQ(refused.status, 403) << "'" << host << "'";
+        EXPECT_FALSE(contains(refused.body, "method=")) << host;
+    }
+    // A request without any Host header (HTTP/1.0 allows that).
+    HttpConnection bare(container.port());
+    ASSERT_TRUE(bare.sendRaw("GET /orvo/echo HTTP/1.0\r\nAuthorization: token " +
+                             container.token() + "\r\n\r\n"));
+    EXPECT_EQ(bare.readResponse().status, 403);
+    // Two Host headers: no guessing which one counts.
+    HttpConnection twice(container.port());
+    ASSERT_TRUE(twice.sendRaw("GET /orvo/echo HTTP/1.1\r\nHost: 127.0.0.1:" + port +
+                              "\r\nHost: rebind.attacker.example\r\nAuthorization: token " +
+                              container.token() + "\r\nConnection: close\r\n\r\n"));
+    const auto doubled = twice.readResponse();
+    EXPECT_EQ(doubled.status, 400);
+    EXPECT_FALSE(contains(doubled.body, "method="));
+
+    // The rebinding page asks the server to stop: it keeps running.
+    const auto stop = container.request(
+        "POST", "/orvo/shutdown",
+        {{"Host", "rebind.attacker.example:" + port}, {"Cookie", "kxtoken=" + container.token()}});
+    EXPECT_EQ(stop.status, 403);
+    EXPECT_EQ(container.get("/orvo/echo").status, 200);
+}
+
+TEST_F(HostileClients, CrossSiteRequestsChangeNothingEvenWithTheTokenCookie) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    const std::string port = std::to_string(container.port());
+    const std::string cookie = "kxtoken=" + container.token();
+    for (const Headers& foreign : std::vector<Headers>{
+             {{"Sec-Fetch-Site", "cross-site"}},
+             {{"Sec-Fetch-Site", "same-site"}},
+             {{"Origin", "http://attacker.example"}},
+             {{"Origin", "http://127.0.0.1:" + port + ".attacker.example"}},
+             {{"Origin", "http://127.0.0.1:" + port + "@attacker.example"}},
+             {{"Origin", "http://localhost:" + std::to_string(container.port() + 1)}},
+             {{"Origin", "file://"}},
+             {{"Origin", "null"}}}) {
+        Headers headers = foreign;
+        headers.emplace_back("Cookie", cookie);
+        const auto refused = container.request("POST", "/orvo/shutdown", headers);
+        EXPECT_EQ(refused.status, 403) << foreign.front().second;
+        EXPECT_FALSE(contains(refused.body, "farewell"));
+    }
+    // Static files too: another site cannot even read the style sheet.
+    EXPECT_EQ(container.request("GET", "/orvo/static/style.css", {{"Sec-Fetch-Site", "cross-site"}})
+                  .status,
+              403);
+    // Still running: none of the requests reached the shutdown servlet.
+    EXPECT_EQ(container.get("/orvo/echo").status, 200);
+    EXPECT_FALSE(contains(containerLog(), "stopping"));
+}
+
+TEST_F(HostileClients, OnlyThisRunsTokenIsAccepted) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    const std::string previous = container.token();
+    container.signal(SIGTERM);
+    ASSERT_EQ(container.waitForExit(std::chrono::seconds(15)), std::optional<int>(0));
+
+    // A new run on the same application makes a new token.
+    ASSERT_TRUE(container.start(scratch.str())) << container.failure();
+    const std::string token = container.token();
+    ASSERT_EQ(token.size(), 32u);
+    ASSERT_NE(token, previous);
+
+    std::string upper = token;
+    std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+    const std::string different = (token.front() == 'a' ? "b" : "a") + token.substr(1);
+    for (const std::string& stale :
+         std::vector<std::string>{previous, "", token.substr(0, 31), token + "0", different,
+                                  upper == token ? token + token : upper}) {
+        EXPECT_EQ(container.request("GET", "/orvo/echo", {{"Cookie", "kxtoken=" + stale}}).status,
+                  403)
+            << stale;
+        EXPECT_EQ(container.request("GET", "/orvo/echo?token=" + stale).status, 403) << stale;
+        EXPECT_EQ(
+            container.request("GET", "/orvo/echo", {{"Authorization", "token " + stale}}).status,
+            403)
+            << stale;
+    }
+    // Missing altogether.
+    EXPECT_EQ(container.request("GET", "/orvo/echo").status, 403);
+    // This run's token works in every form.
+    EXPECT_EQ(container.request("GET", "/orvo/echo", {{"Cookie", "kxtoken=" + token}}).status, 200);
+    EXPECT_EQ(container.request("GET", "/orvo/echo?token=" + token).status, 200);
+}
+
+TEST_F(HostileClients, AMegabyteHeaderIsRefusedQuicklyWithoutGrowingTheServer) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_EQ(container.get("/orvo/echo").status, 200);
+    const long before = residentKilobytes(container.processId());
+    ASSERT_GT(before, 0);
+
+    const auto started = Clock::now();
+    HttpConnection connection(container.port());
+    std::string request = "GET /orvo/echo HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Filler: ";
+    request += std::string(1024 * 1024, 'a');
+    request += "\r\n\r\n";
+    // The server may stop reading long before the end; the send result does
+    // not matter, the answer does.
+    connection.sendRaw(request);
+    const auto answer = connection.readResponse(false, std::chrono::seconds(5));
+    EXPECT_EQ(answer.status, 431);
+    EXPECT_LT(since(started), std::chrono::seconds(5));
+    EXPECT_TRUE(connection.waitForClose(std::chrono::seconds(5)));
+
+    const long after = residentKilobytes(container.processId());
+    EXPECT_LT(after - before, kGrowthBoundKb) << before << " kB before, " << after << " kB after";
+    EXPECT_EQ(container.get("/orvo/echo").status, 200);
+}
+
+TEST_F(HostileClients, AHundredMegabyteBodyIsRefusedWithoutReadingIt) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_EQ(container.get("/orvo/echo").status, 200);
+    const long before = residentKilobytes(container.processId());
+    ASSERT_GT(before, 0);
+
+    constexpr std::size_t kBody = 100 * 1024 * 1024;
+    const auto started = Clock::now();
+    HttpConnection connection(container.port());
+    ASSERT_TRUE(
+        connection.sendRaw(buildRequest(container.port(), "POST", "/orvo/echo",
+                                        {{"Authorization", "token " + container.token()},
+                                         {"Content-Type", "application/x-www-form-urlencoded"},
+                                         {"Content-Length", std::to_string(kBody)}})));
+    // The answer comes on the header alone: the declared length is too big.
+    const auto answer = connection.readResponse(false, std::chrono::seconds(5));
+    EXPECT_EQ(answer.status, 413);
+    EXPECT_LT(since(started), std::chrono::seconds(5));
+
+    // A client that sends the body all the same, for at most three seconds:
+    // the server drops it or closes, and keeps nothing.
+    const std::string chunk(256 * 1024, 'b');
+    std::size_t sent = 0;
+    const auto sendUntil = Clock::now() + std::chrono::seconds(3);
+    while (sent < kBody && Clock::now() < sendUntil && connection.sendRaw(chunk)) {
+        sent += chunk.size();
+    }
+    const long after = residentKilobytes(container.processId());
+    EXPECT_LT(after - before, kGrowthBoundKb)
+        << before << " kB before, " << after << " kB after " << sent << " bytes of body";
+    EXPECT_TRUE(connection.waitForClose(std::chrono::seconds(35)));
+    EXPECT_EQ(container.get("/orvo/echo").status, 200);
+}
+
+// Sends the request one byte a second until the server answers or closes;
+// the status it answered with, 0 when none came in maxBytes seconds.
+int trickle(unsigned short port, const std::string& request, std::size_t maxBytes) {
+    HttpConnection connection(port);
+    for (std::size_t i = 0; i < std::min(maxBytes, request.size()); ++i) {
+        if (!connection.sendRaw(request.substr(i, 1))) {
+            break;
+        }
+        const auto answer = connection.readResponse(false, std::chrono::seconds(1));
+        if (answer.status != 0) {
+            return answer.status;
+        }
+    }
+    return connection.readResponse(false, std::chrono::seconds(2)).status;
+}
+
+TEST_F(HostileClients, ClientsSendingAByteASecondHoldUpNobody) {
+    ASSERT_NO_FATAL_FAILURE(
+        start({"--threads", "1", "--client-header-timeout", "2s", "--client-body-timeout", "2s"}));
+    const std::string header = buildRequest(container.port(), "GET", "/orvo/echo/slow",
+                                            {{"Authorization", "token " + container.token()}});
+    const std::string body = buildRequest(container.port(), "POST", "/orvo/echo/slow",
+                                          {{"Authorization", "token " + container.token()},
+                                           {"Content-Type", "application/x-www-form-urlencoded"},
+                                           {"Content-Length", "40"}});
+    const auto started = Clock::now();
+    std::vector<std::future<int>> slow;
+    for (int i = 0; i < 4; ++i) {
+        // Header tricklers: never finish the header in the time allowed.
+        slow.push_back(
+            std::async(std::launch::async, [&] { return trickle(container.port(), header, 8); }));
+    }
+    // A body trickler: the header comes at once, the body a byte a second.
+    slow.push_back(std::async(std::launch::async, [&] {
+        HttpConnection connection(container.port());
+        if (!connection.sendRaw(body)) {
+            return 0;
+        }
+        for (int i = 0; i < 8; ++i) {
+            if (!connection.sendRaw("a")) {
+                break;
+            }
+            const auto answer = connection.readResponse(false, std::chrono::seconds(1));
+            if (answer.status != 0) {
+                return answer.status;
+            }
+        }
+        return connection.readResponse(false, std::chrono::seconds(2)).status;
+    }));
+
+    // Meanwhile others are served at once by the only worker.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    for (int i = 0; i < 5; ++i) {
+        const auto request = Clock::now();
+        const auto response = container.get("/orvo/echo/quick" + std::to_string(i));
+        EXPECT_EQ(response.status, 200);
+        EXPECT_LT(since(request), std::chrono::seconds(1)) << i;
+    }
+    // The tricklers are cut off at the limit, not kept alive by each byte.
+    for (auto& client : slow) {
+        EXPECT_EQ(client.get(), 408);
+    }
+    EXPECT_LT(since(started), std::chrono::seconds(8));
+}
+
+// Sends count GET requests for target over kept-alive connections (a new
+// one whenever the server ends one), each read before the next; the number
+// answered with 200. Stops at the deadline.
+int requestMany(unsigned short port, const std::string& target, int count,
+                Clock::time_point deadline) {
+    int served = 0;
+    int attempts = 0;
+    while (attempts < count && Clock::now() < deadline) {
+        HttpConnection connection(port);
+        bool open = connection.isOpen();
+        while (open && attempts < count && Clock::now() < deadline) {
+            ++attempts;
+            if (!connection.sendRaw(
+                    buildRequest(port, "GET", target, {{"Connection", "keep-alive"}}))) {
+                break;
+            }
+            const auto response = connection.readResponse(false, std::chrono::seconds(5));
+            if (response.status == 200) {
+                ++served;
+            }
+            open = response.status != 0 && response.header("Connection") != "close";
+        }
+    }
+    return served;
+}
+
+TEST_F(HostileClients, TenThousandRequestsWithoutACookieKeepTheServerSmall) {
+    ASSERT_NO_FATAL_FAILURE(start({"--no-token", "--max-sessions", "50"}));
+    const auto first = container.request("GET", "/orvo/session");
+    ASSERT_EQ(first.status, 200);
+    const std::string cookie = first.header("Set-Cookie").substr(0, 43);
+    ASSERT_EQ(cookie.rfind("JSESSIONID=", 0), 0u);
+    const long before = residentKilobytes(container.processId());
+    ASSERT_GT(before, 0);
+
+    constexpr int kClients = 4;
+    constexpr int kEach = 2500;
+    const auto deadline = Clock::now() + std::chrono::seconds(90);
+    std::vector<std::future<int>> clients;
+    for (int i = 0; i < kClients; ++i) {
+        clients.push_back(std::async(std::launch::async, [&] {
+            return requestMany(container.port(), "/orvo/session", kEach, deadline);
+        }));
+    }
+    int served = 0;
+    for (auto& client : clients) {
+        served += client.get();
+    }
+    EXPECT_EQ(served, kClients * kEach);
+
+    const long after = residentKilobytes(container.processId());
+    EXPECT_LT(after - before, kGrowthBoundKb) << before << " kB before, " << after << " kB after";
+
+    // The first session went long ago: the store keeps the newest 50.
+    const auto returning = container.request("GET", "/orvo/session", {{"Cookie", cookie}});
+    ASSERT_EQ(returning.status, 200);
+    EXPECT_TRUE(contains(returning.body, "new=1\nvisits=1\n")) << returning.body;
+
+    // Every request is in the access log, once its answer was sent.
+    const std::string accessLog = container.logDirectory() + "/access.log";
+    std::size_t logged = 0;
+    for (int i = 0; i < 100 && logged < kClients * kEach + 2; ++i) {
+        logged = countLines(readFile(accessLog), "GET /orvo/session 200 ");
+        if (logged < kClients * kEach + 2) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+    EXPECT_EQ(logged, static_cast<std::size_t>(kClients * kEach + 2));
+}
+
+TEST_F(HostileClients, TheLogsKeepEveryLineWhenTheServerIsKilled) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_EQ(container.get("/orvo/logging?note=line" + std::to_string(i)).status, 200);
+    }
+    // Each answer's line is written once the answer is sent (lines of
+    // different connections may come in either order); then the process dies
+    // without any chance to flush.
+    const std::string accessLog = container.logDirectory() + "/access.log";
+    for (int i = 0; i < 20; ++i) {
+        waitForFileText(accessLog, "GET /orvo/logging?note=line" + std::to_string(i) + " 200");
+    }
+    container.signal(SIGKILL);
+    EXPECT_EQ(container.waitForExit(std::chrono::seconds(5)), std::nullopt);
+
+    const std::string access = readFile(accessLog);
+    const std::string log = containerLog();
+    for (int i = 0; i < 20; ++i) {
+        const std::string note = "line" + std::to_string(i);
+        EXPECT_TRUE(contains(access, "GET /orvo/logging?note=" + note + " 200 ")) << note;
+        EXPECT_TRUE(contains(log, "logging: note " + note + "\n")) << note;
+    }
+}
+
+}  // namespace
+}  // namespace kxtest

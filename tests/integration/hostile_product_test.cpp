@@ -1,0 +1,294 @@
+// Hostile input to the product itself, through the real container: paths
+// that try to leave the project on the status page, shell syntax in every
+// text field of the wizards, generators that never end or flood their
+// console, and parameters that are not valid escapes or UTF-8. Recording
+// generators come first on PATH; every address is 127.0.0.1 and every wait
+// is bounded.
+#include <signal.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+
+#include "support/ProductFixture.h"
+#include "support/ScopedEnv.h"
+
+namespace kxtest {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr long kGrowthBoundKb = 96 * 1024;
+#else
+constexpr long kGrowthBoundKb = 48 * 1024;
+#endif
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// Replaces what the wizards blank out of paths and names before the
+// generator's command line is built.
+std::string blanked(std::string text) {
+    for (char& c : text) {
+        if (std::string_view("&*,;<>|").find(c) != std::string_view::npos) {
+            c = ' ';
+        }
+    }
+    return text;
+}
+
+// Percent-encodes everything but letters and digits, as a browser's form
+// would send it.
+std::string formEncoded(const std::string& text) {
+    static const char* const kHex = "0123456789ABCDEF";
+    std::string encoded;
+    for (unsigned char c : text) {
+        if (std::isalnum(c)) {
+            encoded += static_cast<char>(c);
+        } else {
+            encoded += '%';
+            encoded += kHex[c >> 4];
+            encoded += kHex[c & 15];
+        }
+    }
+    return encoded;
+}
+
+std::string formOf(const std::vector<std::pair<std::string, std::string>>& fields) {
+    std::string form;
+    for (const auto& [name, value] : fields) {
+        form += (form.empty() ? "" : "&") + name + "=" + formEncoded(value);
+    }
+    return form;
+}
+
+class HostileProduct : public ProductTest {
+  protected:
+    HostileProduct()
+        : path_("PATH", bin.str() + ":" + binaryDirectory() + ":" + std::getenv("PATH")),
+          record_("KX_TEST_RECORD", bin / "record.txt") {}
+
+    // A generator script in bin, first on PATH.
+    void generator(const std::string& name, const std::string& body) {
+        bin.write(name, "#!/bin/sh\n" + body);
+        fs::permissions(bin / name, fs::perms::owner_all);
+    }
+
+    std::string projects() const { return home.str() + "\\projects"; }
+
+    ScratchDir bin;
+    ScopedEnv path_;
+    ScopedEnv record_;
+};
+
+TEST_F(HostileProduct, TheStatusPageServesNoFileOutsideTheProject) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    home.write("projects/demo/errors.xml", "");
+    home.write("projects/demo/inside.txt", "inside the project");
+    home.write("projects/secret.txt", "SECRET-BESIDE");
+    home.write("secret.txt", "SECRET-HOME");
+    home.write("logs/kxcontainer.log", "SECRET-LOG");
+    const std::string project = home.str() + "/projects/demo";
+    ASSERT_EQ(get("/orvo/status?dir=" + project).status, 200);
+    const auto inside = get("/orvo/status/inside.txt");
+    ASSERT_EQ(inside.status, 200);
+    EXPECT_EQ(inside.body, "inside the project");
+
+    auto leaks = [](const HttpResponse& response) {
+        return contains(response.body, "SECRET-") || contains(response.body, "root:x:0:0");
+    };
+    for (const std::string& path : std::vector<std::string>{
+             "/orvo/status/../secret.txt",
+             "/orvo/status/../../secret.txt",
+             "/orvo/status/%2e%2e/secret.txt",
+             "/orvo/status/%2E%2E/%2E%2E/secret.txt",
+             "/orvo/status/..%2fsecret.txt",
+             "/orvo/status/..%2F..%2Fsecret.txt",
+             "/orvo/status/%2e%2e%2f%2e%2e%2fsecret.txt",
+             "/orvo/status/..%5csecret.txt",
+             "/orvo/status/..\\..\\secret.txt",
+             "/orvo/status/.%2e/secret.txt",
+             "/orvo/status/%252e%252e/secret.txt",
+             "/orvo/status/%252e%252e%252fsecret.txt",
+             "/orvo/status/inside.txt/../../secret.txt",
+             "/orvo/status//etc/passwd",
+             "/orvo/status/%2fetc%2fpasswd",
+             "/orvo/status/%2F..%2F..%2Fsecret.txt",
+             "/orvo/status/..;/secret.txt",
+             "/orvo/status/%2e%2e%00/secret.txt",
+             "/orvo/status/../../../../../../etc/passwd",
+             "/orvo/status/%2e%2e/%2e%2e/%2e%2e/%2e%2e/%2e%2e/etc/passwd",
+         }) {
+        const auto response = get(path);
+        EXPECT_NE(response.status, 0) << path;
+        EXPECT_FALSE(leaks(response)) << path << "\n" << response.body;
+        EXPECT_NE(response.body, "inside the project") << path;
+    }
+    // Naming another folder instead: not a project, nothing is served. (The
+    // product home is the one folder served without being a project, for
+    // its documentation.)
+    for (const std::string& target : std::vector<std::string>{
+             "/orvo/status/passwd?dir=/etc",
+             "/orvo/status/secret.txt?dir=" + home.str() + "/projects"}) {
+        const auto response = get(target);
+        EXPECT_NE(response.status, 0) << target;
+        EXPECT_FALSE(leaks(response)) << target << "\n" << response.body;
+    }
+}
+
+TEST_F(HostileProduct, ShellSyntaxInEveryTextFieldIsPassedOnAsPlainText) {
+    // Records every argument; a shell that ran any of the payloads would
+    // create kxpwned in its current directory (or wherever a path led).
+    for (const char* name : {"svcgen", "bindgen", "prjforge"}) {
+        generator(name,
+                  "printf '%s\\n' \"$(basename \"$0\")\" >> \"$KX_TEST_RECORD\"\n"
+                  "for a in \"$@\"; do printf '[%s]\\n' \"$a\" >> \"$KX_TEST_RECORD\"; done\n"
+                  "echo 'recorded'\n");
+    }
+    ASSERT_NO_FATAL_FAILURE(start());
+
+    const std::vector<std::string> payloads = {"$(touch kxpwned)", "`touch kxpwned`",
+                                               "; touch kxpwned",  "| touch kxpwned",
+                                               "&& touch kxpwned", "\"; touch kxpwned; \""};
+    int run = 0;
+    for (const std::string wizard : {"server", "client", "foundation", "tavrin"}) {
+        for (const std::string& payload : payloads) {
+            ++run;
+            const std::string tag = std::to_string(run);
+            // The input must exist under the name the wizard ends up with.
+            const std::string input = home.str() + "/examples/in" + tag + payload + ".wsdl";
+            std::ofstream(blanked(input)) << "<definitions/>";
+            const auto response =
+                post("/orvo/" + wizard,
+                     formOf({{"oper", "generate"},
+                             {"projectDir", home.str() + "\\projects\\d" + tag + payload},
+                             {"projectName", "p" + tag + payload},
+                             {"filename", input},
+                             {"defaultFile", input},
+                             {"properties", "-Dp=" + payload},
+                             {"outDir", "o" + payload},
+                             {"compileros", "Solaris/g++" + payload},
+                             {"servletName", "S" + tag + payload},
+                             {"docsDir", "docs" + payload},
+                             {"incDir", "inc" + payload},
+                             {"make", "on"},
+                             {"sample", "on"},
+                             {"webxml", "on"},
+                             {"server", "on"}}));
+            ASSERT_EQ(response.status, 302) << wizard << " " << payload;
+            EXPECT_EQ(location(response).rfind("/orvo/status?dir=", 0), 0u)
+                << wizard << " " << payload << ": " << location(response) << "\n"
+                << response.body;
+        }
+    }
+
+    // Every run reached its generator, and the payloads arrived as words.
+    const std::string record = readFile(bin / "record.txt");
+    const auto runs = std::count(record.begin(), record.end(), '\n') -
+                      std::count(record.begin(), record.end(), '[');
+    EXPECT_EQ(runs, static_cast<long>(payloads.size() * 4)) << record;
+    EXPECT_TRUE(contains(record, "[-Dp=$(touch]\n[kxpwned)]\n")) << record;
+    EXPECT_TRUE(contains(record, "[-Dp=`touch]\n[kxpwned`]\n")) << record;
+    EXPECT_TRUE(contains(record, "[-Dp=]\n[touch]\n[kxpwned]\n")) << record;
+    EXPECT_TRUE(contains(record, "p1$(touch kxpwned)")) << record;
+
+    // Nothing ran them: no kxpwned anywhere the container or a generator
+    // could have been.
+    for (const fs::path& root : {home.path(), webapp.path(), bin.path()}) {
+        for (const auto& entry : fs::recursive_directory_iterator(root)) {
+            EXPECT_NE(entry.path().filename(), "kxpwned") << entry.path();
+        }
+    }
+    EXPECT_FALSE(fs::exists("kxpwned"));
+    EXPECT_FALSE(fs::exists(fs::temp_directory_path() / "kxpwned"));
+}
+
+TEST_F(HostileProduct, AGeneratorThatNeverEndsIsStoppedAtTheLimitAndItsWorkerFreed) {
+    generator("svcgen", "echo $$ > \"$KX_TEST_RECORD\"\nwhile :; do sleep 1; done\n");
+    ScopedEnv limit("KX_COMMAND_TIME_LIMIT", "2");
+    // One worker: the next request needs the one the generator held.
+    ASSERT_NO_FATAL_FAILURE(start(true, {"--threads", "1"}));
+
+    const auto started = Clock::now();
+    const auto run =
+        post("/orvo/server", "oper=generate&projectName=stuck&projectDir=" + projects() +
+                                 "&filename=" + home.str() + "/examples/calculator.wsdl");
+    const auto took = Clock::now() - started;
+    ASSERT_EQ(run.status, 302) << run.body;
+    EXPECT_EQ(location(run), "/orvo/status?dir=" + projects() + "\\stuck&tier=server");
+    EXPECT_GE(took, std::chrono::milliseconds(1900));
+    EXPECT_LT(took, std::chrono::seconds(10));
+
+    // The generator is gone, and the output file says why.
+    const std::string pid = readFile(bin / "record.txt");
+    ASSERT_FALSE(pid.empty());
+    EXPECT_NE(::kill(std::stoi(pid), 0), 0);
+    EXPECT_EQ(errno, ESRCH);
+    EXPECT_TRUE(contains(readFile(home.str() + "/projects/stuck/orvowizard.txt"),
+                         "ended after the time limit of 2 s"));
+
+    // The worker is free again.
+    const auto next = Clock::now();
+    const auto status = get(location(run));
+    EXPECT_EQ(status.status, 200);
+    EXPECT_LT(Clock::now() - next, std::chrono::seconds(2));
+}
+
+TEST_F(HostileProduct, AGeneratorFloodingItsConsoleDoesNotGrowTheServer) {
+    // 100 MB on standard output.
+    generator("svcgen", "head -c 104857600 /dev/zero | tr '\\000' x\n");
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_EQ(get("/orvo/server").status, 200);
+    const long before = residentKilobytes(container.processId());
+    ASSERT_GT(before, 0);
+
+    const auto run =
+        post("/orvo/server", "oper=generate&projectName=loud&projectDir=" + projects() +
+                                 "&filename=" + home.str() + "/examples/calculator.wsdl");
+    ASSERT_EQ(run.status, 302) << run.body;
+    const auto status = get(location(run));
+    EXPECT_EQ(status.status, 200);
+
+    const long after = residentKilobytes(container.processId());
+    EXPECT_LT(after - before, kGrowthBoundKb) << before << " kB before, " << after << " kB after";
+    EXPECT_EQ(fs::file_size(home.path() / "projects" / "loud" / "orvowizard.txt"),
+              100u * 1024 * 1024);
+    // The output went to the file, not to the container's own console.
+    EXPECT_LT(readFile(webapp / "stdout.txt").size(), 4096u);
+    EXPECT_LT(container.standardError().size(), 4096u);
+}
+
+TEST_F(HostileProduct, BrokenEscapesAndInvalidUtf8AreServedAndEchoedEscaped) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    const auto browse =
+        get("/orvo/browse?tier=server&dir=%ZZ%3Cscript%3Ealert(1)%3C/script%3E%C3%28%FF%"
+            "&pattern=%E0%80%AF%22%3E%3Cimg%20src=x%20onerror=alert(1)%3E%%zz%G1");
+    ASSERT_EQ(browse.status, 200) << browse.body;
+    EXPECT_FALSE(contains(browse.body, "<script>alert(1)")) << browse.body;
+    EXPECT_FALSE(contains(browse.body, "<img src=x"));
+    EXPECT_TRUE(contains(browse.body, "%ZZ&lt;script&gt;alert(1)&lt;/script&gt;\xC3(\xFF%"));
+    EXPECT_TRUE(contains(browse.body, "&quot;&gt;&lt;img src=x onerror=alert(1)&gt;%%zz%G1"));
+
+    // A wizard page shows the typed values back in its fields.
+    const auto page = post("/orvo/server",
+                           "oper=show&outDir=%22%3E%3Cscript%3Ex()%3C/script%3E%FE%C0%AF%2"
+                           "&projectName=demo%");
+    ASSERT_EQ(page.status, 200) << page.body;
+    EXPECT_FALSE(contains(page.body, "<script>x()")) << page.body;
+    EXPECT_TRUE(contains(page.body, "value=\"&quot;&gt;&lt;script&gt;x()&lt;/script&gt;"));
+    EXPECT_TRUE(contains(page.body, "value=\"demo%\""));
+
+    // The container's own pages escape the path they name.
+    const auto missing = get("/orvo/no<b>where%FF");
+    EXPECT_EQ(missing.status, 404);
+    EXPECT_FALSE(contains(missing.body, "<b>where"));
+    EXPECT_TRUE(contains(missing.body, "/orvo/no&lt;b&gt;where%FF")) << missing.body;
+}
+
+}  // namespace
+}  // namespace kxtest
