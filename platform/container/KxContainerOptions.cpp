@@ -133,6 +133,11 @@ std::optional<int> parseContainerOptions(int argc, const char* const* argv,
                    "sessions kept at most; past it the longest idle are dropped")
         ->check(CLI::Range(std::size_t{1}, std::size_t{10000000}))
         ->capture_default_str();
+    app.add_option("--max-new-sessions", options.maxNewSessions,
+                   "of those, sessions whose browser has not come back with the cookie; "
+                   "past it the oldest such are dropped")
+        ->check(CLI::Range(std::size_t{1}, std::size_t{10000000}))
+        ->capture_default_str();
     app.add_option("--client-header-buffer-size", headerBuffer,
                    "largest request line and header fields (k, m); larger gets 431")
         ->capture_default_str();

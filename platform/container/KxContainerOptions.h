@@ -46,6 +46,8 @@ struct KxContainerOptions {
     std::string token;   // empty: a random one, unless noToken
     bool noToken = false;
     std::size_t maxSessions = 10000;
+    // Of maxSessions, those whose browser has not come back with the cookie.
+    std::size_t maxNewSessions = 1000;
     KxConnectionLimits limits;
     // How long requests in flight may take to finish at shutdown.
     std::chrono::milliseconds shutdownGrace = 10s;

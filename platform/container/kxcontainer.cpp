@@ -120,7 +120,7 @@ int runContainer(KxContainerOptions& options) {
     }
     const KxRequestMapper mapper(contextPath, descriptor.mappings, names);
     const KxSecurityChecks security(options.bind, port, token);
-    KxSessionStore sessions(options.maxSessions);
+    KxSessionStore sessions(options.maxSessions, options.maxNewSessions);
 
     KxServletRegistry registry(options.libDir, context);
     for (const auto& failure : registry.load(descriptor)) {

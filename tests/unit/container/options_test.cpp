@@ -39,6 +39,7 @@ TEST(ContainerOptions, DefaultsWithoutArguments) {
     EXPECT_EQ(options.context, "/orvo");
     EXPECT_EQ(options.threads, 8u);
     EXPECT_EQ(options.maxSessions, 10000u);
+    EXPECT_EQ(options.maxNewSessions, 1000u);
     EXPECT_FALSE(options.noToken);
     EXPECT_EQ(options.limits.clientHeaderBufferSize, 16u * 1024);
     EXPECT_EQ(options.limits.clientMaxBodySize, 1024u * 1024);
@@ -69,6 +70,8 @@ TEST(ContainerOptions, EveryOptionIsRead) {
                      "tk",
                      "--max-sessions",
                      "5",
+                     "--max-new-sessions",
+                     "2",
                      "--client-header-buffer-size",
                      "4k",
                      "--client-max-body-size",
@@ -91,6 +94,7 @@ TEST(ContainerOptions, EveryOptionIsRead) {
     EXPECT_EQ(options.libDir, "lib");
     EXPECT_EQ(options.token, "tk");
     EXPECT_EQ(options.maxSessions, 5u);
+    EXPECT_EQ(options.maxNewSessions, 2u);
     EXPECT_EQ(options.limits.clientHeaderBufferSize, 4096u);
     EXPECT_EQ(options.limits.clientMaxBodySize, 3u * 1024 * 1024);
     EXPECT_EQ(options.limits.clientHeaderTimeout, std::chrono::seconds(2));

@@ -43,7 +43,7 @@ TEST(ContainerSessionStore, CookieValueFindsTheSessionAndItIsNoLongerNew) {
     EXPECT_EQ(store.size(), 1u);
 }
 
-TEST(ContainerSessionStore, PastTheCapTheLongestIdleIsDropped) {
+TEST(ContainerSessionStore, PastTheCapNewSessionsGoFirstThenTheLongestIdle) {
     KxSessionStore store(3);
     auto a = store.create();
     pause();
@@ -51,29 +51,71 @@ TEST(ContainerSessionStore, PastTheCapTheLongestIdleIsDropped) {
     pause();
     auto c = store.create();
     pause();
-    store.resume(a->getId());  // a is used again: b is now idle the longest
+    store.resume(c->getId());
     pause();
+    store.resume(a->getId());  // a and c came back; b never did
 
     auto d = store.create();
     EXPECT_EQ(store.size(), 3u);
     EXPECT_EQ(store.find(b->getId()), nullptr);
     EXPECT_EQ(store.find(a->getId()), a);
     EXPECT_EQ(store.find(c->getId()), c);
-    EXPECT_EQ(store.find(d->getId()), d);
 
     pause();
-    store.create();  // now c is the longest idle
+    auto e = store.create();  // d, the only new one, goes
+    EXPECT_EQ(store.find(d->getId()), nullptr);
+    EXPECT_NE(store.find(c->getId()), nullptr);
+
+    pause();
+    store.resume(e->getId());
+    pause();
+    store.create();  // no new one left: c, idle the longest, goes
     EXPECT_EQ(store.find(c->getId()), nullptr);
+    EXPECT_EQ(store.find(a->getId()), a);
+    EXPECT_EQ(store.find(e->getId()), e);
     EXPECT_EQ(store.size(), 3u);
+    EXPECT_EQ(store.newSessions(), 1u);
+}
+
+TEST(ContainerSessionStore, AFloodOfNewSessionsKeepsTheReturnedOnesAndTheNewest) {
+    KxSessionStore store(10, 4);
+    EXPECT_EQ(store.maxNewSessions(), 4u);
+    auto kept = store.create();
+    store.resume(kept->getId());
+    std::vector<std::shared_ptr<KxHttpSession>> made;
+    for (int i = 0; i < 1000; ++i) {
+        made.push_back(store.create());
+        EXPECT_LE(store.newSessions(), 4u);
+    }
+    EXPECT_EQ(store.size(), 5u);
+    EXPECT_EQ(store.find(kept->getId()), kept);
+    for (int i = 0; i < 1000; ++i) {
+        EXPECT_EQ(store.find(made[i]->getId()) != nullptr, i >= 996) << i;
+    }
+    // A new one that comes back leaves the new ones and counts as kept.
+    store.resume(made[999]->getId());
+    EXPECT_EQ(store.newSessions(), 3u);
+    for (int i = 0; i < 20; ++i) {
+        store.create();
+    }
+    EXPECT_EQ(store.find(made[999]->getId()), made[999]);
+    EXPECT_EQ(store.size(), 6u);
+}
+
+TEST(ContainerSessionStore, TheNewSessionBoundIsClampedToTheWholeOne) {
+    EXPECT_EQ(KxSessionStore(5, 50).maxNewSessions(), 5u);
+    EXPECT_EQ(KxSessionStore(5, 0).maxNewSessions(), 1u);
+    EXPECT_EQ(KxSessionStore(5).maxNewSessions(), 5u);
 }
 
 TEST(ContainerSessionStore, AFullLargeStoreMakesRoomForMoreThanOne) {
-    // A full store drops a batch of the longest idle, so that the next new
-    // sessions do not each scan the whole store again.
+    // A store full of returned sessions drops a batch of the longest idle,
+    // so that the next new sessions do not each scan the whole store again.
     KxSessionStore store(128);
     std::vector<std::shared_ptr<KxHttpSession>> sessions;
     for (int i = 0; i < 128; ++i) {
         sessions.push_back(store.create());
+        store.resume(sessions.back()->getId());
     }
     pause();
     for (int i = 2; i < 128; ++i) {
