@@ -86,15 +86,19 @@ KxCString cannotRead(const KxCString& name, const KxCString& folder) {
 // here. A file that does not parse is remembered too, with its message, and
 // parsed again only when it changes.
 struct KxTemplateFactory::Cache final : kx::tl::TemplateSource {
+    using Clock = std::chrono::steady_clock;
+
     struct Entry {
         FileStamp stamp;
         std::shared_ptr<const kx::tl::TemplateTree> tree;
         KxCString error;
+        Clock::time_point checked;  // when the stamp was last compared
     };
 
     mutable std::shared_mutex mutex;
     KxCString directory;
     LogSink sink;
+    Clock::duration recheck = std::chrono::seconds(1);
     mutable std::unordered_map<KxCString, Entry> entries;
 
     std::shared_ptr<const kx::tl::TemplateTree> load(const KxCString& name,
@@ -103,10 +107,18 @@ struct KxTemplateFactory::Cache final : kx::tl::TemplateSource {
             error = "invalid template name '" + name + "'";
             return nullptr;
         }
+        const Clock::time_point now = Clock::now();
         KxCString folder;
         {
+            // A page uses several templates on every request: their files are
+            // looked at again only once the recheck interval has passed.
             std::shared_lock lock(mutex);
             folder = directory;
+            auto it = entries.find(name);
+            if (it != entries.end() && now - it->second.checked < recheck) {
+                error = it->second.error;
+                return it->second.tree;
+            }
         }
         const KxCString path = folder.empty() ? name : folder + "/" + name;
         FileStamp stamp;
@@ -115,9 +127,10 @@ struct KxTemplateFactory::Cache final : kx::tl::TemplateSource {
             return nullptr;
         }
         {
-            std::shared_lock lock(mutex);
+            std::unique_lock lock(mutex);
             auto it = entries.find(name);
-            if (it != entries.end() && it->second.stamp == stamp) {
+            if (it != entries.end() && it->second.stamp == stamp && directory == folder) {
+                it->second.checked = now;
                 error = it->second.error;
                 return it->second.tree;
             }
@@ -130,7 +143,7 @@ struct KxTemplateFactory::Cache final : kx::tl::TemplateSource {
             error = cannotRead(name, folder);
             return nullptr;
         }
-        Entry entry{stamp, parse(text, name, error), error};
+        Entry entry{stamp, parse(text, name, error), error, now};
         std::unique_lock lock(mutex);
         if (directory == folder) {
             entries.insert_or_assign(name, entry);
@@ -176,6 +189,11 @@ void KxTemplateFactory::setTemplateDirectory(const KxCString& directory) {
 
 const KxCString& KxTemplateFactory::getTemplateDirectory() const {
     return cache_->directory;
+}
+
+void KxTemplateFactory::setRecheckInterval(std::chrono::milliseconds interval) {
+    std::unique_lock lock(cache_->mutex);
+    cache_->recheck = interval;
 }
 
 void KxTemplateFactory::setLogSink(LogSink sink) {

@@ -1,5 +1,6 @@
 #pragma once
 // A parsed template and the factory that parses and caches template files.
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -13,7 +14,7 @@ struct TemplateTree;
 }
 
 class KxTemplate {
-public:
+  public:
     enum class Escaping { None, Html };
 
     // The invalid template: nothing to render.
@@ -30,17 +31,17 @@ public:
 
     const KxCString& getName() const;
 
-private:
+  private:
     std::shared_ptr<const kx::tl::TemplateTree> tree_;
     const KxTemplateFactory* factory_ = nullptr;
 };
 
 // Parses template files from one folder. A template is parsed once and kept;
-// a file changed on disk is parsed again on its next use. Safe when many
-// requests ask at once. A file that cannot be read or parsed gives an invalid
-// template, and one log line names the file, line, column and the fault.
+// a file changed on disk is parsed again on its first use after the recheck
+// interval (one second unless set). Safe when many requests ask at once. A file that cannot be read
+// or parsed gives an invalid template, and one log line names the file, line, column and the fault.
 class KxTemplateFactory {
-public:
+  public:
     using LogSink = std::function<void(const KxCString& message)>;
 
     KxTemplateFactory();
@@ -51,6 +52,9 @@ public:
     void setTemplateDirectory(const KxCString& directory);
     const KxCString& getTemplateDirectory() const;
     void setLogSink(LogSink sink);
+    // How long a template is used without looking whether its file changed;
+    // zero looks on every use.
+    void setRecheckInterval(std::chrono::milliseconds interval);
 
     // The template of that file name, relative to the folder.
     KxTemplate parseFile(const KxCString& name) const;
@@ -58,7 +62,7 @@ public:
     // messages and as the base for #parse.
     KxTemplate parseText(const KxCString& text, const KxCString& name = "<text>") const;
 
-private:
+  private:
     struct Cache;
     std::unique_ptr<Cache> cache_;
 };

@@ -21,6 +21,7 @@ class Factory : public testing::Test {
   protected:
     Factory() {
         factory.setTemplateDirectory(dir.str());
+        factory.setRecheckInterval(std::chrono::milliseconds(0));
         factory.setLogSink([this](const KxCString& line) {
             std::lock_guard lock(logMutex);
             log.push_back(line);
@@ -67,6 +68,20 @@ TEST_F(Factory, KeepsAParsedFileUntilItsTimeOrSizeChanges) {
     dir.write("page.tl", "three $x");
     fs::last_write_time(path, written + std::chrono::seconds(10));
     EXPECT_EQ(renderFile("page.tl"), "three 1");
+}
+
+TEST_F(Factory, WithinTheRecheckIntervalTheFileIsNotLookedAt) {
+    factory.setRecheckInterval(std::chrono::hours(1));
+    dir.write("page.tl", "one $x");
+    EXPECT_EQ(renderFile("page.tl"), "one 1");
+    dir.write("page.tl", "two, and longer $x");
+    EXPECT_EQ(renderFile("page.tl"), "one 1");
+    // A template not used before is read at once.
+    dir.write("other.tl", "other $x");
+    EXPECT_EQ(renderFile("other.tl"), "other 1");
+
+    factory.setRecheckInterval(std::chrono::milliseconds(0));
+    EXPECT_EQ(renderFile("page.tl"), "two, and longer 1");
 }
 
 TEST_F(Factory, ATemplateInHandKeepsItsTreeWhenTheFileChanges) {
