@@ -71,21 +71,21 @@ DUR="$LONG"
 declare -A LOADLINE
 for page in start server; do
     if [ "$page" = start ]; then kxpath=/orvo/; hdr=""; else kxpath=/orvo/server; hdr="$COOKIE"; fi
-    before="$(access_lines | wc -l)"
+    startclock="$(date +%H:%M:%S)"
     read -r r p e b < <(wrk_run "$KX_URL$kxpath" "$hdr")
     sleep 1
     sent="$(tail -n 12 "$KX_TMP/wrk.txt" | awk '/requests in/ { print $1 }' | tail -1)"
-    access_lines | tail -n +"$((before + 1))" >"$KX_TMP/access.$page"
+    access_lines | awk -v t="$startclock" -v path="$kxpath" '$2 >= t && $5 == path' \
+        >"$KX_TMP/access.$page"
     logged="$(wc -l <"$KX_TMP/access.$page")"
     notok="$(awk '$6 != 200' "$KX_TMP/access.$page" | wc -l)"
-    # The access log names the client without its port, so requests per
-    # connection are not in it; wrk counts every connection's errors and
-    # timeouts, and the log must hold every request wrk counted.
-    # The log keeps about 20 MB (access.log and three older files); past
-    # that its count falls short of wrk's and says nothing.
-    short=""
-    [ "${logged:-0}" -lt "${sent:-0}" ] && short=" - fewer: the log rotated past what it keeps"
-    LOADLINE[$page]="$r req/s, p99 $p ms, socket errors+timeouts $e, non-2xx $b; wrk counted $sent answers, access log holds $logged ($notok not 200$short)"
+    # Each line names the client with its port, that is the connection. The
+    # log keeps about 20 MB (access.log and three older files), which at these
+    # rates is the last part of the run: every connection must show up in it.
+    read -r conns fewest < <(awk '{ n[$3]++ }
+        END { m = -1; for (c in n) { k++; if (m < 0 || n[c] < m) m = n[c] }
+              print k + 0, (m < 0 ? 0 : m) }' "$KX_TMP/access.$page")
+    LOADLINE[$page]="$r req/s, p99 $p ms, socket errors+timeouts $e, non-2xx $b; wrk counted $sent answers; access log: $logged lines ($notok not 200) from $conns connections (wrk opened $CONNS), fewest answers on one connection $fewest"
     log "$page -c256 ${DUR}s: ${LOADLINE[$page]}"
 done
 

@@ -52,7 +52,14 @@ class KxHttpConnection : public std::enable_shared_from_this<KxHttpConnection> {
           limits_(shared_->limits) {
         ErrorCode error;
         const auto remote = socket_.remote_endpoint(error);
-        client_ = error ? "-" : remote.address().to_string();
+        // Address and port: the port tells the connections of one client apart.
+        if (error) {
+            client_ = "-";
+        } else if (remote.address().is_v6()) {
+            client_ = "[" + remote.address().to_string() + "]:" + std::to_string(remote.port());
+        } else {
+            client_ = remote.address().to_string() + ":" + std::to_string(remote.port());
+        }
     }
 
     void start() {
