@@ -14,40 +14,40 @@
 // The template's view of one record of type Record.
 template <class Record>
 class KxRecordContextObject : public KxContextObjectImpl {
-public:
+  public:
     explicit KxRecordContextObject(const Record& record)
         : KxContextObjectImpl(KxContextObject::kRecord), record_(record) {}
 
-protected:
+  protected:
     const Record& record() const { return record_; }
 
-private:
+  private:
     Record record_;
 };
 
 class DirectoryDataContextObject : public KxRecordContextObject<DirectoryData> {
-public:
+  public:
     using KxRecordContextObject::KxRecordContextObject;
     ~DirectoryDataContextObject() override = default;
     KxContextObject getAttribute(const KxCString& name) override;
 };
 
 class FileDataContextObject : public KxRecordContextObject<FileData> {
-public:
+  public:
     using KxRecordContextObject::KxRecordContextObject;
     ~FileDataContextObject() override = default;
     KxContextObject getAttribute(const KxCString& name) override;
 };
 
 class GeneratedFileContextObject : public KxRecordContextObject<GeneratedFile> {
-public:
+  public:
     using KxRecordContextObject::KxRecordContextObject;
     ~GeneratedFileContextObject() override = default;
     KxContextObject getAttribute(const KxCString& name) override;
 };
 
 class XmlErrorContextObject : public KxRecordContextObject<XmlError> {
-public:
+  public:
     using KxRecordContextObject::KxRecordContextObject;
     ~XmlErrorContextObject() override = default;
     KxContextObject getAttribute(const KxCString& name) override;
@@ -65,7 +65,7 @@ KxContextObject kxcreateContextObject(const XmlError& record);
 // the list value that made it.
 template <class Container>
 class KxStdlibContainerEnumerationImpl : public KxEnumerationImpl<KxContextObject> {
-public:
+  public:
     using Iterator = typename Container::const_iterator;
 
     KxStdlibContainerEnumerationImpl(Iterator current, Iterator end)
@@ -78,14 +78,14 @@ public:
         return value;
     }
 
-private:
+  private:
     Iterator current_;
     Iterator end_;
 };
 
 template <class T>
 class KxListContextObject : public KxContextObjectImpl {
-public:
+  public:
     explicit KxListContextObject(const KxRecordList<T>& list)
         : KxContextObjectImpl(KxContextObject::kEnumerable), list_(list) {}
     ~KxListContextObject() override = default;
@@ -105,7 +105,7 @@ public:
         return {};
     }
 
-private:
+  private:
     const KxRecordList<T> list_;
 };
 

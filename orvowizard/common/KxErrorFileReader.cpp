@@ -34,9 +34,13 @@ XmlError readRecord(KxXmlReader& reader, const char* element, bool isError) {
 
 }  // namespace
 
-XmlError readError(KxXmlReader& reader) { return readRecord(reader, "Error", true); }
+XmlError readError(KxXmlReader& reader) {
+    return readRecord(reader, "Error", true);
+}
 
-XmlError readWarning(KxXmlReader& reader) { return readRecord(reader, "Warning", false); }
+XmlError readWarning(KxXmlReader& reader) {
+    return readRecord(reader, "Warning", false);
+}
 
 void readLocation(KxXmlReader& reader, XmlError& record) {
     reader.readElementStart("location");

@@ -21,12 +21,30 @@ KxServlet* create() {
 
 }  // namespace
 
-KX_EXPORT KxServlet* createKxTavrinWizard() { return create<KxTavrinWizard>(); }
-KX_EXPORT KxServlet* createKxClientWizard() { return create<KxClientWizard>(); }
-KX_EXPORT KxServlet* createKxServerWizard() { return create<KxServerWizard>(); }
-KX_EXPORT KxServlet* createKxFoundationWizard() { return create<KxFoundationWizard>(); }
-KX_EXPORT KxServlet* createKxOrvoHomePage() { return create<KxOrvoHomePage>(); }
-KX_EXPORT KxServlet* createKxHtmlDirectoryViewer() { return create<KxHtmlDirectoryViewer>(); }
-KX_EXPORT KxServlet* createKxHtmlFileBrowser() { return create<KxHtmlFileBrowser>(); }
-KX_EXPORT KxServlet* createKxLoadProject() { return create<KxLoadProject>(); }
-KX_EXPORT KxServlet* createKxStatusPage() { return create<KxStatusPage>(); }
+KX_EXPORT KxServlet* createKxTavrinWizard() {
+    return create<KxTavrinWizard>();
+}
+KX_EXPORT KxServlet* createKxClientWizard() {
+    return create<KxClientWizard>();
+}
+KX_EXPORT KxServlet* createKxServerWizard() {
+    return create<KxServerWizard>();
+}
+KX_EXPORT KxServlet* createKxFoundationWizard() {
+    return create<KxFoundationWizard>();
+}
+KX_EXPORT KxServlet* createKxOrvoHomePage() {
+    return create<KxOrvoHomePage>();
+}
+KX_EXPORT KxServlet* createKxHtmlDirectoryViewer() {
+    return create<KxHtmlDirectoryViewer>();
+}
+KX_EXPORT KxServlet* createKxHtmlFileBrowser() {
+    return create<KxHtmlFileBrowser>();
+}
+KX_EXPORT KxServlet* createKxLoadProject() {
+    return create<KxLoadProject>();
+}
+KX_EXPORT KxServlet* createKxStatusPage() {
+    return create<KxStatusPage>();
+}

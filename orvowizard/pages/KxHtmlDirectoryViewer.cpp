@@ -18,7 +18,9 @@ DirectoryData directoryStatus(const KxCString& path, const KxCString& dir) {
 
 namespace {
 
-bool beginsWith(const KxCString& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+bool beginsWith(const KxCString& text, const char* prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
 
 }  // namespace
 

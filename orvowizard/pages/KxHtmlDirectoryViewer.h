@@ -6,7 +6,7 @@
 #include "platform/template/KxLumericServlet.h"
 
 class KxHtmlDirectoryViewer : public KxLumericServlet {
-public:
+  public:
     KxHtmlDirectoryViewer() = default;
     ~KxHtmlDirectoryViewer() override = default;
 

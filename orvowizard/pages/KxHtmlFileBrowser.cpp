@@ -45,8 +45,8 @@ KxRecordList<KxCString> parsePatternList(const KxCString& patterns) {
     return expressions;
 }
 
-KxTemplate KxHtmlFileBrowser::processRequest(KxHttpServletRequest& request,
-                                             KxHttpServletResponse&, KxContext& context) {
+KxTemplate KxHtmlFileBrowser::processRequest(KxHttpServletRequest& request, KxHttpServletResponse&,
+                                             KxContext& context) {
     // 1. to 5. Directory, patterns and tier, remembered per tier.
     KxCString dir = request.getParameter("dir");
     KxCString pattern = request.getParameter("pattern");

@@ -8,7 +8,7 @@
 #include "platform/template/KxLumericServlet.h"
 
 class KxHtmlFileBrowser : public KxLumericServlet {
-public:
+  public:
     KxHtmlFileBrowser() = default;
     ~KxHtmlFileBrowser() override = default;
 

@@ -4,7 +4,7 @@
 #include "platform/template/KxLumericServlet.h"
 
 class KxLoadProject : public KxLumericServlet {
-public:
+  public:
     KxLoadProject() = default;
     ~KxLoadProject() override = default;
 

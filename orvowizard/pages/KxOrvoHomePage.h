@@ -4,7 +4,7 @@
 #include "platform/template/KxLumericServlet.h"
 
 class KxOrvoHomePage : public KxLumericServlet {
-public:
+  public:
     KxOrvoHomePage() = default;
     ~KxOrvoHomePage() override = default;
 

@@ -9,7 +9,9 @@
 
 namespace {
 
-bool beginsWith(const KxCString& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+bool beginsWith(const KxCString& text, const char* prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
 
 // A path info that climbs out of the directory it is appended to.
 bool hasParentSegment(const KxCString& path) {
@@ -30,11 +32,11 @@ bool hasParentSegment(const KxCString& path) {
 // Appends to a list and keeps its tail.
 template <class T>
 class Appender {
-public:
+  public:
     explicit Appender(KxRecordList<T>& list) : list_(list), tail_(list.before_begin()) {}
     void operator()(T value) { tail_ = appendRecord(list_, tail_, std::move(value)); }
 
-private:
+  private:
     KxRecordList<T>& list_;
     typename KxRecordList<T>::iterator tail_;
 };
@@ -116,9 +118,8 @@ KxTemplate KxStatusPage::serveFile(KxHttpSession& session, KxHttpServletResponse
     return KxTemplate();
 }
 
-KxTemplate KxStatusPage::renderPage(KxContext& context, const KxCString& dir,
-                                    const KxCString& tier, const KxCString& errorMessage,
-                                    const KxCString& home) {
+KxTemplate KxStatusPage::renderPage(KxContext& context, const KxCString& dir, const KxCString& tier,
+                                    const KxCString& errorMessage, const KxCString& home) {
     // 1. and 2.
     if (!errorMessage.empty()) {
         context.put("errorMessage", errorMessage);
@@ -196,13 +197,15 @@ GeneratedFileLists listGeneratedFiles(const KxCString& dir, const KxCString& typ
             !endsWith(n, "ServletBase.h")) {
             file.baseFile = b;
             file.headerFile = b + ".h";
-            if (htmlOn) file.docFile = docPage(b);
+            if (htmlOn)
+                file.docFile = docPage(b);
             server(file);
         } else if (endsWith(n, "ServletBase.cpp") || (endsWith(n, "Local.cpp") && isServer)) {
             file.baseFile = b;
             file.headerFile = b + ".h";
             file.sourceFile = b + ".cpp";
-            if (htmlOn) file.docFile = docPage(b);
+            if (htmlOn)
+                file.docFile = docPage(b);
             server(file);
         } else if (endsWith(n, "web.xml")) {
             file.baseFile = n;
@@ -232,13 +235,15 @@ GeneratedFileLists listGeneratedFiles(const KxCString& dir, const KxCString& typ
             file.baseFile = b;
             file.sourceFile = b + ".cpp";
             file.headerFile = b + ".h";
-            if (htmlOn) file.docFile = docPage(b);
+            if (htmlOn)
+                file.docFile = docPage(b);
             client(file);
         } else if (isService && endsWith(n, "Skeleton.cpp")) {
             file.baseFile = b;
             file.sourceFile = b + ".cpp";
             file.headerFile = b + ".h";
-            if (htmlOn) file.docFile = docPage(b);
+            if (htmlOn)
+                file.docFile = docPage(b);
             server(file);
         } else {
             // Data classes: their pages are linked when present.

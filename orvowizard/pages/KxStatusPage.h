@@ -8,7 +8,7 @@
 #include "platform/template/KxLumericServlet.h"
 
 class KxStatusPage : public KxLumericServlet {
-public:
+  public:
     KxStatusPage() = default;
     ~KxStatusPage() override = default;
 
@@ -19,7 +19,7 @@ public:
     // "errors" (nothing when the file is missing or empty).
     static void readErrorFile(const KxCString& projectDir, KxContext& context);
 
-private:
+  private:
     KxTemplate serveFile(KxHttpSession& session, KxHttpServletResponse& response,
                          const KxCString& pathInfo, const KxCString& home);
     KxTemplate renderPage(KxContext& context, const KxCString& dir, const KxCString& tier,

@@ -12,7 +12,9 @@
 #include "platform/os/KxCommand.h"
 #include "platform/os/KxOs.h"
 
-void KxOrvoWizard::init() { KxLumericServlet::init(); }
+void KxOrvoWizard::init() {
+    KxLumericServlet::init();
+}
 
 void KxOrvoWizard::writeProperties(const KxCString& path, KxContext& context) {
     writeTemplateToFile(path, "orvoproperties.tl", context);
@@ -22,7 +24,9 @@ void KxOrvoWizard::writeProperties(const KxCString& path, KxContext& context) {
 
 namespace {
 
-bool beginsWith(const KxCString& text, const char* word) { return text.rfind(word, 0) == 0; }
+bool beginsWith(const KxCString& text, const char* word) {
+    return text.rfind(word, 0) == 0;
+}
 
 }  // namespace
 
@@ -328,7 +332,8 @@ void KxOrvoWizard::writeTemplateToFile(const KxCString& path, const KxCString& t
 // ---- project directory, Save and generation runs -----------------------------------
 
 KxCString KxOrvoWizard::projectPath(KxHttpSession& session) {
-    return getSessionString(session, "projectDir") + "\\" + getSessionString(session, "projectName");
+    return getSessionString(session, "projectDir") + "\\" +
+           getSessionString(session, "projectName");
 }
 
 KxCString KxOrvoWizard::createProjectDirectory(KxHttpSession& session) {
@@ -337,8 +342,8 @@ KxCString KxOrvoWizard::createProjectDirectory(KxHttpSession& session) {
     return makeDirectories(path);
 }
 
-KxTemplate KxOrvoWizard::saveProject(KxHttpServletRequest& request,
-                                     KxHttpServletResponse& response, KxContext& context) {
+KxTemplate KxOrvoWizard::saveProject(KxHttpServletRequest& request, KxHttpServletResponse& response,
+                                     KxContext& context) {
     KxHttpSession& session = request.getSession(1);
     const KxCString message = createProjectDirectory(session);
     if (!message.empty()) {

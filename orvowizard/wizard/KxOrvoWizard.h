@@ -14,7 +14,7 @@
 #include "platform/template/KxLumericServlet.h"
 
 class KxOrvoWizard : public KxLumericServlet {
-public:
+  public:
     KxOrvoWizard() = default;
     ~KxOrvoWizard() override = default;
 
@@ -43,7 +43,7 @@ public:
     const KxCString& getTemplateFile() const { return templateFile; }
     const KxCString& getWizardType() const { return wizardType; }
 
-protected:
+  protected:
     // ---- page handling -----------------------------------------------------------
 
     KxCString validateProject(KxHttpServletRequest& request, KxHttpSession& session);
@@ -58,8 +58,8 @@ protected:
     static int defaultPlatformIndex();
     void copyFormToSession(KxHttpSession& session, KxHttpServletRequest& request);
     void fillContextFromSession(KxContext& context, KxHttpSession& session);
-    KxTemplate loadStartupProperties(KxHttpServletRequest& request,
-                                     KxHttpServletResponse& response, KxContext& context);
+    KxTemplate loadStartupProperties(KxHttpServletRequest& request, KxHttpServletResponse& response,
+                                     KxContext& context);
     // Writes projectPath\startup.properties; returns the platform row that
     // matched "compileros", or nullptr.
     const PlatformEntry* writeStartupProperties(KxContext& context, KxHttpSession& session);
@@ -102,6 +102,6 @@ protected:
     KxCString templateFile;
     KxCString wizardType;
 
-private:
+  private:
     KxCString projectPath(KxHttpSession& session);
 };

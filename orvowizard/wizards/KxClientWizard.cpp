@@ -18,8 +18,7 @@ void KxClientWizard::initSessionDefaults(KxHttpSession& session) {
     setSessionBool(session, "ssl", false);
 }
 
-void KxClientWizard::readRequestParameters(KxHttpSession& session,
-                                           KxHttpServletRequest& request) {
+void KxClientWizard::readRequestParameters(KxHttpSession& session, KxHttpServletRequest& request) {
     readCheckboxParameter(session, request, "ssl");
 }
 

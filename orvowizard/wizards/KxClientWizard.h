@@ -4,7 +4,7 @@
 #include "orvowizard/wizard/KxOrvoWizard.h"
 
 class KxClientWizard : public KxOrvoWizard {
-public:
+  public:
     KxClientWizard() = default;
     ~KxClientWizard() override = default;
 

@@ -4,7 +4,7 @@
 #include "orvowizard/wizard/KxOrvoWizard.h"
 
 class KxFoundationWizard : public KxOrvoWizard {
-public:
+  public:
     KxFoundationWizard() = default;
     ~KxFoundationWizard() override = default;
 

@@ -20,8 +20,7 @@ void KxServerWizard::initSessionDefaults(KxHttpSession& session) {
     setSessionBool(session, "ssl", false);
 }
 
-void KxServerWizard::readRequestParameters(KxHttpSession& session,
-                                           KxHttpServletRequest& request) {
+void KxServerWizard::readRequestParameters(KxHttpSession& session, KxHttpServletRequest& request) {
     readCheckboxParameter(session, request, "client");
     readCheckboxParameter(session, request, "server");
     readCheckboxParameter(session, request, "ssl");

@@ -4,7 +4,7 @@
 #include "orvowizard/wizard/KxOrvoWizard.h"
 
 class KxServerWizard : public KxOrvoWizard {
-public:
+  public:
     KxServerWizard() = default;
     ~KxServerWizard() override = default;
 

@@ -58,8 +58,7 @@ void KxTavrinWizard::initSessionDefaults(KxHttpSession& session) {
     setSessionString(session, "servletName", "", false);
 }
 
-void KxTavrinWizard::readRequestParameters(KxHttpSession& session,
-                                           KxHttpServletRequest& request) {
+void KxTavrinWizard::readRequestParameters(KxHttpSession& session, KxHttpServletRequest& request) {
     readCheckboxParameter(session, request, "webxml");
     readCheckboxParameter(session, request, "admin");
     readStringParameter(session, request, "servletName");

@@ -5,7 +5,7 @@
 #include "orvowizard/wizard/KxOrvoWizard.h"
 
 class KxTavrinWizard : public KxOrvoWizard {
-public:
+  public:
     KxTavrinWizard() = default;
     ~KxTavrinWizard() override = default;
 
@@ -22,9 +22,9 @@ public:
     // The namespace of the project description.
     static constexpr const char* kProjectNamespace = "http://schemas.orvowizard.org/tavrin";
 
-private:
+  private:
     // Renders templateName into dir\name, or into dir\name.sample beside a
     // plain file that already has content.
-    void writeSourceFile(const KxCString& dir, const KxCString& name,
-                         const KxCString& templateName, KxContext& context);
+    void writeSourceFile(const KxCString& dir, const KxCString& name, const KxCString& templateName,
+                         KxContext& context);
 };

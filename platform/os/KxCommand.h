@@ -17,7 +17,7 @@ namespace kx::os {
 // A command line the interpreter cannot read (an empty one, a ">" with no
 // file, words after the redirection).
 class KxCommandError : public Kxxmsg {
-public:
+  public:
     using Kxxmsg::Kxxmsg;
 };
 

@@ -12,7 +12,9 @@ void KxContext::put(const KxCString& name, const KxContextObject& value) {
     values_.insert_or_assign(name, value);
 }
 
-void KxContext::remove(const KxCString& name) { values_.erase(name); }
+void KxContext::remove(const KxCString& name) {
+    values_.erase(name);
+}
 
 KxContextObject KxContext::get(std::string_view name) const {
     for (const KxContext* context = this; context; context = context->next_) {

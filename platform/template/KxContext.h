@@ -9,7 +9,7 @@
 #include "platform/template/KxContextObject.h"
 
 class KxContext {
-public:
+  public:
     KxContext() = default;
     KxContext(const KxContext&) = delete;
     KxContext& operator=(const KxContext&) = delete;
@@ -28,7 +28,7 @@ public:
     void setNextContext(KxContext* next) { next_ = next; }
     KxContext* getNextContext() const { return next_; }
 
-private:
+  private:
     struct Hash {
         using is_transparent = void;
         std::size_t operator()(std::string_view text) const {

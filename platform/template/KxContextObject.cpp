@@ -6,16 +6,26 @@
 
 KxContextObject::KxContextObject(KxContextObjectImpl* impl) : impl_(impl) {}
 
-bool KxContextObject::isValid() const { return impl_ && impl_->isValid(); }
+bool KxContextObject::isValid() const {
+    return impl_ && impl_->isValid();
+}
 
 KxContextObject::Type KxContextObject::getType() const {
     return impl_ ? impl_->getType() : kInvalid;
 }
 
-KxCString KxContextObject::toString() const { return impl_ ? impl_->toString() : KxCString(); }
-long KxContextObject::toLong() const { return impl_ ? impl_->toLong() : 0; }
-double KxContextObject::toDouble() const { return impl_ ? impl_->toDouble() : 0.0; }
-bool KxContextObject::toBoolean() const { return impl_ && impl_->toBoolean(); }
+KxCString KxContextObject::toString() const {
+    return impl_ ? impl_->toString() : KxCString();
+}
+long KxContextObject::toLong() const {
+    return impl_ ? impl_->toLong() : 0;
+}
+double KxContextObject::toDouble() const {
+    return impl_ ? impl_->toDouble() : 0.0;
+}
+bool KxContextObject::toBoolean() const {
+    return impl_ && impl_->toBoolean();
+}
 
 KxEnumeration<KxContextObject> KxContextObject::getAsEnumeration() const {
     return impl_ ? impl_->getAsEnumeration() : KxEnumeration<KxContextObject>();
@@ -35,32 +45,46 @@ KxContextObject KxContextObject::invokeMethod(const KxCString& name,
 KxEnumeration<KxContextObject> KxContextObjectImpl::getAsEnumeration() {
     return KxEnumeration<KxContextObject>();
 }
-KxCString KxContextObjectImpl::toString() { return {}; }
-long KxContextObjectImpl::toLong() { return 0; }
-double KxContextObjectImpl::toDouble() { return 0.0; }
+KxCString KxContextObjectImpl::toString() {
+    return {};
+}
+long KxContextObjectImpl::toLong() {
+    return 0;
+}
+double KxContextObjectImpl::toDouble() {
+    return 0.0;
+}
 bool KxContextObjectImpl::toBoolean() {
     if (type_ == KxContextObject::kEnumerable) {
         return getAsEnumeration().hasMoreElements();
     }
     return type_ == KxContextObject::kRecord;
 }
-bool KxContextObjectImpl::isValid() { return type_ != KxContextObject::kInvalid; }
-void* KxContextObjectImpl::getInternalObject() { return nullptr; }
+bool KxContextObjectImpl::isValid() {
+    return type_ != KxContextObject::kInvalid;
+}
+void* KxContextObjectImpl::getInternalObject() {
+    return nullptr;
+}
 KxContextObject KxContextObjectImpl::invokeMethod(const KxCString&,
                                                   const std::vector<KxContextObject>&) {
     return {};
 }
 void KxContextObjectImpl::setValue(const KxContextObject&) {}
-KxContextObject KxContextObjectImpl::getAttribute(const KxCString&) { return {}; }
+KxContextObject KxContextObjectImpl::getAttribute(const KxCString&) {
+    return {};
+}
 void KxContextObjectImpl::setAttribute(const KxCString&, const KxContextObject&) {}
-void KxContextObjectImpl::appendTo(KxCString& out) { out += toString(); }
+void KxContextObjectImpl::appendTo(KxCString& out) {
+    out += toString();
+}
 
 // ---- the engine's own values ------------------------------------------------
 
 namespace {
 
 class StringValue : public KxContextObjectImpl {
-public:
+  public:
     explicit StringValue(KxCString text)
         : KxContextObjectImpl(KxContextObject::kString), text_(std::move(text)) {}
 
@@ -75,12 +99,12 @@ public:
     void* getInternalObject() override { return &text_; }
     void appendTo(KxCString& out) override { out += text_; }
 
-private:
+  private:
     KxCString text_;
 };
 
 class BooleanValue : public KxContextObjectImpl {
-public:
+  public:
     explicit BooleanValue(bool value)
         : KxContextObjectImpl(KxContextObject::kBoolean), value_(value) {}
 
@@ -91,13 +115,13 @@ public:
     void* getInternalObject() override { return &value_; }
     void appendTo(KxCString& out) override { out += value_ ? "true" : "false"; }
 
-private:
+  private:
     bool value_;
 };
 
 template <class Number, KxContextObject::Type kType>
 class NumberValue : public KxContextObjectImpl {
-public:
+  public:
     explicit NumberValue(Number value) : KxContextObjectImpl(kType), value_(value) {}
 
     KxCString toString() override {
@@ -115,7 +139,7 @@ public:
         out.append(buffer, result.ptr);
     }
 
-private:
+  private:
     Number value_;
 };
 
@@ -124,7 +148,7 @@ using UnsignedValue = NumberValue<unsigned long long, KxContextObject::kUnsigned
 using DoubleValue = NumberValue<double, KxContextObject::kDouble>;
 
 class ListValue : public KxContextObjectImpl {
-public:
+  public:
     explicit ListValue(std::vector<KxContextObject> values)
         : KxContextObjectImpl(KxContextObject::kEnumerable), values_(std::move(values)) {}
 
@@ -141,7 +165,7 @@ public:
         return {};
     }
 
-private:
+  private:
     std::vector<KxContextObject> values_;
 };
 

@@ -16,7 +16,7 @@
 class KxContextObjectImpl;
 
 class KxContextObject {
-public:
+  public:
     // The kind of value an implementation is.
     enum Type {
         kInvalid = 0,
@@ -50,7 +50,7 @@ public:
     // The implementation, or nullptr for the empty value.
     KxContextObjectImpl* getImpl() const { return impl_.get(); }
 
-private:
+  private:
     std::shared_ptr<KxContextObjectImpl> impl_;
 };
 
@@ -60,7 +60,7 @@ private:
 // a non-empty list, and otherwise when it is a record; the scalar kinds
 // override toBoolean.
 class KxContextObjectImpl {
-public:
+  public:
     explicit KxContextObjectImpl(KxContextObject::Type type) : type_(type) {}
     KxContextObjectImpl(const KxContextObjectImpl&) = delete;
     KxContextObjectImpl& operator=(const KxContextObjectImpl&) = delete;
@@ -85,7 +85,7 @@ public:
     // string; the default writes toString().
     virtual void appendTo(KxCString& out);
 
-private:
+  private:
     KxContextObject::Type type_;
 };
 

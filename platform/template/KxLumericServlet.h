@@ -9,7 +9,7 @@
 #include "platform/template/KxTemplate.h"
 
 class KxLumericServlet : public KxHttpServlet {
-public:
+  public:
     KxLumericServlet() = default;
     ~KxLumericServlet() override = default;
 
@@ -27,10 +27,10 @@ public:
 
     KxTemplateFactory& getTemplateFactory() { return templateFactory_; }
 
-protected:
+  protected:
     KxTemplate parseFile(const KxCString& name) const { return templateFactory_.parseFile(name); }
 
-private:
+  private:
     void handle(KxHttpServletRequest& request, KxHttpServletResponse& response);
 
     KxTemplateFactory templateFactory_;

@@ -13,13 +13,13 @@
 // A fault in the document, or an element other than the one expected. The
 // text is libxml2's own message (with its line) or the reader's.
 class KxXmlException : public Kxxmsg {
-public:
+  public:
     using Kxxmsg::Kxxmsg;
 };
 
 // An element or attribute name, without namespace.
 class KxXmlName {
-public:
+  public:
     KxXmlName() = default;
     KxXmlName(const char* name) : name_(name) {}
     KxXmlName(KxCString name) : name_(std::move(name)) {}
@@ -27,26 +27,26 @@ public:
     const KxCString& getName() const { return name_; }
     bool operator==(const KxXmlName& other) const = default;
 
-private:
+  private:
     KxCString name_;
 };
 
 class KxXmlAttribute {
-public:
+  public:
     KxXmlAttribute(KxXmlName name, KxCString value)
         : name_(std::move(name)), value_(std::move(value)) {}
 
     const KxXmlName& getName() const { return name_; }
     const KxCString& getValue() const { return value_; }
 
-private:
+  private:
     KxXmlName name_;
     KxCString value_;
 };
 
 // The attributes of one start tag, in document order.
 class KxXmlAttributeSet {
-public:
+  public:
     // The attribute with that name, or nullptr when the tag has none.
     const KxXmlAttribute* find(const KxXmlName& name) const;
 
@@ -56,12 +56,12 @@ public:
     auto begin() const { return attributes_.begin(); }
     auto end() const { return attributes_.end(); }
 
-private:
+  private:
     std::vector<KxXmlAttribute> attributes_;
 };
 
 class KxXmlReader {
-public:
+  public:
     // The kind of node the reader last looked at.
     enum NodeType {
         ElementStart = 0,
@@ -125,7 +125,7 @@ public:
     long getLineNumber() const;
     long getColumnNumber() const;
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> state_;
 };

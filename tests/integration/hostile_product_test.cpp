@@ -132,9 +132,9 @@ TEST_F(HostileProduct, TheStatusPageServesNoFileOutsideTheProject) {
     // Naming another folder instead: not a project, nothing is served. (The
     // product home is the one folder served without being a project, for
     // its documentation.)
-    for (const std::string& target : std::vector<std::string>{
-             "/orvo/status/passwd?dir=/etc",
-             "/orvo/status/secret.txt?dir=" + home.str() + "/projects"}) {
+    for (const std::string& target :
+         std::vector<std::string>{"/orvo/status/passwd?dir=/etc",
+                                  "/orvo/status/secret.txt?dir=" + home.str() + "/projects"}) {
         const auto response = get(target);
         EXPECT_NE(response.status, 0) << target;
         EXPECT_FALSE(leaks(response)) << target << "\n" << response.body;

@@ -5,7 +5,7 @@
 
 // Sets an environment variable for the lifetime of the object.
 class ScopedEnv {
-public:
+  public:
     ScopedEnv(const char* name, const std::string& value) : name_(name) {
         if (const char* old = std::getenv(name)) {
             saved_ = old;
@@ -22,7 +22,7 @@ public:
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 
-private:
+  private:
     const char* name_;
     std::optional<std::string> saved_;
 };

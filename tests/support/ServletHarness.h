@@ -20,7 +20,7 @@
 #endif
 
 class ServletHarness {
-public:
+  public:
     using Parameters = std::vector<std::pair<std::string, std::string>>;
 
     ServletHarness()
@@ -67,7 +67,7 @@ public:
     std::shared_ptr<KxHttpSession> session;
     std::vector<KxCString> log;
 
-private:
+  private:
     std::mutex logMutex_;
     KxServletContext context_;
     ScopedEnv homeEnv_;

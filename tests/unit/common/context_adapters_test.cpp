@@ -14,7 +14,9 @@ std::vector<KxContextObject> elementsOf(const KxContextObject& list) {
     return elements;
 }
 
-KxContextObject entriesOf(const KxContextObject& list) { return list.invokeMethod("entries", {}); }
+KxContextObject entriesOf(const KxContextObject& list) {
+    return list.invokeMethod("entries", {});
+}
 
 TEST(KxListContextObject, EmptyListHasNoElementsAndZeroEntries) {
     const KxContextObject list = kxcreateContextObject(KxRecordList<GeneratedFile>());
@@ -68,7 +70,8 @@ TEST(RecordContextObjects, AnswerTheirNamesExactlyWithTypedValues) {
     EXPECT_FALSE(row.getAttribute("hasErrors").toBoolean());
     EXPECT_TRUE(row.getAttribute("hasWarnings").toBoolean());
 
-    const KxContextObject error = kxcreateContextObject(XmlError{false, "unused part", 7, 12, "a.wsdl"});
+    const KxContextObject error =
+        kxcreateContextObject(XmlError{false, "unused part", 7, 12, "a.wsdl"});
     EXPECT_EQ(error.getAttribute("line").getType(), KxContextObject::kLong);
     EXPECT_EQ(error.getAttribute("line").toString(), "12");
     EXPECT_EQ(error.getAttribute("column").toLong(), 7);

@@ -9,7 +9,7 @@
 namespace {
 
 class ErrorFileReaderTest : public testing::Test {
-protected:
+  protected:
     // Reads dir's errors.xml into a fresh context and returns the records it
     // put as "errors", as a template would see them.
     std::vector<KxContextObject> read(const std::string& content) {

@@ -15,12 +15,12 @@ namespace {
 using Factory = KxServlet* (*)();
 
 class Library : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const char* bin = std::getenv("KX_TEST_BIN_DIR");
         ASSERT_NE(bin, nullptr) << "KX_TEST_BIN_DIR names the build's bin folder";
-        handle_ = dlopen((std::string(bin) + "/../lib/liborvowizard.so").c_str(),
-                         RTLD_NOW | RTLD_LOCAL);
+        handle_ =
+            dlopen((std::string(bin) + "/../lib/liborvowizard.so").c_str(), RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(handle_, nullptr) << dlerror();
     }
     void TearDown() override {
@@ -51,8 +51,9 @@ TEST_F(Library, EachFactoryMakesAFreshUninitialisedServlet) {
 
 TEST_F(Library, ExportsNothingButTheFactories) {
     EXPECT_EQ(dlsym(handle_, "makeDirectories"), nullptr);
-    EXPECT_EQ(dlsym(handle_, "_Z15makeDirectoriesRKNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE"),
-              nullptr);
+    EXPECT_EQ(
+        dlsym(handle_, "_Z15makeDirectoriesRKNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE"),
+        nullptr);
 }
 
 }  // namespace

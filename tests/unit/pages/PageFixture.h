@@ -10,7 +10,7 @@
 
 template <class Page>
 class PageFixture : public testing::Test {
-protected:
+  protected:
     // The servlet's name in the log.
     virtual const char* name() const { return "page"; }
 
@@ -57,7 +57,7 @@ protected:
     KxHttpServletResponse response;
     std::unique_ptr<KxContext> context;
 
-private:
+  private:
     bool initialised_ = false;
 };
 

@@ -38,9 +38,12 @@ TEST_F(DirectoryViewer, RowsTellStatusErrorsWarningsAndWhetherLoadable) {
     run({});
     EXPECT_EQ(column("directories", "dir"), (Names{"a", "b", "c", "d", "e"}));
     EXPECT_EQ(column("directories", "hasStatus"), (Names{"true", "true", "true", "true", "false"}));
-    EXPECT_EQ(column("directories", "hasErrors"), (Names{"false", "false", "false", "false", "false"}));
-    EXPECT_EQ(column("directories", "hasWarnings"), (Names{"false", "true", "false", "false", "false"}));
-    EXPECT_EQ(column("directories", "loadable"), (Names{"false", "true", "false", "false", "false"}));
+    EXPECT_EQ(column("directories", "hasErrors"),
+              (Names{"false", "false", "false", "false", "false"}));
+    EXPECT_EQ(column("directories", "hasWarnings"),
+              (Names{"false", "true", "false", "false", "false"}));
+    EXPECT_EQ(column("directories", "loadable"),
+              (Names{"false", "true", "false", "false", "false"}));
 }
 
 TEST_F(DirectoryViewer, APathWithoutSeparatorHasNoParent) {

@@ -7,13 +7,13 @@
 namespace {
 
 class RecordingContainer : public KxServletContainer {
-public:
+  public:
     void shutdown() override { ++stops; }
     int stops = 0;
 };
 
 class HomePage : public testing::Test {
-protected:
+  protected:
     HomePage() {
         harness.context().setContainer(&container);
         harness.init(page, "index");
@@ -76,7 +76,8 @@ TEST_F(HomePage, AnyOtherOperOrAFailingShutdownShowsTheStartPage) {
     bare.setContainer(&container);
     KxOrvoHomePage orphan;
     orphan.init(KxServletConfig("index", &bare));
-    orphan.getTemplateFactory().setTemplateDirectory(std::string(KX_SOURCE_DIR) + "/webapp/templates");
+    orphan.getTemplateFactory().setTemplateDirectory(std::string(KX_SOURCE_DIR) +
+                                                     "/webapp/templates");
     KxHttpServletRequest request;
     request.addParameter("oper", "shutdown");
     KxHttpServletResponse response;

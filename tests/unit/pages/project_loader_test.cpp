@@ -7,10 +7,11 @@ namespace {
 using ProjectLoader = PageFixture<KxLoadProject>;
 
 TEST_F(ProjectLoader, RedirectsToTheWizardThatWroteTheFile) {
-    const std::string server = harness.home.write("projects/my demo/startup.properties",
-                                                  "type=server\n");
+    const std::string server =
+        harness.home.write("projects/my demo/startup.properties", "type=server\n");
     const std::string tavrin = harness.home.write("projects/t/startup.properties", "type=tavrin\n");
-    const std::string untyped = harness.home.write("projects/u/startup.properties", "version=1.2\n");
+    const std::string untyped =
+        harness.home.write("projects/u/startup.properties", "version=1.2\n");
     const std::pair<std::string, std::string> cases[] = {
         {server, "server?oper=load&projectFile=" + server},
         {tavrin, "tavrin?oper=load&projectFile=" + tavrin},

@@ -5,7 +5,7 @@
 namespace {
 
 class StatusPage : public PageFixture<KxStatusPage> {
-protected:
+  protected:
     const char* name() const override { return "status"; }
 
     // A project folder under the home's projects with these files.
@@ -20,11 +20,11 @@ protected:
 };
 
 TEST_F(StatusPage, SortsAServerProjectIntoItsGroups) {
-    const std::string dir = project(
-        "calc", "type=server\nhtml=true\nprojectName=calc\n",
-        {"CalcBase.h", "CalcBase.cpp", "CalcServletBase.h", "CalcServletBase.cpp",
-         "CalcSkeleton.cpp", "CalcLocal.cpp", "web.xml", "CalcServlet.cpp", "main.cpp",
-         "CalcClientProxy.cpp", "output.0.cpp", "notes.txt", "calc.dsp", "calc.vcproj"});
+    const std::string dir =
+        project("calc", "type=server\nhtml=true\nprojectName=calc\n",
+                {"CalcBase.h", "CalcBase.cpp", "CalcServletBase.h", "CalcServletBase.cpp",
+                 "CalcSkeleton.cpp", "CalcLocal.cpp", "web.xml", "CalcServlet.cpp", "main.cpp",
+                 "CalcClientProxy.cpp", "output.0.cpp", "notes.txt", "calc.dsp", "calc.vcproj"});
     harness.home.write("projects/calc/docs/datatypes/CalcBase.html", "<p/>");
     ASSERT_TRUE(run({{"dir", dir}, {"tier", "server"}}).isValid());
 
@@ -60,7 +60,8 @@ TEST_F(StatusPage, TheSameFilesInAClientProjectAreNotServerFiles) {
 }
 
 TEST_F(StatusPage, FoundationDocsAreFoundByPresenceDirectlyUnderDocs) {
-    const std::string dir = project("po", "type=foundation\nhtml=false\n", {"Order.cpp", "Item.cpp"});
+    const std::string dir =
+        project("po", "type=foundation\nhtml=false\n", {"Order.cpp", "Item.cpp"});
     harness.home.write("projects/po/docs/Order.html", "<p/>");
     harness.home.write("projects/po/docs/Item.html", "");
     run({{"dir", dir}});

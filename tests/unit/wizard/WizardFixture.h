@@ -21,17 +21,18 @@ inline std::string readFile(const std::filesystem::path& path) {
 
 template <class Wizard = KxServerWizard>
 class WizardFixture : public testing::Test {
-protected:
+  protected:
     explicit WizardFixture(const char* servletName = "server")
         : path_("PATH", bin.str() + ":" + (std::getenv("PATH") ? std::getenv("PATH") : "")) {
         // Each generator records where it ran and the words it was given,
         // one per line in brackets, and leaves a generated file behind.
         for (const char* generator : {"svcgen", "bindgen", "prjforge"}) {
-            bin.write(generator,
-                      "#!/bin/sh\n"
-                      "{ pwd; for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done; } > invocation.txt\n"
-                      "echo generated > CalcSkeleton.cpp\n"
-                      "echo \"$(basename \"$0\") ran\"\n");
+            bin.write(
+                generator,
+                "#!/bin/sh\n"
+                "{ pwd; for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done; } > invocation.txt\n"
+                "echo generated > CalcSkeleton.cpp\n"
+                "echo \"$(basename \"$0\") ran\"\n");
             std::filesystem::permissions(bin / generator, std::filesystem::perms::owner_all);
         }
         harness.init(wizard, servletName);
@@ -59,10 +60,14 @@ protected:
 
     // A complete generate form for project name.
     ServletHarness::Parameters generateForm(const std::string& name) const {
-        return {{"oper", "generate"},     {"projectDir", projectsDir()},
-                {"projectName", name},    {"filename", input},
-                {"compileros", "Red Hat Linux/icc"}, {"make", "on"},
-                {"html", "on"},           {"server", "on"}};
+        return {{"oper", "generate"},
+                {"projectDir", projectsDir()},
+                {"projectName", name},
+                {"filename", input},
+                {"compileros", "Red Hat Linux/icc"},
+                {"make", "on"},
+                {"html", "on"},
+                {"server", "on"}};
     }
 
     ScratchDir bin;

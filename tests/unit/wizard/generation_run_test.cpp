@@ -22,11 +22,12 @@ TEST_F(GenerationRun, RunsSvcgenInTheProjectDirectoryAndRedirectsToTheStatusPage
     EXPECT_EQ(response.getRedirectLocation(), "status?dir=" + projectPath + "&tier=server");
     EXPECT_EQ(std::string(getCurrentDir().c_str()), before);
 
-    const std::string command = "svcgen -properties \"" + projectPath +
-                                "\\startup.properties\"  -compiler redhat-icc -DkeepProject=true \"" +
-                                input + "\" > orvowizard.txt";
-    EXPECT_EQ(harness.log, (std::vector<KxCString>{"server: svcgen command line:",
-                                                   "server: " + command}));
+    const std::string command =
+        "svcgen -properties \"" + projectPath +
+        "\\startup.properties\"  -compiler redhat-icc -DkeepProject=true \"" + input +
+        "\" > orvowizard.txt";
+    EXPECT_EQ(harness.log,
+              (std::vector<KxCString>{"server: svcgen command line:", "server: " + command}));
 
     const auto folder = projectFolder("demo");
     // Empty pieces of the command line give no words, as in a shell.
@@ -43,7 +44,8 @@ TEST_F(GenerationRun, APlatformOutsideTheTableLeavesTheCompilerOut) {
     auto form = generateForm("demo");
     form.emplace_back("properties", "-Dtrace=on");
     for (auto& [name, value] : form) {
-        if (name == "compileros") value = "Plan 9/kencc";
+        if (name == "compileros")
+            value = "Plan 9/kencc";
     }
     post(form);
     ASSERT_EQ(harness.log.size(), 2u);
@@ -64,7 +66,8 @@ TEST_F(GenerationRun, StartupPropertiesHoldTheSettingsWithDoubledBackslashes) {
         std::string out;
         for (char c : text) {
             out += c;
-            if (c == '\\') out += '\\';
+            if (c == '\\')
+                out += '\\';
         }
         return out;
     };
@@ -123,7 +126,8 @@ TEST_F(GenerationRun, LoadRefusesFilesOfOtherWizardsAndSplitsOlderOnes) {
     testing::internal::GetCapturedStdout();
 
     const std::string older = harness.home.write(
-        "old.properties", "type=server\nprojectDir=C:\\\\work\\\\proj\nfilename=C:\\\\w\\\\a.wsdl\n");
+        "old.properties",
+        "type=server\nprojectDir=C:\\\\work\\\\proj\nfilename=C:\\\\w\\\\a.wsdl\n");
     get({{"oper", "load"}, {"projectFile", older}});
     EXPECT_EQ(setting("projectDir"), "C:\\work");
     EXPECT_EQ(setting("projectName"), "proj");

@@ -11,7 +11,7 @@
 namespace {
 
 class ClientWizard : public WizardFixture<KxClientWizard> {
-protected:
+  protected:
     ClientWizard() : WizardFixture("client") {}
 };
 
@@ -21,13 +21,13 @@ TEST_F(ClientWizard, RunsSvcgenWithoutTheServerSide) {
     auto form = generateForm("calc");
     form.emplace_back("ssl", "on");
     const auto response = post(form);
-    EXPECT_EQ(response.getRedirectLocation(),
-              "status?dir=" + projectsDir() + "\\calc&tier=client");
+    EXPECT_EQ(response.getRedirectLocation(), "status?dir=" + projectsDir() + "\\calc&tier=client");
     ASSERT_EQ(harness.log.size(), 2u);
     EXPECT_EQ(harness.log[0], "client: svcgen command line:");
     EXPECT_EQ(harness.log[1], "client: svcgen -noserver -properties \"" + projectsDir() +
                                   "\\calc\\startup.properties\"  -compiler redhat-icc "
-                                  "-DkeepProject=true \"" + input + "\" > orvowizard.txt");
+                                  "-DkeepProject=true \"" +
+                                  input + "\" > orvowizard.txt");
     KxProperties written;
     written.load(projectFolder("calc") / "startup.properties");
     EXPECT_EQ(written.get("type"), "client");
@@ -36,7 +36,7 @@ TEST_F(ClientWizard, RunsSvcgenWithoutTheServerSide) {
 }
 
 class FoundationWizard : public WizardFixture<KxFoundationWizard> {
-protected:
+  protected:
     FoundationWizard() : WizardFixture("foundation") {}
 };
 
@@ -66,11 +66,11 @@ TEST_F(FoundationWizard, StoresItsFoldersDoubledAndLoadsThemBack) {
 }
 
 class TavrinWizard : public WizardFixture<KxTavrinWizard> {
-protected:
+  protected:
     TavrinWizard() : WizardFixture("tavrin") {}
 
     ServletHarness::Parameters servletForm(bool make) const {
-        ServletHarness::Parameters form = {{"oper", "generate"},   {"projectDir", projectsDir()},
+        ServletHarness::Parameters form = {{"oper", "generate"},    {"projectDir", projectsDir()},
                                            {"projectName", "demo"}, {"servletName", "Hello"},
                                            {"sample", "on"},        {"webxml", "on"}};
         if (make) {
@@ -117,8 +117,7 @@ TEST_F(TavrinWizard, EditedFilesGetSampleCopiesAndNothingRunsWithoutBuildFiles) 
     post(servletForm(false));
     const auto folder = projectFolder("demo");
     EXPECT_EQ(readFile(folder / "Hello.cpp"), "// my own work\n");
-    EXPECT_NE(readFile(folder / "Hello.cpp.sample").find("Hello::doGet"),
-              std::string::npos);
+    EXPECT_NE(readFile(folder / "Hello.cpp.sample").find("Hello::doGet"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(folder / "Hello.h.sample"));
     EXPECT_FALSE(std::filesystem::exists(folder / "web.xml.sample")) << "an empty file is replaced";
     EXPECT_NE(readFile(folder / "web.xml").find("<web-app>"), std::string::npos);

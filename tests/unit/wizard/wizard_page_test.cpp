@@ -112,13 +112,17 @@ TEST_F(ServerWizardPage, InputFileIsCheckedBeforeAnythingIsWritten) {
     const std::pair<std::string, std::string> cases[] = {
         {"", "Missing filename"},
         {harness.home / "examples/none.wsdl", "Filename does not exist or is not accessible"},
-        {harness.home.write("examples/empty.wsdl", ""), "Filename does not exist or is not accessible"},
+        {harness.home.write("examples/empty.wsdl", ""),
+         "Filename does not exist or is not accessible"},
         {harness.home.str() + "\\examples", "Filename does not exist or is not accessible"},
     };
     for (const auto& [file, message] : cases) {
         testing::internal::CaptureStdout();
-        post({{"oper", "generate"}, {"projectName", "demo"}, {"projectDir", projectsDir()},
-              {"filename", file}, {"defaultFile", ""}});
+        post({{"oper", "generate"},
+              {"projectName", "demo"},
+              {"projectDir", projectsDir()},
+              {"filename", file},
+              {"defaultFile", ""}});
         testing::internal::GetCapturedStdout();
         EXPECT_EQ(setting("errorMessage"), message) << file;
     }
@@ -129,8 +133,7 @@ TEST_F(ServerWizardPage, SaveWinsOverGenerateAndWritesWithoutRunning) {
     auto form = generateForm("demo");
     form.emplace_back("type", "Save As");
     const auto response = post(form);
-    EXPECT_EQ(response.getRedirectLocation(),
-              "viewer?dir=" + projectsDir() + "\\demo&tier=server");
+    EXPECT_EQ(response.getRedirectLocation(), "viewer?dir=" + projectsDir() + "\\demo&tier=server");
     EXPECT_TRUE(std::filesystem::exists(projectFolder("demo") / "startup.properties"));
     EXPECT_FALSE(std::filesystem::exists(projectFolder("demo") / "invocation.txt"));
     EXPECT_TRUE(harness.log.empty());
@@ -148,10 +151,12 @@ TEST_F(ServerWizardPage, AProjectPathNamingAFileIsRefused) {
 
 // A wizard whose generator fails in the three ways an operation can.
 class ThrowingWizard : public KxServerWizard {
-public:
+  public:
     void generate(const KxCString&, const KxCString&, KxContext&) override {
-        if (mode == 0) throw Kxxmsg("generator exploded");
-        if (mode == 1) throw std::runtime_error("out of range");
+        if (mode == 0)
+            throw Kxxmsg("generator exploded");
+        if (mode == 1)
+            throw std::runtime_error("out of range");
         throw 42;
     }
     int mode = 0;
@@ -166,7 +171,8 @@ TEST_F(FailingWizardPage, ExceptionsOfAnOperationBecomeTheErrorPage) {
         wizard.mode = mode;
         testing::internal::CaptureStdout();
         const auto response = post(generateForm("demo"));
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), std::string("Error: ") + messages[mode] + "\n");
+        EXPECT_EQ(testing::internal::GetCapturedStdout(),
+                  std::string("Error: ") + messages[mode] + "\n");
         EXPECT_EQ(response.getRedirectLocation(), "status?tier=server");
         EXPECT_EQ(setting("errorMessage"), messages[mode]);
     }
