@@ -1,7 +1,10 @@
 // Build files: the makefile's compiler follows the compiler key, its
 // sources are the generated ones, and prjforge writes the makefile and the
 // developer-studio files of a servlet project from its project file.
+#include <regex>
+
 #include "GeneratorProject.h"
+#include "generators/common/BuildFiles.h"
 
 namespace gentest {
 namespace {
@@ -65,6 +68,11 @@ TEST_F(BuildFiles, ClientSamplesMakeAProgramAndServersASharedLibrary) {
     const auto at = vcproj.find("ProjectGUID=\"");
     ASSERT_NE(at, std::string::npos);
     const std::string guid = vcproj.substr(at + 13, 38);
+    EXPECT_TRUE(std::regex_match(
+        guid, std::regex(R"(\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\})")))
+        << guid;
+    EXPECT_EQ(guid, kx::gen::stableGuid("demo")) << "the same name gives the same GUID";
+    EXPECT_NE(guid, kx::gen::stableGuid("demo2"));
     EXPECT_NE(read("demo.sln").find("\"demo.vcproj\", \"" + guid + "\""), std::string::npos)
         << guid;
 }
