@@ -120,7 +120,8 @@ std::optional<int> parseContainerOptions(int argc, const char* const* argv,
                    "the system's home folder, handed on as KX_HOME (default: KX_HOME)");
     app.add_option("--log-dir", options.logDir,
                    "folder of kxcontainer.log and access.log (default: <home>/logs, or ./logs)");
-    app.add_option("--threads", options.threads, "worker threads that run servlets")
+    app.add_option("--threads", options.threads,
+                   "servlet calls that run at once, each on a thread of its own")
         ->check(CLI::Range(1u, 256u))
         ->capture_default_str();
     app.add_option("--lib-dir", options.libDir,

@@ -7,7 +7,10 @@
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/strand.hpp>
 
+#include <cerrno>
+#include <condition_variable>
 #include <csignal>
+#include <mutex>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -15,6 +18,7 @@
 #include "platform/container/KxContainerLogs.h"
 #include "platform/container/KxHttpConnection.h"
 #include "platform/container/KxHttpListener.h"
+#include "platform/os/KxOs.h"
 
 namespace kx::container {
 
@@ -23,9 +27,12 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// Threads that drive the connections. They never run servlets, so two are
-// plenty.
-constexpr int kIoThreads = 2;
+// Threads beyond those for servlet calls: however many servlet calls are
+// running, these stay free for connections, static files and the stop.
+constexpr unsigned kSpareThreads = 2;
+// How long the stop waits for threads whose requests did not finish in the
+// grace time, before it leaves them running.
+constexpr auto kLastWait = std::chrono::milliseconds(200);
 // How often the stop checks whether the requests in flight are done.
 constexpr auto kDrainPollInterval = std::chrono::milliseconds(20);
 
@@ -35,6 +42,8 @@ struct KxHttpServer::Impl {
     Impl(const KxContainerOptions& options, KxContainerLog& log)
         : options(options),
           log(log),
+          threadCount(std::max(options.threads, 1u) + kSpareThreads),
+          io(static_cast<int>(threadCount)),
           strand(asio::make_strand(io)),
           signals(strand, SIGINT, SIGTERM),
           drainTimer(strand) {}
@@ -66,6 +75,12 @@ struct KxHttpServer::Impl {
                 log.error(std::to_string(inFlight) +
                           " request(s) still unanswered at the end of the grace time");
             }
+            {
+                std::lock_guard lock(threadsMutex);
+                stopped = true;
+                drained = inFlight == 0;
+            }
+            threadsChanged.notify_all();
             io.stop();
             return;
         }
@@ -79,7 +94,8 @@ struct KxHttpServer::Impl {
 
     const KxContainerOptions& options;
     KxContainerLog& log;
-    asio::io_context io{kIoThreads};
+    const unsigned threadCount;
+    asio::io_context io;
     // The server's own work (signals, the stop) runs here, one step at a time.
     asio::strand<asio::io_context::executor_type> strand;
     asio::signal_set signals;
@@ -89,6 +105,13 @@ struct KxHttpServer::Impl {
     std::atomic<bool> stopRequested{false};
     bool stopBegun = false;  // on the strand only
     Clock::time_point graceDeadline = Clock::time_point::max();
+
+    // The threads of run(): how many still run, and whether the stop is done.
+    std::mutex threadsMutex;
+    std::condition_variable threadsChanged;
+    unsigned threadsRunning = 0;
+    bool stopped = false;
+    bool drained = false;  // every request was answered when the stop ended
 };
 
 KxHttpServer::KxHttpServer(const KxContainerOptions& options, KxContainerLog& log)
@@ -114,7 +137,7 @@ unsigned short KxHttpServer::listen() {
     return impl_->listener->port();
 }
 
-Clock::time_point KxHttpServer::run(KxRequestHandler& handler) {
+bool KxHttpServer::run(KxRequestHandler& handler) {
     Impl& impl = *impl_;
     impl.shared = std::make_shared<KxConnectionShared>(handler, impl.log, impl.options.limits);
     impl.listener->start(impl.shared);
@@ -126,25 +149,69 @@ Clock::time_point KxHttpServer::run(KxRequestHandler& handler) {
         }
     });
 
-    auto runLoop = [&impl] {
+    const std::string processDirectory = kx::os::getCurrentDirectory().c_str();
+    auto runLoop = [&impl, processDirectory] {
+        // Servlets run on these threads and may change directory (a
+        // generator runs in its project folder): each thread has its own.
+        auto warn = [&impl](const std::string& what) {
+            const int error = errno;
+            impl.log.error("server thread: " + what + ": " +
+                           kx::os::errorText(error).value_or("error " + std::to_string(error)));
+        };
+        if (!kx::os::giveThreadOwnCurrentDirectory()) {
+            warn("no current directory of its own");
+        } else if (!kx::os::setCurrentDirectory(processDirectory)) {
+            warn("cannot change to " + processDirectory);
+        }
         while (true) {
             try {
                 impl.io.run();
-                return;
+                break;
             } catch (const std::exception& e) {
-                impl.log.error(std::string("unexpected error on an I/O thread: ") + e.what());
+                impl.log.error(std::string("unexpected error on a server thread: ") + e.what());
             }
         }
+        {
+            std::lock_guard lock(impl.threadsMutex);
+            --impl.threadsRunning;
+        }
+        impl.threadsChanged.notify_all();
     };
     std::vector<std::thread> threads;
-    for (int i = 1; i < kIoThreads; ++i) {
+    {
+        std::lock_guard lock(impl.threadsMutex);
+        impl.threadsRunning = impl.threadCount;
+    }
+    for (unsigned i = 0; i < impl.threadCount; ++i) {
         threads.emplace_back(runLoop);
     }
-    runLoop();
-    for (auto& thread : threads) {
-        thread.join();
+
+    // This thread runs no servlet, so it can give up on one that outlives the
+    // grace time.
+    bool allEnded = true;
+    {
+        std::unique_lock lock(impl.threadsMutex);
+        impl.threadsChanged.wait(lock,
+                                 [&impl] { return impl.threadsRunning == 0 || impl.stopped; });
+        if (impl.drained) {
+            impl.threadsChanged.wait(lock, [&impl] { return impl.threadsRunning == 0; });
+        } else {
+            allEnded = impl.threadsChanged.wait_for(lock, kLastWait,
+                                                    [&impl] { return impl.threadsRunning == 0; });
+        }
     }
-    return impl.graceDeadline == Clock::time_point::max() ? Clock::now() : impl.graceDeadline;
+    for (auto& thread : threads) {
+        if (allEnded) {
+            thread.join();
+        } else {
+            thread.detach();
+        }
+    }
+    return allEnded;
+}
+
+void KxHttpServer::post(std::function<void()> job) {
+    asio::post(impl_->io, std::move(job));
 }
 
 void KxHttpServer::shutdown() {

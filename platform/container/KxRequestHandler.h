@@ -51,7 +51,7 @@ using KxDeliver = std::function<void(KxHttpResponseData)>;
 
 class KxRequestHandler {
   public:
-    // Runs a job on a worker thread.
+    // Runs a servlet call (at once, or later when too many are running).
     using Submit = std::function<void(std::function<void()>)>;
 
     // Every reference must outlive the handler.
@@ -61,7 +61,7 @@ class KxRequestHandler {
 
     // Answers the request through deliver: at once when no servlet is
     // needed (refusals, redirect to the context, static files, not found),
-    // else from a worker thread after the servlet ran.
+    // else once the servlet ran.
     void handle(KxHttpRequestData request, KxDeliver deliver);
 
     // An answer of the container's own: a short HTML page.

@@ -11,7 +11,7 @@
 // ones go first, then those idle the longest.
 //
 // Expired sessions are dropped when they are next looked for (and in passing
-// when sessions are made). Safe to use from every worker thread at once.
+// when sessions are made). Safe to use from every thread at once.
 #include <chrono>
 #include <deque>
 #include <functional>

@@ -16,9 +16,9 @@
 #include "platform/container/KxRequestHandler.h"
 #include "platform/container/KxRequestMapping.h"
 #include "platform/container/KxSecurityChecks.h"
+#include "platform/container/KxServletGate.h"
 #include "platform/container/KxServletRegistry.h"
 #include "platform/container/KxSessionStore.h"
-#include "platform/container/KxWorkerPool.h"
 
 namespace {
 
@@ -128,24 +128,22 @@ int runContainer(KxContainerOptions& options) {
         logs->error(failure);
     }
 
-    KxWorkerPool workers(options.threads,
-                         [&logs](const std::string& message) { logs->error(message); });
-    KxRequestHandler handler(
-        mapper, security, registry, sessions, context, *logs,
-        [&workers](std::function<void()> job) { workers.submit(std::move(job)); });
+    KxServletGate gate(options.threads,
+                       [&server](KxServletGate::Job job) { server.post(std::move(job)); });
+    KxRequestHandler handler(mapper, security, registry, sessions, context, *logs,
+                             [&gate](std::function<void()> job) { gate.submit(std::move(job)); });
 
     const std::string address =
         "http://" + urlHost(options.bind) + ":" + std::to_string(port) + contextPath + "/";
     std::cout << "kxcontainer: serving orvowizard at " << address
               << (token.empty() ? "" : "?token=" + token) << std::endl;
     logs->info("started: serving " + webapp + " at " + address + " with " +
-               std::to_string(workers.size()) + " worker threads, " +
+               std::to_string(gate.limit()) + " servlet threads, " +
                std::to_string(registry.size()) + " of " +
                std::to_string(descriptor.servlets.size()) + " servlets" +
                (token.empty() ? ", no access token" : ""));
 
-    const auto deadline = server.run(handler);
-    if (!workers.stop(deadline)) {
+    if (!server.run(handler)) {
         // A servlet is still busy: its code must stay loaded, so the process
         // ends here without unloading anything.
         logs->error("servlet calls still running at the end of the grace time; exiting");

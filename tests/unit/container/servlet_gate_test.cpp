@@ -1,0 +1,128 @@
+#include "platform/container/KxServletGate.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+namespace kx::container {
+namespace {
+
+// Posted jobs are kept here and run when the test says so, on the test's
+// thread, as a server thread would run them later.
+struct Posted {
+    std::vector<KxServletGate::Job> jobs;
+    KxServletGate::Post post() {
+        return [this](KxServletGate::Job job) { jobs.push_back(std::move(job)); };
+    }
+    void runFirst() {
+        ASSERT_FALSE(jobs.empty());
+        auto job = std::move(jobs.front());
+        jobs.erase(jobs.begin());
+        job();
+    }
+};
+
+TEST(ContainerServletGate, BelowTheLimitAJobRunsAtOnceOnTheCallersThread) {
+    Posted posted;
+    KxServletGate gate(2, posted.post());
+    std::thread::id ranOn;
+    gate.submit([&] { ranOn = std::this_thread::get_id(); });
+    EXPECT_EQ(ranOn, std::this_thread::get_id());
+    EXPECT_EQ(gate.running(), 0u);
+    EXPECT_TRUE(posted.jobs.empty());
+}
+
+TEST(ContainerServletGate, PastTheLimitJobsWaitAndStartInOrderAsSlotsFree) {
+    Posted posted;
+    KxServletGate gate(1, posted.post());
+    std::vector<int> order;
+    // The first job is still running when two more arrive (submitted from
+    // inside it, as another connection's thread would meanwhile).
+    gate.submit([&] {
+        order.push_back(1);
+        gate.submit([&] { order.push_back(2); });
+        gate.submit([&] { order.push_back(3); });
+        EXPECT_EQ(gate.running(), 1u);
+        EXPECT_EQ(gate.queued(), 2u);
+    });
+    // Job 1 ended: job 2 is handed to a server thread with the same slot,
+    // not run inside job 1's thread.
+    EXPECT_EQ(order, std::vector<int>({1}));
+    ASSERT_EQ(posted.jobs.size(), 1u);
+    EXPECT_EQ(gate.running(), 1u);
+    posted.runFirst();
+    EXPECT_EQ(order, std::vector<int>({1, 2}));
+    posted.runFirst();
+    EXPECT_EQ(order, std::vector<int>({1, 2, 3}));
+    EXPECT_TRUE(posted.jobs.empty());
+    EXPECT_EQ(gate.running(), 0u);
+    EXPECT_EQ(gate.queued(), 0u);
+}
+
+TEST(ContainerServletGate, AJobThatThrowsGivesItsSlotBack) {
+    Posted posted;
+    KxServletGate gate(1, posted.post());
+    gate.submit([] { throw std::runtime_error("servlet fault"); });
+    EXPECT_EQ(gate.running(), 0u);
+    bool ran = false;
+    gate.submit([&] { ran = true; });
+    EXPECT_TRUE(ran);
+}
+
+TEST(ContainerServletGate, ManyThreadsNeverRunMoreThanTheLimit) {
+    // Posted jobs go to a thread of their own, as on the server.
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::thread> servers;
+    int active = 0;
+    int most = 0;
+    int done = 0;
+    KxServletGate gate(3, [&](KxServletGate::Job job) {
+        std::lock_guard lock(mutex);
+        servers.emplace_back(std::move(job));
+    });
+    auto job = [&] {
+        {
+            std::lock_guard lock(mutex);
+            most = std::max(most, ++active);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        std::lock_guard lock(mutex);
+        --active;
+        ++done;
+        changed.notify_all();
+    };
+    std::vector<std::thread> clients;
+    for (int t = 0; t < 8; ++t) {
+        clients.emplace_back([&] {
+            for (int i = 0; i < 10; ++i) {
+                gate.submit(job);
+            }
+        });
+    }
+    for (auto& client : clients) {
+        client.join();
+    }
+    {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(20), [&] { return done == 80; }));
+    }
+    EXPECT_LE(most, 3);
+    EXPECT_GE(most, 2) << "jobs did run side by side";
+    std::vector<std::thread> finished;
+    {
+        std::lock_guard lock(mutex);
+        finished.swap(servers);
+    }
+    for (auto& server : finished) {
+        server.join();
+    }
+    EXPECT_EQ(gate.running(), 0u);
+}
+
+}  // namespace
+}  // namespace kx::container
