@@ -73,15 +73,35 @@ ParseResult splitCommandLine(const KxCString& text) {
             inWord = true;
         }
     }
-    // An unterminated quote simply runs to the end of the line.
     endWord();
+    const KxCString where = "command line \"" + text + "\": ";
+
+    if (quoted) {
+        // A quote left open (a stray " in a field) swallows the rest of the
+        // line, the redirection included: the program would run with
+        // arguments nobody chose and its output would go astray. Nothing
+        // runs; the reason goes where the output was meant to go when the
+        // line ends in "> file" with one plain file name.
+        result.error = where + "a double quote is not closed";
+        const auto arrow = text.rfind('>');
+        if (arrow != KxCString::npos) {
+            const auto first = text.find_first_not_of(" \t", arrow + 1);
+            const auto last = text.find_last_not_of(" \t");
+            if (first != KxCString::npos && last >= first) {
+                KxCString file = text.substr(first, last - first + 1);
+                if (file.find_first_of(" \t\"") == KxCString::npos) {
+                    result.line.redirectTo = std::move(file);
+                }
+            }
+        }
+        return result;
+    }
 
     result.line.arguments = std::move(words);
     if (!redirectWords.empty()) {
         result.line.redirectTo = redirectWords.front();
     }
 
-    const KxCString where = "command line \"" + text + "\": ";
     if (result.line.arguments.empty() && !redirected) {
         result.error = where + "the line is empty";
     } else if (secondRedirect) {

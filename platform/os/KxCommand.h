@@ -15,7 +15,7 @@
 namespace kx::os {
 
 // A command line the interpreter cannot read (an empty one, a ">" with no
-// file, words after the redirection).
+// file, words after the redirection, a double quote that is not closed).
 class KxCommandError : public Kxxmsg {
   public:
     using Kxxmsg::Kxxmsg;

@@ -33,7 +33,6 @@ INSTANTIATE_TEST_SUITE_P(
                       SplitCase{"gen -D\"a b\" x", {"gen", "-Da b", "x"}, std::nullopt},
                       SplitCase{"gen \"\" x", {"gen", "", "x"}, std::nullopt},
                       SplitCase{"gen a\"\"b", {"gen", "ab"}, std::nullopt},
-                      SplitCase{"gen \"open to the end", {"gen", "open to the end"}, std::nullopt},
                       SplitCase{"java -jar home\\projects\\demo\\startup.properties",
                                 {"java", "-jar", "home\\projects\\demo\\startup.properties"},
                                 std::nullopt},
@@ -56,7 +55,8 @@ TEST_P(ParseCommandLineErrorTest, Throws) {
 INSTANTIATE_TEST_SUITE_P(Lines, ParseCommandLineErrorTest,
                          ::testing::Values("", "  \t ", "echo a >", "echo a >  ",
                                            "echo a > out.txt extra", "echo > a > b",
-                                           "echo >> out.txt", "> out.txt", "echo > \"\""));
+                                           "echo >> out.txt", "> out.txt", "echo > \"\"",
+                                           "gen \"open to the end", "gen \"a\"b\" > out.txt"));
 
 TEST(ParseCommandLineMessage, NamesTheProblem) {
     try {

@@ -135,6 +135,20 @@ TEST_F(RunCommandTest, UnreadableLineGivesStatus2WithTheReasonInTheFile) {
     EXPECT_EQ(contents("kept.txt"), "keep");
 }
 
+TEST_F(RunCommandTest, AQuoteLeftOpenRunsNothingAndSaysSoInTheOutputFile) {
+    // A stray quote in a field would carry "> out.txt" into the arguments.
+    EXPECT_EQ(os::runCommand("touch made \"dir\"x\" name > out.txt"), 2);
+    EXPECT_FALSE(fs::exists("made"));
+    const KxCString text = contents("out.txt");
+    EXPECT_NE(text.find("a double quote is not closed"), KxCString::npos) << text;
+
+    // Without a plain file name at the end, the reason goes to standard error.
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(os::runCommand("touch made \"x > \"my out\""), 2);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("not closed"), KxCString::npos);
+    EXPECT_FALSE(fs::exists("made"));
+}
+
 TEST_F(RunCommandTest, TimeLimitEndsTheProgramAndEverythingItStarted) {
     TimeLimitGuard guard(std::chrono::milliseconds(300));
     EXPECT_EQ(os::commandTimeLimit(), std::chrono::milliseconds(300));
