@@ -1,5 +1,5 @@
 // Starting and stopping kxcontainer: servlets that cannot be made, the
-// shutdown a servlet asks for, signals, requests in flight, worker threads.
+// shutdown a servlet asks for, signals, requests in flight, servlet threads.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -83,7 +83,7 @@ TEST_F(ContainerLifecycle, RequestInFlightIsAnsweredBeforeTheProcessEnds) {
     EXPECT_TRUE(contains(readFile(access), "GET /orvo/slow?ms=800 200"));
 }
 
-TEST_F(ContainerLifecycle, EachWorkerThreadHasItsOwnCurrentDirectory) {
+TEST_F(ContainerLifecycle, EachServletThreadHasItsOwnCurrentDirectory) {
     ASSERT_NO_FATAL_FAILURE(start({"--threads", "2"}));
     const std::string first = scratch.mkdir("first");
     const std::string second = scratch.mkdir("second");

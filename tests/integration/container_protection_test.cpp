@@ -129,14 +129,14 @@ TEST_F(ContainerProtection, OversizedHeaderGets431AndOversizedBodyGets413) {
     EXPECT_EQ(chunked.readResponse().status, 413);
 }
 
-TEST_F(ContainerProtection, SlowRequestGets408AndIdleConnectionsCostNoWorker) {
+TEST_F(ContainerProtection, SlowRequestGets408AndIdleConnectionsCostNoServletThread) {
     ASSERT_NO_FATAL_FAILURE(start({"--client-header-timeout", "400ms", "--threads", "1"}));
     // An idle connection and one that stops halfway through its header.
     HttpConnection idle(container.port());
     HttpConnection partial(container.port());
     ASSERT_TRUE(partial.sendRaw("GET /orvo/echo HTTP/1.1\r\nHost: 127.0.0.1\r\n"));
 
-    // The only worker is free for a real request meanwhile.
+    // The only servlet thread is free for a real request meanwhile.
     const auto served = container.get("/orvo/echo/busy");
     EXPECT_EQ(served.status, 200);
 

@@ -256,7 +256,7 @@ TEST_F(HostileClients, ClientsSendingAByteASecondHoldUpNobody) {
         return connection.readResponse(false, std::chrono::seconds(2)).status;
     }));
 
-    // Meanwhile others are served at once by the only worker.
+    // Meanwhile others are served at once by the only servlet thread.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     for (int i = 0; i < 5; ++i) {
         const auto request = Clock::now();

@@ -208,10 +208,10 @@ TEST_F(HostileProduct, ShellSyntaxInEveryTextFieldIsPassedOnAsPlainText) {
     EXPECT_FALSE(fs::exists(fs::temp_directory_path() / "kxpwned"));
 }
 
-TEST_F(HostileProduct, AGeneratorThatNeverEndsIsStoppedAtTheLimitAndItsWorkerFreed) {
+TEST_F(HostileProduct, AGeneratorThatNeverEndsIsStoppedAtTheLimitAndItsThreadFreed) {
     generator("svcgen", "echo $$ > \"$KX_TEST_RECORD\"\nwhile :; do sleep 1; done\n");
     ScopedEnv limit("KX_COMMAND_TIME_LIMIT", "2");
-    // One worker: the next request needs the one the generator held.
+    // One servlet thread: the next request needs the one the generator held.
     ASSERT_NO_FATAL_FAILURE(start(true, {"--threads", "1"}));
 
     const auto started = Clock::now();
@@ -232,7 +232,7 @@ TEST_F(HostileProduct, AGeneratorThatNeverEndsIsStoppedAtTheLimitAndItsWorkerFre
     EXPECT_TRUE(contains(readFile(home.str() + "/projects/stuck/orvowizard.txt"),
                          "ended after the time limit of 2 s"));
 
-    // The worker is free again.
+    // The servlet thread is free again.
     const auto next = Clock::now();
     const auto status = get(location(run));
     EXPECT_EQ(status.status, 200);

@@ -191,7 +191,7 @@ TEST_F(ContainerRequestHandler, FailuresBecome500Pages) {
     EXPECT_NE(log_.errors[2].find("produced no page"), std::string::npos);
 }
 
-TEST_F(ContainerRequestHandler, RefusalsNeedNoWorker) {
+TEST_F(ContainerRequestHandler, RefusalsNeedNoServletCall) {
     servlet([](KxHttpServletRequest&, KxHttpServletResponse& response) {
         response.setPayload("served");
     });
