@@ -1,6 +1,7 @@
 // Fuzz target: the command interpreter's parser. Lines are only split, never
-// run. A line that parses names a program, and nothing a shell would treat
-// specially changes how it is split.
+// run. A line that parses names a program, closes every quote it opens, and
+// nothing a shell would treat specially changes how it is split.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -11,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const KxCString text(reinterpret_cast<const char*>(data), size);
     try {
         const kx::os::CommandLine line = kx::os::parseCommandLine(text);
-        if (line.arguments.empty()) {
+        if (line.arguments.empty() || std::count(text.begin(), text.end(), '"') % 2 != 0) {
             std::abort();
         }
         std::size_t total = 0;
