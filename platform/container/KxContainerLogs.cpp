@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "platform/container/KxAppendLog.h"
+
 namespace kx::container {
 
 namespace {
@@ -74,8 +76,11 @@ KxContainerLogs::KxContainerLogs(const std::string& directory) : directory_(dire
     try {
         container_ = openLog("kxcontainer", directory + "/" + kContainerLogName,
                              "%Y-%m-%d %H:%M:%S.%e [%l] %v");
-        access_ = openLog("access", directory + "/" + kAccessLogName, "%Y-%m-%d %H:%M:%S.%e %v");
+        access_ = std::make_unique<KxAppendLog>(directory + "/" + kAccessLogName, kLogFileSize,
+                                                kLogFiles);
     } catch (const spdlog::spdlog_ex& e) {
+        throw std::runtime_error("cannot open the logs in " + directory + ": " + e.what());
+    } catch (const std::runtime_error& e) {
         throw std::runtime_error("cannot open the logs in " + directory + ": " + e.what());
     }
 }
@@ -93,12 +98,11 @@ void KxContainerLogs::error(std::string_view message) {
 }
 
 void KxContainerLogs::access(const KxAccessRecord& record) {
-    access_->info("{}", formatAccessRecord(record));
+    access_->append(formatAccessRecord(record));
 }
 
 void KxContainerLogs::flush() {
-    container_->flush();
-    access_->flush();
+    container_->flush();  // the access log has nothing held back
 }
 
 }  // namespace kx::container

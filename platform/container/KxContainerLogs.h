@@ -17,6 +17,8 @@ class logger;
 
 namespace kx::container {
 
+class KxAppendLog;
+
 struct KxAccessRecord {
     std::string client;
     std::string method;
@@ -62,7 +64,8 @@ class KxContainerLogs : public KxContainerLog {
   private:
     std::string directory_;
     std::shared_ptr<spdlog::logger> container_;
-    std::shared_ptr<spdlog::logger> access_;
+    // Written by every request: appended line by line without a lock.
+    std::unique_ptr<KxAppendLog> access_;
 };
 
 }  // namespace kx::container

@@ -1,0 +1,138 @@
+#include "platform/container/KxAppendLog.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+#include <stdexcept>
+
+namespace kx::container {
+
+namespace {
+
+int openForAppending(const std::string& path) {
+    return ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+}
+
+// "2026-12-05 18:23:38.123 " in local time.
+void appendTime(std::string& line) {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto millis =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+        1000;
+    std::tm local{};
+    ::localtime_r(&seconds, &local);
+    char text[40];
+    const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    line.append(text, length);
+    std::snprintf(text, sizeof text, ".%03d ", static_cast<int>(millis));
+    line += text;
+}
+
+}  // namespace
+
+KxAppendLog::KxAppendLog(std::string path, std::size_t maxSize, std::size_t keep)
+    : path_(std::move(path)), maxSize_(maxSize), keep_(keep) {
+    fd_ = openForAppending(path_);
+    if (fd_ < 0) {
+        throw std::runtime_error("cannot open " + path_ + ": " + std::strerror(errno));
+    }
+    struct stat info;
+    if (::fstat(fd_, &info) == 0) {
+        size_ = static_cast<std::size_t>(info.st_size);
+    }
+}
+
+KxAppendLog::~KxAppendLog() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+std::string KxAppendLog::olderName(const std::string& path, std::size_t index) {
+    const auto slash = path.rfind('/');
+    const auto dot = path.rfind('.');
+    std::string name;
+    // The number goes before the extension; a name without one (or a dot
+    // file) gets it at the end.
+    const bool extension =
+        dot != std::string::npos && dot != 0 && (slash == std::string::npos || dot > slash + 1);
+    name.append(path, 0, extension ? dot : path.size());
+    name += '.';
+    name += std::to_string(index);
+    if (extension) {
+        name.append(path, dot, std::string::npos);
+    }
+    return name;
+}
+
+void KxAppendLog::append(std::string_view text) {
+    std::string line;
+    line.reserve(text.size() + 25);
+    appendTime(line);
+    line += text;
+    line += '\n';
+
+    // Room for the line is taken from the size before it is written, so that
+    // threads appending at once cannot take the file past its limit.
+    while (true) {
+        std::shared_lock lock(mutex_);
+        std::size_t size = size_.load();
+        if (size > 0 && size + line.size() > maxSize_) {
+            const std::size_t seen = generation_.load();
+            lock.unlock();
+            rotate(seen);
+            continue;
+        }
+        if (!size_.compare_exchange_weak(size, size + line.size())) {
+            continue;
+        }
+        const char* data = line.data();
+        std::size_t left = line.size();
+        while (left > 0) {
+            const ssize_t written = ::write(fd_, data, left);
+            if (written < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return;
+            }
+            data += written;
+            left -= static_cast<std::size_t>(written);
+        }
+        return;
+    }
+}
+
+void KxAppendLog::rotate(std::size_t seen) {
+    std::unique_lock lock(mutex_);
+    if (generation_.load() != seen) {
+        return;  // another thread rotated meanwhile
+    }
+    if (keep_ == 0) {
+        ::unlink(path_.c_str());
+    } else {
+        for (std::size_t index = keep_; index > 1; --index) {
+            ::rename(olderName(path_, index - 1).c_str(), olderName(path_, index).c_str());
+        }
+        ::rename(path_.c_str(), olderName(path_, 1).c_str());
+    }
+    const int fresh = openForAppending(path_);
+    if (fresh >= 0) {
+        ::close(fd_);
+        fd_ = fresh;
+    }
+    // Without a new file the lines go on into the renamed one rather than be
+    // lost; the next try comes after another maxSize bytes.
+    size_ = 0;
+    ++generation_;
+}
+
+}  // namespace kx::container

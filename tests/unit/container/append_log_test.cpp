@@ -1,0 +1,124 @@
+// KxAppendLog: timed lines, rotation into numbered older files, and many
+// threads appending at once without mixing their lines.
+#include "platform/container/KxAppendLog.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "support/ScratchDir.h"
+
+namespace kx::container {
+namespace {
+
+std::vector<std::string> linesOf(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+TEST(ContainerAppendLog, OlderFilesAreNumberedBeforeTheExtension) {
+    EXPECT_EQ(KxAppendLog::olderName("/l/access.log", 1), "/l/access.1.log");
+    EXPECT_EQ(KxAppendLog::olderName("/l.d/access", 2), "/l.d/access.2");
+    EXPECT_EQ(KxAppendLog::olderName("/l/.hidden", 3), "/l/.hidden.3");
+}
+
+TEST(ContainerAppendLog, EachLineHasItsTimeAndIsInTheFileAtOnce) {
+    ScratchDir dir;
+    const std::string path = dir / "access.log";
+    dir.write("access.log", "an earlier line\n");
+    KxAppendLog log(path, 1 << 20, 3);
+    log.append("GET / 200");
+    log.append("");
+    // Read while the log is still open: nothing is held back.
+    const auto lines = linesOf(path);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "an earlier line");
+    const std::regex timed(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} (.*))");
+    std::smatch match;
+    ASSERT_TRUE(std::regex_match(lines[1], match, timed)) << lines[1];
+    EXPECT_EQ(match[1], "GET / 200");
+    ASSERT_TRUE(std::regex_match(lines[2], match, timed)) << lines[2];
+    EXPECT_EQ(match[1], "");
+}
+
+TEST(ContainerAppendLog, PastItsSizeTheFileMovesUpAndOnlyKeepFilesStay) {
+    ScratchDir dir;
+    const std::string path = dir / "access.log";
+    // Every line is 24 + 6 bytes; 100 bytes hold three of them.
+    KxAppendLog log(path, 100, 2);
+    for (int i = 0; i < 12; ++i) {
+        log.append("line" + std::to_string(i % 10) + ((i >= 10) ? "!" : " "));
+    }
+    auto tail = [](const std::vector<std::string>& lines) {
+        std::vector<std::string> texts;
+        for (const auto& line : lines) {
+            texts.push_back(line.substr(24));
+        }
+        return texts;
+    };
+    using Texts = std::vector<std::string>;
+    EXPECT_EQ(tail(linesOf(path)), (Texts{"line9 ", "line0!", "line1!"}));
+    EXPECT_EQ(tail(linesOf(dir / "access.1.log")), (Texts{"line6 ", "line7 ", "line8 "}));
+    EXPECT_EQ(tail(linesOf(dir / "access.2.log")), (Texts{"line3 ", "line4 ", "line5 "}));
+    EXPECT_FALSE(std::filesystem::exists(dir / "access.3.log"));
+}
+
+TEST(ContainerAppendLog, ThreadsAppendingAtOnceNeitherMixNorLoseLines) {
+    ScratchDir dir;
+    const std::string path = dir / "access.log";
+    constexpr int kThreads = 8;
+    constexpr int kLines = 2000;
+    {
+        // Small enough to rotate many times while the threads write, large
+        // enough that no line is dropped with the oldest file.
+        KxAppendLog log(path, 64 * 1024, 100);
+        std::vector<std::thread> threads;
+        for (int t = 0; t < kThreads; ++t) {
+            threads.emplace_back([&log, t] {
+                for (int i = 0; i < kLines; ++i) {
+                    log.append("thread " + std::to_string(t) + " line " + std::to_string(i) + " " +
+                               std::string(40, 'x'));
+                }
+            });
+        }
+        for (auto& thread : threads) {
+            thread.join();
+        }
+    }
+    std::set<std::string> seen;
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        ++files;
+        for (const auto& line : linesOf(entry.path().string())) {
+            ASSERT_TRUE(std::regex_match(line, std::regex(R"(\S+ \S+ thread \d line \d+ x{40})")))
+                << line;
+            EXPECT_TRUE(seen.insert(line.substr(24)).second) << "twice: " << line;
+        }
+        EXPECT_LE(std::filesystem::file_size(entry.path()), 64u * 1024) << entry.path();
+    }
+    EXPECT_EQ(seen.size(), static_cast<std::size_t>(kThreads * kLines));
+    EXPECT_GT(files, 10) << "the log rotated while the threads wrote";
+}
+
+TEST(ContainerAppendLog, AFolderThatIsNotThereIsAClearError) {
+    ScratchDir dir;
+    try {
+        KxAppendLog log(dir / "missing/access.log", 100, 1);
+        FAIL() << "opened a file in a missing folder";
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find("missing/access.log"), std::string::npos) << e.what();
+    }
+}
+
+}  // namespace
+}  // namespace kx::container
