@@ -12,6 +12,8 @@
 #include <mutex>
 #include <stdexcept>
 
+#include "platform/os/KxOs.h"
+
 namespace kx::container {
 
 namespace {
@@ -94,19 +96,7 @@ void KxAppendLog::append(std::string_view text) {
         if (!size_.compare_exchange_weak(size, size + line.size())) {
             continue;
         }
-        const char* data = line.data();
-        std::size_t left = line.size();
-        while (left > 0) {
-            const ssize_t written = ::write(fd_, data, left);
-            if (written < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                return;
-            }
-            data += written;
-            left -= static_cast<std::size_t>(written);
-        }
+        kx::os::writeAll(fd_, line);  // a failed write is dropped
         return;
     }
 }

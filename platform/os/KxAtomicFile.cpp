@@ -34,21 +34,6 @@ KxCString temporaryNameFor(const KxCString& nativeTarget) {
            ".kxtmp";
 }
 
-// Writes all bytes, retrying short writes and interruptions.
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
 // Makes the rename itself durable. A folder that cannot be opened or synced
 // (some file systems refuse) leaves the rename done all the same.
 void syncFolderOf(const KxCString& nativeTarget) {

@@ -128,22 +128,6 @@ ParseResult splitCommandLine(const KxCString& text) {
 
 // ---- output -----------------------------------------------------------------
 
-void writeAll(int fd, const KxCString& text) {
-    const char* data = text.data();
-    std::size_t left = text.size();
-    while (left > 0) {
-        ssize_t written = ::write(fd, data, left);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return;
-        }
-        data += written;
-        left -= static_cast<std::size_t>(written);
-    }
-}
-
 KxCString describeError(int errorNumber) {
     return errorText(errorNumber).value_or("error " + std::to_string(errorNumber));
 }

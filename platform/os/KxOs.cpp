@@ -76,6 +76,20 @@ bool readWholeFile(const KxCString& path, KxCString& content, OpenMode mode) {
     return !in.bad();
 }
 
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
 KxPathBuffer getCurrentDirectory() {
     KxPathBuffer buffer;
     if (::getcwd(buffer.path, KxPathBuffer::capacity) == nullptr) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <fstream>
 #include <optional>
+#include <string_view>
 
 #include "platform/base/KxCString.h"
 
@@ -49,6 +50,10 @@ std::ofstream openForWriting(const KxCString& path, OpenMode mode = OpenMode::Te
 // Reads a whole file. Returns false when it cannot be opened or read; content
 // then holds what was read (usually nothing).
 bool readWholeFile(const KxCString& path, KxCString& content, OpenMode mode = OpenMode::Binary);
+
+// Writes all bytes to a descriptor, retrying short writes and interruptions.
+// Returns false (errno set) when a write fails.
+bool writeAll(int fd, std::string_view bytes);
 
 // ---- current directory ------------------------------------------------------
 
