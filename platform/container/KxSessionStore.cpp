@@ -42,8 +42,8 @@ KxSessionStore::KxSessionStore(std::size_t maxSessions, std::size_t maxNewSessio
       maxNewSessions_(std::clamp<std::size_t>(maxNewSessions, 1, maxSessions_)),
       generator_(std::move(generator)) {}
 
-std::shared_ptr<KxHttpSession> KxSessionStore::find(const std::string& id, Clock::time_point now) {
-    std::lock_guard lock(mutex_);
+std::shared_ptr<KxHttpSession> KxSessionStore::findLocked(const std::string& id,
+                                                          Clock::time_point now, Map*& home) {
     for (Map* map : {&returned_, &new_}) {
         auto it = map->find(id);
         if (it == map->end()) {
@@ -53,32 +53,29 @@ std::shared_ptr<KxHttpSession> KxSessionStore::find(const std::string& id, Clock
             map->erase(it);
             return nullptr;
         }
+        home = map;
         return it->second;
     }
     return nullptr;
 }
 
-std::shared_ptr<KxHttpSession> KxSessionStore::resume(const std::string& id) {
-    const auto now = Clock::now();
+std::shared_ptr<KxHttpSession> KxSessionStore::find(const std::string& id, Clock::time_point now) {
     std::lock_guard lock(mutex_);
-    std::shared_ptr<KxHttpSession> session;
-    if (auto it = returned_.find(id); it != returned_.end()) {
-        if (it->second->isExpired(now)) {
-            returned_.erase(it);
-            return nullptr;
-        }
-        session = it->second;
-    } else if (auto fresh = new_.find(id); fresh != new_.end()) {
-        if (fresh->second->isExpired(now)) {
-            new_.erase(fresh);
-            return nullptr;
-        }
-        session = fresh->second;
-        returned_.emplace(fresh->first, session);
-        new_.erase(fresh);
-        pruneNewOrderLocked();
-    } else {
+    Map* home = nullptr;
+    return findLocked(id, now, home);
+}
+
+std::shared_ptr<KxHttpSession> KxSessionStore::resume(const std::string& id) {
+    std::lock_guard lock(mutex_);
+    Map* home = nullptr;
+    auto session = findLocked(id, Clock::now(), home);
+    if (!session) {
         return nullptr;
+    }
+    if (home == &new_) {
+        returned_.emplace(id, session);
+        new_.erase(id);
+        pruneNewOrderLocked();
     }
     session->setNew(false);
     session->touch();

@@ -68,6 +68,10 @@ class KxSessionStore {
   private:
     using Map = std::unordered_map<std::string, std::shared_ptr<KxHttpSession>>;
 
+    // The live session with that id and the map holding it; an expired one
+    // is dropped.
+    std::shared_ptr<KxHttpSession> findLocked(const std::string& id, Clock::time_point now,
+                                              Map*& home);
     void dropExpiredLocked(Clock::time_point now);
     void pruneNewOrderLocked();
     // Drops the oldest session that is still new; false when there is none.
