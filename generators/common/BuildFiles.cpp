@@ -5,6 +5,7 @@
 #include <map>
 #include <utility>
 
+#include "generators/common/OutputWriter.h"
 #include "generators/common/Text.h"
 
 namespace kx::gen {
@@ -71,6 +72,19 @@ Compiler compilerFor(const KxCString& key) {
     auto found = kCompilers.find(key);
     return found != kCompilers.end() ? found->second
                                      : Compiler{"g++", "-std=c++17 -Wall -fPIC -O2", "-shared"};
+}
+
+void writeBuildFiles(OutputWriter& output, const BuildProject& project, bool make,
+                     bool msvcProject) {
+    if (make) {
+        output.write("makefile", makefileText(project));
+    }
+    if (msvcProject) {
+        output.write(project.name + ".dsw", dswText(project));
+        output.write(project.name + ".dsp", dspText(project));
+        output.write(project.name + ".sln", slnText(project));
+        output.write(project.name + ".vcproj", vcprojText(project));
+    }
 }
 
 KxCString stableGuid(const KxCString& text) {

@@ -9,6 +9,8 @@
 
 namespace kx::gen {
 
+class OutputWriter;
+
 struct BuildProject {
     enum class Kind {
         StaticLibrary,  // data classes
@@ -43,6 +45,11 @@ KxCString dswText(const BuildProject& project);
 KxCString dspText(const BuildProject& project);
 KxCString slnText(const BuildProject& project);
 KxCString vcprojText(const BuildProject& project);
+
+// Writes the makefile when make is set, and the developer-studio files
+// (<name>.dsw, .dsp, .sln, .vcproj) when msvcProject is set.
+void writeBuildFiles(OutputWriter& output, const BuildProject& project, bool make,
+                     bool msvcProject);
 
 // A GUID made from the text, the same every time: "{XXXXXXXX-XXXX-...}".
 KxCString stableGuid(const KxCString& text);

@@ -101,15 +101,7 @@ void writeBuildFiles(const Settings& settings, const KxCString& projectName,
             project.headers.push_back(name);
         }
     }
-    if (settings.make) {
-        output.write("makefile", makefileText(project));
-    }
-    if (settings.msvcProject) {
-        output.write(projectName + ".dsw", dswText(project));
-        output.write(projectName + ".dsp", dspText(project));
-        output.write(projectName + ".sln", slnText(project));
-        output.write(projectName + ".vcproj", vcprojText(project));
-    }
+    writeBuildFiles(output, project, settings.make, settings.msvcProject);
 }
 
 KxCString projectNameOf(const Settings& settings, const KxCString& fallback) {

@@ -148,15 +148,7 @@ void generate(GeneratorRun& run) {
         run.log() << "no build files asked for (make and msvcproject are off)\n";
     }
     OutputWriter output(settings.outDir, run.log(), diagnostics);
-    if (settings.make) {
-        output.write("makefile", makefileText(project));
-    }
-    if (settings.msvcProject) {
-        output.write(projectName + ".dsw", dswText(project));
-        output.write(projectName + ".dsp", dspText(project));
-        output.write(projectName + ".sln", slnText(project));
-        output.write(projectName + ".vcproj", vcprojText(project));
-    }
+    writeBuildFiles(output, project, settings.make, settings.msvcProject);
 }
 
 }  // namespace
