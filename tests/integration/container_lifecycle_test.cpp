@@ -16,10 +16,6 @@ namespace {
 
 using ContainerLifecycle = ContainerTest;
 
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 TEST_F(ContainerLifecycle, ServletsThatCannotBeMadeAreReportedAndGet404) {
     ASSERT_NO_FATAL_FAILURE(start());
     const std::string errors = container.standardError();

@@ -11,10 +11,6 @@ namespace {
 
 using ContainerProtection = ContainerTest;
 
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 TEST_F(ContainerProtection, TokenIsRequiredAndHandedOverAsACookie) {
     ASSERT_NO_FATAL_FAILURE(start());
     const std::string token = container.token();

@@ -11,10 +11,6 @@ namespace {
 
 using ContainerRequests = ContainerTest;
 
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 TEST_F(ContainerRequests, QueryThenFormParametersArriveInOrderAndLeniently) {
     ASSERT_NO_FATAL_FAILURE(start());
     const auto response = container.request(

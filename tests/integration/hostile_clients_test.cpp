@@ -22,19 +22,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using HostileClients = ContainerTest;
 
-// How much the container may grow while it refuses or serves the hostile
-// requests. Sanitizer builds keep shadow memory and freed blocks around, so
-// they get more room; a 100 MB body read whole would still break the bound.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr long kGrowthBoundKb = 96 * 1024;
-#else
-constexpr long kGrowthBoundKb = 48 * 1024;
-#endif
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 std::chrono::milliseconds since(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
 }

@@ -21,16 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr long kGrowthBoundKb = 96 * 1024;
-#else
-constexpr long kGrowthBoundKb = 48 * 1024;
-#endif
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 // Replaces what the wizards blank out of paths and names before the
 // generator's command line is built.
 std::string blanked(std::string text) {
