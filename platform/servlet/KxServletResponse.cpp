@@ -1,6 +1,53 @@
 #include "platform/servlet/KxServletResponse.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+
+KxServletResponse::KxServletResponse(KxServletResponse&& other) noexcept
+    : contentType_(std::move(other.contentType_)),
+      payload_(std::move(other.payload_)),
+      payloadFile_(std::exchange(other.payloadFile_, -1)),
+      payloadSet_(other.payloadSet_),
+      committed_(other.committed_),
+      flushHandler_(std::move(other.flushHandler_)) {}
+
+KxServletResponse& KxServletResponse::operator=(KxServletResponse&& other) noexcept {
+    if (this != &other) {
+        setPayloadFile(std::exchange(other.payloadFile_, -1));
+        contentType_ = std::move(other.contentType_);
+        payload_ = std::move(other.payload_);
+        payloadSet_ = other.payloadSet_;
+        committed_ = other.committed_;
+        flushHandler_ = std::move(other.flushHandler_);
+    }
+    return *this;
+}
+
+KxServletResponse::~KxServletResponse() {
+    if (payloadFile_ >= 0) {
+        ::close(payloadFile_);
+    }
+}
+
+void KxServletResponse::setPayload(KxCString text) {
+    setPayloadFile(-1);
+    payload_ = std::move(text);
+}
+
+void KxServletResponse::setPayloadFile(int fd) {
+    if (payloadFile_ >= 0 && payloadFile_ != fd) {
+        ::close(payloadFile_);
+    }
+    payloadFile_ = fd;
+    if (fd >= 0) {
+        payload_.clear();
+    }
+}
+
+int KxServletResponse::releasePayloadFile() {
+    return std::exchange(payloadFile_, -1);
+}
 
 void KxServletResponse::flush() {
     if (committed_) {

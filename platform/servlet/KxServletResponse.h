@@ -13,17 +13,30 @@ class KxServletResponse {
   public:
     using FlushHandler = std::function<void(KxServletResponse&)>;
 
-    virtual ~KxServletResponse() = default;
+    KxServletResponse() = default;
+    KxServletResponse(const KxServletResponse&) = delete;
+    KxServletResponse& operator=(const KxServletResponse&) = delete;
+    KxServletResponse(KxServletResponse&& other) noexcept;
+    KxServletResponse& operator=(KxServletResponse&& other) noexcept;
+    virtual ~KxServletResponse();
 
     void setContentType(KxCString type) { contentType_ = std::move(type); }
     const KxCString& getContentType() const { return contentType_; }
 
-    // Replaces the body by text.
-    void setPayload(KxCString text) { payload_ = std::move(text); }
+    // Replaces the body by text (and drops a payload file).
+    void setPayload(KxCString text);
     // Appends to the body.
     void write(std::string_view text) { payload_.append(text); }
     const KxCString& getPayload() const { return payload_; }
-    bool hasPayload() const { return payloadSet_ || !payload_.empty(); }
+    // Sends an open regular file as the body, read in pieces as the client
+    // takes them: memory stays constant whatever the file's size. The
+    // response owns the descriptor and closes it. Replaces any payload.
+    void setPayloadFile(int fd);
+    int getPayloadFile() const { return payloadFile_; }  // -1 when none
+    // Hands the payload file over to the caller, who closes it; -1 when none.
+    int releasePayloadFile();
+    // Also true with a payload file.
+    bool hasPayload() const { return payloadSet_ || payloadFile_ >= 0 || !payload_.empty(); }
     // Marks the body as given even when it is empty.
     void markPayloadSet() { payloadSet_ = true; }
 
@@ -36,6 +49,7 @@ class KxServletResponse {
   private:
     KxCString contentType_;
     KxCString payload_;
+    int payloadFile_ = -1;
     bool payloadSet_ = false;
     bool committed_ = false;
     FlushHandler flushHandler_;

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -131,6 +134,47 @@ TEST(KxHttpServletResponse, RedirectAndFlushHappenOnce) {
     EXPECT_TRUE(redirect.isRedirect());
     EXPECT_EQ(redirect.getStatus(), 302);
     EXPECT_EQ(redirect.getRedirectLocation(), "status?dir=C:\\work\\demo&tier=server");
+}
+
+// A descriptor is open when fcntl can read its flags.
+bool isOpen(int fd) {
+    return ::fcntl(fd, F_GETFD) != -1;
+}
+
+TEST(KxServletResponse, PayloadFileIsOwnedClosedOnceAndReplacesText) {
+    const int first = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    const int second = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(first, 0);
+    ASSERT_GE(second, 0);
+    {
+        KxHttpServletResponse response;
+        EXPECT_EQ(response.getPayloadFile(), -1);
+        EXPECT_FALSE(response.hasPayload());
+        response.write("text before");
+        response.setPayloadFile(first);
+        EXPECT_TRUE(response.hasPayload());
+        EXPECT_TRUE(response.getPayload().empty());
+        EXPECT_EQ(response.getPayloadFile(), first);
+
+        // Another file replaces the first, which is closed.
+        response.setPayloadFile(second);
+        EXPECT_FALSE(isOpen(first));
+
+        // A move hands the descriptor over: only the new owner closes it.
+        KxHttpServletResponse moved(std::move(response));
+        EXPECT_EQ(moved.getPayloadFile(), second);
+        EXPECT_EQ(response.getPayloadFile(), -1);
+        EXPECT_TRUE(isOpen(second));
+    }
+    EXPECT_FALSE(isOpen(second));
+
+    const int third = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    KxHttpServletResponse text;
+    text.setPayloadFile(third);
+    text.setPayload("<p>text</p>");
+    EXPECT_FALSE(isOpen(third));
+    EXPECT_EQ(text.getPayloadFile(), -1);
+    EXPECT_EQ(text.getPayload(), "<p>text</p>");
 }
 
 }  // namespace
