@@ -12,6 +12,8 @@
 #include "orvowizard/wizards/KxServerWizard.h"
 #include "orvowizard/wizards/KxTavrinWizard.h"
 
+KX_SERVLET_LIBRARY();
+
 namespace {
 
 template <class Servlet>

@@ -7,6 +7,8 @@
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/http.hpp>
 
+#include <sys/stat.h>
+
 #include <array>
 #include <optional>
 
@@ -258,29 +260,84 @@ class KxHttpConnection : public std::enable_shared_from_this<KxHttpConnection> {
 
     void write(KxHttpResponseData data, bool closeAfter) {
         phase_ = Phase::Writing;
-        auto response = std::make_shared<http::response<http::string_body>>();
-        response->version(version_);
-        response->result(static_cast<unsigned>(data.status));
-        for (auto& [name, value] : data.headers) {
-            response->insert(name, value);
-        }
-        response->set(http::field::server, "kxcontainer");
-        response->set("X-Content-Type-Options", "nosniff");
+        status_ = data.status;
         const bool keepAlive = keepAlive_ && !closeAfter && !shared_->stopping &&
                                served_ + 1 < limits_.keepaliveRequests;
-        response->keep_alive(keepAlive);
-        response->body() = std::move(data.body);
-        response->prepare_payload();
-        bytes_ = response->body().size();
-        if (data.omitBody) {
-            response->body().clear();  // Content-Length stays that of the body
-            bytes_ = 0;
+        if (data.file && !data.omitBody) {
+            // Read from the file in pieces as the socket takes them.
+            auto response = std::make_shared<http::response<http::file_body>>();
+            beast::file_posix file;
+            file.native_handle(data.file->release());
+            ErrorCode error;
+            response->body().reset(std::move(file), error);
+            if (error) {
+                write(KxRequestHandler::page(500, "Internal error", "The file cannot be read."),
+                      true);
+                return;
+            }
+            setHeader(*response, data, keepAlive);
+            response->prepare_payload();
+            bytes_ = response->body().size();
+            send(std::move(response), keepAlive);
+            return;
         }
-        status_ = data.status;
+        auto response = std::make_shared<http::response<http::string_body>>();
+        setHeader(*response, data, keepAlive);
+        if (data.file) {
+            // HEAD: the file's length, no body.
+            struct stat status {};
+            response->content_length(::fstat(data.file->fd(), &status) == 0
+                                         ? static_cast<std::uint64_t>(status.st_size)
+                                         : 0);
+            bytes_ = 0;
+        } else {
+            response->body() = std::move(data.body);
+            response->prepare_payload();
+            bytes_ = response->body().size();
+            if (data.omitBody) {
+                response->body().clear();  // Content-Length stays that of the body
+                bytes_ = 0;
+            }
+        }
+        send(std::move(response), keepAlive);
+    }
+
+    template <class Body>
+    void setHeader(http::response<Body>& response, const KxHttpResponseData& data, bool keepAlive) {
+        response.version(version_);
+        response.result(static_cast<unsigned>(data.status));
+        for (const auto& [name, value] : data.headers) {
+            response.insert(name, value);
+        }
+        response.set(http::field::server, "kxcontainer");
+        response.set("X-Content-Type-Options", "nosniff");
+        if (!data.findHeader("Content-Security-Policy")) {
+            response.set("Content-Security-Policy", kContentSecurityPolicy);
+        }
+        response.keep_alive(keepAlive);
+    }
+
+    // Writes the answer piece by piece; the send timeout runs for each piece,
+    // so a large file reaches a slow client as long as it keeps reading.
+    template <class Body>
+    void send(std::shared_ptr<http::response<Body>> response, bool keepAlive) {
+        auto serializer = std::make_shared<http::response_serializer<Body>>(*response);
+        sendPiece(std::move(response), std::move(serializer), keepAlive);
+    }
+
+    template <class Body>
+    void sendPiece(std::shared_ptr<http::response<Body>> response,
+                   std::shared_ptr<http::response_serializer<Body>> serializer, bool keepAlive) {
         arm(limits_.sendTimeout);
-        http::async_write(socket_, *response,
-                          [self = shared_from_this(), response, keepAlive](
-                              ErrorCode error, std::size_t) { self->onWrite(error, keepAlive); });
+        http::async_write_some(socket_, *serializer,
+                               [self = shared_from_this(), response, serializer, keepAlive](
+                                   ErrorCode error, std::size_t) {
+                                   if (!error && !self->timedOut_ && !serializer->is_done()) {
+                                       self->sendPiece(response, serializer, keepAlive);
+                                   } else {
+                                       self->onWrite(error, keepAlive);
+                                   }
+                               });
     }
 
     void onWrite(ErrorCode error, bool keepAlive) {

@@ -2,6 +2,10 @@
 
 #include "platform/base/KxText.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <exception>
@@ -86,6 +90,12 @@ KxHttpResponseData servletError(std::string_view text) {
 }
 
 }  // namespace
+
+KxBodyFile::~KxBodyFile() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
 
 std::optional<std::string> KxHttpRequestData::findHeader(std::string_view name) const {
     return findIn(headers, name);
@@ -258,11 +268,12 @@ void KxRequestHandler::serveStatic(const KxHttpRequestData& request, const std::
         deliver(std::move(response));
         return;
     }
-    const std::string file = context_.getWebAppDirectory() + "/static/" + name;
-    kx::os::FileStatus status;
-    KxCString content;
-    if (!kx::os::fileStatus(file, status) || !status.isRegular() ||
-        !kx::os::readWholeFile(file, content)) {
+    // Opened without following a final symlink, and read as it is sent.
+    const std::string path = context_.getWebAppDirectory() + "/static/" + name;
+    auto file = std::make_shared<KxBodyFile>(
+        ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    struct stat status {};
+    if (file->fd() < 0 || ::fstat(file->fd(), &status) != 0 || !S_ISREG(status.st_mode)) {
         deliver(page(404, "Not found", "There is no static file " + name + "."));
         return;
     }
@@ -271,7 +282,7 @@ void KxRequestHandler::serveStatic(const KxHttpRequestData& request, const std::
     response.setHeader("Content-Type", type.empty() ? "application/octet-stream" : type);
     // Checked again on every use, so a changed style sheet shows at once.
     response.setHeader("Cache-Control", "no-cache");
-    response.body = std::move(content);
+    response.file = std::move(file);
     deliver(std::move(response));
 }
 
@@ -311,6 +322,7 @@ void KxRequestHandler::runServlet(KxServlet& servlet, const KxRoute& route,
     });
 
     const std::string& name = route.servletName;
+    const std::string servletAddress = mapper_.contextPath() + route.servletPath;
     bool answered = false;
     auto answer = [&](KxHttpResponseData response) {
         answered = true;
@@ -328,7 +340,8 @@ void KxRequestHandler::runServlet(KxServlet& servlet, const KxRoute& route,
     };
 
     KxHttpServletResponse response;
-    response.setFlushHandler([&](KxServletResponse&) { answer(toHttp(name, path, response)); });
+    response.setFlushHandler(
+        [&](KxServletResponse&) { answer(toHttp(name, servletAddress, response)); });
     try {
         servlet.service(request, response);
     } catch (const std::exception& e) {
@@ -355,12 +368,12 @@ void KxRequestHandler::runServlet(KxServlet& servlet, const KxRoute& route,
         answer(servletError("The page could not be produced; the container log tells why."));
         return;
     }
-    answer(toHttp(name, path, response));
+    answer(toHttp(name, servletAddress, response));
 }
 
 KxHttpResponseData KxRequestHandler::toHttp(const std::string& servletName,
-                                            const std::string& requestUri,
-                                            const KxHttpServletResponse& response) const {
+                                            const std::string& servletAddress,
+                                            KxHttpServletResponse& response) const {
     KxHttpResponseData http;
     http.status = response.getStatus();
     if (http.status < 100 || http.status > 599) {
@@ -369,7 +382,8 @@ KxHttpResponseData KxRequestHandler::toHttp(const std::string& servletName,
         return servletError("Internal error; see the container log.");
     }
     if (response.isRedirect()) {
-        const auto location = resolveRedirectLocation(requestUri, response.getRedirectLocation());
+        const auto location =
+            resolveRedirectLocation(servletAddress, response.getRedirectLocation());
         if (!location) {
             log_.error("servlet '" + servletName +
                        "': a redirect holding a line break was refused");
@@ -397,13 +411,25 @@ KxHttpResponseData KxRequestHandler::toHttp(const std::string& servletName,
             return servletError("Internal error; see the container log.");
         }
         http.setHeader("Content-Type", response.getContentType());
+    } else if (response.getPayloadFile() >= 0 && !http.findHeader("Content-Type")) {
+        http.setHeader("Content-Type", "application/octet-stream");
     } else if (!response.getPayload().empty() && !http.findHeader("Content-Type")) {
         http.setHeader("Content-Type", "text/html");
     }
     if (!http.findHeader("Cache-Control")) {
         http.setHeader("Cache-Control", "no-store");
     }
-    http.body = response.getPayload();
+    if (response.getPayloadFile() >= 0) {
+        // Only a regular file has a length to announce before it is sent.
+        http.file = std::make_shared<KxBodyFile>(response.releasePayloadFile());
+        struct stat status {};
+        if (::fstat(http.file->fd(), &status) != 0 || !S_ISREG(status.st_mode)) {
+            log_.error("servlet '" + servletName + "': the payload file is not a regular file");
+            return servletError("Internal error; see the container log.");
+        }
+    } else {
+        http.body = response.getPayload();
+    }
     return http;
 }
 

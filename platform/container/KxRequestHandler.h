@@ -5,6 +5,7 @@
 // session, redirect, flush). Requests and answers are plain data here; the
 // connection code turns them into and out of HTTP messages.
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,10 +34,30 @@ struct KxHttpRequestData {
     std::string header(std::string_view name) const { return findHeader(name).value_or(""); }
 };
 
+// An open regular file sent as the body; its descriptor closes with the
+// last answer that holds it, unless the connection took it over.
+class KxBodyFile {
+  public:
+    explicit KxBodyFile(int fd) : fd_(fd) {}
+    KxBodyFile(const KxBodyFile&) = delete;
+    KxBodyFile& operator=(const KxBodyFile&) = delete;
+    ~KxBodyFile();
+
+    int fd() const { return fd_; }
+    // The descriptor, now the caller's to close.
+    int release() { return std::exchange(fd_, -1); }
+
+  private:
+    int fd_;
+};
+
 struct KxHttpResponseData {
     int status = 200;
     KxHeaderList headers;
     std::string body;
+    // When set, the body is this file's content, read piecewise as it is
+    // sent; body is unused then.
+    std::shared_ptr<KxBodyFile> file;
     // HEAD: the header fields (with the body's length) are sent, the body not.
     bool omitBody = false;
 
@@ -73,9 +94,11 @@ class KxRequestHandler {
     void runServlet(KxServlet& servlet, const KxRoute& route, const KxHttpRequestData& request,
                     const std::string& path, const std::string& query,
                     const std::vector<std::string>& cookies, const KxDeliver& deliver);
-    // The HTTP answer for what the servlet left in its response.
-    KxHttpResponseData toHttp(const std::string& servletName, const std::string& requestUri,
-                              const KxHttpServletResponse& response) const;
+    // The HTTP answer for what the servlet left in its response; a payload
+    // file passes from the response to the answer. Relative redirects
+    // resolve against servletAddress (context path and servlet path).
+    KxHttpResponseData toHttp(const std::string& servletName, const std::string& servletAddress,
+                              KxHttpServletResponse& response) const;
 
     const KxRequestMapper& mapper_;
     const KxSecurityChecks& security_;
@@ -85,6 +108,12 @@ class KxRequestHandler {
     KxContainerLog& log_;
     Submit submit_;
 };
+
+// Where a page may load from: its own server only, no inline script or
+// style, never inside a frame. Set on every answer that has no policy of
+// its own.
+inline constexpr std::string_view kContentSecurityPolicy =
+    "default-src 'self'; frame-ancestors 'none'; base-uri 'none'; form-action 'self'";
 
 // The text with &, <, > and " escaped, for HTML element content.
 std::string escapeHtml(std::string_view text);

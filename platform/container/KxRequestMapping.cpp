@@ -137,7 +137,7 @@ KxRoute KxRequestMapper::routeInContext(std::string_view relative) const {
     return route;
 }
 
-std::optional<std::string> resolveRedirectLocation(std::string_view requestUri,
+std::optional<std::string> resolveRedirectLocation(std::string_view servletAddress,
                                                    std::string_view location) {
     if (location.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) {
         return std::nullopt;
@@ -146,11 +146,12 @@ std::optional<std::string> resolveRedirectLocation(std::string_view requestUri,
         return std::string(location);
     }
     if (startsWith(location, "?") || startsWith(location, "#")) {
-        return std::string(requestUri) + std::string(location);
+        return std::string(servletAddress) + std::string(location);
     }
-    const auto slash = requestUri.rfind('/');
-    const std::string_view folder =
-        slash == std::string_view::npos ? std::string_view("/") : requestUri.substr(0, slash + 1);
+    const auto slash = servletAddress.rfind('/');
+    const std::string_view folder = slash == std::string_view::npos
+                                        ? std::string_view("/")
+                                        : servletAddress.substr(0, slash + 1);
     return std::string(folder) + std::string(location);
 }
 

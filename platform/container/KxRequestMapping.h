@@ -68,11 +68,13 @@ class KxRequestMapper {
 };
 
 // The Location a redirect is sent with: an absolute URL (scheme://...) and a
-// path beginning with "/" as they are; "?query" and "#fragment" after the
-// request URI; anything else relative to the request URI's folder (the text
-// up to its last "/"). No escaping is added. Nothing when location holds a
-// CR, LF or NUL, which must never reach a header.
-std::optional<std::string> resolveRedirectLocation(std::string_view requestUri,
+// path beginning with "/" as they are; anything else relative to the
+// servlet's own address (context path and servlet path, "/orvo/server"),
+// whatever path info the request carried: "?query" and "#fragment" after
+// that address, other text after its folder (up to its last "/"). No
+// escaping is added. Nothing when location holds a CR, LF or NUL, which must
+// never reach a header.
+std::optional<std::string> resolveRedirectLocation(std::string_view servletAddress,
                                                    std::string_view location);
 
 }  // namespace kx::container

@@ -1,9 +1,12 @@
 #include "platform/container/KxServletRegistry.h"
 
 #include <dlfcn.h>
+#include <link.h>
 
 #include <algorithm>
 #include <exception>
+#include <optional>
+#include <string_view>
 
 namespace kx::container {
 
@@ -24,6 +27,31 @@ std::string KxServletRegistry::libraryPath(const std::string& library) const {
     return libraryDirectory_ + (libraryDirectory_.back() == '/' ? "" : "/") + library;
 }
 
+namespace {
+
+// Why the library cannot serve: no interface version of its own, or another
+// one than the container's; nothing when it matches. The symbol must be the
+// library's own, not one found in a library it depends on.
+std::optional<std::string> interfaceMismatch(void* handle) {
+    const auto* version = static_cast<const int*>(dlsym(handle, KX_SERVLET_INTERFACE_SYMBOL));
+    link_map* map = nullptr;
+    Dl_info info{};
+    if (!version || dlinfo(handle, RTLD_DI_LINKMAP, &map) != 0 || !map ||
+        dladdr(version, &info) == 0 || !info.dli_fname ||
+        std::string_view(info.dli_fname) != std::string_view(map->l_name)) {
+        return std::string("it exports no servlet interface version (" KX_SERVLET_INTERFACE_SYMBOL
+                           "); build it with KX_SERVLET_LIBRARY() from KxServlet.h");
+    }
+    if (*version != KX_SERVLET_INTERFACE_VERSION) {
+        return "it was built for servlet interface version " + std::to_string(*version) +
+               ", this container has version " + std::to_string(KX_SERVLET_INTERFACE_VERSION) +
+               "; rebuild it";
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 void* KxServletRegistry::openLibrary(const std::string& library, std::string& error) {
     const std::string path = libraryPath(library);
     if (auto it = libraries_.find(path); it != libraries_.end()) {
@@ -33,6 +61,12 @@ void* KxServletRegistry::openLibrary(const std::string& library, std::string& er
     if (!handle) {
         const char* reason = dlerror();
         error = "cannot load " + library + ": " + (reason ? reason : "unknown reason");
+        return nullptr;
+    }
+    if (auto mismatch = interfaceMismatch(handle)) {
+        dlclose(handle);
+        error = *mismatch;
+        refusedLibrary_ = true;
         return nullptr;
     }
     libraries_.emplace(path, handle);
@@ -59,7 +93,13 @@ std::vector<std::string> KxServletRegistry::load(const KxDeploymentDescriptor& d
             continue;
         }
         std::string error;
+        const bool refusedBefore = refusedLibrary_;
         void* library = openLibrary(declaration.library, error);
+        if (!library && refusedLibrary_ != refusedBefore) {
+            failures.push_back(prefix + "library " + declaration.library + " refused (factory " +
+                               declaration.factory + "): " + error);
+            continue;
+        }
         if (!library) {
             failures.push_back(prefix + error);
             continue;

@@ -2,10 +2,11 @@
 // The servlets of the web application: each library named in the deployment
 // descriptor is opened once (RTLD_NOW | RTLD_LOCAL), each servlet is made by
 // its factory, a C function `KxServlet* create...()`, and initialised with
-// its name, init parameters and the application's context. A servlet that
-// cannot be made or initialised is reported and left out; the others are
-// served. At the end every servlet is destroyed and deleted, then the
-// libraries are closed.
+// its name, init parameters and the application's context. A library whose
+// exported servlet interface version is missing or not the container's own
+// is refused before any of its code runs. A servlet that cannot be made or
+// initialised is reported and left out; the others are served. At the end every servlet is
+// destroyed and deleted, then the libraries are closed.
 #include <map>
 #include <memory>
 #include <string>
@@ -32,6 +33,9 @@ class KxServletRegistry {
     // one line per servlet that failed, such as
     //   servlet 'tavrin': factory createKxTavrinWizard not found in liborvowizard.so
     std::vector<std::string> load(const KxDeploymentDescriptor& descriptor);
+    // Whether load met a library built for another servlet interface (or
+    // for none): the application cannot be served as declared.
+    bool refusedLibrary() const { return refusedLibrary_; }
 
     // Adds a servlet made by the caller and initialises it; the registry owns
     // it from then on. Throws what init throws (the servlet is then deleted).
@@ -63,6 +67,7 @@ class KxServletRegistry {
     KxServletContext& context_;
     std::vector<Entry> servlets_;
     std::map<std::string, void*> libraries_;  // by resolved path
+    bool refusedLibrary_ = false;
 };
 
 }  // namespace kx::container

@@ -127,6 +127,12 @@ int runContainer(KxContainerOptions& options) {
         reportError(failure);
         logs->error(failure);
     }
+    if (registry.refusedLibrary()) {
+        const std::string message = "not started: a servlet library does not match this container";
+        reportError(message);
+        logs->error(message);
+        return kStartFailed;
+    }
 
     KxServletGate gate(options.threads,
                        [&server](KxServletGate::Job job) { server.post(std::move(job)); });

@@ -7,6 +7,7 @@
 #include "platform/base/Kxxmsg.h"
 #include "platform/servlet/KxMutexLock.h"
 #include "platform/servlet/KxServletContext.h"
+#include "platform/servlet/KxServletInterface.h"
 #include "platform/servlet/KxServletRequest.h"
 #include "platform/servlet/KxServletResponse.h"
 

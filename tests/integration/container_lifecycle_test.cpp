@@ -39,6 +39,43 @@ TEST_F(ContainerLifecycle, ServletsThatCannotBeMadeAreReportedAndGet404) {
     EXPECT_TRUE(contains(containerLog(), "factory createKxTavrinWizard not found"));
 }
 
+TEST_F(ContainerLifecycle, LibrariesOfAnotherServletInterfaceStopTheStart) {
+    struct Case {
+        std::string library;
+        std::string reason;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"libkxunversionedservlets.so",
+              "it exports no servlet interface version (kxServletInterfaceVersion)"},
+             {"libkxotherversionservlets.so",
+              "it was built for servlet interface version 999, this container has version "},
+         }) {
+        // The foreign servlet comes after a good one: one refused library is
+        // enough to stop the start.
+        ScratchDir webapp;
+        webapp.write("WEB-INF/web.xml",
+                     "<web-app>\n" + servletXml("echo", "createEchoServlet") +
+                         "  <servlet><servlet-name>foreign</servlet-name><servlet-class>" +
+                         c.library + ":createForeignServlet</servlet-class></servlet>\n" +
+                         mappingXml("echo", "/echo") + mappingXml("foreign", "/foreign") +
+                         "</web-app>\n");
+        ContainerProcess refused;
+        EXPECT_FALSE(refused.start(webapp.str())) << c.library;
+        EXPECT_TRUE(
+            contains(refused.failure(), "kxcontainer: servlet 'foreign': library " + c.library +
+                                            " refused (factory createForeignServlet): " + c.reason))
+            << refused.failure();
+        EXPECT_TRUE(contains(refused.failure(), "not started")) << refused.failure();
+        EXPECT_FALSE(contains(refused.failure(), "serving")) << refused.failure();
+        ASSERT_TRUE(refused.startExit()) << c.library;
+        ASSERT_TRUE(WIFEXITED(*refused.startExit())) << "killed by a signal: " << c.library;
+        EXPECT_EQ(WEXITSTATUS(*refused.startExit()), 1) << c.library;
+        const std::string log = readFile(refused.logDirectory() + "/kxcontainer.log");
+        EXPECT_TRUE(contains(log, "refused (factory createForeignServlet)")) << log;
+        EXPECT_FALSE(contains(log, "of 2 servlets")) << log;
+    }
+}
+
 TEST_F(ContainerLifecycle, ShutdownServletSendsItsFarewellThenTheProcessEnds) {
     ASSERT_NO_FATAL_FAILURE(start());
     const auto farewell = container.get("/orvo/shutdown");

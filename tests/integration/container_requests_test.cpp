@@ -2,7 +2,12 @@
 // comes back, sessions, redirects, failing servlets and static files.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <regex>
+#include <thread>
 
 #include "support/KxContainerFixture.h"
 
@@ -125,7 +130,8 @@ TEST_F(ContainerRequests, RedirectsResolveLikeAServletContainer) {
         std::string location;
     };
     const std::vector<Case> cases = {
-        {"/orvo/redirect/generate?to=status%3Fdir%3Dx", "/orvo/redirect/status?dir=x"},
+        {"/orvo/redirect/generate?to=status%3Fdir%3Dx", "/orvo/status?dir=x"},
+        {"/orvo/redirect?to=status%3Fdir%3Dx", "/orvo/status?dir=x"},
         {"/orvo/redirect?to=status%3Fdir%3DC:\\w", "/orvo/status?dir=C:\\w"},
         {"/orvo/redirect/a/b?to=/orvo/other", "/orvo/other"},
         {"/orvo/redirect/a?to=http://127.0.0.1:9/x%3Fy", "http://127.0.0.1:9/x?y"},
@@ -160,6 +166,63 @@ TEST_F(ContainerRequests, FailingServletsGet500AndTheContainerGoesOn) {
     const auto after = container.get("/orvo/echo/still-here");
     EXPECT_EQ(after.status, 200);
     EXPECT_TRUE(contains(after.body, "pathInfo=/still-here\n"));
+}
+
+TEST_F(ContainerRequests, EveryAnswerCarriesAPolicyUnlessTheServletSetsItsOwn) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    const std::string policy =
+        "default-src 'self'; frame-ancestors 'none'; base-uri 'none'; form-action 'self'";
+    for (const auto& response :
+         {container.get("/orvo/echo/x"), container.get("/orvo/throwing"),
+          container.request("GET", "/orvo/static/style.css"), container.request("GET", "/orvo/x"),
+          container.request("GET", "/orvo/echo/x")}) {
+        EXPECT_EQ(response.headerValues("Content-Security-Policy"),
+                  std::vector<std::string>{policy})
+            << response.status << " " << response.body;
+        EXPECT_EQ(response.header("X-Content-Type-Options"), "nosniff");
+    }
+    const std::string file = scratch.write("page.html", "<p>project file</p>");
+    const auto own = container.get("/orvo/file?path=" + file);
+    ASSERT_EQ(own.status, 200);
+    EXPECT_EQ(own.body, "<p>project file</p>");
+    EXPECT_EQ(own.headerValues("Content-Security-Policy"), std::vector<std::string>{"sandbox"});
+    EXPECT_EQ(own.header("X-Content-Type-Options"), "nosniff");
+}
+
+TEST_F(ContainerRequests, ALargeFileIsSentPiecewiseWithoutHoldingItInMemory) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    constexpr off_t kSize = 64 * 1024 * 1024;
+    const std::string file = scratch / "large.bin";
+    {
+        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, kSize), 0);  // sparse: no disk, reads as zeros
+        ASSERT_EQ(::pwrite(fd, "end", 3, kSize - 3), 3);
+        ::close(fd);
+    }
+    ASSERT_EQ(container.get("/orvo/echo").status, 200);
+    const long before = residentKilobytes(container.processId());
+    ASSERT_GT(before, 0);
+
+    HttpConnection connection(container.port());
+    ASSERT_TRUE(
+        connection.sendRaw(buildRequest(container.port(), "GET", "/orvo/file?path=" + file,
+                                        {{"Authorization", "token " + container.token()}})));
+    // The client does not read yet: a server that held the whole file would
+    // hold it now, while the socket buffers are full.
+    long peak = before;
+    for (int i = 0; i < 10; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        peak = std::max(peak, residentKilobytes(container.processId()));
+    }
+    const auto answer = connection.readResponse(false, std::chrono::seconds(30));
+    ASSERT_EQ(answer.status, 200);
+    EXPECT_EQ(answer.header("Content-Length"), std::to_string(kSize));
+    ASSERT_EQ(answer.body.size(), static_cast<std::size_t>(kSize));
+    EXPECT_EQ(answer.body.substr(answer.body.size() - 3), "end");
+    EXPECT_EQ(answer.header("Content-Type"), "application/octet-stream");
+    EXPECT_LT(peak - before, kGrowthBoundKb) << before << " kB before, " << peak << " kB peak";
+    EXPECT_EQ(container.get("/orvo/echo").status, 200);
 }
 
 TEST_F(ContainerRequests, StaticFilesAreServedWithTheirTypeAndStayInTheirFolder) {

@@ -1,6 +1,7 @@
 // Servlets that exercise the container from the outside: each one does one
 // thing a real servlet may do (echo what it was given, keep a session,
 // redirect, fail, stop the container ...) and reports it as plain text.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +14,8 @@
 #include "platform/servlet/KxServletException.h"
 
 #define KX_TEST_EXPORT extern "C" __attribute__((visibility("default")))
+
+KX_SERVLET_LIBRARY();
 
 namespace {
 
@@ -129,6 +132,20 @@ class LoggingServlet : public KxHttpServlet {
     }
 };
 
+// Sends the file named by the path parameter as it is, under a policy of
+// its own, as the status page sends project files.
+class FileServlet : public KxHttpServlet {
+  public:
+    void doGet(KxHttpServletRequest& request, KxHttpServletResponse& response) override {
+        const int fd = ::open(request.getParameter("path").c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            throw KxServletException("cannot open " + request.getParameter("path"));
+        }
+        response.setHeader("Content-Security-Policy", "sandbox");
+        response.setPayloadFile(fd);
+    }
+};
+
 class FailingInitServlet : public KxHttpServlet {
   public:
     void init() override { throw KxServletException("deliberate failure in init"); }
@@ -167,6 +184,9 @@ KX_TEST_EXPORT KxServlet* createDirectoryServlet() {
 }
 KX_TEST_EXPORT KxServlet* createLoggingServlet() {
     return make<LoggingServlet>();
+}
+KX_TEST_EXPORT KxServlet* createFileServlet() {
+    return make<FileServlet>();
 }
 KX_TEST_EXPORT KxServlet* createFailingInitServlet() {
     return make<FailingInitServlet>();

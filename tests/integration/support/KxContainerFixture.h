@@ -39,6 +39,7 @@ inline std::string testWebXml() {
     xml += servletXml("slow", "createSlowServlet");
     xml += servletXml("directory", "createDirectoryServlet");
     xml += servletXml("logging", "createLoggingServlet");
+    xml += servletXml("file", "createFileServlet");
     xml += servletXml("tavrin", "createKxTavrinWizard");  // no such factory
     xml += servletXml("nothing", "createNoServlet");      // the factory gives nothing
     xml += servletXml("badinit", "createFailingInitServlet");
@@ -46,8 +47,8 @@ inline std::string testWebXml() {
     xml += mappingXml("echo", "/echo/*");
     xml += mappingXml("session", "/session");
     xml += mappingXml("redirect", "/redirect/*");
-    for (const char* name :
-         {"throwing", "empty", "shutdown", "slow", "directory", "logging", "nothing", "badinit"}) {
+    for (const char* name : {"throwing", "empty", "shutdown", "slow", "directory", "logging",
+                             "file", "nothing", "badinit"}) {
         xml += mappingXml(name, std::string("/") + name);
     }
     xml += mappingXml("tavrin", "/tavrin/*");

@@ -271,6 +271,7 @@ bool ContainerProcess::start(const std::string& webapp,
         int status = 0;
         if (::waitpid(pid_, &status, WNOHANG) == pid_) {
             pid_ = -1;
+            startExit_ = status;
             failure_ = "kxcontainer ended at start: " + readFile(errPath);
             return false;
         }

@@ -86,6 +86,9 @@ class ContainerProcess {
     // The token of the printed address; empty without one.
     const std::string& token() const { return token_; }
     const std::string& failure() const { return failure_; }
+    // When the process ended during start: its wait status (as waitpid
+    // gives it, for WIFEXITED and the like); nothing otherwise.
+    std::optional<int> startExit() const { return startExit_; }
     std::string standardError() const;
     std::string logDirectory() const { return webapp_ + "/logs"; }
 
@@ -109,6 +112,7 @@ class ContainerProcess {
     std::string url_;
     std::string token_;
     std::string failure_;
+    std::optional<int> startExit_;
     unsigned short port_ = 0;
 };
 

@@ -4,11 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <functional>
 
 #include "platform/base/KxText.h"
 #include "platform/servlet/KxServletException.h"
+#include "support/ScratchDir.h"
 
 namespace kx::container {
 namespace {
@@ -72,8 +76,9 @@ class ContainerRequestHandler : public ::testing::Test {
         request.headers.insert(request.headers.end(), headers.begin(), headers.end());
         request.body = body;
         std::vector<KxHttpResponseData> answers;
-        handler_.handle(request,
-                        [&answers](KxHttpResponseData response) { answers.push_back(response); });
+        handler_.handle(request, [&answers](KxHttpResponseData response) {
+            answers.push_back(std::move(response));
+        });
         return answers;
     }
 
@@ -226,6 +231,59 @@ TEST_F(ContainerRequestHandler, RefusalsNeedNoServletCall) {
     EXPECT_TRUE(head.omitBody);
     EXPECT_EQ(head.body, "served");  // the length is sent, the body not
     EXPECT_EQ(jobs_, 1);
+}
+
+TEST_F(ContainerRequestHandler, RelativeRedirectsResolveAgainstTheServletAddress) {
+    std::string location;
+    servlet([&location](KxHttpServletRequest&, KxHttpServletResponse& response) {
+        response.sendRedirect(location);
+    });
+    struct Case {
+        const char* target;
+        const char* location;
+        const char* expected;
+    };
+    // The servlet is mapped to /s/*: whatever path info follows, a relative
+    // redirect lands beside /orvo/s.
+    for (const Case& c : std::initializer_list<Case>{
+             {"/orvo/s", "status?dir=x", "/orvo/status?dir=x"},
+             {"/orvo/s/", "status?dir=x", "/orvo/status?dir=x"},
+             {"/orvo/s/generate", "status?dir=x", "/orvo/status?dir=x"},
+             {"/orvo/s/a/b/c?q=1", "status", "/orvo/status"},
+             {"/orvo/s/generate", "?page=2", "/orvo/s?page=2"},
+             {"/orvo/s/generate", "/abs/path", "/abs/path"},
+         }) {
+        location = c.location;
+        const auto answer = sendOne(c.target, auth_);
+        EXPECT_EQ(answer.status, 302) << c.target;
+        EXPECT_EQ(answer.findHeader("Location"), c.expected) << c.target << " " << c.location;
+    }
+}
+
+TEST_F(ContainerRequestHandler, PayloadFilePassesToTheAnswerUnread) {
+    ScratchDir scratch;
+    const std::string path = scratch.write("data.bin", "file content");
+    bool useDirectory = false;
+    servlet([&](KxHttpServletRequest&, KxHttpServletResponse& response) {
+        const std::string opened = useDirectory ? scratch.str() : path;
+        response.setPayloadFile(::open(opened.c_str(), O_RDONLY | O_CLOEXEC));
+    });
+    auto answer = sendOne("/orvo/s", auth_);
+    EXPECT_EQ(answer.status, 200);
+    ASSERT_TRUE(answer.file);
+    EXPECT_TRUE(answer.body.empty());
+    EXPECT_EQ(answer.findHeader("Content-Type"), "application/octet-stream");
+    char buffer[32] = {};
+    EXPECT_EQ(::pread(answer.file->fd(), buffer, sizeof buffer, 0), 12);
+    EXPECT_STREQ(buffer, "file content");
+
+    // Only a regular file has a length to announce.
+    useDirectory = true;
+    answer = sendOne("/orvo/s", auth_);
+    EXPECT_EQ(answer.status, 500);
+    EXPECT_FALSE(answer.file);
+    ASSERT_EQ(log_.errors.size(), 1u);
+    EXPECT_NE(log_.errors[0].find("not a regular file"), std::string::npos);
 }
 
 TEST(ContainerPages, TextIsEscaped) {

@@ -116,7 +116,7 @@ TEST(ContainerRequestMapper, SupportedPatterns) {
 
 struct RedirectCase {
     const char* label;
-    const char* requestUri;
+    const char* servletAddress;
     const char* location;
     const char* expected;
 };
@@ -129,31 +129,30 @@ class ContainerRedirect : public ::testing::TestWithParam<RedirectCase> {};
 
 TEST_P(ContainerRedirect, ResolvesLikeAServletContainer) {
     const auto& c = GetParam();
-    EXPECT_EQ(resolveRedirectLocation(c.requestUri, c.location), std::string(c.expected));
+    EXPECT_EQ(resolveRedirectLocation(c.servletAddress, c.location), std::string(c.expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, ContainerRedirect,
     ::testing::Values(
-        RedirectCase{"relativeFromServletPath", "/orvo/server/generate", "status?dir=x",
-                     "/orvo/server/status?dir=x"},
-        RedirectCase{"relativeFromServletItself", "/orvo/server", "status?dir=x",
+        RedirectCase{"relativeFromPrefixServlet", "/orvo/server", "status?dir=x",
                      "/orvo/status?dir=x"},
-        RedirectCase{"relativeFromFolder", "/orvo/server/", "status", "/orvo/server/status"},
-        RedirectCase{"rawTextKept", "/orvo/server/generate", "status?dir=C:\\w d|x",
-                     "/orvo/server/status?dir=C:\\w d|x"},
-        RedirectCase{"dotSegmentsLeftToTheBrowser", "/orvo/server/a/b", "../c",
-                     "/orvo/server/a/../c"},
-        RedirectCase{"pathAbsoluteAsIs", "/orvo/server/generate", "/other/x", "/other/x"},
+        RedirectCase{"relativeFromRootServlet", "/orvo/", "status", "/orvo/status"},
+        RedirectCase{"relativeFromNestedServlet", "/orvo/a/b", "c", "/orvo/a/c"},
+        RedirectCase{"relativeFromServletAtServerRoot", "/server", "status", "/status"},
+        RedirectCase{"rawTextKept", "/orvo/server", "status?dir=C:\\w d|x",
+                     "/orvo/status?dir=C:\\w d|x"},
+        RedirectCase{"dotSegmentsLeftToTheBrowser", "/orvo/a/b", "../c", "/orvo/a/../c"},
+        RedirectCase{"pathAbsoluteAsIs", "/orvo/server", "/other/x", "/other/x"},
         RedirectCase{"noContextAdded", "/orvo/server", "/status", "/status"},
         RedirectCase{"absoluteUrlAsIs", "/orvo/server", "http://127.0.0.1:8080/orvo/",
                      "http://127.0.0.1:8080/orvo/"},
         RedirectCase{"otherSchemeAsIs", "/orvo/server", "https://example.org/a",
                      "https://example.org/a"},
-        RedirectCase{"colonInRelativeIsNotAScheme", "/orvo/server/x", "status?dir=C://x",
-                     "/orvo/server/status?dir=C://x"},
-        RedirectCase{"queryOnly", "/orvo/server/generate", "?a=1", "/orvo/server/generate?a=1"},
-        RedirectCase{"emptyIsTheFolder", "/orvo/server/generate", "", "/orvo/server/"}),
+        RedirectCase{"colonInRelativeIsNotAScheme", "/orvo/server", "status?dir=C://x",
+                     "/orvo/status?dir=C://x"},
+        RedirectCase{"queryOnly", "/orvo/server", "?a=1", "/orvo/server?a=1"},
+        RedirectCase{"emptyIsTheFolder", "/orvo/server", "", "/orvo/"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST(ContainerRedirectRefusal, LineBreaksNeverReachTheHeader) {

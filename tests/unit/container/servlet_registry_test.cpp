@@ -63,8 +63,13 @@ TEST(ContainerServletRegistry, ReportsEachServletThatCannotBeMade) {
     };
     const auto failures = registry.load(descriptor);
     ASSERT_EQ(failures.size(), 3u);
+    // The platform library is no servlet library: it exports no interface
+    // version, so it is refused before any factory is looked up.
     EXPECT_EQ(failures[0],
-              "servlet 'tavrin': factory createKxTavrinWizard not found in libkxplatform.so");
+              "servlet 'tavrin': library libkxplatform.so refused (factory createKxTavrinWizard): "
+              "it exports no servlet interface version (kxServletInterfaceVersion); build it "
+              "with KX_SERVLET_LIBRARY() from KxServlet.h");
+    EXPECT_TRUE(registry.refusedLibrary());
     EXPECT_EQ(failures[1].rfind("servlet 'ghost': cannot load libnothere.so: ", 0), 0u)
         << failures[1];
     EXPECT_EQ(failures[2],
@@ -72,6 +77,12 @@ TEST(ContainerServletRegistry, ReportsEachServletThatCannotBeMade) {
               "library:factory");
     EXPECT_EQ(registry.size(), 0u);
     EXPECT_EQ(registry.find("tavrin"), nullptr);
+
+    // A missing library or a malformed class leaves the others served.
+    KxServletRegistry other(libraryFolder(), context);
+    descriptor.servlets.erase(descriptor.servlets.begin());
+    EXPECT_EQ(other.load(descriptor).size(), 2u);
+    EXPECT_FALSE(other.refusedLibrary());
 }
 
 TEST(ContainerServletRegistry, LibraryNamesAreLookedUpInTheLibraryFolder) {
