@@ -133,10 +133,11 @@ KxCString describeError(int errorNumber) {
 }
 
 // Creates or truncates the redirection file in the calling thread's current
-// directory. The descriptor is kept above 2 so that duplicating it onto the
+// directory, replacing a symbolic link there rather than writing through it.
+// The descriptor is kept above 2 so that duplicating it onto the
 // child's standard output and error always clears close-on-exec.
 int openRedirectFile(const KxCString& name) {
-    int fd = ::open(nativePath(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    int fd = createForWriting(name);
     if (fd >= 0 && fd <= 2) {
         int high = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
         int saved = errno;

@@ -2,6 +2,7 @@
 // backslashes and are converted by nativePath() right before each system call.
 #include "platform/os/KxOs.h"
 
+#include <fcntl.h>
 #include <sched.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -58,22 +59,102 @@ std::ofstream openForWriting(const KxCString& path, OpenMode mode) {
     return std::ofstream(nativePath(path), withMode(std::ios::out | std::ios::trunc, mode));
 }
 
-bool readWholeFile(const KxCString& path, KxCString& content, OpenMode mode) {
-    content.clear();
-    std::ifstream in = openForReading(path, mode);
-    if (!in.is_open()) {
-        return false;
+int openRegularFile(const KxCString& path, bool followLinks) {
+    const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW);
+    const int fd = ::open(nativePath(path).c_str(), flags);
+    if (fd < 0) {
+        return -1;
     }
-    // Read in chunks rather than asking for the size first: files under /proc
-    // and pipes report no useful size.
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    // Regular files never block; reads go on in the usual blocking mode.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+ReadOutcome readRegularFile(const KxCString& path, KxCString& content, std::size_t limit,
+                            Overflow overflow) {
+    content.clear();
+    const int fd = openRegularFile(path);
+    if (fd < 0) {
+        return errno == EINVAL ? ReadOutcome::NotRegular : ReadOutcome::Failed;
+    }
+    // Read in chunks rather than trusting the size: a file may grow while it
+    // is read, and one byte past the limit is enough to know it is too long.
+    ReadOutcome outcome = ReadOutcome::Complete;
     char chunk[8192];
-    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
-        content.append(chunk, static_cast<std::size_t>(in.gcount()));
-        if (in.eof()) {
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            outcome = ReadOutcome::Failed;
             break;
         }
+        if (got == 0) {
+            break;
+        }
+        if (content.size() + static_cast<std::size_t>(got) > limit) {
+            content.append(chunk, limit - content.size());
+            outcome =
+                overflow == Overflow::KeepPrefix ? ReadOutcome::Truncated : ReadOutcome::TooLarge;
+            break;
+        }
+        content.append(chunk, static_cast<std::size_t>(got));
     }
-    return !in.bad();
+    const int saved = errno;
+    ::close(fd);
+    errno = saved;
+    if (outcome != ReadOutcome::Complete && outcome != ReadOutcome::Truncated) {
+        content.clear();
+    }
+    return outcome;
+}
+
+bool readWholeFile(const KxCString& path, KxCString& content, OpenMode) {
+    return readRegularFile(path, content, kWholeFileLimit) == ReadOutcome::Complete;
+}
+
+int createForWriting(const KxCString& path) {
+    const KxCString native = nativePath(path);
+    const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC;
+    int fd = ::open(native.c_str(), flags, 0666);
+    if (fd < 0 && errno == ELOOP) {
+        // A link in the file's place: remove the link itself, then make the
+        // file anew. O_EXCL refuses a link planted again in between.
+        if (::unlink(native.c_str()) != 0) {
+            return -1;
+        }
+        fd = ::open(native.c_str(), flags | O_EXCL, 0666);
+    }
+    return fd;
+}
+
+KxCString realPathOf(int fd) {
+    return realPathOf("/proc/self/fd/" + std::to_string(fd));
+}
+
+KxCString realPathOf(const KxCString& path) {
+    char* resolved = ::realpath(nativePath(path).c_str(), nullptr);
+    if (resolved == nullptr) {
+        return {};
+    }
+    KxCString result = resolved;
+    std::free(resolved);
+    return result;
+}
+
+bool isBelow(const KxCString& child, const KxCString& folder) {
+    if (child.empty() || folder.empty()) {
+        return false;
+    }
+    const KxCString prefix = folder.ends_with('/') ? folder : folder + "/";
+    return child.size() > prefix.size() && child.starts_with(prefix);
 }
 
 bool writeAll(int fd, std::string_view bytes) {

@@ -47,9 +47,54 @@ std::ifstream openForReading(const KxCString& path, OpenMode mode = OpenMode::Te
 // Creates the file or truncates it to empty.
 std::ofstream openForWriting(const KxCString& path, OpenMode mode = OpenMode::Text);
 
-// Reads a whole file. Returns false when it cannot be opened or read; content
-// then holds what was read (usually nothing).
+// ---- bounded reading ---------------------------------------------------------
+
+// What the system reads whole is a regular file of at most this many bytes:
+// a device, a FIFO or a huge file named by a request must neither block a
+// servlet thread nor fill the memory.
+inline constexpr std::size_t kWholeFileLimit = 16 * 1024 * 1024;
+
+enum class ReadOutcome {
+    Complete,    // the whole file is in content
+    Truncated,   // the file is longer than the limit; content holds its first part
+    TooLarge,    // the file is longer than the limit; content is empty
+    NotRegular,  // a directory, device, FIFO or socket; nothing was read
+    Failed,      // missing or unreadable (errno set); nothing was read
+};
+
+enum class Overflow { Refuse, KeepPrefix };
+
+// Opens path for reading only when it is a regular file. The open never
+// waits (a FIFO is opened without blocking and then refused). With
+// followLinks false, a symbolic link as the last component is refused too.
+// Returns the descriptor (close-on-exec), or -1 with errno set (EINVAL for a
+// file that is not regular, ELOOP for a refused link).
+int openRegularFile(const KxCString& path, bool followLinks = true);
+
+// Reads a regular file of at most limit bytes; past the limit, overflow says
+// whether its first limit bytes are kept or nothing.
+ReadOutcome readRegularFile(const KxCString& path, KxCString& content, std::size_t limit,
+                            Overflow overflow = Overflow::Refuse);
+
+// Reads a whole regular file of at most kWholeFileLimit bytes. Returns false
+// when it cannot be opened or read, is not a regular file or is larger;
+// content is then empty.
 bool readWholeFile(const KxCString& path, KxCString& content, OpenMode mode = OpenMode::Binary);
+
+// Creates or truncates path for writing without writing through a symbolic
+// link: a link found there is removed and a new file made in its place, so a
+// link planted in a project cannot redirect what is written to a file
+// elsewhere. Returns the descriptor (close-on-exec, mode 0666 less the umask),
+// or -1 with errno set.
+int createForWriting(const KxCString& path);
+
+// The real path (links resolved) of an open descriptor or of a path; empty
+// when it cannot be found.
+KxCString realPathOf(int fd);
+KxCString realPathOf(const KxCString& path);
+
+// Whether the real path child lies strictly below the real path folder.
+bool isBelow(const KxCString& child, const KxCString& folder);
 
 // Writes all bytes to a descriptor, retrying short writes and interruptions.
 // Returns false (errno set) when a write fails.

@@ -2,9 +2,13 @@
 // the operating-system boundary.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "platform/os/KxOs.h"
@@ -116,6 +120,57 @@ TEST_F(OsFilesTest, ReadWholeFileFailsForMissingFilesAndDirectories) {
     EXPECT_TRUE(content.empty());
     fs::create_directory("d");
     EXPECT_FALSE(os::readWholeFile("d", content));
+}
+
+// A path from a request may name a device, a FIFO or a huge file: none of
+// them may block the thread or fill the memory.
+TEST_F(OsFilesTest, OnlyBoundedRegularFilesAreReadWhole) {
+    ASSERT_EQ(::mkfifo("fifo", 0600), 0);
+    { std::ofstream("big").close(); }
+    fs::resize_file("big", os::kWholeFileLimit + 1);
+    { std::ofstream("ten") << "0123456789"; }
+    KxCString content;
+    EXPECT_EQ(os::readRegularFile("fifo", content, 100), os::ReadOutcome::NotRegular);
+    EXPECT_EQ(os::readRegularFile("/dev/zero", content, 100), os::ReadOutcome::NotRegular);
+    EXPECT_FALSE(os::readWholeFile("big", content));
+    EXPECT_TRUE(content.empty());
+    EXPECT_EQ(os::readRegularFile("ten", content, 10), os::ReadOutcome::Complete);
+    EXPECT_EQ(content, "0123456789");
+    EXPECT_EQ(os::readRegularFile("ten", content, 4), os::ReadOutcome::TooLarge);
+    EXPECT_TRUE(content.empty());
+    EXPECT_EQ(os::readRegularFile("ten", content, 4, os::Overflow::KeepPrefix),
+              os::ReadOutcome::Truncated);
+    EXPECT_EQ(content, "0123");
+}
+
+TEST_F(OsFilesTest, CreateForWritingReplacesALinkInsteadOfWritingThroughIt) {
+    { std::ofstream("precious") << "keep"; }
+    fs::create_symlink(scratch_ / "precious", "out.txt");
+    const int fd = os::createForWriting("out.txt");
+    ASSERT_GE(fd, 0);
+    EXPECT_TRUE(os::writeAll(fd, "new"));
+    ::close(fd);
+    KxCString content;
+    ASSERT_TRUE(os::readWholeFile("precious", content));
+    EXPECT_EQ(content, "keep");
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status("out.txt")));
+    ASSERT_TRUE(os::readWholeFile("out.txt", content));
+    EXPECT_EQ(content, "new");
+}
+
+TEST_F(OsFilesTest, RealPathsTellWhatLiesBelowAFolder) {
+    fs::create_directories("project/sub");
+    { std::ofstream("project/sub/a.h") << "x"; }
+    fs::create_directory_symlink(scratch_, "project/up");
+    const KxCString project = os::realPathOf("project");
+    EXPECT_TRUE(os::isBelow(os::realPathOf("project\\sub\\a.h"), project));
+    EXPECT_FALSE(os::isBelow(os::realPathOf("project/up"), project));
+    EXPECT_FALSE(os::isBelow(project, project));
+    EXPECT_FALSE(os::isBelow(project + "-sibling/a.h", project));
+    const int fd = os::openRegularFile("project/sub/a.h");
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(os::realPathOf(fd), os::realPathOf("project/sub/a.h"));
+    ::close(fd);
 }
 
 TEST_F(OsFilesTest, CurrentDirectoryRoundTrip) {
