@@ -87,4 +87,33 @@ void appendEscapedMarkup(KxCString& out, std::string_view text, bool escapeApost
     out.append(text.data() + start, text.size() - start);
 }
 
+void appendUrlEncoded(KxCString& out, std::string_view text) {
+    static constexpr std::array<bool, 256> kUnreserved = [] {
+        std::array<bool, 256> unreserved{};
+        for (int c = 0; c < 256; ++c) {
+            unreserved[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                            (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' || c == '~';
+        }
+        return unreserved;
+    }();
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (!kUnreserved[byte]) {
+            out.append(text.data() + start, i - start);
+            const char encoded[] = {'%', kHex[byte >> 4], kHex[byte & 0xF]};
+            out.append(encoded, 3);
+            start = i + 1;
+        }
+    }
+    out.append(text.data() + start, text.size() - start);
+}
+
+KxCString urlEncoded(std::string_view text) {
+    KxCString out;
+    appendUrlEncoded(out, text);
+    return out;
+}
+
 }  // namespace kx

@@ -22,4 +22,9 @@ void appendEscapedMarkup(KxCString& out, std::string_view text, bool escapeApost
 // or after from; npos when there is none.
 std::size_t findMarkupSpecial(std::string_view text, std::size_t from, bool escapeApostrophe);
 
+// Appends text percent-encoded for a URL: every byte but RFC 3986's
+// unreserved characters (letters, digits, - . _ ~) becomes %XX.
+void appendUrlEncoded(KxCString& out, std::string_view text);
+KxCString urlEncoded(std::string_view text);
+
 }  // namespace kx

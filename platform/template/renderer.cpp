@@ -24,29 +24,6 @@ void appendHtmlEscaped(KxCString& out, std::string_view text) {
     kx::appendEscapedMarkup(out, text, true);
 }
 
-void appendUrlEncoded(KxCString& out, std::string_view text) {
-    static constexpr std::array<bool, 256> kUnreserved = [] {
-        std::array<bool, 256> unreserved{};
-        for (int c = 0; c < 256; ++c) {
-            unreserved[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                            (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' || c == '~';
-        }
-        return unreserved;
-    }();
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (!kUnreserved[byte]) {
-            out.append(text.data() + start, i - start);
-            const char encoded[] = {'%', kHex[byte >> 4], kHex[byte & 0xF]};
-            out.append(encoded, 3);
-            start = i + 1;
-        }
-    }
-    out.append(text.data() + start, text.size() - start);
-}
-
 namespace {
 
 // ---- values the renderer makes ----------------------------------------------
@@ -74,7 +51,7 @@ class EscapeTool : public KxContextObjectImpl {
         KxCString escaped;
         escaped.reserve(text.size() + text.size() / 4);
         if (name == "url") {
-            appendUrlEncoded(escaped, text);
+            kx::appendUrlEncoded(escaped, text);
         } else {
             appendHtmlEscaped(escaped, text);
         }

@@ -35,8 +35,5 @@ void render(const TemplateTree& tree, const KxContext& context, Escape escape, K
 
 // Appends text with & < > " ' written as HTML entities.
 void appendHtmlEscaped(KxCString& out, std::string_view text);
-// Appends text percent-encoded for a URL: every byte but RFC 3986's
-// unreserved characters (letters, digits, - . _ ~) becomes %XX.
-void appendUrlEncoded(KxCString& out, std::string_view text);
 
 }  // namespace kx::tl
