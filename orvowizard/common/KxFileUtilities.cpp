@@ -1,8 +1,10 @@
 #include "orvowizard/common/KxFileUtilities.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <iterator>
+#include <vector>
 
 #include "platform/servlet/KxDirectoryIter.h"
 
@@ -35,48 +37,67 @@ KxCString makeDirectories(const KxCString& path) {
     if (!copy.empty() && (copy.back() == '/' || copy.back() == '\\')) {
         copy.back() = '\0';
     }
-    const KxCString callPath = copy.c_str();
-
-    kx::os::FileStatus status;
-    const bool statusRead = kx::os::fileStatus(callPath, status);
-    if (statusRead && status.isDirectory()) {
-        return "";
+    // A path no file system takes is refused before any system call; so is
+    // one of more levels than a project folder ever needs, which would
+    // otherwise cost a system call per level.
+    if (copy.size() > kMaxPathLength ||
+        static_cast<std::size_t>(std::count_if(copy.begin(), copy.end(), [](char c) {
+            return c == '/' || c == '\\';
+        })) > kMaxPathDepth) {
+        return errnoMessage(ENAMETOOLONG);
     }
-    if (statusRead && status.isRegular()) {
-        return "Directory is actually a valid file.";
-    }
 
-    const auto lastSlash = copy.rfind('/');
-    const auto lastBackslash = copy.rfind('\\');
-    if (lastSlash == KxCString::npos && lastBackslash == KxCString::npos) {
-        if (!kx::os::makeDirectory(callPath)) {
-            return errnoMessage(errno);
+    // Walk up to the nearest folder that exists (or to a name without
+    // separators), remembering each level and whether its status could be
+    // read; then create the missing levels on the way down. This is the
+    // recursion "create the parent, then the directory itself" unrolled, with
+    // the same system calls in the same order, so the same errno ends up in
+    // the message.
+    struct Level {
+        KxCString::size_type end;  // the level is copy up to end
+        bool statusRead;
+    };
+    std::vector<Level> missing;
+    KxCString::size_type end = copy.size();
+    KxCString message;
+    for (bool top = true;; top = false) {
+        // Each parent loses one trailing separator, as the path itself did.
+        if (!top && end > 0 && (copy[end - 1] == '/' || copy[end - 1] == '\\')) {
+            --end;
         }
-        return "";
-    }
-
-    KxCString::size_type separator;
-    if (lastSlash == KxCString::npos) {
-        separator = lastBackslash;
-    } else if (lastBackslash == KxCString::npos) {
-        separator = lastSlash;
-    } else {
-        separator = std::max(lastSlash, lastBackslash);
-    }
-    const KxCString parentMessage = makeDirectories(copy.substr(0, separator));
-    if (parentMessage.empty()) {
-        if (!kx::os::makeDirectory(callPath)) {
-            return errnoMessage(errno);
+        const KxCString callPath = copy.substr(0, end).c_str();
+        kx::os::FileStatus status;
+        const bool statusRead = kx::os::fileStatus(callPath, status);
+        if (statusRead && status.isDirectory()) {
+            break;
         }
-        return "";
+        if (statusRead && status.isRegular()) {
+            message = "Directory is actually a valid file.";
+            break;
+        }
+        const auto separator = end == 0 ? KxCString::npos : copy.find_last_of("/\\", end - 1);
+        if (separator == KxCString::npos) {
+            if (!kx::os::makeDirectory(callPath)) {
+                message = errnoMessage(errno);
+            }
+            break;
+        }
+        missing.push_back({end, statusRead});
+        end = separator;
     }
-    // The parent's own message is not passed on: what is reported is the
-    // errno the failing calls left, and only when this path's status could
-    // not be read.
-    if (!statusRead) {
-        return errnoMessage(errno);
+    for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
+        if (message.empty()) {
+            if (!kx::os::makeDirectory(copy.substr(0, level->end).c_str())) {
+                message = errnoMessage(errno);
+            }
+        } else {
+            // A parent that failed: its message is not passed on; what is
+            // reported is the errno the failing calls left, and only when
+            // this level's status could not be read.
+            message = level->statusRead ? KxCString() : errnoMessage(errno);
+        }
     }
-    return "";
+    return message;
 }
 
 bool directoryHasFileEndingWith(const KxCString& dir, const KxCString& suffix) {
@@ -94,8 +115,9 @@ void scanErrorsFile(const KxCString& dir, bool& hasErrors, bool& hasWarnings) {
     if (!isNonEmptyFile(dir, "errors.xml")) {
         return;
     }
-    auto in = kx::os::openForReading(dir + "\\" + "errors.xml", kx::os::OpenMode::Text);
-    const KxCString text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    KxCString text;
+    kx::os::readRegularFile(dir + "\\" + "errors.xml", text, kMaxErrorFileBytes,
+                            kx::os::Overflow::KeepPrefix);
     hasErrors = text.find("<Error>") != KxCString::npos;
     hasWarnings = text.find("<Warning>") != KxCString::npos;
 }

@@ -20,6 +20,14 @@ bool changeDirectory(const KxCString& path);
 bool isNonEmptyFile(const KxCString& path);
 bool isNonEmptyFile(const KxCString& dir, const KxCString& name);
 
+// The longest path, and the most levels, makeDirectories accepts.
+inline constexpr KxCString::size_type kMaxPathLength = 4096;
+inline constexpr std::size_t kMaxPathDepth = 256;
+
+// How much of a generator's errors.xml the pages read: beyond it the file is
+// read up to the limit and the status page says so.
+inline constexpr std::size_t kMaxErrorFileBytes = 4 * 1024 * 1024;
+
 // Creates the directory and any missing parents. "" on success, else the
 // message to show.
 KxCString makeDirectories(const KxCString& path);

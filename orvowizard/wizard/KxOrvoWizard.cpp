@@ -6,8 +6,10 @@
 
 #include "orvowizard/common/KxContextAccessors.h"
 #include "orvowizard/common/KxContextAdapters.h"
+#include "orvowizard/common/KxFieldChecks.h"
 #include "orvowizard/common/KxFileUtilities.h"
 #include "orvowizard/common/KxSessionAccessors.h"
+#include "platform/base/KxText.h"
 #include "platform/os/KxAtomicFile.h"
 #include "platform/os/KxCommand.h"
 #include "platform/os/KxOs.h"
@@ -27,6 +29,20 @@ namespace {
 bool beginsWith(const KxCString& text, const char* word) {
     return text.rfind(word, 0) == 0;
 }
+
+// Brings the thread back to the directory it was in when the guard was made,
+// however the scope is left: a generator that throws must not leave the
+// servlet thread inside a project folder that may be removed.
+class CurrentDirectoryGuard {
+  public:
+    CurrentDirectoryGuard() : previous_(getCurrentDir()) {}
+    ~CurrentDirectoryGuard() { setCurrentDir(previous_); }
+    CurrentDirectoryGuard(const CurrentDirectoryGuard&) = delete;
+    CurrentDirectoryGuard& operator=(const CurrentDirectoryGuard&) = delete;
+
+  private:
+    KxPathBuffer previous_;
+};
 
 }  // namespace
 
@@ -83,12 +99,14 @@ KxTemplate KxOrvoWizard::processRequest(KxHttpServletRequest& request,
             return showProjectsDirectory(request, response);
         }
         if (beginsWith(type, "Browse")) {
-            response.sendRedirect("browse?tier=" + request.getParameter("tier"));
+            response.sendRedirect("browse?tier=" + kx::urlEncoded(request.getParameter("tier")));
             return KxTemplate();
         }
         if (beginsWith(type, "Reset")) {
             resetSession(session);
-            response.sendRedirect(request.getParameter("tier"));
+            // Encoded, the value can only name a sibling page, never another
+            // site.
+            response.sendRedirect(kx::urlEncoded(request.getParameter("tier")));
             return KxTemplate();
         }
         if (oper == "generate") {
@@ -120,14 +138,28 @@ KxCString KxOrvoWizard::validateProject(KxHttpServletRequest& request, KxHttpSes
     if (getSessionString(session, "projectDir").empty()) {
         return "Missing project directory";
     }
+    // The values may come from a startup.properties edited by anyone: they
+    // are checked here, where they are about to be written and run.
+    KxCString message = checkPlainFileName("projectName", getSessionString(session, "projectName"));
+    for (const char* name : {"projectDir", "outDir", "filename", "defaultFile", "compileros"}) {
+        if (message.empty()) {
+            message = checkSettingText(name, getSessionString(session, name));
+        }
+    }
+    if (message.empty()) {
+        message = checkOptionsText("properties", getSessionString(session, "properties"));
+    }
+    if (!message.empty()) {
+        return message;
+    }
     return validateInput(request, session);
 }
 
 KxTemplate KxOrvoWizard::showProjectsDirectory(KxHttpServletRequest& request,
                                                KxHttpServletResponse& response) {
     KxHttpSession& session = request.getSession(1);
-    response.sendRedirect("viewer?dir=" + getSessionString(session, "projectDir") +
-                          "&tier=" + wizardType);
+    response.sendRedirect("viewer?dir=" + kx::urlEncoded(getSessionString(session, "projectDir")) +
+                          "&tier=" + kx::urlEncoded(wizardType));
     return KxTemplate();
 }
 
@@ -135,7 +167,7 @@ KxTemplate KxOrvoWizard::redirectToErrorPage(KxHttpServletResponse& response,
                                              KxHttpSession& session, const KxCString& message) {
     std::cout << "Error: " << message << std::endl;
     setSessionString(session, "errorMessage", message, false);
-    response.sendRedirect("status?tier=" + wizardType);
+    response.sendRedirect("status?tier=" + kx::urlEncoded(wizardType));
     return KxTemplate();
 }
 
@@ -354,7 +386,8 @@ KxTemplate KxOrvoWizard::saveProject(KxHttpServletRequest& request, KxHttpServle
     context.put("filename", getSessionString(session, "filename"));
     context.put("type", wizardType);
     writeStartupProperties(context, session);
-    response.sendRedirect("viewer?dir=" + path + "&tier=" + wizardType);
+    response.sendRedirect("viewer?dir=" + kx::urlEncoded(path) +
+                          "&tier=" + kx::urlEncoded(wizardType));
     return KxTemplate();
 }
 
@@ -375,7 +408,7 @@ KxTemplate KxOrvoWizard::runGeneration(KxHttpServletRequest& request,
     const PlatformEntry* matched = writeStartupProperties(context, session);
     // 5. and 6. Into the project directory. The container gives each request
     // thread a current directory of its own, so this run disturbs no other.
-    const KxPathBuffer previous = getCurrentDir();
+    const CurrentDirectoryGuard returnAfterwards;
     if (!changeDirectory(path)) {
         return redirectToErrorPage(response, session,
                                    "Couldn't change current directory to the project directory");
@@ -387,12 +420,14 @@ KxTemplate KxOrvoWizard::runGeneration(KxHttpServletRequest& request,
     if (matched && matched->opsys) {
         context.put("opsys", matched->opsys);
     }
-    // 8. An empty error file, so nothing of an earlier run shows.
-    kx::os::openForWriting("errors.xml", kx::os::OpenMode::Text).close();
-    // 9. to 11. The generator, then back, then the status page.
+    // 8. An empty error file, so nothing of an earlier run shows. It is
+    // replaced, never written through: a link planted as errors.xml stays
+    // pointing where it pointed, and its target is not emptied.
+    kx::os::writeFileAtomically("errors.xml", "");
+    // 9. to 11. The generator, then back (the guard), then the status page.
     generate(path + "\\" + "startup.properties", filename, context);
-    setCurrentDir(previous);
-    response.sendRedirect("status?dir=" + path + "&tier=" + wizardType);
+    response.sendRedirect("status?dir=" + kx::urlEncoded(path) +
+                          "&tier=" + kx::urlEncoded(wizardType));
     return KxTemplate();
 }
 

@@ -1,6 +1,7 @@
 #include "orvowizard/wizards/KxFoundationWizard.h"
 
 #include "orvowizard/common/KxContextAccessors.h"
+#include "orvowizard/common/KxFieldChecks.h"
 #include "orvowizard/wizards/KxGeneratorCommand.h"
 
 void KxFoundationWizard::init() {
@@ -49,5 +50,11 @@ void KxFoundationWizard::writeProperties(const KxCString& path, KxContext& conte
 }
 
 KxCString KxFoundationWizard::validateInput(KxHttpServletRequest&, KxHttpSession& session) {
+    for (const char* name : {"docsDir", "incDir"}) {
+        if (KxCString message = checkSettingText(name, getSessionString(session, name));
+            !message.empty()) {
+            return message;
+        }
+    }
     return validateInputFile(getSessionString(session, "filename"));
 }

@@ -1,6 +1,8 @@
 #include "orvowizard/wizards/KxTavrinWizard.h"
 
+#include "orvowizard/common/KxFieldChecks.h"
 #include "orvowizard/common/KxFileUtilities.h"
+#include "platform/base/KxText.h"
 #include "platform/os/KxAtomicFile.h"
 
 void KxTavrinWizard::init() {
@@ -29,10 +31,16 @@ void KxTavrinWizard::generate(const KxCString& propertiesFile, const KxCString&,
     const KxCString dir = projectDir + "\\" + projectName;
 
     // 3. to 6. The servlet's files, and the description naming them.
-    KxCString text = KxCString("<tavrin:project xmlns:tavrin='") + kProjectNamespace +
-                     "' projectName='" + projectName + "'>\n";
+    // The names were checked before the run; they are still escaped for the
+    // attribute they land in.
+    KxCString text =
+        KxCString("<tavrin:project xmlns:tavrin='") + kProjectNamespace + "' projectName='";
+    kx::appendEscapedMarkup(text, projectName, true);
+    text += "'>\n";
     if (sample) {
-        text += "  <tavrin:file name='" + servletName + "'/>\n";
+        text += "  <tavrin:file name='";
+        kx::appendEscapedMarkup(text, servletName, true);
+        text += "'/>\n";
         writeSourceFile(dir, servletName + ".h", "tavrin/header.tl", context);
         writeSourceFile(dir, servletName + ".cpp", "tavrin/source.tl", context);
     }
@@ -81,8 +89,11 @@ void KxTavrinWizard::writeProperties(const KxCString& path, KxContext& context) 
 }
 
 KxCString KxTavrinWizard::validateInput(KxHttpServletRequest&, KxHttpSession& session) {
-    if (getSessionString(session, "servletName").empty()) {
+    const KxCString servletName = getSessionString(session, "servletName");
+    if (servletName.empty()) {
         return "Missing Servlet Name";
     }
-    return "";
+    // The name becomes a class, two file names in the project directory and
+    // words in the build files.
+    return checkIdentifier("servletName", servletName);
 }

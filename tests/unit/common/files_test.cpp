@@ -56,6 +56,22 @@ TEST_F(FilesTest, MakeDirectoriesReportsTheErrnoOfAFailedCreation) {
     }
 }
 
+TEST_F(FilesTest, MakeDirectoriesRefusesPathsNoProjectNeeds) {
+    // Tens of thousands of separators once cost gigabytes of copies.
+    EXPECT_EQ(makeDirectories(dir.str() + std::string(70000, '/') + "x"),
+              "Error: File name too long");
+    EXPECT_EQ(makeDirectories(dir.str() + std::string(kMaxPathLength, 'a')),
+              "Error: File name too long");
+    std::string deep = dir.str();
+    for (std::size_t level = 0; level < kMaxPathDepth; ++level) {
+        deep += "\\d";
+    }
+    EXPECT_EQ(makeDirectories(deep), "Error: File name too long");
+    EXPECT_FALSE(fs::exists(dir / "d"));
+    EXPECT_EQ(makeDirectories(dir.str() + "\\a//b\\c"), "") << "doubled separators still work";
+    EXPECT_TRUE(fs::is_directory(dir / "a/b/c"));
+}
+
 TEST_F(FilesTest, MakeDirectoriesOfABareNameCreatesItInTheCurrentDirectory) {
     const KxPathBuffer saved = getCurrentDir();
     ASSERT_TRUE(changeDirectory(dir.str()));

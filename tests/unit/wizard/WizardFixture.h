@@ -10,6 +10,7 @@
 
 #include "orvowizard/common/KxSessionAccessors.h"
 #include "orvowizard/wizards/KxServerWizard.h"
+#include "platform/base/KxText.h"
 #include "support/ServletHarness.h"
 
 inline std::string readFile(const std::filesystem::path& path) {

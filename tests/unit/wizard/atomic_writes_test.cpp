@@ -47,7 +47,8 @@ TEST_F(AtomicStartupProperties, AnOldFileIsReplacedByANewOneWithTheNewSettings) 
     auto form = generateForm("demo");
     form.emplace_back("type", "Save");
     const auto response = post(form);
-    EXPECT_EQ(response.getRedirectLocation(), "viewer?dir=" + projectsDir() + "\\demo&tier=server");
+    EXPECT_EQ(response.getRedirectLocation(),
+              "viewer?dir=" + kx::urlEncoded(projectsDir() + "\\demo") + "&tier=server");
 
     KxProperties written;
     ASSERT_TRUE(written.load(file));
@@ -64,7 +65,8 @@ TEST_F(AtomicStartupProperties, ATargetThatCannotBeWrittenChangesNothingAndTheRu
     harness.home.mkdir("projects/demo/startup.properties");
     harness.home.write("projects/demo/startup.properties/mine.txt", "kept");
     const auto response = post(generateForm("demo"));
-    EXPECT_EQ(response.getRedirectLocation(), "status?dir=" + projectsDir() + "\\demo&tier=server");
+    EXPECT_EQ(response.getRedirectLocation(),
+              "status?dir=" + kx::urlEncoded(projectsDir() + "\\demo") + "&tier=server");
     EXPECT_EQ(readFile(projectFolder("demo") / "startup.properties" / "mine.txt"), "kept");
     EXPECT_TRUE(fs::exists(projectFolder("demo") / "invocation.txt")) << "the generator ran";
     EXPECT_TRUE(leftovers(projectFolder("demo")).empty());

@@ -2,6 +2,7 @@
 // generator's command line, its working directory and the redirect.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "WizardFixture.h"
@@ -19,7 +20,8 @@ TEST_F(GenerationRun, RunsSvcgenInTheProjectDirectoryAndRedirectsToTheStatusPage
     const auto response = post(generateForm("demo"));
 
     const std::string projectPath = projectsDir() + "\\demo";
-    EXPECT_EQ(response.getRedirectLocation(), "status?dir=" + projectPath + "&tier=server");
+    EXPECT_EQ(response.getRedirectLocation(),
+              "status?dir=" + kx::urlEncoded(projectPath) + "&tier=server");
     EXPECT_EQ(std::string(getCurrentDir().c_str()), before);
 
     const std::string command =
@@ -160,6 +162,73 @@ TEST_F(GenerationRun, ConcurrentRunsEachHappenInTheirOwnProjectDirectory) {
         const std::string invocation = readFile(projectFolder(name) / "invocation.txt");
         EXPECT_EQ(invocation.substr(0, invocation.find('\n')), projectFolder(name).string());
     }
+}
+
+// Values that would start a new key in startup.properties, split the
+// generator's arguments or name a file outside the project are refused before
+// anything is written, whether typed into the form or found in a loaded file.
+TEST_F(GenerationRun, HostileSettingsAreRefusedBeforeAnythingIsWritten) {
+    struct Case {
+        const char* field;
+        std::string value;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"projectName", "../../outside", "must be a plain file name"},
+        {"projectName", "pn\\evil", "must be a plain file name"},
+        {"projectName", "pn\"x", "must not contain a double quote"},
+        {"outDir", "out\noutDir=/tmp", "must not contain line breaks"},
+        {"filename", "a.wsdl\tx", "control characters"},
+        {"properties", "-Dx=\"open", "leaves a double quote open"},
+        {"projectDir", std::string(5000, 'd'), "is longer than 4096"},
+    };
+    testing::internal::CaptureStdout();
+    for (const Case& c : cases) {
+        get({{"type", "Reset"}, {"tier", "server"}});
+        auto form = generateForm("demo");
+        for (auto& [name, value] : form) {
+            if (name == c.field)
+                value = c.value;
+        }
+        if (std::none_of(form.begin(), form.end(), [&](auto& f) { return f.first == c.field; }))
+            form.emplace_back(c.field, c.value);
+        const auto response = post(form);
+        EXPECT_EQ(response.getRedirectLocation(), "status?tier=server") << c.field;
+        EXPECT_NE(setting("errorMessage").find(c.message), std::string::npos)
+            << c.field << ": " << setting("errorMessage");
+    }
+    // A file edited by hand is checked when it is used, not when it is read.
+    const std::string loaded = harness.home.write(
+        "evil.properties", "type=server\nversion=1.2\nprojectDir=" + projectsDir() +
+                               "\nprojectName=..\nfilename=" + input + "\n");
+    get({{"oper", "load"}, {"projectFile", loaded}});
+    EXPECT_EQ(setting("projectName"), "..");
+    post({{"type", "Save"}});
+    EXPECT_NE(setting("errorMessage").find("must be a plain file name"), std::string::npos);
+    testing::internal::GetCapturedStdout();
+
+    EXPECT_TRUE(harness.log.empty()) << "no generator ran";
+    EXPECT_FALSE(std::filesystem::exists(projectFolder("demo")));
+    EXPECT_FALSE(std::filesystem::exists(harness.home / "outside"));
+}
+
+// A project folder prepared with links in place of the files a run writes:
+// the run replaces the links and leaves their targets alone.
+TEST_F(GenerationRun, LinksPlantedInTheProjectAreReplacedNotWrittenThrough) {
+    const auto folder = projectFolder("demo");
+    std::filesystem::create_directories(folder);
+    const std::string target = harness.home.write("precious.txt", "keep me");
+    for (const char* name : {"errors.xml", "orvowizard.txt", "startup.properties"}) {
+        std::filesystem::create_symlink(target, folder / name);
+    }
+    post(generateForm("demo"));
+    EXPECT_EQ(readFile(target), "keep me");
+    for (const char* name : {"errors.xml", "orvowizard.txt", "startup.properties"}) {
+        EXPECT_TRUE(
+            std::filesystem::is_regular_file(std::filesystem::symlink_status(folder / name)))
+            << name;
+    }
+    EXPECT_EQ(readFile(folder / "orvowizard.txt"), "svcgen ran\n");
 }
 
 }  // namespace

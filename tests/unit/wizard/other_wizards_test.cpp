@@ -21,7 +21,8 @@ TEST_F(ClientWizard, RunsSvcgenWithoutTheServerSide) {
     auto form = generateForm("calc");
     form.emplace_back("ssl", "on");
     const auto response = post(form);
-    EXPECT_EQ(response.getRedirectLocation(), "status?dir=" + projectsDir() + "\\calc&tier=client");
+    EXPECT_EQ(response.getRedirectLocation(),
+              "status?dir=" + kx::urlEncoded(projectsDir() + "\\calc") + "&tier=client");
     ASSERT_EQ(harness.log.size(), 2u);
     EXPECT_EQ(harness.log[0], "client: svcgen command line:");
     EXPECT_EQ(harness.log[1], "client: svcgen -noserver -properties \"" + projectsDir() +
@@ -90,6 +91,20 @@ TEST_F(TavrinWizard, NeedsAServletNameButNoInputFile) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: Missing Servlet Name\n");
     EXPECT_EQ(setting("errorMessage"), "Missing Servlet Name");
     EXPECT_FALSE(std::filesystem::exists(projectFolder("demo")));
+
+    // The name becomes a class and two files: anything but a C++ name would
+    // write outside the project or into the build files.
+    testing::internal::CaptureStdout();
+    for (const char* name : {"../../../outside/Evil", "Evil\n\tall: ; touch x", "1st", "a-b"}) {
+        auto form = servletForm(true);
+        form[3].second = name;
+        post(form);
+        EXPECT_NE(setting("errorMessage").find("must be a C++ name"), std::string::npos) << name;
+    }
+    testing::internal::GetCapturedStdout();
+    EXPECT_FALSE(std::filesystem::exists(projectFolder("demo")));
+    EXPECT_FALSE(std::filesystem::exists(harness.home / "outside"));
+    EXPECT_TRUE(harness.log.empty());
 }
 
 TEST_F(TavrinWizard, WritesTheServletItsDescriptorAndRunsPrjforge) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "WizardFixture.h"
+#include "orvowizard/common/KxFileUtilities.h"
 
 namespace {
 
@@ -79,7 +80,8 @@ TEST_F(ServerWizardPage, ButtonsRedirectAndResetRestoresTheDefaults) {
     EXPECT_EQ(browse.getRedirectLocation(), "browse?tier=server");
 
     const auto load = get({{"type", "Load project"}});
-    EXPECT_EQ(load.getRedirectLocation(), "viewer?dir=" + projectsDir() + "&tier=server");
+    EXPECT_EQ(load.getRedirectLocation(),
+              "viewer?dir=" + kx::urlEncoded(projectsDir()) + "&tier=server");
 
     EXPECT_EQ(setting("projectName"), "demo");
     const auto reset = get({{"type", "Reset"}, {"tier", "client"}});
@@ -133,7 +135,8 @@ TEST_F(ServerWizardPage, SaveWinsOverGenerateAndWritesWithoutRunning) {
     auto form = generateForm("demo");
     form.emplace_back("type", "Save As");
     const auto response = post(form);
-    EXPECT_EQ(response.getRedirectLocation(), "viewer?dir=" + projectsDir() + "\\demo&tier=server");
+    EXPECT_EQ(response.getRedirectLocation(),
+              "viewer?dir=" + kx::urlEncoded(projectsDir() + "\\demo") + "&tier=server");
     EXPECT_TRUE(std::filesystem::exists(projectFolder("demo") / "startup.properties"));
     EXPECT_FALSE(std::filesystem::exists(projectFolder("demo") / "invocation.txt"));
     EXPECT_TRUE(harness.log.empty());
@@ -167,10 +170,13 @@ using FailingWizardPage = WizardFixture<ThrowingWizard>;
 TEST_F(FailingWizardPage, ExceptionsOfAnOperationBecomeTheErrorPage) {
     const char* messages[] = {"Exception: generator exploded", "std::exception: out of range",
                               "Unknown exception thrown"};
+    const std::string before = getCurrentDir().c_str();
     for (int mode = 0; mode < 3; ++mode) {
         wizard.mode = mode;
         testing::internal::CaptureStdout();
         const auto response = post(generateForm("demo"));
+        EXPECT_EQ(std::string(getCurrentDir().c_str()), before)
+            << "the thread leaves the project folder whatever the generator throws";
         EXPECT_EQ(testing::internal::GetCapturedStdout(),
                   std::string("Error: ") + messages[mode] + "\n");
         EXPECT_EQ(response.getRedirectLocation(), "status?tier=server");
