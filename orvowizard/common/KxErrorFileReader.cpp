@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "orvowizard/common/KxContextAdapters.h"
+#include "orvowizard/common/KxFileUtilities.h"
 #include "platform/os/KxOs.h"
 
 namespace {
@@ -68,8 +69,13 @@ KxCString attributeValue(const KxXmlAttributeSet& attributes, const KxCString& n
 }
 
 void readErrorFile(const KxCString& projectDir, KxContext& context) {
+    // A generator gone wrong can write an error file of any size: only its
+    // first kMaxErrorFileBytes are read, and a warning at the end of the list
+    // says that the rest is not shown.
     KxCString text;
-    kx::os::readWholeFile(projectDir + "/errors.xml", text, kx::os::OpenMode::Text);
+    const bool truncated =
+        kx::os::readRegularFile(projectDir + "/errors.xml", text, kMaxErrorFileBytes,
+                                kx::os::Overflow::KeepPrefix) == kx::os::ReadOutcome::Truncated;
     if (text.empty()) {
         return;
     }
@@ -101,7 +107,20 @@ void readErrorFile(const KxCString& projectDir, KxContext& context) {
         }
         reader.readElementEnd("errors");
     } catch (const Kxxmsg& error) {
-        std::cout << "Exception was thrown while reading error file: " << error.why() << std::endl;
+        if (!truncated) {
+            std::cout << "Exception was thrown while reading error file: " << error.why()
+                      << std::endl;
+        }
+    }
+    if (truncated) {
+        XmlError notice;
+        notice.isError = false;
+        notice.message = "errors.xml is larger than " +
+                         std::to_string(kMaxErrorFileBytes / (1024 * 1024)) +
+                         " MB: only the messages in its first " +
+                         std::to_string(kMaxErrorFileBytes / (1024 * 1024)) + " MB are shown";
+        notice.file = "errors.xml";
+        appendRecord(records, tail, std::move(notice));
     }
     context.put("errors", kxcreateContextObject(records));
 }

@@ -10,4 +10,8 @@ class KxLoadProject : public KxLumericServlet {
 
     KxTemplate processRequest(KxHttpServletRequest& request, KxHttpServletResponse& response,
                               KxContext& context) override;
+
+    // The tier under which the loader keeps its error message for the status
+    // page.
+    static constexpr const char* kErrorTier = "load";
 };

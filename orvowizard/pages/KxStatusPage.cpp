@@ -7,6 +7,11 @@
 #include "platform/os/KxOs.h"
 #include "platform/servlet/KxDirectoryIter.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 namespace {
 
 bool beginsWith(const KxCString& text, const char* prefix) {
@@ -27,6 +32,42 @@ bool hasParentSegment(const KxCString& path) {
         start = end + 1;
     }
     return false;
+}
+
+// A project file may be anything a generator, a colleague or an attacker
+// left there. It is shown, never run: the sandbox gives an HTML page an
+// origin of its own and no scripts, so it cannot act as this application's
+// pages; HTML, images and text keep their types, other text (scripts among
+// it) and textual data are shown as plain text, and anything else is offered
+// as a download.
+void setProjectFileHeaders(KxHttpServletResponse& response, const KxCString& mimeType,
+                           const KxCString& pathInfo) {
+    response.setHeader("Content-Security-Policy", "sandbox");
+    response.setHeader("X-Content-Type-Options", "nosniff");
+    const bool shown = mimeType == "text/html" || mimeType == "text/plain" ||
+                       mimeType == "text/xml" || mimeType == "text/css" ||
+                       beginsWith(mimeType, "image/");
+    const bool textual = beginsWith(mimeType, "text/") ||
+                         mimeType.find("xml") != KxCString::npos ||
+                         mimeType.find("json") != KxCString::npos;
+    if (shown) {
+        response.setContentType(mimeType);
+    } else if (textual) {
+        response.setContentType("text/plain");
+    } else {
+        response.setContentType("application/octet-stream");
+        const auto slash = pathInfo.find_last_of("/\\");
+        KxCString name = pathInfo.substr(slash == KxCString::npos ? 0 : slash + 1);
+        std::erase_if(name, [](char c) { return c == '"' || c == '\\' || c < 0x20; });
+        response.setHeader("Content-Disposition", "attachment; filename=\"" + name + "\"");
+    }
+}
+
+KxTemplate refuse(KxHttpServletResponse& response) {
+    response.setStatus(404);
+    response.setContentType("text/plain");
+    response.setPayload("Not found\n");
+    return KxTemplate();
 }
 
 // Appends to a list and keeps its tail.
@@ -83,10 +124,7 @@ KxTemplate KxStatusPage::serveFile(KxHttpSession& session, KxHttpServletResponse
     }
     if (hasParentSegment(pathInfo)) {
         // Only files below the project directory are served.
-        response.setStatus(404);
-        response.setContentType("text/plain");
-        response.setPayload("Not found\n");
-        return KxTemplate();
+        return refuse(response);
     }
     if (projectDir.empty()) {
         response.sendRedirect("/orvo/viewer");
@@ -103,18 +141,43 @@ KxTemplate KxStatusPage::serveFile(KxHttpSession& session, KxHttpServletResponse
         response.sendRedirect("/orvo/viewer");
         return KxTemplate();
     }
-    // 6. and 7. The file's bytes, with the container's type for it or the
-    // page's own rule.
-    KxCString content;
-    kx::os::readWholeFile(projectDir + pathInfo, content, kx::os::OpenMode::Binary);
-    if (!content.empty()) {
-        KxCString mimeType = getServletContext().getMimeType(pathInfo);
-        if (mimeType.empty()) {
-            mimeType = mimeTypeOf(pathInfo);
-        }
-        response.setContentType(mimeType);
-        response.setPayload(content);
+    // The home directory shows its documentation, nothing else of it.
+    if (projectDir == home && !beginsWith(pathInfo, "/docs/")) {
+        return refuse(response);
     }
+    // 6. and 7. The file's bytes, with the container's type for it or the
+    // page's own rule. The file is opened first and then checked where it
+    // really is, so a link (or a folder that is a link) inside the project
+    // cannot hand out a file from elsewhere, and nothing can be swapped in
+    // between the check and the read.
+    const KxCString path = projectDir + pathInfo;
+    const int fd = kx::os::openRegularFile(path);
+    if (fd < 0) {
+        // A missing file or a folder shows the page; a device, a FIFO or a
+        // socket is refused.
+        kx::os::FileStatus status;
+        const bool special =
+            errno == EINVAL && kx::os::fileStatus(path, status) && !status.isDirectory();
+        return special ? refuse(response) : KxTemplate();
+    }
+    const KxCString servedFrom =
+        kx::os::realPathOf(projectDir == home ? home + "/docs" : projectDir);
+    struct stat status;
+    if (!kx::os::isBelow(kx::os::realPathOf(fd), servedFrom)) {
+        ::close(fd);
+        return refuse(response);
+    }
+    if (::fstat(fd, &status) != 0 || status.st_size == 0) {
+        // An empty file shows the page instead.
+        ::close(fd);
+        return KxTemplate();
+    }
+    KxCString mimeType = getServletContext().getMimeType(pathInfo);
+    if (mimeType.empty()) {
+        mimeType = mimeTypeOf(pathInfo);
+    }
+    setProjectFileHeaders(response, mimeType, pathInfo);
+    response.setPayloadFile(fd);
     return KxTemplate();
 }
 

@@ -3,6 +3,8 @@
 // captured for each request.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <vector>
 
 #include "orvowizard/common/KxSessionAccessors.h"
@@ -40,6 +42,23 @@ class PageFixture : public testing::Test {
     }
 
     std::string text(const char* name) const { return context->get(name).toString(); }
+
+    // The body of the last answer, whether given as text or as a file.
+    std::string body() const {
+        if (response.getPayloadFile() < 0) {
+            return response.getPayload();
+        }
+        std::string content;
+        char chunk[4096];
+        for (off_t at = 0;;) {
+            const ssize_t got = ::pread(response.getPayloadFile(), chunk, sizeof chunk, at);
+            if (got <= 0) {
+                return content;
+            }
+            content.append(chunk, static_cast<std::size_t>(got));
+            at += got;
+        }
+    }
 
     // The values of one attribute over a list in the context.
     std::vector<std::string> column(const char* list, const char* attribute) const {

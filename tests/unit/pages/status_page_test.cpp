@@ -1,6 +1,12 @@
 #include "orvowizard/pages/KxStatusPage.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+
 #include "PageFixture.h"
+#include "orvowizard/common/KxFileUtilities.h"
 
 namespace {
 
@@ -107,16 +113,36 @@ TEST_F(StatusPage, FileModeServesFilesOfTheLastProjectWithTheirTypes) {
     harness.home.write("projects/calc/CalcBase.h", "class CalcBase;");
     harness.home.write("projects/calc/calc.wsdl", "<definitions/>");
     harness.home.write("projects/calc/docs/index.html", "<h1>calc</h1>");
+    harness.home.write("projects/calc/calc.zip",
+                       "\x7f"
+                       "ELF");
     run({{"dir", dir}});
 
     EXPECT_FALSE(run({}, "/CalcBase.h").isValid());
-    EXPECT_EQ(response.getPayload(), "class CalcBase;");
+    EXPECT_EQ(body(), "class CalcBase;");
     EXPECT_EQ(response.getContentType(), "text/plain");
     run({}, "/calc.wsdl");
     EXPECT_EQ(response.getContentType(), "text/xml");
     run({}, "/docs/index.html");
     EXPECT_EQ(response.getContentType(), "text/html");
-    EXPECT_EQ(response.getPayload(), "<h1>calc</h1>");
+    EXPECT_EQ(body(), "<h1>calc</h1>");
+    EXPECT_GE(response.getPayloadFile(), 0) << "files are streamed, not copied into memory";
+
+    // Whatever a project holds is shown, never run as this application's
+    // page, and what is neither page, picture nor text is a download.
+    auto header = [this](const char* name) -> std::string {
+        for (const auto& [key, value] : response.getHeaders()) {
+            if (key == name) {
+                return value;
+            }
+        }
+        return "(absent)";
+    };
+    EXPECT_EQ(header("Content-Security-Policy"), "sandbox");
+    EXPECT_EQ(header("X-Content-Type-Options"), "nosniff");
+    run({}, "/calc.zip");
+    EXPECT_EQ(response.getContentType(), "application/octet-stream");
+    EXPECT_EQ(header("Content-Disposition"), "attachment; filename=\"calc.zip\"");
 
     // A missing file shows the page; a path climbing out is refused.
     EXPECT_TRUE(run({}, "/missing.cpp").isValid());
@@ -126,15 +152,65 @@ TEST_F(StatusPage, FileModeServesFilesOfTheLastProjectWithTheirTypes) {
     EXPECT_FALSE(response.isRedirect());
 }
 
+TEST_F(StatusPage, FileModeFollowsNoLinkOutOfTheProjectAndReadsNoDevice) {
+    std::string dir = project("calc", "type=server\n", {"demoProject.xml"});
+    std::replace(dir.begin(), dir.end(), '\\', '/');
+    const std::string secret = harness.home.write("secret.txt", "the secret");
+    const std::string inside = harness.home.write("projects/calc/inside.txt", "inside");
+    harness.home.mkdir("elsewhere");
+    harness.home.write("elsewhere/leak.txt", "the secret too");
+    std::filesystem::create_symlink(secret, dir + "/link.txt");
+    std::filesystem::create_directory_symlink(harness.home / "elsewhere", dir + "/sub");
+    std::filesystem::create_symlink(inside, dir + "/alias.txt");
+    std::filesystem::create_symlink("/dev/zero", dir + "/zero");
+    ASSERT_EQ(::mkfifo((dir + "/fifo").c_str(), 0600), 0);
+    run({{"dir", dir}});
+
+    for (const char* path : {"/link.txt", "/sub/leak.txt", "/zero", "/fifo"}) {
+        run({}, path);
+        EXPECT_EQ(response.getStatus(), 404) << path;
+        EXPECT_EQ(body().find("secret"), std::string::npos) << path;
+    }
+    run({}, "/alias.txt");
+    EXPECT_EQ(body(), "inside") << "a link that stays inside the project is served";
+}
+
 TEST_F(StatusPage, FileModeServesTheDocumentationFromTheHomeOnly) {
     harness.home.write("docs/index.html", "<h1>Docs</h1>");
+    harness.home.write("errors.xml", "<Error><message>x</message></Error>");
+    harness.home.write("settings.txt", "private");
     run({}, "/docs/index.html");
-    EXPECT_EQ(response.getPayload(), "<h1>Docs</h1>");
+    EXPECT_EQ(body(), "<h1>Docs</h1>");
+
+    // The home shows its docs folder and nothing else, even when it looks
+    // like a project.
+    run({{"dir", harness.home.str()}});
+    run({}, "/settings.txt");
+    EXPECT_EQ(response.getStatus(), 404);
+    EXPECT_EQ(body().find("private"), std::string::npos);
+    run({}, "/docs/index.html");
+    EXPECT_EQ(body(), "<h1>Docs</h1>");
 
     harness.home.mkdir("plain");
     run({{"dir", harness.home / "plain"}});
     run({}, "/docs/index.html");
     EXPECT_EQ(response.getRedirectLocation(), "/orvo/viewer") << "not a project, not the home";
+}
+
+TEST_F(StatusPage, AnOversizedErrorFileIsReadUpToItsLimitAndSaysSo) {
+    std::string errors;
+    const std::string record = "<Error><message>broken</message></Error>\n";
+    while (errors.size() <= kMaxErrorFileBytes) {
+        errors += record;
+    }
+    const std::string dir = project("big", "type=server\n", {});
+    harness.home.write("projects/big/errors.xml", errors);
+    run({{"dir", dir}});
+    const std::vector<std::string> messages = column("errors", "message");
+    ASSERT_GT(messages.size(), 1000u);
+    EXPECT_LE(messages.size(), kMaxErrorFileBytes / record.size() + 1);
+    EXPECT_EQ(messages.front(), "broken");
+    EXPECT_NE(messages.back().find("only the messages in its first"), std::string::npos);
 }
 
 }  // namespace
