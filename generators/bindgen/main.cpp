@@ -115,7 +115,7 @@ void generate(GeneratorRun& run) {
         }
     }
     writeBuildFiles(settings, projectName, arguments.value("-compiler"), "bindgen",
-                    BuildProject::Kind::StaticLibrary, output);
+                    BuildProject::Kind::StaticLibrary, output, diagnostics);
 }
 
 }  // namespace

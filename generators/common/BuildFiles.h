@@ -3,8 +3,10 @@
 // project's compiler key names, and developer-studio files in the version-6
 // (.dsw workspace, .dsp project) and version-7 (.sln solution, .vcproj
 // project) formats.
+#include <optional>
 #include <vector>
 
+#include "generators/common/Diagnostics.h"
 #include "platform/base/KxCString.h"
 
 namespace kx::gen {
@@ -46,10 +48,21 @@ KxCString dspText(const BuildProject& project);
 KxCString slnText(const BuildProject& project);
 KxCString vcprojText(const BuildProject& project);
 
+// Whether the key is one of the compiler keys above; the makefile names
+// only those (others are "an unknown key").
+bool isKnownCompilerKey(const KxCString& key);
+
+// Why the project's names cannot be written into the build files, which
+// quote none of them: the project name, the source and header names (as
+// buildNameProblem says) and the levels of the servlet API's folders.
+// Nothing when all can.
+std::optional<KxCString> buildProjectProblem(const BuildProject& project);
+
 // Writes the makefile when make is set, and the developer-studio files
-// (<name>.dsw, .dsp, .sln, .vcproj) when msvcProject is set.
-void writeBuildFiles(OutputWriter& output, const BuildProject& project, bool make,
-                     bool msvcProject);
+// (<name>.dsw, .dsp, .sln, .vcproj) when msvcProject is set. A project with a
+// problem (above) gets an error and no build file at all.
+void writeBuildFiles(OutputWriter& output, const BuildProject& project, bool make, bool msvcProject,
+                     Diagnostics& diagnostics);
 
 // A GUID made from the text, the same every time: "{XXXXXXXX-XXXX-...}".
 KxCString stableGuid(const KxCString& text);

@@ -79,7 +79,7 @@ KxCString toLogLine(const Diagnostic& diagnostic) {
         }
         line += ": ";
     }
-    return line + diagnostic.message;
+    return line + shownValue(diagnostic.message);
 }
 
 }  // namespace kx::gen

@@ -4,6 +4,12 @@
 // made. Samples are the files a user is meant to edit: a sample that already
 // exists with other content is left alone, and the new one goes beside it as
 // "<name>.sample".
+//
+// Every file is written inside the project (the current directory) without
+// following a symbolic link: each directory level is opened refusing links,
+// and the content goes to a temporary file in the same directory that is
+// then renamed over the name, which replaces a link planted there rather
+// than writing through it.
 #include <ostream>
 #include <vector>
 
@@ -11,6 +17,12 @@
 #include "platform/base/KxCString.h"
 
 namespace kx::gen {
+
+// Writes content to the file at path, relative to the current directory, as
+// described above. Components "." and ".." and absolute paths are refused
+// (EINVAL), and so is a directory level that is a symbolic link (ELOOP). False
+// with errno set when the file cannot be written.
+bool writeProjectFile(const KxCString& path, const KxCString& content);
 
 class OutputWriter {
   public:
@@ -24,8 +36,8 @@ class OutputWriter {
     // Writes a sample, keeping an edited copy as described above.
     bool writeSample(const KxCString& name, const KxCString& content);
 
-    // Writes a copy of a file into another directory (made when missing),
-    // such as the headers into a project's include directory.
+    // Writes a copy of a file into another directory of the project (made
+    // when missing), such as the headers into a project's include directory.
     bool writeCopy(const KxCString& directory, const KxCString& name, const KxCString& content);
 
     // The names written below the output directory, in order (a sample kept

@@ -16,21 +16,39 @@ bool endsWith(const KxCString& text, const KxCString& suffix) {
 
 }  // namespace
 
+bool readInputFile(const SourceFile& file, const char* what, KxCString& text,
+                   Diagnostics& diagnostics) {
+    const KxCString cannot = "cannot read the " + KxCString(what) + " " + file.name + ": ";
+    switch (kx::os::readRegularFile(file.name, text, kMaxInputFileBytes)) {
+        case kx::os::ReadOutcome::Complete:
+            return true;
+        case kx::os::ReadOutcome::TooLarge:
+        case kx::os::ReadOutcome::Truncated:
+            diagnostics.error(cannot + "it is larger than " +
+                                  std::to_string(kMaxInputFileBytes / (1024 * 1024)) +
+                                  " MB, the limit for the files a generator reads",
+                              file);
+            break;
+        case kx::os::ReadOutcome::NotRegular: {
+            kx::os::FileStatus status;
+            diagnostics.error(
+                cannot + (kx::os::fileStatus(file.name, status) && status.isDirectory()
+                              ? "it is a directory"
+                              : "it is not a regular file"),
+                file);
+            break;
+        }
+        case kx::os::ReadOutcome::Failed:
+            diagnostics.error(cannot + errnoText(errno), file);
+            break;
+    }
+    text.clear();
+    return false;
+}
+
 bool readInputDocument(const SourceFile& input, XmlDocument& document, Diagnostics& diagnostics) {
-    kx::os::FileStatus status;
     KxCString text;
-    if (!kx::os::fileStatus(input.name, status)) {
-        diagnostics.error("cannot read the input file " + input.name + ": " + errnoText(errno),
-                          input);
-        return false;
-    }
-    if (status.isDirectory()) {
-        diagnostics.error("the input " + input.name + " is a directory, not a file", input);
-        return false;
-    }
-    if (!kx::os::readWholeFile(input.name, text)) {
-        diagnostics.error("cannot read the input file " + input.name + ": " + errnoText(errno),
-                          input);
+    if (!readInputFile(input, "input file", text, diagnostics)) {
         return false;
     }
     document = parseXmlDocument(text);
@@ -82,7 +100,7 @@ void writeDataClasses(const Schema& schema, const DataClassFiles& files, OutputW
 
 void writeBuildFiles(const Settings& settings, const KxCString& projectName,
                      const KxCString& compilerKey, const KxCString& tool, BuildProject::Kind kind,
-                     OutputWriter& output) {
+                     OutputWriter& output, Diagnostics& diagnostics) {
     if (!settings.make && !settings.msvcProject) {
         return;
     }
@@ -101,12 +119,19 @@ void writeBuildFiles(const Settings& settings, const KxCString& projectName,
             project.headers.push_back(name);
         }
     }
-    writeBuildFiles(output, project, settings.make, settings.msvcProject);
+    writeBuildFiles(output, project, settings.make, settings.msvcProject, diagnostics);
 }
 
 KxCString projectNameOf(const Settings& settings, const KxCString& fallback) {
-    KxCString name = !settings.projectName.empty() ? settings.projectName : fallback;
-    return name.empty() ? "project" : name;
+    if (!settings.projectName.empty()) {
+        return settings.projectName;  // checked when the settings were read
+    }
+    if (fallback.empty()) {
+        return "project";
+    }
+    // A name taken from the input that could not stand in a makefile or as a
+    // file name is made into an identifier.
+    return buildNameProblem(fallback) ? identifier(fallback) : fallback;
 }
 
 }  // namespace kx::gen

@@ -9,6 +9,15 @@
 
 namespace kx::gen {
 
+// The largest input, properties or project file a generator reads: 16 MB.
+inline constexpr std::size_t kMaxInputFileBytes = 16 * 1024 * 1024;
+
+// Reads a whole input file (what says which: "input file", "properties
+// file"). A file that is missing, not a regular file (a directory, a device,
+// a FIFO) or larger than kMaxInputFileBytes is an error reported against it.
+bool readInputFile(const SourceFile& file, const char* what, KxCString& text,
+                   Diagnostics& diagnostics);
+
 // Reads and parses the input file. A file that cannot be read is an error
 // (false); a malformed document is returned with its fault, which the caller
 // reports once it has checked what was read before it.
@@ -33,9 +42,11 @@ void writeDataClasses(const Schema& schema, const DataClassFiles& files, OutputW
 // listing the C++ files written so far.
 void writeBuildFiles(const Settings& settings, const KxCString& projectName,
                      const KxCString& compilerKey, const KxCString& tool, BuildProject::Kind kind,
-                     OutputWriter& output);
+                     OutputWriter& output, Diagnostics& diagnostics);
 
-// The project name: the settings' one, else fallback, else "project".
+// The project name: the settings' one, else fallback (made into an
+// identifier when it could not stand in a makefile or as a file name), else
+// "project".
 KxCString projectNameOf(const Settings& settings, const KxCString& fallback);
 
 }  // namespace kx::gen

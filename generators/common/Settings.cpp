@@ -1,24 +1,61 @@
 #include "generators/common/Settings.h"
 
 #include <cerrno>
+#include <utility>
 
+#include "generators/common/ProjectFiles.h"
 #include "generators/common/Text.h"
 #include "platform/os/KxOs.h"
 #include "platform/servlet/KxProperties.h"
 
 namespace kx::gen {
 
+namespace {
+
+void refuse(const char* key, const KxCString& value, const KxCString& problem,
+            const SourceFile& file, Diagnostics& diagnostics) {
+    diagnostics.error(
+        KxCString("the ") + key + " value \"" + shownValue(value) + "\" cannot be used: " + problem,
+        file);
+}
+
+}  // namespace
+
+void checkSettings(Settings& settings, const SourceFile& file, Diagnostics& diagnostics) {
+    // docsDir and incDir may name a folder of the project by its full path;
+    // they are then taken relative to the project directory.
+    const KxCString project = kx::os::getCurrentDirectory().c_str();
+    for (KxCString* folder : {&settings.docsDir, &settings.incDir}) {
+        const KxCString native = kx::os::nativePath(*folder);
+        if (isAbsolutePath(*folder) && !project.empty() && kx::os::isBelow(native, project)) {
+            *folder = native.substr(project.size() + (project.ends_with('/') ? 0 : 1));
+        }
+    }
+    for (const auto& [key, value] : {std::pair{"outDir", &settings.outDir},
+                                     {"docsDir", &settings.docsDir},
+                                     {"incDir", &settings.incDir}}) {
+        if (auto problem = projectDirectoryProblem(*value)) {
+            refuse(key, *value, *problem, file, diagnostics);
+        }
+    }
+    if (!settings.projectName.empty()) {
+        if (auto problem = buildNameProblem(settings.projectName)) {
+            refuse("projectName", settings.projectName,
+                   *problem +
+                       "; it names the library, the makefile's targets and the "
+                       "developer-studio files",
+                   file, diagnostics);
+        }
+    }
+}
+
 bool loadSettings(const KxCString& path, Settings& settings, Diagnostics& diagnostics) {
     KxProperties properties;
-    kx::os::FileStatus status;
-    if (!kx::os::fileStatus(path, status) || !status.isRegular() || !properties.load(path)) {
-        const int error = errno;
-        diagnostics.error(
-            "cannot read the properties file " + path +
-                (status.isDirectory() ? ": it is a directory" : ": " + errnoText(error)),
-            SourceFile::named(path));
+    KxCString content;
+    if (!readInputFile(SourceFile::named(path), "properties file", content, diagnostics)) {
         return false;
     }
+    properties.loadFromText(content);
     const auto text = [&](const char* key) { return properties.get(key); };
     const auto pathValue = [&](const char* key) {
         return undoubleBackslashes(properties.get(key));
@@ -47,6 +84,7 @@ bool loadSettings(const KxCString& path, Settings& settings, Diagnostics& diagno
     settings.webXml = pathValue("webxml");
     settings.admin = flag("admin");
     settings.servletName = text("servletName");
+    checkSettings(settings, SourceFile::named(path), diagnostics);
     return true;
 }
 

@@ -38,9 +38,17 @@ struct Settings {
 };
 
 // Reads the properties file at path (as given, backslashes and all) into
-// settings. A file that cannot be read is an error, reported against the
-// file; settings then keep their defaults.
+// settings and checks them (checkSettings). A file that cannot be read is an
+// error, reported against the file; settings then keep their defaults.
 bool loadSettings(const KxCString& path, Settings& settings, Diagnostics& diagnostics);
+
+// Reports, as errors against the properties file, the values no generator
+// may use as they are: outDir, docsDir or incDir leaving the project
+// (absolute, or climbing out with ".."), and a projectName that cannot stand
+// in a makefile or as a file name. docsDir and incDir given as full paths of
+// folders inside the project (the current directory) are first made
+// relative to it. loadSettings runs it.
+void checkSettings(Settings& settings, const SourceFile& file, Diagnostics& diagnostics);
 
 // Warns when the file names a project type other than those the generator
 // makes, such as a foundation project given to svcgen.

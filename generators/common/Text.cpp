@@ -2,6 +2,7 @@
 
 #include "platform/base/KxText.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <set>
@@ -10,10 +11,132 @@
 
 namespace kx::gen {
 
+namespace {
+
+constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";  // U+FFFD
+
+// The length of the well-formed UTF-8 sequence at the start of text, or 0
+// when it does not start with one. Surrogates and overlong forms count as
+// malformed.
+std::size_t utf8SequenceLength(std::string_view text) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead < 0x80) {
+        return 1;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (text.size() < length || byte(1) < low || byte(1) > high) {
+        return 0;
+    }
+    for (std::size_t i = 2; i < length; ++i) {
+        if (byte(i) < 0x80 || byte(i) > 0xBF) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+// Characters that reorder how a line is shown (U+061C, U+200E, U+200F,
+// U+202A to U+202E, U+2066 to U+2069): in a comment they could make code
+// look like commentary or the other way round.
+bool isBidiControl(std::string_view sequence) {
+    if (sequence == "\xD8\x9C") {
+        return true;
+    }
+    if (sequence.size() != 3 || sequence[0] != '\xE2') {
+        return false;
+    }
+    const auto second = static_cast<unsigned char>(sequence[1]);
+    const auto third = static_cast<unsigned char>(sequence[2]);
+    return (second == 0x80 &&
+            (third == 0x8E || third == 0x8F || (third >= 0xAA && third <= 0xAE))) ||
+           (second == 0x81 && third >= 0xA6 && third <= 0xA9);
+}
+
+bool isControl(unsigned char byte) {
+    return byte < 0x20 || byte == 0x7f;
+}
+
+// One line of a C++ comment, made inert as cppComment describes.
+KxCString commentLine(std::string_view line) {
+    KxCString out;
+    for (std::size_t i = 0; i < line.size();) {
+        const auto byte = static_cast<unsigned char>(line[i]);
+        const std::size_t length = std::max<std::size_t>(utf8SequenceLength(line.substr(i)), 1);
+        const std::string_view sequence = line.substr(i, length);
+        if ((isControl(byte) && byte != '\t') || isBidiControl(sequence)) {
+            out += ' ';
+        } else if ((byte == '*' || byte == '/') && !out.empty() &&
+                   (out.back() == '*' || out.back() == '/') && out.back() != line[i]) {
+            out += ' ';  // "*/" and "/*" become "* /" and "/ *"
+            out += line[i];
+        } else {
+            out += sequence;
+        }
+        i += length;
+    }
+    while (!out.empty() && (out.back() == ' ' || out.back() == '\t')) {
+        out.pop_back();
+    }
+    if (out.ends_with('\\') || out.ends_with("?\?/")) {
+        out += '.';
+    }
+    return out;
+}
+
+}  // namespace
+
 KxCString xmlEscape(std::string_view text) {
     KxCString out;
     out.reserve(text.size());
-    kx::appendEscapedMarkup(out, text, false);
+    std::size_t plain = 0;  // where the run not yet written starts
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = utf8SequenceLength(text.substr(i));
+        const std::string_view sequence = text.substr(i, std::max<std::size_t>(length, 1));
+        std::string_view replacement;
+        if (sequence == "\t" || sequence == "\n" || sequence == "\r") {
+            replacement = sequence == "\t" ? "&#9;" : sequence == "\n" ? "&#10;" : "&#13;";
+        } else if (length == 0 || static_cast<unsigned char>(sequence[0]) < 0x20 ||
+                   sequence == "\xEF\xBF\xBE" || sequence == "\xEF\xBF\xBF") {
+            // Broken UTF-8, and characters XML 1.0 cannot hold.
+            replacement = kReplacementCharacter;
+        }
+        i += sequence.size();
+        if (!replacement.empty()) {
+            kx::appendEscapedMarkup(out, text.substr(plain, i - sequence.size() - plain), false);
+            out += replacement;
+            plain = i;
+        }
+    }
+    kx::appendEscapedMarkup(out, text.substr(plain), false);
+    return out;
+}
+
+KxCString xmlCommentText(std::string_view text) {
+    KxCString out;
+    for (char c : xmlEscape(text)) {
+        if (c == '-' && !out.empty() && out.back() == '-') {
+            out += ' ';
+        }
+        out += c;
+    }
+    if (out.ends_with('-')) {
+        out += ' ';
+    }
     return out;
 }
 
@@ -26,7 +149,7 @@ KxCString cppLiteral(std::string_view text) {
             out += c;
         } else if (c == '\n') {
             out += "\\n";
-        } else if (byte < 0x20 || byte == 0x7f) {
+        } else if (isControl(byte) || byte >= 0x80) {
             // Octal, three digits, so that a following digit cannot extend it.
             out += '\\';
             out += static_cast<char>('0' + (byte >> 6));
@@ -40,6 +163,93 @@ KxCString cppLiteral(std::string_view text) {
     }
     out += '"';
     return out;
+}
+
+KxCString cppComment(std::string_view text, std::string_view indent) {
+    KxCString out;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find_first_of("\r\n", start);
+        const KxCString line = commentLine(text.substr(start, end - start));
+        out += indent;
+        out += line.empty() ? "//\n" : "// " + line + "\n";
+        if (end == std::string_view::npos) {
+            return out;
+        }
+        start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+    }
+}
+
+KxCString shownValue(std::string_view text) {
+    static const char kHex[] = "0123456789abcdef";
+    KxCString out;
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (isControl(byte)) {
+            out += "\\x";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::optional<KxCString> buildNameProblem(std::string_view name) {
+    if (name.empty()) {
+        return KxCString("it is empty");
+    }
+    if (name == "." || name == "..") {
+        return KxCString("it names a directory, not a file");
+    }
+    if (name.front() == '-') {
+        return KxCString("it starts with '-'");
+    }
+    for (char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x80 || std::isalnum(byte) != 0 || c == '_' || c == '.' || c == '+' ||
+            c == '-') {
+            continue;
+        }
+        if (c == '\n' || c == '\r') {
+            return KxCString("it holds a line break");
+        }
+        if (c == ' ' || c == '\t') {
+            return KxCString("it holds white space");
+        }
+        if (isControl(byte)) {
+            return "it holds the control character " + shownValue(std::string_view(&c, 1));
+        }
+        if (c == '/' || c == '\\') {
+            return "it holds the path separator '" + KxCString(1, c) + "'";
+        }
+        return "it holds the character '" + KxCString(1, c) + "'";
+    }
+    return std::nullopt;
+}
+
+std::optional<KxCString> projectDirectoryProblem(std::string_view path) {
+    if (isAbsolutePath(path)) {
+        return KxCString("it is an absolute path; it must name a folder inside the project");
+    }
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = path.find_first_of("/\\", start);
+        if (path.substr(start, end - start) == "..") {
+            return KxCString("it climbs out of the project with '..'");
+        }
+        if (end == std::string_view::npos) {
+            return std::nullopt;
+        }
+        start = end + 1;
+    }
 }
 
 KxCString localName(std::string_view qname) {

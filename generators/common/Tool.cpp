@@ -1,11 +1,13 @@
 #include "generators/common/Tool.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <exception>
 #include <iostream>
 #include <sstream>
 
-#include "platform/os/KxOs.h"
+#include "generators/common/OutputWriter.h"
+#include "generators/common/Text.h"
 
 namespace kx::gen {
 
@@ -13,12 +15,11 @@ namespace {
 
 constexpr const char* kErrorFile = "errors.xml";
 
+// errors.xml goes to the project directory like every generated file: a
+// link planted in its place is replaced, not written through.
 void writeErrorFile(const Diagnostics& diagnostics, std::ostream& log) {
-    const KxCString content = toErrorFile(diagnostics);
-    std::ofstream out = kx::os::openForWriting(kErrorFile, kx::os::OpenMode::Binary);
-    if (!out || !out.write(content.data(), static_cast<std::streamsize>(content.size())) ||
-        !out.flush()) {
-        log << "cannot write " << kErrorFile << "\n";
+    if (!writeProjectFile(kErrorFile, toErrorFile(diagnostics))) {
+        log << "cannot write " << kErrorFile << ": " << errnoText(errno) << "\n";
     }
 }
 

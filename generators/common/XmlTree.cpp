@@ -50,10 +50,22 @@ XmlFault splitFaultMessage(const KxCString& message) {
     while (end < message.size() && std::isdigit(static_cast<unsigned char>(message[end])) != 0) {
         ++end;
     }
+    const long line = std::atol(message.c_str() + kPrefix.size());
+    long column = 0;
+    constexpr std::string_view kColumn = ", column ";
+    if (end != kPrefix.size() && message.compare(end, kColumn.size(), kColumn) == 0) {
+        const std::size_t digits = end + kColumn.size();
+        end = digits;
+        while (end < message.size() &&
+               std::isdigit(static_cast<unsigned char>(message[end])) != 0) {
+            ++end;
+        }
+        column = end == digits ? 0 : std::atol(message.c_str() + digits);
+    }
     if (end == kPrefix.size() || end >= message.size() || message[end] != ':') {
         return fault;
     }
-    fault.at.line = std::atol(message.c_str() + kPrefix.size());
+    fault.at = {line, column};
     std::size_t text = end + 1;
     while (text < message.size() && message[text] == ' ') {
         ++text;
@@ -117,18 +129,24 @@ class Positions {
 // Reads the content of the element just started, up to and including its end
 // tag. Children are added before they are read, so that a fault leaves every
 // element met so far in the tree.
-void readContent(KxXmlReader& reader, const Positions& positions, XmlElement& element) {
+void readContent(KxXmlReader& reader, const Positions& positions, XmlElement& element,
+                 std::size_t depth) {
     element.text = reader.readElementValue();
     KxCString name;
     KxXmlAttributeSet attributes;
     while (reader.nextElement(name, attributes)) {
+        if (depth >= kMaxXmlDepth) {
+            throw KxXmlException("line " + std::to_string(reader.getLineNumber()) +
+                                 ": elements are nested more than " + std::to_string(kMaxXmlDepth) +
+                                 " levels deep");
+        }
         XmlElement& child = element.children.emplace_back();
         child.name = name;
         for (const KxXmlAttribute& attribute : attributes) {
             child.attributes.emplace_back(attribute.getName().getName(), attribute.getValue());
         }
         child.at = positions.tagStart(reader.getLineNumber(), reader.getColumnNumber());
-        readContent(reader, positions, child);
+        readContent(reader, positions, child, depth + 1);
     }
     reader.readElementEnd(element.name);
 }
@@ -152,7 +170,7 @@ XmlDocument parseXmlDocument(const KxCString& text) {
             root.attributes.emplace_back(attribute.getName().getName(), attribute.getValue());
         }
         root.at = positions.tagStart(reader.getLineNumber(), reader.getColumnNumber());
-        readContent(reader, positions, root);
+        readContent(reader, positions, root, 1);
         // Looking past the root raises a fault met there (such as a second
         // root element).
         reader.readElementValue();

@@ -42,10 +42,15 @@ struct XmlDocument {
     std::optional<XmlFault> fault;
 };
 
+// The deepest nesting of elements a document may have (the root is level
+// 1); deeper nesting is a fault, so that no input exhausts the stack.
+inline constexpr std::size_t kMaxXmlDepth = 256;
+
 // Reads the document. Never throws for malformed text.
 XmlDocument parseXmlDocument(const KxCString& text);
 
-// Splits a reader message "line 37: text" into its line and text.
+// Splits a reader message "line 37: text" or "line 37, column 5: text" into
+// its location and text.
 XmlFault splitFaultMessage(const KxCString& message);
 
 }  // namespace kx::gen

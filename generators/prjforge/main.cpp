@@ -97,11 +97,23 @@ void generate(GeneratorRun& run) {
     }
     reportFault(document, input, diagnostics);
     if (diagnostics.errorCount() > 0) {
-        run.log() << "nothing written: the project file has errors\n";
+        run.log() << "nothing written: there are errors\n";
         return;
     }
 
+    // Names that go into the build files unquoted are refused, not mangled:
+    // they name files the user has written.
+    const auto refuse = [&](const KxCString& what, const KxCString& value, const KxCString& problem,
+                            const SourceFile& file, Location at) {
+        diagnostics.error(what + " \"" + shownValue(value) + "\" cannot be used: " + problem, file,
+                          at);
+    };
     KxCString fallbackName = document.root->attributeOr("projectName");
+    if (!fallbackName.empty() && settings.projectName.empty()) {
+        if (auto problem = buildNameProblem(fallbackName)) {
+            refuse("the projectName attribute", fallbackName, *problem, input, document.root->at);
+        }
+    }
     if (fallbackName.empty() && endsWith(baseName(input.name), "Project.xml")) {
         fallbackName = baseName(input.name);
         fallbackName.resize(fallbackName.size() - 11);
@@ -114,10 +126,23 @@ void generate(GeneratorRun& run) {
             diagnostics.warning("a file element has no name and is passed over", input, file->at);
             continue;
         }
+        if (auto problem = buildNameProblem(name)) {
+            refuse("the name of the servlet file", name, *problem, input, file->at);
+            continue;
+        }
         servlets.push_back(name);
     }
     if (servlets.empty() && !settings.servletName.empty()) {
-        servlets.push_back(settings.servletName);
+        if (auto problem = buildNameProblem(settings.servletName)) {
+            refuse("the servletName value", settings.servletName, *problem,
+                   SourceFile::named(arguments.value("-properties")), {});
+        } else {
+            servlets.push_back(settings.servletName);
+        }
+    }
+    if (diagnostics.errorCount() > 0) {
+        run.log() << "nothing written: names that cannot go into the build files\n";
+        return;
     }
     if (servlets.empty()) {
         diagnostics.warning("the project names no servlet file; the build files list no sources",
@@ -148,7 +173,7 @@ void generate(GeneratorRun& run) {
         run.log() << "no build files asked for (make and msvcproject are off)\n";
     }
     OutputWriter output(settings.outDir, run.log(), diagnostics);
-    writeBuildFiles(output, project, settings.make, settings.msvcProject);
+    writeBuildFiles(output, project, settings.make, settings.msvcProject, diagnostics);
 }
 
 }  // namespace

@@ -273,12 +273,14 @@ KxCString ServiceWriter::readResponse(const OperationCode& operation, const KxCS
 
 void ServiceWriter::writeBase(const PortCode& port) {
     const KxCString name = port.prefix + "Base";
-    KxCString header = head(name + ".h") + "#pragma once\n\n" + includesOf(port) +
-                       "\n// The service " + port.portType->name +
-                       ": one pure virtual function per operation. A server implements it (see " +
-                       port.prefix + "Impl); " + port.prefix + "Local serves it in process.\n";
+    KxCString header =
+        head(name + ".h") + "#pragma once\n\n" + includesOf(port) + "\n" +
+        cppComment("The service " + port.portType->name +
+                   ": one pure virtual function per operation. A server "
+                   "implements it (see " +
+                   port.prefix + "Impl); " + port.prefix + "Local serves it in process.");
     if (!port.portType->documentation.empty()) {
-        header += "// " + port.portType->documentation + "\n";
+        header += cppComment(port.portType->documentation);
     }
     header += "class " + name + " {\n  public:\n    virtual ~" + name + "();\n\n";
     ClassDoc doc{name,
@@ -287,9 +289,9 @@ void ServiceWriter::writeBase(const PortCode& port) {
                  name + ".h, " + name + ".cpp",
                  {}};
     for (const OperationCode& operation : port.operations) {
-        header += "    // " + operation.xmlName + ": " + operation.messages + "\n";
+        header += cppComment(operation.xmlName + ": " + operation.messages, "    ");
         if (!operation.documentation.empty()) {
-            header += "    // " + operation.documentation + "\n";
+            header += cppComment(operation.documentation, "    ");
         }
         header += "    virtual " + signature(operation, "") + " = 0;\n";
         doc.members.emplace_back("virtual " + signature(operation, "") + " = 0",
@@ -323,10 +325,10 @@ void ServiceWriter::writeSkeleton(const PortCode& port) {
     const KxCString name = port.prefix + "Skeleton";
     const KxCString base = port.prefix + "Base";
     KxCString header =
-        head(name + ".h") + "#pragma once\n\n#include <string>\n\n#include \"" + base +
-        ".h\"\n\n// Reads the request element of an operation of " + port.portType->name +
-        ", calls the service and writes the\n// response element. Throws "
-        "orvo::Fault for a request it cannot read.\n" +
+        head(name + ".h") + "#pragma once\n\n#include <string>\n\n#include \"" + base + ".h\"\n\n" +
+        cppComment("Reads the request element of an operation of " + port.portType->name +
+                   ", calls the service and writes the\nresponse element. Throws orvo::Fault "
+                   "for a request it cannot read.") +
         "class " + name + " {\n  public:\n    explicit " + name + "(" + base + "& service);\n\n";
     ClassDoc doc{name,
                  "Unmarshals the request of an operation, calls the service and marshals the "
@@ -334,10 +336,12 @@ void ServiceWriter::writeSkeleton(const PortCode& port) {
                  name + ".h, " + name + ".cpp",
                  {}};
     for (const OperationCode& operation : port.operations) {
-        header += "    // <" + operation.xmlName + "> in, " +
-                  (operation.oneWay ? KxCString("nothing out (one-way)")
-                                    : "<" + operation.xmlName + "Response> out") +
-                  ".\n    std::string " + operation.method + "(const std::string& request);\n";
+        header += cppComment("<" + operation.xmlName + "> in, " +
+                                 (operation.oneWay ? KxCString("nothing out (one-way)")
+                                                   : "<" + operation.xmlName + "Response> out") +
+                                 ".",
+                             "    ") +
+                  "    std::string " + operation.method + "(const std::string& request);\n";
         doc.members.emplace_back("std::string " + operation.method + "(const std::string& request)",
                                  "Runs " + operation.xmlName + " on a request element.");
     }
@@ -409,11 +413,12 @@ void ServiceWriter::writeServletBase(const PortCode& port) {
     const KxCString name = port.prefix + "ServletBase";
     const KxCString base = port.prefix + "Base";
     KxCString header =
-        head(name + ".h") + "#pragma once\n\n#include <string>\n\n#include \"" + base +
-        ".h\"\n\n// The servlet side of " + port.portType->name +
-        ": takes a SOAP request, finds the operation it is for\n// and dispatches it to the "
-        "implementation through " +
-        port.prefix + "Skeleton.\nclass " + name + " {\n  public:\n    virtual ~" + name +
+        head(name + ".h") + "#pragma once\n\n#include <string>\n\n#include \"" + base + ".h\"\n\n" +
+        cppComment("The servlet side of " + port.portType->name +
+                   ": takes a SOAP request, finds the operation it is for\nand dispatches it "
+                   "to the implementation through " +
+                   port.prefix + "Skeleton.") +
+        "class " + name + " {\n  public:\n    virtual ~" + name +
         "();\n\n"
         "    // Handles one request: the SOAPAction header (may be empty) and the\n"
         "    // envelope. Returns the response envelope, or a fault envelope.\n"
@@ -487,12 +492,12 @@ void ServiceWriter::writeLocal(const PortCode& port) {
     const KxCString name = port.prefix + "Local";
     const KxCString base = port.prefix + "Base";
     KxCString header = head(name + ".h") + "#pragma once\n\n#include \"" + base +
-                       ".h\"\n#include \"" + port.prefix +
-                       "Skeleton.h\"\n\n// The in-process binding of " + port.portType->name +
-                       ": the service interface, each call going through\n// the same "
-                       "marshalling as a remote one, without a network.\nclass " +
-                       name + " : public " + base + " {\n  public:\n    explicit " + name + "(" +
-                       base + "& service);\n\n";
+                       ".h\"\n#include \"" + port.prefix + "Skeleton.h\"\n\n" +
+                       cppComment("The in-process binding of " + port.portType->name +
+                                  ": the service interface, each call going through\nthe same "
+                                  "marshalling as a remote one, without a network.") +
+                       "class " + name + " : public " + base + " {\n  public:\n    explicit " +
+                       name + "(" + base + "& service);\n\n";
     ClassDoc doc{name,
                  "The in-process binding: calls the service through the request and response "
                  "marshalling, without a network.",
@@ -522,19 +527,20 @@ void ServiceWriter::writeLocal(const PortCode& port) {
 
 void ServiceWriter::writeProxyBase(const PortCode& port) {
     const KxCString name = port.prefix + "ProxyBase";
-    KxCString header = head(name + ".h") + "#pragma once\n\n" + includesOf(port) +
-                       "\n// The operations of " + port.portType->name +
-                       " as SOAP calls. A subclass carries the envelopes\n// (see " + port.prefix +
-                       "ClientProxy). A fault the service answers is thrown as\n"
-                       "// orvo::Fault.\nclass " +
-                       name + " {\n  public:\n    virtual ~" + name + "();\n\n";
+    KxCString header =
+        head(name + ".h") + "#pragma once\n\n" + includesOf(port) + "\n" +
+        cppComment("The operations of " + port.portType->name +
+                   " as SOAP calls. A subclass carries the envelopes\n(see " + port.prefix +
+                   "ClientProxy). A fault the service answers is thrown as\n"
+                   "orvo::Fault.") +
+        "class " + name + " {\n  public:\n    virtual ~" + name + "();\n\n";
     ClassDoc doc{name,
                  "The operations as SOAP calls over an abstract transport; faults are thrown as "
                  "orvo::Fault.",
                  name + ".h, " + name + ".cpp",
                  {}};
     for (const OperationCode& operation : port.operations) {
-        header += "    // " + operation.xmlName + ": " + operation.messages + "\n    " +
+        header += cppComment(operation.xmlName + ": " + operation.messages, "    ") + "    " +
                   signature(operation, "") + ";\n";
         doc.members.emplace_back(signature(operation, ""),
                                  "Calls " + operation.xmlName +
@@ -576,11 +582,11 @@ void ServiceWriter::writeClientProxy(const PortCode& port) {
     const KxCString header =
         head(name + ".h") +
         "#pragma once\n\n#include <functional>\n#include <string>\n\n#include \"" + base +
-        ".h\"\n\n// A client of " + port.portType->name +
-        ": the endpoint to call and the transport that carries\n// the envelopes there (an HTTP "
-        "client of the application's choice).\n"
-        "class " +
-        name + " : public " + base +
+        ".h\"\n\n" +
+        cppComment("A client of " + port.portType->name +
+                   ": the endpoint to call and the transport that carries\nthe envelopes there "
+                   "(an HTTP client of the application's choice).") +
+        "class " + name + " : public " + base +
         " {\n  public:\n"
         "    // Posts an envelope to the endpoint with the SOAP action and returns the\n"
         "    // response envelope.\n"
@@ -636,10 +642,10 @@ void ServiceWriter::writeClientProxy(const PortCode& port) {
 void ServiceWriter::writeServerSamples(const PortCode& port) {
     const KxCString impl = port.prefix + "Impl";
     const KxCString base = port.prefix + "Base";
-    KxCString header = head(impl + ".h") + "#pragma once\n\n#include \"" + base +
-                       ".h\"\n\n// The implementation of " + port.portType->name +
-                       ": a sample to fill in.\nclass " + impl + " : public " + base +
-                       " {\n  public:\n";
+    KxCString header =
+        head(impl + ".h") + "#pragma once\n\n#include \"" + base + ".h\"\n\n" +
+        cppComment("The implementation of " + port.portType->name + ": a sample to fill in.") +
+        "class " + impl + " : public " + base + " {\n  public:\n";
     KxCString source = head(impl + ".cpp") + "#include \"" + impl + ".h\"\n";
     for (const OperationCode& operation : port.operations) {
         header += "    " + signature(operation, "") + " override;\n";
@@ -652,8 +658,8 @@ void ServiceWriter::writeServerSamples(const PortCode& port) {
         for (Param& param : unnamed.outputs) {
             param.name = "/*" + param.name + "*/";
         }
-        source += "\n" + signature(unnamed, impl + "::") + " {\n    // Fill in the operation " +
-                  operation.xmlName + ".\n";
+        source += "\n" + signature(unnamed, impl + "::") + " {\n" +
+                  cppComment("Fill in the operation " + operation.xmlName + ".", "    ");
         if (operation.result) {
             source += "    return {};\n";
         }
@@ -667,11 +673,12 @@ void ServiceWriter::writeServerSamples(const PortCode& port) {
     const KxCString factory = "create" + servlet;
     output_.writeSample(servlet + ".h",
                         head(servlet + ".h") + "#pragma once\n\n#include \"" + impl +
-                            ".h\"\n#include \"" + port.prefix +
-                            "ServletBase.h\"\n\n// The servlet of " + port.portType->name +
-                            ", answering with " + impl + ": a sample to adapt.\nclass " + servlet +
-                            " : public " + port.prefix + "ServletBase {\n  protected:\n    " +
-                            base + "& implementation() override;\n\n  private:\n    " + impl +
+                            ".h\"\n#include \"" + port.prefix + "ServletBase.h\"\n\n" +
+                            cppComment("The servlet of " + port.portType->name +
+                                       ", answering with " + impl + ": a sample to adapt.") +
+                            "class " + servlet + " : public " + port.prefix +
+                            "ServletBase {\n  protected:\n    " + base +
+                            "& implementation() override;\n\n  private:\n    " + impl +
                             " implementation_;\n};\n\n" +
                             "// Makes the servlet; web.xml names this function.\nextern \"C\" " +
                             port.prefix + "ServletBase* " + factory + "();\n");
@@ -754,12 +761,13 @@ KxCString addressPath(const KxCString& address) {
 }
 
 void ServiceWriter::writeWebXml(const std::vector<PortCode>& ports) {
-    KxCString xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- web.xml: generated by " +
-                    xmlEscape(options_.origin.tool) + " from " +
-                    xmlEscape(baseName(options_.origin.input)) +
-                    ". The servlets of the services, made by the\n     factories in " +
-                    xmlEscape(libraryName()) + ". -->\n<web-app>\n  <display-name>" +
-                    xmlEscape(options_.projectName) + "</display-name>\n";
+    KxCString xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- " +
+                    xmlCommentText("web.xml: generated by " + options_.origin.tool + " from " +
+                                   baseName(options_.origin.input) +
+                                   ". The servlets of the services, made by the") +
+                    "\n     " + xmlCommentText("factories in " + libraryName() + ".") +
+                    " -->\n<web-app>\n  <display-name>" + xmlEscape(options_.projectName) +
+                    "</display-name>\n";
     for (const PortCode& port : ports) {
         xml += "  <servlet>\n    <servlet-name>" + xmlEscape(port.prefix) +
                "</servlet-name>\n    <servlet-class>" + xmlEscape(libraryName()) + ":create" +

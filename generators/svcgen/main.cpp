@@ -103,7 +103,7 @@ void generate(GeneratorRun& run) {
     writeBuildFiles(
         settings, options.projectName, arguments.value("-compiler"), "svcgen",
         options.server ? BuildProject::Kind::SharedLibrary : BuildProject::Kind::StaticLibrary,
-        output);
+        output, diagnostics);
 }
 
 }  // namespace

@@ -17,7 +17,9 @@
 // (libxml2 keeps those per thread) pointed at that same record or at nothing.
 #include "platform/xml/KxXmlReader.h"
 
+#include <libxml/entities.h>
 #include <libxml/globals.h>
+#include <libxml/hash.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
@@ -25,7 +27,9 @@
 
 #include <algorithm>
 #include <optional>
+#include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 
 const KxXmlAttribute* KxXmlAttributeSet::find(const KxXmlName& name) const {
@@ -256,7 +260,8 @@ struct KxXmlReader::State : ErrorSink {
     }
 
     // Fills the lookahead, collecting text on the way and passing over
-    // comments, processing instructions and the document type.
+    // comments, processing instructions and the document type. A reference
+    // to an external entity (never loaded) adds nothing.
     Node& peek() {
         checkUsable();
         while (!next) {
@@ -290,8 +295,8 @@ struct KxXmlReader::State : ErrorSink {
                 case XML_READER_TYPE_SIGNIFICANT_WHITESPACE:
                     pendingText += toString(xmlTextReaderConstValue(reader));
                     break;
-                case XML_READER_TYPE_ENTITY_REFERENCE:
-                    appendEntityText();
+                case XML_READER_TYPE_DOCUMENT_TYPE:
+                    refuseDeclaredEntities();
                     break;
                 default:
                     break;
@@ -337,21 +342,61 @@ struct KxXmlReader::State : ErrorSink {
         return node;
     }
 
-    // A reference to an entity declared in the document's internal subset
-    // stands for its replacement text. External entities are never loaded,
-    // so a reference to one adds nothing.
-    void appendEntityText() {
+    // A document whose type declaration defines entities with replacement
+    // text of their own (general or parameter) is refused before any of them
+    // is used: a few nested or repeated references to them can stand for
+    // gigabytes of text. External entities may be declared; they are never
+    // loaded. The fault names the first such declaration, with its line and
+    // column when the text shows it.
+    void refuseDeclaredEntities() {
         xmlNodePtr node = xmlTextReaderCurrentNode(reader);
-        if (node == nullptr || node->type != XML_ENTITY_REF_NODE) {
+        xmlDtdPtr subset = node == nullptr || node->doc == nullptr ? nullptr : node->doc->intSubset;
+        if (subset == nullptr) {
             return;
         }
-        xmlEntityPtr entity = xmlGetDocEntity(node->doc, node->name);
-        if (entity == nullptr || entity->etype != XML_INTERNAL_GENERAL_ENTITY) {
+        std::set<KxCString> names;
+        for (void* table : {subset->entities, subset->pentities}) {
+            if (table != nullptr) {
+                xmlHashScan(static_cast<xmlHashTablePtr>(table), &noteInternalEntity, &names);
+            }
+        }
+        if (names.empty()) {
             return;
         }
-        xmlChar* content = xmlNodeGetContent(node);
-        pendingText += toString(content);
-        xmlFree(content);
+        const auto refusal = [](const KxCString& name) {
+            return "the document declares the entity " + name +
+                   "; documents that declare entities are refused";
+        };
+        // The declarations read so far, in document order.
+        constexpr std::string_view kDeclaration = "<!ENTITY";
+        for (std::size_t at = document.find(kDeclaration); at < position;
+             at = document.find(kDeclaration, at + 1)) {
+            std::size_t start = at + kDeclaration.size();
+            start = document.find_first_not_of(" \t\r\n%", start);
+            const std::size_t end = document.find_first_of(" \t\r\n", start);
+            const KxCString name =
+                start == KxCString::npos ? KxCString() : document.substr(start, end - start);
+            if (names.count(name) != 0) {
+                const long line =
+                    1 + static_cast<long>(
+                            std::count(document.begin(),
+                                       document.begin() + static_cast<std::ptrdiff_t>(at), '\n'));
+                const std::size_t lineStart = document.rfind('\n', at);
+                const long column =
+                    static_cast<long>(at - (lineStart == KxCString::npos ? 0 : lineStart + 1) + 1);
+                fail("line " + std::to_string(line) + ", column " + std::to_string(column) + ": " +
+                     refusal(name));
+            }
+        }
+        fail(withLine(0, refusal(*names.begin())));
+    }
+
+    static void noteInternalEntity(void* payload, void* data, const xmlChar* /*name*/) {
+        const auto* entity = static_cast<const xmlEntity*>(payload);
+        if (entity != nullptr && (entity->etype == XML_INTERNAL_GENERAL_ENTITY ||
+                                  entity->etype == XML_INTERNAL_PARAMETER_ENTITY)) {
+            static_cast<std::set<KxCString>*>(data)->insert(toString(entity->name));
+        }
     }
 
     // Consumes the lookahead and the text before it.
@@ -420,8 +465,10 @@ KxXmlReader::KxXmlReader(const KxCString& document) : state_(std::make_unique<St
     QuietLibxml quiet(state_.get());
     xmlInitParser();
     state_->document = document;
-    // No entity substitution and no DTD loading: external entities are never
-    // fetched, from the network or from files.
+    // No entity substitution (XML_PARSE_NOENT), no DTD loading
+    // (XML_PARSE_DTDLOAD) and no network: external entities are never
+    // fetched, from the network or from files. Documents that declare
+    // internal entities are refused as the reader meets the declaration.
     state_->reader = xmlReaderForIO(&State::readPiece, nullptr, state_.get(), nullptr, nullptr,
                                     XML_PARSE_NONET | XML_PARSE_BIG_LINES);
     if (state_->reader == nullptr) {
@@ -429,6 +476,8 @@ KxXmlReader::KxXmlReader(const KxCString& document) : state_(std::make_unique<St
         state_->lastType = EndOfDocument;
         return;
     }
+    xmlTextReaderSetParserProp(state_->reader, XML_PARSER_LOADDTD, 0);
+    xmlTextReaderSetParserProp(state_->reader, XML_PARSER_SUBST_ENTITIES, 0);
     xmlTextReaderSetStructuredErrorHandler(state_->reader,
                                            &StructuredHandler<xmlStructuredErrorFunc>::record,
                                            static_cast<ErrorSink*>(state_.get()));

@@ -53,6 +53,97 @@ TEST(Text, EscapesForXmlAndCpp) {
               "\"\\0017\"");
 }
 
+// Hostile text bound for each destination, and what must come out: nothing
+// in it may end a comment, splice a line or leave the literal.
+struct EscapeCase {
+    const char* label;
+    std::string input;
+    std::string comment;  // cppComment with the indent "  "
+    std::string xml;
+    std::string literal;
+};
+
+std::ostream& operator<<(std::ostream& out, const EscapeCase& c) {
+    return out << c.label;
+}
+
+class Escaping : public ::testing::TestWithParam<EscapeCase> {};
+
+TEST_P(Escaping, KeepsTheTextInertWhereItLands) {
+    EXPECT_EQ(cppComment(GetParam().input, "  "), GetParam().comment);
+    EXPECT_EQ(xmlEscape(GetParam().input), GetParam().xml);
+    EXPECT_EQ(cppLiteral(GetParam().input), GetParam().literal);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Hostile, Escaping,
+    ::testing::Values(
+        EscapeCase{"line_breaks", "a\nint x;\r\n#error y\rz",
+                   "  // a\n  // int x;\n  // #error y\n  // z\n",
+                   "a&#10;int x;&#13;&#10;#error y&#13;z", "\"a\\nint x;\\015\\n#error y\\015z\""},
+        EscapeCase{"comment_ends", "*/ code(); /* //", "  // * / code(); / * //\n",
+                   "*/ code(); /* //", "\"*/ code(); /* //\""},
+        EscapeCase{"line_splices", "one \\\ntwo\\  \nthree?\?/",
+                   "  // one \\.\n  // two\\.\n  // three?\?/.\n",
+                   "one \\&#10;two\\  &#10;three?\?/", "\"one \\\\\\ntwo\\\\  \\nthree\\?\\?/\""},
+        EscapeCase{"controls_and_bidi", std::string("a\x01\x0b\x7f") + "\xE2\x80\xAE" + "b\t",
+                   "  // a    b\n",
+                   "a\xEF\xBF\xBD\xEF\xBF\xBD\x7f\xE2\x80\xAE"
+                   "b&#9;",
+                   "\"a\\001\\013\\177\\342\\200\\256b\\011\""},
+        EscapeCase{"broken_utf8_and_quotes", "\"q\" \xff<>&", "  // \"q\" \xff<>&\n",
+                   "&quot;q&quot; \xEF\xBF\xBD&lt;&gt;&amp;", "\"\\\"q\\\" \\377<>&\""},
+        EscapeCase{"empty", "", "  //\n", "", "\"\""}),
+    [](const ::testing::TestParamInfo<EscapeCase>& info) { return std::string(info.param.label); });
+
+TEST(Text, XmlCommentsNeverHoldTwoDashes) {
+    EXPECT_EQ(xmlCommentText("a--b-->c-"), "a- -b- -&gt;c- ");
+    EXPECT_EQ(shownValue("a\n\tb\r\x01"), "a\\n\\tb\\r\\x01");
+}
+
+struct NameCase {
+    const char* name;
+    const char* problem;  // empty when the name is accepted
+};
+
+class BuildNames : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(BuildNames, AreRefusedWithTheFirstUnsafeCharacter) {
+    EXPECT_EQ(buildNameProblem(GetParam().name).value_or(""), GetParam().problem)
+        << GetParam().name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, BuildNames,
+    ::testing::Values(NameCase{"HelloServlet", ""}, NameCase{"my-lib_2.0+x", ""},
+                      NameCase{"Caf\xC3\xA9", ""}, NameCase{"", "it is empty"},
+                      NameCase{"..", "it names a directory, not a file"},
+                      NameCase{"-rf", "it starts with '-'"},
+                      NameCase{"pn$(shell touch X)", "it holds the character '$'"},
+                      NameCase{"a\n\tall:", "it holds a line break"},
+                      NameCase{"a b", "it holds white space"},
+                      NameCase{"a\x1b", "it holds the control character \\x1b"},
+                      NameCase{"../../../outside/Evil", "it holds the path separator '/'"},
+                      NameCase{"a\\b", "it holds the path separator '\\'"},
+                      NameCase{"x;rm", "it holds the character ';'"},
+                      NameCase{"a&&b", "it holds the character '&'"},
+                      NameCase{"a#b", "it holds the character '#'"},
+                      NameCase{"a=b", "it holds the character '='"},
+                      NameCase{"%.o", "it holds the character '%'"},
+                      NameCase{"a:b", "it holds the character ':'"},
+                      NameCase{"'q'", "it holds the character '''"},
+                      NameCase{"`id`", "it holds the character '`'"}));
+
+TEST(Text, ProjectDirectoriesStayInsideTheProject) {
+    for (const char* inside : {"", "gen", "gen/src", "gen\\src", "a..b", "./gen"}) {
+        EXPECT_FALSE(projectDirectoryProblem(inside)) << inside;
+    }
+    for (const char* outside : {"/tmp/x", "\\\\server\\share", "C:\\work", "..", "../x",
+                                "gen/../../x", "gen\\..\\..\\x"}) {
+        EXPECT_TRUE(projectDirectoryProblem(outside)) << outside;
+    }
+}
+
 TEST(Text, FlagsAreTrueOrOne) {
     EXPECT_TRUE(isTrue("true"));
     EXPECT_TRUE(isTrue("TRUE"));

@@ -36,6 +36,17 @@ std::string entityBomb() {
     return document + "]>\n<lolz a=\"x\">&lol9;</lolz>";
 }
 
+// One entity of 40 KB referenced 4000 times: a 160 KB document that stands
+// for 160 MB of text.
+std::string quadraticBlowup() {
+    std::string document =
+        "<!DOCTYPE r [\n  <!ENTITY big \"" + std::string(40000, 'x') + "\">\n]>\n<r>";
+    for (int i = 0; i < 4000; ++i) {
+        document += "&big;";
+    }
+    return document + "</r>";
+}
+
 // UTF-16LE with a byte-order mark: <r>, a lone high surrogate, </r>. The
 // length comes from the literal (18 bytes, without its terminating NUL).
 constexpr char kUtf16LoneSurrogateBytes[] = "\xFF\xFE<\0r\0>\0\0\xD8<\0/\0r\0>\0";
@@ -88,8 +99,23 @@ INSTANTIATE_TEST_SUITE_P(
                       "0x72"},
         MalformedCase{"UndeclaredPrefix", "<p:r/>",
                       "line 1: Namespace prefix p on r is not defined"},
+        // Documents that declare entities are refused at the declaration,
+        // before any reference to one is expanded.
         MalformedCase{"EntityExpansionBomb", entityBomb(),
-                      "line 1: Detected an entity reference loop"},
+                      "line 2, column 2: the document declares the entity lol0; documents that "
+                      "declare entities are refused"},
+        MalformedCase{"QuadraticBlowup", quadraticBlowup(),
+                      "line 2, column 3: the document declares the entity big; documents that "
+                      "declare entities are refused"},
+        MalformedCase{"ParameterEntity",
+                      "<!DOCTYPE r [\n<!ENTITY % p \"<!ELEMENT r ANY>\"> %p;\n]><r/>",
+                      "line 2, column 1: the document declares the entity p; documents that "
+                      "declare entities are refused"},
+        MalformedCase{"EntityAfterAComment",
+                      "<!DOCTYPE r [<!-- <!ENTITY fake 'x'> -->\n  <!ENTITY  real 'y'>]>\n<r "
+                      "a='&real;'/>",
+                      "line 2, column 3: the document declares the entity real; documents that "
+                      "declare entities are refused"},
         MalformedCase{"TwoRoots", "<r/><s/>", "line 1: Extra content at the end of the document"},
         MalformedCase{"Truncated", "<r><a>text",
                       "line 1: Extra content at the end of the document"},
