@@ -7,7 +7,10 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "platform/base/KxText.h"
 #include "platform/container/KxAppendLog.h"
+#include "platform/container/KxFormDecoder.h"
+#include "platform/container/KxSecurityChecks.h"
 
 namespace kx::container {
 
@@ -47,8 +50,12 @@ std::string redactToken(std::string_view target) {
             result += '&';
         }
         first = false;
-        if (piece.substr(0, 6) == "token=") {
-            result += "token=***";
+        // The name is compared as the handler reads it, decoded: "%74oken"
+        // and "tok%65n" name the token as well. Case is ignored too, so a
+        // near miss that a servlet might still read is kept out.
+        const std::string_view name = piece.substr(0, piece.find('='));
+        if (equalsIgnoringCase(percentDecode(name, true), KxSecurityChecks::kTokenParameter)) {
+            result += std::string(name) + "=***";
         } else {
             result += piece;
         }

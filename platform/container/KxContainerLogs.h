@@ -37,8 +37,9 @@ class KxContainerLog {
     virtual void access(const KxAccessRecord& record) = 0;
 };
 
-// The target as the access log shows it: the value of a "token" query
-// parameter is replaced by "***", so the log never holds the access token.
+// The target as the access log shows it: the value of every query parameter
+// whose decoded name is "token" (in any case) is replaced by "***", so the
+// log never holds the access token however its name was escaped.
 std::string redactToken(std::string_view target);
 
 // One access-log line without the time.

@@ -1,5 +1,6 @@
 #include "platform/container/KxDeploymentDescriptor.h"
 
+#include <libxml/SAX2.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
@@ -11,6 +12,9 @@
 namespace kx::container {
 
 namespace {
+
+// A web.xml is a few kilobytes; this bounds what the start reads and parses.
+constexpr std::size_t kMaxDescriptorSize = 1024 * 1024;
 
 using DocumentPtr = std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)>;
 using ParserPtr = std::unique_ptr<xmlParserCtxt, decltype(&xmlFreeParserCtxt)>;
@@ -85,6 +89,23 @@ void keepFirstError(void* userData, xmlErrorPtr error) {
     }
 }
 
+constexpr const char* kEntitiesRefused =
+    "the DOCTYPE declares entities, which a deployment descriptor may not";
+
+// Stops the parse at the first entity declaration, before any entity is
+// defined: a reference to it can then expand to nothing.
+void refuseEntity(void* userData, const xmlChar* name, int, const xmlChar*, const xmlChar*,
+                  xmlChar*) {
+    auto* parser = static_cast<xmlParserCtxtPtr>(userData);
+    auto* first = static_cast<std::string*>(parser->_private);
+    if (first && first->empty()) {
+        *first = ": line " + std::to_string(xmlSAX2GetLineNumber(parser)) + ": " +
+                 kEntitiesRefused + " (entity '" + reinterpret_cast<const char*>(name) + "')";
+    }
+    parser->wellFormed = 0;
+    xmlStopParser(parser);
+}
+
 }  // namespace
 
 const KxServletDeclaration* KxDeploymentDescriptor::findServlet(const std::string& name) const {
@@ -102,11 +123,12 @@ KxDeploymentDescriptor parseDeploymentDescriptor(const std::string& text,
     if (!parser) {
         throw KxDescriptorError(sourceName + ": no XML parser could be made");
     }
-    // No network, no entity expansion, nothing printed: the first fault is
-    // kept for the message.
+    // No network, no DTD loaded, no entity declared, nothing printed: the
+    // first fault is kept for the message.
     std::string firstError;
     parser->_private = &firstError;
     parser->sax->serror = keepFirstError;
+    parser->sax->entityDecl = refuseEntity;
     const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
     DocumentPtr document(xmlCtxtReadMemory(parser.get(), text.data(), static_cast<int>(text.size()),
                                            sourceName.c_str(), nullptr, options),
@@ -120,6 +142,13 @@ KxDeploymentDescriptor parseDeploymentDescriptor(const std::string& text,
         const int line = error ? error->line : 0;
         throw KxDescriptorError(sourceName + (line > 0 ? ": line " + std::to_string(line) : "") +
                                 ": " + message);
+    }
+
+    // An entity is refused outright rather than left unexpanded: reading the
+    // text of an element would still expand an internal one, and nested
+    // ones grow without bound.
+    if (const xmlDtd* dtd = document->intSubset; dtd && (dtd->entities || dtd->pentities)) {
+        throw KxDescriptorError(sourceName + ": " + kEntitiesRefused);
     }
 
     const xmlNode* root = xmlDocGetRootElement(document.get());
@@ -173,10 +202,20 @@ KxDeploymentDescriptor parseDeploymentDescriptor(const std::string& text,
 
 KxDeploymentDescriptor readDeploymentDescriptor(const std::string& path) {
     KxCString text;
-    if (!kx::os::readWholeFile(path, text)) {
-        throw KxDescriptorError(path + ": cannot be read");
+    switch (kx::os::readRegularFile(path, text, kMaxDescriptorSize)) {
+        case kx::os::ReadOutcome::Complete:
+            return parseDeploymentDescriptor(text, path);
+        case kx::os::ReadOutcome::Truncated:
+        case kx::os::ReadOutcome::TooLarge:
+            throw KxDescriptorError(path + ": larger than " +
+                                    std::to_string(kMaxDescriptorSize / 1024) +
+                                    " kB; a deployment descriptor is much smaller");
+        case kx::os::ReadOutcome::NotRegular:
+            throw KxDescriptorError(path + ": not a regular file");
+        case kx::os::ReadOutcome::Failed:
+            break;
     }
-    return parseDeploymentDescriptor(text, path);
+    throw KxDescriptorError(path + ": cannot be read");
 }
 
 }  // namespace kx::container

@@ -50,12 +50,13 @@ struct KxDeploymentDescriptor {
     const KxServletDeclaration* findServlet(const std::string& name) const;
 };
 
-// Reads the descriptor text; sourceName names it in messages. Throws
-// KxDescriptorError.
+// Reads the descriptor text; sourceName names it in messages. A DOCTYPE that
+// declares entities is refused, no DTD is loaded. Throws KxDescriptorError.
 KxDeploymentDescriptor parseDeploymentDescriptor(const std::string& text,
                                                  const std::string& sourceName);
 
-// Reads the descriptor file. Throws KxDescriptorError.
+// Reads the descriptor file: a regular file of at most 1 MB. Throws
+// KxDescriptorError.
 KxDeploymentDescriptor readDeploymentDescriptor(const std::string& path);
 
 }  // namespace kx::container

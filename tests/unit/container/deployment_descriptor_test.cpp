@@ -118,20 +118,36 @@ TEST(ContainerDeploymentDescriptor, FaultsGiveAClearError) {
         "servlet 'a' is declared twice");
 }
 
-TEST(ContainerDeploymentDescriptor, EntitiesAreNotExpandedFromOutside) {
+TEST(ContainerDeploymentDescriptor, DoctypesDeclaringEntitiesAreRefused) {
     ScratchDir scratch;
     const std::string secret = scratch.write("secret.txt", "top secret");
-    const auto descriptor = parseDeploymentDescriptor(
-        "<!DOCTYPE web-app [<!ENTITY x SYSTEM \"file://" + secret +
-            "\">]>\n<web-app><servlet><servlet-name>a</servlet-name>"
-            "<servlet-class>l.so:f</servlet-class>"
-            "<init-param><param-name>p</param-name><param-value>&x;</param-value></init-param>"
-            "</servlet></web-app>",
+    const std::string body =
+        "<web-app><servlet><servlet-name>a</servlet-name><servlet-class>l.so:f</servlet-class>"
+        "<init-param><param-name>p</param-name><param-value>&x;</param-value></init-param>"
+        "</servlet></web-app>";
+    std::string laughs = "<!DOCTYPE web-app [\n<!ENTITY x0 \"ha\">\n";
+    for (int i = 1; i < 12; ++i) {
+        const std::string previous = "&x" + std::to_string(i - 1) + ";";
+        laughs +=
+            "<!ENTITY x" + std::to_string(i) + " \"" + previous + previous + previous + "\">\n";
+    }
+    laughs += "<!ENTITY x \"&x11;\">]>\n";
+    for (const std::string& doctype : {
+             "<!DOCTYPE web-app [\n<!ENTITY x SYSTEM \"file://" + secret + "\">]>\n",
+             std::string("<!DOCTYPE web-app [\n<!ENTITY x \"inline\">]>\n"),
+             std::string("<!DOCTYPE web-app [\n<!ENTITY % p \"x\">]>\n"),
+             laughs,
+         }) {
+        expectError(doctype + body, "the DOCTYPE declares entities");
+        expectError(doctype + body, "line 2");
+    }
+    // A DOCTYPE without declarations is harmless, and no external DTD is
+    // fetched for it.
+    const auto plain = parseDeploymentDescriptor(
+        "<!DOCTYPE web-app SYSTEM \"file://" + secret +
+            "\">\n<web-app><servlet><servlet-name>a</servlet-name></servlet></web-app>",
         "web.xml");
-    ASSERT_EQ(descriptor.servlets.size(), 1u);
-    ASSERT_EQ(descriptor.servlets[0].initParameters.size(), 1u);
-    EXPECT_EQ(descriptor.servlets[0].initParameters[0].second.find("top secret"),
-              std::string::npos);
+    EXPECT_EQ(plain.servlets.size(), 1u);
 }
 
 TEST(ContainerDeploymentDescriptor, ReadsAFileAndNamesAMissingOne) {
@@ -143,6 +159,18 @@ TEST(ContainerDeploymentDescriptor, ReadsAFileAndNamesAMissingOne) {
         ADD_FAILURE() << "no error for a missing file";
     } catch (const KxDescriptorError& e) {
         EXPECT_EQ(std::string(e.what()), scratch / "none.xml" + ": cannot be read");
+    }
+    // Bounded: a descriptor larger than 1 MB, or not a file, is not read.
+    const std::string huge =
+        scratch.write("huge.xml", "<web-app>" + std::string(1024 * 1024, ' ') + "</web-app>");
+    for (const auto& [path, message] : std::vector<std::pair<std::string, std::string>>{
+             {huge, "larger than 1024 kB"}, {scratch.str(), "not a regular file"}}) {
+        try {
+            readDeploymentDescriptor(path);
+            ADD_FAILURE() << "no error for " << path;
+        } catch (const KxDescriptorError& e) {
+            EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
+        }
     }
 }
 
