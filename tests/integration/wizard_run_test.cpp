@@ -5,6 +5,7 @@
 #include <future>
 #include <vector>
 
+#include "platform/base/KxText.h"
 #include "support/ProductFixture.h"
 #include "support/ScopedEnv.h"
 
@@ -45,7 +46,8 @@ TEST_F(WizardRun, GenerateRunsTheGeneratorInTheProjectAndShowsTheStatusPage) {
     ASSERT_EQ(get("/orvo/server").status, 200);
     const HttpResponse response = post("/orvo/server", form("calc"));
     ASSERT_EQ(response.status, 302) << response.body;
-    EXPECT_EQ(location(response), "/orvo/status?dir=" + projects() + "\\calc&tier=server");
+    EXPECT_EQ(location(response),
+              "/orvo/status?dir=" + kx::urlEncoded(projects() + "\\calc") + "&tier=server");
 
     EXPECT_EQ(readFile((folder("calc") / "invocation.txt").string())
                   .substr(0, folder("calc").string().size() + 1),
@@ -69,7 +71,8 @@ TEST_F(WizardRun, SaveWritesTheProjectAndShowsTheViewer) {
     start();
     const HttpResponse response = post("/orvo/server", form("saved") + "&type=Save");
     ASSERT_EQ(response.status, 302);
-    EXPECT_EQ(location(response), "/orvo/viewer?dir=" + projects() + "\\saved&tier=server");
+    EXPECT_EQ(location(response),
+              "/orvo/viewer?dir=" + kx::urlEncoded(projects() + "\\saved") + "&tier=server");
     EXPECT_TRUE(std::filesystem::exists(folder("saved") / "startup.properties"));
     EXPECT_FALSE(std::filesystem::exists(folder("saved") / "invocation.txt"));
 }
