@@ -17,7 +17,17 @@ bool isAsciiLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-KxCString checkCommon(const KxCString& name, const KxCString& value) {
+KxCString checkSplitting(const KxCString& name, const KxCString& value) {
+    KxCString message = checkSettingText(name, value);
+    if (message.empty() && std::any_of(value.begin(), value.end(), isSplitting)) {
+        message = "The setting " + name + " must not contain any of & * , ; < > |";
+    }
+    return message;
+}
+
+}  // namespace
+
+KxCString checkSettingText(const KxCString& name, const KxCString& value) {
     if (value.size() > kMaxSettingLength) {
         return "The setting " + name + " is longer than " + std::to_string(kMaxSettingLength) +
                " characters";
@@ -25,16 +35,11 @@ KxCString checkCommon(const KxCString& name, const KxCString& value) {
     if (std::any_of(value.begin(), value.end(), isControl)) {
         return "The setting " + name + " must not contain line breaks or other control characters";
     }
-    if (std::any_of(value.begin(), value.end(), isSplitting)) {
-        return "The setting " + name + " must not contain any of & * , ; < > |";
-    }
     return "";
 }
 
-}  // namespace
-
-KxCString checkSettingText(const KxCString& name, const KxCString& value) {
-    KxCString message = checkCommon(name, value);
+KxCString checkCommandWord(const KxCString& name, const KxCString& value) {
+    KxCString message = checkSplitting(name, value);
     if (message.empty() && value.find('"') != KxCString::npos) {
         message = "The setting " + name + " must not contain a double quote";
     }
@@ -42,7 +47,7 @@ KxCString checkSettingText(const KxCString& name, const KxCString& value) {
 }
 
 KxCString checkOptionsText(const KxCString& name, const KxCString& value) {
-    KxCString message = checkCommon(name, value);
+    KxCString message = checkSplitting(name, value);
     if (message.empty() && std::count(value.begin(), value.end(), '"') % 2 != 0) {
         message = "The setting " + name + " leaves a double quote open";
     }
@@ -50,7 +55,7 @@ KxCString checkOptionsText(const KxCString& name, const KxCString& value) {
 }
 
 KxCString checkPlainFileName(const KxCString& name, const KxCString& value) {
-    KxCString message = checkSettingText(name, value);
+    KxCString message = checkCommandWord(name, value);
     if (message.empty() &&
         (value.find_first_of("/\\") != KxCString::npos || value == "." || value == "..")) {
         message = "The setting " + name + " must be a plain file name, without / or \\";

@@ -11,16 +11,20 @@
 inline constexpr KxCString::size_type kMaxSettingLength = 4096;
 
 // Any text setting: no line break or other control character (it would
-// start a new key in startup.properties), no double quote (it would split the
-// generator's arguments), nothing that the form turns into a space (& * , ; <
-// > |), and at most kMaxSettingLength bytes.
+// start a new key in startup.properties) and at most kMaxSettingLength bytes.
 KxCString checkSettingText(const KxCString& name, const KxCString& value);
 
-// The options typed for the generator: as checkSettingText, but double
+// A setting that lands inside a quoted word of the generator's command line:
+// checkSettingText, no double quote (it would end the word and split the
+// arguments) and nothing that the form turns into a space (& * , ; < > |),
+// which a hand-edited file could still hold.
+KxCString checkCommandWord(const KxCString& name, const KxCString& value);
+
+// The options typed for the generator: as checkCommandWord, but double
 // quotes are allowed as long as they pair up, since they group words there.
 KxCString checkOptionsText(const KxCString& name, const KxCString& value);
 
-// A name that becomes one file in the project directory: checkSettingText,
+// A name that becomes one file in the project directory: checkCommandWord,
 // no slash or backslash, not "." or "..".
 KxCString checkPlainFileName(const KxCString& name, const KxCString& value);
 

@@ -141,7 +141,12 @@ KxCString KxOrvoWizard::validateProject(KxHttpServletRequest& request, KxHttpSes
     // The values may come from a startup.properties edited by anyone: they
     // are checked here, where they are about to be written and run.
     KxCString message = checkPlainFileName("projectName", getSessionString(session, "projectName"));
-    for (const char* name : {"projectDir", "outDir", "filename", "defaultFile", "compileros"}) {
+    for (const char* name : {"projectDir", "filename"}) {
+        if (message.empty()) {
+            message = checkCommandWord(name, getSessionString(session, name));
+        }
+    }
+    for (const char* name : {"outDir", "defaultFile", "compileros"}) {
         if (message.empty()) {
             message = checkSettingText(name, getSessionString(session, name));
         }

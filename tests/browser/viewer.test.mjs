@@ -1,6 +1,7 @@
 // The file viewer (static/viewer.html) on its own: what it shows for files
 // it cannot show, its controls, and the documentation a status page links.
 import assert from 'node:assert/strict';
+import { mkdirSync, writeFileSync } from 'node:fs';
 import { describe, test } from 'node:test';
 import { session } from './lib/harness.mjs';
 import { heading, visit } from './lib/journey.mjs';
@@ -65,6 +66,36 @@ describe('file viewer', { timeout: 180_000 }, () => {
       await s.page.waitForURL('**/orvo/status/docs/index.html?dir=**');
       assert.equal(await s.page.title(), 'orvowizard documentation');
       await visit(s, 'product-docs');
+    } finally {
+      await s.done();
+    }
+  });
+
+  test('a page in a project is shown without running its scripts', async () => {
+    const s = await session('viewer-hostile-docs');
+    try {
+      const at = (p) => new URL(p, s.server.base).href;
+      const projects = `${s.server.home}\\projects`;
+      await s.page.goto(at(`tavrin?oper=generate&projectDir=${encodeURIComponent(projects)}&projectName=planted&servletName=Planted&webxml=on`));
+      await s.page.waitForURL('**/orvo/status?**');
+      const dir = new URL(s.page.url()).searchParams.get('dir');
+      // A page as a hostile WSDL's documentation or a colleague could leave
+      // it: were its scripts run in the application's origin, they could
+      // drive every page, the Stop button included.
+      mkdirSync(`${dir.replaceAll('\\', '/')}/docs`, { recursive: true });
+      writeFileSync(`${dir.replaceAll('\\', '/')}/docs/evil.html`,
+        '<!DOCTYPE html><html><head><title>planted</title></head><body><h1>Planted</h1>' +
+        '<script>document.title = "script ran"; fetch("/orvo/index?oper=shutdown");</script>' +
+        '<img src="missing.png" onerror="document.title = \'handler ran\'">' +
+        '<svg><script>document.title = "svg script ran"</script></svg></body></html>');
+      await s.page.goto(at(`status/docs/evil.html?dir=${encodeURIComponent(dir)}`));
+      await s.page.getByRole('heading', { name: 'Planted' }).waitFor();
+      await s.page.waitForTimeout(500);
+      assert.equal(await s.page.title(), 'planted', 'no script of the page ran');
+      assert.equal(await s.page.evaluate(() => self.origin), 'null',
+        'the page has an origin of its own, not the application\'s');
+      const home = await s.page.request.get(at('index'));
+      assert.equal(home.status(), 200, 'the server is still up');
     } finally {
       await s.done();
     }
