@@ -3,6 +3,10 @@
 #include <spdlog/logger.h>
 #include <spdlog/sinks/rotating_file_sink.h>
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <stdexcept>
 #include <system_error>
@@ -74,11 +78,20 @@ std::string formatAccessRecord(const KxAccessRecord& record) {
 }
 
 KxContainerLogs::KxContainerLogs(const std::string& directory) : directory_(directory) {
+    // Each folder made here is the user's alone: the logs name the files
+    // and projects worked on.
+    std::filesystem::path made;
+    for (const auto& part : std::filesystem::path(directory)) {
+        made /= part;
+        if (::mkdir(made.c_str(), 0700) != 0 && errno != EEXIST) {
+            throw std::runtime_error("cannot create the log folder " + directory + ": " +
+                                     std::strerror(errno));
+        }
+    }
     std::error_code error;
-    std::filesystem::create_directories(directory, error);
-    if (error) {
-        throw std::runtime_error("cannot create the log folder " + directory + ": " +
-                                 error.message());
+    if (!std::filesystem::is_directory(directory, error)) {
+        throw std::runtime_error("cannot create the log folder " + directory +
+                                 ": it is not a folder");
     }
     try {
         container_ = openLog("kxcontainer", directory + "/" + kContainerLogName,

@@ -139,6 +139,10 @@ std::optional<int> parseContainerOptions(int argc, const char* const* argv,
                    "past it the oldest such are dropped")
         ->check(CLI::Range(std::size_t{1}, std::size_t{10000000}))
         ->capture_default_str();
+    app.add_option("--max-connections", limits.maxConnections,
+                   "connections open at once; past it new ones are closed at once")
+        ->check(CLI::Range(std::size_t{1}, std::size_t{1000000}))
+        ->capture_default_str();
     app.add_option("--client-header-buffer-size", headerBuffer,
                    "largest request line and header fields (k, m); larger gets 431")
         ->capture_default_str();
@@ -183,12 +187,26 @@ std::optional<int> parseContainerOptions(int argc, const char* const* argv,
     return std::nullopt;
 }
 
+std::string defaultLogDirectory() {
+    // Only an absolute XDG_STATE_HOME counts; an empty or relative one is
+    // ignored, as for any XDG base directory.
+    const auto state = kx::os::getEnvironment("XDG_STATE_HOME");
+    if (state && state->starts_with("/")) {
+        return *state + "/kxcontainer/logs";
+    }
+    const auto home = kx::os::getEnvironment("HOME");
+    if (home && home->starts_with("/")) {
+        return *home + "/.local/state/kxcontainer/logs";
+    }
+    return "./logs";
+}
+
 void resolveOptionDefaults(KxContainerOptions& options, const std::string& executablePath) {
     if (options.home.empty()) {
         options.home = kx::os::getEnvironment("KX_HOME").value_or("");
     }
     if (options.logDir.empty()) {
-        options.logDir = options.home.empty() ? "./logs" : options.home + "/logs";
+        options.logDir = defaultLogDirectory();
     }
     if (options.libDir.empty()) {
         const std::filesystem::path folder = std::filesystem::path(executablePath).parent_path();

@@ -13,6 +13,9 @@ namespace kx::container {
 using namespace std::chrono_literals;
 
 struct KxConnectionLimits {
+    // Connections open at once; past it a new connection is closed as soon
+    // as it is accepted, so neither the backlog nor the descriptors run out.
+    std::size_t maxConnections = 1024;
     // Request line and header fields together; larger gets 431.
     std::size_t clientHeaderBufferSize = 16 * 1024;
     // Request body; larger gets 413.
@@ -40,7 +43,7 @@ struct KxContainerOptions {
     std::string context = "/orvo";
     std::string webapp = "./webapp";
     std::string home;    // empty: KX_HOME of the environment
-    std::string logDir;  // empty: <home>/logs, or ./logs without a home
+    std::string logDir;  // empty: defaultLogDirectory()
     unsigned threads = 8;
     std::string libDir;  // empty: <folder of kxcontainer>/../lib
     std::string token;   // empty: a random one, unless noToken
@@ -65,8 +68,14 @@ std::chrono::milliseconds parseDuration(std::string_view text);
 std::optional<int> parseContainerOptions(int argc, const char* const* argv,
                                          KxContainerOptions& options);
 
+// Where the logs go without --log-dir: outside the product home, which the
+// status page may serve. $XDG_STATE_HOME/kxcontainer/logs, else
+// $HOME/.local/state/kxcontainer/logs, else ./logs.
+std::string defaultLogDirectory();
+
 // Fills in the defaults that depend on the environment: home from KX_HOME,
-// the log folder from home, the library folder from the executable's folder.
+// the log folder from defaultLogDirectory(), the library folder from the
+// executable's folder.
 void resolveOptionDefaults(KxContainerOptions& options, const std::string& executablePath);
 
 }  // namespace kx::container

@@ -52,6 +52,7 @@ class KxHttpConnection : public std::enable_shared_from_this<KxHttpConnection> {
           timer_(socket_.get_executor()),
           shared_(std::move(shared)),
           limits_(shared_->limits) {
+        ++shared_->open;
         ErrorCode error;
         const auto remote = socket_.remote_endpoint(error);
         // Address and port: the port tells the connections of one client apart.
@@ -63,6 +64,10 @@ class KxHttpConnection : public std::enable_shared_from_this<KxHttpConnection> {
             client_ = remote.address().to_string() + ":" + std::to_string(remote.port());
         }
     }
+
+    KxHttpConnection(const KxHttpConnection&) = delete;
+    KxHttpConnection& operator=(const KxHttpConnection&) = delete;
+    ~KxHttpConnection() { --shared_->open; }
 
     void start() {
         asio::dispatch(socket_.get_executor(),

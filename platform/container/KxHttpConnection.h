@@ -34,6 +34,8 @@ struct KxConnectionShared {
     // Requests handed to the handler whose answer is not yet sent or whose
     // servlet is still running.
     std::atomic<int> inFlight{0};
+    // Connections accepted and not yet ended, for limits.maxConnections.
+    std::atomic<std::size_t> open{0};
 
     // Open connections, so stopping can close the idle ones.
     std::mutex mutex;

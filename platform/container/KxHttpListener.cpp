@@ -45,6 +45,24 @@ void KxHttpListener::stop() {
     });
 }
 
+void KxHttpListener::admit(tcp::socket socket) {
+    const std::size_t limit = shared_->limits.maxConnections;
+    if (shared_->open.load() < limit) {
+        full_ = false;
+        startHttpConnection(std::move(socket), shared_);
+        return;
+    }
+    // Logged once each time the limit is reached, not once per connection:
+    // a client that opens thousands must not fill the log as well.
+    if (!full_) {
+        full_ = true;
+        log_.error("connection limit of " + std::to_string(limit) +
+                   " reached; new connections are closed until some end");
+    }
+    boost::system::error_code ignored;
+    socket.close(ignored);
+}
+
 void KxHttpListener::accept() {
     if (!acceptor_.is_open()) {
         return;
@@ -56,7 +74,7 @@ void KxHttpListener::accept() {
                 return;
             }
             if (!error) {
-                startHttpConnection(std::move(socket), self->shared_);
+                self->admit(std::move(socket));
                 self->accept();
                 return;
             }

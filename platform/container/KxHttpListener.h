@@ -28,12 +28,16 @@ class KxHttpListener : public std::enable_shared_from_this<KxHttpListener> {
 
   private:
     void accept();
+    // Starts the connection, or closes it at once when the connection limit
+    // is reached.
+    void admit(boost::asio::ip::tcp::socket socket);
 
     boost::asio::io_context& io_;
     boost::asio::ip::tcp::acceptor acceptor_;
     boost::asio::steady_timer retry_;
     KxContainerLog& log_;
     std::shared_ptr<KxConnectionShared> shared_;
+    bool full_ = false;  // the last connection was refused
 };
 
 }  // namespace kx::container

@@ -160,6 +160,7 @@ TEST_F(ContainerLifecycle, HelpListsTheOptionsWithDefaults) {
                                "--token",
                                "--no-token",
                                "--max-sessions",
+                               "--max-connections",
                                "--client-header-buffer-size",
                                "--client-max-body-size",
                                "--client-header-timeout",

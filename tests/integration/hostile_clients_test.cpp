@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <memory>
 #include <sstream>
 #include <thread>
 
@@ -99,6 +100,41 @@ TEST_F(HostileClients, CrossSiteRequestsChangeNothingEvenWithTheTokenCookie) {
     // Still running: none of the requests reached the shutdown servlet.
     EXPECT_EQ(container.get("/orvo/echo").status, 200);
     EXPECT_FALSE(contains(containerLog(), "stopping"));
+}
+
+TEST_F(HostileClients, ConnectionsPastTheCapAreClosedAndServiceResumes) {
+    constexpr int kCap = 4;
+    ASSERT_NO_FATAL_FAILURE(start({"--max-connections", std::to_string(kCap)}));
+    // Connections that send nothing hold their places.
+    std::vector<std::unique_ptr<HttpConnection>> held;
+    for (int i = 0; i < kCap; ++i) {
+        held.push_back(std::make_unique<HttpConnection>(container.port()));
+        ASSERT_TRUE(held.back()->isOpen());
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    for (int i = 0; i < 3 * kCap; ++i) {
+        HttpConnection extra(container.port());
+        const auto started = Clock::now();
+        EXPECT_TRUE(extra.waitForClose(std::chrono::seconds(2))) << i;
+        EXPECT_LT(since(started), std::chrono::seconds(2)) << i;
+    }
+    // The held ones were never closed for the others' sake.
+    ASSERT_TRUE(held.front()->sendRaw(buildRequest(
+        container.port(), "GET", "/orvo/echo", {{"Authorization", "token " + container.token()}})));
+    EXPECT_EQ(held.front()->readResponse().status, 200);
+
+    held.clear();
+    int status = 0;
+    for (const auto until = Clock::now() + std::chrono::seconds(5);
+         status != 200 && Clock::now() < until;
+         std::this_thread::sleep_for(std::chrono::milliseconds(50))) {
+        status = container.get("/orvo/echo").status;
+    }
+    EXPECT_EQ(status, 200);
+    EXPECT_EQ(containerLog().find("connection limit of 4 reached"),
+              containerLog().rfind("connection limit of 4 reached"))
+        << "logged once per time the limit is reached";
+    EXPECT_TRUE(contains(containerLog(), "connection limit of 4 reached"));
 }
 
 TEST_F(HostileClients, OnlyThisRunsTokenIsAccepted) {

@@ -2,6 +2,8 @@
 // threads appending at once without mixing their lines.
 #include "platform/container/KxAppendLog.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -12,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/container/KxContainerLogs.h"
 #include "support/ScratchDir.h"
 
 namespace kx::container {
@@ -118,6 +121,25 @@ TEST(ContainerAppendLog, AFolderThatIsNotThereIsAClearError) {
     } catch (const std::runtime_error& e) {
         EXPECT_NE(std::string(e.what()).find("missing/access.log"), std::string::npos) << e.what();
     }
+}
+
+TEST(ContainerLogs, FoldersMadeForTheLogsAreTheUsersAlone) {
+    ScratchDir dir;
+    const std::string folder = dir / "state/kxcontainer/logs";
+    {
+        KxContainerLogs logs(folder);
+        logs.info("hello");
+    }
+    for (const std::string& made : {dir / "state", dir / "state/kxcontainer", folder}) {
+        struct stat status {};
+        ASSERT_EQ(::stat(made.c_str(), &status), 0) << made;
+        EXPECT_EQ(status.st_mode & 0777, 0700u) << made;
+    }
+    EXPECT_TRUE(std::filesystem::exists(folder + "/kxcontainer.log"));
+
+    // A file where the folder should be is a clear error.
+    const std::string file = dir.write("taken", "x");
+    EXPECT_THROW(KxContainerLogs{file}, std::runtime_error);
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "support/ScopedEnv.h"
+
 namespace kx::container {
 namespace {
 
@@ -46,6 +48,7 @@ TEST(ContainerOptions, DefaultsWithoutArguments) {
     EXPECT_EQ(options.limits.clientHeaderTimeout, std::chrono::seconds(60));
     EXPECT_EQ(options.limits.clientBodyTimeout, std::chrono::seconds(60));
     EXPECT_EQ(options.limits.keepaliveTimeout, std::chrono::seconds(75));
+    EXPECT_EQ(options.limits.maxConnections, 1024u);
 }
 
 TEST(ContainerOptions, EveryOptionIsRead) {
@@ -81,7 +84,9 @@ TEST(ContainerOptions, EveryOptionIsRead) {
                      "--client-body-timeout",
                      "500ms",
                      "--keepalive-timeout",
-                     "9"},
+                     "9",
+                     "--max-connections",
+                     "7"},
                     options),
               std::nullopt);
     EXPECT_EQ(options.port, 0);
@@ -100,6 +105,7 @@ TEST(ContainerOptions, EveryOptionIsRead) {
     EXPECT_EQ(options.limits.clientHeaderTimeout, std::chrono::seconds(2));
     EXPECT_EQ(options.limits.clientBodyTimeout, std::chrono::milliseconds(500));
     EXPECT_EQ(options.limits.keepaliveTimeout, std::chrono::seconds(9));
+    EXPECT_EQ(options.limits.maxConnections, 7u);
 }
 
 TEST(ContainerOptions, FaultsEndTheProgram) {
@@ -109,6 +115,7 @@ TEST(ContainerOptions, FaultsEndTheProgram) {
          std::vector<std::vector<const char*>>{{"--token", "a", "--no-token"},
                                                {"--port", "70000"},
                                                {"--threads", "0"},
+                                               {"--max-connections", "0"},
                                                {"--client-max-body-size", "lots"},
                                                {"--client-header-buffer-size", "10"},
                                                {"--unknown"}}) {
@@ -138,12 +145,10 @@ TEST(ContainerOptions, DefaultsFromTheEnvironment) {
     resolveOptionDefaults(fromEnvironment, "/b/kxcontainer");
     ::unsetenv("KX_HOME");
     EXPECT_EQ(fromEnvironment.home, "/srv/home");
-    EXPECT_EQ(fromEnvironment.logDir, "/srv/home/logs");
 
     KxContainerOptions without;
     resolveOptionDefaults(without, "/b/kxcontainer");
     EXPECT_EQ(without.home, "");
-    EXPECT_EQ(without.logDir, "./logs");
 
     KxContainerOptions given;
     given.home = "/h";
@@ -156,6 +161,28 @@ TEST(ContainerOptions, DefaultsFromTheEnvironment) {
     if (saved) {
         ::setenv("KX_HOME", saved->c_str(), 1);
     }
+}
+
+TEST(ContainerOptions, LogsLiveInTheUsersStateFolderNotInTheHome) {
+    ScopedEnv home("HOME", "/users/ann");
+    ScopedEnv productHome("KX_HOME", "/srv/home");
+    struct Case {
+        const char* stateHome;
+        const char* expected;
+    };
+    for (const Case& c : std::initializer_list<Case>{
+             {"/state", "/state/kxcontainer/logs"},
+             {"", "/users/ann/.local/state/kxcontainer/logs"},
+             {"relative/state", "/users/ann/.local/state/kxcontainer/logs"},
+         }) {
+        ScopedEnv state("XDG_STATE_HOME", c.stateHome);
+        KxContainerOptions options;
+        resolveOptionDefaults(options, "/b/kxcontainer");
+        EXPECT_EQ(options.logDir, c.expected) << c.stateHome;
+    }
+    ScopedEnv state("XDG_STATE_HOME", "");
+    ScopedEnv noHome("HOME", "");
+    EXPECT_EQ(defaultLogDirectory(), "./logs");
 }
 
 }  // namespace
