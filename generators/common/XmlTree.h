@@ -43,8 +43,9 @@ struct XmlDocument {
 };
 
 // The deepest nesting of elements a document may have (the root is level
-// 1); deeper nesting is a fault, so that no input exhausts the stack.
-inline constexpr std::size_t kMaxXmlDepth = 256;
+// 1); deeper nesting is a fault, so that no input exhausts the stack. Below
+// libxml2's own bound (256), so that this message is the one users see.
+inline constexpr std::size_t kMaxXmlDepth = 128;
 
 // Reads the document. Never throws for malformed text.
 XmlDocument parseXmlDocument(const KxCString& text);

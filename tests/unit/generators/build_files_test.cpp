@@ -150,5 +150,100 @@ TEST_F(Prjforge, UnescapedNameInTheProjectFileIsReportedNotGuessed) {
     EXPECT_FALSE(exists("makefile"));
 }
 
+// Names that would add rules or run commands in a makefile, or name files
+// outside the project: each is refused with an Error naming where it came
+// from, and no build file is written.
+struct HostileNameCase {
+    const char* label;
+    std::vector<std::string> properties;
+    std::string files;      // file elements of the project file
+    std::string attribute;  // projectName attribute of the project file
+    std::string reported;   // the message names this
+};
+
+std::ostream& operator<<(std::ostream& out, const HostileNameCase& c) {
+    return out << c.label;
+}
+
+class HostileBuildNames : public GeneratorProject,
+                          public ::testing::WithParamInterface<HostileNameCase> {};
+
+TEST_P(HostileBuildNames, AreRefusedAndNoBuildFileIsWritten) {
+    const HostileNameCase& c = GetParam();
+    std::string properties = "type=tavrin\nmake=true\nmsvcproject=true\n";
+    for (const std::string& line : c.properties) {
+        properties += line + "\n";
+    }
+    write("startup.properties", properties);
+    write("demoProject.xml", "<tavrin:project xmlns:tavrin='urn:t' projectName='" + c.attribute +
+                                 "'>\n" + c.files + "</tavrin:project>\n");
+    EXPECT_EQ(run(prjforge()), 1) << log();
+    const auto records = recordsAbout(errors(), {c.reported, "cannot be used"});
+    ASSERT_EQ(records.size(), 1u) << read("errors.xml");
+    EXPECT_TRUE(records[0].isError);
+    for (const char* name : {"makefile", "demo.dsp", "demo.vcproj", "MARKER"}) {
+        EXPECT_FALSE(exists(name)) << name;
+    }
+    const std::string errorFile = read("errors.xml");
+    EXPECT_EQ(std::count(errorFile.begin(), errorFile.end(), '\n'), 1)
+        << "one diagnostic, on one line";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Makefile, HostileBuildNames,
+    ::testing::Values(
+        HostileNameCase{"servlet_name_with_a_rule",
+                        {"projectName=demo", "servletName=Hello\r\tall:\r\ttouch MARKER"},
+                        "",
+                        "demo",
+                        "servletName value \"Hello\\r\\tall:\\r\\ttouch MARKER\""},
+        HostileNameCase{"file_name_with_a_rule",
+                        {"projectName=demo"},
+                        "<tavrin:file name='Hello&#10;all:&#10;&#9;touch MARKER&#10;x'/>",
+                        "demo",
+                        "the name of the servlet file \"Hello\\nall:\\n\\ttouch MARKER\\nx\""},
+        HostileNameCase{"project_name_with_shell",
+                        {"projectName=pn$(shell touch MARKER)"},
+                        "<tavrin:file name='Hello'/>",
+                        "demo",
+                        "projectName value \"pn$(shell touch MARKER)\""},
+        HostileNameCase{"project_attribute_with_a_command",
+                        {},
+                        "<tavrin:file name='Hello'/>",
+                        "x;touch MARKER",
+                        "projectName attribute \"x;touch MARKER\""},
+        HostileNameCase{"servlet_name_outside_the_project",
+                        {"projectName=demo", "servletName=../../../outside/Evil"},
+                        "",
+                        "demo",
+                        "servletName value \"../../../outside/Evil\""}),
+    [](const ::testing::TestParamInfo<HostileNameCase>& info) {
+        return std::string(info.param.label);
+    });
+
+TEST_F(BuildFiles, NameTakenFromTheWsdlIsMadeSafeForMake) {
+    write("startup.properties", "type=server\nmake=true\n");
+    std::string wsdl = readFile(example("calculator.wsdl"));
+    wsdl.replace(wsdl.find("name=\"Calculator\""), 17,
+                 "name=\"c$(shell touch MARKER)&#10;all:&#10;&#9;touch MARKER\"");
+    write("evil.wsdl", wsdl);
+    ASSERT_EQ(run(svcgen(path() + "/evil.wsdl")), 0) << log();
+    const std::string makefile = read("makefile");
+    EXPECT_NE(makefile.find("LIBRARY = libc__shell_touch_MARKER__all___touch_MARKER.so\n"),
+              std::string::npos)
+        << makefile;
+    ASSERT_EQ(kx::os::runCommand("make -n > make.txt"), 0) << read("make.txt");
+    EXPECT_FALSE(exists("MARKER")) << read("make.txt");
+}
+
+TEST_F(BuildFiles, UnknownCompilerKeysAreNotWrittenIntoTheMakefile) {
+    kx::gen::BuildProject project;
+    project.name = "demo";
+    project.compilerKey = "x\nall:\n\ttouch MARKER";
+    const std::string makefile = kx::gen::makefileText(project);
+    EXPECT_NE(makefile.find("for the compiler (an unknown key).\n"), std::string::npos) << makefile;
+    EXPECT_EQ(makefile.find("MARKER"), std::string::npos) << makefile;
+}
+
 }  // namespace
 }  // namespace gentest

@@ -1,6 +1,10 @@
 // errors.xml and the exit status: the faults of broken.wsdl with their lines,
 // the other errors and warnings the generators report, the file's exact
 // shape and escaping, and an empty file after a clean run.
+#include <sys/stat.h>
+
+#include <functional>
+
 #include "GeneratorProject.h"
 
 namespace gentest {
@@ -232,6 +236,87 @@ TEST_F(Diagnostics, WrongKindOfDocumentIsAnError) {
     EXPECT_NE(errors()[0].message.find("not a WSDL file"), std::string::npos);
     EXPECT_EQ(errors()[0].line, lineOf(example("purchaseorder.xsd"), "<xsd:schema"));
 }
+
+// Inputs refused before any of them is taken in: each is an Error against
+// the input, found quickly whatever the input would have cost.
+struct RefusedInputCase {
+    const char* label;
+    std::function<void(const std::string& input)> make;
+    std::string message;
+    long line;  // -1 when the error has no line
+    long column;
+};
+
+std::ostream& operator<<(std::ostream& out, const RefusedInputCase& c) {
+    return out << c.label;
+}
+
+class RefusedInputs : public GeneratorProject,
+                      public ::testing::WithParamInterface<RefusedInputCase> {};
+
+TEST_P(RefusedInputs, AreAnErrorAgainstTheInput) {
+    const std::string input = path() + "/input.wsdl";
+    GetParam().make(input);
+    writeProperties("server", {});
+    EXPECT_EQ(run(svcgen(input)), 1) << log();
+    const auto records = errors();
+    const auto refused = recordsAbout(records, {GetParam().message});
+    ASSERT_EQ(refused.size(), 1u) << read("errors.xml");
+    EXPECT_TRUE(refused[0].isError);
+    EXPECT_EQ(refused[0].line, GetParam().line);
+    EXPECT_EQ(refused[0].column, GetParam().column);
+    EXPECT_EQ(refused[0].publicId, input);
+    EXPECT_EQ(filesEndingIn(".h"), std::vector<std::string>{});
+}
+
+void writeText(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// One entity of 50 KB referenced 3000 times: 150 MB of text from 150 KB.
+std::string quadraticWsdl() {
+    std::string text = "<?xml version=\"1.0\"?>\n<!DOCTYPE definitions [\n  <!ENTITY a \"" +
+                       std::string(50000, 'a') + "\">\n]>\n<definitions name=\"&a;\">";
+    for (int i = 0; i < 3000; ++i) {
+        text += "<documentation>&a;</documentation>";
+    }
+    return text + "</definitions>\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, RefusedInputs,
+    ::testing::Values(
+        RefusedInputCase{"quadratic_entity_expansion",
+                         [](const std::string& input) { writeText(input, quadraticWsdl()); },
+                         "the document declares the entity a; documents that declare entities "
+                         "are refused",
+                         3, 3},
+        RefusedInputCase{"deep_nesting",
+                         [](const std::string& input) {
+                             writeText(
+                                 input, "<definitions>\n" + std::string(300 * 3, ' ') + "\n" + [] {
+                                     std::string tags;
+                                     for (int i = 0; i < 300; ++i) {
+                                         tags += "<a>";
+                                     }
+                                     return tags;
+                                 }());
+                         },
+                         "elements are nested more than 128 levels deep", 3, -1},
+        RefusedInputCase{"larger_than_the_limit",
+                         [](const std::string& input) {
+                             writeText(input, "<definitions/>");
+                             fs::resize_file(input, 16 * 1024 * 1024 + 1);
+                         },
+                         "it is larger than 16 MB, the limit for the files a generator reads", -1,
+                         -1},
+        RefusedInputCase{
+            "not_a_regular_file",
+            [](const std::string& input) { ASSERT_EQ(::mkfifo(input.c_str(), 0600), 0); },
+            "it is not a regular file", -1, -1}),
+    [](const ::testing::TestParamInfo<RefusedInputCase>& info) {
+        return std::string(info.param.label);
+    });
 
 }  // namespace
 }  // namespace gentest

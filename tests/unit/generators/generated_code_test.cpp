@@ -102,6 +102,32 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(info.param.label);
     });
 
+// The calculator service the programs below serve through a servlet.
+const char* const kCalculatorService = R"(
+#include <stdexcept>
+#include "CalculatorPortTypeServletBase.h"
+
+class Calculator : public CalculatorPortTypeBase {
+  public:
+    Result add(const Operands& o) override { return with(o.getA() + o.getB()); }
+    Result subtract(const Operands& o) override { return with(o.getA() - o.getB()); }
+    Result multiply(const Operands& o) override { return with(o.getA() * o.getB()); }
+    Result divide(const Operands& o) override {
+        if (o.getB() == 0) throw std::runtime_error("division by <zero>");
+        return with(o.getA() / o.getB());
+    }
+  private:
+    static Result with(double value) { Result r; r.setValue(value); return r; }
+};
+
+class Servlet : public CalculatorPortTypeServletBase {
+  protected:
+    CalculatorPortTypeBase& implementation() override { return calculator; }
+    Calculator calculator;
+};
+
+)";
+
 class WorkingCode : public GeneratorProject {
   protected:
     // Compiles the program with the generated sources (samples and main.cpp
@@ -127,30 +153,9 @@ TEST_F(WorkingCode, ClientProxyReachesTheServiceThroughTheServletAndGetsFaults) 
     ASSERT_EQ(run(svcgen(example("calculator.wsdl"))), 0) << log();
     const std::string output = buildAndRun(R"(
 #include <iostream>
-#include <stdexcept>
 #include "CalculatorPortTypeClientProxy.h"
 #include "CalculatorPortTypeLocal.h"
-#include "CalculatorPortTypeServletBase.h"
-
-class Calculator : public CalculatorPortTypeBase {
-  public:
-    Result add(const Operands& o) override { return with(o.getA() + o.getB()); }
-    Result subtract(const Operands& o) override { return with(o.getA() - o.getB()); }
-    Result multiply(const Operands& o) override { return with(o.getA() * o.getB()); }
-    Result divide(const Operands& o) override {
-        if (o.getB() == 0) throw std::runtime_error("division by <zero>");
-        return with(o.getA() / o.getB());
-    }
-  private:
-    static Result with(double value) { Result r; r.setValue(value); return r; }
-};
-
-class Servlet : public CalculatorPortTypeServletBase {
-  protected:
-    CalculatorPortTypeBase& implementation() override { return calculator; }
-    Calculator calculator;
-};
-
+)" + std::string(kCalculatorService) + R"(
 int main() {
     Servlet servlet;
     CalculatorPortTypeClientProxy proxy;
@@ -247,6 +252,78 @@ int main() {
                           "garbage 0\n"),
               std::string::npos)
         << output;
+}
+
+// calculator.wsdl with code where a WSDL may hold text: documentation that
+// ends a block comment or breaks the line, a documentation line ending in a
+// line splice, and a SOAP action that would end its string literal.
+std::string hostileCalculator() {
+    std::string wsdl = readFile(example("calculator.wsdl"));
+    const auto replace = [&](const std::string& from, const std::string& to) {
+        const auto at = wsdl.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        wsdl.replace(at, from.size(), to);
+    };
+    replace("<portType name=\"CalculatorPortType\">",
+            "<portType name=\"CalculatorPortType\">\n<documentation>ports */ int injectedPort = 1; "
+            "/*\nstatic const int injectedRun = std::system(\"touch MARKER\");\n"
+            "splices the next line \\</documentation>");
+    replace("<operation name=\"add\">",
+            "<operation name=\"add\"><documentation>adds\n#error injected\r"
+            "int injectedOperation = 2;&#10;int injectedReference = 3;</documentation>");
+    replace("<xsd:element name=\"Result\">",
+            "<xsd:element name=\"Result\"><xsd:annotation><xsd:documentation>result \\\n"
+            "#error spliced</xsd:documentation></xsd:annotation>");
+    replace("soapAction=\"urn:example:calculator#add\"",
+            "soapAction=\"add&quot;); std::system(&quot;touch MARKER&quot;); (&quot;\\\"");
+    return wsdl;
+}
+
+TEST_F(WorkingCode, HostileDocumentationAndActionsNeverBecomeCode) {
+    write("evil.wsdl", hostileCalculator());
+    writeProperties("server", {"client=true", "sample=true", "html=true"});
+    ASSERT_EQ(run(svcgen(path() + "/evil.wsdl")), 0) << log();
+    // Live, the #error lines would stop the compiler.
+    ASSERT_EQ(compileSyntax(), 0) << read("compiler.txt");
+    const std::string base = read("CalculatorPortTypeBase.h");
+    EXPECT_NE(base.find("// ports * / int injectedPort = 1; / *\n"), std::string::npos) << base;
+    EXPECT_NE(base.find("    // #error injected\n    // int injectedOperation = 2;\n"),
+              std::string::npos)
+        << base;
+    const std::string output = buildAndRun(
+        R"(
+#include <iostream>
+#include "CalculatorPortTypeClientProxy.h"
+
+extern int injectedPort __attribute__((weak));
+extern int injectedOperation __attribute__((weak));
+
+)" + std::string(kCalculatorService) +
+            R"(
+int main() {
+    Servlet servlet;
+    CalculatorPortTypeClientProxy proxy;
+    proxy.setTransport([&](const std::string&, const std::string& action, const std::string& envelope) {
+        std::cout << "action [" << action << "]\n";
+        return servlet.service(action, envelope);
+    });
+    Operands operands;
+    operands.setA(2);
+    operands.setB(3);
+    const double sum = proxy.add(operands).getValue();
+    std::cout << "add " << sum << "\n";
+    std::cout << "symbols " << (&injectedPort == nullptr) << (&injectedOperation == nullptr) << "\n";
+}
+)",
+        {"main.cpp", "CalculatorPortTypeClient.cpp", "CalculatorPortTypeServlet.cpp",
+         "CalculatorPortTypeImpl.cpp"});
+    // The action reaches the servlet as written, and dispatches to add.
+    EXPECT_NE(output.find("action [add\"); std::system(\"touch MARKER\"); (\"\\]\n"),
+              std::string::npos)
+        << output;
+    EXPECT_NE(output.find("add 5\n"), std::string::npos) << output;
+    EXPECT_NE(output.find("symbols 11\n"), std::string::npos) << output;
+    EXPECT_FALSE(exists("MARKER"));
 }
 
 }  // namespace

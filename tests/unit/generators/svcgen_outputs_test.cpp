@@ -231,5 +231,62 @@ TEST_F(Svcgen, LogNamesToolInputFilesAndSummary) {
     EXPECT_NE(text.find("\n0 errors, 0 warnings\n"), std::string::npos) << text;
 }
 
+// Folders from the settings that leave the project: an Error, and nothing
+// written there (nor anywhere else but errors.xml).
+class OutsideFolders : public GeneratorProject,
+                       public ::testing::WithParamInterface<std::pair<const char*, bool>> {
+  protected:
+    ScratchDir outside_;
+};
+
+TEST_P(OutsideFolders, AreRefused) {
+    const auto& [key, absolute] = GetParam();
+    const std::string folder =
+        absolute ? doubled(outside_.str()) : "..\\\\" + outside_.path().filename().string();
+    writeProperties("foundation", {std::string(key) + "=" + folder, "html=true", "make=true"});
+    EXPECT_EQ(run(bindgen(example("purchaseorder.xsd"))), 1) << log();
+    const auto records =
+        recordsAbout(errors(), {std::string("the ") + key + " value", "cannot be used"});
+    ASSERT_EQ(records.size(), 1u) << read("errors.xml");
+    EXPECT_EQ(records[0].publicId, propertiesPath());
+    EXPECT_TRUE(fs::is_empty(outside_.path()));
+    EXPECT_FALSE(exists("Item.h"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, OutsideFolders,
+                         ::testing::Values(std::pair{"outDir", true}, std::pair{"outDir", false},
+                                           std::pair{"docsDir", true}, std::pair{"docsDir", false},
+                                           std::pair{"incDir", false}),
+                         [](const auto& info) {
+                             return std::string(info.param.first) +
+                                    (info.param.second ? "_absolute" : "_climbing");
+                         });
+
+TEST_F(Svcgen, LinksPlantedInTheProjectAreReplacedNotWrittenThrough) {
+    ScratchDir outside;
+    const std::string target = outside.write("target.txt", "precious");
+    for (const char* name : {"makefile", "errors.xml", "CalculatorPortTypeBase.h"}) {
+        fs::create_symlink(target, fs::path(path()) / name);
+    }
+    writeProperties("server", {"make=true"});
+    ASSERT_EQ(run(svcgen(example("calculator.wsdl"))), 0) << log();
+    EXPECT_EQ(readFile(target), "precious");
+    for (const char* name : {"makefile", "errors.xml", "CalculatorPortTypeBase.h"}) {
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(fs::path(path()) / name))) << name;
+    }
+    EXPECT_NE(read("makefile").find("LIBRARY = libdemo.so"), std::string::npos);
+    EXPECT_EQ(read("errors.xml"), "");
+}
+
+TEST_F(Svcgen, FolderLinkedOutOfTheProjectIsNotFollowed) {
+    ScratchDir outside;
+    fs::create_symlink(outside.path(), fs::path(path()) / "gen");
+    writeProperties("server", {"outDir=gen"});
+    EXPECT_EQ(run(svcgen(example("calculator.wsdl"))), 1) << log();
+    EXPECT_TRUE(fs::is_empty(outside.path()));
+    EXPECT_FALSE(recordsAbout(errors(), {"symbolic link, which is not followed"}).empty())
+        << read("errors.xml");
+}
+
 }  // namespace
 }  // namespace gentest
