@@ -70,7 +70,7 @@ export async function startContainer({ generatorDelay = 0 } = {}) {
   }
   const child = spawn(
     path.join(BIN_DIR, 'kxcontainer'),
-    ['--port', '0', '--webapp', WEBAPP_DIR, '--home', home],
+    ['--port', '0', '--webapp', WEBAPP_DIR, '--home', home, '--log-dir', path.join(scratch, 'logs')],
     {
       env: { ...process.env, PATH: [...bins, process.env.PATH].join(path.delimiter), KX_COMMAND_TIME_LIMIT: '120' },
       stdio: ['ignore', 'pipe', 'pipe'],
