@@ -10,6 +10,12 @@ KxTemplate KxOrvoHomePage::processRequest(KxHttpServletRequest& request,
             // The farewell page leaves before the container stops.
             const KxCString farewell = getServletContext().getResourceData("goodbye.html");
             response.setContentType("text/html");
+            // The farewell page carries its styles inline, since the server
+            // is gone by the time the browser would fetch a stylesheet; it
+            // runs no script.
+            response.setHeader("Content-Security-Policy",
+                               "default-src 'none'; style-src 'unsafe-inline'; "
+                               "frame-ancestors 'none'");
             response.setPayload(farewell);
             response.flush();
             getContainer().shutdown();
