@@ -41,6 +41,21 @@ KxCString toLowerAscii(std::string_view text) {
     return result;
 }
 
+bool hasParentSegment(std::string_view path) {
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        auto end = path.find_first_of("/\\", start);
+        if (end == std::string_view::npos) {
+            end = path.size();
+        }
+        if (path.substr(start, end - start) == "..") {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
 std::string_view trimBlanks(std::string_view text) {
     const auto first = text.find_first_not_of(" \t");
     if (first == std::string_view::npos) {

@@ -11,6 +11,10 @@ namespace kx {
 bool equalsIgnoringCase(std::string_view a, std::string_view b);
 KxCString toLowerAscii(std::string_view text);
 
+// Whether a path, with / or \ as separator, holds a ".." segment (the
+// system's paths use backslashes, so both separators count).
+bool hasParentSegment(std::string_view path);
+
 // The text without leading and trailing spaces and tabs.
 std::string_view trimBlanks(std::string_view text);
 

@@ -33,18 +33,7 @@ bool isUnsafePath(std::string_view path) {
     if (path.find('\0') != std::string_view::npos) {
         return true;
     }
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        auto end = path.find_first_of("/\\", start);
-        if (end == std::string_view::npos) {
-            end = path.size();
-        }
-        if (path.substr(start, end - start) == "..") {
-            return true;
-        }
-        start = end + 1;
-    }
-    return false;
+    return kx::hasParentSegment(path);
 }
 
 // A header field name is a token; names and values never hold CR, LF or NUL.

@@ -27,28 +27,8 @@ KxCString KxServletContext::getMimeType(const KxCString& fileName) const {
     return it == types.end() ? KxCString() : it->second;
 }
 
-namespace {
-
-// A resource name stays inside the application's folder: no ".." segment.
-bool leavesFolder(const KxCString& name) {
-    std::size_t start = 0;
-    while (start <= name.size()) {
-        auto end = name.find_first_of("/\\", start);
-        if (end == KxCString::npos) {
-            end = name.size();
-        }
-        if (name.compare(start, end - start, "..") == 0) {
-            return true;
-        }
-        start = end + 1;
-    }
-    return false;
-}
-
-}  // namespace
-
 KxCString KxServletContext::getResourceData(const KxCString& name) const {
-    if (name.empty() || leavesFolder(name)) {
+    if (name.empty() || kx::hasParentSegment(name)) {
         throw KxServletException("Invalid resource name: " + name);
     }
     KxCString content;

@@ -7,6 +7,7 @@
 #include <shared_mutex>
 #include <unordered_map>
 
+#include "platform/base/KxText.h"
 #include "platform/os/KxOs.h"
 #include "platform/template/parser.h"
 #include "platform/template/renderer.h"
@@ -42,18 +43,7 @@ bool isValidName(const KxCString& name) {
     if (name.empty() || name.find('\0') != KxCString::npos) {
         return false;
     }
-    std::size_t start = 0;
-    while (start <= name.size()) {
-        std::size_t end = name.find_first_of("/\\", start);
-        if (end == KxCString::npos) {
-            end = name.size();
-        }
-        if (name.compare(start, end - start, "..") == 0) {
-            return false;
-        }
-        start = end + 1;
-    }
-    return true;
+    return !kx::hasParentSegment(name);
 }
 
 // What tells a changed file: its modification time and its size.
