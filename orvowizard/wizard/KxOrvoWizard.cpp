@@ -26,10 +26,6 @@ void KxOrvoWizard::writeProperties(const KxCString& path, KxContext& context) {
 
 namespace {
 
-bool beginsWith(const KxCString& text, const char* word) {
-    return text.rfind(word, 0) == 0;
-}
-
 // Brings the thread back to the directory it was in when the guard was made,
 // however the scope is left: a generator that throws must not leave the
 // servlet thread inside a project folder that may be removed.
@@ -48,34 +44,25 @@ class CurrentDirectoryGuard {
 
 KxTemplate KxOrvoWizard::processRequest(KxHttpServletRequest& request,
                                         KxHttpServletResponse& response, KxContext& context) {
-    // 1. The session, with this wizard's defaults when it is new.
-    KxHttpSession& session = request.getSession(1);
-    if (session.isNew()) {
-        session.setMaxInactiveInterval(-1);
-        resetSession(session);
-    }
-    // 2. An error shown earlier is gone.
-    setSessionString(session, "errorMessage", "", false);
-    // 3. A session that another wizard created gets this wizard's defaults too.
-    if (getSessionString(session, "projectDir").empty()) {
-        resetSession(session);
-    }
-    // 4. and 5. The operation, the pressed button, and a file picked in the
-    // file browser.
+    KxHttpSession& session = prepareSession(request);
+
+    // The operation, the pressed button, and a file picked in the file
+    // browser, which is kept even when no operation is asked for.
     KxCString oper = request.getParameter("oper");
     const KxCString type = request.getParameter("type");
-    const KxCString filename = request.getParameter("filename");
-    if (!filename.empty()) {
+    if (!request.getParameter("filename").empty()) {
         readStringParameter(session, request, "filename");
     }
-    // 6. A path info of "/generate" stands for oper=generate.
+    // A path info of "/generate" stands for oper=generate.
     if (oper.empty()) {
         const KxCString& pathInfo = request.getPathInfo();
         if (!pathInfo.empty()) {
             oper = pathInfo.substr(1);
         }
     }
-    // 7. to 9. The form, then the page context.
+
+    // A request that names an operation carries the form; the page context
+    // then shows the session as it now stands.
     if (!oper.empty()) {
         copyFormToSession(session, request);
     }
@@ -86,38 +73,11 @@ KxTemplate KxOrvoWizard::processRequest(KxHttpServletRequest& request,
         context.put("kxhome", home);
     }
 
-    // 10. Dispatch: the first test that holds decides.
+    // Whatever an operation throws ends on the error page, never as a
+    // server error in the browser.
     try {
-        if (beginsWith(type, "Save")) {
-            const KxCString message = validateProject(request, session);
-            if (!message.empty()) {
-                return redirectToErrorPage(response, session, message);
-            }
-            return saveProject(request, response, context);
-        }
-        if (beginsWith(type, "Load")) {
-            return showProjectsDirectory(request, response);
-        }
-        if (beginsWith(type, "Browse")) {
-            response.sendRedirect("browse?tier=" + kx::urlEncoded(request.getParameter("tier")));
-            return KxTemplate();
-        }
-        if (beginsWith(type, "Reset")) {
-            resetSession(session);
-            // Encoded, the value can only name a sibling page, never another
-            // site.
-            response.sendRedirect(kx::urlEncoded(request.getParameter("tier")));
-            return KxTemplate();
-        }
-        if (oper == "generate") {
-            const KxCString message = validateProject(request, session);
-            if (!message.empty()) {
-                return redirectToErrorPage(response, session, message);
-            }
-            return runGeneration(request, response, context);
-        }
-        if (oper == "load") {
-            return loadStartupProperties(request, response, context);
+        if (auto answer = dispatchOperation(request, response, context, session, type, oper)) {
+            return *answer;
         }
     } catch (const Kxxmsg& error) {
         return redirectToErrorPage(response, session, "Exception: " + error.why());
@@ -126,9 +86,60 @@ KxTemplate KxOrvoWizard::processRequest(KxHttpServletRequest& request,
     } catch (...) {
         return redirectToErrorPage(response, session, "Unknown exception thrown");
     }
-
-    // 11. The wizard page itself.
     return parseFile(templateFile);
+}
+
+KxHttpSession& KxOrvoWizard::prepareSession(KxHttpServletRequest& request) {
+    KxHttpSession& session = request.getSession(1);
+    if (session.isNew()) {
+        session.setMaxInactiveInterval(-1);
+        resetSession(session);
+    }
+    setSessionString(session, "errorMessage", "", false);
+    // A session that another wizard created gets this wizard's defaults too.
+    if (getSessionString(session, "projectDir").empty()) {
+        resetSession(session);
+    }
+    return session;
+}
+
+std::optional<KxTemplate> KxOrvoWizard::dispatchOperation(
+    KxHttpServletRequest& request, KxHttpServletResponse& response, KxContext& context,
+    KxHttpSession& session, const KxCString& type, const KxCString& oper) {
+    // The buttons come first, then the form operations; the first test that
+    // holds decides.
+    if (type.starts_with("Save")) {
+        const KxCString message = validateProject(request, session);
+        if (!message.empty()) {
+            return redirectToErrorPage(response, session, message);
+        }
+        return saveProject(request, response, context);
+    }
+    if (type.starts_with("Load")) {
+        return showProjectsDirectory(request, response);
+    }
+    if (type.starts_with("Browse")) {
+        response.sendRedirect("browse?tier=" + kx::urlEncoded(request.getParameter("tier")));
+        return KxTemplate();
+    }
+    if (type.starts_with("Reset")) {
+        resetSession(session);
+        // Encoded, the value can only name a sibling page, never another
+        // site.
+        response.sendRedirect(kx::urlEncoded(request.getParameter("tier")));
+        return KxTemplate();
+    }
+    if (oper == "generate") {
+        const KxCString message = validateProject(request, session);
+        if (!message.empty()) {
+            return redirectToErrorPage(response, session, message);
+        }
+        return runGeneration(request, response, context);
+    }
+    if (oper == "load") {
+        return loadStartupProperties(request, response, context);
+    }
+    return std::nullopt;
 }
 
 KxCString KxOrvoWizard::validateProject(KxHttpServletRequest& request, KxHttpSession& session) {
@@ -178,19 +189,46 @@ KxTemplate KxOrvoWizard::redirectToErrorPage(KxHttpServletResponse& response,
 
 // ---- settings and startup.properties ---------------------------------------------
 
+namespace {
+
+using enum SettingKind;
+using enum SettingDefault;
+using enum OnReset;
+using enum FromForm;
+using enum FromFile;
+using enum InFile;
+
+// The settings every wizard keeps. Rows with a rule of their own are handled
+// after the table's walk: "make", which a developer-studio project implies;
+// the input file, which falls back on the one the form offered; the offered
+// file, which a loaded file takes from its input file. An older file's
+// "projectDir" is split after the walk too.
+// clang-format off
+constexpr WizardSetting kCommonSettings[] = {
+    // name         kind  default               reset        from the form    from the file    in the file
+    {"projectDir",  Text, ProjectsFolder,       StripQuotes, SanitizedField,  OwnKey,          BackslashesDoubled},
+    {"projectName", Text, Empty,                StripQuotes, SanitizedField,  OwnKey,          BackslashesDoubled},
+    {"make",        Flag, On,                   KeepQuotes,  SpecialFormRule, OwnKey,          AsIs},
+    {"sample",      Flag, On,                   KeepQuotes,  Field,           OwnKey,          AsIs},
+    {"msvcproject", Flag, On,                   KeepQuotes,  Field,           OwnKey,          AsIs},
+    {"html",        Flag, On,                   KeepQuotes,  Field,           OwnKey,          AsIs},
+    {"compileros",  Text, PlatformOfThisSystem, KeepQuotes,  Field,           OwnKey,          AsIs},
+    {"stl",         Flag, On,                   KeepQuotes,  Field,           OwnKey,          AsIs},
+    {"outDir",      Text, Empty,                StripQuotes, Field,           OwnKey,          BackslashesDoubled},
+    {"filename",    Text, Empty,                StripQuotes, SpecialFormRule, OwnKey,          BackslashesDoubled},
+    {"defaultFile", Text, Empty,                KeepQuotes,  SpecialFormRule, SpecialFileRule, BackslashesDoubled},
+    {"properties",  Text, Empty,                KeepQuotes,  SanitizedField,  OwnKey,          BackslashesDoubled},
+};
+// clang-format on
+
+bool takenAsField(const WizardSetting& setting) {
+    return setting.fromForm == Field || setting.fromForm == SanitizedField;
+}
+
+}  // namespace
+
 void KxOrvoWizard::resetSession(KxHttpSession& session) {
-    setSessionString(session, "projectDir", homeDirectory() + "\\" + "projects", true);
-    setSessionString(session, "projectName", "", true);
-    setSessionBool(session, "make", true);
-    setSessionBool(session, "sample", true);
-    setSessionBool(session, "msvcproject", true);
-    setSessionBool(session, "html", true);
-    setSessionString(session, "compileros", platformTable[defaultPlatformIndex()].label, false);
-    setSessionBool(session, "stl", true);
-    setSessionString(session, "outDir", "", true);
-    setSessionString(session, "filename", "", true);
-    setSessionString(session, "defaultFile", "", false);
-    setSessionString(session, "properties", "", false);
+    storeDefaults(session, kCommonSettings);
     initSessionDefaults(session);
 }
 
@@ -209,28 +247,25 @@ int KxOrvoWizard::defaultPlatformIndex() {
 }
 
 void KxOrvoWizard::copyFormToSession(KxHttpSession& session, KxHttpServletRequest& request) {
-    // 1. The common settings.
-    readStringParameter(session, request, "projectDir");
-    readStringParameter(session, request, "projectName");
-    readCheckboxParameter(session, request, "sample");
-    readCheckboxParameter(session, request, "html");
-    readStringParameter(session, request, "compileros");
-    readCheckboxParameter(session, request, "stl");
-    readStringParameter(session, request, "outDir");
-    readStringParameter(session, request, "properties");
-    readCheckboxParameter(session, request, "msvcproject");
-    // 2. A developer-studio project needs the build files, so it implies
-    // "make" when the form leaves "make" out.
+    copyFormFields(session, request, kCommonSettings);
+    copyMakeFlag(session, request);
+    copyInputFile(session, request);
+    readRequestParameters(session, request);
+}
+
+void KxOrvoWizard::copyMakeFlag(KxHttpSession& session, KxHttpServletRequest& request) {
+    // A developer-studio project needs the build files, so it implies "make"
+    // when the form leaves "make" out.
     if (request.getParameter("make").empty() && request.getParameter("msvcproject") == "on") {
         setSessionBool(session, "make", true);
     } else {
         readCheckboxParameter(session, request, "make");
     }
-    // 3. No setting may split the generator's command line.
-    sanitizeSessionString(session, "properties", wizardType);
-    sanitizeSessionString(session, "projectDir", wizardType);
-    sanitizeSessionString(session, "projectName", wizardType);
-    // 4. The input file, falling back on the one the form offered.
+}
+
+void KxOrvoWizard::copyInputFile(KxHttpSession& session, KxHttpServletRequest& request) {
+    // Without an input file of its own the form falls back on the one it
+    // offered; a chosen file becomes the one offered next time.
     if (request.getParameter("filename").empty()) {
         const KxCString defaultFile = request.getParameter("defaultFile");
         setSessionString(session, "filename", defaultFile, true);
@@ -239,27 +274,16 @@ void KxOrvoWizard::copyFormToSession(KxHttpSession& session, KxHttpServletReques
         readStringParameter(session, request, "filename");
         setSessionString(session, "defaultFile", request.getParameter("filename"), true);
     }
+    // Both names end up on the generator's command line.
     sanitizeSessionString(session, "filename", wizardType);
     sanitizeSessionString(session, "defaultFile", wizardType);
-    // 5. The wizard's own fields.
-    readRequestParameters(session, request);
 }
 
 void KxOrvoWizard::fillContextFromSession(KxContext& context, KxHttpSession& session) {
-    putSessionString(context, session, "projectDir");
-    putSessionString(context, session, "projectName");
-    putSessionBool(context, session, "make");
-    putSessionBool(context, session, "sample");
-    putSessionBool(context, session, "msvcproject");
-    putSessionBool(context, session, "html");
-    putSessionString(context, session, "compileros");
-    putSessionBool(context, session, "stl");
-    putSessionString(context, session, "outDir");
-    putSessionString(context, session, "filename");
-    putSessionString(context, session, "defaultFile");
-    putSessionString(context, session, "properties");
+    putSettings(context, session, kCommonSettings);
     fillContext(context, session);
 
+    // The labels among which "compileros" is chosen.
     KxRecordList<KxCString> labels;
     auto tail = labels.before_begin();
     for (const PlatformEntry* row = platformTable; row->label; ++row) {
@@ -272,7 +296,7 @@ KxTemplate KxOrvoWizard::loadStartupProperties(KxHttpServletRequest& request,
                                                KxHttpServletResponse& response,
                                                KxContext& context) {
     KxHttpSession& session = request.getSession(1);
-    // 1. to 3. A properties file of this wizard.
+    // Only a properties file this wizard wrote is loaded.
     const KxCString projectFile = request.getParameter("projectFile");
     if (projectFile.empty()) {
         return redirectToErrorPage(response, session, "Invalid file name");
@@ -282,44 +306,40 @@ KxTemplate KxOrvoWizard::loadStartupProperties(KxHttpServletRequest& request,
     if (properties.get("type") != wizardType) {
         return redirectToErrorPage(response, session, "Properties file is not for this Wizard");
     }
-    // 4. The common settings.
-    readStringProperty(session, properties, "projectDir");
-    readStringProperty(session, properties, "projectName");
-    readBoolProperty(session, properties, "make");
-    readBoolProperty(session, properties, "msvcproject");
-    readBoolProperty(session, properties, "html");
-    readBoolProperty(session, properties, "sample");
-    readStringProperty(session, properties, "compileros");
-    readBoolProperty(session, properties, "stl");
-    readStringProperty(session, properties, "outDir");
-    readStringProperty(session, properties, "properties");
-    // 5. Older files keep the whole project directory in "projectDir": split
-    // it into the parent and the project's name.
+
+    readSettingsFile(session, properties, kCommonSettings);
     if (properties.get("version") != "1.2") {
-        const KxCString path = unescapeBackslashes(properties.get("projectDir"));
-        const KxCString parent = parentDirectory(path);
-        setSessionString(session, "projectDir", parent, true);
-        const KxCString::size_type nameStart = parent.size() + 1;
-        setSessionString(session, "projectName",
-                         nameStart < path.size() ? path.substr(nameStart) : KxCString(), false);
+        splitOlderProjectDir(session, properties);
     }
-    // 6. The input file, also offered as the form's default.
-    readStringProperty(session, properties, "filename");
+    // The input file is also offered as the form's default.
     setSessionString(session, "defaultFile", unescapeBackslashes(properties.get("filename")),
                      false);
-    // 7. and 8. The wizard's own keys, then the page showing the project.
     loadProperties(session, properties);
+
+    // The wizard page, showing the loaded project.
     fillContextFromSession(context, session);
     return parseFile(templateFile);
 }
 
+void KxOrvoWizard::splitOlderProjectDir(KxHttpSession& session, KxProperties& properties) {
+    // Older files keep the whole project directory in "projectDir": its
+    // parent becomes "projectDir", the rest after the separator the name.
+    const KxCString path = unescapeBackslashes(properties.get("projectDir"));
+    const KxCString parent = parentDirectory(path);
+    setSessionString(session, "projectDir", parent, true);
+    const KxCString::size_type nameStart = parent.size() + 1;
+    setSessionString(session, "projectName",
+                     nameStart < path.size() ? path.substr(nameStart) : KxCString(), false);
+}
+
 const PlatformEntry* KxOrvoWizard::writeStartupProperties(KxContext& context,
                                                           KxHttpSession& session) {
-    // 1. A context of its own in front of the page context: the template
-    // sees every page value, and the escaped copies stay out of the page.
+    // A context of its own in front of the page context: the template sees
+    // every page value, and the escaped copies stay out of the page.
     KxContext fileContext;
     fileContext.setNextContext(&context);
-    // 2. and 3. The project and its platform row.
+
+    // The project, and the platform row its "compileros" names.
     const KxCString compileros = getSessionString(session, "compileros");
     const KxCString path = projectPath(session);
     const PlatformEntry* matched = nullptr;
@@ -329,15 +349,11 @@ const PlatformEntry* KxOrvoWizard::writeStartupProperties(KxContext& context,
             break;
         }
     }
-    // 4. The values as the file stores them.
-    escapeContextBackslashes(fileContext, "projectDir");
-    escapeContextBackslashes(fileContext, "projectName");
-    escapeContextBackslashes(fileContext, "outDir");
-    escapeContextBackslashes(fileContext, "filename");
-    escapeContextBackslashes(fileContext, "defaultFile");
+    // The values as the file stores them, the layout's version and what the
+    // platform row tells the generator.
+    escapeSettingsForFile(fileContext, kCommonSettings);
     fileContext.put("kxhome", homeDirectory());
     escapeContextBackslashes(fileContext, "kxhome");
-    escapeContextBackslashes(fileContext, "properties");
     fileContext.put("version", "1.2");
     fileContext.put("unix", kxcreateContextObject(matched != nullptr && matched->unix));
     if (matched && matched->compiler) {
@@ -346,7 +362,8 @@ const PlatformEntry* KxOrvoWizard::writeStartupProperties(KxContext& context,
     if (matched && matched->opsys) {
         fileContext.put("opsys", matched->opsys);
     }
-    // 5. and 6.
+    // The wizard's template writes the file; the page context is left as it
+    // was.
     writeProperties(path + "\\" + "startup.properties", fileContext);
     fileContext.setNextContext(nullptr);
     return matched;
@@ -398,38 +415,39 @@ KxTemplate KxOrvoWizard::saveProject(KxHttpServletRequest& request, KxHttpServle
 
 KxTemplate KxOrvoWizard::runGeneration(KxHttpServletRequest& request,
                                        KxHttpServletResponse& response, KxContext& context) {
-    // 1. and 2. The session and the project directory.
+    // The project directory, created when missing.
     KxHttpSession& session = request.getSession(1);
     const KxCString message = createProjectDirectory(session);
     if (!message.empty()) {
         return redirectToErrorPage(response, session,
                                    "Couldn't create project directory: " + message);
     }
-    // 3. and 4. startup.properties with the current settings.
+    // startup.properties with the current settings, which the generator reads.
     const KxCString path = projectPath(session);
     const KxCString filename = getSessionString(session, "filename");
     context.put("filename", filename);
     context.put("type", wizardType);
     const PlatformEntry* matched = writeStartupProperties(context, session);
-    // 5. and 6. Into the project directory. The container gives each request
-    // thread a current directory of its own, so this run disturbs no other.
+    // Into the project directory, so the generator's relative names land there. The container gives
+    // each request thread a current directory of its own, so this run disturbs no other.
     const CurrentDirectoryGuard returnAfterwards;
     if (!changeDirectory(path)) {
         return redirectToErrorPage(response, session,
                                    "Couldn't change current directory to the project directory");
     }
-    // 7. The platform row for the generator.
+    // The platform row's compiler and system, for the generator's command line.
     if (matched && matched->compiler) {
         context.put("compiler", matched->compiler);
     }
     if (matched && matched->opsys) {
         context.put("opsys", matched->opsys);
     }
-    // 8. An empty error file, so nothing of an earlier run shows. It is
+    // An empty error file, so nothing of an earlier run shows. It is
     // replaced, never written through: a link planted as errors.xml stays
     // pointing where it pointed, and its target is not emptied.
     kx::os::writeFileAtomically("errors.xml", "");
-    // 9. to 11. The generator, then back (the guard), then the status page.
+    // The generator, then back to the previous directory (the guard), then
+    // the status page, which reads what the run left.
     generate(path + "\\" + "startup.properties", filename, context);
     response.sendRedirect("status?dir=" + kx::urlEncoded(path) +
                           "&tier=" + kx::urlEncoded(wizardType));
@@ -440,6 +458,82 @@ void KxOrvoWizard::runGenerator(const KxCString& heading, const KxCString& comma
     log(heading);
     log(command);
     kx::os::runCommand(command);
+}
+
+// ---- walking a settings table ------------------------------------------------------
+
+KxCString KxOrvoWizard::defaultText(SettingDefault byDefault) {
+    switch (byDefault) {
+        case ProjectsFolder:
+            return homeDirectory() + "\\" + "projects";
+        case PlatformOfThisSystem:
+            return platformTable[defaultPlatformIndex()].label;
+        default:
+            return "";
+    }
+}
+
+void KxOrvoWizard::storeDefaults(KxHttpSession& session, std::span<const WizardSetting> settings) {
+    for (const WizardSetting& setting : settings) {
+        if (setting.kind == Flag) {
+            setSessionBool(session, setting.name, setting.byDefault == On);
+        } else {
+            setSessionString(session, setting.name, defaultText(setting.byDefault),
+                             setting.onReset == StripQuotes);
+        }
+    }
+}
+
+void KxOrvoWizard::copyFormFields(KxHttpSession& session, KxHttpServletRequest& request,
+                                  std::span<const WizardSetting> settings) {
+    for (const WizardSetting& setting : settings) {
+        if (!takenAsField(setting)) {
+            continue;
+        }
+        if (setting.kind == Flag) {
+            readCheckboxParameter(session, request, setting.name);
+        } else {
+            readStringParameter(session, request, setting.name);
+        }
+        if (setting.fromForm == SanitizedField) {
+            // The value must not split the generator's command line.
+            sanitizeSessionString(session, setting.name, wizardType);
+        }
+    }
+}
+
+void KxOrvoWizard::putSettings(KxContext& context, KxHttpSession& session,
+                               std::span<const WizardSetting> settings) {
+    for (const WizardSetting& setting : settings) {
+        if (setting.kind == Flag) {
+            putSessionBool(context, session, setting.name);
+        } else {
+            putSessionString(context, session, setting.name);
+        }
+    }
+}
+
+void KxOrvoWizard::readSettingsFile(KxHttpSession& session, KxProperties& properties,
+                                    std::span<const WizardSetting> settings) {
+    for (const WizardSetting& setting : settings) {
+        if (setting.fromFile != OwnKey) {
+            continue;
+        }
+        if (setting.kind == Flag) {
+            readBoolProperty(session, properties, setting.name);
+        } else {
+            readStringProperty(session, properties, setting.name);
+        }
+    }
+}
+
+void KxOrvoWizard::escapeSettingsForFile(KxContext& context,
+                                         std::span<const WizardSetting> settings) {
+    for (const WizardSetting& setting : settings) {
+        if (setting.inFile == BackslashesDoubled) {
+            escapeContextBackslashes(context, setting.name);
+        }
+    }
 }
 
 // ---- the session accessors with the wizard's prefix ----------------------------------

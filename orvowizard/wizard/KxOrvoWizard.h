@@ -9,7 +9,11 @@
 // Every setting lives in the session under the wizard's type word followed
 // by the setting's name ("server" and "projectDir" give "serverprojectDir"),
 // so the four wizards keep separate settings in one browser session.
+#include <optional>
+#include <span>
+
 #include "orvowizard/wizard/KxPlatformTable.h"
+#include "orvowizard/wizard/KxWizardSetting.h"
 #include "platform/servlet/KxProperties.h"
 #include "platform/template/KxLumericServlet.h"
 
@@ -40,7 +44,6 @@ class KxOrvoWizard : public KxLumericServlet {
     // Checks the wizard's own settings; an error message, or "" when valid.
     virtual KxCString validateInput(KxHttpServletRequest& request, KxHttpSession& session) = 0;
 
-    const KxCString& getTemplateFile() const { return templateFile; }
     const KxCString& getWizardType() const { return wizardType; }
 
   protected:
@@ -79,6 +82,25 @@ class KxOrvoWizard : public KxLumericServlet {
     // looked at.
     void runGenerator(const KxCString& heading, const KxCString& command);
 
+    // ---- walking a settings table ----------------------------------------------------
+    // The seven operations above walk the wizard's own table with these, as
+    // the common operations walk the table of the common settings.
+
+    void storeDefaults(KxHttpSession& session, std::span<const WizardSetting> settings);
+    // Copies the rows taken from the form as a field (sanitizing those that
+    // ask for it); rows with a rule of their own are left to the caller.
+    void copyFormFields(KxHttpSession& session, KxHttpServletRequest& request,
+                        std::span<const WizardSetting> settings);
+    void putSettings(KxContext& context, KxHttpSession& session,
+                     std::span<const WizardSetting> settings);
+    // Reads the rows kept under their own key; rows with a rule of their own
+    // are left to the caller.
+    void readSettingsFile(KxHttpSession& session, KxProperties& properties,
+                          std::span<const WizardSetting> settings);
+    // Doubles the backslashes of the rows that the file stores so, in the
+    // context handed to the properties template.
+    void escapeSettingsForFile(KxContext& context, std::span<const WizardSetting> settings);
+
     // ---- the session accessors with the wizard's prefix ------------------------------
 
     void readCheckboxParameter(KxHttpSession& session, KxHttpServletRequest& request,
@@ -104,4 +126,20 @@ class KxOrvoWizard : public KxLumericServlet {
 
   private:
     KxCString projectPath(KxHttpSession& session);
+    // The session, made ready for this wizard: never expiring when new, with
+    // the defaults when this wizard has none stored yet, without an earlier
+    // error message.
+    KxHttpSession& prepareSession(KxHttpServletRequest& request);
+    // The form operation the request asks for, or nothing when it asks for
+    // none and the wizard page itself is wanted.
+    std::optional<KxTemplate> dispatchOperation(KxHttpServletRequest& request,
+                                                KxHttpServletResponse& response, KxContext& context,
+                                                KxHttpSession& session, const KxCString& type,
+                                                const KxCString& oper);
+    KxCString defaultText(SettingDefault byDefault);
+    // The special rules of copyFormToSession.
+    void copyMakeFlag(KxHttpSession& session, KxHttpServletRequest& request);
+    void copyInputFile(KxHttpSession& session, KxHttpServletRequest& request);
+    // The special rule of loadStartupProperties for files of an older layout.
+    void splitOlderProjectDir(KxHttpSession& session, KxProperties& properties);
 };

@@ -2,6 +2,21 @@
 
 #include "orvowizard/wizards/KxGeneratorCommand.h"
 
+namespace {
+
+// The client wizard's own setting.
+using enum SettingKind;
+using enum SettingDefault;
+
+// clang-format off
+constexpr WizardSetting kClientSettings[] = {
+    // name  kind  default
+    {"ssl",  Flag, Off},
+};
+// clang-format on
+
+}  // namespace
+
 void KxClientWizard::init() {
     KxOrvoWizard::init();
     templateFile = "client.tl";
@@ -15,19 +30,19 @@ void KxClientWizard::generate(const KxCString& propertiesFile, const KxCString& 
 }
 
 void KxClientWizard::initSessionDefaults(KxHttpSession& session) {
-    setSessionBool(session, "ssl", false);
+    storeDefaults(session, kClientSettings);
 }
 
 void KxClientWizard::readRequestParameters(KxHttpSession& session, KxHttpServletRequest& request) {
-    readCheckboxParameter(session, request, "ssl");
+    copyFormFields(session, request, kClientSettings);
 }
 
 void KxClientWizard::fillContext(KxContext& context, KxHttpSession& session) {
-    putSessionBool(context, session, "ssl");
+    putSettings(context, session, kClientSettings);
 }
 
 void KxClientWizard::loadProperties(KxHttpSession& session, KxProperties& properties) {
-    readBoolProperty(session, properties, "ssl");
+    readSettingsFile(session, properties, kClientSettings);
 }
 
 void KxClientWizard::writeProperties(const KxCString& path, KxContext& context) {

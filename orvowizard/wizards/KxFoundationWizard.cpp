@@ -1,8 +1,29 @@
 #include "orvowizard/wizards/KxFoundationWizard.h"
 
-#include "orvowizard/common/KxContextAccessors.h"
 #include "orvowizard/common/KxFieldChecks.h"
 #include "orvowizard/wizards/KxGeneratorCommand.h"
+
+namespace {
+
+// The data-binding wizard's own settings. The file stores both directories
+// with doubled backslashes, which reading it undoes.
+using enum SettingKind;
+using enum SettingDefault;
+using enum OnReset;
+using enum FromForm;
+using enum FromFile;
+using enum InFile;
+
+// clang-format off
+constexpr WizardSetting kFoundationSettings[] = {
+    // name                kind  default  reset       from the form  from the file  in the file
+    {"externalmarshaller", Flag, Off,     KeepQuotes, Field,         OwnKey,        AsIs},
+    {"docsDir",            Text, Empty,   KeepQuotes, Field,         OwnKey,        BackslashesDoubled},
+    {"incDir",             Text, Empty,   KeepQuotes, Field,         OwnKey,        BackslashesDoubled},
+};
+// clang-format on
+
+}  // namespace
 
 void KxFoundationWizard::init() {
     KxOrvoWizard::init();
@@ -17,35 +38,26 @@ void KxFoundationWizard::generate(const KxCString& propertiesFile, const KxCStri
 }
 
 void KxFoundationWizard::initSessionDefaults(KxHttpSession& session) {
-    setSessionBool(session, "externalmarshaller", false);
-    setSessionString(session, "docsDir", "", false);
-    setSessionString(session, "incDir", "", false);
+    storeDefaults(session, kFoundationSettings);
 }
 
 void KxFoundationWizard::readRequestParameters(KxHttpSession& session,
                                                KxHttpServletRequest& request) {
-    readCheckboxParameter(session, request, "externalmarshaller");
-    readStringParameter(session, request, "docsDir");
-    readStringParameter(session, request, "incDir");
+    copyFormFields(session, request, kFoundationSettings);
 }
 
 void KxFoundationWizard::fillContext(KxContext& context, KxHttpSession& session) {
-    putSessionBool(context, session, "externalmarshaller");
-    putSessionString(context, session, "docsDir");
-    putSessionString(context, session, "incDir");
+    putSettings(context, session, kFoundationSettings);
 }
 
 void KxFoundationWizard::loadProperties(KxHttpSession& session, KxProperties& properties) {
-    readStringProperty(session, properties, "docsDir");
-    readStringProperty(session, properties, "incDir");
-    readBoolProperty(session, properties, "externalmarshaller");
+    readSettingsFile(session, properties, kFoundationSettings);
 }
 
 void KxFoundationWizard::writeProperties(const KxCString& path, KxContext& context) {
     // The file's context lies in front of the page context, so the doubled
     // copies go into the file and the page keeps the plain values.
-    escapeContextBackslashes(context, "docsDir");
-    escapeContextBackslashes(context, "incDir");
+    escapeSettingsForFile(context, kFoundationSettings);
     writeTemplateToFile(path, "foundationproperties.tl", context);
 }
 

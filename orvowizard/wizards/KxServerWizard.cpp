@@ -2,6 +2,23 @@
 
 #include "orvowizard/wizards/KxGeneratorCommand.h"
 
+namespace {
+
+// The server wizard's own switches.
+using enum SettingKind;
+using enum SettingDefault;
+
+// clang-format off
+constexpr WizardSetting kServerSettings[] = {
+    // name     kind  default
+    {"client",  Flag, On},
+    {"server",  Flag, On},
+    {"ssl",     Flag, Off},
+};
+// clang-format on
+
+}  // namespace
+
 void KxServerWizard::init() {
     KxOrvoWizard::init();
     templateFile = "server.tl";
@@ -15,27 +32,19 @@ void KxServerWizard::generate(const KxCString& propertiesFile, const KxCString& 
 }
 
 void KxServerWizard::initSessionDefaults(KxHttpSession& session) {
-    setSessionBool(session, "client", true);
-    setSessionBool(session, "server", true);
-    setSessionBool(session, "ssl", false);
+    storeDefaults(session, kServerSettings);
 }
 
 void KxServerWizard::readRequestParameters(KxHttpSession& session, KxHttpServletRequest& request) {
-    readCheckboxParameter(session, request, "client");
-    readCheckboxParameter(session, request, "server");
-    readCheckboxParameter(session, request, "ssl");
+    copyFormFields(session, request, kServerSettings);
 }
 
 void KxServerWizard::fillContext(KxContext& context, KxHttpSession& session) {
-    putSessionBool(context, session, "client");
-    putSessionBool(context, session, "server");
-    putSessionBool(context, session, "ssl");
+    putSettings(context, session, kServerSettings);
 }
 
 void KxServerWizard::loadProperties(KxHttpSession& session, KxProperties& properties) {
-    readBoolProperty(session, properties, "client");
-    readBoolProperty(session, properties, "server");
-    readBoolProperty(session, properties, "ssl");
+    readSettingsFile(session, properties, kServerSettings);
 }
 
 void KxServerWizard::writeProperties(const KxCString& path, KxContext& context) {

@@ -5,6 +5,23 @@
 #include "platform/base/KxText.h"
 #include "platform/os/KxAtomicFile.h"
 
+namespace {
+
+// The servlet-project wizard's own settings.
+using enum SettingKind;
+using enum SettingDefault;
+
+// clang-format off
+constexpr WizardSetting kTavrinSettings[] = {
+    // name          kind  default
+    {"webxml",       Flag, On},
+    {"admin",        Flag, Off},
+    {"servletName",  Text, Empty},
+};
+// clang-format on
+
+}  // namespace
+
 void KxTavrinWizard::init() {
     KxOrvoWizard::init();
     templateFile = "tavrin.tl";
@@ -61,27 +78,19 @@ void KxTavrinWizard::generate(const KxCString& propertiesFile, const KxCString&,
 }
 
 void KxTavrinWizard::initSessionDefaults(KxHttpSession& session) {
-    setSessionBool(session, "webxml", true);
-    setSessionBool(session, "admin", false);
-    setSessionString(session, "servletName", "", false);
+    storeDefaults(session, kTavrinSettings);
 }
 
 void KxTavrinWizard::readRequestParameters(KxHttpSession& session, KxHttpServletRequest& request) {
-    readCheckboxParameter(session, request, "webxml");
-    readCheckboxParameter(session, request, "admin");
-    readStringParameter(session, request, "servletName");
+    copyFormFields(session, request, kTavrinSettings);
 }
 
 void KxTavrinWizard::fillContext(KxContext& context, KxHttpSession& session) {
-    putSessionBool(context, session, "webxml");
-    putSessionBool(context, session, "admin");
-    putSessionString(context, session, "servletName");
+    putSettings(context, session, kTavrinSettings);
 }
 
 void KxTavrinWizard::loadProperties(KxHttpSession& session, KxProperties& properties) {
-    readBoolProperty(session, properties, "webxml");
-    readBoolProperty(session, properties, "admin");
-    readStringProperty(session, properties, "servletName");
+    readSettingsFile(session, properties, kTavrinSettings);
 }
 
 void KxTavrinWizard::writeProperties(const KxCString& path, KxContext& context) {
