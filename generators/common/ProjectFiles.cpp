@@ -7,14 +7,7 @@
 
 namespace kx::gen {
 
-namespace {
-
-bool endsWith(const KxCString& text, const KxCString& suffix) {
-    return text.size() >= suffix.size() &&
-           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 bool readInputFile(const SourceFile& file, const char* what, KxCString& text,
                    Diagnostics& diagnostics) {
@@ -113,9 +106,9 @@ void writeBuildFiles(const Settings& settings, const KxCString& projectName,
         if (name.find_first_of("/\\") != KxCString::npos) {
             continue;  // documentation
         }
-        if (endsWith(name, ".cpp")) {
+        if (name.ends_with(".cpp")) {
             project.sources.push_back(name);
-        } else if (endsWith(name, ".h")) {
+        } else if (name.ends_with(".h")) {
             project.headers.push_back(name);
         }
     }

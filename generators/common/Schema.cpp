@@ -4,6 +4,7 @@
 #include <set>
 
 #include "generators/common/Text.h"
+#include "platform/base/KxText.h"
 
 namespace kx::gen {
 
@@ -11,15 +12,6 @@ namespace {
 
 // Types nest this deep at most when one simple type restricts another.
 constexpr int kMaxTypeDepth = 32;
-
-KxCString trim(const KxCString& text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == KxCString::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
 
 bool isBuiltinPrefix(const KxCString& prefix) {
     return prefix == "xsd" || prefix == "xs";
@@ -77,7 +69,8 @@ KxCString documentationOf(const XmlElement& element) {
     const XmlElement* annotation = element.child("annotation");
     const XmlElement* documentation =
         annotation != nullptr ? annotation->child("documentation") : element.child("documentation");
-    return documentation != nullptr ? trim(documentation->text) : KxCString();
+    return documentation != nullptr ? KxCString(kx::trimWhitespace(documentation->text))
+                                    : KxCString();
 }
 
 Schema::Schema(SourceFile source, Diagnostics& diagnostics)

@@ -59,11 +59,6 @@ const ToolDescription kTool{
     0,
     {"-projectFile"}};
 
-bool endsWith(const KxCString& text, const KxCString& suffix) {
-    return text.size() >= suffix.size() &&
-           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
 bool fileExists(const KxCString& path) {
     kx::os::FileStatus status;
     return kx::os::fileStatus(path, status) && status.isRegular();
@@ -114,7 +109,7 @@ void generate(GeneratorRun& run) {
             refuse("the projectName attribute", fallbackName, *problem, input, document.root->at);
         }
     }
-    if (fallbackName.empty() && endsWith(baseName(input.name), "Project.xml")) {
+    if (fallbackName.empty() && baseName(input.name).ends_with("Project.xml")) {
         fallbackName = baseName(input.name);
         fallbackName.resize(fallbackName.size() - 11);
     }
@@ -160,7 +155,7 @@ void generate(GeneratorRun& run) {
     const KxCString sourceDir = settings.outDir;
     for (const KxCString& servlet : servlets) {
         const KxCString stem =
-            endsWith(servlet, ".cpp") ? servlet.substr(0, servlet.size() - 4) : servlet;
+            servlet.ends_with(".cpp") ? servlet.substr(0, servlet.size() - 4) : servlet;
         project.sources.push_back(stem + ".cpp");
         if (fileExists(joinPath(sourceDir, stem + ".h"))) {
             project.headers.push_back(stem + ".h");

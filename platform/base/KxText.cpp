@@ -28,6 +28,15 @@ constexpr ByteSet markupSpecials(bool apostrophe) {
 constexpr ByteSet kMarkup = markupSpecials(false);
 constexpr ByteSet kHtml = markupSpecials(true);
 
+std::string_view trimmed(std::string_view text, std::string_view characters) {
+    const auto first = text.find_first_not_of(characters);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    const auto last = text.find_last_not_of(characters);
+    return text.substr(first, last - first + 1);
+}
+
 }  // namespace
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
@@ -57,12 +66,11 @@ bool hasParentSegment(std::string_view path) {
 }
 
 std::string_view trimBlanks(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
+    return trimmed(text, " \t");
+}
+
+std::string_view trimWhitespace(std::string_view text) {
+    return trimmed(text, " \t\r\n");
 }
 
 std::size_t findMarkupSpecial(std::string_view text, std::size_t from, bool escapeApostrophe) {

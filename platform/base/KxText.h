@@ -18,6 +18,10 @@ bool hasParentSegment(std::string_view path);
 // The text without leading and trailing spaces and tabs.
 std::string_view trimBlanks(std::string_view text);
 
+// The text without leading and trailing spaces, tabs, CRs and LFs (the
+// white space around XML text).
+std::string_view trimWhitespace(std::string_view text);
+
 // Appends text with &, <, > and " written as entities, and ' as well when
 // escapeApostrophe is set (HTML attribute values may be quoted either way).
 void appendEscapedMarkup(KxCString& out, std::string_view text, bool escapeApostrophe);

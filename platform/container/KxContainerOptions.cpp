@@ -7,19 +7,12 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "platform/base/KxText.h"
 #include "platform/os/KxOs.h"
 
 namespace kx::container {
 
 namespace {
-
-std::string lowercase(std::string_view text) {
-    std::string result(text);
-    for (char& c : result) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return result;
-}
 
 // The leading decimal number of text and the unit after it.
 std::pair<std::uint64_t, std::string> splitNumber(std::string_view text, const char* what) {
@@ -28,7 +21,7 @@ std::pair<std::uint64_t, std::string> splitNumber(std::string_view text, const c
     if (error != std::errc() || end == text.data()) {
         throw std::invalid_argument("'" + std::string(text) + "' is not a " + what);
     }
-    return {number, lowercase(std::string_view(end, text.data() + text.size() - end))};
+    return {number, toLowerAscii(std::string_view(end, text.data() + text.size() - end))};
 }
 
 std::uint64_t scaled(std::uint64_t number, std::uint64_t factor, std::string_view text) {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <set>
 
+#include "platform/base/KxText.h"
 #include "platform/os/KxOs.h"
 
 namespace kx::container {
@@ -19,13 +20,8 @@ constexpr std::size_t kMaxDescriptorSize = 1024 * 1024;
 using DocumentPtr = std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)>;
 using ParserPtr = std::unique_ptr<xmlParserCtxt, decltype(&xmlFreeParserCtxt)>;
 
-std::string trim(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
+std::string trimmedText(std::string_view text) {
+    return std::string(trimWhitespace(text));
 }
 
 bool isElement(const xmlNode* node, const char* name) {
@@ -41,7 +37,7 @@ std::string textOf(const xmlNode* node) {
     }
     std::string text(reinterpret_cast<const char*>(content));
     xmlFree(content);
-    return trim(text);
+    return trimmedText(text);
 }
 
 // The text of the first child element with that name; empty when missing.
@@ -66,8 +62,8 @@ KxServletDeclaration readServlet(const xmlNode* element, const std::string& sour
     if (colon == std::string::npos) {
         servlet.library = servlet.servletClass;
     } else {
-        servlet.library = trim(servlet.servletClass.substr(0, colon));
-        servlet.factory = trim(servlet.servletClass.substr(colon + 1));
+        servlet.library = trimmedText(servlet.servletClass.substr(0, colon));
+        servlet.factory = trimmedText(servlet.servletClass.substr(colon + 1));
     }
     for (const xmlNode* child = element->children; child; child = child->next) {
         if (isElement(child, "init-param")) {
@@ -83,7 +79,7 @@ void keepFirstError(void* userData, xmlErrorPtr error) {
     auto* parser = static_cast<xmlParserCtxtPtr>(userData);
     auto* first = static_cast<std::string*>(parser->_private);
     if (first && first->empty() && error && error->level >= XML_ERR_ERROR) {
-        std::string message = trim(error->message ? error->message : "malformed XML");
+        std::string message = trimmedText(error->message ? error->message : "malformed XML");
         *first = (error->line > 0 ? ": line " + std::to_string(error->line) : std::string()) +
                  ": " + message;
     }
@@ -138,7 +134,8 @@ KxDeploymentDescriptor parseDeploymentDescriptor(const std::string& text,
             throw KxDescriptorError(sourceName + firstError);
         }
         const xmlError* error = xmlCtxtGetLastError(parser.get());
-        std::string message = error && error->message ? trim(error->message) : "malformed XML";
+        std::string message =
+            error && error->message ? trimmedText(error->message) : "malformed XML";
         const int line = error ? error->line : 0;
         throw KxDescriptorError(sourceName + (line > 0 ? ": line " + std::to_string(line) : "") +
                                 ": " + message);

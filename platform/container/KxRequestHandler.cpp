@@ -100,39 +100,18 @@ void KxHttpResponseData::setHeader(std::string name, std::string value) {
     headers.emplace_back(std::move(name), std::move(value));
 }
 
-std::string escapeHtml(std::string_view text) {
-    std::string escaped;
-    escaped.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                escaped += "&amp;";
-                break;
-            case '<':
-                escaped += "&lt;";
-                break;
-            case '>':
-                escaped += "&gt;";
-                break;
-            case '"':
-                escaped += "&quot;";
-                break;
-            default:
-                escaped += c;
-        }
-    }
-    return escaped;
-}
-
 KxHttpResponseData KxRequestHandler::page(int status, std::string_view title,
                                           std::string_view text) {
     KxHttpResponseData response;
     response.status = status;
     response.setHeader("Content-Type", "text/html; charset=utf-8");
     response.setHeader("Cache-Control", "no-store");
-    const std::string heading = std::to_string(status) + " " + escapeHtml(title);
+    std::string heading = std::to_string(status) + " ";
+    appendEscapedMarkup(heading, title, false);
+    std::string paragraph;
+    appendEscapedMarkup(paragraph, text, false);
     response.body = "<!DOCTYPE html>\n<html><head><title>" + heading + "</title></head><body><h1>" +
-                    heading + "</h1><p>" + escapeHtml(text) + "</p></body></html>\n";
+                    heading + "</h1><p>" + paragraph + "</p></body></html>\n";
     return response;
 }
 

@@ -115,7 +115,4 @@ class KxRequestHandler {
 inline constexpr std::string_view kContentSecurityPolicy =
     "default-src 'self'; frame-ancestors 'none'; base-uri 'none'; form-action 'self'";
 
-// The text with &, <, > and " escaped, for HTML element content.
-std::string escapeHtml(std::string_view text);
-
 }  // namespace kx::container

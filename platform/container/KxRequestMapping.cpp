@@ -11,10 +11,6 @@ namespace {
 constexpr std::string_view kStaticPrefix = "/static/";
 constexpr std::string_view kIndexServlet = "index";
 
-bool startsWith(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
-}
-
 // "scheme:" followed by "//", the scheme being a letter then letters,
 // digits, "+", "-" or ".".
 bool isAbsoluteUrl(std::string_view location) {
@@ -89,7 +85,7 @@ KxRoute KxRequestMapper::route(std::string_view decodedPath) const {
     if (decodedPath == contextPath_) {
         return routeInContext("");
     }
-    if (startsWith(decodedPath, contextPath_) && decodedPath.size() > contextPath_.size() &&
+    if (decodedPath.starts_with(contextPath_) && decodedPath.size() > contextPath_.size() &&
         decodedPath[contextPath_.size()] == '/') {
         return routeInContext(decodedPath.substr(contextPath_.size()));
     }
@@ -108,7 +104,7 @@ KxRoute KxRequestMapper::routeInContext(std::string_view relative) const {
         }
         return route;
     }
-    if (startsWith(relative, kStaticPrefix)) {
+    if (relative.starts_with(kStaticPrefix)) {
         if (relative.size() > kStaticPrefix.size()) {
             route.kind = KxRoute::Kind::Static;
             route.staticName = std::string(relative.substr(kStaticPrefix.size()));
@@ -125,7 +121,7 @@ KxRoute KxRequestMapper::routeInContext(std::string_view relative) const {
     }
     for (const auto& mapping : prefixes_) {
         const std::string& base = mapping.pattern;
-        if (relative == base || (startsWith(relative, base) && relative.size() > base.size() &&
+        if (relative == base || (relative.starts_with(base) && relative.size() > base.size() &&
                                  relative[base.size()] == '/')) {
             route.kind = KxRoute::Kind::Servlet;
             route.servletName = mapping.servletName;
@@ -142,10 +138,10 @@ std::optional<std::string> resolveRedirectLocation(std::string_view servletAddre
     if (location.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) {
         return std::nullopt;
     }
-    if (isAbsoluteUrl(location) || startsWith(location, "/")) {
+    if (isAbsoluteUrl(location) || location.starts_with("/")) {
         return std::string(location);
     }
-    if (startsWith(location, "?") || startsWith(location, "#")) {
+    if (location.starts_with("?") || location.starts_with("#")) {
         return std::string(servletAddress) + std::string(location);
     }
     const auto slash = servletAddress.rfind('/');
