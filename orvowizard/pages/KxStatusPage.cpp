@@ -4,35 +4,17 @@
 #include "orvowizard/common/KxErrorFileReader.h"
 #include "orvowizard/common/KxFileUtilities.h"
 #include "orvowizard/common/KxSessionAccessors.h"
+#include "platform/base/KxText.h"
 #include "platform/os/KxOs.h"
 #include "platform/servlet/KxDirectoryIter.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace {
-
-bool beginsWith(const KxCString& text, const char* prefix) {
-    return text.rfind(prefix, 0) == 0;
-}
-
-// A path info that climbs out of the directory it is appended to.
-bool hasParentSegment(const KxCString& path) {
-    KxCString::size_type start = 0;
-    while (start <= path.size()) {
-        auto end = path.find_first_of("/\\", start);
-        if (end == KxCString::npos) {
-            end = path.size();
-        }
-        if (path.compare(start, end - start, "..") == 0) {
-            return true;
-        }
-        start = end + 1;
-    }
-    return false;
-}
 
 // A project file may be anything a generator, a colleague or an attacker
 // left there. It is shown, never run: the sandbox gives an HTML page an
@@ -46,9 +28,8 @@ void setProjectFileHeaders(KxHttpServletResponse& response, const KxCString& mim
     response.setHeader("X-Content-Type-Options", "nosniff");
     const bool shown = mimeType == "text/html" || mimeType == "text/plain" ||
                        mimeType == "text/xml" || mimeType == "text/css" ||
-                       beginsWith(mimeType, "image/");
-    const bool textual = beginsWith(mimeType, "text/") ||
-                         mimeType.find("xml") != KxCString::npos ||
+                       mimeType.starts_with("image/");
+    const bool textual = mimeType.starts_with("text/") || mimeType.find("xml") != KxCString::npos ||
                          mimeType.find("json") != KxCString::npos;
     if (shown) {
         response.setContentType(mimeType);
@@ -90,7 +71,8 @@ void KxStatusPage::readErrorFile(const KxCString& projectDir, KxContext& context
 
 KxTemplate KxStatusPage::processRequest(KxHttpServletRequest& request,
                                         KxHttpServletResponse& response, KxContext& context) {
-    // 1. to 4. The session, the request's values, and the project to remember.
+    // The session, the request's values, and the project to remember for
+    // the file requests that follow.
     KxHttpSession& session = request.getSession(1);
     if (session.isNew()) {
         session.setMaxInactiveInterval(-1);
@@ -103,7 +85,7 @@ KxTemplate KxStatusPage::processRequest(KxHttpServletRequest& request,
         setSessionString(session, "projectDir", dir, "status", false);
     }
 
-    // 5. A path info asks for a file.
+    // A path info asks for a file of that project.
     const KxCString& pathInfo = request.getPathInfo();
     if (!pathInfo.empty()) {
         KxTemplate answer = serveFile(session, response, pathInfo, home);
@@ -117,12 +99,13 @@ KxTemplate KxStatusPage::processRequest(KxHttpServletRequest& request,
 
 KxTemplate KxStatusPage::serveFile(KxHttpSession& session, KxHttpServletResponse& response,
                                    const KxCString& pathInfo, const KxCString& home) {
-    // 1. to 3. The directory the path is relative to.
+    // The path is relative to the last project shown, or to the home for
+    // its documentation when no project was shown yet.
     KxCString projectDir = getSessionString(session, "projectDir", "status");
-    if (projectDir.empty() && beginsWith(pathInfo, "/docs")) {
+    if (projectDir.empty() && pathInfo.starts_with("/docs")) {
         projectDir = home;
     }
-    if (hasParentSegment(pathInfo)) {
+    if (kx::hasParentSegment(pathInfo)) {
         // Only files below the project directory are served.
         return refuse(response);
     }
@@ -130,27 +113,34 @@ KxTemplate KxStatusPage::serveFile(KxHttpSession& session, KxHttpServletResponse
         response.sendRedirect("/orvo/viewer");
         return KxTemplate();
     }
-    // 4. and 5. Only project directories and the home are served.
-    bool hasErrors = false;
-    bool hasWarnings = false;
-    scanErrorsFile(projectDir, hasErrors, hasWarnings);
-    const bool isProject = hasErrors || hasWarnings ||
-                           directoryHasFileEndingWith(projectDir, "Project.xml") ||
-                           directoryHasFileEndingWith(projectDir, "errors.xml");
-    if (!isProject && projectDir != home) {
+    // Only directories a generation run left its marks in, and the home, are
+    // served.
+    if (!isProjectDirectory(projectDir) && projectDir != home) {
         response.sendRedirect("/orvo/viewer");
         return KxTemplate();
     }
     // The home directory shows its documentation, nothing else of it.
-    if (projectDir == home && !beginsWith(pathInfo, "/docs/")) {
+    if (projectDir == home && !pathInfo.starts_with("/docs/")) {
         return refuse(response);
     }
-    // 6. and 7. The file's bytes, with the container's type for it or the
-    // page's own rule. The file is opened first and then checked where it
-    // really is, so a link (or a folder that is a link) inside the project
-    // cannot hand out a file from elsewhere, and nothing can be swapped in
-    // between the check and the read.
-    const KxCString path = projectDir + pathInfo;
+    const KxCString servedFrom = projectDir == home ? home + "/docs" : projectDir;
+    return sendFile(response, projectDir + pathInfo, servedFrom, pathInfo);
+}
+
+bool KxStatusPage::isProjectDirectory(const KxCString& dir) {
+    bool hasErrors = false;
+    bool hasWarnings = false;
+    scanErrorsFile(dir, hasErrors, hasWarnings);
+    return hasErrors || hasWarnings || directoryHasFileEndingWith(dir, "Project.xml") ||
+           directoryHasFileEndingWith(dir, "errors.xml");
+}
+
+KxTemplate KxStatusPage::sendFile(KxHttpServletResponse& response, const KxCString& path,
+                                  const KxCString& servedFrom, const KxCString& pathInfo) {
+    // The file is opened first and then checked where it really is, so a
+    // link (or a folder that is a link) inside the project cannot hand out a
+    // file from elsewhere, and nothing can be swapped in between the check
+    // and the read.
     const int fd = kx::os::openRegularFile(path);
     if (fd < 0) {
         // A missing file or a folder shows the page; a device, a FIFO or a
@@ -160,10 +150,8 @@ KxTemplate KxStatusPage::serveFile(KxHttpSession& session, KxHttpServletResponse
             errno == EINVAL && kx::os::fileStatus(path, status) && !status.isDirectory();
         return special ? refuse(response) : KxTemplate();
     }
-    const KxCString servedFrom =
-        kx::os::realPathOf(projectDir == home ? home + "/docs" : projectDir);
     struct stat status;
-    if (!kx::os::isBelow(kx::os::realPathOf(fd), servedFrom)) {
+    if (!kx::os::isBelow(kx::os::realPathOf(fd), kx::os::realPathOf(servedFrom))) {
         ::close(fd);
         return refuse(response);
     }
@@ -172,6 +160,7 @@ KxTemplate KxStatusPage::serveFile(KxHttpSession& session, KxHttpServletResponse
         ::close(fd);
         return KxTemplate();
     }
+    // The container's type for the file, or the page's own rule.
     KxCString mimeType = getServletContext().getMimeType(pathInfo);
     if (mimeType.empty()) {
         mimeType = mimeTypeOf(pathInfo);
@@ -183,7 +172,7 @@ KxTemplate KxStatusPage::serveFile(KxHttpSession& session, KxHttpServletResponse
 
 KxTemplate KxStatusPage::renderPage(KxContext& context, const KxCString& dir, const KxCString& tier,
                                     const KxCString& errorMessage, const KxCString& home) {
-    // 1. and 2.
+    // A wizard's error message, then the project's settings.
     if (!errorMessage.empty()) {
         context.put("errorMessage", errorMessage);
     }
@@ -194,7 +183,8 @@ KxTemplate KxStatusPage::renderPage(KxContext& context, const KxCString& dir, co
     const KxCString html = settings.get("html");
     const KxCString make = settings.get("make");
 
-    // 3. The project's settings.
+    // The settings the page shows; the documentation links only where the
+    // pages exist.
     context.put("outputDir", dir);
     context.put("tier", tier);
     context.put("projectName", projectName);
@@ -210,7 +200,8 @@ KxTemplate KxStatusPage::renderPage(KxContext& context, const KxCString& dir, co
         context.put("make", make);
     }
 
-    // 4. to 6.
+    // The generator's errors and warnings, then the generated files in their
+    // groups.
     readErrorFile(dir, context);
     const GeneratedFileLists lists = listGeneratedFiles(dir, type, html, make, projectName);
     context.put("datafiles", kxcreateContextObject(lists.dataFiles));
@@ -222,105 +213,239 @@ KxTemplate KxStatusPage::renderPage(KxContext& context, const KxCString& dir, co
     return parseFile("statuspage.tl");
 }
 
+namespace {
+
+// What the file rules look at besides the name: the project's settings as
+// startup.properties holds them.
+struct ProjectTraits {
+    bool isServer;      // type "server"
+    bool isService;     // type "server" or "client": a WSDL project
+    bool isFoundation;  // type "foundation": a data-binding project
+    bool htmlOn;        // "html" is exactly "true"
+};
+
+// The list of the page a file goes to.
+enum class FileGroup { ServerFiles, ClientFiles, SampleFiles, DataFiles, Msvc6, Msvc7, NotListed };
+
+// The fields of the listed record that a rule fills; b is the name without
+// its last extension.
+enum class RecordFields {
+    HeaderAndDoc,        // b, its header, and its page when html is on
+    SourceHeaderAndDoc,  // b, its source and header, and its page when html is on
+    WholeName,           // the whole name as base and source, with the rule's extension word
+    SampleSource,        // b and its source; the header too for an Impl or a Servlet
+    DataClass,           // b, its source and header, and its page when one was generated
+    NameOnly,            // the name itself, in a list of names
+    Nothing,             // the file is not listed
+};
+
+bool isServerBaseHeader(const KxCString& name, const ProjectTraits& project) {
+    return project.isServer && endsWith(name, "Base.h") && !endsWith(name, "ProxyBase.h") &&
+           !endsWith(name, "ServletBase.h");
+}
+
+bool isServerBaseSource(const KxCString& name, const ProjectTraits& project) {
+    return endsWith(name, "ServletBase.cpp") || (project.isServer && endsWith(name, "Local.cpp"));
+}
+
+bool isDeploymentDescriptor(const KxCString& name, const ProjectTraits&) {
+    return endsWith(name, "web.xml");
+}
+
+bool isSampleCopy(const KxCString& name, const ProjectTraits&) {
+    return endsWith(name, ".sample");
+}
+
+bool isMsvc6Project(const KxCString& name, const ProjectTraits&) {
+    return endsWith(name, ".dsp");
+}
+
+bool isMsvc7Project(const KxCString& name, const ProjectTraits&) {
+    return endsWith(name, ".vcproj");
+}
+
+bool isNoSource(const KxCString& name, const ProjectTraits&) {
+    return !endsWith(name, ".cpp");
+}
+
+bool isSampleSource(const KxCString& name, const ProjectTraits&) {
+    return endsWith(name, "Client.cpp") || endsWith(name, "Servlet.cpp") ||
+           endsWith(name, "main.cpp") || endsWith(name, "Impl.cpp");
+}
+
+bool isClientProxy(const KxCString& name, const ProjectTraits& project) {
+    return project.isService &&
+           (endsWith(name, "ClientProxy.cpp") || endsWith(name, "ProxyBase.cpp"));
+}
+
+bool isServerSkeleton(const KxCString& name, const ProjectTraits& project) {
+    return project.isService && endsWith(name, "Skeleton.cpp");
+}
+
+bool isAnyOtherSource(const KxCString&, const ProjectTraits&) {
+    return true;
+}
+
+struct FileRule {
+    bool (*holds)(const KxCString& name, const ProjectTraits& project);
+    FileGroup group;
+    RecordFields fields;
+    const char* sourceFileExt = "cpp";
+};
+
+// Walked in order; the first rule that holds decides. The order matters: a
+// ServletBase.cpp is a server file before any Servlet.cpp is a sample, and
+// only sources reach the rules after isNoSource.
+// clang-format off
+constexpr FileRule kFileRules[] = {
+    // condition              group                   fields
+    {isServerBaseHeader,      FileGroup::ServerFiles, RecordFields::HeaderAndDoc},
+    {isServerBaseSource,      FileGroup::ServerFiles, RecordFields::SourceHeaderAndDoc},
+    {isDeploymentDescriptor,  FileGroup::ServerFiles, RecordFields::WholeName, "xml"},
+    {isSampleCopy,            FileGroup::SampleFiles, RecordFields::WholeName, "sample"},
+    {isMsvc6Project,          FileGroup::Msvc6,       RecordFields::NameOnly},
+    {isMsvc7Project,          FileGroup::Msvc7,       RecordFields::NameOnly},
+    {isNoSource,              FileGroup::NotListed,   RecordFields::Nothing},
+    {isSampleSource,          FileGroup::SampleFiles, RecordFields::SampleSource},
+    {isClientProxy,           FileGroup::ClientFiles, RecordFields::SourceHeaderAndDoc},
+    {isServerSkeleton,        FileGroup::ServerFiles, RecordFields::SourceHeaderAndDoc},
+    {isAnyOtherSource,        FileGroup::DataFiles,   RecordFields::DataClass},
+};
+// clang-format on
+
+const FileRule& firstRuleFor(const KxCString& name, const ProjectTraits& project) {
+    // The last rule holds for every name.
+    return *std::ranges::find_if(kFileRules,
+                                 [&](const FileRule& rule) { return rule.holds(name, project); });
+}
+
+// The generated page of a data class, found by its presence: directly under
+// docs for a data-binding project, under docs/datatypes for the others.
+KxCString dataClassPage(const KxCString& dir, const KxCString& base, const ProjectTraits& project) {
+    if (project.isFoundation) {
+        return isNonEmptyFile(dir + "\\" + "docs", base + ".html") ? "docs/" + base + ".html" : "";
+    }
+    return isNonEmptyFile(dir + "\\" + "docs" + "\\" + "datatypes", base + ".html")
+               ? "docs/datatypes/" + base + ".html"
+               : "";
+}
+
+GeneratedFile describeFile(const FileRule& rule, const KxCString& name, const KxCString& dir,
+                           const ProjectTraits& project) {
+    const auto dot = name.rfind('.');
+    const KxCString base = dot == KxCString::npos ? name : name.substr(0, dot);
+    const KxCString docPage = project.htmlOn ? "docs/" + base + ".html" : "";
+    GeneratedFile file;
+    switch (rule.fields) {
+        case RecordFields::HeaderAndDoc:
+            file.baseFile = base;
+            file.headerFile = base + ".h";
+            file.docFile = docPage;
+            break;
+        case RecordFields::SourceHeaderAndDoc:
+            file.baseFile = base;
+            file.sourceFile = base + ".cpp";
+            file.headerFile = base + ".h";
+            file.docFile = docPage;
+            break;
+        case RecordFields::WholeName:
+            file.baseFile = name;
+            file.sourceFile = name;
+            file.sourceFileExt = rule.sourceFileExt;
+            break;
+        case RecordFields::SampleSource:
+            file.baseFile = base;
+            file.sourceFile = base + ".cpp";
+            if (endsWith(name, "Impl.cpp") || endsWith(name, "Servlet.cpp")) {
+                file.headerFile = base + ".h";
+            }
+            break;
+        case RecordFields::DataClass:
+            file.baseFile = base;
+            file.sourceFile = base + ".cpp";
+            file.headerFile = base + ".h";
+            file.docFile = dataClassPage(dir, base, project);
+            break;
+        case RecordFields::NameOnly:
+        case RecordFields::Nothing:
+            break;
+    }
+    return file;
+}
+
+// The page's lists, each appended at its end.
+class FileGroups {
+  public:
+    explicit FileGroups(GeneratedFileLists& lists)
+        : server_(lists.serverFiles),
+          client_(lists.clientFiles),
+          sample_(lists.sampleFiles),
+          data_(lists.dataFiles),
+          msvc6_(lists.msvc6),
+          msvc7_(lists.msvc7) {}
+
+    void addName(FileGroup group, const KxCString& name) {
+        (group == FileGroup::Msvc6 ? msvc6_ : msvc7_)(name);
+    }
+
+    void addRecord(FileGroup group, GeneratedFile file) {
+        switch (group) {
+            case FileGroup::ServerFiles:
+                server_(std::move(file));
+                break;
+            case FileGroup::ClientFiles:
+                client_(std::move(file));
+                break;
+            case FileGroup::SampleFiles:
+                sample_(std::move(file));
+                break;
+            case FileGroup::DataFiles:
+                data_(std::move(file));
+                break;
+            default:
+                break;
+        }
+    }
+
+  private:
+    Appender<GeneratedFile> server_, client_, sample_, data_;
+    Appender<KxCString> msvc6_, msvc7_;
+};
+
+}  // namespace
+
 GeneratedFileLists listGeneratedFiles(const KxCString& dir, const KxCString& type,
                                       const KxCString& html, const KxCString& make,
                                       const KxCString& projectName) {
     GeneratedFileLists lists;
-    Appender data(lists.dataFiles);
-    Appender client(lists.clientFiles);
-    Appender server(lists.serverFiles);
-    Appender sample(lists.sampleFiles);
-    Appender msvc6(lists.msvc6);
-    Appender msvc7(lists.msvc7);
+    FileGroups groups(lists);
+    const ProjectTraits project{.isServer = type == "server",
+                                .isService = type == "server" || type == "client",
+                                .isFoundation = type == "foundation",
+                                .htmlOn = html == "true"};
 
-    const bool htmlOn = html == "true";
-    const bool isServer = type == "server";
-    const bool isService = isServer || type == "client";
-    auto docPage = [](const KxCString& base) { return "docs/" + base + ".html"; };
-
-    // 1. The project's own workspace and solution come first in their lists.
+    // The project's own workspace and solution come first in their lists;
+    // they are listed only under the project's name, when build files were
+    // asked for.
     if (isNonEmptyFile(dir, projectName + ".dsw") && make == "true") {
-        msvc6(projectName + ".dsw");
+        groups.addName(FileGroup::Msvc6, projectName + ".dsw");
     }
     if (isNonEmptyFile(dir, projectName + ".sln") && make == "true") {
-        msvc7(projectName + ".sln");
+        groups.addName(FileGroup::Msvc7, projectName + ".sln");
     }
 
-    // 2. to 4. Every file, by the first rule that holds.
+    // Every file in the listing's order, by the first rule that holds; the
+    // generators' scratch output is left out.
     for (KxDirectoryIter it(dir, KxDirectoryIter::kFiles); it.isValid(); ++it) {
-        const KxCString& n = it.getName();
-        const auto dot = n.rfind('.');
-        const KxCString b = dot == KxCString::npos ? n : n.substr(0, dot);
-        if (beginsWith(n, "output.0")) {
+        const KxCString& name = it.getName();
+        if (name.starts_with("output.0")) {
             continue;
         }
-        GeneratedFile file;
-        file.isNew = true;
-        if (endsWith(n, "Base.h") && isServer && !endsWith(n, "ProxyBase.h") &&
-            !endsWith(n, "ServletBase.h")) {
-            file.baseFile = b;
-            file.headerFile = b + ".h";
-            if (htmlOn)
-                file.docFile = docPage(b);
-            server(file);
-        } else if (endsWith(n, "ServletBase.cpp") || (endsWith(n, "Local.cpp") && isServer)) {
-            file.baseFile = b;
-            file.headerFile = b + ".h";
-            file.sourceFile = b + ".cpp";
-            if (htmlOn)
-                file.docFile = docPage(b);
-            server(file);
-        } else if (endsWith(n, "web.xml")) {
-            file.baseFile = n;
-            file.sourceFile = n;
-            file.sourceFileExt = "xml";
-            server(file);
-        } else if (endsWith(n, ".sample")) {
-            file.baseFile = n;
-            file.sourceFile = n;
-            file.sourceFileExt = "sample";
-            sample(file);
-        } else if (endsWith(n, ".dsp")) {
-            msvc6(n);
-        } else if (endsWith(n, ".vcproj")) {
-            msvc7(n);
-        } else if (!endsWith(n, ".cpp")) {
-            continue;
-        } else if (endsWith(n, "Client.cpp") || endsWith(n, "Servlet.cpp") ||
-                   endsWith(n, "main.cpp") || endsWith(n, "Impl.cpp")) {
-            file.baseFile = b;
-            file.sourceFile = b + ".cpp";
-            if (endsWith(n, "Impl.cpp") || endsWith(n, "Servlet.cpp")) {
-                file.headerFile = b + ".h";
-            }
-            sample(file);
-        } else if (isService && (endsWith(n, "ClientProxy.cpp") || endsWith(n, "ProxyBase.cpp"))) {
-            file.baseFile = b;
-            file.sourceFile = b + ".cpp";
-            file.headerFile = b + ".h";
-            if (htmlOn)
-                file.docFile = docPage(b);
-            client(file);
-        } else if (isService && endsWith(n, "Skeleton.cpp")) {
-            file.baseFile = b;
-            file.sourceFile = b + ".cpp";
-            file.headerFile = b + ".h";
-            if (htmlOn)
-                file.docFile = docPage(b);
-            server(file);
-        } else {
-            // Data classes: their pages are linked when present.
-            file.baseFile = b;
-            file.sourceFile = b + ".cpp";
-            file.headerFile = b + ".h";
-            if (type == "foundation") {
-                if (isNonEmptyFile(dir + "\\" + "docs", b + ".html")) {
-                    file.docFile = "docs/" + b + ".html";
-                }
-            } else if (isNonEmptyFile(dir + "\\" + "docs" + "\\" + "datatypes", b + ".html")) {
-                file.docFile = "docs/datatypes/" + b + ".html";
-            }
-            data(file);
+        const FileRule& rule = firstRuleFor(name, project);
+        if (rule.fields == RecordFields::NameOnly) {
+            groups.addName(rule.group, name);
+        } else if (rule.fields != RecordFields::Nothing) {
+            groups.addRecord(rule.group, describeFile(rule, name, dir, project));
         }
     }
     return lists;

@@ -22,6 +22,14 @@ class KxStatusPage : public KxLumericServlet {
   private:
     KxTemplate serveFile(KxHttpSession& session, KxHttpServletResponse& response,
                          const KxCString& pathInfo, const KxCString& home);
+    // Whether a generation run left its marks in dir: an errors.xml or a
+    // project description.
+    static bool isProjectDirectory(const KxCString& dir);
+    // Answers with the regular file at path, which must really lie below
+    // servedFrom; an invalid template with no payload when the page is to be
+    // shown instead.
+    KxTemplate sendFile(KxHttpServletResponse& response, const KxCString& path,
+                        const KxCString& servedFrom, const KxCString& pathInfo);
     KxTemplate renderPage(KxContext& context, const KxCString& dir, const KxCString& tier,
                           const KxCString& errorMessage, const KxCString& home);
 };
