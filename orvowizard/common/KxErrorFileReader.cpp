@@ -68,21 +68,15 @@ KxCString attributeValue(const KxXmlAttributeSet& attributes, const KxCString& n
     return attribute ? attribute->getValue() : KxCString();
 }
 
-void readErrorFile(const KxCString& projectDir, KxContext& context) {
-    // A generator gone wrong can write an error file of any size: only its
-    // first kMaxErrorFileBytes are read, and a warning at the end of the list
-    // says that the rest is not shown.
-    KxCString text;
-    const bool truncated =
-        kx::os::readRegularFile(projectDir + "/errors.xml", text, kMaxErrorFileBytes,
-                                kx::os::Overflow::KeepPrefix) == kx::os::ReadOutcome::Truncated;
-    if (text.empty()) {
-        return;
-    }
-    const KxCString document = "<errors>" + text + "</errors>";
+namespace {
 
-    KxRecordList<XmlError> records;
+// Appends the records of an errors.xml text, wrapped in one root element, up
+// to the end or to the first fault; a fault is reported on standard output
+// unless the text was cut short, where one is expected.
+KxRecordList<XmlError>::iterator appendRecords(KxRecordList<XmlError>& records,
+                                               const KxCString& text, bool truncated) {
     auto tail = records.before_begin();
+    const KxCString document = "<errors>" + text + "</errors>";
     try {
         KxXmlReader reader(document);
         reader.setExpandAttributeReference(true);
@@ -112,15 +106,37 @@ void readErrorFile(const KxCString& projectDir, KxContext& context) {
                       << std::endl;
         }
     }
+    return tail;
+}
+
+// The warning that ends the list when the file was read only in part.
+XmlError truncationNotice() {
+    const KxCString limit = std::to_string(kMaxErrorFileBytes / (1024 * 1024));
+    XmlError notice;
+    notice.isError = false;
+    notice.message = "errors.xml is larger than " + limit + " MB: only the messages in its first " +
+                     limit + " MB are shown";
+    notice.file = "errors.xml";
+    return notice;
+}
+
+}  // namespace
+
+void readErrorFile(const KxCString& projectDir, KxContext& context) {
+    // A generator gone wrong can write an error file of any size: only its
+    // first kMaxErrorFileBytes are read, and a warning at the end of the list
+    // says that the rest is not shown.
+    KxCString text;
+    const bool truncated =
+        kx::os::readRegularFile(projectDir + "/errors.xml", text, kMaxErrorFileBytes,
+                                kx::os::Overflow::KeepPrefix) == kx::os::ReadOutcome::Truncated;
+    if (text.empty()) {
+        return;
+    }
+    KxRecordList<XmlError> records;
+    const auto tail = appendRecords(records, text, truncated);
     if (truncated) {
-        XmlError notice;
-        notice.isError = false;
-        notice.message = "errors.xml is larger than " +
-                         std::to_string(kMaxErrorFileBytes / (1024 * 1024)) +
-                         " MB: only the messages in its first " +
-                         std::to_string(kMaxErrorFileBytes / (1024 * 1024)) + " MB are shown";
-        notice.file = "errors.xml";
-        appendRecord(records, tail, std::move(notice));
+        appendRecord(records, tail, truncationNotice());
     }
     context.put("errors", kxcreateContextObject(records));
 }

@@ -29,65 +29,61 @@ bool isNonEmptyFile(const KxCString& dir, const KxCString& name) {
     return isNonEmptyFile(dir + "\\" + name);
 }
 
-KxCString makeDirectories(const KxCString& path) {
-    // The trailing separator is overwritten by a NUL rather than removed, so
-    // positions found below still refer to the text as it was given; the
-    // system calls see the path up to the NUL.
-    KxCString copy = path;
-    if (!copy.empty() && (copy.back() == '/' || copy.back() == '\\')) {
-        copy.back() = '\0';
-    }
-    // A path no file system takes is refused before any system call; so is
-    // one of more levels than a project folder ever needs, which would
-    // otherwise cost a system call per level.
-    if (copy.size() > kMaxPathLength ||
-        static_cast<std::size_t>(std::count_if(copy.begin(), copy.end(), [](char c) {
-            return c == '/' || c == '\\';
-        })) > kMaxPathDepth) {
-        return errnoMessage(ENAMETOOLONG);
-    }
+namespace {
 
-    // Walk up to the nearest folder that exists (or to a name without
-    // separators), remembering each level and whether its status could be
-    // read; then create the missing levels on the way down. This is the
-    // recursion "create the parent, then the directory itself" unrolled, with
-    // the same system calls in the same order, so the same errno ends up in
-    // the message.
-    struct Level {
-        KxCString::size_type end;  // the level is copy up to end
-        bool statusRead;
-    };
-    std::vector<Level> missing;
-    KxCString::size_type end = copy.size();
-    KxCString message;
+bool isSeparator(char c) {
+    return c == '/' || c == '\\';
+}
+
+// A path no file system takes, or one of more levels than a project folder
+// ever needs, which would otherwise cost a system call per level.
+bool exceedsPathLimits(const KxCString& path) {
+    return path.size() > kMaxPathLength ||
+           static_cast<std::size_t>(std::ranges::count_if(path, isSeparator)) > kMaxPathDepth;
+}
+
+// A level of the path still to be created: the path up to end, and whether
+// its status could be read on the way up.
+struct MissingLevel {
+    KxCString::size_type end;
+    bool statusRead;
+};
+
+// Walks up from path to the nearest folder that exists (or to a name without
+// separators, which it creates), remembering each missing level on the way.
+// The result is the message of the top: "" when it exists as a directory or
+// was created.
+KxCString findMissingLevels(const KxCString& path, std::vector<MissingLevel>& missing) {
+    KxCString::size_type end = path.size();
     for (bool top = true;; top = false) {
         // Each parent loses one trailing separator, as the path itself did.
-        if (!top && end > 0 && (copy[end - 1] == '/' || copy[end - 1] == '\\')) {
+        if (!top && end > 0 && isSeparator(path[end - 1])) {
             --end;
         }
-        const KxCString callPath = copy.substr(0, end).c_str();
+        const KxCString callPath = path.substr(0, end).c_str();
         kx::os::FileStatus status;
         const bool statusRead = kx::os::fileStatus(callPath, status);
         if (statusRead && status.isDirectory()) {
-            break;
+            return "";
         }
         if (statusRead && status.isRegular()) {
-            message = "Directory is actually a valid file.";
-            break;
+            return "Directory is actually a valid file.";
         }
-        const auto separator = end == 0 ? KxCString::npos : copy.find_last_of("/\\", end - 1);
+        const auto separator = end == 0 ? KxCString::npos : path.find_last_of("/\\", end - 1);
         if (separator == KxCString::npos) {
-            if (!kx::os::makeDirectory(callPath)) {
-                message = errnoMessage(errno);
-            }
-            break;
+            return kx::os::makeDirectory(callPath) ? KxCString() : errnoMessage(errno);
         }
         missing.push_back({end, statusRead});
         end = separator;
     }
+}
+
+// Creates the missing levels top down, starting from the top's message.
+KxCString createMissingLevels(const KxCString& path, const std::vector<MissingLevel>& missing,
+                              KxCString message) {
     for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
         if (message.empty()) {
-            if (!kx::os::makeDirectory(copy.substr(0, level->end).c_str())) {
+            if (!kx::os::makeDirectory(path.substr(0, level->end).c_str())) {
                 message = errnoMessage(errno);
             }
         } else {
@@ -98,6 +94,28 @@ KxCString makeDirectories(const KxCString& path) {
         }
     }
     return message;
+}
+
+}  // namespace
+
+KxCString makeDirectories(const KxCString& path) {
+    // The trailing separator is overwritten by a NUL rather than removed, so
+    // positions found below still refer to the text as it was given; the
+    // system calls see the path up to the NUL.
+    KxCString copy = path;
+    if (!copy.empty() && isSeparator(copy.back())) {
+        copy.back() = '\0';
+    }
+    if (exceedsPathLimits(copy)) {
+        return errnoMessage(ENAMETOOLONG);
+    }
+    // The recursion "create the parent, then the directory itself" unrolled:
+    // up to the nearest folder that exists, then down creating each missing
+    // level, with the same system calls in the same order, so the same errno
+    // ends up in the message.
+    std::vector<MissingLevel> missing;
+    const KxCString topMessage = findMissingLevels(copy, missing);
+    return createMissingLevels(copy, missing, topMessage);
 }
 
 bool directoryHasFileEndingWith(const KxCString& dir, const KxCString& suffix) {
@@ -140,8 +158,7 @@ KxCString parentDirectory(const KxCString& path) {
 }
 
 bool endsWith(const KxCString& text, const KxCString& suffix) {
-    return suffix.size() <= text.size() &&
-           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+    return text.ends_with(suffix);
 }
 
 KxCString stripQuotes(const KxCString& text) {

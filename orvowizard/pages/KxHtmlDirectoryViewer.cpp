@@ -16,17 +16,10 @@ DirectoryData directoryStatus(const KxCString& path, const KxCString& dir) {
     return row;
 }
 
-namespace {
-
-bool beginsWith(const KxCString& text, const char* prefix) {
-    return text.rfind(prefix, 0) == 0;
-}
-
-}  // namespace
-
 KxTemplate KxHtmlDirectoryViewer::processRequest(KxHttpServletRequest& request,
                                                  KxHttpServletResponse&, KxContext& context) {
-    // 1. to 3. The directory: asked for, shown last, or the home's projects.
+    // The directory: the one asked for, else the one shown last, else the
+    // home's projects; it is remembered for the next visit.
     KxCString dir = request.getParameter("dir");
     KxHttpSession& session = request.getSession(1);
     if (dir.empty()) {
@@ -37,7 +30,8 @@ KxTemplate KxHtmlDirectoryViewer::processRequest(KxHttpServletRequest& request,
     }
     setSessionString(session, "dir", dir, "viewer", false);
 
-    // 4. and 5.
+    // The directory itself, the separator the page joins names with, and
+    // the product documentation when it is there.
     context.put("rootDir", dir);
     context.put("sepchar", "\\");
     const KxCString home = homeDirectory();
@@ -45,7 +39,7 @@ KxTemplate KxHtmlDirectoryViewer::processRequest(KxHttpServletRequest& request,
         context.put("kxhome", home);
     }
 
-    // 6. to 8. The parent, then the subdirectories in the iterator's order;
+    // The parent, then the subdirectories in the iterator's order;
     // the generators' temporary folders are left out.
     KxRecordList<DirectoryData> rows;
     auto tail = rows.before_begin();
@@ -55,13 +49,13 @@ KxTemplate KxHtmlDirectoryViewer::processRequest(KxHttpServletRequest& request,
     }
     for (KxDirectoryIter it(dir, KxDirectoryIter::kDirectories); it.isValid(); ++it) {
         const KxCString& name = it.getName();
-        if (beginsWith(name, "tmp.codegen") || beginsWith(name, "tmp.projectgen")) {
+        if (name.starts_with("tmp.codegen") || name.starts_with("tmp.projectgen")) {
             continue;
         }
         tail = appendRecord(rows, tail, directoryStatus(dir + "\\" + name, name));
     }
 
-    // 9.
+    // The rows, and the tier the page's links hand on.
     context.put("tier", "viewer");
     context.put("directories", kxcreateContextObject(rows));
     return parseFile("dirviewer.tl");

@@ -3,11 +3,9 @@
 #include "orvowizard/common/KxContextAdapters.h"
 #include "orvowizard/common/KxFileUtilities.h"
 #include "orvowizard/common/KxSessionAccessors.h"
-#include "platform/base/KxTRegex.h"
 #include "platform/servlet/KxDirectoryIter.h"
 
-#include <optional>
-#include <vector>
+#include <algorithm>
 
 namespace {
 
@@ -47,7 +45,9 @@ KxRecordList<KxCString> parsePatternList(const KxCString& patterns) {
 
 KxTemplate KxHtmlFileBrowser::processRequest(KxHttpServletRequest& request, KxHttpServletResponse&,
                                              KxContext& context) {
-    // 1. to 5. Directory, patterns and tier, remembered per tier.
+    // The directory, the patterns and the calling wizard: asked for, else
+    // remembered for that wizard, else the home's examples and the usual
+    // input files. Both are remembered for the next visit.
     KxCString dir = request.getParameter("dir");
     KxCString pattern = request.getParameter("pattern");
     KxCString tier = request.getParameter("tier");
@@ -70,16 +70,12 @@ KxTemplate KxHtmlFileBrowser::processRequest(KxHttpServletRequest& request, KxHt
     setSessionString(session, "dir", dir, tier, false);
     setSessionString(session, "pattern", pattern, tier, false);
 
-    // 6. to 9.
-    const KxRecordList<KxCString> expressions = parsePatternList(pattern);
+    // What the page shows above the list; the page's links hand the patterns
+    // on with commas only.
     context.put("rootDir", dir);
     context.put("pattern", pattern);
     KxCString escapedPattern = pattern;
-    for (char& c : escapedPattern) {
-        if (c == ';') {
-            c = ',';
-        }
-    }
+    std::ranges::replace(escapedPattern, ';', ',');
     context.put("escapepattern", escapedPattern);
     context.put("sepchar", "\\");
     const KxCString home = homeDirectory();
@@ -91,16 +87,18 @@ KxTemplate KxHtmlFileBrowser::processRequest(KxHttpServletRequest& request, KxHt
         context.put("parent", kxcreateContextObject(FileData{parent, true, ""}));
     }
 
-    // 10. Every directory; files that a pattern finds, trying the patterns
-    // in order. Each pattern is compiled once; one that is not a valid
-    // expression is logged for every file it is tried on, and passed over.
-    // Patterns past the first kMaxBrowsePatterns are not used.
-    struct Pattern {
-        std::optional<KxTRegex<char>> regex;
-        KxCString error;
-    };
+    context.put("tier", tier);
+    context.put("files", kxcreateContextObject(listEntries(dir, compilePatterns(pattern))));
+    return parseFile("filebrowse.tl");
+}
+
+std::vector<KxHtmlFileBrowser::Pattern> KxHtmlFileBrowser::compilePatterns(
+    const KxCString& patterns) {
+    // Each pattern is compiled once; one that is not a valid expression
+    // keeps its error. Patterns past the first kMaxBrowsePatterns are not
+    // used.
     std::vector<Pattern> compiled;
-    for (const KxCString& expression : expressions) {
+    for (const KxCString& expression : parsePatternList(patterns)) {
         if (compiled.size() == kMaxBrowsePatterns) {
             log("Only the first " + std::to_string(kMaxBrowsePatterns) +
                 " patterns are used; the others are passed over");
@@ -114,7 +112,14 @@ KxTemplate KxHtmlFileBrowser::processRequest(KxHttpServletRequest& request, KxHt
         }
         compiled.push_back(std::move(pattern));
     }
+    return compiled;
+}
 
+KxRecordList<FileData> KxHtmlFileBrowser::listEntries(const KxCString& dir,
+                                                      const std::vector<Pattern>& patterns) {
+    // Every directory; files that a pattern finds, trying the patterns in
+    // order. A pattern that is not a valid expression is logged for every
+    // file it is tried on, and passed over.
     KxRecordList<FileData> files;
     auto tail = files.before_begin();
     for (KxDirectoryIter it(dir, KxDirectoryIter::kAll); it.isValid(); ++it) {
@@ -123,7 +128,7 @@ KxTemplate KxHtmlFileBrowser::processRequest(KxHttpServletRequest& request, KxHt
             tail = appendRecord(files, tail, FileData{name, true, ""});
             continue;
         }
-        for (const Pattern& pattern : compiled) {
+        for (const Pattern& pattern : patterns) {
             if (!pattern.regex) {
                 log("Exception thrown: " + pattern.error);
             } else if (pattern.regex->search(name, 0, name.size())) {
@@ -132,9 +137,5 @@ KxTemplate KxHtmlFileBrowser::processRequest(KxHttpServletRequest& request, KxHt
             }
         }
     }
-
-    // 11.
-    context.put("tier", tier);
-    context.put("files", kxcreateContextObject(files));
-    return parseFile("filebrowse.tl");
+    return files;
 }

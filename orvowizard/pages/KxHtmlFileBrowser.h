@@ -3,8 +3,11 @@
 // files matching the user's wildcard patterns, remembering the directory
 // and the patterns per calling wizard ("tier").
 #include <cstddef>
+#include <optional>
+#include <vector>
 
 #include "orvowizard/common/KxRecords.h"
+#include "platform/base/KxTRegex.h"
 #include "platform/template/KxLumericServlet.h"
 
 class KxHtmlFileBrowser : public KxLumericServlet {
@@ -14,6 +17,15 @@ class KxHtmlFileBrowser : public KxLumericServlet {
 
     KxTemplate processRequest(KxHttpServletRequest& request, KxHttpServletResponse& response,
                               KxContext& context) override;
+
+  private:
+    // A typed pattern, compiled, or the reason it could not be.
+    struct Pattern {
+        std::optional<KxTRegex<char>> regex;
+        KxCString error;
+    };
+    std::vector<Pattern> compilePatterns(const KxCString& patterns);
+    KxRecordList<FileData> listEntries(const KxCString& dir, const std::vector<Pattern>& patterns);
 };
 
 // The browser applies this many patterns at most, the first ones typed: each

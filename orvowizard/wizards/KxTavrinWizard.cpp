@@ -37,7 +37,7 @@ void KxTavrinWizard::writeSourceFile(const KxCString& dir, const KxCString& name
 
 void KxTavrinWizard::generate(const KxCString& propertiesFile, const KxCString&,
                               KxContext& context) {
-    // 1. and 2. The settings, and the project directory.
+    // The settings the run depends on, and the project directory.
     const bool sample = getContextBool(context, "sample");
     const KxCString projectDir = getContextString(context, "projectDir");
     const KxCString servletName = getContextString(context, "servletName");
@@ -47,7 +47,7 @@ void KxTavrinWizard::generate(const KxCString& propertiesFile, const KxCString&,
     const bool webxml = getContextBool(context, "webxml");
     const KxCString dir = projectDir + "\\" + projectName;
 
-    // 3. to 6. The servlet's files, and the description naming them.
+    // The servlet's files, and the description naming them.
     // The names were checked before the run; they are still escaped for the
     // attribute they land in.
     KxCString text =
@@ -66,10 +66,10 @@ void KxTavrinWizard::generate(const KxCString& propertiesFile, const KxCString&,
     }
     text += "</tavrin:project>\n";
 
-    // 7. The project description, which prjforge reads, replaced as a whole.
+    // The project description, which prjforge reads, replaced as a whole.
     kx::os::writeFileAtomically(dir + "\\" + projectName + "Project.xml", text + '\n');
 
-    // 8. The build files, when wanted.
+    // prjforge writes the build files from the description, when wanted.
     if (make || msvcproject) {
         const KxCString command = "prjforge  -properties " + propertiesFile + " -projectFile " +
                                   projectName + "Project.xml > orvowizard.txt";
