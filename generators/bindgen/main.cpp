@@ -8,6 +8,7 @@
 
 namespace {
 
+using namespace kx;
 using namespace kx::gen;
 
 const ToolDescription kTool{

@@ -12,14 +12,12 @@
 #include <vector>
 
 #include "platform/base/KxCString.h"
+#include "platform/xml/KxXmlTree.h"
 
 namespace kx::gen {
 
-// A position in a file, 1-based; 0 when unknown.
-struct Location {
-    long line = 0;
-    long column = 0;
-};
+// A position in a file, 1-based; 0 when unknown: the one the XML tree gives.
+using Location = XmlLocation;
 
 // A file named in diagnostics: as the user gave it, and its full path.
 struct SourceFile {

@@ -5,7 +5,7 @@
 #include "generators/common/DataClassWriter.h"
 #include "generators/common/OutputWriter.h"
 #include "generators/common/Settings.h"
-#include "generators/common/XmlTree.h"
+#include "platform/xml/KxXmlTree.h"
 
 namespace kx::gen {
 

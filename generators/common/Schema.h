@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "generators/common/Diagnostics.h"
-#include "generators/common/XmlTree.h"
+#include "platform/xml/KxXmlTree.h"
 
 namespace kx::gen {
 

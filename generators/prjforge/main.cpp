@@ -42,6 +42,7 @@ KxCString servletApiLib() {
                         : (self.parent_path().parent_path() / "lib").string();
 }
 
+using namespace kx;
 using namespace kx::gen;
 
 const ToolDescription kTool{

@@ -6,7 +6,7 @@
 
 #include "generators/common/Diagnostics.h"
 #include "generators/common/Schema.h"
-#include "generators/common/XmlTree.h"
+#include "platform/xml/KxXmlTree.h"
 
 namespace kx::gen {
 

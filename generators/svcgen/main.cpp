@@ -9,6 +9,7 @@
 
 namespace {
 
+using namespace kx;
 using namespace kx::gen;
 
 const ToolDescription kTool{

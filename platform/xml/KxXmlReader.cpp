@@ -196,6 +196,7 @@ struct KxXmlReader::State : ErrorSink {
     std::size_t position = 0;  // how much of the document libxml2 has been given
     xmlTextReaderPtr reader = nullptr;
     bool expandAttributeReference = true;
+    bool externalEntitiesRefused = false;
 
     std::optional<KxCString> fault;  // set once the reader has failed
 
@@ -345,9 +346,9 @@ struct KxXmlReader::State : ErrorSink {
     // A document whose type declaration defines entities with replacement
     // text of their own (general or parameter) is refused before any of them
     // is used: a few nested or repeated references to them can stand for
-    // gigabytes of text. External entities may be declared; they are never
-    // loaded. The fault names the first such declaration, with its line and
-    // column when the text shows it.
+    // gigabytes of text. External entities may be declared unless the caller
+    // refuses them too; they are never loaded. The fault names the first such declaration, with its
+    // line and column when the text shows it.
     void refuseDeclaredEntities() {
         xmlNodePtr node = xmlTextReaderCurrentNode(reader);
         xmlDtdPtr subset = node == nullptr || node->doc == nullptr ? nullptr : node->doc->intSubset;
@@ -357,7 +358,8 @@ struct KxXmlReader::State : ErrorSink {
         std::set<KxCString> names;
         for (void* table : {subset->entities, subset->pentities}) {
             if (table != nullptr) {
-                xmlHashScan(static_cast<xmlHashTablePtr>(table), &noteInternalEntity, &names);
+                xmlHashScan(static_cast<xmlHashTablePtr>(table),
+                            externalEntitiesRefused ? &noteEntity : &noteInternalEntity, &names);
             }
         }
         if (names.empty()) {
@@ -389,6 +391,13 @@ struct KxXmlReader::State : ErrorSink {
             }
         }
         fail(withLine(0, refusal(*names.begin())));
+    }
+
+    static void noteEntity(void* payload, void* data, const xmlChar* /*name*/) {
+        const auto* entity = static_cast<const xmlEntity*>(payload);
+        if (entity != nullptr) {
+            static_cast<std::set<KxCString>*>(data)->insert(toString(entity->name));
+        }
     }
 
     static void noteInternalEntity(void* payload, void* data, const xmlChar* /*name*/) {
@@ -486,6 +495,10 @@ KxXmlReader::KxXmlReader(const KxCString& document) : state_(std::make_unique<St
 KxXmlReader::~KxXmlReader() {
     QuietLibxml quiet(nullptr);
     state_.reset();
+}
+
+void KxXmlReader::refuseExternalEntities() {
+    state_->externalEntitiesRefused = true;
 }
 
 void KxXmlReader::setExpandAttributeReference(bool expand) {

@@ -4,9 +4,9 @@
 // ("the start of <message>", "the end of <Error>") and the reader checks it;
 // malformed input raises KxXmlException where the reader meets it. Nothing is
 // ever printed to standard error. External entities and DTDs are never
-// loaded, and a document whose type declaration defines internal entities is
-// refused ("line L, column C: the document declares the entity NAME; ...")
-// before any of them can be expanded.
+// loaded, and a document whose type declaration defines internal entities
+// (or, on request, any entity) is refused ("line L, column C: the document declares the entity
+// NAME; ...") before any of them can be expanded.
 #include <memory>
 #include <vector>
 
@@ -83,6 +83,11 @@ class KxXmlReader {
     // Whether entity and character references in attribute values are
     // replaced by what they stand for (the default) or left as written.
     void setExpandAttributeReference(bool expand);
+
+    // Refuses external entity declarations too (which are otherwise allowed,
+    // and never loaded), so that the document may declare no entity at all.
+    // Called before anything is read.
+    void refuseExternalEntities();
 
     // Consumes the start tag of the named element, which must be the next
     // element, and returns its attributes. Text and comments before it are

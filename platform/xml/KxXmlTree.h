@@ -1,24 +1,31 @@
 #pragma once
-// A whole XML document as a tree of elements, read with the platform's pull
-// reader. The generators look at WSDL, XSD and project files this way. When
-// the document is malformed, the tree holds everything read before the fault
-// and the fault is reported beside it, so that a generator can still check
+// A whole XML document as a tree of elements, read with the pull reader
+// (KxXmlReader), so that it refuses what the reader refuses: declared
+// entities, and nesting deeper than kMaxXmlDepth. The generators read WSDL,
+// XSD and project files this way, the container its deployment descriptor.
+// When the document is malformed, the tree holds everything read before the
+// fault and the fault is reported beside it, so that a caller can still check
 // what it has seen.
 #include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-#include "generators/common/Diagnostics.h"
 #include "platform/base/KxCString.h"
 
-namespace kx::gen {
+namespace kx {
+
+// A position in a document, 1-based; 0 when unknown.
+struct XmlLocation {
+    long line = 0;
+    long column = 0;
+};
 
 struct XmlElement {
     KxCString name;  // local name, without prefix
     std::vector<std::pair<KxCString, KxCString>> attributes;
     KxCString text;  // the text before the first child element
-    Location at;     // where the start tag begins
+    XmlLocation at;  // where the start tag begins
     std::vector<XmlElement> children;
 
     // The attribute's value, or nullptr when the tag has none.
@@ -34,7 +41,7 @@ struct XmlElement {
 // libxml2's message (without its "line N:" prefix) and the line it names.
 struct XmlFault {
     KxCString message;
-    Location at;
+    XmlLocation at;
 };
 
 struct XmlDocument {
@@ -47,11 +54,16 @@ struct XmlDocument {
 // libxml2's own bound (256), so that this message is the one users see.
 inline constexpr std::size_t kMaxXmlDepth = 128;
 
+// Which entity declarations a document is refused for: those with
+// replacement text of their own (the reader's rule), or any at all.
+enum class XmlEntityRefusal { Internal, All };
+
 // Reads the document. Never throws for malformed text.
-XmlDocument parseXmlDocument(const KxCString& text);
+XmlDocument parseXmlDocument(const KxCString& text,
+                             XmlEntityRefusal refusal = XmlEntityRefusal::Internal);
 
 // Splits a reader message "line 37: text" or "line 37, column 5: text" into
 // its location and text.
 XmlFault splitFaultMessage(const KxCString& message);
 
-}  // namespace kx::gen
+}  // namespace kx

@@ -1,11 +1,11 @@
-#include "generators/common/XmlTree.h"
+#include "platform/xml/KxXmlTree.h"
 
 #include <cctype>
 #include <cstdlib>
 
 #include "platform/xml/KxXmlReader.h"
 
-namespace kx::gen {
+namespace kx {
 
 const KxCString* XmlElement::attribute(std::string_view attributeName) const {
     for (const auto& [key, value] : attributes) {
@@ -91,7 +91,7 @@ class Positions {
         }
     }
 
-    Location tagStart(long line, long column) const {
+    XmlLocation tagStart(long line, long column) const {
         if (line <= 0 || static_cast<std::size_t>(line) > lineStarts_.size()) {
             return {line, 0};
         }
@@ -106,7 +106,7 @@ class Positions {
     }
 
   private:
-    Location at(std::size_t offset) const {
+    XmlLocation at(std::size_t offset) const {
         std::size_t index = 0;
         std::size_t low = 0;
         std::size_t high = lineStarts_.size();
@@ -153,11 +153,14 @@ void readContent(KxXmlReader& reader, const Positions& positions, XmlElement& el
 
 }  // namespace
 
-XmlDocument parseXmlDocument(const KxCString& text) {
+XmlDocument parseXmlDocument(const KxCString& text, XmlEntityRefusal refusal) {
     XmlDocument document;
     const Positions positions(text);
     try {
         KxXmlReader reader(text);
+        if (refusal == XmlEntityRefusal::All) {
+            reader.refuseExternalEntities();
+        }
         KxCString name;
         KxXmlAttributeSet attributes;
         if (!reader.nextElement(name, attributes)) {
@@ -183,4 +186,4 @@ XmlDocument parseXmlDocument(const KxCString& text) {
     return document;
 }
 
-}  // namespace kx::gen
+}  // namespace kx
