@@ -138,7 +138,7 @@ TEST(ContainerDeploymentDescriptor, DoctypesDeclaringEntitiesAreRefused) {
              std::string("<!DOCTYPE web-app [\n<!ENTITY % p \"x\">]>\n"),
              laughs,
          }) {
-        expectError(doctype + body, "the DOCTYPE declares entities");
+        expectError(doctype + body, "declares the entity");
         expectError(doctype + body, "line 2");
     }
     // A DOCTYPE without declarations is harmless, and no external DTD is

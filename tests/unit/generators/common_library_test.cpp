@@ -7,12 +7,13 @@
 #include "generators/common/CommandLine.h"
 #include "generators/common/Diagnostics.h"
 #include "generators/common/Text.h"
-#include "generators/common/XmlTree.h"
 #include "generators/common/runtime/orvoruntime.h"
 #include "platform/xml/KxXmlReader.h"
+#include "platform/xml/KxXmlTree.h"
 
 namespace {
 
+using namespace kx;
 using namespace kx::gen;
 
 struct IdentifierCase {
