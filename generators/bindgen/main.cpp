@@ -1,4 +1,4 @@
-// bindgen: the reference data-binding generator. Reads an XML Schema file
+// bindgen: orvowizard's data-binding generator. Reads an XML Schema file
 // and writes a C++ data class per complex type (and per global element with
 // an anonymous complex type), optional marshaller classes, documentation and
 // build files, as the project's startup.properties asks.
@@ -24,49 +24,25 @@ const ToolDescription kTool{
     1,
     {}};
 
-KxCString withoutExtension(const KxCString& name) {
-    const auto dot = name.rfind('.');
-    return dot == KxCString::npos || dot == 0 ? name : name.substr(0, dot);
-}
-
 void generate(GeneratorRun& run) {
     const Arguments& arguments = run.arguments();
     Diagnostics& diagnostics = run.diagnostics();
     Settings settings;
-    if (arguments.has("-properties")) {
-        const KxCString path = arguments.value("-properties");
-        run.log() << "properties: " << path << "\n";
-        if (!loadSettings(path, settings, diagnostics)) {
-            return;
-        }
-        checkProjectType(settings, path, "bindgen", {"foundation"}, diagnostics);
+    if (!readRunSettings(run, {"foundation"}, settings)) {
+        return;
     }
-    for (const KxCString& option : arguments.missingValues) {
-        diagnostics.warning("the option " + option + " has no value; the makefile uses g++");
-    }
+    warnAboutMissingValues(run);
 
     const SourceFile input = SourceFile::named(arguments.inputs.front());
-    run.log() << "input: " << input.name << "\n";
     XmlDocument document;
-    if (!readInputDocument(input, document, diagnostics)) {
-        return;
-    }
-    if (!document.root) {
-        reportFault(document, input, diagnostics);
-        return;
-    }
-    if (document.root->name != "schema") {
-        diagnostics.error("not an XML Schema file: the root element is <" + document.root->name +
-                              ">, not <schema>",
-                          input, document.root->at);
+    if (!readInputRoot(run, input, "schema", "an XML Schema file", document)) {
         return;
     }
     Schema schema(input, diagnostics);
     schema.add(*document.root);
     schema.resolve();
     reportFault(document, input, diagnostics);
-    if (diagnostics.errorCount() > 0) {
-        run.log() << "nothing written: the input has errors\n";
+    if (!readyToWrite(run)) {
         return;
     }
     if (schema.types().empty()) {

@@ -54,6 +54,55 @@ void reportFault(const XmlDocument& document, const SourceFile& input, Diagnosti
     }
 }
 
+bool readRunSettings(GeneratorRun& run, std::initializer_list<const char*> projectTypes,
+                     Settings& settings) {
+    const Arguments& arguments = run.arguments();
+    if (!arguments.has("-properties")) {
+        return true;
+    }
+    const KxCString path = arguments.value("-properties");
+    run.log() << "properties: " << path << "\n";
+    if (!loadSettings(path, settings, run.diagnostics())) {
+        return false;
+    }
+    checkProjectType(settings, path, run.toolName(), projectTypes, run.diagnostics());
+    return true;
+}
+
+void warnAboutMissingValues(GeneratorRun& run) {
+    for (const KxCString& option : run.arguments().missingValues) {
+        run.diagnostics().warning("the option " + option + " has no value; the makefile uses g++");
+    }
+}
+
+bool readInputRoot(GeneratorRun& run, const SourceFile& input, std::string_view rootName,
+                   const KxCString& kind, XmlDocument& document) {
+    Diagnostics& diagnostics = run.diagnostics();
+    run.log() << "input: " << input.name << "\n";
+    if (!readInputDocument(input, document, diagnostics)) {
+        return false;
+    }
+    if (!document.root) {
+        reportFault(document, input, diagnostics);
+        return false;
+    }
+    if (document.root->name != rootName) {
+        diagnostics.error("not " + kind + ": the root element is <" + document.root->name +
+                              ">, not <" + KxCString(rootName) + ">",
+                          input, document.root->at);
+        return false;
+    }
+    return true;
+}
+
+bool readyToWrite(GeneratorRun& run) {
+    if (run.diagnostics().errorCount() > 0) {
+        run.log() << "nothing written: the input has errors\n";
+        return false;
+    }
+    return true;
+}
+
 void writeDataClasses(const Schema& schema, const DataClassFiles& files, OutputWriter& output) {
     output.write(kRuntimeHeader, runtimeHeaderText());
     if (!files.incDir.empty()) {

@@ -1,10 +1,12 @@
 #pragma once
-// Steps svcgen and bindgen share: reading the input document, writing the
-// data classes of a schema, and writing the build files of the project.
+// Steps the generators share: reading the settings and the input document,
+// writing the data classes of a schema, and writing the build files of the
+// project.
 #include "generators/common/BuildFiles.h"
 #include "generators/common/DataClassWriter.h"
 #include "generators/common/OutputWriter.h"
 #include "generators/common/Settings.h"
+#include "generators/common/Tool.h"
 #include "platform/xml/KxXmlTree.h"
 
 namespace kx::gen {
@@ -25,6 +27,27 @@ bool readInputDocument(const SourceFile& input, XmlDocument& document, Diagnosti
 
 // Reports the fault of a malformed document against the input.
 void reportFault(const XmlDocument& document, const SourceFile& input, Diagnostics& diagnostics);
+
+// Reads the -properties file the command line names, if any, over the
+// defaults already in settings, logging its path and warning when it is not
+// a project of one of projectTypes. False when it cannot be read.
+bool readRunSettings(GeneratorRun& run, std::initializer_list<const char*> projectTypes,
+                     Settings& settings);
+
+// Warns about each option given without its value: the makefile then uses
+// g++.
+void warnAboutMissingValues(GeneratorRun& run);
+
+// Reads the input document, logging its name, and checks that its root
+// element is rootName (kind names the file in the message: "a WSDL file").
+// False, with the problem reported, when there is no such root; a fault met
+// after the root stays in the document for the caller to report.
+bool readInputRoot(GeneratorRun& run, const SourceFile& input, std::string_view rootName,
+                   const KxCString& kind, XmlDocument& document);
+
+// Whether the run may write files: false, saying so in the log, once there
+// are errors.
+bool readyToWrite(GeneratorRun& run);
 
 struct DataClassFiles {
     DataClassOptions options;

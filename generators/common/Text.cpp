@@ -379,6 +379,11 @@ KxCString baseName(std::string_view path) {
     return KxCString(separator == std::string_view::npos ? path : path.substr(separator + 1));
 }
 
+KxCString withoutExtension(const KxCString& name) {
+    const auto dot = name.rfind('.');
+    return dot == KxCString::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
 KxCString fullPath(std::string_view path) {
     if (isAbsolutePath(path)) {
         return kx::os::nativePath(KxCString(path));

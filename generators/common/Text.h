@@ -87,6 +87,10 @@ bool isAbsolutePath(std::string_view path);
 // The last component of a path, either separator counting.
 KxCString baseName(std::string_view path);
 
+// The name without its last extension ("a.b.wsdl" gives "a.b"); a name
+// whose only dot leads it is kept whole.
+KxCString withoutExtension(const KxCString& name);
+
 // The full path of a file name as given on a command line, in the operating
 // system's spelling: relative names are taken from the current directory.
 KxCString fullPath(std::string_view path);

@@ -33,6 +33,7 @@ class GeneratorRun {
     Diagnostics& diagnostics() { return diagnostics_; }
     std::ostream& log() { return log_; }
     const Arguments& arguments() const { return arguments_; }
+    const char* toolName() const { return tool_.name; }
 
     // Writes errors.xml into the current directory, logs the diagnostics and
     // the summary line, and returns the exit status.

@@ -1,4 +1,4 @@
-// prjforge: the reference project generator for servlet projects. Reads the
+// prjforge: orvowizard's project generator for servlet projects. Reads the
 // project file the servlet wizard writes,
 //
 //   <tavrin:project xmlns:tavrin="..." projectName="demo">
@@ -70,13 +70,8 @@ void generate(GeneratorRun& run) {
     Diagnostics& diagnostics = run.diagnostics();
     Settings settings;
     settings.server = false;
-    if (arguments.has("-properties")) {
-        const KxCString path = arguments.value("-properties");
-        run.log() << "properties: " << path << "\n";
-        if (!loadSettings(path, settings, diagnostics)) {
-            return;
-        }
-        checkProjectType(settings, path, "prjforge", {"tavrin"}, diagnostics);
+    if (!readRunSettings(run, {"tavrin"}, settings)) {
+        return;
     }
 
     const SourceFile input = SourceFile::named(arguments.value("-projectFile"));

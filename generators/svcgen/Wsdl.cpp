@@ -1,5 +1,7 @@
 #include "generators/svcgen/Wsdl.h"
 
+#include <algorithm>
+
 #include "generators/common/Text.h"
 
 namespace kx::gen {
@@ -133,8 +135,11 @@ Wsdl readWsdl(const XmlElement& definitions, Schema& schema) {
     return wsdl;
 }
 
-void checkWsdl(const Wsdl& wsdl, const Schema& schema, const SourceFile& source,
-               Diagnostics& diagnostics) {
+namespace {
+
+// Every part names an element or a type that the schemas define.
+void checkParts(const Wsdl& wsdl, const Schema& schema, const SourceFile& source,
+                Diagnostics& diagnostics) {
     for (const WsdlMessage& message : wsdl.messages) {
         for (const WsdlPart& part : message.parts) {
             const KxCString where = " of the part " + part.name + " of the message " + message.name;
@@ -151,6 +156,38 @@ void checkWsdl(const Wsdl& wsdl, const Schema& schema, const SourceFile& source,
             }
         }
     }
+}
+
+// The operation has an input, and its input, output and fault messages are
+// defined.
+void checkOperation(const Wsdl& wsdl, const WsdlPortType& portType, const WsdlOperation& operation,
+                    const SourceFile& source, Diagnostics& diagnostics) {
+    const KxCString where =
+        " of the operation " + operation.name + " (port type " + portType.name + ")";
+    if (!operation.hasInput) {
+        diagnostics.warning("the operation " + operation.name + " of the port type " +
+                                portType.name +
+                                " has no input; only request-response and one-way "
+                                "operations are supported",
+                            source, operation.at);
+    }
+    if (!operation.input.empty() && wsdl.findMessage(operation.input) == nullptr) {
+        diagnostics.error("the input message " + operation.input + where + " is not defined",
+                          source, operation.inputAt);
+    }
+    if (!operation.output.empty() && wsdl.findMessage(operation.output) == nullptr) {
+        diagnostics.error("the output message " + operation.output + where + " is not defined",
+                          source, operation.outputAt);
+    }
+    for (const auto& [fault, at] : operation.faults) {
+        if (wsdl.findMessage(fault) == nullptr) {
+            diagnostics.error("the fault message " + fault + where + " is not defined", source, at);
+        }
+    }
+}
+
+// There is a port type, each has operations, and each operation checks.
+void checkPortTypes(const Wsdl& wsdl, const SourceFile& source, Diagnostics& diagnostics) {
     if (wsdl.portTypes.empty()) {
         diagnostics.warning("the document defines no port type; no service classes are written",
                             source);
@@ -161,65 +198,55 @@ void checkWsdl(const Wsdl& wsdl, const Schema& schema, const SourceFile& source,
                                 portType.at);
         }
         for (const WsdlOperation& operation : portType.operations) {
-            const KxCString where =
-                " of the operation " + operation.name + " (port type " + portType.name + ")";
-            if (!operation.hasInput) {
-                diagnostics.warning("the operation " + operation.name + " of the port type " +
-                                        portType.name +
-                                        " has no input; only request-response and one-way "
-                                        "operations are supported",
-                                    source, operation.at);
-            }
-            if (!operation.input.empty() && wsdl.findMessage(operation.input) == nullptr) {
-                diagnostics.error(
-                    "the input message " + operation.input + where + " is not defined", source,
-                    operation.inputAt);
-            }
-            if (!operation.output.empty() && wsdl.findMessage(operation.output) == nullptr) {
-                diagnostics.error(
-                    "the output message " + operation.output + where + " is not defined", source,
-                    operation.outputAt);
-            }
-            for (const auto& [fault, at] : operation.faults) {
-                if (wsdl.findMessage(fault) == nullptr) {
-                    diagnostics.error("the fault message " + fault + where + " is not defined",
-                                      source, at);
-                }
-            }
+            checkOperation(wsdl, portType, operation, source, diagnostics);
         }
     }
+}
+
+// The binding binds exactly the operations of its port type: a missing or
+// an unknown one is a warning.
+void checkBoundOperations(const WsdlBinding& binding, const WsdlPortType& portType,
+                          const SourceFile& source, Diagnostics& diagnostics) {
+    for (const WsdlOperation& operation : portType.operations) {
+        const bool bound = std::any_of(binding.operations.begin(), binding.operations.end(),
+                                       [&](const WsdlBindingOperation& candidate) {
+                                           return candidate.name == operation.name;
+                                       });
+        if (!bound) {
+            diagnostics.warning("the binding " + binding.name + " lacks the operation " +
+                                    operation.name + " of the port type " + portType.name,
+                                source, binding.at);
+        }
+    }
+    for (const WsdlBindingOperation& candidate : binding.operations) {
+        const bool known = std::any_of(
+            portType.operations.begin(), portType.operations.end(),
+            [&](const WsdlOperation& operation) { return candidate.name == operation.name; });
+        if (!known) {
+            diagnostics.warning("the binding " + binding.name + " binds the operation " +
+                                    candidate.name + ", which the port type " + portType.name +
+                                    " does not define",
+                                source, candidate.at);
+        }
+    }
+}
+
+// Every binding's port type is defined, and its operations match.
+void checkBindings(const Wsdl& wsdl, const SourceFile& source, Diagnostics& diagnostics) {
     for (const WsdlBinding& binding : wsdl.bindings) {
         const WsdlPortType* portType = wsdl.findPortType(binding.type);
         if (portType == nullptr) {
             diagnostics.error("the port type " + binding.type + " of the binding " + binding.name +
                                   " is not defined",
                               source, binding.at);
-            continue;
-        }
-        for (const WsdlOperation& operation : portType->operations) {
-            bool bound = false;
-            for (const WsdlBindingOperation& candidate : binding.operations) {
-                bound = bound || candidate.name == operation.name;
-            }
-            if (!bound) {
-                diagnostics.warning("the binding " + binding.name + " lacks the operation " +
-                                        operation.name + " of the port type " + portType->name,
-                                    source, binding.at);
-            }
-        }
-        for (const WsdlBindingOperation& candidate : binding.operations) {
-            bool known = false;
-            for (const WsdlOperation& operation : portType->operations) {
-                known = known || candidate.name == operation.name;
-            }
-            if (!known) {
-                diagnostics.warning("the binding " + binding.name + " binds the operation " +
-                                        candidate.name + ", which the port type " + portType->name +
-                                        " does not define",
-                                    source, candidate.at);
-            }
+        } else {
+            checkBoundOperations(binding, *portType, source, diagnostics);
         }
     }
+}
+
+// Every port's binding is defined.
+void checkPorts(const Wsdl& wsdl, const SourceFile& source, Diagnostics& diagnostics) {
     for (const WsdlService& service : wsdl.services) {
         for (const WsdlPort& port : service.ports) {
             if (wsdl.findBinding(port.binding) == nullptr) {
@@ -229,6 +256,16 @@ void checkWsdl(const Wsdl& wsdl, const Schema& schema, const SourceFile& source,
             }
         }
     }
+}
+
+}  // namespace
+
+void checkWsdl(const Wsdl& wsdl, const Schema& schema, const SourceFile& source,
+               Diagnostics& diagnostics) {
+    checkParts(wsdl, schema, source, diagnostics);
+    checkPortTypes(wsdl, source, diagnostics);
+    checkBindings(wsdl, source, diagnostics);
+    checkPorts(wsdl, source, diagnostics);
 }
 
 }  // namespace kx::gen

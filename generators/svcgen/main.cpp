@@ -1,4 +1,4 @@
-// svcgen: the reference service generator. Reads a WSDL 1.1 file and writes
+// svcgen: orvowizard's service generator. Reads a WSDL 1.1 file and writes
 // the server-side and client-side C++ classes of its port types, the data
 // classes of its types, samples, documentation and build files, as the
 // project's startup.properties asks.
@@ -28,26 +28,14 @@ const ToolDescription kTool{
     1,
     {}};
 
-KxCString withoutExtension(const KxCString& name) {
-    const auto dot = name.rfind('.');
-    return dot == KxCString::npos || dot == 0 ? name : name.substr(0, dot);
-}
-
 void generate(GeneratorRun& run) {
     const Arguments& arguments = run.arguments();
     Diagnostics& diagnostics = run.diagnostics();
     Settings settings;
-    if (arguments.has("-properties")) {
-        const KxCString path = arguments.value("-properties");
-        run.log() << "properties: " << path << "\n";
-        if (!loadSettings(path, settings, diagnostics)) {
-            return;
-        }
-        checkProjectType(settings, path, "svcgen", {"server", "client"}, diagnostics);
+    if (!readRunSettings(run, {"server", "client"}, settings)) {
+        return;
     }
-    for (const KxCString& option : arguments.missingValues) {
-        diagnostics.warning("the option " + option + " has no value; the makefile uses g++");
-    }
+    warnAboutMissingValues(run);
     const bool noServer = arguments.has("-noserver");
     ServiceOptions options;
     options.server = !noServer && settings.server;
@@ -58,19 +46,8 @@ void generate(GeneratorRun& run) {
 
     const SourceFile input = SourceFile::named(arguments.inputs.front());
     options.origin = CodeOrigin{"svcgen", input.name};
-    run.log() << "input: " << input.name << "\n";
     XmlDocument document;
-    if (!readInputDocument(input, document, diagnostics)) {
-        return;
-    }
-    if (!document.root) {
-        reportFault(document, input, diagnostics);
-        return;
-    }
-    if (document.root->name != "definitions") {
-        diagnostics.error(
-            "not a WSDL file: the root element is <" + document.root->name + ">, not <definitions>",
-            input, document.root->at);
+    if (!readInputRoot(run, input, "definitions", "a WSDL file", document)) {
         return;
     }
     Schema schema(input, diagnostics);
@@ -81,8 +58,7 @@ void generate(GeneratorRun& run) {
         diagnostics.warning(
             "neither the server nor the client side is chosen; only data classes are written");
     }
-    if (diagnostics.errorCount() > 0) {
-        run.log() << "nothing written: the input has errors\n";
+    if (!readyToWrite(run)) {
         return;
     }
 
