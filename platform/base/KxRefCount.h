@@ -11,7 +11,6 @@ class KxAtomicRefCount {
     void increment() noexcept { count_.fetch_add(1, std::memory_order_relaxed); }
     // Returns true when this call took the count to zero.
     bool decrement() noexcept { return count_.fetch_sub(1, std::memory_order_acq_rel) == 1; }
-    long value() const noexcept { return count_.load(std::memory_order_acquire); }
 
   private:
     std::atomic<long> count_;
@@ -31,7 +30,6 @@ class KxRefCounted {
             delete this;
         }
     }
-    long referenceCount() const noexcept { return refs_.value(); }
 
   private:
     mutable KxAtomicRefCount refs_;

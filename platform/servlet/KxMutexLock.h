@@ -15,7 +15,6 @@ class KxMutexLock {
 
     void lock() { acquire(); }
     void unlock() { release(); }
-    bool try_lock() { return mutex_.try_lock(); }
 
   private:
     std::mutex mutex_;

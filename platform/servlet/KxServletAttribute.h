@@ -12,9 +12,9 @@ class KxServletAttributeImpl {
 
 class KxServletAttribute {
   public:
-    // The lifetime value is kept as given; the container keeps every session
-    // attribute for the life of its session whatever the value.
-    explicit KxServletAttribute(int lifetime = 1) : lifetime_(lifetime) {}
+    // The lifetime is accepted and not used: the container keeps every
+    // session attribute for the life of its session.
+    explicit KxServletAttribute(int /*lifetime*/ = 1) {}
 
     bool isValid() const { return body_ != nullptr; }
     const KxServletAttributeImpl* getImpl() const { return body_.get(); }
@@ -31,10 +31,7 @@ class KxServletAttribute {
     bool isTransient() const { return transient_; }
     void setTransient(bool transient) { transient_ = transient; }
 
-    int getLifetime() const { return lifetime_; }
-
   private:
     std::shared_ptr<const KxServletAttributeImpl> body_;
-    int lifetime_ = 1;
     bool transient_ = false;
 };

@@ -23,7 +23,6 @@ class KxServletContext {
         : webAppDirectory_(std::move(webAppDirectory)) {}
 
     const KxCString& getWebAppDirectory() const { return webAppDirectory_; }
-    void setWebAppDirectory(KxCString directory) { webAppDirectory_ = std::move(directory); }
 
     // The MIME type the container serves a file name with, judged by its
     // extension (case-insensitive); the empty text for one it does not know.

@@ -68,8 +68,6 @@ class KxHttpServletRequest : public KxServletRequest {
     // request has none; with 0, a request without one throws
     // KxServletException.
     KxHttpSession& getSession(int create = 1);
-    bool hasSession() const { return session_ != nullptr; }
-    std::shared_ptr<KxHttpSession> getSessionHandle() const { return session_; }
     void setSession(std::shared_ptr<KxHttpSession> session) { session_ = std::move(session); }
     // How getSession makes a new session; the container registers it in its
     // store. Without a provider a free-standing session is made.

@@ -26,7 +26,6 @@ class KxContext {
     bool containsLocally(std::string_view name) const;
 
     void setNextContext(KxContext* next) { next_ = next; }
-    KxContext* getNextContext() const { return next_; }
 
   private:
     struct Hash {
