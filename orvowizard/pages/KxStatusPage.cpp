@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 
 namespace {
@@ -224,7 +225,8 @@ struct ProjectTraits {
     bool htmlOn;        // "html" is exactly "true"
 };
 
-// The list of the page a file goes to.
+// The list of the page a file goes to; the four lists of records come first,
+// in the order FileGroups keeps them.
 enum class FileGroup { ServerFiles, ClientFiles, SampleFiles, DataFiles, Msvc6, Msvc7, NotListed };
 
 // The fields of the listed record that a rule fills; b is the name without
@@ -373,14 +375,13 @@ GeneratedFile describeFile(const FileRule& rule, const KxCString& name, const Kx
     return file;
 }
 
-// The page's lists, each appended at its end.
+// The page's lists, each appended at its end. The lists of records are kept
+// in the order of FileGroup, so a group picks its list by its value.
 class FileGroups {
   public:
     explicit FileGroups(GeneratedFileLists& lists)
-        : server_(lists.serverFiles),
-          client_(lists.clientFiles),
-          sample_(lists.sampleFiles),
-          data_(lists.dataFiles),
+        : records_{Appender(lists.serverFiles), Appender(lists.clientFiles),
+                   Appender(lists.sampleFiles), Appender(lists.dataFiles)},
           msvc6_(lists.msvc6),
           msvc7_(lists.msvc7) {}
 
@@ -389,26 +390,11 @@ class FileGroups {
     }
 
     void addRecord(FileGroup group, GeneratedFile file) {
-        switch (group) {
-            case FileGroup::ServerFiles:
-                server_(std::move(file));
-                break;
-            case FileGroup::ClientFiles:
-                client_(std::move(file));
-                break;
-            case FileGroup::SampleFiles:
-                sample_(std::move(file));
-                break;
-            case FileGroup::DataFiles:
-                data_(std::move(file));
-                break;
-            default:
-                break;
-        }
+        records_.at(static_cast<std::size_t>(group))(std::move(file));
     }
 
   private:
-    Appender<GeneratedFile> server_, client_, sample_, data_;
+    std::array<Appender<GeneratedFile>, 4> records_;
     Appender<KxCString> msvc6_, msvc7_;
 };
 

@@ -29,6 +29,8 @@ enum class FromFile { OwnKey, SpecialFileRule };
 // or with every backslash doubled, which reading the file undoes.
 enum class InFile { AsIs, BackslashesDoubled };
 
+// The columns a row leaves out take the usual values: quotes kept on reset,
+// copied from the form as a field, read under its own key, written as it is.
 struct WizardSetting {
     const char* name;
     SettingKind kind;

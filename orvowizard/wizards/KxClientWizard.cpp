@@ -5,15 +5,9 @@
 namespace {
 
 // The client wizard's own setting.
-using enum SettingKind;
-using enum SettingDefault;
-
-// clang-format off
 constexpr WizardSetting kClientSettings[] = {
-    // name  kind  default
-    {"ssl",  Flag, Off},
+    {"ssl", SettingKind::Flag, SettingDefault::Off},
 };
-// clang-format on
 
 }  // namespace
 

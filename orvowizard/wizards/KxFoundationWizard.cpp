@@ -7,21 +7,13 @@ namespace {
 
 // The data-binding wizard's own settings. The file stores both directories
 // with doubled backslashes, which reading it undoes.
-using enum SettingKind;
-using enum SettingDefault;
-using enum OnReset;
-using enum FromForm;
-using enum FromFile;
-using enum InFile;
-
-// clang-format off
 constexpr WizardSetting kFoundationSettings[] = {
-    // name                kind  default  reset       from the form  from the file  in the file
-    {"externalmarshaller", Flag, Off,     KeepQuotes, Field,         OwnKey,        AsIs},
-    {"docsDir",            Text, Empty,   KeepQuotes, Field,         OwnKey,        BackslashesDoubled},
-    {"incDir",             Text, Empty,   KeepQuotes, Field,         OwnKey,        BackslashesDoubled},
+    {"externalmarshaller", SettingKind::Flag, SettingDefault::Off},
+    {"docsDir", SettingKind::Text, SettingDefault::Empty, OnReset::KeepQuotes, FromForm::Field,
+     FromFile::OwnKey, InFile::BackslashesDoubled},
+    {"incDir", SettingKind::Text, SettingDefault::Empty, OnReset::KeepQuotes, FromForm::Field,
+     FromFile::OwnKey, InFile::BackslashesDoubled},
 };
-// clang-format on
 
 }  // namespace
 

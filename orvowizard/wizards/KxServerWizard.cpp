@@ -4,18 +4,12 @@
 
 namespace {
 
-// The server wizard's own switches.
-using enum SettingKind;
-using enum SettingDefault;
-
-// clang-format off
+// The server wizard's own switches, in the order they are handled.
 constexpr WizardSetting kServerSettings[] = {
-    // name     kind  default
-    {"client",  Flag, On},
-    {"server",  Flag, On},
-    {"ssl",     Flag, Off},
+    {"client", SettingKind::Flag, SettingDefault::On},
+    {"server", SettingKind::Flag, SettingDefault::On},
+    {"ssl", SettingKind::Flag, SettingDefault::Off},
 };
-// clang-format on
 
 }  // namespace
 

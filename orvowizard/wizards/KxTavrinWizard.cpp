@@ -7,18 +7,13 @@
 
 namespace {
 
-// The servlet-project wizard's own settings.
-using enum SettingKind;
-using enum SettingDefault;
-
-// clang-format off
+// The servlet-project wizard's own settings, in the order they are handled;
+// the servlet's name starts empty, as every text does.
 constexpr WizardSetting kTavrinSettings[] = {
-    // name          kind  default
-    {"webxml",       Flag, On},
-    {"admin",        Flag, Off},
-    {"servletName",  Text, Empty},
+    {"webxml", SettingKind::Flag, SettingDefault::On},
+    {"admin", SettingKind::Flag, SettingDefault::Off},
+    {"servletName", SettingKind::Text},
 };
-// clang-format on
 
 }  // namespace
 
