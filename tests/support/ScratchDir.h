@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <system_error>
 
@@ -43,5 +44,26 @@ class ScratchDir {
     }
 
   private:
+    std::filesystem::path path_;
+};
+
+// A scratch directory that is the current directory while it lives (by its
+// canonical path); the one before is restored at the end.
+class ScratchCwd {
+  public:
+    ScratchCwd()
+        : saved_(std::filesystem::current_path()),
+          path_(std::filesystem::canonical(scratch_.path())) {
+        std::filesystem::current_path(path_);
+    }
+    ~ScratchCwd() {
+        std::error_code ignored;
+        std::filesystem::current_path(saved_, ignored);
+    }
+    const std::filesystem::path& path() const { return path_; }
+
+  private:
+    ScratchDir scratch_;
+    std::filesystem::path saved_;
     std::filesystem::path path_;
 };

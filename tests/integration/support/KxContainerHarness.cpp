@@ -338,13 +338,6 @@ std::string libraryDirectory() {
     return binaryDirectory() + "/../lib";
 }
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
 long residentKilobytes(pid_t pid) {
     std::istringstream status(readFile("/proc/" + std::to_string(pid) + "/status"));
     std::string line;

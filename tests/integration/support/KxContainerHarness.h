@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "support/Files.h"
+
 namespace kxtest {
 
 using namespace std::chrono_literals;
@@ -121,7 +123,7 @@ class ContainerProcess {
 std::string binaryDirectory();
 std::string libraryDirectory();
 
-std::string readFile(const std::string& path);
+using ::readFile;
 
 // The resident memory of a process (VmRSS of /proc/<pid>/status) in
 // kilobytes; -1 when it cannot be read.

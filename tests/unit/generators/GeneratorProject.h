@@ -18,6 +18,7 @@
 #include "platform/os/KxCommand.h"
 #include "platform/os/KxOs.h"
 #include "platform/xml/KxXmlReader.h"
+#include "support/Files.h"
 #include "support/ScratchDir.h"
 
 namespace gentest {
@@ -37,13 +38,6 @@ inline std::string tool(const std::string& name) {
 // The path of one of the examples shipped in home/examples.
 inline std::string example(const std::string& name) {
     return std::string(KX_SOURCE_DIR) + "/home/examples/" + name;
-}
-
-inline std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 // The 1-based number of the first line of the file holding the text; 0 when

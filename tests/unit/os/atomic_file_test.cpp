@@ -16,19 +16,13 @@
 #include <vector>
 
 #include "platform/os/KxAtomicFile.h"
+#include "support/Files.h"
 #include "support/ScratchDir.h"
 
 namespace os = kx::os;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 // The names in the folder, so a test can tell that no temporary is left.
 std::vector<std::string> folderNames(const fs::path& folder) {

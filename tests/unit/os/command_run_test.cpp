@@ -12,6 +12,7 @@
 
 #include "platform/os/KxCommand.h"
 #include "platform/os/KxOs.h"
+#include "support/ScratchDir.h"
 
 namespace os = kx::os;
 namespace fs = std::filesystem;
@@ -20,26 +21,14 @@ namespace {
 
 class RunCommandTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        saved_ = fs::current_path();
-        char pattern[] = "/tmp/kx_os_run_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        scratch_ = fs::canonical(pattern);
-        fs::current_path(scratch_);
-    }
-    void TearDown() override {
-        fs::current_path(saved_);
-        fs::remove_all(scratch_);
-    }
-
     static KxCString contents(const KxCString& path) {
         KxCString text;
         EXPECT_TRUE(os::readWholeFile(path, text)) << path;
         return text;
     }
 
-    fs::path saved_;
-    fs::path scratch_;
+    ScratchCwd cwd_;
+    const fs::path& scratch_ = cwd_.path();
 };
 
 // Restores the process-wide time limit when a test ends.

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "platform/os/KxOs.h"
+#include "support/ScratchDir.h"
 
 namespace os = kx::os;
 namespace fs = std::filesystem;
@@ -22,20 +23,8 @@ namespace {
 // current directory afterwards.
 class OsFilesTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        saved_ = fs::current_path();
-        char pattern[] = "/tmp/kx_os_files_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        scratch_ = fs::canonical(pattern);
-        fs::current_path(scratch_);
-    }
-    void TearDown() override {
-        fs::current_path(saved_);
-        fs::remove_all(scratch_);
-    }
-
-    fs::path saved_;
-    fs::path scratch_;
+    ScratchCwd cwd_;
+    const fs::path& scratch_ = cwd_.path();
 };
 
 struct NativeCase {

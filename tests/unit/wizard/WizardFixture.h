@@ -11,14 +11,8 @@
 #include "orvowizard/common/KxSessionAccessors.h"
 #include "orvowizard/wizards/KxServerWizard.h"
 #include "platform/base/KxText.h"
+#include "support/Files.h"
 #include "support/ServletHarness.h"
-
-inline std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 template <class Wizard = KxServerWizard>
 class WizardFixture : public testing::Test {
