@@ -1,4 +1,5 @@
 #include "orvowizard/common/KxErrorFileReader.h"
+#include "orvowizard/common/KxFileUtilities.h"
 
 #include <gtest/gtest.h>
 
@@ -94,10 +95,32 @@ TEST_F(ErrorFileReaderTest, OtherElementsArePassedOverAndReferencesDecoded) {
     const auto records = read(
         "<!-- svcgen 1.0 -->\n<Summary count=\"2\"><x/></Summary>\n"
         "<Error><message>a &lt; b &amp;&#65;</message><extra/></Error>\n"
-        "<Note/>\n<Warning><message>w</message></Warning>\n");
-    ASSERT_EQ(records.size(), 2u);
+        "<Info><detail>text<y><message>not a record</message></y></detail></Info>\n"
+        "<Note/>\n<Warning><message>w</message><extra><message>inner</message></extra></Warning>\n"
+        "<Error/><Warning><message/><location line=\"5\"><publicId/></location></Warning>");
+    ASSERT_EQ(records.size(), 4u);
     EXPECT_EQ(text(records[0], "message"), "a < b &A");
     EXPECT_EQ(text(records[1], "message"), "w");
+    EXPECT_EQ(text(records[2], "isError"), "true");
+    EXPECT_EQ(text(records[3], "message"), "");
+    EXPECT_EQ(records[3].getAttribute("line").toLong(), 5);
+}
+
+// Only the first kMaxErrorFileBytes are read; one byte more and the list ends
+// with a warning that the rest is not shown.
+TEST_F(ErrorFileReaderTest, AFileOverTheLimitIsCutWithANotice) {
+    const std::string record = "<Error><message>first</message></Error>";
+    const std::string atLimit = record + std::string(kMaxErrorFileBytes - record.size(), ' ');
+    auto records = read(atLimit);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(text(records[0], "message"), "first");
+
+    records = read(atLimit + " ");
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(text(records[0], "message"), "first");
+    EXPECT_EQ(text(records[1], "isError"), "false");
+    EXPECT_EQ(text(records[1], "file"), "errors.xml");
+    EXPECT_NE(text(records[1], "message").find("larger than 4 MB"), std::string::npos);
 }
 
 TEST_F(ErrorFileReaderTest, TruncatedFileKeepsTheRecordsBeforeTheFault) {
