@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <thread>
+#include <vector>
 
 #include "WizardFixture.h"
 #include "orvowizard/common/KxFileUtilities.h"
@@ -229,6 +230,66 @@ TEST_F(GenerationRun, LinksPlantedInTheProjectAreReplacedNotWrittenThrough) {
             << name;
     }
     EXPECT_EQ(readFile(folder / "orvowizard.txt"), "svcgen ran\n");
+}
+
+// The names in the folder that are not a finished file: the temporaries of
+// an atomic replacement end in ".kxtmp".
+std::vector<std::string> leftovers(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().filename().string().find(".kxtmp") != std::string::npos) {
+            names.push_back(entry.path().filename().string());
+        }
+    }
+    return names;
+}
+
+// Save writes startup.properties through the atomic replacement: a second
+// name for the old file keeps the old content, and no temporary is left.
+TEST_F(GenerationRun, SaveReplacesStartupPropertiesWhole) {
+    harness.home.write("projects/demo/startup.properties", "type=server\nprojectName=old\n");
+    const auto folder = projectFolder("demo");
+    std::filesystem::create_hard_link(folder / "startup.properties", folder / "old.properties");
+    auto form = generateForm("demo");
+    form.emplace_back("type", "Save");
+    post(form);
+    KxProperties written;
+    ASSERT_TRUE(written.load(folder / "startup.properties"));
+    EXPECT_EQ(written.get("projectName"), "demo");
+    EXPECT_EQ(readFile(folder / "old.properties"), "type=server\nprojectName=old\n");
+    EXPECT_TRUE(leftovers(folder).empty());
+}
+
+// What cannot be written stays as it was, and the run goes on as before.
+TEST_F(GenerationRun, AStartupPropertiesThatCannotBeWrittenChangesNothing) {
+    harness.home.write("projects/demo/startup.properties/mine.txt", "kept");
+    const auto response = post(generateForm("demo"));
+    EXPECT_EQ(response.getRedirectLocation(),
+              "status?dir=" + kx::urlEncoded(projectsDir() + "\\demo") + "&tier=server");
+    EXPECT_EQ(readFile(projectFolder("demo") / "startup.properties" / "mine.txt"), "kept");
+    EXPECT_TRUE(std::filesystem::exists(projectFolder("demo") / "invocation.txt"));
+    EXPECT_TRUE(leftovers(projectFolder("demo")).empty());
+}
+
+// A wizard whose properties template does not exist.
+class MissingTemplateWizard : public KxServerWizard {
+  public:
+    void writeProperties(const KxCString& path, KxContext& context) override {
+        writeTemplateToFile(path, "no-such-template.tl", context);
+    }
+};
+
+using MissingPropertiesTemplate = WizardFixture<MissingTemplateWizard>;
+
+TEST_F(MissingPropertiesTemplate, SaveLeavesAnEmptyFile) {
+    harness.home.write("projects/demo/startup.properties", "type=server\n");
+    auto form = generateForm("demo");
+    form.emplace_back("type", "Save");
+    post(form);
+    const auto file = projectFolder("demo") / "startup.properties";
+    ASSERT_TRUE(std::filesystem::exists(file));
+    EXPECT_EQ(std::filesystem::file_size(file), 0u);
+    EXPECT_TRUE(leftovers(projectFolder("demo")).empty());
 }
 
 }  // namespace

@@ -108,8 +108,12 @@ TEST_F(TavrinWizard, NeedsAServletNameButNoInputFile) {
 }
 
 TEST_F(TavrinWizard, WritesTheServletItsDescriptorAndRunsPrjforge) {
-    post(servletForm(true));
+    // The description is replaced whole: a second name keeps the old one.
+    harness.home.write("projects/demo/demoProject.xml", "<old/>\n");
     const auto folder = projectFolder("demo");
+    std::filesystem::create_hard_link(folder / "demoProject.xml", folder / "keep.xml");
+    post(servletForm(true));
+    EXPECT_EQ(readFile(folder / "keep.xml"), "<old/>\n");
     EXPECT_EQ(readFile(folder / "demoProject.xml"),
               "<tavrin:project xmlns:tavrin='http://schemas.orvowizard.org/tavrin' "
               "projectName='demo'>\n  <tavrin:file name='Hello'/>\n</tavrin:project>\n\n");
