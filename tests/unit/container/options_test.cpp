@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sstream>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "support/ScopedEnv.h"
 
@@ -52,43 +55,21 @@ TEST(ContainerOptions, DefaultsWithoutArguments) {
 }
 
 TEST(ContainerOptions, EveryOptionIsRead) {
+    std::vector<const char*> arguments;
+    std::istringstream words(
+        "--port 0 --bind ::1 --context /x --webapp w --home h --log-dir l --threads 3 "
+        "--lib-dir lib --token tk --max-sessions 5 --max-new-sessions 2 "
+        "--client-header-buffer-size 4k --client-max-body-size 3m --client-header-timeout 2s "
+        "--client-body-timeout 500ms --keepalive-timeout 9 --max-connections 7");
+    std::vector<std::string> kept;
+    for (std::string word; words >> word;) {
+        kept.push_back(word);
+    }
+    for (const auto& word : kept) {
+        arguments.push_back(word.c_str());
+    }
     KxContainerOptions options;
-    EXPECT_EQ(parse({"--port",
-                     "0",
-                     "--bind",
-                     "::1",
-                     "--context",
-                     "/x",
-                     "--webapp",
-                     "w",
-                     "--home",
-                     "h",
-                     "--log-dir",
-                     "l",
-                     "--threads",
-                     "3",
-                     "--lib-dir",
-                     "lib",
-                     "--token",
-                     "tk",
-                     "--max-sessions",
-                     "5",
-                     "--max-new-sessions",
-                     "2",
-                     "--client-header-buffer-size",
-                     "4k",
-                     "--client-max-body-size",
-                     "3m",
-                     "--client-header-timeout",
-                     "2s",
-                     "--client-body-timeout",
-                     "500ms",
-                     "--keepalive-timeout",
-                     "9",
-                     "--max-connections",
-                     "7"},
-                    options),
-              std::nullopt);
+    EXPECT_EQ(parse(arguments, options), std::nullopt);
     EXPECT_EQ(options.port, 0);
     EXPECT_EQ(options.bind, "::1");
     EXPECT_EQ(options.context, "/x");
@@ -117,13 +98,15 @@ TEST(ContainerOptions, FaultsEndTheProgram) {
                                                {"--threads", "0"},
                                                {"--max-connections", "0"},
                                                {"--client-max-body-size", "lots"},
-                                               {"--client-header-buffer-size", "10"},
+                                               {"--client-header-buffer-size", "1023"},
                                                {"--unknown"}}) {
         KxContainerOptions options;
         const auto status = parse(bad, options);
         EXPECT_EQ(status, std::optional<int>(2)) << bad[0];
     }
     KxContainerOptions options;
+    // The smallest header buffer allowed is 1k.
+    EXPECT_EQ(parse({"--client-header-buffer-size", "1k"}, options), std::nullopt);
     EXPECT_EQ(parse({"--help"}, options), std::optional<int>(0));
     testing::internal::GetCapturedStdout();
     const std::string errors = testing::internal::GetCapturedStderr();
@@ -131,36 +114,26 @@ TEST(ContainerOptions, FaultsEndTheProgram) {
 }
 
 TEST(ContainerOptions, DefaultsFromTheEnvironment) {
-    const char* original = std::getenv("KX_HOME");
-    const std::optional<std::string> saved =
-        original ? std::optional<std::string>(original) : std::nullopt;
-    ::unsetenv("KX_HOME");
-
-    KxContainerOptions options;
-    resolveOptionDefaults(options, "/opt/kx/bin/kxcontainer");
-    EXPECT_EQ(options.libDir, "/opt/kx/lib");
-
-    ::setenv("KX_HOME", "/srv/home", 1);
+    {
+        ScopedEnv home("KX_HOME", std::nullopt);
+        KxContainerOptions options;
+        resolveOptionDefaults(options, "/opt/kx/bin/kxcontainer");
+        EXPECT_EQ(options.libDir, "/opt/kx/lib");
+        EXPECT_EQ(options.home, "");
+    }
+    ScopedEnv home("KX_HOME", "/srv/home");
     KxContainerOptions fromEnvironment;
     resolveOptionDefaults(fromEnvironment, "/b/kxcontainer");
-    ::unsetenv("KX_HOME");
     EXPECT_EQ(fromEnvironment.home, "/srv/home");
-
-    KxContainerOptions without;
-    resolveOptionDefaults(without, "/b/kxcontainer");
-    EXPECT_EQ(without.home, "");
 
     KxContainerOptions given;
     given.home = "/h";
     given.logDir = "/elsewhere";
     given.libDir = "/l";
     resolveOptionDefaults(given, "/b/kxcontainer");
+    EXPECT_EQ(given.home, "/h");
     EXPECT_EQ(given.logDir, "/elsewhere");
     EXPECT_EQ(given.libDir, "/l");
-
-    if (saved) {
-        ::setenv("KX_HOME", saved->c_str(), 1);
-    }
 }
 
 TEST(ContainerOptions, LogsLiveInTheUsersStateFolderNotInTheHome) {
