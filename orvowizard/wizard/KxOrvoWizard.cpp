@@ -86,6 +86,7 @@ KxTemplate KxOrvoWizard::processRequest(KxHttpServletRequest& request,
     } catch (...) {
         return redirectToErrorPage(response, session, "Unknown exception thrown");
     }
+    // No operation asked for: the wizard page itself.
     return parseFile(templateFile);
 }
 
