@@ -36,34 +36,6 @@ bool isUnsafePath(std::string_view path) {
     return kx::hasParentSegment(path);
 }
 
-// A header field name is a token; names and values never hold CR, LF or NUL.
-bool isValidHeader(std::string_view name, std::string_view value) {
-    const bool nameOk = !name.empty() && std::all_of(name.begin(), name.end(), [](unsigned char c) {
-        return std::isalnum(c) || std::string_view("!#$%&'*+-.^_`|~").find(static_cast<char>(c)) !=
-                                      std::string_view::npos;
-    });
-    return nameOk && value.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
-}
-
-// Header fields that frame the message belong to the container.
-bool isFramingHeader(std::string_view name) {
-    return equalsIgnoringCase(name, "Content-Length") ||
-           equalsIgnoringCase(name, "Transfer-Encoding") || equalsIgnoringCase(name, "Connection");
-}
-
-// Every value of the named cookie across the request's Cookie headers; the
-// first wins.
-std::optional<std::string> requestCookie(const KxHttpRequestData& request, std::string_view name) {
-    for (const auto& [key, value] : request.headers) {
-        if (equalsIgnoringCase(key, "Cookie")) {
-            if (auto cookie = findCookie(value, name)) {
-                return cookie;
-            }
-        }
-    }
-    return std::nullopt;
-}
-
 std::optional<std::string> firstParameter(const KxParameterList& parameters,
                                           std::string_view name) {
     for (const auto& [key, value] : parameters) {
@@ -72,10 +44,6 @@ std::optional<std::string> firstParameter(const KxParameterList& parameters,
         }
     }
     return std::nullopt;
-}
-
-KxHttpResponseData servletError(std::string_view text) {
-    return KxRequestHandler::page(500, "Internal error", text);
 }
 
 }  // namespace
@@ -90,6 +58,17 @@ std::optional<std::string> KxHttpRequestData::findHeader(std::string_view name) 
     return findIn(headers, name);
 }
 
+std::optional<std::string> KxHttpRequestData::cookie(std::string_view name) const {
+    for (const auto& [key, value] : headers) {
+        if (equalsIgnoringCase(key, "Cookie")) {
+            if (auto found = findCookie(value, name)) {
+                return found;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> KxHttpResponseData::findHeader(std::string_view name) const {
     return findIn(headers, name);
 }
@@ -100,8 +79,7 @@ void KxHttpResponseData::setHeader(std::string name, std::string value) {
     headers.emplace_back(std::move(name), std::move(value));
 }
 
-KxHttpResponseData KxRequestHandler::page(int status, std::string_view title,
-                                          std::string_view text) {
+KxHttpResponseData containerPage(int status, std::string_view title, std::string_view text) {
     KxHttpResponseData response;
     response.status = status;
     response.setHeader("Content-Type", "text/html; charset=utf-8");
@@ -122,9 +100,8 @@ KxRequestHandler::KxRequestHandler(const KxRequestMapper& mapper, const KxSecuri
     : mapper_(mapper),
       security_(security),
       servlets_(servlets),
-      sessions_(sessions),
       context_(context),
-      log_(log),
+      call_(mapper, sessions, log),
       submit_(std::move(submit)) {}
 
 void KxRequestHandler::handle(KxHttpRequestData request, KxDeliver deliver) {
@@ -133,41 +110,22 @@ void KxRequestHandler::handle(KxHttpRequestData request, KxDeliver deliver) {
         response.omitBody = head;
         deliver(std::move(response));
     };
+    auto refuse = [&](const KxRefusal& refusal) {
+        answer(page(refusal.status, refusal.title, refusal.text));
+    };
 
     if (request.target.empty() || request.target.front() != '/') {
         answer(page(400, "Bad request", "The request target is not a path."));
+        return;
+    }
+    if (auto refusal = security_.refuseBeforeRouting(request.headers)) {
+        refuse(*refusal);
         return;
     }
     const auto question = request.target.find('?');
     const std::string path = request.target.substr(0, question);
     const std::string query =
         question == std::string::npos ? std::string() : request.target.substr(question + 1);
-
-    // Two Host headers leave it open which one names the server; neither is
-    // trusted.
-    const auto hosts =
-        std::count_if(request.headers.begin(), request.headers.end(),
-                      [](const auto& header) { return equalsIgnoringCase(header.first, "Host"); });
-    if (hosts > 1) {
-        answer(page(400, "Bad request", "The request names more than one host."));
-        return;
-    }
-    const auto host = request.findHeader("Host");
-    if (!host || !security_.isHostAllowed(*host)) {
-        answer(page(403, "Forbidden",
-                    "This server answers only requests addressed to it as localhost, "
-                    "127.0.0.1 or [::1]."));
-        return;
-    }
-    const auto origin = request.findHeader("Origin");
-    if (auto refusal = security_.crossSiteRefusal(
-            request.header("Sec-Fetch-Site"),
-            origin ? std::optional<std::string_view>(*origin) : std::nullopt)) {
-        answer(page(403, "Forbidden",
-                    "This server refuses requests from other sites: " + *refusal + "."));
-        return;
-    }
-
     const std::string decodedPath = percentDecode(path, false);
     if (isUnsafePath(decodedPath)) {
         answer(page(400, "Bad request", "The path holds a \"..\" segment."));
@@ -175,38 +133,18 @@ void KxRequestHandler::handle(KxHttpRequestData request, KxDeliver deliver) {
     }
 
     const KxRoute route = mapper_.route(decodedPath);
-    switch (route.kind) {
-        case KxRoute::Kind::RedirectToContext: {
-            KxHttpResponseData response;
-            response.status = 302;
-            response.setHeader("Location",
-                               mapper_.contextPath() + "/" + (query.empty() ? "" : "?" + query));
-            answer(std::move(response));
-            return;
-        }
-        case KxRoute::Kind::NotFound:
-            answer(page(404, "Not found", "There is nothing at " + path + "."));
-            return;
-        case KxRoute::Kind::Static:
-            // Static files (style sheets, images) are served without the
-            // token: they are the same for everyone and change nothing.
-            serveStatic(request, route.staticName, answer);
-            return;
-        case KxRoute::Kind::Servlet:
-            break;
+    if (answerWithoutServlet(request, route, path, query, answer)) {
+        return;
     }
-
-    const KxParameterList queryParameters = decodeFormText(query);
-    const auto tokenParameter = firstParameter(queryParameters, KxSecurityChecks::kTokenParameter);
-    const auto tokenCookie = requestCookie(request, KxSecurityChecks::kTokenCookie);
+    const auto tokenParameter =
+        firstParameter(decodeFormText(query), KxSecurityChecks::kTokenParameter);
+    const auto tokenCookie = request.cookie(KxSecurityChecks::kTokenCookie);
     const KxTokenCheck check = security_.checkToken(
         tokenCookie ? std::optional<std::string_view>(*tokenCookie) : std::nullopt,
         tokenParameter ? std::optional<std::string_view>(*tokenParameter) : std::nullopt,
         request.header("Authorization"));
     if (check == KxTokenCheck::Refused) {
-        answer(page(403, "Forbidden",
-                    "This server needs its access token. Open the address that kxcontainer "
-                    "printed when it started (it ends in ?token=...)."));
+        refuse(KxSecurityChecks::missingToken());
         return;
     }
     std::vector<std::string> cookies;
@@ -223,8 +161,34 @@ void KxRequestHandler::handle(KxHttpRequestData request, KxDeliver deliver) {
     }
     submit_([this, servlet, route, request = std::move(request), path, query,
              cookies = std::move(cookies), answer = std::move(answer)] {
-        runServlet(*servlet, route, request, path, query, cookies, answer);
+        call_.run(*servlet, route, request, path, query, cookies, answer);
     });
+}
+
+bool KxRequestHandler::answerWithoutServlet(const KxHttpRequestData& request, const KxRoute& route,
+                                            const std::string& path, const std::string& query,
+                                            const KxDeliver& answer) const {
+    switch (route.kind) {
+        case KxRoute::Kind::RedirectToContext: {
+            KxHttpResponseData response;
+            response.status = 302;
+            response.setHeader("Location",
+                               mapper_.contextPath() + "/" + (query.empty() ? "" : "?" + query));
+            answer(std::move(response));
+            return true;
+        }
+        case KxRoute::Kind::NotFound:
+            answer(page(404, "Not found", "There is nothing at " + path + "."));
+            return true;
+        case KxRoute::Kind::Static:
+            // Static files (style sheets, images) are served without the
+            // token: they are the same for everyone and change nothing.
+            serveStatic(request, route.staticName, answer);
+            return true;
+        case KxRoute::Kind::Servlet:
+            break;
+    }
+    return false;
 }
 
 void KxRequestHandler::serveStatic(const KxHttpRequestData& request, const std::string& name,
@@ -252,153 +216,6 @@ void KxRequestHandler::serveStatic(const KxHttpRequestData& request, const std::
     response.setHeader("Cache-Control", "no-cache");
     response.file = std::move(file);
     deliver(std::move(response));
-}
-
-void KxRequestHandler::runServlet(KxServlet& servlet, const KxRoute& route,
-                                  const KxHttpRequestData& data, const std::string& path,
-                                  const std::string& query, const std::vector<std::string>& cookies,
-                                  const KxDeliver& deliver) {
-    KxHttpServletRequest request;
-    request.setMethod(data.method);
-    request.setRequestURI(path);
-    request.setContextPath(mapper_.contextPath());
-    request.setServletPath(route.servletPath);
-    request.setPathInfo(route.pathInfo);
-    request.setQueryString(query);
-    for (const auto& [name, value] : data.headers) {
-        request.addHeader(name, value);
-    }
-    for (auto& [name, value] : decodeFormText(query)) {
-        request.addParameter(std::move(name), std::move(value));
-    }
-    if (!data.body.empty() && isFormContentType(data.header("Content-Type"))) {
-        for (auto& [name, value] : decodeFormText(data.body)) {
-            request.addParameter(std::move(name), std::move(value));
-        }
-    }
-
-    if (auto id = requestCookie(data, KxSessionStore::kCookieName)) {
-        if (auto session = sessions_.resume(*id)) {
-            request.setSession(std::move(session));
-        }
-    }
-    std::string newSession;
-    request.setSessionProvider([this, &newSession] {
-        auto session = sessions_.create();
-        newSession = session->getId();
-        return session;
-    });
-
-    const std::string& name = route.servletName;
-    const std::string servletAddress = mapper_.contextPath() + route.servletPath;
-    bool answered = false;
-    auto answer = [&](KxHttpResponseData response) {
-        answered = true;
-        for (const auto& cookie : cookies) {
-            response.headers.emplace_back("Set-Cookie", cookie);
-        }
-        if (!newSession.empty()) {
-            response.headers.emplace_back(
-                "Set-Cookie",
-                std::string(KxSessionStore::kCookieName) + "=" + newSession +
-                    "; Path=" + (mapper_.contextPath().empty() ? "/" : mapper_.contextPath()) +
-                    "; HttpOnly; SameSite=Lax");
-        }
-        deliver(std::move(response));
-    };
-
-    KxHttpServletResponse response;
-    response.setFlushHandler(
-        [&](KxServletResponse&) { answer(toHttp(name, servletAddress, response)); });
-    try {
-        servlet.service(request, response);
-    } catch (const std::exception& e) {
-        log_.error("servlet '" + name + "': " + data.method + " " + path + " failed: " + e.what());
-        if (!answered) {
-            answer(servletError("Internal error; see the container log."));
-        }
-        return;
-    } catch (...) {
-        log_.error("servlet '" + name + "': " + data.method + " " + path +
-                   " failed with an unknown exception");
-        if (!answered) {
-            answer(servletError("Internal error; see the container log."));
-        }
-        return;
-    }
-    if (answered) {
-        return;  // flushed: what changed afterwards stays unsent
-    }
-    if (!response.isRedirect() && !response.hasPayload() &&
-        response.getStatus() == KxHttpServletResponse::kOk) {
-        log_.error("servlet '" + name + "': " + data.method + " " + path +
-                   " produced no page (no content, no redirect, no status)");
-        answer(servletError("The page could not be produced; the container log tells why."));
-        return;
-    }
-    answer(toHttp(name, servletAddress, response));
-}
-
-KxHttpResponseData KxRequestHandler::toHttp(const std::string& servletName,
-                                            const std::string& servletAddress,
-                                            KxHttpServletResponse& response) const {
-    KxHttpResponseData http;
-    http.status = response.getStatus();
-    if (http.status < 100 || http.status > 599) {
-        log_.error("servlet '" + servletName + "': status " + std::to_string(http.status) +
-                   " is not an HTTP status");
-        return servletError("Internal error; see the container log.");
-    }
-    if (response.isRedirect()) {
-        const auto location =
-            resolveRedirectLocation(servletAddress, response.getRedirectLocation());
-        if (!location) {
-            log_.error("servlet '" + servletName +
-                       "': a redirect holding a line break was refused");
-            return servletError("Internal error; see the container log.");
-        }
-        http.status = KxHttpServletResponse::kFound;
-        http.setHeader("Location", *location);
-    }
-    for (const auto& [name, value] : response.getHeaders()) {
-        if (!isValidHeader(name, value)) {
-            log_.error("servlet '" + servletName + "': header '" + name +
-                       "' with a line break or an invalid name was dropped");
-            continue;
-        }
-        if (isFramingHeader(name) ||
-            (response.isRedirect() && equalsIgnoringCase(name, "Location"))) {
-            continue;
-        }
-        http.headers.emplace_back(name, value);
-    }
-    if (!response.getContentType().empty()) {
-        if (!isValidHeader("Content-Type", response.getContentType())) {
-            log_.error("servlet '" + servletName +
-                       "': a content type with a line break was refused");
-            return servletError("Internal error; see the container log.");
-        }
-        http.setHeader("Content-Type", response.getContentType());
-    } else if (response.getPayloadFile() >= 0 && !http.findHeader("Content-Type")) {
-        http.setHeader("Content-Type", "application/octet-stream");
-    } else if (!response.getPayload().empty() && !http.findHeader("Content-Type")) {
-        http.setHeader("Content-Type", "text/html");
-    }
-    if (!http.findHeader("Cache-Control")) {
-        http.setHeader("Cache-Control", "no-store");
-    }
-    if (response.getPayloadFile() >= 0) {
-        // Only a regular file has a length to announce before it is sent.
-        http.file = std::make_shared<KxBodyFile>(response.releasePayloadFile());
-        struct stat status {};
-        if (::fstat(http.file->fd(), &status) != 0 || !S_ISREG(status.st_mode)) {
-            log_.error("servlet '" + servletName + "': the payload file is not a regular file");
-            return servletError("Internal error; see the container log.");
-        }
-    } else {
-        http.body = response.getPayload();
-    }
-    return http;
 }
 
 }  // namespace kx::container

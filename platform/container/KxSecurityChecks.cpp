@@ -138,4 +138,40 @@ std::string KxSecurityChecks::tokenCookieHeader() const {
     return std::string(kTokenCookie) + "=" + token_ + "; Path=/; HttpOnly; SameSite=Strict";
 }
 
+std::optional<KxRefusal> KxSecurityChecks::refuseBeforeRouting(const KxHeaderList& headers) const {
+    std::optional<std::string_view> host;
+    std::optional<std::string_view> origin;
+    std::optional<std::string_view> secFetchSite;
+    for (const auto& [name, value] : headers) {
+        if (equalsIgnoringCase(name, "Host")) {
+            // Two Host headers leave it open which one names the server;
+            // neither is trusted.
+            if (host) {
+                return KxRefusal{400, "Bad request", "The request names more than one host."};
+            }
+            host = value;
+        } else if (equalsIgnoringCase(name, "Origin") && !origin) {
+            origin = value;
+        } else if (equalsIgnoringCase(name, "Sec-Fetch-Site") && !secFetchSite) {
+            secFetchSite = value;
+        }
+    }
+    if (!host || !isHostAllowed(*host)) {
+        return KxRefusal{403, "Forbidden",
+                         "This server answers only requests addressed to it as localhost, "
+                         "127.0.0.1 or [::1]."};
+    }
+    if (auto refusal = crossSiteRefusal(secFetchSite.value_or(""), origin)) {
+        return KxRefusal{403, "Forbidden",
+                         "This server refuses requests from other sites: " + *refusal + "."};
+    }
+    return std::nullopt;
+}
+
+KxRefusal KxSecurityChecks::missingToken() {
+    return {403, "Forbidden",
+            "This server needs its access token. Open the address that kxcontainer printed "
+            "when it started (it ends in ?token=...)."};
+}
+
 }  // namespace kx::container

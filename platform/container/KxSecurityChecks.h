@@ -16,7 +16,16 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/container/KxHttpData.h"
+
 namespace kx::container {
+
+// Why a request is not served, as the answer says it.
+struct KxRefusal {
+    int status;
+    std::string title;
+    std::string text;
+};
 
 // Compares two texts in time that depends on their lengths only.
 bool constantTimeEquals(std::string_view a, std::string_view b);
@@ -45,6 +54,13 @@ class KxSecurityChecks {
     // from another site; nothing when it is not.
     std::optional<std::string> crossSiteRefusal(std::string_view secFetchSite,
                                                 std::optional<std::string_view> origin) const;
+
+    // The first refusal that needs no route, in the order the checks run:
+    // exactly one Host header, naming this server; then not sent from
+    // another site. Nothing when the request passes.
+    std::optional<KxRefusal> refuseBeforeRouting(const KxHeaderList& headers) const;
+    // The refusal of a request to a servlet without the access token.
+    static KxRefusal missingToken();
 
     KxTokenCheck checkToken(std::optional<std::string_view> cookie,
                             std::optional<std::string_view> parameter,
