@@ -142,37 +142,16 @@ TEST_F(ContainerLifecycle, BadDescriptorStopsTheStartWithAClearMessage) {
     EXPECT_TRUE(contains(broken.failure(), "web.xml: line 3")) << broken.failure();
 }
 
-TEST_F(ContainerLifecycle, HelpListsTheOptionsWithDefaults) {
+// The options and their defaults are pinned by the option parser's unit
+// tests; here, that the program prints its help and ends well.
+TEST_F(ContainerLifecycle, HelpListsTheOptions) {
     const std::string out = scratch / "help.txt";
     const std::string command = binaryDirectory() + "/kxcontainer --help > " + out + " 2>&1";
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     const std::string help = readFile(out);
-    for (const char* option : {"--port",
-                               "--bind",
-                               "--context",
-                               "--webapp",
-                               "--home",
-                               "--log-dir",
-                               "--threads",
-                               "--lib-dir",
-                               "--token",
-                               "--no-token",
-                               "--max-sessions",
-                               "--max-connections",
-                               "--client-header-buffer-size",
-                               "--client-max-body-size",
-                               "--client-header-timeout",
-                               "--client-body-timeout",
-                               "--keepalive-timeout",
-                               "16k",
-                               "1m",
-                               "60s",
-                               "75s",
-                               "8080",
-                               "127.0.0.1",
-                               "/orvo"}) {
+    for (const char* option : {"--port", "--no-token", "--client-max-body-size"}) {
         EXPECT_TRUE(contains(help, option)) << option << "\n" << help;
     }
 }

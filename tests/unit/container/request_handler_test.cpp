@@ -200,18 +200,10 @@ TEST_F(ContainerRequestHandler, RefusalsNeedNoServletCall) {
     servlet([](KxHttpServletRequest&, KxHttpServletResponse& response) {
         response.setPayload("served");
     });
+    // The Host, Origin and token refusals are pinned over HTTP; here, that a
+    // refused request never becomes a servlet job.
     EXPECT_EQ(sendOne("/orvo/s").status, 403);  // no token
     EXPECT_EQ(sendOne("/orvo/s", {{"Host", "evil.example"}, auth_.front()}).status, 403);
-    EXPECT_EQ(sendOne("/orvo/s", {{"Host", "evil.example"}}).status, 403);
-    // Two Host headers, even both ours: which one counts is unclear.
-    EXPECT_EQ(
-        sendOne("/orvo/s", {{"Host", "127.0.0.1:8080"}, {"host", "evil.example"}, auth_.front()})
-            .status,
-        400);
-    EXPECT_EQ(
-        sendOne("/orvo/s", {{"Host", "127.0.0.1:8080"}, {"Host", "127.0.0.1:8080"}, auth_.front()})
-            .status,
-        400);
     EXPECT_EQ(sendOne("/orvo/s", {{"Sec-Fetch-Site", "cross-site"}}).status, 403);
     EXPECT_EQ(sendOne("/orvo/s/..", auth_).status, 400);
     EXPECT_EQ(sendOne("/orvo/s/%2e%2e/x", auth_).status, 400);
