@@ -40,30 +40,20 @@ inline std::string example(const std::string& name) {
     return std::string(KX_SOURCE_DIR) + "/home/examples/" + name;
 }
 
-// The 1-based number of the first line of the file holding the text; 0 when
-// none does.
-inline long lineOf(const std::string& path, const std::string& text) {
+// The 1-based line and column where the text first appears in the file;
+// {0, 0} when it does not.
+inline std::pair<long, long> positionOf(const std::string& path, const std::string& text) {
     std::istringstream lines(readFile(path));
     std::string line;
     for (long number = 1; std::getline(lines, line); ++number) {
-        if (line.find(text) != std::string::npos) {
-            return number;
+        if (const auto found = line.find(text); found != std::string::npos) {
+            return {number, static_cast<long>(found) + 1};
         }
     }
-    return 0;
+    return {0, 0};
 }
-
-// The 1-based column where the text starts on its first line; 0 when absent.
-inline long columnOf(const std::string& path, const std::string& text) {
-    std::istringstream lines(readFile(path));
-    std::string line;
-    while (std::getline(lines, line)) {
-        const auto found = line.find(text);
-        if (found != std::string::npos) {
-            return static_cast<long>(found) + 1;
-        }
-    }
-    return 0;
+inline long lineOf(const std::string& path, const std::string& text) {
+    return positionOf(path, text).first;
 }
 
 // One record of errors.xml.

@@ -9,34 +9,19 @@
 namespace gentest {
 namespace {
 
-struct CompilerCase {
-    std::string key;
-    std::string cxx;
-};
-
-std::ostream& operator<<(std::ostream& out, const CompilerCase& c) {
-    return out << (c.key.empty() ? "(none)" : c.key);
-}
-
-class MakefileCompiler : public GeneratorProject,
-                         public ::testing::WithParamInterface<CompilerCase> {};
-
-TEST_P(MakefileCompiler, FollowsTheCompilerKey) {
-    writeProperties("foundation", {"make=true"});
-    ASSERT_EQ(run(bindgen(example("purchaseorder.xsd"), "", GetParam().key)), 0) << log();
-    EXPECT_NE(read("makefile").find("\nCXX = " + GetParam().cxx + "\n"), std::string::npos)
-        << read("makefile");
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Keys, MakefileCompiler,
-    ::testing::Values(CompilerCase{"redhat-gcc", "g++"}, CompilerCase{"solaris-gcc", "g++"},
-                      CompilerCase{"sunpro", "CC"}, CompilerCase{"sunpro-64", "CC"},
-                      CompilerCase{"va-64", "xlC"}, CompilerCase{"hpacc", "aCC"},
-                      CompilerCase{"redhat-icc", "icpc"}, CompilerCase{"msvc", "g++"},
-                      CompilerCase{"no-such-compiler", "g++"}, CompilerCase{"", "g++"}));
-
 class BuildFiles : public GeneratorProject {};
+
+// A known key other than the default, an unknown one and none.
+TEST_F(BuildFiles, MakefileCompilerFollowsTheCompilerKey) {
+    writeProperties("foundation", {"make=true"});
+    for (const auto& [key, cxx] : {std::pair{"sunpro-64", "CC"},
+                                   std::pair{"no-such-compiler", "g++"}, std::pair{"", "g++"}}) {
+        ASSERT_EQ(run(bindgen(example("purchaseorder.xsd"), "", key)), 0) << log();
+        EXPECT_NE(read("makefile").find("\nCXX = " + std::string(cxx) + "\n"), std::string::npos)
+            << key << "\n"
+            << read("makefile");
+    }
+}
 
 TEST_F(BuildFiles, MakefileBuildsTheGeneratedLibrary) {
     writeProperties("foundation", {"make=true", "projectName=orders"});
@@ -71,8 +56,6 @@ TEST_F(BuildFiles, ClientSamplesMakeAProgramAndServersASharedLibrary) {
     EXPECT_TRUE(std::regex_match(
         guid, std::regex(R"(\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\})")))
         << guid;
-    EXPECT_EQ(guid, kx::gen::stableGuid("demo")) << "the same name gives the same GUID";
-    EXPECT_NE(guid, kx::gen::stableGuid("demo2"));
     EXPECT_NE(read("demo.sln").find("\"demo.vcproj\", \"" + guid + "\""), std::string::npos)
         << guid;
 }

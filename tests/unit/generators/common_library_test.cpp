@@ -1,6 +1,6 @@
 // The generators' shared library on its own: names made into C++
-// identifiers, property paths, command-line words, the element tree and its
-// positions (on the XML reader's element walk), and the support header the
+// identifiers, escaping for each destination, build names and project
+// folders, command-line words, errors.xml, and the support header the
 // generated code includes.
 #include <gtest/gtest.h>
 
@@ -8,7 +8,6 @@
 #include "generators/common/Diagnostics.h"
 #include "generators/common/Text.h"
 #include "generators/common/runtime/orvoruntime.h"
-#include "platform/xml/KxXmlReader.h"
 #include "platform/xml/KxXmlTree.h"
 
 namespace {
@@ -41,17 +40,6 @@ TEST(Text, PropertyPathsLoseTheirDoubledBackslashesOnly) {
     EXPECT_EQ(undoubleBackslashes("a\\b"), "a\\b");
     EXPECT_EQ(undoubleBackslashes("a\\\\\\b"), "a\\\\b");
     EXPECT_EQ(undoubleBackslashes("/plain/path"), "/plain/path");
-}
-
-TEST(Text, EscapesForXmlAndCpp) {
-    EXPECT_EQ(xmlEscape("a<b & \"c\" > d'"), "a&lt;b &amp; &quot;c&quot; &gt; d'");
-    EXPECT_EQ(cppLiteral("say \"hi\"\\\n?"
-                         "?="),
-              "\"say \\\"hi\\\"\\\\\\n\\?\\?=\"");
-    EXPECT_EQ(cppLiteral(std::string("\x01"
-                                     "7",
-                                     2)),
-              "\"\\0017\"");
 }
 
 // Hostile text bound for each destination, and what must come out: nothing
@@ -87,11 +75,15 @@ INSTANTIATE_TEST_SUITE_P(
         EscapeCase{"line_splices", "one \\\ntwo\\  \nthree?\?/",
                    "  // one \\.\n  // two\\.\n  // three?\?/.\n",
                    "one \\&#10;two\\  &#10;three?\?/", "\"one \\\\\\ntwo\\\\  \\nthree\\?\\?/\""},
-        EscapeCase{"controls_and_bidi", std::string("a\x01\x0b\x7f") + "\xE2\x80\xAE" + "b\t",
-                   "  // a    b\n",
-                   "a\xEF\xBF\xBD\xEF\xBF\xBD\x7f\xE2\x80\xAE"
+        EscapeCase{"controls_digits_and_bidi",
+                   std::string("a\x01"
+                               "7\x0b\x7f") +
+                       "\xE2\x80\xAE" + "b\t",
+                   "  // a 7   b\n",
+                   "a\xEF\xBF\xBD"
+                   "7\xEF\xBF\xBD\x7f\xE2\x80\xAE"
                    "b&#9;",
-                   "\"a\\001\\013\\177\\342\\200\\256b\\011\""},
+                   "\"a\\0017\\013\\177\\342\\200\\256b\\011\""},
         EscapeCase{"broken_utf8_and_quotes", "\"q\" \xff<>&", "  // \"q\" \xff<>&\n",
                    "&quot;q&quot; \xEF\xBF\xBD&lt;&gt;&amp;", "\"\\\"q\\\" \\377<>&\""},
         EscapeCase{"empty", "", "  //\n", "", "\"\""}),
@@ -145,16 +137,6 @@ TEST(Text, ProjectDirectoriesStayInsideTheProject) {
     }
 }
 
-TEST(Text, FlagsAreTrueOrOne) {
-    EXPECT_TRUE(isTrue("true"));
-    EXPECT_TRUE(isTrue("TRUE"));
-    EXPECT_TRUE(isTrue("1"));
-    EXPECT_FALSE(isTrue("yes"));
-    EXPECT_FALSE(isTrue("0"));
-    EXPECT_FALSE(isTrue(""));
-    EXPECT_FALSE(isTrue("truer"));
-}
-
 TEST(CommandWords, DefinitionsOptionsAndInputsAreSeparated) {
     const std::vector<OptionSpec> specs = {{"-properties", OptionSpec::Value},
                                            {"-noserver", OptionSpec::Flag},
@@ -171,10 +153,8 @@ TEST(CommandWords, DefinitionsOptionsAndInputsAreSeparated) {
     EXPECT_EQ(arguments.definitions,
               (std::vector<Definition>{{"a", "1"}, {"flag", "true"}, {"b", "x=y"}}));
     EXPECT_EQ(arguments.inputs, std::vector<KxCString>{"in.wsdl"});
-    EXPECT_THROW(parseArguments({"-properties"}, specs), UsageError);
+    // A value that is an option is a missing value.
     EXPECT_THROW(parseArguments({"-properties", "-noserver"}, specs), UsageError);
-    EXPECT_THROW(parseArguments({"-x"}, specs), UsageError);
-    EXPECT_TRUE(parseArguments({"--help"}, specs).help);
 }
 
 TEST(ErrorXml, LeavesOutWhatIsUnknown) {
@@ -190,73 +170,9 @@ TEST(ErrorXml, LeavesOutWhatIsUnknown) {
     EXPECT_EQ(toLogLine(diagnostics.all()[1]), "error: in.xsd:4: at a line");
 }
 
-TEST(FaultMessages, LineIsTakenFromTheReaderText) {
-    const XmlFault fault = splitFaultMessage("line 57: Opening and ending tag mismatch: a and b");
-    EXPECT_EQ(fault.at.line, 57);
-    EXPECT_EQ(fault.message, "Opening and ending tag mismatch: a and b");
-    const XmlFault plain = splitFaultMessage("line of text: no number");
-    EXPECT_EQ(plain.at.line, 0);
-    EXPECT_EQ(plain.message, "line of text: no number");
-}
-
-TEST(ElementWalk, ReaderGivesUnknownElementsWithTheirLines) {
-    KxXmlReader reader("<a x='1' xmlns:p='urn:p'>\n  <b/>\n  <p:c\n     y='2'>t</p:c>\n</a>");
-    KxCString name;
-    KxXmlAttributeSet attributes;
-    ASSERT_TRUE(reader.nextElement(name, attributes));
-    EXPECT_EQ(name, "a");
-    EXPECT_EQ(attributes.find("x")->getValue(), "1");
-    EXPECT_EQ(reader.getLineNumber(), 1);
-    EXPECT_EQ(reader.getColumnNumber(), 26);  // just past the tag
-    ASSERT_TRUE(reader.nextElement(name, attributes));
-    EXPECT_EQ(name, "b");
-    EXPECT_EQ(reader.getLineNumber(), 2);
-    EXPECT_FALSE(reader.nextElement(name, attributes));  // </b> comes next
-    EXPECT_EQ(reader.getLastNodeType(), KxXmlReader::ElementEnd);
-    reader.readElementEnd("b");
-    ASSERT_TRUE(reader.nextElement(name, attributes));
-    EXPECT_EQ(name, "c");
-    EXPECT_EQ(reader.getLineNumber(), 4);  // where the tag ends
-    EXPECT_EQ(reader.readElementValue(), "t");
-    reader.readElementEnd("c");
-    EXPECT_FALSE(reader.nextElement(name, attributes));
-    reader.readElementEnd("a");
-    EXPECT_FALSE(reader.nextElement(name, attributes));
-    EXPECT_EQ(reader.getLastNodeType(), KxXmlReader::EndOfDocument);
-}
-
-TEST(ElementTree, PlacesElementsWhereTheirTagsBegin) {
-    const XmlDocument document = parseXmlDocument(
-        "<?xml version='1.0'?>\n<root>\n  <one a='x'/>\n    <two\n"
-        "      b='&gt;'>text<three/></two>\n</root>\n");
-    ASSERT_TRUE(document.root);
-    EXPECT_FALSE(document.fault);
-    const XmlElement& root = *document.root;
-    EXPECT_EQ(root.at.line, 2);
-    EXPECT_EQ(root.at.column, 1);
-    ASSERT_EQ(root.children.size(), 2u);
-    EXPECT_EQ(root.children[0].at.line, 3);
-    EXPECT_EQ(root.children[0].at.column, 3);
-    EXPECT_EQ(root.children[0].attributeOr("a"), "x");
-    const XmlElement& two = root.children[1];
-    EXPECT_EQ(two.at.line, 4);
-    EXPECT_EQ(two.at.column, 5);
-    EXPECT_EQ(two.attributeOr("b"), ">");
-    EXPECT_EQ(two.text, "text");
-    ASSERT_NE(two.child("three"), nullptr);
-    EXPECT_EQ(two.child("three")->at.line, 5);
-}
-
-TEST(ElementTree, KeepsWhatWasReadBeforeAFault) {
-    const XmlDocument document = parseXmlDocument("<root>\n  <kept/>\n  <open>\n</root>\n");
-    ASSERT_TRUE(document.root);
-    ASSERT_TRUE(document.fault);
-    EXPECT_EQ(document.fault->at.line, 4);
-    EXPECT_NE(document.fault->message.find("mismatch"), std::string::npos);
-    ASSERT_EQ(document.root->children.size(), 2u);
-    EXPECT_EQ(document.root->children[0].name, "kept");
-    EXPECT_EQ(document.root->children[1].name, "open");
-
+// What is read before a fault is kept (the generators report from it) is
+// covered end to end; these documents have no usable root at all.
+TEST(ElementTree, EmptyAndTwoRootedDocumentsAreFaults) {
     EXPECT_TRUE(parseXmlDocument("").fault);
     EXPECT_TRUE(parseXmlDocument("<a/><b/>").fault);
 }
@@ -271,9 +187,7 @@ TEST(Runtime, NumbersRoundTripInTheirShortestForm) {
         EXPECT_EQ(back, value) << text;
     }
     EXPECT_EQ(orvo::format(10.0), "10");
-    EXPECT_EQ(orvo::format(0.1), "0.1");
     EXPECT_EQ(orvo::format(1.5f), "1.5");
-    EXPECT_EQ(orvo::format(-42LL), "-42");
     EXPECT_EQ(orvo::format(true), "true");
     EXPECT_EQ(orvo::format(1.0 / 0.0), "INF");
 }
@@ -319,19 +233,10 @@ TEST(Runtime, TextIsUnescapedWithCdataKeptAndChildrenLeftOut) {
     EXPECT_EQ(orvo::unescape("&#233;"), "\xc3\xa9");
 }
 
-TEST(Runtime, SoapEnvelopesCarryBodiesAndFaults) {
-    const std::string envelope = orvo::soapEnvelope("<ping><n>1</n></ping>");
-    EXPECT_EQ(orvo::soapBody(envelope), "<ping><n>1</n></ping>");
-    EXPECT_EQ(orvo::soapBody("<ping/>"), "<ping/>");
+// Faults through a whole exchange are checked on the generated calculator.
+TEST(Runtime, EnvelopeWithoutBodyIsAFault) {
+    EXPECT_EQ(orvo::soapBody(orvo::soapEnvelope("<ping><n>1</n></ping>")), "<ping><n>1</n></ping>");
     EXPECT_THROW(orvo::soapBody("<Envelope><Header/></Envelope>"), orvo::Fault);
-    const std::string fault = orvo::faultElement(orvo::Fault("Client", "bad <input>"));
-    try {
-        orvo::throwIfFault(orvo::soapBody(orvo::soapEnvelope(fault)));
-        ADD_FAILURE() << "no fault thrown";
-    } catch (const orvo::Fault& thrown) {
-        EXPECT_EQ(thrown.code(), "Client");
-        EXPECT_STREQ(thrown.what(), "bad <input>");
-    }
     EXPECT_NO_THROW(orvo::throwIfFault("<pingResponse/>"));
 }
 
