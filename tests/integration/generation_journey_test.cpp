@@ -55,23 +55,6 @@ TEST_F(GenerationJourney, BrokenWsdlShowsItsErrorsWithLineAndColumn) {
     EXPECT_NE(status.body.find("class=\"badge warning\""), std::string::npos);
 }
 
-TEST_F(GenerationJourney, DataBindingAndClientWizardsReachTheirStatusPages) {
-    start();
-    const HttpResponse binding =
-        post("/orvo/foundation", "oper=generate&projectName=po&projectDir=" + projects() +
-                                     "&filename=" + example("purchaseorder.xsd") + "&html=on");
-    ASSERT_EQ(binding.status, 302);
-    EXPECT_NE(get(location(binding)).body.find("PurchaseOrderType"), std::string::npos);
-
-    const HttpResponse client =
-        post("/orvo/client", "oper=generate&projectName=quotes&projectDir=" + projects() +
-                                 "&filename=" + example("stockquote.wsdl"));
-    ASSERT_EQ(client.status, 302);
-    const HttpResponse status = get(location(client));
-    EXPECT_NE(status.body.find("ClientProxy"), std::string::npos);
-    EXPECT_EQ(status.body.find("Skeleton"), std::string::npos) << "a client project only";
-}
-
 TEST_F(GenerationJourney, AGeneratedServletProjectBuildsAndRunsInKxcontainer) {
     start();
     const HttpResponse run =

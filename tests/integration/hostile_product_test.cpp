@@ -274,7 +274,7 @@ TEST_F(HostileProduct, AGeneratorThatNeverEndsIsStoppedAtTheLimitAndItsThreadFre
     generator("svcgen", "echo $$ > \"$KX_TEST_RECORD\"\nwhile :; do sleep 1; done\n");
     ScopedEnv limit("KX_COMMAND_TIME_LIMIT", "2");
     // One servlet thread: the next request needs the one the generator held.
-    ASSERT_NO_FATAL_FAILURE(start(true, {"--threads", "1"}));
+    ASSERT_NO_FATAL_FAILURE(start({"--threads", "1"}));
 
     const auto started = Clock::now();
     const auto run =

@@ -1,11 +1,10 @@
-// Generation runs through the real container, with a recording generator
-// first on PATH: what the wizard hands the generator, where it runs, and that
-// runs of several users never disturb each other.
+// Generation runs of several users at once through the real container, with a
+// recording generator first on PATH: each runs in its own project, and the
+// runs overlap.
 #include <filesystem>
 #include <future>
 #include <vector>
 
-#include "platform/base/KxText.h"
 #include "support/ProductFixture.h"
 #include "support/ScopedEnv.h"
 
@@ -40,42 +39,6 @@ class WizardRun : public ProductTest {
     ScratchDir bin;
     ScopedEnv path_;
 };
-
-TEST_F(WizardRun, GenerateRunsTheGeneratorInTheProjectAndShowsTheStatusPage) {
-    start();
-    ASSERT_EQ(get("/orvo/server").status, 200);
-    const HttpResponse response = post("/orvo/server", form("calc"));
-    ASSERT_EQ(response.status, 302) << response.body;
-    EXPECT_EQ(location(response),
-              "/orvo/status?dir=" + kx::urlEncoded(projects() + "\\calc") + "&tier=server");
-
-    EXPECT_EQ(readFile((folder("calc") / "invocation.txt").string())
-                  .substr(0, folder("calc").string().size() + 1),
-              folder("calc").string() + "\n");
-    EXPECT_TRUE(std::filesystem::exists(folder("calc") / "startup.properties"));
-    EXPECT_TRUE(std::filesystem::exists(folder("calc") / "errors.xml"));
-    EXPECT_EQ(std::filesystem::file_size(folder("calc") / "errors.xml"), 0u);
-    EXPECT_EQ(readFile((folder("calc") / "orvowizard.txt").string()), "recording svcgen\n");
-
-    const std::string log = readFile(container.logDirectory() + "/kxcontainer.log");
-    const auto heading = log.find("server: svcgen command line:\n");
-    const auto command = log.find("server: svcgen -properties \"" + projects() +
-                                  "\\calc\\startup.properties\"  -compiler solaris-gcc "
-                                  "-DkeepProject=true \"");
-    ASSERT_NE(heading, std::string::npos) << log;
-    ASSERT_NE(command, std::string::npos) << log;
-    EXPECT_LT(heading, command);
-}
-
-TEST_F(WizardRun, SaveWritesTheProjectAndShowsTheViewer) {
-    start();
-    const HttpResponse response = post("/orvo/server", form("saved") + "&type=Save");
-    ASSERT_EQ(response.status, 302);
-    EXPECT_EQ(location(response),
-              "/orvo/viewer?dir=" + kx::urlEncoded(projects() + "\\saved") + "&tier=server");
-    EXPECT_TRUE(std::filesystem::exists(folder("saved") / "startup.properties"));
-    EXPECT_FALSE(std::filesystem::exists(folder("saved") / "invocation.txt"));
-}
 
 TEST_F(WizardRun, EightUsersGenerateAtOnceEachInTheirOwnProject) {
     start();

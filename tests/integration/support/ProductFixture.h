@@ -20,18 +20,14 @@ namespace kxtest {
 class ProductTest : public ::testing::Test {
   protected:
     // Copies the web application and the bundled home, then starts the
-    // container (with the extra arguments); withDocs false leaves the
-    // product documentation out.
-    void start(bool withDocs = true, const std::vector<std::string>& extraArguments = {}) {
+    // container (with the extra arguments).
+    void start(const std::vector<std::string>& extraArguments = {}) {
         namespace fs = std::filesystem;
         const fs::path source(KX_SOURCE_DIR);
         fs::copy(source / "webapp", webapp.path(), fs::copy_options::recursive);
         fs::copy(source / "home" / "examples", home.path() / "examples",
                  fs::copy_options::recursive);
         fs::create_directories(home.path() / "projects");
-        if (withDocs) {
-            fs::copy(source / "home" / "docs", home.path() / "docs", fs::copy_options::recursive);
-        }
         container.setHome(home.str());
         ASSERT_TRUE(container.start(webapp.str(), extraArguments)) << container.failure();
     }
