@@ -1,5 +1,5 @@
 // Requests through a running kxcontainer: what servlets are given, what
-// comes back, sessions, redirects, failing servlets and static files.
+// comes back, sessions, failing servlets and static files.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -121,31 +121,6 @@ TEST_F(ContainerRequests, SessionCookieIsSetOnceAndThenHonoured) {
     EXPECT_TRUE(contains(unknown.body, "new=1\nvisits=1\n"));
     EXPECT_FALSE(contains(unknown.body, id));
     EXPECT_EQ(unknown.headerValues("Set-Cookie").size(), 1u);
-}
-
-TEST_F(ContainerRequests, RedirectsResolveLikeAServletContainer) {
-    ASSERT_NO_FATAL_FAILURE(start());
-    struct Case {
-        std::string target;
-        std::string location;
-    };
-    const std::vector<Case> cases = {
-        {"/orvo/redirect/generate?to=status%3Fdir%3Dx", "/orvo/status?dir=x"},
-        {"/orvo/redirect?to=status%3Fdir%3Dx", "/orvo/status?dir=x"},
-        {"/orvo/redirect?to=status%3Fdir%3DC:\\w", "/orvo/status?dir=C:\\w"},
-        {"/orvo/redirect/a/b?to=/orvo/other", "/orvo/other"},
-        {"/orvo/redirect/a?to=http://127.0.0.1:9/x%3Fy", "http://127.0.0.1:9/x?y"},
-    };
-    for (const auto& c : cases) {
-        const auto response = container.get(c.target);
-        EXPECT_EQ(response.status, 302) << c.target;
-        EXPECT_EQ(response.header("Location"), c.location) << c.target;
-        EXPECT_EQ(response.header("X-Content-Type-Options"), "nosniff");
-    }
-    const auto injected = container.get("/orvo/redirect/a?to=x%0D%0ASet-Cookie:%20evil=1");
-    EXPECT_EQ(injected.status, 500);
-    EXPECT_FALSE(injected.hasHeader("Location"));
-    EXPECT_TRUE(injected.headerValues("Set-Cookie").empty());
 }
 
 TEST_F(ContainerRequests, FailingServletsGet500AndTheContainerGoesOn) {

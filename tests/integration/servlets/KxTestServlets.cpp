@@ -1,6 +1,6 @@
 // Servlets that exercise the container from the outside: each one does one
 // thing a real servlet may do (echo what it was given, keep a session,
-// redirect, fail, stop the container ...) and reports it as plain text.
+// fail, stop the container ...) and reports it as plain text.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -64,13 +64,6 @@ class SessionServlet : public KxHttpServlet {
         session.setAttribute("visits", attribute);
         plain(response, "id=" + session.getId() + "\nnew=" + (session.isNew() ? "1" : "0") +
                             "\nvisits=" + std::to_string(count) + "\n");
-    }
-};
-
-class RedirectServlet : public KxHttpServlet {
-  public:
-    void doGet(KxHttpServletRequest& request, KxHttpServletResponse& response) override {
-        response.sendRedirect(request.getParameter("to"));
     }
 };
 
@@ -163,9 +156,6 @@ KX_TEST_EXPORT KxServlet* createEchoServlet() {
 }
 KX_TEST_EXPORT KxServlet* createSessionServlet() {
     return make<SessionServlet>();
-}
-KX_TEST_EXPORT KxServlet* createRedirectServlet() {
-    return make<RedirectServlet>();
 }
 KX_TEST_EXPORT KxServlet* createThrowingServlet() {
     return make<ThrowingServlet>();

@@ -32,7 +32,6 @@ inline std::string testWebXml() {
                       "    <init-param><param-name>greeting</param-name>"
                       "<param-value>hello</param-value></init-param>\n");
     xml += servletXml("session", "createSessionServlet");
-    xml += servletXml("redirect", "createRedirectServlet");
     xml += servletXml("throwing", "createThrowingServlet");
     xml += servletXml("empty", "createEmptyServlet");
     xml += servletXml("shutdown", "createShutdownServlet");
@@ -46,7 +45,6 @@ inline std::string testWebXml() {
     xml += mappingXml("index", "/");
     xml += mappingXml("echo", "/echo/*");
     xml += mappingXml("session", "/session");
-    xml += mappingXml("redirect", "/redirect/*");
     for (const char* name : {"throwing", "empty", "shutdown", "slow", "directory", "logging",
                              "file", "nothing", "badinit"}) {
         xml += mappingXml(name, std::string("/") + name);

@@ -55,10 +55,6 @@ std::string HttpResponse::header(const std::string& name) const {
     return {};
 }
 
-bool HttpResponse::hasHeader(const std::string& name) const {
-    return hasHeaderIn(headers, name);
-}
-
 std::vector<std::string> HttpResponse::headerValues(const std::string& name) const {
     std::vector<std::string> values;
     for (const auto& [key, value] : headers) {
@@ -152,7 +148,7 @@ HttpResponse HttpConnection::readResponse(bool headOnly, std::chrono::millisecon
         value.erase(0, value.find_first_not_of(' '));
         response.headers.emplace_back(line.substr(0, colon), value);
     }
-    if (!headOnly && response.hasHeader("Content-Length")) {
+    if (!headOnly && hasHeaderIn(response.headers, "Content-Length")) {
         const auto length =
             static_cast<std::size_t>(std::stoull(response.header("Content-Length")));
         while (buffer_.size() < length) {

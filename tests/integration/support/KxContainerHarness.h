@@ -25,7 +25,6 @@ struct HttpResponse {
     // The first value of the header (names compare without case); empty when
     // absent.
     std::string header(const std::string& name) const;
-    bool hasHeader(const std::string& name) const;
     std::vector<std::string> headerValues(const std::string& name) const;
 };
 
