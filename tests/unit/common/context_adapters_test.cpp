@@ -18,15 +18,6 @@ KxContextObject entriesOf(const KxContextObject& list) {
     return list.invokeMethod("entries", {});
 }
 
-TEST(KxListContextObject, EmptyListHasNoElementsAndZeroEntries) {
-    const KxContextObject list = kxcreateContextObject(KxRecordList<GeneratedFile>());
-    EXPECT_EQ(list.getType(), KxContextObject::kEnumerable);
-    EXPECT_FALSE(list.getAsEnumeration().hasMoreElements());
-    const KxContextObject entries = entriesOf(list);
-    EXPECT_EQ(entries.getType(), KxContextObject::kUnsignedLong);
-    EXPECT_EQ(entries.toLong(), 0);
-}
-
 TEST(KxListContextObject, EnumeratesInAppendOrderAndCountsEntries) {
     KxRecordList<DirectoryData> rows;
     auto tail = rows.before_begin();
@@ -43,18 +34,6 @@ TEST(KxListContextObject, EnumeratesInAppendOrderAndCountsEntries) {
     EXPECT_FALSE(list.invokeMethod("size", {}).isValid());  // only "entries" is known
     // Each enumeration starts afresh at the first element.
     EXPECT_EQ(elementsOf(list).size(), 3u);
-}
-
-TEST(KxListContextObject, HoldsItsOwnCopyOfTheList) {
-    KxRecordList<KxCString> names = {"a.wsdl", "b.xsd"};
-    const KxContextObject list = kxcreateContextObject(names);
-    names.clear();
-    names.push_front("changed");
-    const auto elements = elementsOf(list);
-    ASSERT_EQ(elements.size(), 2u);
-    EXPECT_EQ(elements[0].getType(), KxContextObject::kString);
-    EXPECT_EQ(elements[0].toString(), "a.wsdl");
-    EXPECT_EQ(elements[1].toString(), "b.xsd");
 }
 
 TEST(RecordContextObjects, AnswerTheirNamesExactlyWithTypedValues) {
@@ -83,18 +62,6 @@ TEST(RecordContextObjects, AnswerTheirNamesExactlyWithTypedValues) {
     const KxContextObject file = kxcreateContextObject(FileData{"docs", true, ""});
     EXPECT_TRUE(file.getAttribute("isDir").toBoolean());
     EXPECT_EQ(file.getAttribute("type").getType(), KxContextObject::kString);
-}
-
-TEST(RecordContextObjects, GeneratedFileKeepsItsDefaults) {
-    GeneratedFile generated;
-    generated.baseFile = "StockQuote";
-    const KxContextObject value = kxcreateContextObject(generated);
-    EXPECT_EQ(value.getAttribute("baseFile").toString(), "StockQuote");
-    EXPECT_EQ(value.getAttribute("sourceFile").toString(), "");
-    EXPECT_EQ(value.getAttribute("sourceFileExt").toString(), "cpp");
-    EXPECT_EQ(value.getAttribute("headerFileExt").toString(), "h");
-    EXPECT_EQ(value.getAttribute("docFileExt").toString(), "html");
-    EXPECT_TRUE(value.getAttribute("isNew").toBoolean());
 }
 
 }  // namespace

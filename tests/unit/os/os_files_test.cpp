@@ -203,30 +203,4 @@ TEST_F(OsFilesTest, ThreadWithOwnCurrentDirectoryLeavesOthersAlone) {
     EXPECT_EQ(KxCString(os::getCurrentDirectory().c_str()), scratch_.string());
 }
 
-TEST(OsQueries, EnvironmentValuesAndAbsence) {
-    ASSERT_EQ(setenv("KX_OS_TEST_VALUE", "some value", 1), 0);
-    EXPECT_EQ(os::getEnvironment("KX_OS_TEST_VALUE"), KxCString("some value"));
-    ASSERT_EQ(unsetenv("KX_OS_TEST_VALUE"), 0);
-    EXPECT_FALSE(os::getEnvironment("KX_OS_TEST_VALUE").has_value());
-}
-
-TEST(OsQueries, ErrorTextOnlyForKnownValues) {
-    EXPECT_EQ(os::errorText(ENOENT), KxCString("No such file or directory"));
-    EXPECT_EQ(os::errorText(EEXIST), KxCString("File exists"));
-    EXPECT_FALSE(os::errorText(99999).has_value());
-    EXPECT_FALSE(os::errorText(-1).has_value());
-}
-
-TEST(OsQueries, BothVersionQueriesReportTheKernelAsPosix) {
-    os::VersionInfo extended{os::PlatformFamily::WindowsNT, 0, 0};
-    os::VersionInfo plain{os::PlatformFamily::Windows9x, 0, 0};
-    ASSERT_TRUE(os::queryVersionEx(extended));
-    ASSERT_TRUE(os::queryVersion(plain));
-    EXPECT_EQ(extended.family, os::PlatformFamily::Posix);
-    EXPECT_EQ(plain.family, os::PlatformFamily::Posix);
-    EXPECT_GE(extended.major, 3u);  // every kernel this runs on is 3.x or newer
-    EXPECT_EQ(extended.major, plain.major);
-    EXPECT_EQ(extended.minor, plain.minor);
-}
-
 }  // namespace
