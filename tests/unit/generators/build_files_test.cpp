@@ -204,6 +204,22 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(info.param.label);
     });
 
+// The servlet API folder comes from the environment, past every check on
+// the settings and the project file: the build files refuse it themselves.
+TEST_F(Prjforge, ServletApiFolderThatWouldRunCommandsIsRefused) {
+    writeProperties("tavrin", {"make=true", "msvcproject=true"});
+    writeProject("  <tavrin:file name='Hello'/>\n");
+    ::setenv("KX_INCLUDE_DIR", "/opt/api$(shell touch MARKER)", 1);
+    const int status = run(prjforge());
+    ::unsetenv("KX_INCLUDE_DIR");
+    EXPECT_EQ(status, 1) << log();
+    EXPECT_EQ(recordsAbout(errors(), {"servlet API folder", "cannot be used"}).size(), 1u)
+        << read("errors.xml");
+    for (const char* name : {"makefile", "demo.dsp", "MARKER"}) {
+        EXPECT_FALSE(exists(name)) << name;
+    }
+}
+
 TEST_F(BuildFiles, NameTakenFromTheWsdlIsMadeSafeForMake) {
     write("startup.properties", "type=server\nmake=true\n");
     std::string wsdl = readFile(example("calculator.wsdl"));
