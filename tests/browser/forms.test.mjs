@@ -1,6 +1,6 @@
-// The wizard forms beyond the straight way through: refused runs, Save and
-// Load, the link to the settings, progress while a run goes on, the
-// keyboard shortcut, and the whole flow with JavaScript switched off.
+// What the wizard forms' scripts do beyond the straight way through (the
+// link to the settings, progress while a run goes on, the keyboard
+// shortcut), and the whole flow with JavaScript switched off.
 import assert from 'node:assert/strict';
 import { describe, test } from 'node:test';
 import { session } from './lib/harness.mjs';
@@ -14,89 +14,6 @@ async function gotoWizard(s, tier) {
 async function typeExample(s, name) {
   await s.page.getByLabel('Input file').fill(`${s.server.home}\\examples\\${name}`);
 }
-
-describe('refused runs', { timeout: 180_000 }, () => {
-  test('the status page tells why a run did not start', async () => {
-    const s = await session('forms-refused');
-    try {
-      const cases = [
-        { tier: 'server', name: '', file: 'calculator.wsdl', message: 'Project name must be specified' },
-        { tier: 'client', name: 'noinput', file: '', message: 'Missing filename' },
-        { tier: 'foundation', name: 'nofile', file: 'nosuch.xsd', message: 'Filename does not exist or is not accessible' },
-        { tier: 'tavrin', name: 'noservlet', message: 'Missing Servlet Name' },
-      ];
-      for (const { tier, name, file, message } of cases) {
-        await gotoWizard(s, tier);
-        await s.page.getByLabel('Project name').fill(name);
-        if (file) await typeExample(s, file);
-        await visit(s, `refused-${tier}-wizard`);
-        await s.page.getByRole('button', { name: 'Generate' }).click();
-        await s.page.waitForURL((url) => url.pathname === '/orvo/status' && url.searchParams.get('tier') === tier);
-        assert.equal(await heading(s.page), 'The run did not start');
-        assert.equal((await s.page.getByRole('alert').locator('strong').textContent()).trim(), message);
-        await visit(s, `refused-${tier}`);
-        await s.page.getByRole('link', { name: 'Back to the wizard' }).click();
-        await s.page.waitForURL(`**/orvo/${tier}`);
-        // The wizard kept what was typed, ready to be corrected.
-        assert.equal(await s.page.getByLabel('Project name').inputValue(), name);
-      }
-      // Save checks the same way.
-      await gotoWizard(s, 'server');
-      await s.page.getByLabel('Project name').fill('');
-      await s.page.getByRole('button', { name: 'Save' }).click();
-      await s.page.waitForURL('**/orvo/status?tier=server');
-      assert.equal((await s.page.getByRole('alert').locator('strong').textContent()).trim(), 'Project name must be specified');
-    } finally {
-      await s.done();
-    }
-  });
-});
-
-describe('save and load', { timeout: 180_000 }, () => {
-  test('Save stores the settings; Load… brings them back after a reset', async () => {
-    const s = await session('forms-save-load');
-    try {
-      await gotoWizard(s, 'server');
-      await s.page.getByLabel('Project name').fill('kept');
-      await typeExample(s, 'stockquote.wsdl');
-      await s.page.getByLabel('Compiler and operating system').selectOption('HP-UX/ACC');
-      await s.page.getByLabel('Client side as well').uncheck();
-      await visit(s, 'save-wizard');
-      await s.page.getByRole('button', { name: 'Save' }).click();
-      // Save shows the project's folder in the project list.
-      await s.page.waitForURL((url) => url.pathname === '/orvo/viewer' && url.searchParams.get('tier') === 'server');
-      assert.match(await s.page.locator('#current-dir').textContent(), /projects.kept$/);
-      const note = s.page.locator('#from-wizard');
-      assert.equal((await note.textContent()).trim(),
-        'Saved: the settings of kept are in this folder as startup.properties. Back to the Web-service server wizard.');
-      await visit(s, 'saved');
-
-      await note.getByRole('link', { name: 'Back to the Web-service server wizard' }).click();
-      await s.page.waitForURL('**/orvo/server');
-      assert.equal(await s.page.getByLabel('Project name').inputValue(), 'kept');
-      await s.page.getByRole('button', { name: 'Reset' }).click();
-      await s.page.waitForURL('**/orvo/server');
-      assert.equal(await s.page.getByLabel('Project name').inputValue(), '');
-
-      await s.page.getByRole('button', { name: 'Load…' }).click();
-      await s.page.waitForURL((url) => url.pathname === '/orvo/viewer' && url.searchParams.get('tier') === 'server');
-      assert.match(await s.page.locator('#from-wizard').textContent(), /^Pick a project and choose “Open in wizard”/);
-      const row = s.page.getByRole('row').filter({ has: s.page.getByRole('rowheader', { name: 'kept' }) });
-      assert.equal((await row.locator('.badge').textContent()).trim(), 'saved');
-      assert.equal(await row.getByRole('link', { name: 'Status of kept' }).count(), 0, 'nothing generated yet');
-      await visit(s, 'load-list');
-      await row.getByRole('link', { name: 'Open kept in its wizard' }).click();
-      await s.page.waitForURL((url) => url.pathname === '/orvo/server' && url.searchParams.get('oper') === 'load');
-      assert.equal(await s.page.getByLabel('Project name').inputValue(), 'kept');
-      assert.match(await s.page.getByLabel('Input file').inputValue(), /stockquote\.wsdl$/);
-      assert.equal(await s.page.getByLabel('Compiler and operating system').inputValue(), 'HP-UX/ACC');
-      assert.deepEqual(await checkedFlags(s.page, ['client', 'server']), { client: false, server: true });
-      await visit(s, 'loaded');
-    } finally {
-      await s.done();
-    }
-  });
-});
 
 describe('link to these settings', { timeout: 180_000 }, () => {
   test('follows the form and refills the wizard when opened', async () => {

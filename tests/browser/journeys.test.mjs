@@ -1,8 +1,7 @@
 // Each wizard in the browser, the whole way: from the start page through
 // Browse… (when it takes an input file) to a generated project, two of its
 // files in the viewer, back through the project list into the wizard with
-// the settings kept, and Reset to the defaults. One table row per wizard;
-// then the two journeys of their own (a faulty WSDL, a sample program).
+// the settings kept, and Reset to the defaults. One table row per wizard.
 import assert from 'node:assert/strict';
 import { describe, test } from 'node:test';
 import { session } from './lib/harness.mjs';
@@ -140,48 +139,3 @@ for (const w of WIZARDS) {
     });
   });
 }
-
-describe('journeys of their own', { timeout: 240_000 }, () => {
-  test('broken.wsdl: errors and warnings come first, with line and column', async () => {
-    const s = await session('server-broken');
-    try {
-      await openWizardFromStart(s, 'Web-service server', 'server');
-      await s.page.getByLabel('Project name').fill('broken');
-      await browseAndPick(s, 'server', 'broken.wsdl');
-      await generate(s, 'broken-status');
-
-      const problems = s.page.getByRole('region', { name: /Errors and warnings/ });
-      assert.ok(await problems.getByRole('listitem').count() >= 2, 'several problems are listed');
-      const errors = problems.locator('li.error');
-      assert.ok(await errors.count() >= 1);
-      assert.match(await errors.first().locator('.where').textContent(), /line \d+, column \d+/);
-      assert.match(await problems.locator('li.error .badge').first().textContent(), /Error/);
-      // The problems stand before the file groups.
-      const order = await s.page.locator('main h2').allTextContents();
-      assert.ok(order[0].startsWith('Errors and warnings'), order.join(' | '));
-      await reopenFromProjects(s, 'server', 'broken', { badge: 'errors' });
-    } finally {
-      await s.done();
-    }
-  });
-
-  test('stockquote.wsdl: generate and read the sample program', async () => {
-    const s = await session('client-stockquote');
-    try {
-      await openWizardFromStart(s, 'Web-service client', 'client');
-      await s.page.getByLabel('Project name').fill('quotes');
-      await browseAndPick(s, 'client', 'stockquote.wsdl');
-      await s.page.getByLabel('SSL').check();
-      await generate(s, 'stockquote-status');
-      assert.equal(await heading(s.page), 'quotes');
-      assert.match(await s.page.locator('.facts').textContent(), /stockquote\.wsdl/);
-      const samples = s.page.getByRole('region', { name: /^Samples/ });
-      const sampleLinks = await samples.getByRole('link').evaluateAll((as) => as.map((a) => a.getAttribute('aria-label')));
-      const sample = sampleLinks.find((name) => /Client\.cpp$/.test(name));
-      assert.ok(sample, sampleLinks.join(', '));
-      await openGeneratedFile(s, sample, { expectText: /main|Proxy/, language: 'cpp', label: 'stockquote-sample' });
-    } finally {
-      await s.done();
-    }
-  });
-});

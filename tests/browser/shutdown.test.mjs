@@ -40,19 +40,4 @@ describe('stopping the server', { timeout: 120_000 }, () => {
       await s.done();
     }
   });
-
-  // Session values are objects of the servlet library: the container drops
-  // the sessions before it unloads the library, so it also exits cleanly
-  // after a page stored something.
-  test('after working in a wizard the server still exits with status 0', async () => {
-    const s = await session('shutdown-after-wizard');
-    try {
-      await s.page.goto(new URL('server', s.server.base).href);
-      await s.page.getByLabel('Project name').fill('unsaved');
-      await s.page.goto(s.server.base);
-      assert.equal(await stop(s, 'stopped-after-wizard'), 0);
-    } finally {
-      await s.done();
-    }
-  });
 });

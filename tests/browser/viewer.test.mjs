@@ -1,5 +1,5 @@
 // The file viewer (static/viewer.html) on its own: what it shows for files
-// it cannot show, its controls, and the documentation a status page links.
+// it cannot show, its controls, and project pages shown without their scripts.
 import assert from 'node:assert/strict';
 import { mkdirSync, writeFileSync } from 'node:fs';
 import { describe, test } from 'node:test';
@@ -54,18 +54,6 @@ describe('file viewer', { timeout: 180_000 }, () => {
       await s.page.getByRole('navigation', { name: 'Main' }).getByRole('link', { name: 'Projects' }).click();
       await s.page.waitForURL('**/orvo/viewer');
       assert.equal(await heading(s.page), 'Projects');
-    } finally {
-      await s.done();
-    }
-  });
-
-  test('the documentation links open the HTML pages as they are', async () => {
-    const s = await session('viewer-docs');
-    try {
-      await s.page.getByRole('link', { name: 'Product documentation' }).click();
-      await s.page.waitForURL('**/orvo/status/docs/index.html?dir=**');
-      assert.equal(await s.page.title(), 'orvowizard documentation');
-      await visit(s, 'product-docs');
     } finally {
       await s.done();
     }

@@ -1,7 +1,6 @@
 // What the browser tests share: a kxcontainer of their own (on a free port,
 // with a scratch copy of the product home), a headless Chromium that talks to
-// nothing but that server, screenshots of the pages visited, and small
-// helpers for the wizard forms.
+// nothing but that server, and screenshots of the pages visited.
 import { spawn } from 'node:child_process';
 import { chmod, cp, mkdir, mkdtemp, rm, writeFile } from 'node:fs/promises';
 import os from 'node:os';
@@ -107,10 +106,8 @@ export async function startContainer({ generatorDelay = 0 } = {}) {
     url,
     base,
     home,
-    projects: path.join(home, 'projects'),
     process: child,
     exited,
-    stderr: () => stderr,
     async stop() {
       if (child.exitCode === null && child.signalCode === null) {
         child.kill('SIGTERM');
@@ -217,11 +214,3 @@ export async function session(suite, browserOptions = {}, serverOptions = {}) {
     },
   };
 }
-
-// The path of a file of the scratch home as the wizards write it: joined
-// with backslashes, which the platform turns into slashes.
-export function systemPath(...parts) {
-  return parts.join('\\');
-}
-
-export const ROLE_CONTROLS = 'input:not([type="hidden"]), select, textarea, button';
