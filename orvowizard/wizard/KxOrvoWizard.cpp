@@ -394,7 +394,13 @@ KxCString KxOrvoWizard::projectPath(KxHttpSession& session) {
 KxCString KxOrvoWizard::createProjectDirectory(KxHttpSession& session) {
     const KxCString path = projectPath(session);
     std::lock_guard lock(getInternalLock());
-    return makeDirectories(path);
+    const KxCString message = makeDirectories(path);
+    // A project folder that is a link would send every file of the run to
+    // wherever the link points.
+    if (message.empty() && kx::os::isSymbolicLink(path)) {
+        return "the project folder is a symbolic link";
+    }
+    return message;
 }
 
 KxTemplate KxOrvoWizard::saveProject(KxHttpServletRequest& request, KxHttpServletResponse& response,

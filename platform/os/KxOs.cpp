@@ -39,6 +39,15 @@ bool fileStatus(const KxCString& path, FileStatus& status) {
     return true;
 }
 
+bool isSymbolicLink(const KxCString& path) {
+    KxCString native = nativePath(path);
+    while (native.size() > 1 && native.back() == '/') {
+        native.pop_back();
+    }
+    struct stat info;
+    return ::lstat(native.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
 bool makeDirectory(const KxCString& path) {
     return ::mkdir(nativePath(path).c_str(), 0777) == 0;
 }

@@ -33,6 +33,9 @@ struct FileStatus {
 // set) when it cannot be read.
 bool fileStatus(const KxCString& path, FileStatus& status);
 
+// Whether path itself (its last component) is a symbolic link.
+bool isSymbolicLink(const KxCString& path);
+
 // ---- directories ------------------------------------------------------------
 
 // Creates one directory level with the default permissions (0777 less the

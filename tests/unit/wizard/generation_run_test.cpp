@@ -224,6 +224,14 @@ TEST_F(GenerationRun, LinksPlantedInTheProjectAreReplacedNotWrittenThrough) {
     }
     post(generateForm("demo"));
     EXPECT_EQ(readFile(target), "keep me");
+    // Nor may the project folder itself be a link to another place.
+    std::filesystem::create_directory_symlink(harness.home.path(), folder.parent_path() / "away");
+    testing::internal::CaptureStdout();
+    post(generateForm("away"));
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(setting("errorMessage"),
+              "Couldn't create project directory: the project folder is a symbolic link");
+    EXPECT_FALSE(std::filesystem::exists(harness.home / "startup.properties"));
     for (const char* name : {"errors.xml", "orvowizard.txt", "startup.properties"}) {
         EXPECT_TRUE(
             std::filesystem::is_regular_file(std::filesystem::symlink_status(folder / name)))
