@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -21,33 +20,28 @@ std::string messageOf(const std::function<void()>& call) {
     return "(no exception)";
 }
 
-TEST(KxXmlReaderValue, JoinsTextCdataAndReferencesUpToTheFirstChild) {
+TEST(KxXmlReaderValue, JoinsTextCdataAndReferencesUpToTheFirstChildAndIsEmptyForEmptyElements) {
     KxXmlReader reader(
         "<?xml version=\"1.0\"?>\n<!DOCTYPE m [<!ELEMENT m ANY>]>\n<!-- head -->\n"
         "<m>  a &amp; <![CDATA[<b>&amp;]]> &#65;&#x42;<!-- note --><?pi x?> Kx and Co"
-        "<child>inner</child>tail</m>\n<!-- tail -->");
+        "<child>inner</child>tail<a/><b></b><c>\n kept\n</c></m>\n<!-- tail -->");
     EXPECT_EQ(reader.getLastNodeType(), KxXmlReader::None);
     reader.readElementStart("m");
     EXPECT_EQ(reader.readElementValue(), "  a & <b>&amp; AB Kx and Co");
     EXPECT_EQ(reader.getLastNodeType(), KxXmlReader::Text);
     EXPECT_TRUE(reader.isElementNext("child"));  // left before the child
-    reader.readElementEnd("m");
-    EXPECT_TRUE(reader.eof());
-}
-
-TEST(KxXmlReaderValue, IsEmptyForEmptyElementsAndKeptWhileLookingAhead) {
-    KxXmlReader reader("<r><a/><b></b><c>\n kept\n</c></r>");
-    reader.readElementStart("r");
-    for (const char* name : {"a", "b"}) {
+    reader.skipElement();
+    for (const char* name : {"a", "b"}) {  // empty elements have an empty value
         reader.readElementStart(name);
         EXPECT_EQ(reader.readElementValue(), "") << name;
         reader.readElementEnd(name);
     }
     reader.readElementStart("c");
-    EXPECT_FALSE(reader.isElementNext("child"));
-    EXPECT_FALSE(reader.eof());
+    EXPECT_FALSE(reader.isElementNext("child"));  // looking ahead keeps the text
     EXPECT_EQ(reader.readElementValue(), "\n kept\n");
     reader.readElementEnd("c");
+    reader.readElementEnd("m");
+    EXPECT_TRUE(reader.eof());
 }
 
 TEST(KxXmlReaderValue, ExternalEntitiesAreNeverLoaded) {
@@ -121,44 +115,26 @@ TEST(KxXmlReaderAttributes, ComeInDocumentOrderWithoutNamespaceDeclarations) {
     EXPECT_TRUE(reader.getLastAttributes().empty());
 }
 
-// One attribute value, with its references replaced and as written.
-struct ReferenceCase {
-    const char* name;
-    const char* inDocument;
-    const char* expanded;
-    const char* asWritten;
-
-    friend void PrintTo(const ReferenceCase& value, std::ostream* out) { *out << value.name; }
-};
-
-class AttributeReferences : public testing::TestWithParam<ReferenceCase> {
-  protected:
-    std::string valueRead(bool expand) {
-        KxXmlReader reader("<!DOCTYPE r>\n<r v=\"" + std::string(GetParam().inDocument) + "\"/>");
-        reader.setExpandAttributeReference(expand);
-        const KxXmlAttributeSet attributes = reader.readElementStart("r");
-        const KxXmlAttribute* value = attributes.find("v");
-        return value == nullptr ? "(missing)" : value->getValue();
+// Each attribute value: in the document, with references replaced, and as
+// written (setExpandAttributeReference(false)).
+TEST(KxXmlReaderAttributes, ReferencesAreReplacedByDefaultAndKeptAsWrittenOnRequest) {
+    const char* const cases[][3] = {
+        {"a&amp;b&lt;c&gt;d", "a&b<c>d", "a&amp;b&lt;c>d"},
+        {"&#65;&#x42;&quot;q&apos;", "AB\"q'", "AB\"q'"},
+        {"l1&#10;l2&#9;", "l1\nl2\t", "l1&#10;l2&#9;"},
+        {"l1\nl2", "l1 l2", "l1 l2"},
+        {"&amp; &#38;", "& &", "&amp; &amp;"},
+    };
+    for (const auto& [inDocument, expanded, asWritten] : cases) {
+        for (const bool expand : {true, false}) {
+            KxXmlReader reader("<!DOCTYPE r>\n<r v=\"" + std::string(inDocument) + "\"/>");
+            reader.setExpandAttributeReference(expand);
+            const KxXmlAttribute* value = reader.readElementStart("r").find("v");
+            ASSERT_NE(value, nullptr) << inDocument;
+            EXPECT_EQ(value->getValue(), expand ? expanded : asWritten) << inDocument;
+        }
     }
-};
-
-TEST_P(AttributeReferences, AreReplacedByDefaultAndKeptAsWrittenOnRequest) {
-    EXPECT_EQ(valueRead(true), GetParam().expanded);
-    EXPECT_EQ(valueRead(false), GetParam().asWritten);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Values, AttributeReferences,
-    testing::Values(ReferenceCase{"Plain", "plain text", "plain text", "plain text"},
-                    ReferenceCase{"Ampersand", "a&amp;b", "a&b", "a&amp;b"},
-                    ReferenceCase{"LessThan", "x&lt;y&gt;z", "x<y>z", "x&lt;y>z"},
-                    ReferenceCase{"CharacterReferences", "&#65;&#x42;c", "ABc", "ABc"},
-                    ReferenceCase{"Quotes", "&quot;q&apos;", "\"q'", "\"q'"},
-                    ReferenceCase{"CharacterLineBreakAndTab", "l1&#10;l2&#9;", "l1\nl2\t",
-                                  "l1&#10;l2&#9;"},
-                    ReferenceCase{"LiteralLineBreakIsNormalised", "l1\nl2", "l1 l2", "l1 l2"},
-                    ReferenceCase{"PredefinedAndCharacter", "&amp; &#38;", "& &", "&amp; &amp;"}),
-    [](const testing::TestParamInfo<ReferenceCase>& info) { return info.param.name; });
 
 TEST(KxXmlReaderAttributes, ExpansionSettingAppliesToAStartAlreadyLookedAt) {
     KxXmlReader reader("<r><a v=\"1&amp;2\"/><a v=\"3&amp;4\"/></r>");
