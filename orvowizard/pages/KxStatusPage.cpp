@@ -129,11 +129,16 @@ KxTemplate KxStatusPage::serveFile(KxHttpSession& session, KxHttpServletResponse
 }
 
 bool KxStatusPage::isProjectDirectory(const KxCString& dir) {
+    // The listing decides first: any errors.xml already makes the folder a
+    // project, so a file request need not read up to megabytes of it.
+    if (directoryHasFileEndingWith(dir, "Project.xml") ||
+        directoryHasFileEndingWith(dir, "errors.xml")) {
+        return true;
+    }
     bool hasErrors = false;
     bool hasWarnings = false;
     scanErrorsFile(dir, hasErrors, hasWarnings);
-    return hasErrors || hasWarnings || directoryHasFileEndingWith(dir, "Project.xml") ||
-           directoryHasFileEndingWith(dir, "errors.xml");
+    return hasErrors || hasWarnings;
 }
 
 KxTemplate KxStatusPage::sendFile(KxHttpServletResponse& response, const KxCString& path,
@@ -151,11 +156,11 @@ KxTemplate KxStatusPage::sendFile(KxHttpServletResponse& response, const KxCStri
             errno == EINVAL && kx::os::fileStatus(path, status) && !status.isDirectory();
         return special ? refuse(response) : KxTemplate();
     }
-    struct stat status;
     if (!kx::os::isBelow(kx::os::realPathOf(fd), kx::os::realPathOf(servedFrom))) {
         ::close(fd);
         return refuse(response);
     }
+    struct stat status;
     if (::fstat(fd, &status) != 0 || status.st_size == 0) {
         // An empty file shows the page instead.
         ::close(fd);

@@ -143,35 +143,6 @@ std::optional<KxTemplate> KxOrvoWizard::dispatchOperation(
     return std::nullopt;
 }
 
-KxCString KxOrvoWizard::validateProject(KxHttpServletRequest& request, KxHttpSession& session) {
-    if (getSessionString(session, "projectName").empty()) {
-        return "Project name must be specified";
-    }
-    if (getSessionString(session, "projectDir").empty()) {
-        return "Missing project directory";
-    }
-    // The values may come from a startup.properties edited by anyone: they
-    // are checked here, where they are about to be written and run.
-    KxCString message = checkPlainFileName("projectName", getSessionString(session, "projectName"));
-    for (const char* name : {"projectDir", "filename"}) {
-        if (message.empty()) {
-            message = checkCommandWord(name, getSessionString(session, name));
-        }
-    }
-    for (const char* name : {"outDir", "defaultFile", "compileros"}) {
-        if (message.empty()) {
-            message = checkSettingText(name, getSessionString(session, name));
-        }
-    }
-    if (message.empty()) {
-        message = checkOptionsText("properties", getSessionString(session, "properties"));
-    }
-    if (!message.empty()) {
-        return message;
-    }
-    return validateInput(request, session);
-}
-
 KxTemplate KxOrvoWizard::showProjectsDirectory(KxHttpServletRequest& request,
                                                KxHttpServletResponse& response) {
     KxHttpSession& session = request.getSession(1);
@@ -198,6 +169,7 @@ using enum OnReset;
 using enum FromForm;
 using enum FromFile;
 using enum InFile;
+using enum SettingCheck;
 
 // The settings every wizard keeps. Rows with a rule of their own are handled
 // after the table's walk: "make", which a developer-studio project implies;
@@ -206,9 +178,9 @@ using enum InFile;
 // "projectDir" is split after the walk too.
 // clang-format off
 constexpr WizardSetting kCommonSettings[] = {
-    // name         kind  default               reset        from the form    from the file    in the file
-    {"projectDir",  Text, ProjectsFolder,       StripQuotes, SanitizedField,  OwnKey,          BackslashesDoubled},
-    {"projectName", Text, Empty,                StripQuotes, SanitizedField,  OwnKey,          BackslashesDoubled},
+    // name         kind  default               reset        from the form    from the file    in the file         check
+    {"projectDir",  Text, ProjectsFolder,       StripQuotes, SanitizedField,  OwnKey,          BackslashesDoubled, CommandWord},
+    {"projectName", Text, Empty,                StripQuotes, SanitizedField,  OwnKey,          BackslashesDoubled, PlainFileName},
     {"make",        Flag, On,                   KeepQuotes,  SpecialFormRule},
     {"sample",      Flag, On},
     {"msvcproject", Flag, On},
@@ -216,9 +188,9 @@ constexpr WizardSetting kCommonSettings[] = {
     {"compileros",  Text, PlatformOfThisSystem},
     {"stl",         Flag, On},
     {"outDir",      Text, Empty,                StripQuotes, Field,           OwnKey,          BackslashesDoubled},
-    {"filename",    Text, Empty,                StripQuotes, SpecialFormRule, OwnKey,          BackslashesDoubled},
+    {"filename",    Text, Empty,                StripQuotes, SpecialFormRule, OwnKey,          BackslashesDoubled, CommandWord},
     {"defaultFile", Text, Empty,                KeepQuotes,  SpecialFormRule, SpecialFileRule, BackslashesDoubled},
-    {"properties",  Text, Empty,                KeepQuotes,  SanitizedField,  OwnKey,          BackslashesDoubled},
+    {"properties",  Text, Empty,                KeepQuotes,  SanitizedField,  OwnKey,          BackslashesDoubled, Options},
 };
 // clang-format on
 
@@ -227,6 +199,21 @@ bool takenAsField(const WizardSetting& setting) {
 }
 
 }  // namespace
+
+KxCString KxOrvoWizard::validateProject(KxHttpServletRequest& request, KxHttpSession& session) {
+    if (getSessionString(session, "projectName").empty()) {
+        return "Project name must be specified";
+    }
+    if (getSessionString(session, "projectDir").empty()) {
+        return "Missing project directory";
+    }
+    // The values may come from a startup.properties edited by anyone: they
+    // are checked here, where they are about to be written and run.
+    if (KxCString message = checkSettings(session, kCommonSettings); !message.empty()) {
+        return message;
+    }
+    return validateInput(request, session);
+}
 
 void KxOrvoWizard::resetSession(KxHttpSession& session) {
     storeDefaults(session, kCommonSettings);
@@ -532,6 +519,38 @@ void KxOrvoWizard::readSettingsFile(KxHttpSession& session, KxProperties& proper
             readStringProperty(session, properties, setting.name);
         }
     }
+}
+
+KxCString KxOrvoWizard::checkSettings(KxHttpSession& session,
+                                      std::span<const WizardSetting> settings) {
+    for (const WizardSetting& setting : settings) {
+        if (setting.kind != Text) {
+            continue;
+        }
+        const KxCString value = getSessionString(session, setting.name);
+        KxCString message;
+        switch (setting.check) {
+            case SettingCheck::AnyText:
+                message = checkSettingText(setting.name, value);
+                break;
+            case SettingCheck::CommandWord:
+                message = checkCommandWord(setting.name, value);
+                break;
+            case SettingCheck::Options:
+                message = checkOptionsText(setting.name, value);
+                break;
+            case SettingCheck::PlainFileName:
+                message = checkPlainFileName(setting.name, value);
+                break;
+            case SettingCheck::Identifier:
+                message = checkIdentifier(setting.name, value);
+                break;
+        }
+        if (!message.empty()) {
+            return message;
+        }
+    }
+    return "";
 }
 
 void KxOrvoWizard::escapeSettingsForFile(KxContext& context,

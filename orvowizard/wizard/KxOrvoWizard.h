@@ -100,6 +100,8 @@ class KxOrvoWizard : public KxLumericServlet {
     // Doubles the backslashes of the rows that the file stores so, in the
     // context handed to the properties template.
     void escapeSettingsForFile(KxContext& context, std::span<const WizardSetting> settings);
+    // Why the first text setting that fails its check cannot be used, or "".
+    KxCString checkSettings(KxHttpSession& session, std::span<const WizardSetting> settings);
 
     // ---- the session accessors with the wizard's prefix ------------------------------
 

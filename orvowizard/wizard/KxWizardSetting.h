@@ -29,8 +29,15 @@ enum class FromFile { OwnKey, SpecialFileRule };
 // or with every backslash doubled, which reading the file undoes.
 enum class InFile { AsIs, BackslashesDoubled };
 
+// What a text setting must be before Save or generate use it (see
+// KxFieldChecks): any text; a word inside a quoted word of the generator's
+// command line; the generator's options; a plain file name; a C++ name.
+// Flags need no check.
+enum class SettingCheck { AnyText, CommandWord, Options, PlainFileName, Identifier };
+
 // The columns a row leaves out take the usual values: quotes kept on reset,
-// copied from the form as a field, read under its own key, written as it is.
+// copied from the form as a field, read under its own key, written as it is,
+// checked as text.
 struct WizardSetting {
     const char* name;
     SettingKind kind;
@@ -39,4 +46,5 @@ struct WizardSetting {
     FromForm fromForm = FromForm::Field;
     FromFile fromFile = FromFile::OwnKey;
     InFile inFile = InFile::AsIs;
+    SettingCheck check = SettingCheck::AnyText;
 };

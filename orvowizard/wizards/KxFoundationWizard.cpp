@@ -1,6 +1,5 @@
 #include "orvowizard/wizards/KxFoundationWizard.h"
 
-#include "orvowizard/common/KxFieldChecks.h"
 #include "orvowizard/wizards/KxGeneratorCommand.h"
 
 namespace {
@@ -54,11 +53,8 @@ void KxFoundationWizard::writeProperties(const KxCString& path, KxContext& conte
 }
 
 KxCString KxFoundationWizard::validateInput(KxHttpServletRequest&, KxHttpSession& session) {
-    for (const char* name : {"docsDir", "incDir"}) {
-        if (KxCString message = checkSettingText(name, getSessionString(session, name));
-            !message.empty()) {
-            return message;
-        }
+    if (KxCString message = checkSettings(session, kFoundationSettings); !message.empty()) {
+        return message;
     }
     return validateInputFile(getSessionString(session, "filename"));
 }

@@ -1,6 +1,5 @@
 #include "orvowizard/wizards/KxTavrinWizard.h"
 
-#include "orvowizard/common/KxFieldChecks.h"
 #include "orvowizard/common/KxFileUtilities.h"
 #include "platform/base/KxText.h"
 #include "platform/os/KxAtomicFile.h"
@@ -12,7 +11,8 @@ namespace {
 constexpr WizardSetting kTavrinSettings[] = {
     {"webxml", SettingKind::Flag, SettingDefault::On},
     {"admin", SettingKind::Flag, SettingDefault::Off},
-    {"servletName", SettingKind::Text},
+    {"servletName", SettingKind::Text, SettingDefault::Empty, OnReset::KeepQuotes, FromForm::Field,
+     FromFile::OwnKey, InFile::AsIs, SettingCheck::Identifier},
 };
 
 }  // namespace
@@ -99,5 +99,5 @@ KxCString KxTavrinWizard::validateInput(KxHttpServletRequest&, KxHttpSession& se
     }
     // The name becomes a class, two file names in the project directory and
     // words in the build files.
-    return checkIdentifier("servletName", servletName);
+    return checkSettings(session, kTavrinSettings);
 }

@@ -2,8 +2,6 @@
 
 #include "platform/base/KxText.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -200,15 +198,15 @@ void KxRequestHandler::serveStatic(const KxHttpRequestData& request, const std::
         deliver(std::move(response));
         return;
     }
-    // Opened without following a final symlink, and read as it is sent.
-    const std::string path = context_.getWebAppDirectory() + "/static/" + name;
-    auto file = std::make_shared<KxBodyFile>(
-        ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
-    struct stat status {};
-    if (file->fd() < 0 || ::fstat(file->fd(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    // A regular file opened without following a final symlink, and read as
+    // it is sent.
+    const int fd = kx::os::openRegularFile(context_.getWebAppDirectory() + "/static/" + name,
+                                           /*followLinks=*/false);
+    if (fd < 0) {
         deliver(page(404, "Not found", "There is no static file " + name + "."));
         return;
     }
+    auto file = std::make_shared<KxBodyFile>(fd);
     KxHttpResponseData response;
     KxCString type = context_.getMimeType(name);
     response.setHeader("Content-Type", type.empty() ? "application/octet-stream" : type);
