@@ -280,14 +280,14 @@ class KxHttpConnection : public std::enable_shared_from_this<KxHttpConnection> {
                       true);
                 return;
             }
-            setHeader(*response, data, keepAlive);
+            setHeaders(*response, data, keepAlive);
             response->prepare_payload();
             bytes_ = response->body().size();
             send(std::move(response), keepAlive);
             return;
         }
         auto response = std::make_shared<http::response<http::string_body>>();
-        setHeader(*response, data, keepAlive);
+        setHeaders(*response, data, keepAlive);
         if (data.file) {
             // HEAD: the file's length, no body.
             struct stat status {};
@@ -308,7 +308,8 @@ class KxHttpConnection : public std::enable_shared_from_this<KxHttpConnection> {
     }
 
     template <class Body>
-    void setHeader(http::response<Body>& response, const KxHttpResponseData& data, bool keepAlive) {
+    void setHeaders(http::response<Body>& response, const KxHttpResponseData& data,
+                    bool keepAlive) {
         response.version(version_);
         response.result(static_cast<unsigned>(data.status));
         for (const auto& [name, value] : data.headers) {
