@@ -1,12 +1,11 @@
 #include "generators/common/Text.h"
 
-#include "platform/base/KxText.h"
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <set>
 
+#include "platform/base/KxText.h"
 #include "platform/os/KxOs.h"
 
 namespace kx::gen {
@@ -239,17 +238,10 @@ std::optional<KxCString> projectDirectoryProblem(std::string_view path) {
     if (isAbsolutePath(path)) {
         return KxCString("it is an absolute path; it must name a folder inside the project");
     }
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = path.find_first_of("/\\", start);
-        if (path.substr(start, end - start) == "..") {
-            return KxCString("it climbs out of the project with '..'");
-        }
-        if (end == std::string_view::npos) {
-            return std::nullopt;
-        }
-        start = end + 1;
+    if (kx::hasParentSegment(path)) {
+        return KxCString("it climbs out of the project with '..'");
     }
+    return std::nullopt;
 }
 
 KxCString localName(std::string_view qname) {
