@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <sstream>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/ScopedEnv.h"
@@ -36,57 +36,56 @@ TEST(ContainerOptions, SizesAndDurations) {
     }
 }
 
-TEST(ContainerOptions, DefaultsWithoutArguments) {
-    KxContainerOptions options;
-    EXPECT_EQ(parse({}, options), std::nullopt);
-    EXPECT_EQ(options.port, 8080);
-    EXPECT_EQ(options.bind, "127.0.0.1");
-    EXPECT_EQ(options.context, "/orvo");
-    EXPECT_EQ(options.threads, 8u);
-    EXPECT_EQ(options.maxSessions, 10000u);
-    EXPECT_EQ(options.maxNewSessions, 1000u);
-    EXPECT_FALSE(options.noToken);
-    EXPECT_EQ(options.limits.clientHeaderBufferSize, 16u * 1024);
-    EXPECT_EQ(options.limits.clientMaxBodySize, 1024u * 1024);
-    EXPECT_EQ(options.limits.clientHeaderTimeout, std::chrono::seconds(60));
-    EXPECT_EQ(options.limits.clientBodyTimeout, std::chrono::seconds(60));
-    EXPECT_EQ(options.limits.keepaliveTimeout, std::chrono::seconds(75));
-    EXPECT_EQ(options.limits.maxConnections, 1024u);
-}
-
 TEST(ContainerOptions, EveryOptionIsRead) {
-    std::vector<const char*> arguments;
-    std::istringstream words(
-        "--port 0 --bind ::1 --context /x --webapp w --home h --log-dir l --threads 3 "
-        "--lib-dir lib --token tk --max-sessions 5 --max-new-sessions 2 "
-        "--client-header-buffer-size 4k --client-max-body-size 3m --client-header-timeout 2s "
-        "--client-body-timeout 500ms --keepalive-timeout 9 --max-connections 7");
-    std::vector<std::string> kept;
-    for (std::string word; words >> word;) {
-        kept.push_back(word);
-    }
-    for (const auto& word : kept) {
-        arguments.push_back(word.c_str());
-    }
     KxContainerOptions options;
-    EXPECT_EQ(parse(arguments, options), std::nullopt);
-    EXPECT_EQ(options.port, 0);
-    EXPECT_EQ(options.bind, "::1");
-    EXPECT_EQ(options.context, "/x");
-    EXPECT_EQ(options.webapp, "w");
-    EXPECT_EQ(options.home, "h");
-    EXPECT_EQ(options.logDir, "l");
-    EXPECT_EQ(options.threads, 3u);
-    EXPECT_EQ(options.libDir, "lib");
-    EXPECT_EQ(options.token, "tk");
-    EXPECT_EQ(options.maxSessions, 5u);
-    EXPECT_EQ(options.maxNewSessions, 2u);
-    EXPECT_EQ(options.limits.clientHeaderBufferSize, 4096u);
-    EXPECT_EQ(options.limits.clientMaxBodySize, 3u * 1024 * 1024);
+    EXPECT_EQ(parse({"--port",
+                     "0",
+                     "--bind",
+                     "::1",
+                     "--context",
+                     "/x",
+                     "--webapp",
+                     "w",
+                     "--home",
+                     "h",
+                     "--log-dir",
+                     "l",
+                     "--threads",
+                     "3",
+                     "--lib-dir",
+                     "lib",
+                     "--token",
+                     "tk",
+                     "--max-sessions",
+                     "5",
+                     "--max-new-sessions",
+                     "2",
+                     "--client-header-buffer-size",
+                     "4k",
+                     "--client-max-body-size",
+                     "3m",
+                     "--client-header-timeout",
+                     "2s",
+                     "--client-body-timeout",
+                     "500ms",
+                     "--keepalive-timeout",
+                     "9",
+                     "--max-connections",
+                     "7"},
+                    options),
+              std::nullopt);
+    EXPECT_EQ(
+        std::tie(options.port, options.bind, options.context, options.webapp, options.home,
+                 options.logDir, options.libDir, options.token),
+        std::make_tuple(0, std::string("::1"), std::string("/x"), std::string("w"),
+                        std::string("h"), std::string("l"), std::string("lib"), std::string("tk")));
+    EXPECT_EQ(std::tie(options.threads, options.maxSessions, options.maxNewSessions,
+                       options.limits.clientHeaderBufferSize, options.limits.clientMaxBodySize,
+                       options.limits.maxConnections),
+              std::make_tuple(3u, 5u, 2u, 4096u, 3u * 1024 * 1024, 7u));
     EXPECT_EQ(options.limits.clientHeaderTimeout, std::chrono::seconds(2));
     EXPECT_EQ(options.limits.clientBodyTimeout, std::chrono::milliseconds(500));
     EXPECT_EQ(options.limits.keepaliveTimeout, std::chrono::seconds(9));
-    EXPECT_EQ(options.limits.maxConnections, 7u);
 }
 
 TEST(ContainerOptions, FaultsEndTheProgram) {
@@ -139,19 +138,15 @@ TEST(ContainerOptions, DefaultsFromTheEnvironment) {
 TEST(ContainerOptions, LogsLiveInTheUsersStateFolderNotInTheHome) {
     ScopedEnv home("HOME", "/users/ann");
     ScopedEnv productHome("KX_HOME", "/srv/home");
-    struct Case {
-        const char* stateHome;
-        const char* expected;
-    };
-    for (const Case& c : std::initializer_list<Case>{
+    for (const auto& [stateHome, expected] : std::vector<std::pair<const char*, const char*>>{
              {"/state", "/state/kxcontainer/logs"},
              {"", "/users/ann/.local/state/kxcontainer/logs"},
              {"relative/state", "/users/ann/.local/state/kxcontainer/logs"},
          }) {
-        ScopedEnv state("XDG_STATE_HOME", c.stateHome);
+        ScopedEnv state("XDG_STATE_HOME", stateHome);
         KxContainerOptions options;
         resolveOptionDefaults(options, "/b/kxcontainer");
-        EXPECT_EQ(options.logDir, c.expected) << c.stateHome;
+        EXPECT_EQ(options.logDir, expected) << stateHome;
     }
     ScopedEnv state("XDG_STATE_HOME", "");
     ScopedEnv noHome("HOME", "");
