@@ -18,14 +18,6 @@ TEST(ContextAccessors, AbsentEntriesReadAsEmptyAndFalse) {
     EXPECT_EQ(getContextString(context, "unix"), "true");
 }
 
-TEST(ContextAccessors, LookUpsFollowTheNextContext) {
-    KxContext page;
-    page.put("projectDir", "C:\\work");
-    KxContext properties;
-    properties.setNextContext(&page);
-    EXPECT_EQ(getContextString(properties, "projectDir"), "C:\\work");
-}
-
 TEST(ContextAccessors, SessionValuesGoInUnderTheNameWithoutPrefix) {
     KxHttpSession session;
     setSessionString(session, "projectName", "demo", "server", false);

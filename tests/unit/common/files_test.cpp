@@ -81,12 +81,6 @@ TEST_F(FilesTest, MakeDirectoriesOfABareNameCreatesItInTheCurrentDirectory) {
     EXPECT_EQ(fs::current_path().string(), saved.c_str());
 }
 
-TEST_F(FilesTest, ChangeDirectoryReportsFailure) {
-    const KxPathBuffer saved = getCurrentDir();
-    EXPECT_FALSE(changeDirectory(dir / "missing"));
-    EXPECT_EQ(fs::current_path().string(), saved.c_str());
-}
-
 TEST_F(FilesTest, DirectoryHasFileEndingWithLooksAtFilesOnly) {
     dir.write("demoProject.xml", "<project/>");
     dir.mkdir("errors.xml");  // a directory with the name does not count

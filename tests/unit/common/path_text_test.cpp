@@ -23,9 +23,7 @@ TEST_P(ParentDirectory, IsTheTextBeforeTheLaterSeparator) {
 INSTANTIATE_TEST_SUITE_P(Paths, ParentDirectory,
                          testing::Values(TextCase{"C:\\work/proj\\x", "C:\\work/proj"},
                                          TextCase{"C:\\work\\proj/x", "C:\\work\\proj"},
-                                         TextCase{"home\\projects\\", "home\\projects"},
-                                         TextCase{"/tmp", ""}, TextCase{"stock.wsdl", ""},
-                                         TextCase{"", ""}));
+                                         TextCase{"/tmp", ""}, TextCase{"", ""}));
 
 class MimeTypeOf : public testing::TestWithParam<TextCase> {};
 TEST_P(MimeTypeOf, DependsOnTheLastExtensionExactly) {
@@ -83,9 +81,7 @@ TEST_F(HomeDirectory, IsKxHomeWithoutQuotesOrEmpty) {
 
 TEST(ErrnoMessage, UsesThePlatformTextOrTheNumber) {
     EXPECT_EQ(errnoMessage(ENOENT), "Error: No such file or directory");
-    EXPECT_EQ(errnoMessage(EACCES), "Error: Permission denied");
     EXPECT_EQ(errnoMessage(987654), "Error: 987654");
-    EXPECT_EQ(errnoMessage(-3), "Error: -3");
 }
 
 }  // namespace

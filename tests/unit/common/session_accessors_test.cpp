@@ -13,11 +13,6 @@ class AccessorsTest : public testing::Test {
     KxHttpServletRequest request;
 };
 
-TEST_F(AccessorsTest, AbsentValuesReadAsEmptyAndFalse) {
-    EXPECT_EQ(getSessionString(session, "projectDir", "server"), "");
-    EXPECT_FALSE(getSessionBool(session, "make", "server"));
-}
-
 TEST_F(AccessorsTest, KeysArePrefixAndNameWithNothingBetween) {
     setSessionString(session, "dir", "C:\\work", "viewer", false);
     setSessionBool(session, "make", true, "client");
@@ -27,9 +22,6 @@ TEST_F(AccessorsTest, KeysArePrefixAndNameWithNothingBetween) {
     EXPECT_EQ(getSessionString(session, "dir", "browse"), "");
     EXPECT_TRUE(getSessionBool(session, "make", "client"));
     EXPECT_FALSE(getSessionBool(session, "make", "server"));
-}
-
-TEST_F(AccessorsTest, SetSessionStringStripsQuotesOnlyWhenAsked) {
     setSessionString(session, "a", "\"x\"", "p", true);
     setSessionString(session, "b", "\"x\"", "p", false);
     EXPECT_EQ(getSessionString(session, "a", "p"), "x");
@@ -46,21 +38,6 @@ TEST_F(AccessorsTest, ReadingTheOtherTypeThrowsTheBadCastMessage) {
         EXPECT_EQ(error.why(), "KxServletAttribute: bad cast exception.\n");
     }
     EXPECT_THROW(getSessionBool(session, "projectDir", "server"), KxServletException);
-}
-
-TEST_F(AccessorsTest, StoreAttributeKeepsTheTransientFlagAndExtractLeavesDefaults) {
-    KxServletAttribute attribute;
-    attribute.setTransient(true);
-    storeAttribute(attribute, KxCString("value"));
-    EXPECT_TRUE(attribute.isTransient());
-    KxCString text = "untouched";
-    extractAttribute(attribute, text);
-    EXPECT_EQ(text, "value");
-
-    KxServletAttribute empty;
-    bool flag = true;
-    extractAttribute(empty, flag);
-    EXPECT_TRUE(flag);
 }
 
 TEST_F(AccessorsTest, SanitizeTurnsTheSevenSeparatorsIntoSpaces) {
@@ -114,24 +91,6 @@ TEST_F(AccessorsTest, PropertiesAreUnescapedAndFlagsAreTrueOrOne) {
         readBoolProperty(session, properties, key, "client");
         EXPECT_EQ(getSessionBool(session, key, "client"), expected) << key;
     }
-}
-
-TEST_F(AccessorsTest, DoubledBackslashesSurviveASaveAndLoadRoundTrip) {
-    // What a properties template writes (backslashes doubled) reads back as the
-    // original path.
-    const KxCString original = "C:\\work\\new\\\\share\\x";
-    KxCString doubled;
-    for (char c : original) {
-        doubled += c;
-        if (c == '\\') {
-            doubled += '\\';
-        }
-    }
-    KxProperties properties;
-    properties.loadFromText("filename=" + doubled + "\n");
-    EXPECT_EQ(properties.get("filename"), doubled);
-    readStringProperty(session, properties, "filename", "server");
-    EXPECT_EQ(getSessionString(session, "filename", "server"), original);
 }
 
 }  // namespace

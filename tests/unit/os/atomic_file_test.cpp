@@ -52,31 +52,21 @@ TEST_F(AtomicFileTest, WritesANewFileAndReplacesAnOldOneWithExactlyTheContent) {
     EXPECT_TRUE(fs::exists(path));
     EXPECT_EQ(fs::file_size(path), 0u);
     EXPECT_EQ(folderNames(dir.path()), std::vector<std::string>{"startup.properties"});
-}
 
-TEST_F(AtomicFileTest, TakesTheSystemsBackslashPaths) {
     dir.mkdir("project");
     ASSERT_TRUE(os::writeFileAtomically(dir.str() + "\\project\\web.xml", "<web-app/>"));
     EXPECT_EQ(readFile(dir.path() / "project" / "web.xml"), "<web-app/>");
 }
 
-TEST_F(AtomicFileTest, TheTemporaryFileLiesBesideTheTargetUnderANameOfItsOwn) {
-    const std::string path = dir.write("a.txt", "old");
-    os::AtomicFile first(path);
-    os::AtomicFile second(path);
-    ASSERT_TRUE(first.isOpen());
-    ASSERT_TRUE(second.isOpen());
-    EXPECT_NE(first.temporaryPath(), second.temporaryPath());
-    EXPECT_EQ(fs::path(first.temporaryPath()).parent_path(), dir.path());
-    EXPECT_NE(fs::path(first.temporaryPath()).filename(), "a.txt");
-}
-
-TEST_F(AtomicFileTest, ReadersSeeTheOldContentUntilTheCommit) {
+TEST_F(AtomicFileTest, ReadersSeeTheOldContentUntilTheCommitAndAnAbandonedWriteLeavesIt) {
     const std::string path = dir.write("a.txt", "old content\n");
+    {
+        os::AtomicFile abandoned(path);
+        ASSERT_TRUE(abandoned.write("half of the new"));
+    }
+    EXPECT_EQ(folderNames(dir.path()), std::vector<std::string>{"a.txt"});
     os::AtomicFile file(path);
-    ASSERT_TRUE(file.isOpen());
     ASSERT_TRUE(file.write("new "));
-    EXPECT_EQ(readFile(path), "old content\n");
     ASSERT_TRUE(file.write("content\n"));
     EXPECT_EQ(readFile(path), "old content\n");
     ASSERT_TRUE(file.commit());
@@ -84,71 +74,48 @@ TEST_F(AtomicFileTest, ReadersSeeTheOldContentUntilTheCommit) {
     EXPECT_EQ(folderNames(dir.path()), std::vector<std::string>{"a.txt"});
 }
 
-TEST_F(AtomicFileTest, AnAbandonedWriteLeavesTheOldContentAndNoTemporaryFile) {
-    const std::string path = dir.write("a.txt", "old content\n");
-    {
-        os::AtomicFile file(path);
-        ASSERT_TRUE(file.write("half of the new"));
-        // No commit: as when the writer fails halfway.
+// The file-size limit makes a write fail (EFBIG) for any user, root
+// included; SIGXFSZ would otherwise end the process.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigaction(SIGXFSZ, &ignore, &previous_);
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit limited = saved_;
+        limited.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limited);
     }
-    EXPECT_EQ(readFile(path), "old content\n");
-    EXPECT_EQ(folderNames(dir.path()), std::vector<std::string>{"a.txt"});
-}
+    void lift() { setrlimit(RLIMIT_FSIZE, &saved_); }
+    ~FileSizeLimit() {
+        lift();
+        sigaction(SIGXFSZ, &previous_, nullptr);
+    }
 
-TEST_F(AtomicFileTest, AWriteErrorMidwayKeepsTheOldContent) {
+  private:
+    struct sigaction previous_ {};
+    rlimit saved_{};
+};
+
+TEST_F(AtomicFileTest, AWriteErrorMidwayKeepsTheOldContentAndFailsTheCommit) {
     const std::string path = dir.write("a.txt", "old content\n");
-    // The file-size limit makes the write fail after 1000 bytes (EFBIG) for
-    // any user, root included; SIGXFSZ would otherwise end the process.
-    struct sigaction ignore {};
-    struct sigaction previous {};
-    ignore.sa_handler = SIG_IGN;
-    ASSERT_EQ(sigaction(SIGXFSZ, &ignore, &previous), 0);
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit limited = saved;
-    limited.rlim_cur = 1000;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-
-    errno = 0;
-    const bool written = os::writeFileAtomically(path, std::string(5000, 'x'));
-    const int error = errno;
-
-    setrlimit(RLIMIT_FSIZE, &saved);
-    sigaction(SIGXFSZ, &previous, nullptr);
-
-    EXPECT_FALSE(written);
-    EXPECT_EQ(error, EFBIG);
-    EXPECT_EQ(readFile(path), "old content\n");
-    EXPECT_EQ(folderNames(dir.path()), std::vector<std::string>{"a.txt"});
-}
-
-TEST_F(AtomicFileTest, AFailingWriteMakesTheCommitFailToo) {
-    const std::string path = dir.write("a.txt", "old");
-    struct sigaction ignore {};
-    struct sigaction previous {};
-    ignore.sa_handler = SIG_IGN;
-    ASSERT_EQ(sigaction(SIGXFSZ, &ignore, &previous), 0);
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit limited = saved;
-    limited.rlim_cur = 10;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    bool firstWrite = false;
-    bool laterWrite = true;
-    bool committed = true;
     {
+        FileSizeLimit limit(1000);
+        errno = 0;
+        EXPECT_FALSE(os::writeFileAtomically(path, std::string(5000, 'x')));
+        EXPECT_EQ(errno, EFBIG);
+    }
+    {
+        FileSizeLimit limit(10);
         os::AtomicFile file(path);
-        firstWrite = file.write(std::string(100, 'x'));
-        setrlimit(RLIMIT_FSIZE, &saved);
+        EXPECT_FALSE(file.write(std::string(100, 'x')));
+        limit.lift();
         // The limit is gone, but the file already misses bytes.
-        laterWrite = file.write("tail");
-        committed = file.commit();
+        EXPECT_FALSE(file.write("tail"));
+        EXPECT_FALSE(file.commit());
     }
-    sigaction(SIGXFSZ, &previous, nullptr);
-    EXPECT_FALSE(firstWrite);
-    EXPECT_FALSE(laterWrite);
-    EXPECT_FALSE(committed);
-    EXPECT_EQ(readFile(path), "old");
+    EXPECT_EQ(readFile(path), "old content\n");
     EXPECT_EQ(folderNames(dir.path()), std::vector<std::string>{"a.txt"});
 }
 

@@ -55,22 +55,14 @@ TEST_F(RunCommandTest, RedirectionReceivesStandardOutputAndError) {
     EXPECT_EQ(contents("out.txt"), "x\n");
 }
 
-TEST_F(RunCommandTest, BackslashesReachTheProgramAndNameTheRedirectionDirectory) {
+TEST_F(RunCommandTest, BackslashesAndShellSyntaxReachTheProgramLiterally) {
     ASSERT_TRUE(os::makeDirectory("sub"));
-    EXPECT_EQ(os::runCommand("printf %s home\\projects\\demo\\startup.properties > sub\\out.txt"),
+    EXPECT_EQ(os::runCommand("printf %s home\\demo\\x $(touch x) `touch y` * ; | & > sub\\out.txt"),
               0);
-    EXPECT_EQ(contents("sub/out.txt"), "home\\projects\\demo\\startup.properties");
-}
-
-TEST_F(RunCommandTest, ShellSyntaxIsPassedOnLiterally) {
-    EXPECT_EQ(os::runCommand("echo $(touch x) `touch y` * ; | & > out.txt"), 0);
-    EXPECT_EQ(contents("out.txt"), "$(touch x) `touch y` * ; | &\n");
+    EXPECT_EQ(contents("sub/out.txt"), "home\\demo\\x$(touchx)`touchy`*;|&");
     EXPECT_FALSE(fs::exists("x"));
     EXPECT_FALSE(fs::exists("y"));
-}
-
-TEST_F(RunCommandTest, StandardInputIsEmpty) {
-    EXPECT_EQ(os::runCommand("cat > out.txt"), 0);
+    EXPECT_EQ(os::runCommand("cat > out.txt"), 0) << "standard input is empty";
     EXPECT_EQ(contents("out.txt"), "");
 }
 
@@ -92,18 +84,13 @@ INSTANTIATE_TEST_SUITE_P(Statuses, RunCommandStatusTest,
                                            StatusCase{"sh -c \"kill -TERM $$\"", 128 + SIGTERM},
                                            StatusCase{"sh -c \"kill -KILL $$\"", 128 + SIGKILL}));
 
-TEST_F(RunCommandTest, MissingProgramIsReportedInTheRedirectionFile) {
+TEST_F(RunCommandTest, MissingOrUnstartableProgramsAreReportedInTheRedirectionFile) {
     EXPECT_EQ(os::runCommand("kx-no-such-program --flag > out.txt"), os::kCommandNotFound);
     EXPECT_EQ(contents("out.txt"), "kx-no-such-program: command not found\n");
-}
-
-TEST_F(RunCommandTest, ProgramThatCannotBeStartedGives126) {
     { os::openForWriting("script") << "#!/bin/sh\necho never\n"; }
     ASSERT_EQ(chmod("script", 0644), 0);
     EXPECT_EQ(os::runCommand("./script > out.txt"), 126);
-    KxCString text = contents("out.txt");
-    EXPECT_EQ(text.rfind("./script: ", 0), 0u) << text;
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+    EXPECT_EQ(contents("out.txt").rfind("./script: ", 0), 0u);
 }
 
 TEST_F(RunCommandTest, UnreadableLineGivesStatus2WithTheReasonInTheFile) {
@@ -140,7 +127,6 @@ TEST_F(RunCommandTest, AQuoteLeftOpenRunsNothingAndSaysSoInTheOutputFile) {
 
 TEST_F(RunCommandTest, TimeLimitEndsTheProgramAndEverythingItStarted) {
     TimeLimitGuard guard(std::chrono::milliseconds(300));
-    EXPECT_EQ(os::commandTimeLimit(), std::chrono::milliseconds(300));
 
     auto start = std::chrono::steady_clock::now();
     // The shell ignores SIGTERM, so only the follow-up SIGKILL ends it; the

@@ -40,13 +40,10 @@ class FileBrowser : public PageFixture<KxHtmlFileBrowser> {
 TEST_F(FileBrowser, NewSessionListsTheExamplesWithTheDefaultPatterns) {
     ASSERT_TRUE(run({}).isValid());
     EXPECT_EQ(text("rootDir"), harness.home.str() + "\\examples");
-    EXPECT_EQ(text("pattern"), "*.wsdl, *.xsd, *.xml");
-    EXPECT_EQ(text("tier"), "browse");
     EXPECT_EQ(column("files", "name"),
               (Names{"nested.dir", "old.xml.bak", "po.xsd", "stock.wsdl"}));
     EXPECT_EQ(column("files", "isDir"), (Names{"true", "false", "false", "false"}));
     EXPECT_EQ(getSessionString(*harness.session, "dir", "browse"), text("rootDir"));
-    EXPECT_EQ(getSessionString(*harness.session, "pattern", "browse"), "*.wsdl, *.xsd, *.xml");
     EXPECT_EQ(context->get("parent").getAttribute("name").toString(), harness.home.str());
 }
 
@@ -61,11 +58,6 @@ TEST_F(FileBrowser, EachTierRemembersItsOwnDirectoryAndPatterns) {
     EXPECT_EQ(text("pattern"), "*.wsdl;*.xsd");
     run({{"tier", "foundation"}});
     EXPECT_EQ(text("rootDir"), harness.home.str() + "\\examples");
-}
-
-TEST_F(FileBrowser, SeparatorsAloneListOnlyDirectories) {
-    run({{"pattern", ";, ;"}});
-    EXPECT_EQ(column("files", "name"), (Names{"nested.dir"}));
 }
 
 TEST_F(FileBrowser, AnInvalidPatternIsLoggedAndTheOthersStillApply) {

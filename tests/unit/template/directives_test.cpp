@@ -71,11 +71,6 @@ TEST_F(Directives, NestedLoopsEachHaveTheirOwnForeach) {
               "[0/1 1/2](1 of 2)[0/3](2 of 1)");
 }
 
-TEST_F(Directives, TheLoopVariableAndForeachMeanWhatTheyMeantBeforeAfterTheLoop) {
-    context.put("i", "outer");
-    EXPECT_EQ(render("#foreach($i in $list)$i#end $i $foreach"), "abc outer $foreach");
-}
-
 TEST_F(Directives, SetWritesToTheRenderingAndNotToTheCallersContext) {
     EXPECT_EQ(render("#set($name = 'new')$name"), "new");
     EXPECT_EQ(context.get("name").toString(), "World");
@@ -118,12 +113,6 @@ TEST_F(Directives, ParseStopsARecursionAtTwentyLevels) {
         << log[0];
 }
 
-TEST_F(Directives, CommentsRenderNothing) {
-    EXPECT_EQ(render("a## to the end of the line\nb"), "ab");
-    EXPECT_EQ(render("a #* over\ntwo lines *# b"), "a  b");
-    EXPECT_EQ(render("#* alone *#\nc"), "c");
-}
-
 TEST_F(Directives, HashesThatAreNoDirectivesStayText) {
     EXPECT_EQ(render("color: #fff; #1 # x #include <a.h> #{x"),
               "color: #fff; #1 # x #include <a.h> #{x");
@@ -153,11 +142,6 @@ TEST_F(Directives, LinesHoldingOnlyDirectivesLeaveNoLine) {
               "name=World\nflag=on\nend=1");
     EXPECT_EQ(render("  #if($flag) #set($y = 1) #end  \nrest"), "rest");
     EXPECT_EQ(render("#if($flag)\r\nyes\r\n#end\r\n"), "yes\r\n");
-}
-
-TEST_F(Directives, DirectivesSharingALineWithTextKeepTheLine) {
-    EXPECT_EQ(render("a #if($flag)b#end c\n  #if($flag)d#end\n"), "a b c\n  d\n");
-    EXPECT_EQ(render("x #set($y = 1)\ny"), "x \ny");
 }
 
 }  // namespace

@@ -42,16 +42,6 @@ class Factory : public testing::Test {
     std::vector<KxCString> log;
 };
 
-TEST_F(Factory, ReadsTemplatesFromItsFolderAndSubfolders) {
-    dir.write("page.tl", "page $x");
-    dir.write("mail/note.tl", "note $x");
-    EXPECT_EQ(factory.getTemplateDirectory(), dir.str());
-    EXPECT_EQ(renderFile("page.tl"), "page 1");
-    EXPECT_EQ(renderFile("mail/note.tl"), "note 1");
-    EXPECT_EQ(factory.parseFile("mail/note.tl").getName(), "mail/note.tl");
-    EXPECT_TRUE(log.empty());
-}
-
 TEST_F(Factory, KeepsAParsedFileUntilItsTimeOrSizeChanges) {
     const KxCString path = dir.write("page.tl", "one $x");
     const auto written = fs::last_write_time(path);
@@ -94,15 +84,6 @@ TEST_F(Factory, ATemplateInHandKeepsItsTreeWhenTheFileChanges) {
     EXPECT_EQ(out, "old");
 }
 
-TEST_F(Factory, ANewFolderForgetsTheTemplatesOfTheOldOne) {
-    ScratchDir other;
-    dir.write("page.tl", "first");
-    other.write("page.tl", "second");
-    EXPECT_EQ(renderFile("page.tl"), "first");
-    factory.setTemplateDirectory(other.str());
-    EXPECT_EQ(renderFile("page.tl"), "second");
-}
-
 TEST_F(Factory, RefusesNamesThatLeaveTheFolder) {
     const fs::path templates = dir.mkdir("templates");
     dir.write("secret.tl", "secret");
@@ -137,18 +118,6 @@ TEST_F(Factory, ABrokenFileIsReportedOnEachUseUntilItIsRepaired) {
     EXPECT_EQ(log, (std::vector<KxCString>{expected, expected}));
     dir.write("broken.tl", "a\n#if($x)b#end");
     EXPECT_EQ(renderFile("broken.tl"), "a\nb");
-}
-
-TEST_F(Factory, LogsToStandardLogWithoutASink) {
-    KxTemplateFactory plain;
-    std::ostringstream captured;
-    std::streambuf* saved = std::clog.rdbuf(captured.rdbuf());
-    plain.setTemplateDirectory(dir.str());
-    EXPECT_FALSE(plain.parseFile("none.tl").isValid());
-    EXPECT_FALSE(plain.parseText("#end", "t.tl").isValid());
-    std::clog.rdbuf(saved);
-    EXPECT_EQ(captured.str(), "template error: cannot read template 'none.tl' in " + dir.str() +
-                                  "\ntemplate error: t.tl:1:1: #end without #if or #foreach\n");
 }
 
 TEST_F(Factory, ServesManyThreadsWhileTheFileChanges) {

@@ -68,13 +68,6 @@ TEST_F(LumericServlet, RendersTheTemplateAsEscapedHtmlForGetAndPost) {
     EXPECT_TRUE(log.empty());
 }
 
-TEST_F(LumericServlet, KeepsTheContentTypeTheServletChose) {
-    const KxHttpServletResponse response =
-        serve("GET", {{"page", "hello.tl"}, {"who", "x"}, {"type", "text/plain"}});
-    EXPECT_EQ(response.getContentType(), "text/plain");
-    EXPECT_EQ(response.getPayload(), "<p title=\"x\">Hello x</p>\n");
-}
-
 TEST_F(LumericServlet, WritesNothingAfterARedirectOrAFlush) {
     const KxHttpServletResponse redirected =
         serve("GET", {{"page", "hello.tl"}, {"redirect", "1"}});
