@@ -76,37 +76,30 @@ inline std::ostream& operator<<(std::ostream& out, const ErrorRecord& record) {
 inline std::vector<ErrorRecord> parseErrorFile(const std::string& text) {
     std::vector<ErrorRecord> records;
     KxXmlReader reader("<errors>" + text + "</errors>");
-    reader.readElementStart("errors");
-    for (;;) {
-        const bool isError = reader.isElementNext("Error");
-        if (!isError && !reader.isElementNext("Warning")) {
-            break;
+    const auto valueOf = [&](const char* element, std::string& value) {
+        if (reader.isElementNext(element)) {
+            reader.readElementStart(element);
+            value = reader.readElementValue();
+            reader.readElementEnd(element);
         }
-        const char* element = isError ? "Error" : "Warning";
+    };
+    reader.readElementStart("errors");
+    while (reader.isElementNext("Error") || reader.isElementNext("Warning")) {
         ErrorRecord record;
-        record.isError = isError;
+        record.isError = reader.isElementNext("Error");
+        const char* element = record.isError ? "Error" : "Warning";
         reader.readElementStart(element);
-        reader.readElementStart("message");
-        record.message = reader.readElementValue();
-        reader.readElementEnd("message");
+        valueOf("message", record.message);
         if (reader.isElementNext("location")) {
             const KxXmlAttributeSet attributes = reader.readElementStart("location");
-            if (const KxXmlAttribute* line = attributes.find("line")) {
-                record.line = std::atol(line->getValue().c_str());
+            for (auto [name, number] :
+                 {std::pair{"line", &record.line}, {"column", &record.column}}) {
+                if (const KxXmlAttribute* attribute = attributes.find(name)) {
+                    *number = std::atol(attribute->getValue().c_str());
+                }
             }
-            if (const KxXmlAttribute* column = attributes.find("column")) {
-                record.column = std::atol(column->getValue().c_str());
-            }
-            if (reader.isElementNext("publicId")) {
-                reader.readElementStart("publicId");
-                record.publicId = reader.readElementValue();
-                reader.readElementEnd("publicId");
-            }
-            if (reader.isElementNext("systemId")) {
-                reader.readElementStart("systemId");
-                record.systemId = reader.readElementValue();
-                reader.readElementEnd("systemId");
-            }
+            valueOf("publicId", record.publicId);
+            valueOf("systemId", record.systemId);
             reader.readElementEnd("location");
         }
         reader.readElementEnd(element);

@@ -2,6 +2,7 @@
 // for the server and client switches, -noserver, samples, HTML, make and
 // developer-studio settings, and what some of them say.
 #include <map>
+#include <regex>
 
 #include "GeneratorProject.h"
 
@@ -117,18 +118,6 @@ TEST_F(Svcgen, PutsTheFilesIntoOutDirGivenWithDoubledBackslashes) {
     EXPECT_FALSE(exists("gen/calc/errors.xml"));
 }
 
-TEST_F(Svcgen, OneWayOperationsReturnNothingAndSoapActionsComeFromTheBinding) {
-    writeProperties("server", {"client=true"});
-    ASSERT_EQ(run(svcgen(example("stockquote.wsdl"))), 0) << log();
-    const std::string base = read("StockQuotePortTypeBase.h");
-    EXPECT_NE(base.find("virtual Quote getQuote(const QuoteRequest& body) = 0;"), std::string::npos)
-        << base;
-    EXPECT_NE(base.find("virtual void setAlert(const PriceAlert& body) = 0;"), std::string::npos)
-        << base;
-    EXPECT_NE(read("StockQuotePortTypeServletBase.cpp").find("\"urn:example:stockquote#setAlert\""),
-              std::string::npos);
-}
-
 TEST_F(Svcgen, SslMakesTheDefaultEndpointHttps) {
     writeProperties("client", {"ssl=true"});
     ASSERT_EQ(run(svcgen(example("calculator.wsdl"), "", true, "")), 0) << log();
@@ -137,7 +126,7 @@ TEST_F(Svcgen, SslMakesTheDefaultEndpointHttps) {
         std::string::npos);
 }
 
-TEST_F(Svcgen, WebXmlNamesTheServletFactoryAndTheServicePath) {
+TEST_F(Svcgen, WebXmlAndLogNameTheServletToolInputFilesAndSummary) {
     writeProperties("server", {"projectName=calc"});
     ASSERT_EQ(run(svcgen(example("calculator.wsdl"))), 0) << log();
     const std::string webXml = read("web.xml");
@@ -147,29 +136,61 @@ TEST_F(Svcgen, WebXmlNamesTheServletFactoryAndTheServicePath) {
         std::string::npos)
         << webXml;
     EXPECT_NE(webXml.find("<url-pattern>/calculator/*</url-pattern>"), std::string::npos) << webXml;
+    const std::string text = log();
+    EXPECT_EQ(text.rfind("svcgen 1.0", 0), 0u) << text;
+    EXPECT_NE(text.find("input: " + example("calculator.wsdl")), std::string::npos) << text;
+    EXPECT_NE(text.find("wrote CalculatorPortTypeSkeleton.cpp\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\n0 errors, 0 warnings\n"), std::string::npos) << text;
 }
 
-TEST_F(Svcgen, DocumentationIndexLinksEveryPageWritten) {
-    writeProperties("server", {"client=true", "html=true"});
+// One run on the stock quote with every setting: one-way operations, SOAP
+// actions, documentation links, build files; a second run writes the same.
+TEST_F(Svcgen, StockQuoteWithEverySettingIsCompleteAndRepeatable) {
+    writeProperties("server",
+                    {"client=true", "sample=true", "html=true", "make=true", "msvcproject=true"});
     ASSERT_EQ(run(svcgen(example("stockquote.wsdl"))), 0) << log();
+    const std::string base = read("StockQuotePortTypeBase.h");
+    EXPECT_NE(base.find("virtual Quote getQuote(const QuoteRequest& body) = 0;"), std::string::npos)
+        << base;
+    EXPECT_NE(base.find("virtual void setAlert(const PriceAlert& body) = 0;"), std::string::npos)
+        << base;
+    EXPECT_NE(read("StockQuotePortTypeServletBase.cpp").find("\"urn:example:stockquote#setAlert\""),
+              std::string::npos);
+
     const std::string index = read("docs/index.html");
     EXPECT_NE(index.find("Current prices of listed shares"), std::string::npos);
     int links = 0;
     for (const auto& entry : fs::recursive_directory_iterator(path() + "/docs")) {
         const std::string relative = fs::relative(entry.path(), path() + "/docs").string();
-        if (relative == "index.html" || entry.is_directory()) {
-            continue;
+        if (relative != "index.html" && !entry.is_directory()) {
+            EXPECT_NE(index.find("href=\"" + relative + "\""), std::string::npos) << relative;
+            ++links;
         }
-        EXPECT_NE(index.find("href=\"" + relative + "\""), std::string::npos) << relative;
-        ++links;
     }
     EXPECT_EQ(links, 6 + 3);  // six service classes, three data classes
-}
 
-TEST_F(Svcgen, SameInputGivesTheSameFiles) {
-    writeProperties("server",
-                    {"client=true", "sample=true", "html=true", "make=true", "msvcproject=true"});
-    ASSERT_EQ(run(svcgen(example("stockquote.wsdl"))), 0) << log();
+    // Client samples make a program, the server a shared library.
+    const std::string makefile = read("makefile");
+    EXPECT_NE(makefile.find("LIBRARY = libdemo.so"), std::string::npos) << makefile;
+    EXPECT_NE(makefile.find("PROGRAM = demo"), std::string::npos) << makefile;
+    EXPECT_EQ(makefile.find("\tmain.cpp"), std::string::npos) << makefile;
+    const std::string dsp = read("demo.dsp");
+    EXPECT_NE(dsp.find("SOURCE=.\\StockQuotePortTypeSkeleton.cpp\r\n"), std::string::npos);
+    EXPECT_NE(dsp.find("SOURCE=.\\main.cpp\r\n"), std::string::npos);
+    EXPECT_NE(dsp.find("0x0103"), std::string::npos);  // a console program
+    EXPECT_NE(read("demo.dsw").find("Project: \"demo\"=.\\demo.dsp"), std::string::npos);
+    const std::string vcproj = read("demo.vcproj");
+    EXPECT_NE(vcproj.find("RelativePath=\".\\Quote.h\""), std::string::npos);
+    // The solution names the project by the GUID the project file carries.
+    const auto at = vcproj.find("ProjectGUID=\"");
+    ASSERT_NE(at, std::string::npos);
+    const std::string guid = vcproj.substr(at + 13, 38);
+    EXPECT_TRUE(std::regex_match(
+        guid, std::regex(R"(\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\})")))
+        << guid;
+    EXPECT_NE(read("demo.sln").find("\"demo.vcproj\", \"" + guid + "\""), std::string::npos)
+        << guid;
+
     std::map<std::string, std::string> first;
     for (const auto& entry : fs::recursive_directory_iterator(path())) {
         if (entry.is_regular_file() && entry.path().filename() != "orvowizard.txt") {
@@ -181,16 +202,6 @@ TEST_F(Svcgen, SameInputGivesTheSameFiles) {
     for (const auto& [file, content] : first) {
         EXPECT_EQ(readFile(file), content) << file;
     }
-}
-
-TEST_F(Svcgen, LogNamesToolInputFilesAndSummary) {
-    writeProperties("server", {});
-    ASSERT_EQ(run(svcgen(example("calculator.wsdl"))), 0);
-    const std::string text = log();
-    EXPECT_EQ(text.rfind("svcgen 1.0", 0), 0u) << text;
-    EXPECT_NE(text.find("input: " + example("calculator.wsdl")), std::string::npos) << text;
-    EXPECT_NE(text.find("wrote CalculatorPortTypeSkeleton.cpp\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("\n0 errors, 0 warnings\n"), std::string::npos) << text;
 }
 
 // Folders from the settings that leave the project: an Error, and nothing
