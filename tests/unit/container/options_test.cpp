@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <tuple>
@@ -13,8 +14,17 @@
 namespace kx::container {
 namespace {
 
-std::optional<int> parse(std::vector<const char*> arguments, KxContainerOptions& options) {
-    arguments.insert(arguments.begin(), "kxcontainer");
+// Parses the words of a command line (split at blanks) after the program name.
+std::optional<int> parse(const std::string& line, KxContainerOptions& options) {
+    std::istringstream in(line);
+    std::vector<std::string> words{"kxcontainer"};
+    for (std::string word; in >> word;) {
+        words.push_back(word);
+    }
+    std::vector<const char*> arguments;
+    for (const auto& word : words) {
+        arguments.push_back(word.c_str());
+    }
     return parseContainerOptions(static_cast<int>(arguments.size()), arguments.data(), options);
 }
 
@@ -38,40 +48,11 @@ TEST(ContainerOptions, SizesAndDurations) {
 
 TEST(ContainerOptions, EveryOptionIsRead) {
     KxContainerOptions options;
-    EXPECT_EQ(parse({"--port",
-                     "0",
-                     "--bind",
-                     "::1",
-                     "--context",
-                     "/x",
-                     "--webapp",
-                     "w",
-                     "--home",
-                     "h",
-                     "--log-dir",
-                     "l",
-                     "--threads",
-                     "3",
-                     "--lib-dir",
-                     "lib",
-                     "--token",
-                     "tk",
-                     "--max-sessions",
-                     "5",
-                     "--max-new-sessions",
-                     "2",
-                     "--client-header-buffer-size",
-                     "4k",
-                     "--client-max-body-size",
-                     "3m",
-                     "--client-header-timeout",
-                     "2s",
-                     "--client-body-timeout",
-                     "500ms",
-                     "--keepalive-timeout",
-                     "9",
-                     "--max-connections",
-                     "7"},
+    EXPECT_EQ(parse("--port 0 --bind ::1 --context /x --webapp w --home h --log-dir l --threads 3 "
+                    "--lib-dir lib --token tk --max-sessions 5 --max-new-sessions 2 "
+                    "--client-header-buffer-size 4k --client-max-body-size 3m "
+                    "--client-header-timeout 2s --client-body-timeout 500ms "
+                    "--keepalive-timeout 9 --max-connections 7",
                     options),
               std::nullopt);
     EXPECT_EQ(
@@ -91,22 +72,16 @@ TEST(ContainerOptions, EveryOptionIsRead) {
 TEST(ContainerOptions, FaultsEndTheProgram) {
     testing::internal::CaptureStderr();
     testing::internal::CaptureStdout();
-    for (std::vector<const char*> bad :
-         std::vector<std::vector<const char*>>{{"--token", "a", "--no-token"},
-                                               {"--port", "70000"},
-                                               {"--threads", "0"},
-                                               {"--max-connections", "0"},
-                                               {"--client-max-body-size", "lots"},
-                                               {"--client-header-buffer-size", "1023"},
-                                               {"--unknown"}}) {
+    for (const char* bad :
+         {"--token a --no-token", "--port 70000", "--threads 0", "--max-connections 0",
+          "--client-max-body-size lots", "--client-header-buffer-size 1023", "--unknown"}) {
         KxContainerOptions options;
-        const auto status = parse(bad, options);
-        EXPECT_EQ(status, std::optional<int>(2)) << bad[0];
+        EXPECT_EQ(parse(bad, options), std::optional<int>(2)) << bad;
     }
     KxContainerOptions options;
     // The smallest header buffer allowed is 1k.
-    EXPECT_EQ(parse({"--client-header-buffer-size", "1k"}, options), std::nullopt);
-    EXPECT_EQ(parse({"--help"}, options), std::optional<int>(0));
+    EXPECT_EQ(parse("--client-header-buffer-size 1k", options), std::nullopt);
+    EXPECT_EQ(parse("--help", options), std::optional<int>(0));
     testing::internal::GetCapturedStdout();
     const std::string errors = testing::internal::GetCapturedStderr();
     EXPECT_NE(errors.find("'lots' is not a size"), std::string::npos) << errors;
