@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "orvowizard/common/KxSessionAccessors.h"
+
 namespace {
 
 bool isControl(char c) {
@@ -10,7 +12,7 @@ bool isControl(char c) {
 }
 
 bool isSplitting(char c) {
-    return KxCString("&*,;<>|").find(c) != KxCString::npos;
+    return kCommandSplitters.find(c) != std::string_view::npos;
 }
 
 bool isAsciiLetter(char c) {

@@ -1,5 +1,7 @@
 #include "orvowizard/common/KxSessionAccessors.h"
 
+#include <algorithm>
+
 #include "orvowizard/common/KxFileUtilities.h"
 #include "platform/servlet/KxServletException.h"
 
@@ -88,21 +90,9 @@ void setSessionBool(KxHttpSession& session, const KxCString& name, bool value,
 
 void sanitizeSessionString(KxHttpSession& session, const KxCString& name, const KxCString& prefix) {
     KxCString value = getSessionString(session, name, prefix);
-    for (char& c : value) {
-        switch (c) {
-            case '&':
-            case '*':
-            case ',':
-            case ';':
-            case '<':
-            case '>':
-            case '|':
-                c = ' ';
-                break;
-            default:
-                break;
-        }
-    }
+    std::replace_if(
+        value.begin(), value.end(),
+        [](char c) { return kCommandSplitters.find(c) != std::string_view::npos; }, ' ');
     setSessionString(session, name, value, prefix, false);
 }
 

@@ -5,6 +5,8 @@
 // "dir" give the key "viewerdir"), so several servlets share one session
 // without touching each other's values. An absent string reads as "" and an
 // absent flag as false.
+#include <string_view>
+
 #include "platform/base/KxCString.h"
 #include "platform/servlet/KxHttpSession.h"
 #include "platform/servlet/KxProperties.h"
@@ -45,6 +47,10 @@ void setSessionString(KxHttpSession& session, const KxCString& name, const KxCSt
                       const KxCString& prefix, bool stripQuotes);
 void setSessionBool(KxHttpSession& session, const KxCString& name, bool value,
                     const KxCString& prefix);
+
+// The characters the form turns into spaces in the settings that reach the
+// generator's command line, and that a loaded file may not hold there.
+inline constexpr std::string_view kCommandSplitters = "&*,;<>|";
 
 // Replaces each of & * , ; < > | in the stored string by a space.
 void sanitizeSessionString(KxHttpSession& session, const KxCString& name, const KxCString& prefix);
