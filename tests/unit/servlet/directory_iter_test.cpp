@@ -42,22 +42,17 @@ class DirectoryIterTest : public testing::Test {
     ScratchDir dir;
 };
 
-TEST_F(DirectoryIterTest, KindAllYieldsEveryEntryInByteOrderWithoutDots) {
+TEST_F(DirectoryIterTest, EachKindYieldsItsEntriesInByteOrderWithoutDots) {
     const Listed all = list(dir.str(), KxDirectoryIter::kAll);
     EXPECT_EQ(all.names,
               (std::vector<std::string>{"A.xsd", "alpha", "b.wsdl", "dangling", "empty.txt",
                                         "link-to-dir", "link-to-file", "zeta"}));
     EXPECT_EQ(all.dirs, (std::vector<bool>{false, true, false, false, false, true, false, true}));
-}
-
-TEST_F(DirectoryIterTest, KindOneYieldsSubdirectoriesAndKindTwoFiles) {
     EXPECT_EQ(list(dir.str(), KxDirectoryIter::kDirectories).names,
               (std::vector<std::string>{"alpha", "link-to-dir", "zeta"}));
     EXPECT_EQ(list(dir.str(), KxDirectoryIter::kFiles).names,
               (std::vector<std::string>{"A.xsd", "b.wsdl", "empty.txt", "link-to-file"}));
-}
-
-TEST_F(DirectoryIterTest, BackslashPathsNameTheSameDirectory) {
+    // A backslash path names the same directory.
     EXPECT_EQ(list(dir.str() + "\\alpha", KxDirectoryIter::kFiles).names,
               (std::vector<std::string>{"inner.txt"}));
 }
