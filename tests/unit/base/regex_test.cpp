@@ -4,15 +4,13 @@
 
 namespace {
 
-TEST(KxTRegex, SearchFindsTheExpressionAnywhereInTheText) {
+TEST(KxTRegex, SearchFindsTheExpressionAnywhereInTheGivenRange) {
     const KxTRegex<char> wsdl(".*\\.wsdl");
     EXPECT_TRUE(wsdl.search("stock.wsdl"));
     EXPECT_TRUE(wsdl.search("stock.wsdl.bak"));  // no anchors
     EXPECT_FALSE(wsdl.search("stock.WSDL"));     // case-sensitive
     EXPECT_FALSE(wsdl.search("stockxwsdl"));
-}
-
-TEST(KxTRegex, SearchHonoursTheRangeItIsGiven) {
+    // Only the range given is searched.
     const KxTRegex<char> digits("[0-9]+");
     EXPECT_TRUE(digits.search("ab12"));
     EXPECT_FALSE(digits.search("ab12", 0, 2));
