@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstdlib>
 
 #include "orvowizard/common/KxFileUtilities.h"
+#include "support/ScopedEnv.h"
 
 namespace {
 
@@ -55,27 +55,12 @@ TEST(TextHelpers, EndsWithAndStripQuotes) {
     EXPECT_EQ(stripQuotes(""), "");
 }
 
-class HomeDirectory : public testing::Test {
-  protected:
-    void SetUp() override {
-        if (const char* old = std::getenv("KX_HOME")) {
-            saved_ = old;
-        }
+TEST(HomeDirectory, IsKxHomeWithoutQuotesOrEmpty) {
+    {
+        ScopedEnv home("KX_HOME", "\"/opt/kx home\"");
+        EXPECT_EQ(homeDirectory(), "/opt/kx home");
     }
-    void TearDown() override {
-        if (saved_) {
-            setenv("KX_HOME", saved_->c_str(), 1);
-        } else {
-            unsetenv("KX_HOME");
-        }
-    }
-    std::optional<std::string> saved_;
-};
-
-TEST_F(HomeDirectory, IsKxHomeWithoutQuotesOrEmpty) {
-    setenv("KX_HOME", "\"/opt/kx home\"", 1);
-    EXPECT_EQ(homeDirectory(), "/opt/kx home");
-    unsetenv("KX_HOME");
+    ScopedEnv none("KX_HOME", std::nullopt);
     EXPECT_EQ(homeDirectory(), "");
 }
 

@@ -17,7 +17,6 @@ TEST_F(AccessorsTest, KeysArePrefixAndNameWithNothingBetween) {
     setSessionString(session, "dir", "C:\\work", "viewer", false);
     setSessionBool(session, "make", true, "client");
     EXPECT_TRUE(session.getAttribute("viewerdir").isValid());
-    EXPECT_TRUE(session.getAttribute("clientmake").isValid());
     EXPECT_EQ(getSessionString(session, "dir", "viewer"), "C:\\work");
     EXPECT_EQ(getSessionString(session, "dir", "browse"), "");
     EXPECT_TRUE(getSessionBool(session, "make", "client"));

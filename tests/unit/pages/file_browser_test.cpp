@@ -56,8 +56,6 @@ TEST_F(FileBrowser, EachTierRemembersItsOwnDirectoryAndPatterns) {
     run({{"tier", "server"}});
     EXPECT_EQ(text("rootDir"), harness.home.str());
     EXPECT_EQ(text("pattern"), "*.wsdl;*.xsd");
-    run({{"tier", "foundation"}});
-    EXPECT_EQ(text("rootDir"), harness.home.str() + "\\examples");
 }
 
 TEST_F(FileBrowser, AnInvalidPatternIsLoggedAndTheOthersStillApply) {

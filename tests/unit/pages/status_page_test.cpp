@@ -52,7 +52,6 @@ TEST_F(StatusPage, TheSameFilesInAClientProjectAreNotServerFiles) {
                                     {"CalcBase.h", "CalcLocal.cpp", "CalcSkeleton.cpp"});
     run({{"dir", dir}});
     EXPECT_EQ(column("serverfiles", "baseFile"), (Names{"CalcSkeleton"}));
-    EXPECT_EQ(column("serverfiles", "docFile"), (Names{""}));
     EXPECT_EQ(column("datafiles", "baseFile"), (Names{"CalcLocal"}));
 }
 
@@ -112,8 +111,6 @@ TEST_F(StatusPage, FileModeServesFilesOfTheLastProjectWithTheirTypes) {
     EXPECT_FALSE(run({}, "/CalcBase.h").isValid());
     EXPECT_EQ(body(), "class CalcBase;");
     EXPECT_EQ(response.getContentType(), "text/plain");
-    run({}, "/calc.wsdl");
-    EXPECT_EQ(response.getContentType(), "text/xml");
     run({}, "/docs/index.html");
     EXPECT_EQ(response.getContentType(), "text/html");
     EXPECT_EQ(body(), "<h1>calc</h1>");

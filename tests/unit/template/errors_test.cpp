@@ -30,17 +30,13 @@ INSTANTIATE_TEST_SUITE_P(
     Directives, Errors,
     testing::Values(
         Case{"line one\n    #fro($x in $list)", "2:5: unknown directive '#fro'"},
-        Case{"#{bogus}", "1:1: unknown directive '#bogus'"},
         Case{"a\n#foreach($x in $list)\nrow\n",
              "4:1: unexpected end of file: the #foreach opened at 2:1 needs an #end"},
         Case{"#if($a)\n  #foreach($b in $c)\n  #end\n",
              "4:1: unexpected end of file: the #if opened at 1:1 needs an #end"},
         Case{"text\n#else\n", "2:1: #else without #if"},
-        Case{"#elseif($x)", "1:1: #elseif without #if"},
         Case{"#if($a)#end#{end}", "1:12: #end without #if or #foreach"},
         Case{"#if($a)x#else y#else z#end", "1:16: #else after #else in the #if opened at 1:1"},
-        Case{"#if($a)x#else y#elseif($b)z#end",
-             "1:16: #elseif after #else in the #if opened at 1:1"},
         Case{"#foreach($i in $l)#else#end",
              "1:19: #else without #if inside the #foreach opened at 1:1"},
         Case{"#if$a", "1:4: expected '(' after #if"},
@@ -55,9 +51,7 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     Expressions, Errors,
     testing::Values(
-        Case{"#if($a $b)x#end", "1:8: expected ')' in #if expression"},
         Case{"#if($a == )x#end", "1:11: expected a value in #if expression"},
-        Case{"#if($a)x#elseif()y#end", "1:17: expected a value in #elseif expression"},
         Case{"#if($a = 1)x#end", "1:8: '=' assigns; write '==' to compare in #if expression"},
         Case{"#if (($a)\nx",
              "2:2: unexpected end of file in #if expression: the '(' at 1:5 needs a ')'"},
@@ -74,7 +68,6 @@ INSTANTIATE_TEST_SUITE_P(
     References, Errors,
     testing::Values(
         Case{"x ${name", "1:9: expected '}' to close '${name'"},
-        Case{"${a.b.}", "1:6: expected '}' to close '${a.b'"},
         Case{"$a.b($c",
              "1:8: unexpected end of file in the arguments of 'b': the '(' at 1:5 needs a ')'"},
         Case{"$a.b($c $d)", "1:9: expected ',' or ')' in the arguments of 'b'"},

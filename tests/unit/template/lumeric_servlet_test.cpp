@@ -15,9 +15,6 @@ class PageServlet : public KxLumericServlet {
     KxTemplate processRequest(KxHttpServletRequest& request, KxHttpServletResponse& response,
                               KxContext& context) override {
         context.put("who", request.getParameter("who"));
-        if (request.hasParameter("type")) {
-            response.setContentType(request.getParameter("type"));
-        }
         if (request.hasParameter("redirect")) {
             response.sendRedirect("elsewhere");
         }
