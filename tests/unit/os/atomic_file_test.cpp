@@ -10,8 +10,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -137,8 +135,6 @@ TEST_F(AtomicFileTest, AFolderThatDoesNotExistChangesNothing) {
     EXPECT_EQ(errno, ENOENT);
     EXPECT_FALSE(fs::exists(dir.path() / "missing"));
     os::AtomicFile file(dir / "missing/a.txt");
-    EXPECT_FALSE(file.isOpen());
-    EXPECT_TRUE(file.temporaryPath().empty());
     EXPECT_FALSE(file.write("x"));
     EXPECT_FALSE(file.commit());
 }
