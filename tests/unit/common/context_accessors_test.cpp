@@ -7,17 +7,6 @@
 
 namespace {
 
-TEST(ContextAccessors, AbsentEntriesReadAsEmptyAndFalse) {
-    KxContext context;
-    EXPECT_EQ(getContextString(context, "compiler"), "");
-    EXPECT_FALSE(getContextBool(context, "unix"));
-    context.put("compiler", "msvc");
-    context.put("unix", kxcreateContextObject(true));
-    EXPECT_EQ(getContextString(context, "compiler"), "msvc");
-    EXPECT_TRUE(getContextBool(context, "unix"));
-    EXPECT_EQ(getContextString(context, "unix"), "true");
-}
-
 TEST(ContextAccessors, SessionValuesGoInUnderTheNameWithoutPrefix) {
     KxHttpSession session;
     setSessionString(session, "projectName", "demo", "server", false);
