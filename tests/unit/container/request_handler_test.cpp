@@ -6,11 +6,9 @@
 
 #include <fcntl.h>
 
-#include <algorithm>
 #include <array>
 #include <functional>
 
-#include "platform/base/KxText.h"
 #include "platform/servlet/KxServletException.h"
 #include "support/ScratchDir.h"
 
@@ -19,10 +17,9 @@ namespace {
 
 class RecordingLog : public KxContainerLog {
   public:
-    void info(std::string_view message) override { infos.emplace_back(message); }
+    void info(std::string_view) override {}
     void error(std::string_view message) override { errors.emplace_back(message); }
     void access(const KxAccessRecord&) override {}
-    std::vector<std::string> infos;
     std::vector<std::string> errors;
 };
 
@@ -32,9 +29,6 @@ class ScriptedServlet : public KxHttpServlet {
     using Script = std::function<void(KxHttpServletRequest&, KxHttpServletResponse&)>;
     explicit ScriptedServlet(Script script) : script_(std::move(script)) {}
     void doGet(KxHttpServletRequest& request, KxHttpServletResponse& response) override {
-        script_(request, response);
-    }
-    void doPost(KxHttpServletRequest& request, KxHttpServletResponse& response) override {
         script_(request, response);
     }
 
@@ -59,22 +53,13 @@ class ContainerRequestHandler : public ::testing::Test {
         registry_.add("s", std::make_unique<ScriptedServlet>(std::move(script)));
     }
 
-    // Every answer the request got (there must be exactly one).
-    std::vector<KxHttpResponseData> send(const std::string& target, KxHeaderList headers = {},
-                                         const std::string& method = "GET",
-                                         const std::string& body = {}) {
+    // Every answer a GET got (there must be exactly one).
+    std::vector<KxHttpResponseData> send(const std::string& target, KxHeaderList headers = {}) {
         KxHttpRequestData request;
-        request.method = method;
+        request.method = "GET";
         request.target = target;
-        // The server's own Host unless the test gives one.
-        const bool hostGiven = std::any_of(headers.begin(), headers.end(), [](const auto& h) {
-            return equalsIgnoringCase(h.first, "Host");
-        });
-        if (!hostGiven) {
-            request.headers = {{"Host", "127.0.0.1:8080"}};
-        }
+        request.headers = {{"Host", "127.0.0.1:8080"}};  // the server's own
         request.headers.insert(request.headers.end(), headers.begin(), headers.end());
-        request.body = body;
         std::vector<KxHttpResponseData> answers;
         handler_.handle(request, [&answers](KxHttpResponseData response) {
             answers.push_back(std::move(response));
@@ -82,9 +67,8 @@ class ContainerRequestHandler : public ::testing::Test {
         return answers;
     }
 
-    KxHttpResponseData sendOne(const std::string& target, KxHeaderList headers = {},
-                               const std::string& method = "GET") {
-        auto answers = send(target, std::move(headers), method);
+    KxHttpResponseData sendOne(const std::string& target, KxHeaderList headers = {}) {
+        auto answers = send(target, std::move(headers));
         EXPECT_EQ(answers.size(), 1u) << target;
         return answers.empty() ? KxHttpResponseData{} : answers.front();
     }
