@@ -26,38 +26,6 @@ class OsFilesTest : public ::testing::Test {
     const fs::path& scratch_ = cwd_.path();
 };
 
-TEST_F(OsFilesTest, FileStatusTellsFilesDirectoriesAndMissingApart) {
-    { os::openForWriting("f.txt") << "12345"; }
-    fs::create_directory("d");
-
-    os::FileStatus status;
-    ASSERT_TRUE(os::fileStatus("f.txt", status));
-    EXPECT_TRUE(status.isRegular());
-    EXPECT_EQ(status.size, 5u);
-
-    ASSERT_TRUE(os::fileStatus("d", status));
-    EXPECT_TRUE(status.isDirectory());
-
-    errno = 0;
-    EXPECT_FALSE(os::fileStatus("d\\missing", status));
-    EXPECT_EQ(errno, ENOENT);
-    EXPECT_EQ(status.kind, os::FileKind::Missing);
-}
-
-TEST_F(OsFilesTest, MakeDirectoryThroughBackslashPathsAndReportsErrno) {
-    ASSERT_TRUE(os::makeDirectory("tmp"));
-    ASSERT_TRUE(os::makeDirectory("tmp\\a"));
-    EXPECT_TRUE(fs::is_directory(scratch_ / "tmp" / "a"));
-
-    errno = 0;
-    EXPECT_FALSE(os::makeDirectory("tmp\\a"));
-    EXPECT_EQ(errno, EEXIST);
-
-    errno = 0;
-    EXPECT_FALSE(os::makeDirectory("nothere\\child"));
-    EXPECT_EQ(errno, ENOENT);
-}
-
 TEST_F(OsFilesTest, ReadWholeFileReturnsEveryByte) {
     ASSERT_TRUE(os::makeDirectory("sub"));
     KxCString bytes(20000, 'x');

@@ -40,11 +40,9 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"#foreach($i in $l)#else#end",
              "1:19: #else without #if inside the #foreach opened at 1:1"},
         Case{"#if$a", "1:4: expected '(' after #if"},
-        Case{"#foreach($x $list)#end", "1:13: expected 'in' after the loop variable in #foreach"},
         Case{"#foreach(x in $list)#end", "1:10: #foreach needs a loop variable such as $item"},
         Case{"#foreach($a.b in $list)#end",
              "1:10: '$a.b' cannot be assigned; write a plain name such as $a"},
-        Case{"#set($x 1)", "1:9: expected '=' after $x in #set"},
         Case{"#parse('a.tl' 'b.tl')", "1:15: expected ')' in #parse"},
         Case{"#* open", "1:8: unexpected end of file: the comment #* opened at 1:1 needs a *#"}));
 
@@ -55,7 +53,6 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"#if($a = 1)x#end", "1:8: '=' assigns; write '==' to compare in #if expression"},
         Case{"#if (($a)\nx",
              "2:2: unexpected end of file in #if expression: the '(' at 1:5 needs a ')'"},
-        Case{"#if($a % 2)#end", "1:8: unexpected '%' in #if expression"},
         Case{"#if($a & $b)#end", "1:8: unexpected '&' in #if expression; write '&&'"},
         Case{"#if(foo)#end", "1:5: unexpected word 'foo' in #if expression"},
         Case{"#if($)#end", "1:5: expected a name after '$'"},
@@ -70,7 +67,6 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"x ${name", "1:9: expected '}' to close '${name'"},
         Case{"$a.b($c",
              "1:8: unexpected end of file in the arguments of 'b': the '(' at 1:5 needs a ')'"},
-        Case{"$a.b($c $d)", "1:9: expected ',' or ')' in the arguments of 'b'"},
         Case{"$a.b(,)", "1:6: expected a value in the arguments of 'b'"}));
 
 }  // namespace
