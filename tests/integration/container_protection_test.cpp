@@ -9,11 +9,8 @@
 #include <signal.h>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <future>
 #include <memory>
-#include <sstream>
 #include <thread>
 
 #include "support/KxContainerFixture.h"
@@ -28,23 +25,11 @@ std::chrono::milliseconds since(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
 }
 
-std::size_t countLines(const std::string& text, const std::string& part) {
-    std::size_t count = 0;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (contains(line, part)) {
-            ++count;
-        }
-    }
-    return count;
-}
-
 TEST_F(ContainerProtection, OnlyThisRunsTokenIsAcceptedAndHandedOverAsACookie) {
     ASSERT_NO_FATAL_FAILURE(start());
     const std::string previous = container.token();
     container.signal(SIGTERM);
-    ASSERT_EQ(container.waitForExit(std::chrono::seconds(15)), std::optional<int>(0));
+    ASSERT_EQ(container.waitForExit(15s), std::optional<int>(0));
 
     // A new run on the same application makes a new token.
     ASSERT_TRUE(container.start(scratch.str())) << container.failure();
@@ -53,26 +38,22 @@ TEST_F(ContainerProtection, OnlyThisRunsTokenIsAcceptedAndHandedOverAsACookie) {
     ASSERT_NE(token, previous);
     EXPECT_EQ(container.url(),
               "http://127.0.0.1:" + std::to_string(container.port()) + "/orvo/?token=" + token);
-
     const auto without = container.request("GET", "/orvo/echo");
     EXPECT_EQ(without.status, 403);
     EXPECT_TRUE(contains(without.body, "printed when it started")) << without.body;
-    EXPECT_EQ(without.header("X-Content-Type-Options"), "nosniff");
 
+    // Wrong values in each of the three places a token may come in.
     std::string upper = token;
     std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
     const std::string different = (token.front() == 'a' ? "b" : "a") + token.substr(1);
-    for (const std::string& stale :
-         std::vector<std::string>{previous, "", token.substr(0, 31), token + "0", different,
-                                  upper == token ? token + token : upper}) {
-        EXPECT_EQ(container.request("GET", "/orvo/echo", {{"Cookie", "kxtoken=" + stale}}).status,
-                  403)
-            << stale;
-        EXPECT_EQ(container.request("GET", "/orvo/echo?token=" + stale).status, 403) << stale;
-        EXPECT_EQ(
-            container.request("GET", "/orvo/echo", {{"Authorization", "token " + stale}}).status,
-            403)
-            << stale;
+    for (const std::string& stale : {previous, std::string(), token.substr(0, 31), token + "0",
+                                     different, upper == token ? token + token : upper}) {
+        for (const auto& [target, headers] : std::vector<std::pair<std::string, Headers>>{
+                 {"/orvo/echo", {{"Cookie", "kxtoken=" + stale}}},
+                 {"/orvo/echo?token=" + stale, {}},
+                 {"/orvo/echo", {{"Authorization", "token " + stale}}}}) {
+            EXPECT_EQ(container.request("GET", target, headers).status, 403) << stale;
+        }
     }
     EXPECT_EQ(container.request("GET", "/orvo/echo", {{"Authorization", "Bearer " + token}}).status,
               403);
@@ -91,18 +72,15 @@ TEST_F(ContainerProtection, OnlyThisRunsTokenIsAcceptedAndHandedOverAsACookie) {
 
     // However its name is escaped, the token is the token, and it never
     // reaches a log: not in the query, not in a form body.
-    for (const std::string& name :
-         std::vector<std::string>{"%74oken", "tok%65n", "%74%6F%6b%65%6E", "TOK%45N"}) {
+    for (const std::string name : {"%74oken", "tok%65n", "%74%6F%6b%65%6E", "TOK%45N"}) {
         EXPECT_EQ(container.request("GET", "/orvo/echo?a=1&" + name + "=" + token).status,
                   name == "TOK%45N" ? 403 : 200)
             << name;
-        EXPECT_EQ(container
-                      .request("POST", "/orvo/echo?last=" + name,
-                               {{"Authorization", "token " + token},
-                                {"Content-Type", "application/x-www-form-urlencoded"}},
-                               name + "=" + token)
-                      .status,
-                  200)
+        const Headers form = {{"Authorization", "token " + token},
+                              {"Content-Type", "application/x-www-form-urlencoded"}};
+        EXPECT_EQ(
+            container.request("POST", "/orvo/echo?last=" + name, form, name + "=" + token).status,
+            200)
             << name;
     }
     const std::string access =
@@ -128,17 +106,18 @@ TEST_F(ContainerProtection, OnlyRequestsAddressedToThisServerAreServedEvenWithTh
     ASSERT_NO_FATAL_FAILURE(start());
     const std::string port = std::to_string(container.port());
     for (const std::string& host :
-         std::vector<std::string>{"127.0.0.1:" + port, "localhost:" + port, "LocalHost:" + port,
-                                  "[::1]:" + port, "127.0.0.1", "localhost"}) {
+         {"127.0.0.1:" + port, "localhost:" + port, "LocalHost:" + port, "[::1]:" + port,
+          std::string("127.0.0.1"), std::string("localhost")}) {
         EXPECT_EQ(container.get("/orvo/echo", {{"Host", host}}).status, 200) << host;
     }
     // Names an attacker's DNS may point at 127.0.0.1, and spellings that
     // only look like ours.
-    for (const std::string& host : std::vector<std::string>{
-             "rebind.attacker.example:" + port, "evil.example", "127.0.0.2:" + port,
-             "127.0.0.1:1" + port, "localhost.evil.example:" + port, "127.0.0.1.nip.io:" + port,
-             "localhost.:" + port, "evil@127.0.0.1:" + port, "127.0.0.1:" + port + "@evil",
-             "127.1:" + port, "0x7f000001:" + port, "[::ffff:127.0.0.1]:" + port, "", " "}) {
+    for (const std::string& host :
+         {"rebind.attacker.example:" + port, std::string("evil.example"), "127.0.0.2:" + port,
+          "127.0.0.1:1" + port, "localhost.evil.example:" + port, "127.0.0.1.nip.io:" + port,
+          "localhost.:" + port, "evil@127.0.0.1:" + port, "127.0.0.1:" + port + "@evil",
+          "127.1:" + port, "0x7f000001:" + port, "[::ffff:127.0.0.1]:" + port, std::string(),
+          std::string(" ")}) {
         const auto refused = container.get("/orvo/echo", {{"Host", host}});
         EXPECT_EQ(refused.status, 403) << "'" << host << "'";
         EXPECT_FALSE(contains(refused.body, "method=")) << host;
@@ -146,19 +125,19 @@ TEST_F(ContainerProtection, OnlyRequestsAddressedToThisServerAreServedEvenWithTh
     // Static files too.
     EXPECT_EQ(container.request("GET", "/orvo/static/style.css", {{"Host", "evil.example"}}).status,
               403);
-    // A request without any Host header (HTTP/1.0 allows that).
-    HttpConnection bare(container.port());
-    ASSERT_TRUE(bare.sendRaw("GET /orvo/echo HTTP/1.0\r\nAuthorization: token " +
-                             container.token() + "\r\n\r\n"));
-    EXPECT_EQ(bare.readResponse().status, 403);
-    // Two Host headers: no guessing which one counts.
-    HttpConnection twice(container.port());
-    ASSERT_TRUE(twice.sendRaw("GET /orvo/echo HTTP/1.1\r\nHost: 127.0.0.1:" + port +
-                              "\r\nHost: rebind.attacker.example\r\nAuthorization: token " +
-                              container.token() + "\r\nConnection: close\r\n\r\n"));
-    const auto doubled = twice.readResponse();
-    EXPECT_EQ(doubled.status, 400);
-    EXPECT_FALSE(contains(doubled.body, "method="));
+    // No Host header (HTTP/1.0 allows that), and two: no guessing which counts.
+    const std::string auth = "Authorization: token " + container.token() + "\r\n";
+    for (const auto& [request, status] : std::vector<std::pair<std::string, int>>{
+             {"GET /orvo/echo HTTP/1.0\r\n" + auth + "\r\n", 403},
+             {"GET /orvo/echo HTTP/1.1\r\nHost: 127.0.0.1:" + port +
+                  "\r\nHost: rebind.attacker.example\r\n" + auth + "Connection: close\r\n\r\n",
+              400}}) {
+        HttpConnection connection(container.port());
+        ASSERT_TRUE(connection.sendRaw(request));
+        const auto answer = connection.readResponse();
+        EXPECT_EQ(answer.status, status);
+        EXPECT_FALSE(contains(answer.body, "method="));
+    }
 
     // The rebinding page asks the server to stop: it keeps running.
     const auto stop = container.request(
@@ -170,28 +149,25 @@ TEST_F(ContainerProtection, OnlyRequestsAddressedToThisServerAreServedEvenWithTh
 
 TEST_F(ContainerProtection, CrossSiteRequestsChangeNothingEvenWithTheTokenCookie) {
     ASSERT_NO_FATAL_FAILURE(start());
-    const std::string port = std::to_string(container.port());
-    const std::string own = "http://127.0.0.1:" + port;
-    for (const Headers& same : std::vector<Headers>{{{"Sec-Fetch-Site", "same-origin"}},
-                                                    {{"Sec-Fetch-Site", "none"}},
-                                                    {{"Origin", own}}}) {
-        EXPECT_EQ(container.get("/orvo/echo", same).status, 200) << same.front().second;
+    const std::string own = "http://127.0.0.1:" + std::to_string(container.port());
+    for (const auto& [name, value] :
+         Headers{{"Sec-Fetch-Site", "same-origin"}, {"Sec-Fetch-Site", "none"}, {"Origin", own}}) {
+        EXPECT_EQ(container.get("/orvo/echo", {{name, value}}).status, 200) << value;
     }
     const std::string cookie = "kxtoken=" + container.token();
-    for (const Headers& foreign : std::vector<Headers>{
-             {{"Sec-Fetch-Site", "cross-site"}},
-             {{"Sec-Fetch-Site", "same-site"}},
-             {{"Origin", "http://attacker.example"}},
-             {{"Origin", "http://127.0.0.1:1"}},
-             {{"Origin", own + ".attacker.example"}},
-             {{"Origin", own + "@attacker.example"}},
-             {{"Origin", "http://localhost:" + std::to_string(container.port() + 1)}},
-             {{"Origin", "file://"}},
-             {{"Origin", "null"}}}) {
-        Headers headers = foreign;
-        headers.emplace_back("Cookie", cookie);
-        const auto refused = container.request("POST", "/orvo/shutdown", headers);
-        EXPECT_EQ(refused.status, 403) << foreign.front().second;
+    for (const auto& [name, value] :
+         Headers{{"Sec-Fetch-Site", "cross-site"},
+                 {"Sec-Fetch-Site", "same-site"},
+                 {"Origin", "http://attacker.example"},
+                 {"Origin", "http://127.0.0.1:1"},
+                 {"Origin", own + ".attacker.example"},
+                 {"Origin", own + "@attacker.example"},
+                 {"Origin", "http://localhost:" + std::to_string(container.port() + 1)},
+                 {"Origin", "file://"},
+                 {"Origin", "null"}}) {
+        const auto refused =
+            container.request("POST", "/orvo/shutdown", {{name, value}, {"Cookie", cookie}});
+        EXPECT_EQ(refused.status, 403) << value;
         EXPECT_FALSE(contains(refused.body, "farewell"));
     }
     // A form posted from another site does not reach the servlet even with
@@ -213,106 +189,91 @@ TEST_F(ContainerProtection, CrossSiteRequestsChangeNothingEvenWithTheTokenCookie
 
 TEST_F(ContainerProtection, OversizedHeaderGets431AndOversizedBodyGets413) {
     ASSERT_NO_FATAL_FAILURE(start({"--client-max-body-size", "2k"}));
-    const auto small = container.get("/orvo/echo", {{"X-Filler", std::string(8000, 'a')}});
-    EXPECT_EQ(small.status, 200);
-    const auto large = container.get("/orvo/echo", {{"X-Filler", std::string(20000, 'a')}});
-    EXPECT_EQ(large.status, 431);
-    EXPECT_EQ(large.header("X-Content-Type-Options"), "nosniff");
-
     const Headers form = {{"Authorization", "token " + container.token()},
                           {"Content-Type", "application/x-www-form-urlencoded"}};
-    EXPECT_EQ(container.request("POST", "/orvo/echo", form, "a=" + std::string(2000, 'b')).status,
-              200);
-    const auto tooLarge =
-        container.request("POST", "/orvo/echo", form, "a=" + std::string(3000, 'b'));
-    EXPECT_EQ(tooLarge.status, 413);
-    EXPECT_FALSE(contains(tooLarge.body, "param a="));
-
+    Headers chunked = form;
+    chunked.emplace_back("Transfer-Encoding", "chunked");
+    const std::string chunk = "400\r\n" + std::string(1024, 'c') + "\r\n";
     // Chunked: the limit holds without a Content-Length too.
-    HttpConnection chunked(container.port());
-    Headers chunkedForm = form;
-    chunkedForm.emplace_back("Transfer-Encoding", "chunked");
-    std::string request = buildRequest(container.port(), "POST", "/orvo/echo", chunkedForm);
-    for (int i = 0; i < 3; ++i) {
-        request += "400\r\n" + std::string(1024, 'c') + "\r\n";
+    for (const auto& [request, status] : std::vector<std::pair<std::string, int>>{
+             {buildRequest(container.port(), "GET", "/orvo/echo",
+                           {form[0], {"X-Filler", std::string(8000, 'a')}}),
+              200},
+             {buildRequest(container.port(), "GET", "/orvo/echo",
+                           {form[0], {"X-Filler", std::string(20000, 'a')}}),
+              431},
+             {buildRequest(container.port(), "POST", "/orvo/echo", form,
+                           "a=" + std::string(2000, 'b')),
+              200},
+             {buildRequest(container.port(), "POST", "/orvo/echo", form,
+                           "a=" + std::string(3000, 'b')),
+              413},
+             {buildRequest(container.port(), "POST", "/orvo/echo", chunked) + chunk + chunk +
+                  chunk + "0\r\n\r\n",
+              413}}) {
+        HttpConnection connection(container.port());
+        ASSERT_TRUE(connection.sendRaw(request));
+        const auto answer = connection.readResponse();
+        EXPECT_EQ(answer.status, status) << request.substr(0, 60);
+        EXPECT_EQ(answer.header("X-Content-Type-Options"), "nosniff");
+        EXPECT_EQ(contains(answer.body, "method="), status == 200);
     }
-    request += "0\r\n\r\n";
-    ASSERT_TRUE(chunked.sendRaw(request));
-    EXPECT_EQ(chunked.readResponse().status, 413);
 }
 
-TEST_F(ContainerProtection, AMegabyteHeaderIsRefusedQuicklyWithoutGrowingTheServer) {
+// A megabyte header, and a declared 100 MB body that the client sends all
+// the same for at most three seconds: refused at once, and the server drops
+// the rest or closes, keeping nothing.
+TEST_F(ContainerProtection, AMegabyteHeaderOrAHundredMegabyteBodyIsRefusedWithoutGrowingTheServer) {
     ASSERT_NO_FATAL_FAILURE(start());
-    ASSERT_EQ(container.get("/orvo/echo").status, 200);
-    const long before = residentKilobytes(container.processId());
-    ASSERT_GT(before, 0);
-
-    const auto started = Clock::now();
-    HttpConnection connection(container.port());
-    std::string request = "GET /orvo/echo HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Filler: ";
-    request += std::string(1024 * 1024, 'a');
-    request += "\r\n\r\n";
-    // The server may stop reading long before the end; the send result does
-    // not matter, the answer does.
-    connection.sendRaw(request);
-    const auto answer = connection.readResponse(false, std::chrono::seconds(5));
-    EXPECT_EQ(answer.status, 431);
-    EXPECT_LT(since(started), std::chrono::seconds(5));
-    EXPECT_TRUE(connection.waitForClose(std::chrono::seconds(5)));
-
-    const long after = residentKilobytes(container.processId());
-    EXPECT_LT(after - before, kGrowthBoundKb) << before << " kB before, " << after << " kB after";
-    EXPECT_EQ(container.get("/orvo/echo").status, 200);
-}
-
-TEST_F(ContainerProtection, AHundredMegabyteBodyIsRefusedWithoutReadingIt) {
-    ASSERT_NO_FATAL_FAILURE(start());
-    ASSERT_EQ(container.get("/orvo/echo").status, 200);
-    const long before = residentKilobytes(container.processId());
-    ASSERT_GT(before, 0);
-
     constexpr std::size_t kBody = 100 * 1024 * 1024;
-    const auto started = Clock::now();
-    HttpConnection connection(container.port());
-    ASSERT_TRUE(
-        connection.sendRaw(buildRequest(container.port(), "POST", "/orvo/echo",
-                                        {{"Authorization", "token " + container.token()},
-                                         {"Content-Type", "application/x-www-form-urlencoded"},
-                                         {"Content-Length", std::to_string(kBody)}})));
-    // The answer comes on the header alone: the declared length is too big.
-    const auto answer = connection.readResponse(false, std::chrono::seconds(5));
-    EXPECT_EQ(answer.status, 413);
-    EXPECT_LT(since(started), std::chrono::seconds(5));
+    const Headers hugeBody = {{"Authorization", "token " + container.token()},
+                              {"Content-Type", "application/x-www-form-urlencoded"},
+                              {"Content-Length", std::to_string(kBody)}};
+    for (const auto& [request, status, body] : std::vector<std::tuple<std::string, int, bool>>{
+             {"GET /orvo/echo HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Filler: " +
+                  std::string(1024 * 1024, 'a') + "\r\n\r\n",
+              431, false},
+             {buildRequest(container.port(), "POST", "/orvo/echo", hugeBody), 413, true}}) {
+        ASSERT_EQ(container.get("/orvo/echo").status, 200);
+        const long before = residentKilobytes(container.processId());
+        ASSERT_GT(before, 0);
+        const auto started = Clock::now();
+        HttpConnection connection(container.port());
+        // The server may stop reading a header long before its end; the
+        // send result does not matter, the answer does.
+        connection.sendRaw(request);
+        EXPECT_EQ(connection.readResponse(false, 5s).status, status);
+        EXPECT_LT(since(started), 5s);
 
-    // A client that sends the body all the same, for at most three seconds:
-    // the server drops it or closes, and keeps nothing.
-    const std::string chunk(256 * 1024, 'b');
-    std::size_t sent = 0;
-    const auto sendUntil = Clock::now() + std::chrono::seconds(3);
-    while (sent < kBody && Clock::now() < sendUntil && connection.sendRaw(chunk)) {
-        sent += chunk.size();
+        const std::string chunk(256 * 1024, 'b');
+        std::size_t sent = 0;
+        const auto sendUntil = Clock::now() + 3s;
+        while (body && sent < kBody && Clock::now() < sendUntil && connection.sendRaw(chunk)) {
+            sent += chunk.size();
+        }
+        const long after = residentKilobytes(container.processId());
+        EXPECT_LT(after - before, kGrowthBoundKb)
+            << before << " kB before, " << after << " kB after " << sent << " bytes of body";
+        EXPECT_TRUE(connection.waitForClose(35s));
+        EXPECT_EQ(container.get("/orvo/echo").status, 200);
     }
-    const long after = residentKilobytes(container.processId());
-    EXPECT_LT(after - before, kGrowthBoundKb)
-        << before << " kB before, " << after << " kB after " << sent << " bytes of body";
-    EXPECT_TRUE(connection.waitForClose(std::chrono::seconds(35)));
-    EXPECT_EQ(container.get("/orvo/echo").status, 200);
 }
 
-// Sends the request one byte a second until the server answers or closes;
-// the status it answered with, 0 when none came in maxBytes seconds.
-int trickle(unsigned short port, const std::string& request, std::size_t maxBytes) {
+// Sends head at once, then drip a byte a second until the server answers or
+// closes; the status it answered with, 0 when none came.
+int trickle(unsigned short port, const std::string& head, const std::string& drip) {
     HttpConnection connection(port);
-    for (std::size_t i = 0; i < std::min(maxBytes, request.size()); ++i) {
-        if (!connection.sendRaw(request.substr(i, 1))) {
+    connection.sendRaw(head);
+    for (const char byte : drip) {
+        if (!connection.sendRaw(std::string(1, byte))) {
             break;
         }
-        const auto answer = connection.readResponse(false, std::chrono::seconds(1));
+        const auto answer = connection.readResponse(false, 1s);
         if (answer.status != 0) {
             return answer.status;
         }
     }
-    return connection.readResponse(false, std::chrono::seconds(2)).status;
+    return connection.readResponse(false, 2s).status;
 }
 
 TEST_F(ContainerProtection, ClientsSendingAByteASecondHoldUpNobody) {
@@ -327,61 +288,43 @@ TEST_F(ContainerProtection, ClientsSendingAByteASecondHoldUpNobody) {
     const auto started = Clock::now();
     // A connection that never sends anything is closed at the header limit.
     HttpConnection idle(container.port());
+    // Four header tricklers, which never finish the header in the time
+    // allowed, and a body trickler, whose header comes at once.
     std::vector<std::future<int>> slow;
-    for (int i = 0; i < 4; ++i) {
-        // Header tricklers: never finish the header in the time allowed.
-        slow.push_back(
-            std::async(std::launch::async, [&] { return trickle(container.port(), header, 8); }));
+    for (int i = 0; i < 5; ++i) {
+        slow.push_back(std::async(std::launch::async, [&, i] {
+            return i < 4 ? trickle(container.port(), "", header.substr(0, 8))
+                         : trickle(container.port(), body, std::string(8, 'a'));
+        }));
     }
-    // A body trickler: the header comes at once, the body a byte a second.
-    slow.push_back(std::async(std::launch::async, [&] {
-        HttpConnection connection(container.port());
-        if (!connection.sendRaw(body)) {
-            return 0;
-        }
-        for (int i = 0; i < 8; ++i) {
-            if (!connection.sendRaw("a")) {
-                break;
-            }
-            const auto answer = connection.readResponse(false, std::chrono::seconds(1));
-            if (answer.status != 0) {
-                return answer.status;
-            }
-        }
-        return connection.readResponse(false, std::chrono::seconds(2)).status;
-    }));
-
     // Meanwhile others are served at once by the only servlet thread.
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::this_thread::sleep_for(300ms);
     for (int i = 0; i < 5; ++i) {
         const auto request = Clock::now();
-        const auto response = container.get("/orvo/echo/quick" + std::to_string(i));
-        EXPECT_EQ(response.status, 200);
-        EXPECT_LT(since(request), std::chrono::seconds(1)) << i;
+        EXPECT_EQ(container.get("/orvo/echo/quick").status, 200);
+        EXPECT_LT(since(request), 1s) << i;
     }
     // The tricklers are cut off at the limit, not kept alive by each byte.
     for (auto& client : slow) {
         EXPECT_EQ(client.get(), 408);
     }
-    EXPECT_TRUE(idle.waitForClose(std::chrono::seconds(2)));
-    EXPECT_LT(since(started), std::chrono::seconds(8));
+    EXPECT_TRUE(idle.waitForClose(2s));
+    EXPECT_LT(since(started), 8s);
 }
 
 TEST_F(ContainerProtection, ConnectionsPastTheCapAreClosedAndServiceResumes) {
-    constexpr int kCap = 4;
-    ASSERT_NO_FATAL_FAILURE(start({"--max-connections", std::to_string(kCap)}));
+    ASSERT_NO_FATAL_FAILURE(start({"--max-connections", "4"}));
     // Connections that send nothing hold their places.
     std::vector<std::unique_ptr<HttpConnection>> held;
-    for (int i = 0; i < kCap; ++i) {
+    for (int i = 0; i < 4; ++i) {
         held.push_back(std::make_unique<HttpConnection>(container.port()));
-        ASSERT_TRUE(held.back()->isOpen());
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    for (int i = 0; i < 3 * kCap; ++i) {
+    std::this_thread::sleep_for(200ms);
+    for (int i = 0; i < 12; ++i) {
         HttpConnection extra(container.port());
         const auto started = Clock::now();
-        EXPECT_TRUE(extra.waitForClose(std::chrono::seconds(2))) << i;
-        EXPECT_LT(since(started), std::chrono::seconds(2)) << i;
+        EXPECT_TRUE(extra.waitForClose(2s)) << i;
+        EXPECT_LT(since(started), 2s) << i;
     }
     // The held ones were never closed for the others' sake.
     ASSERT_TRUE(held.front()->sendRaw(buildRequest(
@@ -390,16 +333,15 @@ TEST_F(ContainerProtection, ConnectionsPastTheCapAreClosedAndServiceResumes) {
 
     held.clear();
     int status = 0;
-    for (const auto until = Clock::now() + std::chrono::seconds(5);
-         status != 200 && Clock::now() < until;
-         std::this_thread::sleep_for(std::chrono::milliseconds(50))) {
+    for (const auto until = Clock::now() + 5s; status != 200 && Clock::now() < until;
+         std::this_thread::sleep_for(50ms)) {
         status = container.get("/orvo/echo").status;
     }
     EXPECT_EQ(status, 200);
-    EXPECT_EQ(containerLog().find("connection limit of 4 reached"),
-              containerLog().rfind("connection limit of 4 reached"))
+    const std::string log = containerLog();
+    EXPECT_NE(log.find("connection limit of 4 reached"), std::string::npos);
+    EXPECT_EQ(log.find("connection limit of 4 reached"), log.rfind("connection limit of 4 reached"))
         << "logged once per time the limit is reached";
-    EXPECT_TRUE(contains(containerLog(), "connection limit of 4 reached"));
 }
 
 // Sends count GET requests for target over kept-alive connections (a new
@@ -418,40 +360,30 @@ int requestMany(unsigned short port, const std::string& target, int count,
                     buildRequest(port, "GET", target, {{"Connection", "keep-alive"}}))) {
                 break;
             }
-            const auto response = connection.readResponse(false, std::chrono::seconds(5));
-            if (response.status == 200) {
-                ++served;
-            }
+            const auto response = connection.readResponse(false, 5s);
+            served += response.status == 200;
             open = response.status != 0 && response.header("Connection") != "close";
         }
     }
     return served;
 }
 
+// Which sessions a full store drops is pinned by the session store's unit
+// tests; here, that the server stays small and keeps the one that came back.
 TEST_F(ContainerProtection, TenThousandRequestsWithoutACookieKeepTheServerSmall) {
     ASSERT_NO_FATAL_FAILURE(start({"--no-token", "--max-sessions", "50"}));
-    // A browser that comes back with its cookie, and a client that never does.
-    auto sessionCookie = [this] {
-        const auto first = container.request("GET", "/orvo/session");
-        EXPECT_EQ(first.status, 200);
-        return first.header("Set-Cookie").substr(0, 43);
-    };
-    const std::string cookie = sessionCookie();
+    const std::string cookie =
+        container.request("GET", "/orvo/session").header("Set-Cookie").substr(0, 43);
     ASSERT_EQ(cookie.rfind("JSESSIONID=", 0), 0u);
-    const std::string forgotten = sessionCookie();
-    ASSERT_EQ(forgotten.rfind("JSESSIONID=", 0), 0u);
     ASSERT_EQ(container.request("GET", "/orvo/session", {{"Cookie", cookie}}).status, 200);
 
     // 4 clients at once, 2,500 requests each: the first 500 of each warm
     // the server up (thread caches, buffers, the full session store), the
     // other 2,000 must not make it grow any further worth speaking of.
-    constexpr int kClients = 4;
-    constexpr int kWarmUp = 500;
-    constexpr int kEach = 2500;
-    const auto deadline = Clock::now() + std::chrono::seconds(90);
+    const auto deadline = Clock::now() + 90s;
     auto requestFromEachClient = [&](int count) {
         std::vector<std::future<int>> clients;
-        for (int i = 0; i < kClients; ++i) {
+        for (int i = 0; i < 4; ++i) {
             clients.push_back(std::async(std::launch::async, [&] {
                 return requestMany(container.port(), "/orvo/session", count, deadline);
             }));
@@ -463,52 +395,34 @@ TEST_F(ContainerProtection, TenThousandRequestsWithoutACookieKeepTheServerSmall)
         return served;
     };
     const long before = residentKilobytes(container.processId());
-    EXPECT_EQ(requestFromEachClient(kWarmUp), kClients * kWarmUp);
-    const long warm = residentKilobytes(container.processId());
-    EXPECT_EQ(requestFromEachClient(kEach - kWarmUp), kClients * (kEach - kWarmUp));
-    const long after = residentKilobytes(container.processId());
     ASSERT_GT(before, 0);
+    EXPECT_EQ(requestFromEachClient(500), 4 * 500);
+    const long warm = residentKilobytes(container.processId());
+    EXPECT_EQ(requestFromEachClient(2000), 4 * 2000);
+    const long after = residentKilobytes(container.processId());
     EXPECT_LT(after - warm, kGrowthBoundKb)
         << before << " kB at start, " << warm << " kB warm, " << after << " kB after";
     EXPECT_LT(after - before, 2 * kGrowthBoundKb)
         << before << " kB at start, " << warm << " kB warm, " << after << " kB after";
 
-    // The flood pushed out the session that never came back, but not the
-    // one in use.
     const auto returning = container.request("GET", "/orvo/session", {{"Cookie", cookie}});
-    ASSERT_EQ(returning.status, 200);
     EXPECT_TRUE(contains(returning.body, "new=0\nvisits=3\n")) << returning.body;
-    const auto lost = container.request("GET", "/orvo/session", {{"Cookie", forgotten}});
-    ASSERT_EQ(lost.status, 200);
-    EXPECT_TRUE(contains(lost.body, "new=1\nvisits=1\n")) << lost.body;
-
-    // Every request is in the access log, once its answer was sent.
-    const std::string accessLog = container.logDirectory() + "/access.log";
-    const std::size_t sent = kClients * kEach + 5;  // the flood, three before, two after
-    std::size_t logged = 0;
-    for (int i = 0; i < 100 && logged < sent; ++i) {
-        logged = countLines(readFile(accessLog), "GET /orvo/session 200 ");
-        if (logged < sent) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-    }
-    EXPECT_EQ(logged, sent);
 }
 
 TEST_F(ContainerProtection, TheLogsKeepEveryLineWhenTheServerIsKilled) {
     ASSERT_NO_FATAL_FAILURE(start());
+    const std::string accessLog = container.logDirectory() + "/access.log";
     for (int i = 0; i < 20; ++i) {
         ASSERT_EQ(container.get("/orvo/logging?note=line" + std::to_string(i)).status, 200);
     }
     // Each answer's line is written once the answer is sent (lines of
     // different connections may come in either order); then the process dies
     // without any chance to flush.
-    const std::string accessLog = container.logDirectory() + "/access.log";
     for (int i = 0; i < 20; ++i) {
         waitForFileText(accessLog, "GET /orvo/logging?note=line" + std::to_string(i) + " 200");
     }
     container.signal(SIGKILL);
-    EXPECT_EQ(container.waitForExit(std::chrono::seconds(5)), std::nullopt);
+    EXPECT_EQ(container.waitForExit(5s), std::nullopt);
 
     const std::string access = readFile(accessLog);
     const std::string log = containerLog();

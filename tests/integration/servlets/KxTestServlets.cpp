@@ -2,7 +2,6 @@
 // thing a real servlet may do (echo what it was given, keep a session,
 // fail, stop the container ...) and reports it as plain text.
 #include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -67,20 +66,6 @@ class SessionServlet : public KxHttpServlet {
     }
 };
 
-class ThrowingServlet : public KxHttpServlet {
-  public:
-    void doGet(KxHttpServletRequest&, KxHttpServletResponse& response) override {
-        response.setPayload("half a page");
-        throw KxServletException("deliberate failure of the throwing servlet");
-    }
-};
-
-// Like a servlet whose template could not be read: it gives nothing back.
-class EmptyServlet : public KxHttpServlet {
-  public:
-    void doGet(KxHttpServletRequest&, KxHttpServletResponse&) override {}
-};
-
 // The home page's way out: the farewell leaves first, then the container
 // stops.
 class ShutdownServlet : public KxHttpServlet {
@@ -100,20 +85,6 @@ class SlowServlet : public KxHttpServlet {
         const int ms = std::clamp(std::atoi(request.getParameter("ms").c_str()), 0, 5000);
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
         plain(response, "slept " + std::to_string(ms) + "\n");
-    }
-};
-
-// Changes its thread's current directory, waits, and tells where it is: a
-// worker that shares its directory with another shows the other's.
-class DirectoryServlet : public KxHttpServlet {
-  public:
-    void doGet(KxHttpServletRequest& request, KxHttpServletResponse& response) override {
-        if (::chdir(request.getParameter("dir").c_str()) != 0) {
-            throw KxServletException("cannot change to " + request.getParameter("dir"));
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(400));
-        char buffer[4096];
-        plain(response, ::getcwd(buffer, sizeof buffer) ? buffer : "?");
     }
 };
 
@@ -144,43 +115,19 @@ class FailingInitServlet : public KxHttpServlet {
     void init() override { throw KxServletException("deliberate failure in init"); }
 };
 
-template <class Servlet>
-KxServlet* make() {
-    return new (std::nothrow) Servlet();
-}
-
 }  // namespace
 
-KX_TEST_EXPORT KxServlet* createEchoServlet() {
-    return make<EchoServlet>();
-}
-KX_TEST_EXPORT KxServlet* createSessionServlet() {
-    return make<SessionServlet>();
-}
-KX_TEST_EXPORT KxServlet* createThrowingServlet() {
-    return make<ThrowingServlet>();
-}
-KX_TEST_EXPORT KxServlet* createEmptyServlet() {
-    return make<EmptyServlet>();
-}
-KX_TEST_EXPORT KxServlet* createShutdownServlet() {
-    return make<ShutdownServlet>();
-}
-KX_TEST_EXPORT KxServlet* createSlowServlet() {
-    return make<SlowServlet>();
-}
-KX_TEST_EXPORT KxServlet* createDirectoryServlet() {
-    return make<DirectoryServlet>();
-}
-KX_TEST_EXPORT KxServlet* createLoggingServlet() {
-    return make<LoggingServlet>();
-}
-KX_TEST_EXPORT KxServlet* createFileServlet() {
-    return make<FileServlet>();
-}
-KX_TEST_EXPORT KxServlet* createFailingInitServlet() {
-    return make<FailingInitServlet>();
-}
+#define KX_TEST_FACTORY(Servlet)                  \
+    KX_TEST_EXPORT KxServlet* create##Servlet() { \
+        return new (std::nothrow) Servlet();      \
+    }
+KX_TEST_FACTORY(EchoServlet)
+KX_TEST_FACTORY(SessionServlet)
+KX_TEST_FACTORY(ShutdownServlet)
+KX_TEST_FACTORY(SlowServlet)
+KX_TEST_FACTORY(LoggingServlet)
+KX_TEST_FACTORY(FileServlet)
+KX_TEST_FACTORY(FailingInitServlet)
 KX_TEST_EXPORT KxServlet* createNoServlet() {
     return nullptr;
 }

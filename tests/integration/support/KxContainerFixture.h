@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/KxContainerHarness.h"
@@ -26,30 +27,23 @@ inline std::string mappingXml(const std::string& name, const std::string& patter
 
 inline std::string testWebXml() {
     std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<web-app>\n";
-    xml += "  <display-name>container tests</display-name>\n";
-    xml += servletXml("index", "createEchoServlet");
+    xml += servletXml("index", "createEchoServlet") + mappingXml("index", "/");
     xml += servletXml("echo", "createEchoServlet",
                       "    <init-param><param-name>greeting</param-name>"
                       "<param-value>hello</param-value></init-param>\n");
-    xml += servletXml("session", "createSessionServlet");
-    xml += servletXml("throwing", "createThrowingServlet");
-    xml += servletXml("empty", "createEmptyServlet");
-    xml += servletXml("shutdown", "createShutdownServlet");
-    xml += servletXml("slow", "createSlowServlet");
-    xml += servletXml("directory", "createDirectoryServlet");
-    xml += servletXml("logging", "createLoggingServlet");
-    xml += servletXml("file", "createFileServlet");
-    xml += servletXml("tavrin", "createKxTavrinWizard");  // no such factory
-    xml += servletXml("nothing", "createNoServlet");      // the factory gives nothing
-    xml += servletXml("badinit", "createFailingInitServlet");
-    xml += mappingXml("index", "/");
     xml += mappingXml("echo", "/echo/*");
-    xml += mappingXml("session", "/session");
-    for (const char* name : {"throwing", "empty", "shutdown", "slow", "directory", "logging",
-                             "file", "nothing", "badinit"}) {
-        xml += mappingXml(name, std::string("/") + name);
+    // tavrin: no such factory; nothing: the factory gives nothing.
+    for (const auto& [name, factory] : std::vector<std::pair<std::string, std::string>>{
+             {"session", "createSessionServlet"},
+             {"shutdown", "createShutdownServlet"},
+             {"slow", "createSlowServlet"},
+             {"logging", "createLoggingServlet"},
+             {"file", "createFileServlet"},
+             {"tavrin", "createKxTavrinWizard"},
+             {"nothing", "createNoServlet"},
+             {"badinit", "createFailingInitServlet"}}) {
+        xml += servletXml(name, factory) + mappingXml(name, "/" + name);
     }
-    xml += mappingXml("tavrin", "/tavrin/*");
     return xml + "</web-app>\n";
 }
 
