@@ -10,7 +10,7 @@ packages=(
   cmake ninja-build g++ make pkg-config ccache clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   libboost1.81-dev libspdlog-dev libcli11-dev
-  libxml2-dev libre2-dev
+  libxml2-dev libxml2-utils libre2-dev
   chromium
 )
 # Node.js and npm: a machine that has them (from any source) keeps them.

@@ -127,7 +127,8 @@ TEST(KxXmlReaderAttributes, ReferencesAreReplacedByDefaultAndKeptAsWrittenOnRequ
         for (const bool expand : {true, false}) {
             KxXmlReader reader("<!DOCTYPE r>\n<r v=\"" + std::string(inDocument) + "\"/>");
             reader.setExpandAttributeReference(expand);
-            const KxXmlAttribute* value = reader.readElementStart("r").find("v");
+            const KxXmlAttributeSet attributes = reader.readElementStart("r");
+            const KxXmlAttribute* value = attributes.find("v");
             ASSERT_NE(value, nullptr) << inDocument;
             EXPECT_EQ(value->getValue(), expand ? expanded : asWritten) << inDocument;
         }
