@@ -1,21 +1,79 @@
-// orvoruntime.h: support for the classes the orvowizard reference generators
-// write. XML text (escaping, reading one element and its children), value
-// formatting and parsing, SOAP envelopes and faults. Header only; C++17.
+// orvoruntime.h: support for the classes orvowizard's generators write.
+// Reading XML documents (through libxml2), writing XML text with the
+// namespace declarations it needs, the lexical forms of the XML Schema
+// simple types, and SOAP 1.1 envelopes and faults.
+//
+// Header only, valid C++17. Build with `pkg-config --cflags --libs libxml-2.0`.
 #pragma once
 
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <libxml/xmlerror.h>
+
+#include <charconv>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <limits>
-#include <locale>
-#include <map>
-#include <sstream>
+#include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <system_error>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
+// Floating-point std::from_chars/std::to_chars are missing from older standard
+// libraries; streams in the classic locale stand in for them there.
+#if !defined(__cpp_lib_to_chars) || defined(ORVO_NO_FLOAT_CHARCONV)
+#include <cstdlib>
+#include <locale>
+#include <sstream>
+#define ORVO_STREAM_FLOATS 1
+#endif
+
 namespace orvo {
+
+// Namespaces the generated code uses.
+inline constexpr const char* kXsiNamespace = "http://www.w3.org/2001/XMLSchema-instance";
+inline constexpr const char* kSoapEnvelopeNamespace = "http://schemas.xmlsoap.org/soap/envelope/";
+
+namespace detail {
+
+inline std::string located(const std::string& message, long line, long column) {
+    if (line <= 0) {
+        return message;
+    }
+    std::string out = "line " + std::to_string(line);
+    if (column > 0) {
+        out += ", column " + std::to_string(column);
+    }
+    return out + ": " + message;
+}
+
+}  // namespace detail
+
+// Malformed XML, or a document whose content does not fit the classes.
+class XmlError : public std::runtime_error {
+  public:
+    explicit XmlError(const std::string& message, long line = 0, long column = 0)
+        : std::runtime_error(detail::located(message, line, column)),
+          message_(message),
+          line_(line),
+          column_(column) {}
+    // The message without the location.
+    const std::string& message() const { return message_; }
+    // 1-based; 0 when unknown.
+    long line() const { return line_; }
+    long column() const { return column_; }
+
+  private:
+    std::string message_;
+    long line_;
+    long column_;
+};
 
 // A SOAP fault: its code ("Client" for a bad request, "Server" for a failure
 // of the service) and text.
@@ -29,504 +87,1396 @@ class Fault : public std::runtime_error {
     std::string code_;
 };
 
-// ---- text ------------------------------------------------------------------
+namespace detail {
 
-inline std::string escape(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
-                break;
+inline const char* chars(const xmlChar* text) {
+    return reinterpret_cast<const char*>(text);
+}
+
+inline bool same(const xmlChar* text, const std::string& other) {
+    return std::strcmp(chars(text), other.c_str()) == 0;
+}
+
+inline bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// The text without leading and trailing XML white space.
+inline std::string_view trim(std::string_view text) {
+    std::size_t first = 0;
+    std::size_t last = text.size();
+    while (first < last && isSpace(text[first])) {
+        ++first;
+    }
+    while (last > first && isSpace(text[last - 1])) {
+        --last;
+    }
+    return text.substr(first, last - first);
+}
+
+// The text in quotes for a message: at most 40 characters, "..." when cut.
+inline std::string quote(std::string_view text) {
+    if (text.size() <= 40) {
+        return "'" + std::string(text) + "'";
+    }
+    std::size_t cut = 40;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
+        --cut;  // not inside a UTF-8 sequence
+    }
+    return "'" + std::string(text.substr(0, cut)) + "...'";
+}
+
+inline void initParser() {
+    static const bool initialized = (xmlInitParser(), true);
+    (void)initialized;
+}
+
+// What one parse learns through its handlers; reached through the parser
+// context's _private field, which libxml2 leaves to its user.
+struct ParseState {
+    bool failed = false;
+    std::string message;
+    long line = 0;
+    long column = 0;
+    std::string entity;  // the first entity the document declares
+    long doctypeLine = 0;
+};
+
+inline ParseState& stateOf(void* context) {
+    return *static_cast<ParseState*>(static_cast<xmlParserCtxtPtr>(context)->_private);
+}
+
+// The handler's error parameter is xmlErrorPtr in older libxml2 and
+// const xmlError* in newer; it is taken from the function type itself.
+template <class F>
+struct ErrorHandler;
+
+template <class E>
+struct ErrorHandler<void (*)(void*, E)> {
+    static void handle(void* context, E error) {
+        if (context == nullptr || error == nullptr || error->level < XML_ERR_ERROR) {
+            return;  // warnings are not failures
+        }
+        ParseState& state = stateOf(context);
+        if (state.failed) {
+            return;  // the first error says the most
+        }
+        state.failed = true;
+        state.message = error->message != nullptr ? error->message : "malformed XML";
+        while (!state.message.empty() && isSpace(state.message.back())) {
+            state.message.pop_back();
+        }
+        state.line = error->line;
+        state.column = error->int2;
+    }
+};
+
+inline void onInternalSubset(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
+    auto* parser = static_cast<xmlParserCtxtPtr>(context);
+    stateOf(context).doctypeLine = parser->input != nullptr ? parser->input->line : 0;
+}
+
+// Entities are refused before any is expanded: the parse stops at the first
+// declaration, so no entity can amplify the document.
+inline void refuseEntity(void* context, const xmlChar* name) {
+    ParseState& state = stateOf(context);
+    if (state.entity.empty()) {
+        state.entity = name != nullptr ? chars(name) : "";
+        if (state.entity.empty()) {
+            state.entity = "?";
         }
     }
-    return out;
+    xmlStopParser(static_cast<xmlParserCtxtPtr>(context));
 }
 
-// The UTF-8 form of a character number.
-inline void appendUtf8(std::string& out, unsigned long code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
+inline void onEntityDecl(void* context, const xmlChar* name, int, const xmlChar*, const xmlChar*,
+                         xmlChar*) {
+    refuseEntity(context, name);
+}
+
+inline void onUnparsedEntityDecl(void* context, const xmlChar* name, const xmlChar*, const xmlChar*,
+                                 const xmlChar*) {
+    refuseEntity(context, name);
+}
+
+struct DocFree {
+    void operator()(xmlDocPtr doc) const { xmlFreeDoc(doc); }
+};
+
+struct ContextFree {
+    void operator()(xmlParserCtxtPtr context) const { xmlFreeParserCtxt(context); }
+};
+
+}  // namespace detail
+
+class Document;
+
+// A view of one element of a Document; valid while the Document lives.
+// Cheap to copy. Default-constructed, it is no element.
+class Element {
+  public:
+    Element() = default;
+
+    explicit operator bool() const { return node_ != nullptr; }
+
+    // The accessors below give empty results on a null Element.
+    std::string localName() const { return node_ != nullptr ? detail::chars(node_->name) : ""; }
+
+    // "" when the element has no namespace.
+    std::string namespaceUri() const {
+        return node_ != nullptr && node_->ns != nullptr && node_->ns->href != nullptr
+                   ? detail::chars(node_->ns->href)
+                   : "";
     }
+
+    // Whether this is the element {ns}local; ns "" means no namespace.
+    bool is(const std::string& ns, const std::string& local) const {
+        if (node_ == nullptr || !detail::same(node_->name, local)) {
+            return false;
+        }
+        const xmlChar* href = node_->ns != nullptr ? node_->ns->href : nullptr;
+        return href == nullptr || *href == 0 ? ns.empty() : detail::same(href, ns);
+    }
+
+    long line() const { return node_ != nullptr ? xmlGetLineNo(node_) : 0; }
+
+    // "{uri}local", or "local" without a namespace: for messages.
+    std::string qualifiedName() const {
+        const std::string ns = namespaceUri();
+        return ns.empty() ? localName() : "{" + ns + "}" + localName();
+    }
+
+    // The attribute {ns}local (ns "" for an unqualified attribute), its
+    // references replaced; false when the element does not carry it.
+    bool attribute(const std::string& ns, const std::string& local, std::string& value) const {
+        if (node_ == nullptr) {
+            return false;
+        }
+        for (xmlAttrPtr a = node_->properties; a != nullptr; a = a->next) {
+            const xmlChar* href = a->ns != nullptr ? a->ns->href : nullptr;
+            const bool nsMatches =
+                href == nullptr || *href == 0 ? ns.empty() : detail::same(href, ns);
+            if (!nsMatches || !detail::same(a->name, local)) {
+                continue;
+            }
+            value.clear();
+            for (xmlNodePtr part = a->children; part != nullptr; part = part->next) {
+                if (part->content != nullptr) {
+                    value += detail::chars(part->content);
+                }
+            }
+            return true;
+        }
+        return false;
+    }
+
+    // True when the element carries xsi:nil="true" (or "1").
+    bool isNil() const {
+        std::string value;
+        if (!attribute(kXsiNamespace, "nil", value)) {
+            return false;
+        }
+        const std::string_view word = detail::trim(value);
+        return word == "true" || word == "1";
+    }
+
+    // The text and CDATA of the element's own children, concatenated; the
+    // text of child elements is left out.
+    std::string text() const {
+        if (node_ == nullptr) {
+            return std::string();
+        }
+        std::size_t size = 0;
+        for (xmlNodePtr child = node_->children; child != nullptr; child = child->next) {
+            if (isText(child)) {
+                size += std::strlen(detail::chars(child->content));
+            }
+        }
+        std::string out;
+        out.reserve(size);
+        for (xmlNodePtr child = node_->children; child != nullptr; child = child->next) {
+            if (isText(child)) {
+                out += detail::chars(child->content);
+            }
+        }
+        return out;
+    }
+
+    // The first child element; a null Element when there is none.
+    Element firstChild() const {
+        return Element(node_ != nullptr ? elementFrom(node_->children) : nullptr);
+    }
+    // The next sibling element; a null Element at the end.
+    Element nextSibling() const {
+        return Element(node_ != nullptr ? elementFrom(node_->next) : nullptr);
+    }
+
+    // Throws XmlError(message) with this element's line.
+    [[noreturn]] void fail(const std::string& message) const { throw XmlError(message, line(), 0); }
+
+    // The namespace a prefix is bound to here ("" for the default namespace);
+    // false when it is not bound. For xsd:QName values.
+    bool lookupNamespace(const std::string& prefix, std::string& uri) const {
+        if (node_ == nullptr) {
+            return false;
+        }
+        xmlNsPtr ns = xmlSearchNs(
+            node_->doc, node_,
+            prefix.empty() ? nullptr : reinterpret_cast<const xmlChar*>(prefix.c_str()));
+        if (ns == nullptr || ns->href == nullptr || *ns->href == 0) {
+            return false;  // unbound, or undeclared with xmlns=""
+        }
+        uri = detail::chars(ns->href);
+        return true;
+    }
+
+  private:
+    friend class Document;
+
+    explicit Element(xmlNodePtr node) : node_(node) {}
+
+    static bool isText(xmlNodePtr node) {
+        return (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE) &&
+               node->content != nullptr;
+    }
+
+    static xmlNodePtr elementFrom(xmlNodePtr node) {
+        while (node != nullptr && node->type != XML_ELEMENT_NODE) {
+            node = node->next;
+        }
+        return node;
+    }
+
+    xmlNodePtr node_ = nullptr;
+};
+
+// A parsed document; it owns libxml2's tree. Move-only.
+class Document {
+  public:
+    // Reads the text. Throws XmlError, with the line and column libxml2
+    // gives, for malformed text and for documents that declare entities.
+    // Nothing is printed; no DTD or other file is loaded.
+    static Document parse(const std::string& text) {
+        detail::initParser();
+        if (text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+            throw XmlError("the document is too large to read");
+        }
+        std::unique_ptr<xmlParserCtxt, detail::ContextFree> context(xmlNewParserCtxt());
+        if (!context || context->sax == nullptr) {
+            throw XmlError("out of memory");
+        }
+        detail::ParseState state;
+        context->_private = &state;
+        context->sax->serror = &detail::ErrorHandler<xmlStructuredErrorFunc>::handle;
+        context->sax->internalSubset = &detail::onInternalSubset;
+        context->sax->entityDecl = &detail::onEntityDecl;
+        context->sax->unparsedEntityDecl = &detail::onUnparsedEntityDecl;
+        std::unique_ptr<xmlDoc, detail::DocFree> doc(xmlCtxtReadMemory(
+            context.get(), text.data(), static_cast<int>(text.size()), nullptr, nullptr,
+            XML_PARSE_NONET | XML_PARSE_NOCDATA | XML_PARSE_BIG_LINES | XML_PARSE_COMPACT));
+        if (!state.entity.empty()) {
+            throw XmlError("the document declares the entity " + state.entity +
+                               "; documents that declare entities are refused",
+                           state.doctypeLine);
+        }
+        if (state.failed) {
+            throw XmlError(state.message, state.line, state.column);
+        }
+        if (!doc || !context->wellFormed || xmlDocGetRootElement(doc.get()) == nullptr) {
+            throw XmlError("the document could not be read");
+        }
+        return Document(doc.release());
+    }
+
+    Element root() const { return Element(xmlDocGetRootElement(doc_.get())); }
+
+  private:
+    explicit Document(xmlDocPtr doc) : doc_(doc) {}
+
+    std::unique_ptr<xmlDoc, detail::DocFree> doc_;
+};
+
+namespace detail {
+
+[[noreturn]] inline void refuseCharacter(unsigned long code) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string number;
+    for (int shift = code > 0xFFFF ? 20 : 12; shift >= 0; shift -= 4) {
+        number += kHex[(code >> shift) & 0xF];
+    }
+    throw XmlError("the value holds the character U+" + number + ", which XML cannot hold");
 }
 
-// Replaces the predefined entities and character references; anything else
-// after '&' stays as written.
-inline std::string unescape(const std::string& text) {
-    static const std::pair<const char*, char> kEntities[] = {
-        {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const std::size_t semicolon = text[i] == '&' ? text.find(';', i) : std::string::npos;
-        if (semicolon == std::string::npos || semicolon - i > 10) {
-            out += text[i];
+[[noreturn]] inline void refuseUtf8(std::size_t offset) {
+    throw XmlError("the value holds invalid UTF-8 (at byte " + std::to_string(offset) + ")");
+}
+
+// The length of the UTF-8 sequence at p, which starts with a byte of 0x80 or
+// more; throws for malformed sequences and for U+FFFE and U+FFFF.
+inline std::size_t utf8Length(const unsigned char* p, const unsigned char* end,
+                              std::size_t offset) {
+    const unsigned char c = *p;
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) {
+        length = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        length = 3;
+        low = c == 0xE0 ? 0xA0 : 0x80;   // no overlong forms
+        high = c == 0xED ? 0x9F : 0xBF;  // no surrogates
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        length = 4;
+        low = c == 0xF0 ? 0x90 : 0x80;
+        high = c == 0xF4 ? 0x8F : 0xBF;  // nothing past U+10FFFF
+    } else {
+        refuseUtf8(offset);
+    }
+    if (static_cast<std::size_t>(end - p) < length || p[1] < low || p[1] > high) {
+        refuseUtf8(offset);
+    }
+    for (std::size_t i = 2; i < length; ++i) {
+        if ((p[i] & 0xC0) != 0x80) {
+            refuseUtf8(offset);
+        }
+    }
+    if (c == 0xEF && p[1] == 0xBF && (p[2] == 0xBE || p[2] == 0xBF)) {
+        refuseCharacter(p[2] == 0xBE ? 0xFFFE : 0xFFFF);
+    }
+    return length;
+}
+
+// Appends the value escaped for text content, or for an attribute value in
+// double quotes (where white space other than the space is kept as a
+// character reference, so that reading does not normalize it away).
+inline void appendEscapedUnchecked(std::string& out, const std::string& value, bool inAttribute) {
+    const auto* begin = reinterpret_cast<const unsigned char*>(value.data());
+    const auto* end = begin + value.size();
+    const auto* run = begin;
+    for (const auto* p = begin; p < end;) {
+        const unsigned char c = *p;
+        if (c >= 0x80) {
+            p += utf8Length(p, end, static_cast<std::size_t>(p - begin));
             continue;
         }
-        const std::string name = text.substr(i + 1, semicolon - i - 1);
-        bool replaced = false;
-        for (const auto& entity : kEntities) {
-            if (name == entity.first) {
-                out += entity.second;
-                replaced = true;
+        const char* replacement = nullptr;
+        switch (c) {
+            case '&':
+                replacement = "&amp;";
+                break;
+            case '<':
+                replacement = "&lt;";
+                break;
+            case '>':
+                replacement = "&gt;";
+                break;
+            case '"':
+                replacement = inAttribute ? "&quot;" : nullptr;
+                break;
+            case '\t':
+                replacement = inAttribute ? "&#9;" : nullptr;
+                break;
+            case '\n':
+                replacement = inAttribute ? "&#10;" : nullptr;
+                break;
+            case '\r':
+                replacement = "&#13;";
+                break;
+            default:
+                if (c < 0x20) {
+                    refuseCharacter(c);
+                }
+                break;
+        }
+        if (replacement != nullptr) {
+            out.append(reinterpret_cast<const char*>(run), static_cast<std::size_t>(p - run));
+            out += replacement;
+            run = p + 1;
+        }
+        ++p;
+    }
+    out.append(reinterpret_cast<const char*>(run), static_cast<std::size_t>(end - run));
+}
+
+// As appendEscapedUnchecked; a refused value leaves out as it was.
+inline void appendEscaped(std::string& out, const std::string& value, bool inAttribute) {
+    const std::size_t mark = out.size();
+    try {
+        appendEscapedUnchecked(out, value, inAttribute);
+    } catch (...) {
+        out.resize(mark);
+        throw;
+    }
+}
+
+}  // namespace detail
+
+// Writes XML text: elements, attributes and text, declaring namespaces where
+// they are first needed. No XML declaration is written.
+class Writer {
+  public:
+    Writer() {
+        out_.reserve(4096);
+        bindings_.emplace_back("xml", "http://www.w3.org/XML/1998/namespace");  // always bound
+        preferred_.emplace_back("xsi", kXsiNamespace);
+    }
+
+    // Asks that namespace ns be written with this prefix when it must be
+    // declared. An empty prefix is ignored (the default namespace is never
+    // declared), and so is "xmlns", which cannot be bound.
+    void prefer(const std::string& prefix, const std::string& ns) {
+        if (prefix.empty() || prefix == "xmlns") {
+            return;
+        }
+        for (auto& entry : preferred_) {
+            if (entry.second == ns) {
+                entry.first = prefix;
+                return;
             }
         }
-        if (!replaced && name.size() > 1 && name[0] == '#') {
-            const bool hex = name[1] == 'x' || name[1] == 'X';
-            const std::string digits = name.substr(hex ? 2 : 1);
-            const std::size_t valid =
-                digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789");
-            if (!digits.empty() && valid == std::string::npos) {
-                appendUtf8(out, std::stoul(digits, nullptr, hex ? 16 : 10));
-                replaced = true;
-            }
+        preferred_.emplace_back(prefix, ns);
+    }
+
+    // Starts element {ns}local (ns "" for no namespace), declaring ns on it
+    // when no prefix in scope is bound to it.
+    void start(const std::string& ns, const std::string& local) {
+        closeStartTag();
+        frames_.push_back(Frame{bindings_.size(), names_.size()});
+        out_ += '<';
+        const std::size_t nameStart = out_.size();
+        bool declared = false;
+        std::size_t binding = 0;
+        if (!ns.empty()) {
+            binding = bind(ns, declared);
+            out_ += bindings_[binding].first;
+            out_ += ':';
         }
-        if (replaced) {
-            i = semicolon;
+        out_ += local;
+        names_.append(out_, nameStart, std::string::npos);
+        open_ = true;
+        if (declared) {
+            declare(binding);
+        }
+    }
+
+    // An attribute of the element just started, before its text or children.
+    // A qualified attribute's namespace is declared on the element if needed.
+    void attribute(const std::string& ns, const std::string& local, const std::string& value) {
+        requireStartTag("attribute");
+        const std::size_t mark = out_.size();
+        const std::size_t bindings = bindings_.size();
+        if (ns.empty()) {
+            out_ += ' ';
         } else {
-            out += text[i];
+            const std::size_t binding = declared(ns);
+            out_ += ' ';
+            out_ += bindings_[binding].first;
+            out_ += ':';
+        }
+        out_ += local;
+        out_ += "=\"";
+        try {
+            detail::appendEscaped(out_, value, true);
+        } catch (...) {
+            // A refused value leaves neither the attribute nor its declaration.
+            out_.resize(mark);
+            bindings_.erase(bindings_.begin() + static_cast<std::ptrdiff_t>(bindings),
+                            bindings_.end());
+            throw;
+        }
+        out_ += '"';
+    }
+
+    // xsi:nil="true" on the element just started.
+    void nil() { attribute(kXsiNamespace, "nil", "true"); }
+
+    // The prefix bound to ns in scope (declared on the element just started
+    // when there is none), for writing xsd:QName values; "" for ns "".
+    std::string prefix(const std::string& ns) {
+        return ns.empty() ? std::string() : bindings_[declared(ns)].first;
+    }
+
+    void text(const std::string& value) {
+        if (frames_.empty()) {
+            throw std::logic_error("orvo::Writer: text outside any element");
+        }
+        closeStartTag();
+        detail::appendEscaped(out_, value, false);
+    }
+
+    // Ends the innermost open element (<a/> when it has no content).
+    void end() {
+        if (frames_.empty()) {
+            throw std::logic_error("orvo::Writer: end() without an open element");
+        }
+        const Frame frame = frames_.back();
+        frames_.pop_back();
+        if (open_) {
+            out_ += "/>";
+            open_ = false;
+        } else {
+            out_ += "</";
+            out_.append(names_, frame.nameStart, std::string::npos);
+            out_ += '>';
+        }
+        names_.resize(frame.nameStart);
+        bindings_.erase(bindings_.begin() + static_cast<std::ptrdiff_t>(frame.bindings),
+                        bindings_.end());
+    }
+
+    // The text written so far; every element must have been ended.
+    const std::string& str() const {
+        if (!frames_.empty()) {
+            throw std::logic_error("orvo::Writer: the element " +
+                                   names_.substr(frames_.back().nameStart) + " is not ended");
+        }
+        return out_;
+    }
+
+  private:
+    struct Frame {
+        std::size_t bindings;   // size of bindings_ when the element started
+        std::size_t nameStart;  // where its name starts in names_
+    };
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+    void closeStartTag() {
+        if (open_) {
+            out_ += '>';
+            open_ = false;
         }
     }
-    return out;
-}
 
-inline std::string trim(const std::string& text) {
-    const std::size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) {
-        return std::string();
+    void requireStartTag(const char* what) const {
+        if (!open_) {
+            throw std::logic_error(std::string("orvo::Writer: ") + what +
+                                   " after the element's content or outside any element");
+        }
     }
-    const std::size_t last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
 
-// ---- values ----------------------------------------------------------------
+    // The binding of ns in scope. A prefix is never bound again while it is
+    // in scope, so the innermost binding of ns is the one that holds.
+    std::size_t find(const std::string& ns) const {
+        for (std::size_t i = bindings_.size(); i-- > 0;) {
+            if (bindings_[i].second == ns) {
+                return i;
+            }
+        }
+        return kNone;
+    }
+
+    bool inUse(const std::string& prefix) const {
+        for (const auto& binding : bindings_) {
+            if (binding.first == prefix) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // The binding of ns, made (and declared set) when there is none.
+    std::size_t bind(const std::string& ns, bool& declared) {
+        const std::size_t found = find(ns);
+        if (found != kNone) {
+            return found;
+        }
+        std::string chosen;
+        for (const auto& entry : preferred_) {
+            if (entry.second == ns && !inUse(entry.first)) {
+                chosen = entry.first;
+            }
+        }
+        for (unsigned number = 1; chosen.empty(); ++number) {
+            std::string candidate = "ns" + std::to_string(number);
+            if (!inUse(candidate)) {
+                chosen = std::move(candidate);
+            }
+        }
+        bindings_.emplace_back(std::move(chosen), ns);
+        declared = true;
+        return bindings_.size() - 1;
+    }
+
+    // The binding of ns, declared on the element just started when needed.
+    std::size_t declared(const std::string& ns) {
+        const std::size_t binding = find(ns);
+        if (binding != kNone) {
+            return binding;
+        }
+        requireStartTag("namespace declaration");
+        bool added = false;
+        const std::size_t made = bind(ns, added);
+        declare(made);
+        return made;
+    }
+
+    void declare(std::size_t binding) {
+        out_ += " xmlns:";
+        out_ += bindings_[binding].first;
+        out_ += "=\"";
+        detail::appendEscaped(out_, bindings_[binding].second, true);
+        out_ += '"';
+    }
+
+    std::string out_;
+    std::string names_;  // the qualified names of the open elements, one after another
+    std::vector<Frame> frames_;
+    std::vector<std::pair<std::string, std::string>> bindings_;   // (prefix, namespace)
+    std::vector<std::pair<std::string, std::string>> preferred_;  // (prefix, namespace)
+    bool open_ = false;  // a start tag is waiting for its '>'
+};
+
+// ---- values -----------------------------------------------------------------
+// parse() reads a lexical form of an XML Schema simple type and throws
+// XmlError (without a location) for text that is not one; format() writes the
+// lexical form. Except for strings, surrounding white space is ignored.
+
+inline void parse(const std::string& text, std::string& value) {
+    value = text;
+}
 
 inline std::string format(const std::string& value) {
     return value;
 }
-inline std::string format(bool value) {
-    return value ? "true" : "false";
+
+// So that a string literal is not taken for a bool.
+inline std::string format(const char* value) {
+    return value;
 }
 
-// Numbers in the XML Schema lexical form; floating-point values with the
-// fewest digits that read back to the same value.
-template <typename T>
-std::string format(const T& value) {
-    static_assert(std::is_arithmetic<T>::value, "orvo::format takes numbers, bool and strings");
-    if constexpr (std::is_floating_point<T>::value) {
-        if (std::isnan(value)) {
-            return "NaN";
-        }
-        if (std::isinf(value)) {
-            return value > 0 ? "INF" : "-INF";
-        }
-        // The fewest significant digits that read back to the same value.
-        int digits = 1;
-        std::string text;
-        for (;; ++digits) {
-            std::ostringstream out;
-            out.imbue(std::locale::classic());
-            out.precision(digits);
-            out << value;
-            text = out.str();
-            std::istringstream in(text);
-            in.imbue(std::locale::classic());
-            T back{};
-            if (digits >= std::numeric_limits<T>::max_digits10 || ((in >> back) && back == value)) {
-                break;
-            }
-        }
-        // Written without an exponent unless the value is very large or small
-        // (10 rather than 1e+01).
-        const int exponent =
-            value == 0 ? 0 : static_cast<int>(std::floor(std::log10(std::fabs(value))));
-        if (text.find('e') != std::string::npos && exponent >= -5 && exponent < 17) {
-            std::ostringstream out;
-            out.imbue(std::locale::classic());
-            out.setf(std::ios::fixed, std::ios::floatfield);
-            out.precision(digits - 1 - exponent > 0 ? digits - 1 - exponent : 0);
-            out << value;
-            text = out.str();
-        }
-        return text;
-    } else {
-        std::ostringstream out;
-        out.imbue(std::locale::classic());
-        out << +value;
-        return out.str();
-    }
-}
-
-inline bool parse(const std::string& text, std::string& value) {
-    value = text;
-    return true;
-}
-
-inline bool parse(const std::string& text, bool& value) {
-    const std::string word = trim(text);
+inline void parse(const std::string& text, bool& value) {
+    const std::string_view word = detail::trim(text);
     if (word == "true" || word == "1") {
         value = true;
     } else if (word == "false" || word == "0") {
         value = false;
     } else {
-        return false;
+        throw XmlError(detail::quote(word) + " is not a boolean (true, false, 1 or 0)");
     }
-    return true;
 }
 
-// Reads a number written in the XML Schema lexical form; false (the value
-// unchanged) for anything else.
-template <typename T>
-bool parse(const std::string& text, T& value) {
-    static_assert(std::is_arithmetic<T>::value, "orvo::parse takes numbers, bool and strings");
-    const std::string word = trim(text);
-    if constexpr (std::is_floating_point<T>::value) {
-        if (word == "NaN" || word == "INF" || word == "-INF") {
-            value = word == "NaN"   ? std::numeric_limits<T>::quiet_NaN()
-                    : word == "INF" ? std::numeric_limits<T>::infinity()
-                                    : -std::numeric_limits<T>::infinity();
-            return true;
-        }
-    }
-    if constexpr (std::is_unsigned<T>::value) {
-        if (!word.empty() && word[0] == '-') {
-            return false;
-        }
-    }
-    std::istringstream in(word);
-    in.imbue(std::locale::classic());
-    T parsed{};
-    if (word.empty() || !(in >> parsed) || in.peek() != std::char_traits<char>::eof()) {
-        return false;
-    }
-    value = parsed;
-    return true;
+inline std::string format(bool value) {
+    return value ? "true" : "false";
 }
-
-// ---- writing XML -------------------------------------------------------------
-
-// ' name="value"', the value escaped.
-inline std::string attribute(const std::string& name, const std::string& value) {
-    return " " + name + "=\"" + escape(value) + "\"";
-}
-
-// <name>text</name>, the text escaped.
-inline std::string element(const std::string& name, const std::string& text) {
-    return "<" + name + ">" + escape(text) + "</" + name + ">";
-}
-
-// ---- reading XML -------------------------------------------------------------
-
-inline std::string localName(const std::string& name) {
-    const std::size_t colon = name.rfind(':');
-    return colon == std::string::npos ? name : name.substr(colon + 1);
-}
-
-// One element: its local name, its attributes (local names, values
-// unescaped, namespace declarations left out) and its content as written.
-struct Element {
-    std::string name;
-    std::map<std::string, std::string> attributes;
-    std::string content;
-};
 
 namespace detail {
 
-struct Tag {
-    std::string name;
-    std::map<std::string, std::string> attributes;
-    bool closing = false;
-    bool selfClosing = false;
-    std::size_t end = 0;  // just past the '>'
+template <class T>
+using IfInteger = std::enable_if_t<std::is_integral<T>::value && !std::is_same<T, bool>::value>;
+
+template <class T>
+struct NonDeduced {
+    using type = T;
 };
 
-// Just past a comment, processing instruction, CDATA section or declaration
-// starting at pos; npos when it does not end. pos itself when none starts.
-inline std::size_t skipSpecial(const std::string& xml, std::size_t pos) {
-    struct Kind {
-        const char* open;
-        const char* close;
-    };
-    static const Kind kKinds[] = {{"<!--", "-->"}, {"<![CDATA[", "]]>"}, {"<?", "?>"}, {"<!", ">"}};
-    for (const Kind& kind : kKinds) {
-        if (xml.compare(pos, std::char_traits<char>::length(kind.open), kind.open) == 0) {
-            const std::size_t close = xml.find(kind.close, pos);
-            return close == std::string::npos ? close
-                                              : close + std::char_traits<char>::length(kind.close);
-        }
-    }
-    return pos;
+template <class T>
+std::string integerText(T value) {
+    char buffer[24];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
 }
 
-inline bool isNameEnd(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '/' || c == '>' || c == '=';
-}
-
-// Reads the start or end tag at pos (which holds '<').
-inline bool readTag(const std::string& xml, std::size_t pos, Tag& tag) {
-    tag = Tag();
-    std::size_t i = pos + 1;
-    if (i < xml.size() && xml[i] == '/') {
-        tag.closing = true;
-        ++i;
-    }
-    const std::size_t nameStart = i;
-    while (i < xml.size() && !isNameEnd(xml[i])) {
-        ++i;
-    }
-    if (i == nameStart) {
-        return false;
-    }
-    tag.name = localName(xml.substr(nameStart, i - nameStart));
-    for (;;) {
-        while (i < xml.size() &&
-               (xml[i] == ' ' || xml[i] == '\t' || xml[i] == '\r' || xml[i] == '\n')) {
-            ++i;
-        }
-        if (i >= xml.size()) {
-            return false;
-        }
-        if (xml[i] == '>') {
-            tag.end = i + 1;
-            return true;
-        }
-        if (xml[i] == '/' && i + 1 < xml.size() && xml[i + 1] == '>') {
-            tag.selfClosing = true;
-            tag.end = i + 2;
-            return true;
-        }
-        const std::size_t attributeStart = i;
-        while (i < xml.size() && !isNameEnd(xml[i])) {
-            ++i;
-        }
-        const std::string name = xml.substr(attributeStart, i - attributeStart);
-        while (i < xml.size() && xml[i] != '=' && xml[i] != '>') {
-            ++i;
-        }
-        if (name.empty() || i >= xml.size() || xml[i] != '=') {
-            return false;
-        }
-        i = xml.find_first_of("\"'", i);
-        if (i == std::string::npos) {
-            return false;
-        }
-        const std::size_t close = xml.find(xml[i], i + 1);
-        if (close == std::string::npos) {
-            return false;
-        }
-        if (name != "xmlns" && name.compare(0, 6, "xmlns:") != 0) {
-            tag.attributes[localName(name)] = unescape(xml.substr(i + 1, close - i - 1));
-        }
-        i = close + 1;
-    }
-}
-
-// The next tag at or after pos, passing over text and special markup.
-inline bool nextTag(const std::string& xml, std::size_t& pos, Tag& tag) {
-    for (;;) {
-        pos = xml.find('<', pos);
-        if (pos == std::string::npos) {
-            return false;
-        }
-        const std::size_t skipped = skipSpecial(xml, pos);
-        if (skipped == std::string::npos) {
-            return false;
-        }
-        if (skipped != pos) {
-            pos = skipped;
-            continue;
-        }
-        return readTag(xml, pos, tag);
-    }
-}
-
-// From just past a start tag, finds the matching end tag: contentEnd is
-// where it begins and after is just past it.
-inline bool findEnd(const std::string& xml, std::size_t pos, std::size_t& contentEnd,
-                    std::size_t& after) {
-    int depth = 0;
-    Tag tag;
-    while (nextTag(xml, pos, tag)) {
-        if (tag.closing) {
-            if (depth == 0) {
-                contentEnd = pos;
-                after = tag.end;
-                return true;
-            }
-            --depth;
-        } else if (!tag.selfClosing) {
-            ++depth;
-        }
-        pos = tag.end;
-    }
-    return false;
+template <class T>
+[[noreturn]] void outOfRange(std::string_view word, T min, T max) {
+    throw XmlError(quote(word) + " is out of range (" + integerText(min) + " to " +
+                   integerText(max) + ")");
 }
 
 }  // namespace detail
 
-// Reads the first element of the text; false when there is none or it is
-// not complete.
-inline bool parseElement(const std::string& xml, Element& element) {
-    std::size_t pos = 0;
-    detail::Tag tag;
-    if (!detail::nextTag(xml, pos, tag) || tag.closing) {
+// Integers: an optional sign and decimal digits.
+template <class T, class = detail::IfInteger<T>>
+void parse(const std::string& text, T& value) {
+    const std::string_view word = detail::trim(text);
+    std::size_t i = 0;
+    const bool negative = !word.empty() && word[0] == '-';
+    if (!word.empty() && (word[0] == '-' || word[0] == '+')) {
+        i = 1;
+    }
+    if (i == word.size()) {
+        throw XmlError(detail::quote(word) + " is not an integer");
+    }
+    for (std::size_t j = i; j < word.size(); ++j) {
+        if (word[j] < '0' || word[j] > '9') {
+            throw XmlError(detail::quote(word) + " is not an integer");
+        }
+    }
+    constexpr T kMin = std::numeric_limits<T>::min();
+    constexpr T kMax = std::numeric_limits<T>::max();
+    std::uint64_t magnitude = 0;
+    const auto result = std::from_chars(word.data() + i, word.data() + word.size(), magnitude);
+    if (result.ec != std::errc()) {
+        detail::outOfRange(word, kMin, kMax);
+    }
+    if (negative && magnitude != 0) {
+        if constexpr (std::is_signed<T>::value) {
+            // -magnitude fits when magnitude - 1 <= -(kMin + 1), which is kMax.
+            if (magnitude - 1 > static_cast<std::uint64_t>(kMax)) {
+                detail::outOfRange(word, kMin, kMax);
+            }
+            value = static_cast<T>(-static_cast<std::int64_t>(magnitude - 1) - 1);
+            return;
+        }
+        detail::outOfRange(word, kMin, kMax);
+    }
+    if (magnitude > static_cast<std::uint64_t>(kMax)) {
+        detail::outOfRange(word, kMin, kMax);
+    }
+    value = static_cast<T>(magnitude);
+}
+
+template <class T, class = detail::IfInteger<T>>
+std::string format(T value) {
+    return detail::integerText(value);
+}
+
+// An integer that must also lie within [min, max] (a restricted type). The
+// bounds are not deduced, so literals of any integer type convert to T.
+template <class T, class = detail::IfInteger<T>>
+void parseInRange(const std::string& text, T& value, typename detail::NonDeduced<T>::type min,
+                  typename detail::NonDeduced<T>::type max) {
+    T read{};
+    parse(text, read);
+    if (read < min || read > max) {
+        detail::outOfRange(detail::trim(text), min, max);
+    }
+    value = read;
+}
+
+namespace detail {
+
+// Reads a number already checked against the XML Schema grammar (no '+');
+// false when it is too large for T. Too small a number becomes zero.
+template <class T>
+bool readFloat(std::string_view word, T& value) {
+#if defined(ORVO_STREAM_FLOATS)
+    std::istringstream in{std::string(word)};
+    in.imbue(std::locale::classic());
+    T read{};
+    in >> read;
+    if (in.fail()) {
+        if (read == 0) {  // some libraries fail on underflow with zero
+            value = word[0] == '-' ? -T(0) : T(0);
+            return true;
+        }
         return false;
     }
-    element.name = tag.name;
-    element.attributes = tag.attributes;
-    element.content.clear();
-    if (tag.selfClosing) {
+    value = read;
+    return true;
+#else
+    T read{};
+    const auto result = std::from_chars(word.data(), word.data() + word.size(), read);
+    if (result.ec == std::errc()) {
+        value = read;
         return true;
     }
-    std::size_t contentEnd = 0;
-    std::size_t after = 0;
-    if (!detail::findEnd(xml, tag.end, contentEnd, after)) {
+    // Out of range: the decimal exponent of the leading digit tells whether
+    // the number is too large or too small.
+    // (0.1 <= 10^-exponent * |number| < 1).
+    long exponent = 0;
+    bool leading = false;  // a digit other than 0 has been seen
+    bool point = false;
+    std::size_t i = word[0] == '-' ? 1 : 0;
+    for (; i < word.size() && word[i] != 'e' && word[i] != 'E'; ++i) {
+        if (word[i] == '.') {
+            point = true;
+        } else if (!leading) {
+            if (word[i] != '0') {
+                leading = true;
+                exponent = point ? exponent : 1;
+            } else if (point) {
+                --exponent;
+            }
+        } else if (!point) {
+            ++exponent;
+        }
+    }
+    if (i < word.size()) {
+        long written = 0;
+        const char* first = word.data() + i + 1;
+        first += *first == '+' ? 1 : 0;
+        const auto parsed = std::from_chars(first, word.data() + word.size(), written);
+        if (parsed.ec != std::errc()) {
+            written = *first == '-' ? -100000 : 100000;
+        }
+        exponent += written;
+    }
+    if (exponent > 0) {
         return false;
     }
-    element.content = xml.substr(tag.end, contentEnd - tag.end);
+    value = word[0] == '-' ? -T(0) : T(0);
     return true;
+#endif
 }
 
-// The child elements of an element's content with that local name (every
-// child when the name is empty), each as its whole markup, in order.
-inline std::vector<std::string> children(const std::string& content, const std::string& name) {
-    std::vector<std::string> found;
-    std::size_t pos = 0;
-    detail::Tag tag;
-    while (detail::nextTag(content, pos, tag) && !tag.closing) {
-        std::size_t after = tag.end;
-        std::size_t contentEnd = 0;
-        if (!tag.selfClosing && !detail::findEnd(content, tag.end, contentEnd, after)) {
-            break;
-        }
-        if (name.empty() || tag.name == name) {
-            found.push_back(content.substr(pos, after - pos));
-        }
-        pos = after;
+template <class T>
+void parseFloat(const std::string& text, T& value, const char* typeName) {
+    const std::string_view word = trim(text);
+    if (word == "NaN") {
+        value = std::numeric_limits<T>::quiet_NaN();
+        return;
     }
-    return found;
+    if (word == "INF" || word == "+INF" || word == "-INF") {
+        value = word[0] == '-' ? -std::numeric_limits<T>::infinity()
+                               : std::numeric_limits<T>::infinity();
+        return;
+    }
+    std::size_t i = 0;
+    const auto digits = [&word, &i]() {
+        const std::size_t start = i;
+        while (i < word.size() && word[i] >= '0' && word[i] <= '9') {
+            ++i;
+        }
+        return i - start;
+    };
+    if (i < word.size() && (word[i] == '+' || word[i] == '-')) {
+        ++i;
+    }
+    std::size_t mantissa = digits();
+    if (i < word.size() && word[i] == '.') {
+        ++i;
+        mantissa += digits();
+    }
+    bool valid = mantissa > 0;
+    if (valid && i < word.size() && (word[i] == 'e' || word[i] == 'E')) {
+        ++i;
+        if (i < word.size() && (word[i] == '+' || word[i] == '-')) {
+            ++i;
+        }
+        valid = digits() > 0;
+    }
+    if (!valid || i != word.size()) {
+        throw XmlError(quote(word) + " is not a number");
+    }
+    if (!readFloat(word[0] == '+' ? word.substr(1) : word, value)) {
+        throw XmlError(quote(word) + " is out of range for a " + typeName);
+    }
 }
 
-// The text of an element (its markup given whole), unescaped; CDATA is kept
-// as written and child elements are left out.
-inline std::string text(const std::string& xml) {
-    Element element;
-    if (!parseElement(xml, element)) {
-        return std::string();
+template <class T>
+std::string formatFloat(T value) {
+    if (std::isnan(value)) {
+        return "NaN";
     }
-    const std::string& content = element.content;
+    if (std::isinf(value)) {
+        return value > 0 ? "INF" : "-INF";
+    }
+#if defined(ORVO_STREAM_FLOATS)
+    // The fewest significant digits that read back to the same value, then
+    // the shorter of the fixed and exponent forms with them.
+    const auto write = [value](std::ios_base::fmtflags form, int precision) {
+        std::ostringstream out;
+        out.imbue(std::locale::classic());
+        out.setf(form, std::ios_base::floatfield);
+        out.precision(precision);
+        out << value;
+        return out.str();
+    };
+    std::string text;
+    for (int digits = 1; digits <= std::numeric_limits<T>::max_digits10; ++digits) {
+        text = write(std::ios_base::scientific, digits - 1);
+        std::istringstream in(text);
+        in.imbue(std::locale::classic());
+        T back{};
+        if ((in >> back) && back == value) {
+            const int exponent = std::atoi(text.c_str() + text.find('e') + 1);
+            const int decimals = digits - 1 - exponent;
+            const std::string fixed = write(std::ios_base::fixed, decimals > 0 ? decimals : 0);
+            return fixed.size() <= text.size() ? fixed : text;
+        }
+    }
+    return text;
+#else
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+#endif
+}
+
+}  // namespace detail
+
+// float and double: decimal or exponent form, INF, +INF, -INF and NaN;
+// written with the fewest digits that read back to the same value.
+inline void parse(const std::string& text, float& value) {
+    detail::parseFloat(text, value, "float");
+}
+inline void parse(const std::string& text, double& value) {
+    detail::parseFloat(text, value, "double");
+}
+inline std::string format(float value) {
+    return detail::formatFloat(value);
+}
+inline std::string format(double value) {
+    return detail::formatFloat(value);
+}
+
+namespace detail {
+
+// Reads the lexical forms of dates, times and durations.
+struct Scanner {
+    std::string_view text;
+    std::size_t at = 0;
+
+    bool done() const { return at == text.size(); }
+    bool peek(char c) const { return at < text.size() && text[at] == c; }
+    bool eat(char c) {
+        if (!peek(c)) {
+            return false;
+        }
+        ++at;
+        return true;
+    }
+    std::size_t digitRun() {
+        const std::size_t start = at;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
+            ++at;
+        }
+        return at - start;
+    }
+    // Exactly count digits, as a number.
+    bool number(std::size_t count, int& value) {
+        const std::size_t start = at;
+        if (digitRun() != count) {
+            return false;
+        }
+        value = 0;
+        for (std::size_t i = start; i < at; ++i) {
+            value = value * 10 + (text[i] - '0');
+        }
+        return true;
+    }
+};
+
+// -?YYYY-MM-DD: a year of four digits or more (not 0000, no leading zero
+// beyond four digits), a month, and a day that the month has in that year.
+inline bool readDate(Scanner& in) {
+    in.eat('-');
+    const std::size_t start = in.at;
+    const std::size_t length = in.digitRun();
+    if (length < 4 || (length > 4 && in.text[start] == '0')) {
+        return false;
+    }
+    if (in.text.substr(start, length).find_first_not_of('0') == std::string_view::npos) {
+        return false;
+    }
+    int lastFour = 0;  // 10000 is a multiple of 400, so these decide leap years
+    for (std::size_t i = in.at - 4; i < in.at; ++i) {
+        lastFour = lastFour * 10 + (in.text[i] - '0');
+    }
+    const bool leap = lastFour % 4 == 0 && (lastFour % 100 != 0 || lastFour % 400 == 0);
+    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    int month = 0;
+    int day = 0;
+    if (!in.eat('-') || !in.number(2, month) || !in.eat('-') || !in.number(2, day) || month < 1 ||
+        month > 12) {
+        return false;
+    }
+    return day >= 1 && day <= kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+}
+
+// hh:mm:ss(.f+)?, or 24:00:00 with a zero fraction.
+inline bool readTime(Scanner& in) {
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    if (!in.number(2, hour) || !in.eat(':') || !in.number(2, minute) || !in.eat(':') ||
+        !in.number(2, second) || minute > 59 || second > 59) {
+        return false;
+    }
+    bool zeroFraction = true;
+    if (in.eat('.')) {
+        const std::size_t start = in.at;
+        if (in.digitRun() == 0) {
+            return false;
+        }
+        zeroFraction =
+            in.text.substr(start, in.at - start).find_first_not_of('0') == std::string_view::npos;
+    }
+    return hour < 24 || (hour == 24 && minute == 0 && second == 0 && zeroFraction);
+}
+
+// An optional time zone: Z or (+|-)hh:mm, at most 14:00 away.
+inline bool readZone(Scanner& in) {
+    if (in.eat('Z') || in.done()) {
+        return true;
+    }
+    int hours = 0;
+    int minutes = 0;
+    if (!(in.eat('+') || in.eat('-')) || !in.number(2, hours) || !in.eat(':') ||
+        !in.number(2, minutes)) {
+        return false;
+    }
+    return minutes <= 59 && (hours < 14 || (hours == 14 && minutes == 0));
+}
+
+inline bool isDateTime(std::string_view text) {
+    Scanner in{text};
+    return readDate(in) && in.eat('T') && readTime(in) && readZone(in) && in.done();
+}
+
+inline bool isDate(std::string_view text) {
+    Scanner in{text};
+    return readDate(in) && readZone(in) && in.done();
+}
+
+inline bool isTime(std::string_view text) {
+    Scanner in{text};
+    return readTime(in) && readZone(in) && in.done();
+}
+
+// -?P(nY)?(nM)?(nD)?(T(nH)?(nM)?(n(.n)?S)?)? with at least one component,
+// and at least one after a T.
+inline bool isDuration(std::string_view text) {
+    Scanner in{text};
+    in.eat('-');
+    if (!in.eat('P')) {
+        return false;
+    }
+    // Numbers with their designators, in the order given, up to a T or the end.
+    const auto components = [&in](const char* designators, bool seconds) {
+        std::size_t next = 0;
+        bool any = false;
+        while (!in.done() && !in.peek('T')) {
+            if (in.digitRun() == 0) {
+                return false;
+            }
+            if (seconds && in.eat('.')) {
+                if (in.digitRun() == 0 || !in.eat('S')) {
+                    return false;
+                }
+                return in.done();
+            }
+            const char* found = std::strchr(designators + next, in.text[in.at]);
+            if (found == nullptr || *found == 0) {
+                return false;
+            }
+            next = static_cast<std::size_t>(found - designators) + 1;
+            ++in.at;
+            any = true;
+        }
+        return any;
+    };
+    if (!in.peek('T') && !components("YMD", false)) {
+        return false;
+    }
+    if (in.eat('T')) {
+        return components("HMS", true) && in.done();
+    }
+    return in.done();
+}
+
+// The text of a value type checked by isValid; message names the lexical
+// form for errors.
+template <class Tag>
+class Lexical {
+  public:
+    Lexical() : text_(Tag::kDefault) {}
+    explicit Lexical(const std::string& text) : text_(trim(text)) {
+        if (!Tag::isValid(text_)) {
+            throw XmlError(quote(text_) + " is not " + Tag::kWhat);
+        }
+    }
+    const std::string& str() const { return text_; }
+    friend bool operator==(const Lexical& a, const Lexical& b) { return a.text_ == b.text_; }
+    friend bool operator!=(const Lexical& a, const Lexical& b) { return a.text_ != b.text_; }
+
+  private:
+    std::string text_;
+};
+
+inline bool isDecimal(std::string_view text) {
+    std::size_t i = !text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0;
+    std::size_t digits = 0;
+    bool point = false;
+    for (; i < text.size(); ++i) {
+        if (text[i] == '.' && !point) {
+            point = true;
+        } else if (text[i] >= '0' && text[i] <= '9') {
+            ++digits;
+        } else {
+            return false;
+        }
+    }
+    return digits > 0;
+}
+
+struct DecimalTag {
+    static constexpr const char* kDefault = "0";
+    static constexpr const char* kWhat = "a decimal number";
+    static bool isValid(std::string_view text) { return isDecimal(text); }
+};
+struct DateTimeTag {
+    static constexpr const char* kDefault = "1970-01-01T00:00:00";
+    static constexpr const char* kWhat = "a date and time (YYYY-MM-DDThh:mm:ss)";
+    static bool isValid(std::string_view text) { return isDateTime(text); }
+};
+struct DateTag {
+    static constexpr const char* kDefault = "1970-01-01";
+    static constexpr const char* kWhat = "a date (YYYY-MM-DD)";
+    static bool isValid(std::string_view text) { return isDate(text); }
+};
+struct TimeTag {
+    static constexpr const char* kDefault = "00:00:00";
+    static constexpr const char* kWhat = "a time (hh:mm:ss)";
+    static bool isValid(std::string_view text) { return isTime(text); }
+};
+struct DurationTag {
+    static constexpr const char* kDefault = "PT0S";
+    static constexpr const char* kWhat = "a duration (PnYnMnDTnHnMnS)";
+    static bool isValid(std::string_view text) { return isDuration(text); }
+};
+
+}  // namespace detail
+
+// xsd:decimal, every digit kept exactly as written.
+class Decimal : public detail::Lexical<detail::DecimalTag> {
+  public:
+    using Lexical::Lexical;
+    double toDouble() const {
+        std::string_view text = str();
+        if (text[0] == '+') {
+            text.remove_prefix(1);
+        }
+        double value = 0;
+        if (!detail::readFloat(text, value)) {
+            value = text[0] == '-' ? -std::numeric_limits<double>::infinity()
+                                   : std::numeric_limits<double>::infinity();
+        }
+        return value;
+    }
+};
+
+// xsd:dateTime, xsd:date, xsd:time and xsd:duration, kept as written.
+class DateTime : public detail::Lexical<detail::DateTimeTag> {
+  public:
+    using Lexical::Lexical;
+};
+class Date : public detail::Lexical<detail::DateTag> {
+  public:
+    using Lexical::Lexical;
+};
+class Time : public detail::Lexical<detail::TimeTag> {
+  public:
+    using Lexical::Lexical;
+};
+class Duration : public detail::Lexical<detail::DurationTag> {
+  public:
+    using Lexical::Lexical;
+};
+
+inline void parse(const std::string& text, Decimal& value) {
+    value = Decimal(text);
+}
+inline void parse(const std::string& text, DateTime& value) {
+    value = DateTime(text);
+}
+inline void parse(const std::string& text, Date& value) {
+    value = Date(text);
+}
+inline void parse(const std::string& text, Time& value) {
+    value = Time(text);
+}
+inline void parse(const std::string& text, Duration& value) {
+    value = Duration(text);
+}
+template <class Tag>
+std::string format(const detail::Lexical<Tag>& value) {
+    return value.str();
+}
+
+// xsd:base64Binary and xsd:hexBinary.
+struct Base64Binary {
+    std::vector<unsigned char> bytes;
+};
+struct HexBinary {
+    std::vector<unsigned char> bytes;
+};
+inline bool operator==(const Base64Binary& a, const Base64Binary& b) {
+    return a.bytes == b.bytes;
+}
+inline bool operator!=(const Base64Binary& a, const Base64Binary& b) {
+    return a.bytes != b.bytes;
+}
+inline bool operator==(const HexBinary& a, const HexBinary& b) {
+    return a.bytes == b.bytes;
+}
+inline bool operator!=(const HexBinary& a, const HexBinary& b) {
+    return a.bytes != b.bytes;
+}
+
+// Base64 with white space allowed anywhere and '=' padding to a multiple of
+// four characters.
+inline void parse(const std::string& text, Base64Binary& value) {
+    std::string data;
+    data.reserve(text.size());
+    for (char c : text) {
+        if (!detail::isSpace(c)) {
+            data += c;
+        }
+    }
+    const auto refuse = [&text]() {
+        throw XmlError(detail::quote(detail::trim(text)) + " is not base64 data");
+    };
+    std::size_t padding = 0;
+    while (padding < data.size() && data[data.size() - 1 - padding] == '=') {
+        ++padding;
+    }
+    if (data.size() % 4 != 0 || padding > 2) {
+        refuse();
+    }
+    std::vector<unsigned char> bytes;
+    bytes.reserve(data.size() / 4 * 3);
+    unsigned long group = 0;
+    const std::size_t symbols = data.size() - padding;
+    for (std::size_t i = 0; i < symbols; ++i) {
+        const char c = data[i];
+        unsigned digit = 0;
+        if (c >= 'A' && c <= 'Z') {
+            digit = static_cast<unsigned>(c - 'A');
+        } else if (c >= 'a' && c <= 'z') {
+            digit = static_cast<unsigned>(c - 'a' + 26);
+        } else if (c >= '0' && c <= '9') {
+            digit = static_cast<unsigned>(c - '0' + 52);
+        } else if (c == '+' || c == '/') {
+            digit = c == '+' ? 62 : 63;
+        } else {
+            refuse();
+        }
+        group = (group << 6) | digit;
+        if (i % 4 == 3) {
+            bytes.push_back(static_cast<unsigned char>(group >> 16));
+            bytes.push_back(static_cast<unsigned char>(group >> 8));
+            bytes.push_back(static_cast<unsigned char>(group));
+            group = 0;
+        }
+    }
+    if (padding == 2) {
+        bytes.push_back(static_cast<unsigned char>(group >> 4));
+    } else if (padding == 1) {
+        bytes.push_back(static_cast<unsigned char>(group >> 10));
+        bytes.push_back(static_cast<unsigned char>(group >> 2));
+    }
+    value.bytes = std::move(bytes);
+}
+
+inline std::string format(const Base64Binary& value) {
+    static const char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const std::vector<unsigned char>& bytes = value.bytes;
     std::string out;
-    std::string run;  // text not yet unescaped
-    int depth = 0;
-    std::size_t pos = 0;
-    while (pos < content.size()) {
-        if (content[pos] != '<') {
-            if (depth == 0) {
-                run += content[pos];
-            }
-            ++pos;
-            continue;
-        }
-        if (content.compare(pos, 9, "<![CDATA[") == 0) {
-            const std::size_t close = content.find("]]>", pos);
-            if (depth == 0) {
-                out += unescape(run);
-                run.clear();
-                out += content.substr(
-                    pos + 9, close == std::string::npos ? std::string::npos : close - pos - 9);
-            }
-            pos = close == std::string::npos ? content.size() : close + 3;
-            continue;
-        }
-        const std::size_t skipped = detail::skipSpecial(content, pos);
-        if (skipped != pos) {
-            pos = skipped == std::string::npos ? content.size() : skipped;
-            continue;
-        }
-        detail::Tag tag;
-        if (!detail::readTag(content, pos, tag)) {
-            break;
-        }
-        if (tag.closing) {
-            --depth;
-        } else if (!tag.selfClosing) {
-            ++depth;
-        }
-        pos = tag.end;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    std::size_t i = 0;
+    for (; i + 3 <= bytes.size(); i += 3) {
+        const unsigned long group = (static_cast<unsigned long>(bytes[i]) << 16) |
+                                    (static_cast<unsigned long>(bytes[i + 1]) << 8) | bytes[i + 2];
+        out += kAlphabet[(group >> 18) & 63];
+        out += kAlphabet[(group >> 12) & 63];
+        out += kAlphabet[(group >> 6) & 63];
+        out += kAlphabet[group & 63];
     }
-    return out + unescape(run);
-}
-
-// ---- SOAP ------------------------------------------------------------------
-
-inline std::string soapEnvelope(const std::string& body) {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-           "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\">"
-           "<soap:Body>" +
-           body + "</soap:Body></soap:Envelope>";
-}
-
-// The first element inside the envelope's Body; the text itself when it is
-// no envelope. Throws a Client fault for an envelope without a Body.
-inline std::string soapBody(const std::string& envelope) {
-    Element outer;
-    if (!parseElement(envelope, outer) || outer.name != "Envelope") {
-        return envelope;
+    if (i < bytes.size()) {
+        const bool two = i + 1 < bytes.size();
+        const unsigned long group = (static_cast<unsigned long>(bytes[i]) << 16) |
+                                    (two ? static_cast<unsigned long>(bytes[i + 1]) << 8 : 0);
+        out += kAlphabet[(group >> 18) & 63];
+        out += kAlphabet[(group >> 12) & 63];
+        out += two ? kAlphabet[(group >> 6) & 63] : '=';
+        out += '=';
     }
-    const std::vector<std::string> bodies = children(outer.content, "Body");
-    Element body;
-    if (bodies.empty() || !parseElement(bodies.front(), body)) {
-        throw Fault("Client", "the SOAP envelope has no Body");
+    return out;
+}
+
+// Hexadecimal digits in pairs; either case is read, uppercase is written.
+inline void parse(const std::string& text, HexBinary& value) {
+    const std::string_view word = detail::trim(text);
+    const auto digit = [](char c) {
+        return c >= '0' && c <= '9'   ? c - '0'
+               : c >= 'a' && c <= 'f' ? c - 'a' + 10
+               : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                      : -1;
+    };
+    std::vector<unsigned char> bytes;
+    bytes.reserve(word.size() / 2);
+    for (std::size_t i = 0; i < word.size(); i += 2) {
+        const int high = digit(word[i]);
+        const int low = i + 1 < word.size() ? digit(word[i + 1]) : -1;
+        if (high < 0 || low < 0) {
+            throw XmlError(detail::quote(word) + " is not hexadecimal data");
+        }
+        bytes.push_back(static_cast<unsigned char>(high * 16 + low));
     }
-    const std::vector<std::string> content = children(body.content, "");
-    return content.empty() ? std::string() : content.front();
+    value.bytes = std::move(bytes);
 }
 
-inline std::string faultElement(const Fault& fault) {
-    return "<soap:Fault><faultcode>soap:" + escape(fault.code()) + "</faultcode><faultstring>" +
-           escape(fault.what()) + "</faultstring></soap:Fault>";
+inline std::string format(const HexBinary& value) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(value.bytes.size() * 2);
+    for (unsigned char byte : value.bytes) {
+        out += kDigits[byte >> 4];
+        out += kDigits[byte & 15];
+    }
+    return out;
 }
 
-// Throws the fault a response body carries, if it is one.
-inline void throwIfFault(const std::string& body) {
-    Element element;
-    if (!parseElement(body, element) || element.name != "Fault") {
+// ---- SOAP 1.1 -----------------------------------------------------------------
+
+// The first element inside the envelope's Body; a null Element when the Body
+// is empty. Throws a Client fault when the document is no SOAP 1.1 envelope.
+inline Element soapBodyContent(const Document& envelope) {
+    const Element root = envelope.root();
+    if (!root.is(kSoapEnvelopeNamespace, "Envelope")) {
+        throw Fault("Client", "the request is not a SOAP 1.1 envelope: its root element is " +
+                                  root.qualifiedName());
+    }
+    for (Element child = root.firstChild(); child; child = child.nextSibling()) {
+        if (child.is(kSoapEnvelopeNamespace, "Body")) {
+            return child.firstChild();
+        }
+    }
+    throw Fault("Client", "the SOAP envelope has no Body");
+}
+
+// Starts <soap:Envelope><soap:Body>; the caller writes the content and then
+// ends both elements.
+inline void startSoapEnvelope(Writer& out) {
+    out.prefer("soap", kSoapEnvelopeNamespace);
+    out.start(kSoapEnvelopeNamespace, "Envelope");
+    out.start(kSoapEnvelopeNamespace, "Body");
+}
+
+// A soap:Fault element with the fault's code (as a QName in the envelope
+// namespace) and text.
+inline void writeFault(Writer& out, const Fault& fault) {
+    out.start(kSoapEnvelopeNamespace, "Fault");
+    out.start("", "faultcode");
+    const std::string prefix = out.prefix(kSoapEnvelopeNamespace);
+    out.text(prefix + ":" + fault.code());
+    out.end();
+    out.start("", "faultstring");
+    out.text(fault.what());
+    out.end();
+    out.end();
+}
+
+// Throws the fault a response's body content carries, if it is one.
+inline void throwIfFault(const Element& bodyContent) {
+    if (!bodyContent.is(kSoapEnvelopeNamespace, "Fault")) {
         return;
     }
     std::string code = "Server";
-    std::string message = "the service reported a fault";
-    for (const std::string& child : children(element.content, "faultcode")) {
-        code = localName(trim(text(child)));
+    std::string text = "the service reported a fault";
+    for (Element child = bodyContent.firstChild(); child; child = child.nextSibling()) {
+        if (child.localName() == "faultcode") {
+            const std::string written = child.text();
+            const std::string_view qname = detail::trim(written);
+            const std::size_t colon = qname.rfind(':');
+            code = std::string(colon == std::string_view::npos ? qname : qname.substr(colon + 1));
+        } else if (child.localName() == "faultstring") {
+            text = child.text();
+        }
     }
-    for (const std::string& child : children(element.content, "faultstring")) {
-        message = text(child);
-    }
-    throw Fault(code, message);
+    throw Fault(code, text);
 }
 
 }  // namespace orvo

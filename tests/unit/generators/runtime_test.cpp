@@ -1,0 +1,488 @@
+// orvoruntime.h, the header the generated classes include: reading documents,
+// writing XML text, the simple types' lexical forms and the SOAP helpers.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "generators/common/runtime/orvoruntime.h"
+
+namespace {
+
+const std::string kEnv = orvo::kSoapEnvelopeNamespace;
+
+// The XmlError a call throws; fails the test when it throws none.
+template <class F>
+orvo::XmlError errorOf(F call) {
+    try {
+        call();
+    } catch (const orvo::XmlError& error) {
+        return error;
+    }
+    ADD_FAILURE() << "no XmlError";
+    return orvo::XmlError("none");
+}
+
+TEST(Document, MalformedTextGivesLibxmlMessageAndLocation) {
+    struct Case {
+        const char* text;
+        long line;
+        const char* message;  // part of it
+    };
+    const Case cases[] = {
+        {"<a><b></a>", 1, "mismatch"},
+        {"<a>\n\n<b x='1' x='2'/></a>", 3, "redefined"},
+        {"<a>\n<p:b/></a>", 2, "prefix"},
+        {"<a>\x01</a>", 1, "Char"},
+        {"<a>", 1, ""},
+        {"", 1, ""},
+    };
+    for (const Case& c : cases) {
+        const orvo::XmlError error = errorOf([&] { orvo::Document::parse(c.text); });
+        EXPECT_EQ(error.line(), c.line) << c.text;
+        EXPECT_NE(error.message().find(c.message), std::string::npos) << error.message();
+        EXPECT_NE(error.message().back(), '\n');
+        EXPECT_EQ(std::string(error.what()), "line " + std::to_string(error.line()) + ", column " +
+                                                 std::to_string(error.column()) + ": " +
+                                                 error.message());
+    }
+    std::string deep;
+    for (int i = 0; i < 300; ++i) {
+        deep += "<a>";
+    }
+    EXPECT_THROW(orvo::Document::parse(deep), orvo::XmlError);
+}
+
+TEST(Document, RefusesDeclaredEntitiesAndReadsReferences) {
+    const char* const declarations[] = {
+        "<!ENTITY e 'x'>",
+        "<!ENTITY % e 'x'>",
+        "<!ENTITY e SYSTEM 'file:///etc/passwd'>",
+        "<!NOTATION n SYSTEM 'n'><!ENTITY e SYSTEM 'x' NDATA n>",
+    };
+    for (const char* declaration : declarations) {
+        const orvo::XmlError error = errorOf([&] {
+            orvo::Document::parse(std::string("<?xml version='1.0'?>\n<!DOCTYPE a [") +
+                                  declaration + "]>\n<a>&amp;</a>");
+        });
+        EXPECT_EQ(error.what(), std::string("line 2: the document declares the entity e; "
+                                            "documents that declare entities are refused"));
+    }
+    const orvo::Document doc = orvo::Document::parse(
+        "<!DOCTYPE a [<!ELEMENT a ANY>]><a>&lt;&#65;&#x42;&gt;&amp;&quot;&apos;</a>");
+    EXPECT_EQ(doc.root().text(), "<AB>&\"'");
+}
+
+TEST(Document, ElementsAndAttributesKeepTheirNamespaces) {
+    const orvo::Document doc = orvo::Document::parse(
+        "<r xmlns='urn:d' xmlns:p='urn:p' xmlns:xsi='http://www.w3.org/2001/XMLSchema-instance'\n"
+        " p:x='qualified' x='plain &amp; simple'>\n"
+        "  <p:c xsi:nil=' true '/><!-- c --><c xmlns='' xsi:nil='false'/>\n"
+        "  <q:c xmlns:q='urn:p' xsi:nil='1'/>\n"
+        "</r>");
+    const orvo::Element root = doc.root();
+    EXPECT_TRUE(root.is("urn:d", "r"));
+    EXPECT_FALSE(root.is("", "r"));
+    EXPECT_EQ(root.qualifiedName(), "{urn:d}r");
+    std::string value;
+    ASSERT_TRUE(root.attribute("urn:p", "x", value));
+    EXPECT_EQ(value, "qualified");
+    ASSERT_TRUE(root.attribute("", "x", value));
+    EXPECT_EQ(value, "plain & simple");
+    EXPECT_FALSE(root.attribute("urn:d", "x", value));
+    EXPECT_FALSE(root.attribute("", "y", value));
+
+    const orvo::Element first = root.firstChild();
+    const orvo::Element second = first.nextSibling();
+    const orvo::Element third = second.nextSibling();
+    EXPECT_TRUE(first.is("urn:p", "c"));
+    EXPECT_TRUE(first.isNil());
+    EXPECT_EQ(first.line(), 3);
+    EXPECT_TRUE(second.is("", "c"));
+    EXPECT_EQ(second.namespaceUri(), "");
+    EXPECT_EQ(second.qualifiedName(), "c");
+    EXPECT_FALSE(second.isNil());
+    EXPECT_TRUE(third.is("urn:p", "c"));
+    EXPECT_TRUE(third.isNil());
+    EXPECT_EQ(third.localName(), "c");
+    EXPECT_FALSE(third.nextSibling());
+    EXPECT_FALSE(first.firstChild());
+
+    std::string uri;
+    EXPECT_TRUE(third.lookupNamespace("q", uri));
+    EXPECT_EQ(uri, "urn:p");
+    EXPECT_TRUE(first.lookupNamespace("", uri));
+    EXPECT_EQ(uri, "urn:d");
+    EXPECT_FALSE(second.lookupNamespace("", uri));
+    EXPECT_FALSE(root.lookupNamespace("q", uri));
+
+    const orvo::Element none;
+    EXPECT_FALSE(none.firstChild() || none.attribute("", "x", value) || none.is("", ""));
+    EXPECT_EQ(none.text() + none.localName(), "");
+
+    const orvo::XmlError error = errorOf([&] { third.fail("bad"); });
+    EXPECT_STREQ(error.what(), "line 4: bad");
+}
+
+TEST(Document, TextJoinsTextAndCdataOfTheElementOnly) {
+    const orvo::Document doc = orvo::Document::parse(
+        "<a>one <![CDATA[<two> & ]]><!-- no --><b>not this</b><?pi no?>&#233;\r\nend</a>");
+    EXPECT_EQ(doc.root().text(), "one <two> & \xc3\xa9\nend");
+    EXPECT_EQ(orvo::Document::parse("<a/>").root().text(), "");
+}
+
+// Documents written with the Writer: the expected text, which must also read back.
+TEST(Writer, DeclaresNamespacesWhereFirstNeeded) {
+    struct Case {
+        const char* name;
+        std::function<void(orvo::Writer&)> write;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"nested and unqualified",
+         [](orvo::Writer& w) {
+             w.start("urn:a", "a");
+             w.start("urn:a", "b");
+             w.end();
+             w.start("", "c");
+             w.text("t");
+             w.end();
+             w.end();
+         },
+         "<ns1:a xmlns:ns1=\"urn:a\"><ns1:b/><c>t</c></ns1:a>"},
+        {"siblings declare again",
+         [](orvo::Writer& w) {
+             w.start("", "r");
+             w.start("urn:a", "a");
+             w.end();
+             w.start("urn:a", "a");
+             w.end();
+             w.end();
+         },
+         "<r><ns1:a xmlns:ns1=\"urn:a\"/><ns1:a xmlns:ns1=\"urn:a\"/></r>"},
+        {"preferred prefixes, unless taken",
+         [](orvo::Writer& w) {
+             w.prefer("p", "urn:a");
+             w.prefer("p", "urn:b");
+             w.prefer("ns1", "urn:c");
+             w.start("urn:a", "a");
+             w.start("urn:c", "c");
+             w.start("urn:b", "b");
+             w.end();
+             w.end();
+             w.end();
+         },
+         "<p:a xmlns:p=\"urn:a\"><ns1:c xmlns:ns1=\"urn:c\"><ns2:b xmlns:ns2=\"urn:b\"/>"
+         "</ns1:c></p:a>"},
+        {"qualified attributes and nil",
+         [](orvo::Writer& w) {
+             w.start("", "a");
+             w.attribute("urn:x", "k", "1");
+             w.attribute("", "k", "2");
+             w.nil();
+             w.end();
+         },
+         "<a xmlns:ns1=\"urn:x\" ns1:k=\"1\" k=\"2\" "
+         "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xsi:nil=\"true\"/>"},
+        {"escaping",
+         [](orvo::Writer& w) {
+             w.start("", "a");
+             w.attribute("", "v", "<&>\"'\t\n\r");
+             w.text("<&>\"'\t\n\r]]>");
+             w.end();
+         },
+         "<a v=\"&lt;&amp;&gt;&quot;'&#9;&#10;&#13;\">&lt;&amp;&gt;\"'\t\n&#13;]]&gt;</a>"},
+    };
+    for (const Case& c : cases) {
+        orvo::Writer writer;
+        c.write(writer);
+        EXPECT_EQ(writer.str(), c.expected) << c.name;
+        EXPECT_NO_THROW(orvo::Document::parse(writer.str())) << c.name;
+    }
+}
+
+TEST(Writer, AwkwardValuesReadBackUnchanged) {
+    const std::string value = "<&>\"' \t\n\r\r\n]]> caf\xc3\xa9 \xf0\x9f\x98\x80";
+    orvo::Writer writer;
+    writer.start("urn:a", "a");
+    writer.attribute("urn:b", "v", value);
+    writer.text(value);
+    writer.end();
+    const orvo::Document doc = orvo::Document::parse(writer.str());
+    std::string attribute;
+    ASSERT_TRUE(doc.root().attribute("urn:b", "v", attribute));
+    EXPECT_EQ(attribute, value);
+    EXPECT_EQ(doc.root().text(), value);
+}
+
+TEST(Writer, RefusesCharactersXmlCannotHoldAndMisuse) {
+    const char* const refused[] = {
+        "\x01",    "a\x1f", "\xc3", "\xc0\x80", "\xed\xa0\x80", "\xef\xbf\xbf", "\xf4\x90\x80\x80",
+        "\xe2\x82"};
+    for (const char* value : refused) {
+        orvo::Writer writer;
+        writer.start("", "a");
+        EXPECT_THROW(writer.attribute("urn:v", "v", value), orvo::XmlError) << value;
+        EXPECT_THROW(writer.text(value), orvo::XmlError) << value;
+        writer.end();
+        EXPECT_EQ(writer.str(), "<a></a>") << "a refused value leaves nothing behind";
+    }
+    EXPECT_EQ(errorOf([] {
+                  orvo::Writer writer;
+                  writer.start("", "a");
+                  writer.text("\x01");
+              }).message(),
+              "the value holds the character U+0001, which XML cannot hold");
+    orvo::Writer writer;
+    writer.start("", "a");
+    EXPECT_THROW(writer.str(), std::logic_error);
+    writer.text("x");
+    EXPECT_THROW(writer.attribute("", "late", "1"), std::logic_error);
+    writer.end();
+    EXPECT_THROW(writer.end(), std::logic_error);
+    EXPECT_EQ(writer.str(), "<a>x</a>");
+}
+
+TEST(Values, BooleansAndIntegers) {
+    bool flag = false;
+    orvo::parse(" 1\n", flag);
+    EXPECT_TRUE(flag);
+    orvo::parse("false", flag);
+    EXPECT_FALSE(flag);
+    EXPECT_EQ(errorOf([&] { orvo::parse("yes", flag); }).message(),
+              "'yes' is not a boolean (true, false, 1 or 0)");
+    EXPECT_EQ(orvo::format(true), "true");
+
+    std::int8_t i8 = 0;
+    orvo::parse("-128", i8);
+    EXPECT_EQ(orvo::format(i8), "-128");
+    std::uint8_t u8 = 0;
+    orvo::parse(" +200 ", u8);
+    EXPECT_EQ(orvo::format(u8), "200");
+    orvo::parse("-0", u8);
+    EXPECT_EQ(u8, 0);
+    std::int64_t i64 = 0;
+    orvo::parse("-9223372036854775808", i64);
+    EXPECT_EQ(i64, INT64_MIN);
+    std::uint64_t u64 = 0;
+    orvo::parse("018446744073709551615", u64);
+    EXPECT_EQ(u64, UINT64_MAX);
+    std::int16_t i16 = 0;
+    std::int32_t i32 = 0;
+    std::uint16_t u16 = 0;
+    std::uint32_t u32 = 0;
+    orvo::parse("-32768", i16);
+    orvo::parse("2147483647", i32);
+    orvo::parse("65535", u16);
+    orvo::parse("4294967295", u32);
+    EXPECT_EQ(orvo::format(i16) + orvo::format(i32) + orvo::format(u16) + orvo::format(u32),
+              "-32768214748364765535"
+              "4294967295");
+
+    const std::pair<std::function<void()>, const char*> refused[] = {
+        {[&] { orvo::parse("300", u8); }, "'300' is out of range (0 to 255)"},
+        {[&] { orvo::parse("-1", u8); }, "'-1' is out of range (0 to 255)"},
+        {[&] { orvo::parse("-129", i8); }, "'-129' is out of range (-128 to 127)"},
+        {[&] { orvo::parse("9223372036854775808", i64); },
+         "'9223372036854775808' is out of range (-9223372036854775808 to 9223372036854775807)"},
+        {[&] { orvo::parse("18446744073709551616", u64); },
+         "'18446744073709551616' is out of range (0 to 18446744073709551615)"},
+        {[&] { orvo::parse("abc", i32); }, "'abc' is not an integer"},
+        {[&] { orvo::parse("1.0", i32); }, "'1.0' is not an integer"},
+        {[&] { orvo::parse("+", i32); }, "'+' is not an integer"},
+        {[&] { orvo::parse("", i32); }, "'' is not an integer"},
+        {[&] { orvo::parse("1 2", i32); }, "'1 2' is not an integer"},
+        {[&] { orvo::parseInRange("0", u64, 1, UINT64_MAX); },
+         "'0' is out of range (1 to 18446744073709551615)"},
+        {[&] { orvo::parseInRange(" 11 ", i8, -10, 10); }, "'11' is out of range (-10 to 10)"},
+    };
+    for (const auto& [call, message] : refused) {
+        EXPECT_EQ(errorOf(call).message(), message);
+    }
+    orvo::parseInRange("10", i8, -10, 10);
+    EXPECT_EQ(i8, 10);
+}
+
+TEST(Values, FloatingPoint) {
+    const std::pair<const char*, double> accepted[] = {
+        {"1", 1},           {" -1.5 ", -1.5},    {".5", 0.5},   {"5.", 5},
+        {"+1E3", 1000},     {"1e-3", 1e-3},      {"1e-400", 0}, {"INF", HUGE_VAL},
+        {"+INF", HUGE_VAL}, {"-INF", -HUGE_VAL},
+    };
+    for (const auto& [text, expected] : accepted) {
+        double value = 7;
+        orvo::parse(text, value);
+        EXPECT_EQ(value, expected) << text;
+    }
+    double value = 0;
+    orvo::parse("NaN", value);
+    EXPECT_TRUE(std::isnan(value));
+    for (const char* text :
+         {"inf", "nan", "Infinity", "0x1p3", "1e", "e3", ".", "", "1.2.3", "1 e3"}) {
+        EXPECT_EQ(errorOf([&] { orvo::parse(text, value); }).message(),
+                  "'" + std::string(text) + "' is not a number");
+    }
+    float single = 0;
+    EXPECT_EQ(errorOf([&] { orvo::parse("1e39", single); }).message(),
+              "'1e39' is out of range for a float");
+    EXPECT_THROW(orvo::parse("-1e400", value), orvo::XmlError);
+
+    EXPECT_EQ(orvo::format(0.1), "0.1");
+    EXPECT_EQ(orvo::format(0.1f), "0.1");
+    EXPECT_EQ(orvo::format(100.0), "100");
+    EXPECT_EQ(orvo::format(-HUGE_VAL), "-INF");
+    EXPECT_EQ(orvo::format(std::nan("")), "NaN");
+    for (double number : {1.0 / 3, 6.02214076e23, -4.9e-324, 1.7976931348623157e308}) {
+        orvo::parse(orvo::format(number), value);
+        EXPECT_EQ(value, number);
+    }
+}
+
+TEST(Values, DecimalsAndDatesKeepTheirText) {
+    EXPECT_EQ(orvo::Decimal(" 1234567890.123456789\n").str(), "1234567890.123456789");
+    EXPECT_EQ(orvo::format(orvo::Decimal("-0.50")), "-0.50");
+    EXPECT_EQ(orvo::Decimal("+.5").toDouble(), 0.5);
+    EXPECT_EQ(orvo::Decimal().str(), "0");
+    EXPECT_NE(orvo::Decimal("1.0"), orvo::Decimal("1"));
+    for (const char* text : {"1.2.3", "1e5", "", ".", "+", "1,5"}) {
+        EXPECT_EQ(errorOf([&] { orvo::Decimal{text}; }).message(),
+                  "'" + std::string(text) + "' is not a decimal number");
+    }
+
+    struct Case {
+        const char* text;
+        bool dateTime, date, time, duration;
+    };
+    const Case cases[] = {
+        {"2024-02-29T23:59:59.125Z", true, false, false, false},
+        {"-0044-03-15T24:00:00.0+14:00", true, false, false, false},
+        {"12024-01-01T00:00:00-05:30", true, false, false, false},
+        {"2023-02-29T00:00:00", false, false, false, false},
+        {"2000-02-29", false, true, false, false},
+        {"1900-02-29", false, false, false, false},
+        {"0000-01-01", false, false, false, false},
+        {"02024-01-01", false, false, false, false},
+        {"2024-13-01", false, false, false, false},
+        {"2024-04-31", false, false, false, false},
+        {"2024-01-01+14:01", false, false, false, false},
+        {"24:00:00", false, false, true, false},
+        {"24:00:00.5", false, false, false, false},
+        {"23:60:00", false, false, false, false},
+        {"12:00:00.", false, false, false, false},
+        {"P1Y2M3DT4H5M6.7S", false, false, false, true},
+        {"-PT1S", false, false, false, true},
+        {"P1D", false, false, false, true},
+        {"P", false, false, false, false},
+        {"PT", false, false, false, false},
+        {"P1DT", false, false, false, false},
+        {"P1M1Y", false, false, false, false},
+        {"PT1.S", false, false, false, false},
+        {"P1.5D", false, false, false, false},
+    };
+    for (const Case& c : cases) {
+        const auto accepts = [&](auto make) {
+            try {
+                make();
+                return true;
+            } catch (const orvo::XmlError&) {
+                return false;
+            }
+        };
+        EXPECT_EQ(accepts([&] { orvo::DateTime{c.text}; }), c.dateTime) << c.text;
+        EXPECT_EQ(accepts([&] { orvo::Date{c.text}; }), c.date) << c.text;
+        EXPECT_EQ(accepts([&] { orvo::Time{c.text}; }), c.time) << c.text;
+        EXPECT_EQ(accepts([&] { orvo::Duration{c.text}; }), c.duration) << c.text;
+    }
+    orvo::Date date;
+    EXPECT_EQ(date.str(), "1970-01-01");
+    EXPECT_EQ(errorOf([&] { orvo::parse("2024-13-01", date); }).message(),
+              "'2024-13-01' is not a date (YYYY-MM-DD)");
+    EXPECT_EQ(errorOf([] { orvo::Duration("P"); }).message(),
+              "'P' is not a duration (PnYnMnDTnHnMnS)");
+    orvo::parse(" 2024-01-02Z ", date);
+    EXPECT_EQ(orvo::format(date), "2024-01-02Z");
+    EXPECT_EQ(orvo::DateTime().str() + orvo::Time().str() + orvo::Duration().str(),
+              "1970-01-01T00:00:0000:00:00PT0S");
+}
+
+TEST(Values, BinaryData) {
+    const std::pair<const char*, const char*> base64[] = {
+        {"", ""}, {"Zg==", "f"}, {" Zm\n9v ", "foo"}, {"Zm9vYg==", "foob"}, {"Zm9vYmE=", "fooba"}};
+    for (const auto& [text, bytes] : base64) {
+        orvo::Base64Binary value;
+        orvo::parse(text, value);
+        EXPECT_EQ(std::string(value.bytes.begin(), value.bytes.end()), bytes) << text;
+        std::string trimmed(text);
+        trimmed.erase(std::remove_if(trimmed.begin(), trimmed.end(), ::isspace), trimmed.end());
+        EXPECT_EQ(orvo::format(value), trimmed);
+    }
+    orvo::Base64Binary data;
+    for (const char* text : {"Zg=", "Z===", "Zg=a", "Zm9v!A==", "=Zg="}) {
+        EXPECT_EQ(errorOf([&] { orvo::parse(text, data); }).message(),
+                  "'" + std::string(text) + "' is not base64 data");
+    }
+    const std::string longText(50, '*');
+    EXPECT_EQ(errorOf([&] { orvo::parse(longText, data); }).message(),
+              "'" + longText.substr(0, 40) + "...' is not base64 data");
+
+    orvo::HexBinary hex;
+    orvo::parse(" 00ffA1 ", hex);
+    EXPECT_EQ(hex.bytes, (std::vector<unsigned char>{0x00, 0xff, 0xa1}));
+    EXPECT_EQ(orvo::format(hex), "00FFA1");
+    EXPECT_EQ(hex, (orvo::HexBinary{{0x00, 0xff, 0xa1}}));
+    for (const char* text : {"abc", "0g"}) {
+        EXPECT_THROW(orvo::parse(text, hex), orvo::XmlError) << text;
+    }
+}
+
+TEST(Soap, EnvelopesAndFaultsRoundTrip) {
+    orvo::Writer out;
+    orvo::startSoapEnvelope(out);
+    orvo::writeFault(out, orvo::Fault("Client", "bad <input>"));
+    out.end();
+    out.end();
+    EXPECT_EQ(out.str(), "<soap:Envelope xmlns:soap=\"" + kEnv +
+                             "\"><soap:Body><soap:Fault><faultcode>soap:Client</faultcode>"
+                             "<faultstring>bad &lt;input&gt;</faultstring></soap:Fault></soap:Body>"
+                             "</soap:Envelope>");
+    const orvo::Document doc = orvo::Document::parse(out.str());
+    try {
+        orvo::throwIfFault(orvo::soapBodyContent(doc));
+        ADD_FAILURE() << "no fault";
+    } catch (const orvo::Fault& fault) {
+        EXPECT_EQ(fault.code(), "Client");
+        EXPECT_STREQ(fault.what(), "bad <input>");
+    }
+
+    const orvo::Document other =
+        orvo::Document::parse("<e:Envelope xmlns:e='" + kEnv +
+                              "'><e:Header/><e:Body><r xmlns='urn:r'/></e:Body></e:Envelope>");
+    const orvo::Element content = orvo::soapBodyContent(other);
+    EXPECT_TRUE(content.is("urn:r", "r"));
+    EXPECT_NO_THROW(orvo::throwIfFault(content));
+    EXPECT_FALSE(orvo::soapBodyContent(
+        orvo::Document::parse("<e:Envelope xmlns:e='" + kEnv + "'><e:Body/></e:Envelope>")));
+
+    const std::pair<const char*, const char*> refused[] = {
+        {"<Envelope><Body/></Envelope>",
+         "the request is not a SOAP 1.1 envelope: its root element is Envelope"},
+        {"<x:E xmlns:x='urn:x'/>",
+         "the request is not a SOAP 1.1 envelope: its root element is {urn:x}E"},
+    };
+    for (const auto& [text, message] : refused) {
+        try {
+            orvo::soapBodyContent(orvo::Document::parse(text));
+            ADD_FAILURE() << text;
+        } catch (const orvo::Fault& fault) {
+            EXPECT_EQ(fault.code(), "Client");
+            EXPECT_STREQ(fault.what(), message);
+        }
+    }
+    EXPECT_THROW(orvo::soapBodyContent(orvo::Document::parse("<e:Envelope xmlns:e='" + kEnv +
+                                                             "'><e:Header/></e:Envelope>")),
+                 orvo::Fault);
+}
+
+}  // namespace
