@@ -174,6 +174,7 @@ struct KxXmlReader::State : ErrorSink {
         KxCString name;
         KxCString expanded;  // references replaced
         KxCString written;   // references as in the document
+        KxCString namespaceUri;
     };
 
     // A start tag, an end tag (real, or pending after an empty element) or
@@ -185,6 +186,8 @@ struct KxXmlReader::State : ErrorSink {
         bool empty = false;
         std::vector<Attribute> attributes;
         long column = 0;  // the parser's column when it delivered a start tag
+        KxCString namespaceUri;
+        std::vector<KxXmlNamespaceDeclaration> declarations;
     };
 
     struct OpenElement {
@@ -207,6 +210,8 @@ struct KxXmlReader::State : ErrorSink {
     KxXmlAttributeSet lastAttributes;
     long lastLine = 0;  // of the last start tag read
     long lastColumn = 0;
+    KxCString lastNamespaceUri;
+    std::vector<KxXmlNamespaceDeclaration> lastDeclarations;
 
     ~State() {
         if (reader != nullptr) {
@@ -288,6 +293,9 @@ struct KxXmlReader::State : ErrorSink {
                                 toString(xmlTextReaderConstLocalName(reader)),
                                 xmlGetLineNo(xmlTextReaderCurrentNode(reader)),
                                 false,
+                                {},
+                                0,
+                                {},
                                 {}};
                     break;
                 case XML_READER_TYPE_TEXT:
@@ -314,7 +322,18 @@ struct KxXmlReader::State : ErrorSink {
                   current == nullptr ? 0 : xmlGetLineNo(current),
                   xmlTextReaderIsEmptyElement(reader) == 1,
                   {},
-                  xmlTextReaderGetParserColumnNumber(reader)};
+                  xmlTextReaderGetParserColumnNumber(reader),
+                  {},
+                  {}};
+        if (current != nullptr) {
+            if (current->ns != nullptr) {
+                node.namespaceUri = toString(current->ns->href);
+            }
+            for (xmlNsPtr declared = current->nsDef; declared != nullptr;
+                 declared = declared->next) {
+                node.declarations.push_back({toString(declared->prefix), toString(declared->href)});
+            }
+        }
         int count = xmlTextReaderAttributeCount(reader);
         for (int i = 0; i < count; ++i) {
             if (xmlTextReaderMoveToAttributeNo(reader, i) != 1 ||
@@ -322,8 +341,12 @@ struct KxXmlReader::State : ErrorSink {
                 continue;
             }
             Attribute attribute{toString(xmlTextReaderConstLocalName(reader)),
-                                toString(xmlTextReaderConstValue(reader)), KxCString()};
+                                toString(xmlTextReaderConstValue(reader)), KxCString(),
+                                KxCString()};
             xmlNodePtr attributeNode = xmlTextReaderCurrentNode(reader);
+            if (attributeNode != nullptr && attributeNode->ns != nullptr) {
+                attribute.namespaceUri = toString(attributeNode->ns->href);
+            }
             if (attributeNode != nullptr && attributeNode->type == XML_ATTRIBUTE_NODE) {
                 for (xmlNodePtr part = attributeNode->children; part != nullptr;
                      part = part->next) {
@@ -414,7 +437,7 @@ struct KxXmlReader::State : ErrorSink {
         next.reset();
         pendingText.clear();
         if (node.type == ElementStart && node.empty) {
-            next = Node{ElementEnd, node.name, node.line, false, {}};
+            next = Node{ElementEnd, node.name, node.line, false, {}, 0, {}, {}};
         }
         return node;
     }
@@ -441,9 +464,10 @@ struct KxXmlReader::State : ErrorSink {
     KxXmlAttributeSet attributeSet(const Node& node) const {
         KxXmlAttributeSet set;
         for (const Attribute& attribute : node.attributes) {
-            set.add(KxXmlAttribute(KxXmlName(attribute.name), expandAttributeReference
-                                                                  ? attribute.expanded
-                                                                  : attribute.written));
+            set.add(
+                KxXmlAttribute(KxXmlName(attribute.name),
+                               expandAttributeReference ? attribute.expanded : attribute.written,
+                               attribute.namespaceUri));
         }
         return set;
     }
@@ -455,6 +479,8 @@ struct KxXmlReader::State : ErrorSink {
         lastAttributes = attributeSet(start);
         lastLine = start.line;
         lastColumn = start.column;
+        lastNamespaceUri = std::move(start.namespaceUri);
+        lastDeclarations = std::move(start.declarations);
     }
 
     static KxCString describe(const Node& node) {
@@ -619,4 +645,12 @@ long KxXmlReader::getLineNumber() const {
 
 long KxXmlReader::getColumnNumber() const {
     return state_->lastColumn;
+}
+
+const KxCString& KxXmlReader::getLastNamespaceUri() const {
+    return state_->lastNamespaceUri;
+}
+
+const std::vector<KxXmlNamespaceDeclaration>& KxXmlReader::getLastNamespaceDeclarations() const {
+    return state_->lastDeclarations;
 }

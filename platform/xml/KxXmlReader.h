@@ -36,15 +36,26 @@ class KxXmlName {
 
 class KxXmlAttribute {
   public:
-    KxXmlAttribute(KxXmlName name, KxCString value)
-        : name_(std::move(name)), value_(std::move(value)) {}
+    KxXmlAttribute(KxXmlName name, KxCString value, KxCString namespaceUri = {})
+        : name_(std::move(name)),
+          value_(std::move(value)),
+          namespaceUri_(std::move(namespaceUri)) {}
 
     const KxXmlName& getName() const { return name_; }
     const KxCString& getValue() const { return value_; }
+    // The namespace of a prefixed attribute; empty for an unprefixed one.
+    const KxCString& getNamespaceUri() const { return namespaceUri_; }
 
   private:
     KxXmlName name_;
     KxCString value_;
+    KxCString namespaceUri_;
+};
+
+// A namespace declaration: the prefix (empty for xmlns="...") and the URI.
+struct KxXmlNamespaceDeclaration {
+    KxCString prefix;
+    KxCString uri;
 };
 
 // The attributes of one start tag, in document order.
@@ -132,6 +143,11 @@ class KxXmlReader {
     // start tag is read.
     long getLineNumber() const;
     long getColumnNumber() const;
+
+    // The namespace of the last start tag read (empty for none), and the
+    // namespace declarations written on it.
+    const KxCString& getLastNamespaceUri() const;
+    const std::vector<KxXmlNamespaceDeclaration>& getLastNamespaceDeclarations() const;
 
   private:
     struct State;

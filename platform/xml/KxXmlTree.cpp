@@ -40,6 +40,21 @@ const XmlElement* XmlElement::child(std::string_view childName) const {
     return nullptr;
 }
 
+std::optional<KxCString> XmlElement::namespaceOf(std::string_view prefix) const {
+    if (prefix == "xml") {
+        return KxCString("http://www.w3.org/XML/1998/namespace");
+    }
+    if (scope != nullptr) {
+        if (auto found = scope->find(KxCString(prefix)); found != scope->end()) {
+            // xmlns="" undeclares the default namespace.
+            if (!found->second.empty() || !prefix.empty()) {
+                return found->second;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
 XmlFault splitFaultMessage(const KxCString& message) {
     XmlFault fault{message, {}};
     constexpr std::string_view kPrefix = "line ";
@@ -126,6 +141,31 @@ class Positions {
     std::vector<std::size_t> lineStarts_;
 };
 
+// Fills in the name, namespace, scope, attributes and position of the
+// element just started.
+void startElement(const KxXmlReader& reader, const Positions& positions, const KxCString& name,
+                  const KxXmlAttributeSet& attributes,
+                  const std::shared_ptr<const XmlNamespaceScope>& parentScope,
+                  XmlElement& element) {
+    element.name = name;
+    element.namespaceUri = reader.getLastNamespaceUri();
+    const auto& declarations = reader.getLastNamespaceDeclarations();
+    if (declarations.empty()) {
+        element.scope = parentScope;
+    } else {
+        auto scope = parentScope != nullptr ? std::make_shared<XmlNamespaceScope>(*parentScope)
+                                            : std::make_shared<XmlNamespaceScope>();
+        for (const KxXmlNamespaceDeclaration& declaration : declarations) {
+            (*scope)[declaration.prefix] = declaration.uri;
+        }
+        element.scope = std::move(scope);
+    }
+    for (const KxXmlAttribute& attribute : attributes) {
+        element.attributes.emplace_back(attribute.getName().getName(), attribute.getValue());
+    }
+    element.at = positions.tagStart(reader.getLineNumber(), reader.getColumnNumber());
+}
+
 // Reads the content of the element just started, up to and including its end
 // tag. Children are added before they are read, so that a fault leaves every
 // element met so far in the tree.
@@ -141,11 +181,7 @@ void readContent(KxXmlReader& reader, const Positions& positions, XmlElement& el
                                  " levels deep");
         }
         XmlElement& child = element.children.emplace_back();
-        child.name = name;
-        for (const KxXmlAttribute& attribute : attributes) {
-            child.attributes.emplace_back(attribute.getName().getName(), attribute.getValue());
-        }
-        child.at = positions.tagStart(reader.getLineNumber(), reader.getColumnNumber());
+        startElement(reader, positions, name, attributes, element.scope, child);
         readContent(reader, positions, child, depth + 1);
     }
     reader.readElementEnd(element.name);
@@ -168,11 +204,7 @@ XmlDocument parseXmlDocument(const KxCString& text, XmlEntityRefusal refusal) {
             return document;
         }
         XmlElement& root = document.root.emplace();
-        root.name = name;
-        for (const KxXmlAttribute& attribute : attributes) {
-            root.attributes.emplace_back(attribute.getName().getName(), attribute.getValue());
-        }
-        root.at = positions.tagStart(reader.getLineNumber(), reader.getColumnNumber());
+        startElement(reader, positions, name, attributes, nullptr, root);
         readContent(reader, positions, root, 1);
         // Looking past the root raises a fault met there (such as a second
         // root element).

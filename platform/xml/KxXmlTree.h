@@ -6,6 +6,8 @@
 // When the document is malformed, the tree holds everything read before the
 // fault and the fault is reported beside it, so that a caller can still check
 // what it has seen.
+#include <map>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -21,8 +23,15 @@ struct XmlLocation {
     long column = 0;
 };
 
+// The namespace prefixes in scope at an element: prefix (empty for the
+// default namespace) to URI. Elements that declare nothing share their
+// parent's.
+using XmlNamespaceScope = std::map<KxCString, KxCString>;
+
 struct XmlElement {
-    KxCString name;  // local name, without prefix
+    KxCString name;          // local name, without prefix
+    KxCString namespaceUri;  // empty when the element is in no namespace
+    std::shared_ptr<const XmlNamespaceScope> scope;
     std::vector<std::pair<KxCString, KxCString>> attributes;
     KxCString text;  // the text before the first child element
     XmlLocation at;  // where the start tag begins
@@ -36,6 +45,9 @@ struct XmlElement {
     std::vector<const XmlElement*> childrenNamed(std::string_view childName) const;
     // The first child with that local name, or nullptr.
     const XmlElement* child(std::string_view childName) const;
+    // The URI the prefix is bound to here (empty prefix: the default
+    // namespace; "xml" is always bound); nothing when it is not bound.
+    std::optional<KxCString> namespaceOf(std::string_view prefix) const;
 };
 
 // libxml2's message (without its "line N:" prefix) and the line it names.
