@@ -38,8 +38,8 @@ void generate(GeneratorRun& run) {
     if (!readInputRoot(run, input, "schema", "an XML Schema file", document)) {
         return;
     }
-    Schema schema(input, diagnostics);
-    schema.add(*document.root);
+    Schema schema(diagnostics);
+    schema.add(*document.root, input);
     schema.resolve();
     reportFault(document, input, diagnostics);
     if (!readyToWrite(run)) {
@@ -60,27 +60,27 @@ void generate(GeneratorRun& run) {
     files.docsFolder = "docs";
     files.docsDir = settings.docsDir;
     files.incDir = settings.incDir;
+    files.sample = settings.sample;
     writeDataClasses(schema, files, output);
     if (settings.html) {
         KxCString html = htmlPageStart(projectName + ": data classes") +
                          "<p>Generated from <code>" + xmlEscape(baseName(input.name)) + "</code>";
-        if (!schema.targetNamespace().empty()) {
-            html += ", target namespace <code>" + xmlEscape(schema.targetNamespace()) + "</code>";
+        for (const KxCString& ns : schema.targetNamespaces()) {
+            html += ", target namespace <code>" + xmlEscape(ns) + "</code>";
         }
         html += ".</p>\n<h2>Data classes</h2>\n<ul>\n";
         for (const DataType& type : schema.types()) {
             html += "<li><a href=\"" + xmlEscape(type.className) + ".html\">" +
                     xmlEscape(type.className) + "</a> (" +
-                    (type.fromElement ? "element " : "type ") + xmlEscape(type.xmlName) +
+                    (type.fromElement ? "element " : "type ") + xmlEscape(type.name.shown()) +
                     ")</li>\n";
         }
         html += "</ul>\n";
         if (!schema.elements().empty()) {
             html += "<h2>Global elements</h2>\n<table>\n<tr><th>Element</th><th>Type</th></tr>\n";
             for (const GlobalElement& element : schema.elements()) {
-                html += "<tr><td>" + xmlEscape(element.name) + "</td><td><code>" +
-                        xmlEscape(element.anonymousClass.empty() ? element.typeName
-                                                                 : element.anonymousClass) +
+                html += "<tr><td>" + xmlEscape(element.name.shown()) + "</td><td><code>" +
+                        xmlEscape(element.use ? element.use->cppType : element.typeName) +
                         "</code></td></tr>\n";
             }
             html += "</table>\n";

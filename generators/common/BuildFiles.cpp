@@ -169,6 +169,17 @@ KxCString makefileText(const BuildProject& project) {
         text += "# The servlet API (C++20): its headers and libkxplatform.so.\nKX_INCLUDE = " +
                 project.servletApiInclude + "\nKX_LIB = " + project.servletApiLib + "\n\n";
     }
+    // The generated classes read and write XML through libxml2; pkg-config
+    // gives its flags, kept apart from CXXFLAGS so that those can be changed
+    // on the command line.
+    const bool xml = std::find(project.headers.begin(), project.headers.end(), "orvoruntime.h") !=
+                     project.headers.end();
+    if (xml) {
+        text +=
+            "# libxml2, which the generated classes read and write XML with.\n"
+            "XML_CFLAGS := $(shell pkg-config --cflags libxml-2.0)\n"
+            "XML_LIBS := $(shell pkg-config --libs libxml-2.0)\n\n";
+    }
     text += "CXX = " + compiler.cxx + "\nCXXFLAGS = " + compiler.flags + " -I." +
             (servlets ? " -std=c++20 -I$(KX_INCLUDE)" : "") +
             "\nSHAREDFLAGS = " + compiler.sharedFlags + "\n" +
@@ -184,12 +195,15 @@ KxCString makefileText(const BuildProject& project) {
     }
     text += "\nall: $(LIBRARY)" + KxCString(program ? " $(PROGRAM)" : "") + "\n\n";
     text += "$(LIBRARY): $(OBJECTS)\n";
-    text += shared ? "\t$(CXX) $(SHAREDFLAGS) -o $@ $(OBJECTS) $(LDLIBS)\n"
+    text += shared ? "\t$(CXX) $(SHAREDFLAGS) -o $@ $(OBJECTS) $(LDLIBS)" +
+                         KxCString(xml ? " $(XML_LIBS)" : "") + "\n"
                    : "\trm -f $@\n\t$(AR) rcs $@ $(OBJECTS)\n";
     if (program) {
-        text += "\n$(PROGRAM): main.o $(OBJECTS)\n\t$(CXX) -o $@ main.o $(OBJECTS)\n";
+        text += "\n$(PROGRAM): main.o $(OBJECTS)\n\t$(CXX) -o $@ main.o $(OBJECTS)" +
+                KxCString(xml ? " $(XML_LIBS)" : "") + "\n";
     }
-    text += "\n%.o: %.cpp\n\t$(CXX) $(CXXFLAGS) -c $< -o $@\n\n";
+    text += "\n%.o: %.cpp\n\t$(CXX) $(CXXFLAGS)" + KxCString(xml ? " $(XML_CFLAGS)" : "") +
+            " -c $< -o $@\n\n";
     text += "clean:\n\trm -f $(OBJECTS) $(LIBRARY)" +
             KxCString(program ? " main.o $(PROGRAM)" : "") + "\n\n.PHONY: all clean\n";
     return text;

@@ -1,5 +1,6 @@
 #include "generators/common/DataClassWriter.h"
 
+#include <algorithm>
 #include <set>
 
 #include "generators/common/Text.h"
@@ -19,28 +20,77 @@ KxCString generatedComment(const CodeOrigin& origin, const KxCString& fileName) 
                       baseName(origin.input) + ".");
 }
 
-KxCString parameterType(const KxCString& cppType, bool isClass) {
-    return isClass || cppType == "std::string" ? "const " + cppType + "&" : cppType;
+bool isScalarKind(const SimpleKind& kind) {
+    static const std::set<KxCString> kScalars = {"bool",          "std::int8_t",   "std::int16_t",
+                                                 "std::int32_t",  "std::int64_t",  "std::uint8_t",
+                                                 "std::uint16_t", "std::uint32_t", "std::uint64_t",
+                                                 "float",         "double"};
+    return kind.enumIndex >= 0 || kScalars.count(kind.cppType) != 0;
+}
+
+KxCString parameterType(const KxCString& cppType, bool isScalar) {
+    return isScalar ? cppType : "const " + cppType + "&";
+}
+
+KxCString qualifiedClassName(const DataType& type) {
+    return type.cppNamespace.empty() ? "::" + type.className
+                                     : "::" + type.cppNamespace + "::" + type.className;
+}
+
+KxCString writeObjectStatement(const DataType& type, const KxCString& value, const QName& element,
+                               bool externalMarshaller) {
+    const KxCString names = cppLiteral(element.ns) + ", " + cppLiteral(element.local);
+    if (externalMarshaller) {
+        return qualifiedClassName(type) + "Marshaller::writeXml(out, " + value + ", " + names +
+               ");";
+    }
+    return value + ".writeXml(out, " + names + ");";
+}
+
+KxCString readObjectStatement(const DataType& type, const KxCString& from, const KxCString& target,
+                              bool externalMarshaller) {
+    if (externalMarshaller) {
+        return qualifiedClassName(type) + "Marshaller::readXml(" + from + ", " + target + ");";
+    }
+    return target + ".readXml(" + from + ");";
 }
 
 namespace {
 
-// The type a single value of the field has.
-KxCString valueType(const Field& field) {
-    return field.pointer ? "std::shared_ptr<" + field.cppType + ">" : field.cppType;
+// ---- How a field is held ---------------------------------------------------
+
+// The type of one value of the field: a class held by pointer, a nillable
+// element as an optional, or the value itself.
+KxCString itemType(const Field& field) {
+    if (field.pointer) {
+        return "std::shared_ptr<" + field.cppType + ">";
+    }
+    if (field.nillable) {
+        return "std::optional<" + field.cppType + ">";
+    }
+    return field.cppType;
+}
+
+// Whether an item is a nillable value held as an optional (empty for nil).
+bool nilAsEmpty(const Field& field) {
+    return field.nillable && !field.pointer;
 }
 
 // The type the class stores for the field.
 KxCString storedType(const Field& field) {
-    return field.repeated ? "std::vector<" + valueType(field) + ">" : valueType(field);
+    if (field.repeated) {
+        return "std::vector<" + itemType(field) + ">";
+    }
+    if (field.optional && !field.pointer) {
+        return "std::optional<" + itemType(field) + ">";
+    }
+    return itemType(field);
 }
 
-bool isScalar(const Field& field) {
-    return !field.isClass && field.cppType != "std::string";
-}
-
-bool hasFlag(const Field& field) {
-    return field.optional && !field.repeated && !field.pointer && !field.isText;
+// Whether the stored value is a plain scalar, passed and returned by value.
+bool storedScalar(const Field& field) {
+    return !field.isClass && !field.repeated && !field.optional && !field.nillable &&
+           isScalarKind(field.simple);
 }
 
 KxCString accessor(const Field& field) {
@@ -51,207 +101,478 @@ KxCString memberName(const Field& field) {
     return field.member + "_";
 }
 
+KxCString literalNames(const QName& name) {
+    return cppLiteral(name.ns) + ", " + cppLiteral(name.local);
+}
+
 // What one field is in XML, for comments and documentation.
 KxCString xmlForm(const Field& field) {
     if (field.isText) {
         return "the element's text";
     }
-    return field.isAttribute ? "attribute " + field.xmlName : "element <" + field.xmlName + ">";
+    if (!field.alternatives.empty()) {
+        KxCString names;
+        for (const Field& alternative : field.alternatives) {
+            names += (names.empty() ? "" : ", ") + alternative.xml.shown();
+        }
+        return "a choice of " + names + ", in document order";
+    }
+    return (field.isAttribute ? "attribute " : "element ") + field.xml.shown();
 }
 
 KxCString occurs(const Field& field) {
+    KxCString text;
     if (field.repeated) {
-        return field.optional ? "zero or more" : "one or more";
+        text = field.minOccurs == 0 ? "zero or more" : std::to_string(field.minOccurs) + " or more";
+    } else {
+        text = field.optional ? "optional" : "required";
     }
-    return field.optional ? "optional" : "required";
+    if (field.nillable) {
+        text += ", nillable";
+    }
+    if (!field.defaultValue.empty()) {
+        text += ", default " + field.defaultValue;
+    }
+    if (!field.fixedValue.empty()) {
+        text += ", fixed " + field.fixedValue;
+    }
+    return text;
 }
 
-// The statement that serializes one class value; valueExpression is an
-// object (not a pointer).
-KxCString writeClassValue(const Field& field, const KxCString& valueExpression,
-                          bool externalMarshaller) {
-    const KxCString name = cppLiteral(field.xmlName);
-    if (externalMarshaller) {
-        return "xml += " + field.cppType + "Marshaller::toXml(" + valueExpression + ", " + name +
-               ");";
-    }
-    return "xml += " + valueExpression + ".toXml(" + name + ");";
+const DataType& classOf(const Schema& schema, const Field& field) {
+    return schema.types()[static_cast<std::size_t>(field.classIndex)];
 }
 
-// The condition under which a class value read into `value` is kept.
-KxCString readClassValue(const Field& field, const KxCString& target, bool externalMarshaller) {
-    if (externalMarshaller) {
-        return field.cppType + "Marshaller::fromXml(child, " + target + ")";
+// The types of a class and its bases, base first.
+std::vector<const DataType*> lineage(const Schema& schema, const DataType& type) {
+    std::vector<const DataType*> chain;
+    for (const DataType* at = &type; at != nullptr;
+         at = at->baseIndex >= 0 ? &schema.types()[static_cast<std::size_t>(at->baseIndex)]
+                                 : nullptr) {
+        chain.insert(chain.begin(), at);
     }
-    return target + ".fromXml(child)";
+    return chain;
 }
 
-// The body of toXml, with `object` naming the object and `elementName` the
-// element to write.
-KxCString toXmlBody(const DataType& type, bool externalMarshaller) {
-    KxCString body = "    std::string xml = \"<\" + elementName;\n";
+// ---- Writing ---------------------------------------------------------------
+
+// The statements that write one value of an element field, given as an
+// expression of its item type.
+KxCString writeItem(const Schema& schema, const Field& field, const KxCString& value,
+                    const KxCString& indent, bool external) {
+    const KxCString names = literalNames(field.xml);
+    if (field.pointer) {
+        return indent + "if (" + value + ") {\n" + indent + "    " +
+               writeObjectStatement(classOf(schema, field), "(*" + value + ")", field.xml,
+                                    external) +
+               "\n" + indent + "}\n";
+    }
+    const KxCString present = nilAsEmpty(field) ? "(*" + value + ")" : value;
+    KxCString write;
+    if (field.isClass) {
+        write = writeObjectStatement(classOf(schema, field), present, field.xml, external) + "\n";
+    } else {
+        write = "out.start(" + names + ");\n" + indent + "out.text(orvo::toText(" + present +
+                "));\n" + indent + "out.end();\n";
+    }
+    if (!nilAsEmpty(field)) {
+        return indent + write;
+    }
+    KxCString nested = write;
+    for (std::size_t at = nested.find('\n'); at + 1 < nested.size();
+         at = nested.find('\n', at + 1)) {
+        nested.insert(at + 1, "    ");
+    }
+    return indent + "if (" + value + ") {\n" + indent + "    " + nested + indent + "} else {\n" +
+           indent + "    out.start(" + names + ");\n" + indent + "    out.nil();\n" + indent +
+           "    out.end();\n" + indent + "}\n";
+}
+
+KxCString writeAttributesBody(const DataType& type, bool external) {
+    KxCString body;
     for (const Field& field : type.fields) {
         if (!field.isAttribute) {
             continue;
         }
-        const KxCString statement = "xml += orvo::attribute(" + cppLiteral(field.xmlName) +
-                                    ", orvo::format(object.get" + accessor(field) + "()));";
-        if (hasFlag(field)) {
-            body += "    if (object.has" + accessor(field) + "()) {\n        " + statement +
-                    "\n    }\n";
+        const KxCString getter = "object.get" + accessor(field) + "()";
+        const KxCString names = literalNames(field.xml);
+        if (field.optional) {
+            body += "    if (" + getter + ") {\n        out.attribute(" + names +
+                    ", orvo::toText(*" + getter + "));\n    }\n";
         } else {
-            body += "    " + statement + "\n";
+            body += "    out.attribute(" + names + ", orvo::toText(" + getter + "));\n";
         }
     }
-    body += "    xml += \">\";\n";
+    (void)external;
+    return body;
+}
+
+KxCString writeContentBody(const Schema& schema, const DataType& type, bool external) {
+    KxCString body;
     for (const Field& field : type.fields) {
         if (field.isAttribute) {
-            continue;
-        }
-        if (field.isText) {
-            body += "    xml += orvo::escape(orvo::format(object.get" + accessor(field) + "()));\n";
             continue;
         }
         const KxCString getter = "object.get" + accessor(field) + "()";
-        // Writes one value, given as an expression.
-        const auto writeOne = [&](const KxCString& value, const KxCString& indent) -> KxCString {
-            if (!field.isClass) {
-                return "xml += orvo::element(" + cppLiteral(field.xmlName) + ", orvo::format(" +
-                       value + "));";
+        if (field.isText) {
+            body += "    out.text(orvo::toText(" + getter + "));\n";
+        } else if (!field.alternatives.empty()) {
+            body += "    for (const auto& item : " + getter + ") {\n";
+            for (const Field& alternative : field.alternatives) {
+                const KxCString member = "item." + alternative.member;
+                body += alternative.pointer
+                            ? writeItem(schema, alternative, member, "        ", external)
+                            : "        if (" + member + ") {\n" +
+                                  writeItem(schema, alternative, "(*" + member + ")",
+                                            "            ", external) +
+                                  "        }\n";
             }
-            if (field.pointer) {
-                return "if (" + value + ") {\n" + indent + "    " +
-                       writeClassValue(field, "(*" + value + ")", externalMarshaller) + "\n" +
-                       indent + "}";
+            body += "    }\n";
+        } else if (field.repeated) {
+            body += "    for (const auto& item : " + getter + ") {\n" +
+                    writeItem(schema, field, "item", "        ", external) + "    }\n";
+        } else if (field.optional && !field.pointer) {
+            body += "    if (" + getter + ") {\n" +
+                    writeItem(schema, field, "(*" + getter + ")", "        ", external) + "    }\n";
+        } else {
+            body += writeItem(schema, field, getter, "    ", external);
+        }
+    }
+    return body;
+}
+
+// ---- Reading ---------------------------------------------------------------
+
+// Statements that read one value of an element field from the element
+// `child` into a new variable `value` of its item type.
+// The check of a list value's items, when it has items of a checked type.
+KxCString checkList(const Field& field, const KxCString& at, const KxCString& value) {
+    return field.simple.listItem.empty()
+               ? KxCString()
+               : " orvo::checkListItems<" + field.simple.listItem + ">(" + at + ", " + value + ");";
+}
+
+KxCString readItem(const Schema& schema, const Field& field, const KxCString& indent,
+                   bool external) {
+    if (field.pointer) {
+        return indent + "auto value = std::make_shared<" + field.cppType + ">();\n" + indent +
+               readObjectStatement(classOf(schema, field), "child", "(*value)", external) + "\n";
+    }
+    const auto readInto = [&](const KxCString& target) {
+        if (field.isClass) {
+            return readObjectStatement(classOf(schema, field), "child", target, external);
+        }
+        return "orvo::readValue(child, child.text(), " + target + ");" +
+               checkList(field, "child", target);
+    };
+    const KxCString declaration =
+        field.cppType + (field.isClass ? " " : " ") + "%" + (field.isClass ? ";" : "{};");
+    const auto declare = [&](const KxCString& name) {
+        KxCString text = declaration;
+        text.replace(text.find('%'), 1, name);
+        return text;
+    };
+    if (nilAsEmpty(field)) {
+        return indent + "std::optional<" + field.cppType + "> value;\n" + indent +
+               "if (!child.isNil()) {\n" + indent + "    " + declare("read") + "\n" + indent +
+               "    " + readInto("read") + "\n" + indent + "    value = std::move(read);\n" +
+               indent + "}\n";
+    }
+    return indent + declare("value") + "\n" + indent + readInto("value") + "\n";
+}
+
+KxCString storeItem(const Field& field) {
+    return (field.repeated ? "object.add" : "object.set") + accessor(field) + "(std::move(value));";
+}
+
+// The statements that read an attribute field.
+KxCString readAttribute(const DataType& type, const Field& field) {
+    KxCString body = "    if (element.attribute(" + literalNames(field.xml) + ", text)) {\n";
+    body += "        " + field.cppType + " value{};\n";
+    body += "        orvo::readValue(element, text, value);" +
+            checkList(field, "element", "value") + "\n";
+    if (!field.fixedValue.empty()) {
+        body += "        if (orvo::toText(value) != orvo::toText(orvo::fromText<" + field.cppType +
+                ">(" + cppLiteral(field.fixedValue) +
+                "))) {\n"
+                "            element.fail(\"the attribute " +
+                cppLiteral(field.xml.local).substr(1, cppLiteral(field.xml.local).size() - 2) +
+                " holds '\" + text + \"', not its fixed value " +
+                cppLiteral(field.fixedValue).substr(1, cppLiteral(field.fixedValue).size() - 2) +
+                "\");\n        }\n";
+    }
+    body += "        " + storeItem(field) + "\n    }";
+    if (!field.optional) {
+        body +=
+            " else {\n        element.fail(\"the element \" + element.qualifiedName() + \" "
+            "lacks its attribute " +
+            cppLiteral(field.xml.shown()).substr(1, cppLiteral(field.xml.shown()).size() - 2) +
+            "\");\n    }";
+    }
+    (void)type;
+    return body + "\n";
+}
+
+KxCString isChild(const Field& field) {
+    return "child && child.is(" + literalNames(field.xml) + ")";
+}
+
+// Escaped for the inside of a C++ string literal.
+KxCString inLiteral(const KxCString& text) {
+    const KxCString literal = cppLiteral(text);
+    return literal.substr(1, literal.size() - 2);
+}
+
+// The statements that read the element fields of one group (a choice or
+// all) starting at fields[first]; first is moved past them.
+KxCString readGroup(const Schema& schema, const DataType& type, std::size_t& first, bool external) {
+    const int groupIndex = type.fields[first].group;
+    const FieldGroup& group = type.groups[static_cast<std::size_t>(groupIndex)];
+    std::vector<const Field*> members;
+    while (first < type.fields.size() && type.fields[first].group == groupIndex) {
+        if (!type.fields[first].isAttribute) {
+            members.push_back(&type.fields[first]);
+        }
+        ++first;
+    }
+    const bool all = group.kind == FieldGroup::Kind::All;
+    // Which members the group must have seen: one of them for a required
+    // choice, each required member of an all.
+    std::vector<bool> checked(members.size(), false);
+    for (std::size_t i = 0; i < members.size(); ++i) {
+        checked[i] =
+            !group.optional && (all ? !members[i]->optional && !members[i]->repeated : true);
+    }
+    const bool anyChecked = std::find(checked.begin(), checked.end(), true) != checked.end();
+    KxCString body = "    {\n";
+    if (anyChecked && !all) {
+        body += "        bool seen = false;\n";
+    }
+    for (std::size_t i = 0; all && i < members.size(); ++i) {
+        if (checked[i]) {
+            body += "        bool seen" + std::to_string(i) + " = false;\n";
+        }
+    }
+    body += "        for (;;) {\n";
+    KxCString names;
+    for (std::size_t i = 0; i < members.size(); ++i) {
+        const Field& field = *members[i];
+        names += (names.empty() ? "" : ", ") + inLiteral(field.xml.shown());
+        body += KxCString(i == 0 ? "            if (" : " else if (") + isChild(field) + ") {\n" +
+                readItem(schema, field, "                ", external) + "                " +
+                storeItem(field) + "\n";
+        if (checked[i]) {
+            body += "                seen" + (all ? std::to_string(i) : KxCString()) + " = true;\n";
+        }
+        body += "            }";
+    }
+    body += " else {\n                break;\n            }\n";
+    body += "            child = child.nextSibling();\n";
+    if (!all && !group.repeated) {
+        body += "            break;\n";
+    }
+    body += "        }\n";
+    for (std::size_t i = 0; all && i < members.size(); ++i) {
+        if (checked[i]) {
+            body += "        if (!seen" + std::to_string(i) +
+                    ") {\n            orvo::lacksChild(element, child, \"" +
+                    inLiteral(members[i]->xml.shown()) + "\");\n        }\n";
+        }
+    }
+    if (!all && anyChecked) {
+        body += "        if (!seen) {\n            orvo::lacksChild(element, child, \"one of " +
+                names + "\");\n        }\n";
+    }
+    return body + "    }\n";
+}
+
+// The statements that read a repeated choice: an item per child element
+// that is one of the alternatives, in document order.
+KxCString readChoiceList(const Schema& schema, const Field& field, bool external) {
+    KxCString body = "    {\n        std::size_t count = 0;\n        for (;;) {\n            " +
+                     field.cppType + " item;\n";
+    KxCString names;
+    for (std::size_t i = 0; i < field.alternatives.size(); ++i) {
+        const Field& alternative = field.alternatives[i];
+        names += (names.empty() ? "" : ", ") + inLiteral(alternative.xml.shown());
+        body += KxCString(i == 0 ? "            if (" : " else if (") + isChild(alternative) +
+                ") {\n" + readItem(schema, alternative, "                ", external) +
+                "                item." + alternative.member + " = std::move(value);\n" +
+                "            }";
+    }
+    body +=
+        " else {\n                break;\n            }\n"
+        "            object.add" +
+        accessor(field) +
+        "(std::move(item));\n"
+        "            child = child.nextSibling();\n"
+        "            ++count;\n"
+        "        }\n";
+    if (field.minOccurs > 0) {
+        body += "        if (count < " + std::to_string(field.minOccurs) +
+                ") {\n            orvo::lacksChild(element, child, \"one of " + names +
+                "\");\n        }\n";
+    }
+    return body + "    }\n";
+}
+
+KxCString readContentBody(const Schema& schema, const DataType& type, bool external) {
+    KxCString body;
+    if (type.acceptsAny) {
+        // Elements the type does not name are passed over.
+        KxCString known;
+        for (const DataType* part : lineage(schema, type)) {
+            for (const Field& field : part->fields) {
+                if (!field.isAttribute && !field.isText) {
+                    known += (known.empty() ? "" : " || ") + KxCString("child.is(") +
+                             literalNames(field.xml) + ")";
+                }
             }
-            return writeClassValue(field, value, externalMarshaller);
-        };
+        }
+        body +=
+            "    const auto passOver = [](orvo::Element child) {\n"
+            "        while (child && !(" +
+            (known.empty() ? KxCString("false") : known) +
+            ")) {\n"
+            "            child = child.nextSibling();\n"
+            "        }\n"
+            "        return child;\n"
+            "    };\n";
+    }
+    const KxCString skip = type.acceptsAny ? "    child = passOver(child);\n" : "";
+    for (std::size_t index = 0; index < type.fields.size();) {
+        const Field& field = type.fields[index];
+        if (field.isAttribute || field.isText) {
+            ++index;
+            continue;
+        }
+        body += skip;
+        if (!field.alternatives.empty()) {
+            body += readChoiceList(schema, field, external);
+            ++index;
+            continue;
+        }
+        if (field.group >= 0) {
+            body += readGroup(schema, type, index, external);
+            continue;
+        }
+        ++index;
         if (field.repeated) {
-            body += "    for (const auto& value : " + getter + ") {\n        " +
-                    writeOne("value", "        ") + "\n    }\n";
-        } else if (hasFlag(field)) {
-            body += "    if (object.has" + accessor(field) + "()) {\n        " +
-                    writeOne(getter, "        ") + "\n    }\n";
-        } else {
-            body += "    " + writeOne(getter, "    ") + "\n";
-        }
-    }
-    body += "    xml += \"</\" + elementName + \">\";\n    return xml;\n";
-    return body;
-}
-
-// The body of fromXml, with `xml` the text and `object` the object to fill.
-KxCString fromXmlBody(const DataType& type, bool externalMarshaller) {
-    KxCString body =
-        "    orvo::Element element;\n"
-        "    if (!orvo::parseElement(xml, element)) {\n"
-        "        return false;\n"
-        "    }\n"
-        "    object = " +
-        type.className + "();\n";
-    for (const Field& field : type.fields) {
-        const KxCString store =
-            field.repeated ? "object.add" + accessor(field) : "object.set" + accessor(field);
-        if (field.isAttribute) {
-            body += "    {\n        const auto found = element.attributes.find(" +
-                    cppLiteral(field.xmlName) +
-                    ");\n"
-                    "        " +
-                    field.cppType +
-                    " value{};\n"
-                    "        if (found != element.attributes.end() && orvo::parse(found->second, "
-                    "value)) {\n"
-                    "            " +
-                    store + "(value);\n        }\n    }\n";
-        } else if (field.isText) {
-            body += "    {\n        " + field.cppType +
-                    " value{};\n"
-                    "        if (orvo::parse(orvo::text(xml), value)) {\n"
-                    "            " +
-                    store + "(value);\n        }\n    }\n";
-        } else {
-            body += "    for (const std::string& child : orvo::children(element.content, " +
-                    cppLiteral(field.xmlName) + ")) {\n";
-            if (!field.isClass) {
-                body += "        " + field.cppType +
-                        " value{};\n"
-                        "        if (orvo::parse(orvo::text(child), value)) {\n";
-            } else if (field.pointer) {
-                body += "        auto value = std::make_shared<" + field.cppType +
-                        ">();\n"
-                        "        if (" +
-                        readClassValue(field, "(*value)", externalMarshaller) + ") {\n";
-            } else {
-                body += "        " + field.cppType + " value;\n        if (" +
-                        readClassValue(field, "value", externalMarshaller) + ") {\n";
+            body += "    {\n        std::size_t count = 0;\n        while (" + isChild(field) +
+                    ") {\n" + readItem(schema, field, "            ", external) + "            " +
+                    storeItem(field) +
+                    "\n            child = child.nextSibling();\n            ++count;\n"
+                    "        }\n";
+            if (field.minOccurs > 0) {
+                body += "        if (count < " + std::to_string(field.minOccurs) +
+                        ") {\n            orvo::lacksChild(element, child, \"" +
+                        inLiteral(field.xml.shown()) + "\");\n        }\n";
             }
-            body += "            " + store + "(value);\n        }\n    }\n";
+            body += "    }\n";
+        } else if (field.optional) {
+            body += "    if (" + isChild(field) + ") {\n" +
+                    readItem(schema, field, "        ", external) + "        " + storeItem(field) +
+                    "\n        child = child.nextSibling();\n    }\n";
+        } else {
+            body += "    if (!(" + isChild(field) +
+                    ")) {\n        orvo::lacksChild(element, child, \"" +
+                    inLiteral(field.xml.shown()) + "\");\n    }\n    {\n" +
+                    readItem(schema, field, "        ", external) + "        " + storeItem(field) +
+                    "\n    }\n    child = child.nextSibling();\n";
         }
     }
-    body += "    return true;\n";
-    return body;
+    return body + skip;
 }
 
-// The headers a class declaration needs for its fields.
-KxCString fieldIncludes(const DataType& type) {
-    bool vector = false;
-    bool memory = false;
-    std::set<KxCString> classes;
+KxCString readTextBody(const DataType& type) {
     for (const Field& field : type.fields) {
-        vector = vector || field.repeated;
-        memory = memory || field.pointer;
-        if (field.isClass && !field.pointer) {
-            classes.insert(field.cppType);
+        if (field.isText) {
+            const KxCString read = "orvo::readValue(element, element.text(), value);" +
+                                   checkList(field, "element", "value");
+            return "    {\n        " + field.cppType + " value{};\n        " + read + "\n        " +
+                   storeItem(field) + "\n    }\n";
         }
     }
-    KxCString text;
-    if (memory) {
-        text += "#include <memory>\n";
+    return {};
+}
+
+bool hasAttributes(const DataType& type) {
+    for (const Field& field : type.fields) {
+        if (field.isAttribute) {
+            return true;
+        }
     }
-    text += "#include <string>\n";
-    if (vector) {
-        text += "#include <vector>\n";
+    return false;
+}
+
+// ---- Declarations ------------------------------------------------------------
+
+// The fields of a type and the alternatives of its repeated choices.
+std::vector<const Field*> withAlternatives(const DataType& type) {
+    std::vector<const Field*> all;
+    for (const Field& field : type.fields) {
+        all.push_back(&field);
+        for (const Field& alternative : field.alternatives) {
+            all.push_back(&alternative);
+        }
     }
-    text += "\n#include \"" + KxCString(kRuntimeHeader) + "\"\n";
-    for (const KxCString& name : classes) {
+    return all;
+}
+
+// The headers a class declaration needs.
+KxCString includes(const Schema& schema, const DataType& type) {
+    KxCString text =
+        "#include <cstddef>\n#include <cstdint>\n#include <limits>\n#include <memory>\n"
+        "#include <optional>\n#include <string>\n#include <utility>\n#include <vector>\n\n"
+        "#include \"" +
+        KxCString(kRuntimeHeader) + "\"\n";
+    std::set<KxCString> headers;
+    if (type.baseIndex >= 0) {
+        headers.insert(schema.types()[static_cast<std::size_t>(type.baseIndex)].className);
+    }
+    for (const Field* field : withAlternatives(type)) {
+        if (field->isClass && !field->pointer && &classOf(schema, *field) != &type) {
+            headers.insert(classOf(schema, *field).className);
+        }
+        if (field->simple.enumIndex >= 0) {
+            headers.insert(
+                schema.enums()[static_cast<std::size_t>(field->simple.enumIndex)].className);
+        }
+    }
+    for (const KxCString& name : headers) {
         text += "#include \"" + name + ".h\"\n";
     }
     return text;
 }
 
 // Forward declarations of the classes held by pointer.
-KxCString forwardDeclarations(const DataType& type) {
-    std::set<KxCString> classes;
-    for (const Field& field : type.fields) {
-        if (field.pointer) {
-            classes.insert(field.cppType);
+KxCString forwardDeclarations(const Schema& schema, const DataType& type) {
+    std::set<std::pair<KxCString, KxCString>> classes;
+    for (const Field* field : withAlternatives(type)) {
+        if (field->pointer) {
+            const DataType& held = classOf(schema, *field);
+            classes.insert({held.cppNamespace, held.className});
         }
     }
     KxCString text;
-    for (const KxCString& name : classes) {
-        text += "class " + name + ";\n";
+    for (const auto& [ns, name] : classes) {
+        text += ns.empty()
+                    ? "class " + name + ";\n"
+                    : "namespace " + ns + " {\nclass " + name + ";\n}  // namespace " + ns + "\n";
     }
-    return text.empty() ? text : text + "\n";
+    return text.empty() ? text : "\n" + text;
 }
 
-// Includes of the classes held by pointer, for a source file.
-KxCString pointerIncludes(const DataType& type, const KxCString& suffix) {
-    std::set<KxCString> classes;
-    for (const Field& field : type.fields) {
-        if (field.isClass && (field.pointer || !suffix.empty())) {
-            classes.insert(field.cppType);
-        }
-    }
-    KxCString text;
-    for (const KxCString& name : classes) {
-        text += "#include \"" + name + suffix + ".h\"\n";
-    }
-    return text;
+KxCString namespaceOpen(const KxCString& ns) {
+    return ns.empty() ? KxCString() : "namespace " + ns + " {\n\n";
+}
+
+KxCString namespaceClose(const KxCString& ns) {
+    return ns.empty() ? KxCString() : "\n}  // namespace " + ns + "\n";
 }
 
 KxCString classComment(const DataType& type) {
-    KxCString comment =
-        type.fromElement ? "The element " + type.xmlName + "." : "The type " + type.xmlName + ".";
+    KxCString comment = (type.fromElement ? "The element " : "The type ") + type.name.shown() + ".";
     if (!type.baseName.empty()) {
         comment += " It extends " + type.baseName + ".";
     }
@@ -261,144 +582,478 @@ KxCString classComment(const DataType& type) {
     return cppComment(comment);
 }
 
+// The value an absent attribute stands for: its default or fixed value.
+const KxCString& presetValue(const Field& field) {
+    return field.defaultValue.empty() ? field.fixedValue : field.defaultValue;
+}
+
+KxCString accessorDeclarations(const Field& field) {
+    const KxCString stored = storedType(field);
+    const KxCString a = accessor(field);
+    KxCString text =
+        cppComment(xmlForm(field) + " (" + field.typeName + ", " + occurs(field) + ")", "    ");
+    if (storedScalar(field)) {
+        text += "    " + stored + " get" + a + "() const;\n";
+        text += "    void set" + a + "(" + stored + " value);\n";
+    } else {
+        text += "    const " + stored + "& get" + a + "() const;\n";
+        text += "    void set" + a + "(" + stored + " value);\n";
+    }
+    if (field.repeated) {
+        text += "    " + stored + "& get" + a + "();\n";
+        text += "    void add" + a + "(" + itemType(field) + " value);\n";
+    }
+    if (!presetValue(field).empty() && field.optional && !field.repeated) {
+        text += "    // The value, or " + inLiteral(presetValue(field)) + " when none is set.\n";
+        text += "    " + field.cppType + " get" + a + "OrDefault() const;\n";
+    }
+    return text + "\n";
+}
+
+KxCString accessorDefinitions(const DataType& type, const Field& field) {
+    const KxCString& name = type.className;
+    const KxCString stored = storedType(field);
+    const KxCString a = accessor(field);
+    const KxCString member = memberName(field);
+    KxCString text = "\n";
+    text += (storedScalar(field) ? stored : "const " + stored + "&") + " " + name + "::get" + a +
+            "() const {\n    return " + member + ";\n}\n\n";
+    text += "void " + name + "::set" + a + "(" + stored + " value) {\n    " + member +
+            " = std::move(value);\n}\n";
+    if (field.repeated) {
+        text += "\n" + stored + "& " + name + "::get" + a + "() {\n    return " + member + ";\n}\n";
+        text += "\nvoid " + name + "::add" + a + "(" + itemType(field) + " value) {\n    " +
+                member + ".push_back(std::move(value));\n}\n";
+    }
+    if (!presetValue(field).empty() && field.optional && !field.repeated) {
+        text += "\n" + field.cppType + " " + name + "::get" + a +
+                "OrDefault() const {\n    return " + member + " ? *" + member +
+                " : orvo::fromText<" + field.cppType + ">(" + cppLiteral(presetValue(field)) +
+                ");\n}\n";
+    }
+    return text;
+}
+
+// The XML functions: their declarations in a class (or, static with an
+// object parameter, in a marshaller) and their definitions.
+struct XmlFunctions {
+    const Schema& schema;
+    const DataType& type;
+    bool external;
+
+    KxCString owner() const { return type.className + (external ? "Marshaller" : ""); }
+    KxCString objectParameter(bool constant) const {
+        return external ? KxCString(constant ? "const " : "") + type.className + "& object" : "";
+    }
+    KxCString withObject(const KxCString& first, bool constant) const {
+        return external ? first + ", " + objectParameter(constant) : first;
+    }
+    KxCString qualifier(bool constant) const { return external || !constant ? "" : " const"; }
+    KxCString baseCall(const KxCString& function, const KxCString& arguments) const {
+        if (type.baseIndex < 0) {
+            return {};
+        }
+        const DataType& base = schema.types()[static_cast<std::size_t>(type.baseIndex)];
+        return qualifiedClassName(base) + (external ? "Marshaller::" : "::") + function + "(" +
+               arguments + (external ? ", object" : "") + ")";
+    }
+    KxCString self(bool constant) const {
+        return external ? KxCString()
+                        : "    " + KxCString(constant ? "const " : "") + type.className +
+                              "& object = *this;\n";
+    }
+
+    KxCString declarations() const {
+        const KxCString s = external ? "static " : "";
+        const KxCString root = inLiteral(type.defaultElement.shown());
+        KxCString text;
+        text += "    // The object as an XML document whose root element is " + root + ".\n";
+        text += "    " + s + "std::string toXml(" + objectParameter(true) + ")" + qualifier(true) +
+                ";\n";
+        text +=
+            "    // Reads the object from an XML document whose root element must be\n"
+            "    // " +
+            root +
+            ". Throws orvo::XmlError, with the line and column, when\n"
+            "    // the text is not well-formed or does not fit the schema.\n";
+        text += "    " + s + "void fromXml(" + withObject("const std::string& xml", false) + ")" +
+                qualifier(false) + ";\n";
+        text += "    // The object as the element {ns}local of a document being written.\n";
+        text += "    " + s + "void writeXml(" + withObject("orvo::Writer& out", true) +
+                ", const std::string& ns, const std::string& local)" + qualifier(true) + ";\n";
+        text += "    // Reads the object from an element, whatever its name.\n";
+        text += "    " + s + "void readXml(" + withObject("const orvo::Element& element", false) +
+                ")" + qualifier(false) + ";\n";
+        text += external ? "\n    // The parts of reading and writing that derived types share.\n"
+                         : "\n  protected:\n";
+        text += "    " + s + "void writeAttributes(" + withObject("orvo::Writer& out", true) + ")" +
+                qualifier(true) + ";\n";
+        text += "    " + s + "void writeContent(" + withObject("orvo::Writer& out", true) + ")" +
+                qualifier(true) + ";\n";
+        text += "    " + s + "void readAttributes(" +
+                withObject("const orvo::Element& element", false) + ")" + qualifier(false) + ";\n";
+        text +=
+            "    // Reads this type's child elements from child on and returns the first\n"
+            "    // it does not read.\n";
+        text += "    " + s + "orvo::Element readContent(" +
+                withObject("const orvo::Element& element, orvo::Element child", false) + ")" +
+                qualifier(false) + ";\n";
+        return text;
+    }
+
+    KxCString definitions() const {
+        const KxCString o = owner();
+        const KxCString root = literalNames(type.defaultElement);
+        const KxCString objectArgument = external ? ", object" : "";
+        KxCString text;
+        text += "\nstd::string " + o + "::toXml(" + objectParameter(true) + ")" + qualifier(true) +
+                " {\n    orvo::Writer out;\n";
+        for (const auto& [prefix, ns] : options().prefixes) {
+            text += "    out.prefer(" + cppLiteral(prefix) + ", " + cppLiteral(ns) + ");\n";
+        }
+        text +=
+            "    writeXml(out" + objectArgument + ", " + root + ");\n    return out.str();\n}\n";
+
+        text +=
+            "\nvoid " + o + "::fromXml(" + withObject("const std::string& xml", false) + ")" +
+            qualifier(false) +
+            " {\n"
+            "    const orvo::Document document = orvo::Document::parse(xml);\n"
+            "    const orvo::Element root = document.root();\n"
+            "    if (!root.is(" +
+            root +
+            ")) {\n"
+            "        root.fail(\"the root element is \" + root.qualifiedName() + \"; expected " +
+            inLiteral(type.defaultElement.shown()) + "\");\n    }\n    readXml(root" +
+            objectArgument + ");\n}\n";
+
+        text += "\nvoid " + o + "::writeXml(" + withObject("orvo::Writer& out", true) +
+                ", const std::string& ns, const std::string& local)" + qualifier(true) +
+                " {\n    out.start(ns, local);\n    writeAttributes(out" + objectArgument +
+                ");\n    writeContent(out" + objectArgument + ");\n    out.end();\n}\n";
+
+        text += "\nvoid " + o + "::readXml(" + withObject("const orvo::Element& element", false) +
+                ")" + qualifier(false) + " {\n" + self(false) +
+                "    object = " + qualifiedClassName(type) + "();\n    readAttributes(element" +
+                objectArgument + ");\n";
+        if (!type.acceptsAny) {
+            text +=
+                "    const orvo::Element rest = readContent(element, element.firstChild()" +
+                objectArgument +
+                ");\n"
+                "    if (rest) {\n"
+                "        rest.fail(\"the element \" + rest.qualifiedName() + \" is not expected "
+                "in \" + element.qualifiedName());\n    }\n}\n";
+        } else {
+            text += "    readContent(element, element.firstChild()" + objectArgument + ");\n}\n";
+        }
+
+        KxCString attributes;
+        if (const KxCString call = baseCall("writeAttributes", "out"); !call.empty()) {
+            attributes += "    " + call + ";\n";
+        }
+        attributes += writeAttributesBody(type, external);
+        text += function("void", "writeAttributes", withObject("orvo::Writer& out", true), true,
+                         attributes, {"out"});
+
+        KxCString content;
+        if (const KxCString call = baseCall("writeContent", "out"); !call.empty()) {
+            content += "    " + call + ";\n";
+        }
+        content += writeContentBody(schema, type, external);
+        text += function("void", "writeContent", withObject("orvo::Writer& out", true), true,
+                         content, {"out"});
+
+        KxCString reading;
+        if (const KxCString call = baseCall("readAttributes", "element"); !call.empty()) {
+            reading += "    " + call + ";\n";
+        }
+        if (hasAttributes(type)) {
+            reading += "    std::string text;\n";
+            for (const Field& field : type.fields) {
+                if (field.isAttribute) {
+                    reading += readAttribute(type, field);
+                }
+            }
+        }
+        reading += readTextBody(type);
+        text +=
+            function("void", "readAttributes", withObject("const orvo::Element& element", false),
+                     false, reading, {"element"});
+
+        KxCString children;
+        if (const KxCString call = baseCall("readContent", "element, child"); !call.empty()) {
+            children += "    child = " + call + ";\n";
+        }
+        children += readContentBody(schema, type, external) + "    return child;\n";
+        text += function("orvo::Element", "readContent",
+                         withObject("const orvo::Element& element, orvo::Element child", false),
+                         false, children, {"element"});
+        return text;
+    }
+
+    // A definition; parameters the body does not use are marked as such, and
+    // `object` names the object.
+    KxCString function(const KxCString& result, const KxCString& name, const KxCString& parameters,
+                       bool constant, const KxCString& body,
+                       std::initializer_list<const char*> named) const {
+        const auto uses = [&](const KxCString& word) {
+            return body.find(word + ".") != KxCString::npos ||
+                   body.find("(" + word) != KxCString::npos ||
+                   body.find(", " + word) != KxCString::npos ||
+                   body.find("*" + word) != KxCString::npos;
+        };
+        KxCString text = "\n" + result + " " + owner() + "::" + name + "(" + parameters + ")" +
+                         qualifier(constant) + " {\n";
+        if (uses("object")) {
+            text += self(constant);
+        } else if (external) {
+            text += "    (void)object;\n";
+        }
+        for (const char* parameter : named) {
+            if (!uses(parameter)) {
+                text += "    (void)" + KxCString(parameter) + ";\n";
+            }
+        }
+        return text + body + "}\n";
+    }
+
+    const DataClassOptions& options() const { return *options_; }
+    const DataClassOptions* options_;
+};
+
 }  // namespace
 
-KxCString dataClassHeader(const DataType& type, const DataClassOptions& options) {
+KxCString dataClassHeader(const Schema& schema, const DataType& type,
+                          const DataClassOptions& options) {
     const KxCString& name = type.className;
     KxCString text = generatedComment(options.origin, name + ".h") + "#pragma once\n\n" +
-                     fieldIncludes(type) + "\n" + forwardDeclarations(type) + classComment(type) +
-                     "class " + name + " {\n  public:\n";
+                     includes(schema, type) + forwardDeclarations(schema, type) + "\n" +
+                     namespaceOpen(type.cppNamespace) + classComment(type) + "class " + name;
+    if (type.baseIndex >= 0) {
+        text += " : public " +
+                qualifiedClassName(schema.types()[static_cast<std::size_t>(type.baseIndex)]);
+    }
+    text += " {\n  public:\n";
     for (const Field& field : type.fields) {
-        const KxCString value = parameterType(valueType(field), field.isClass && !field.pointer);
-        const KxCString a = accessor(field);
-        text +=
-            cppComment(xmlForm(field) + " (" + field.typeName + ", " + occurs(field) + ")", "    ");
-        if (field.repeated) {
-            text += "    const " + storedType(field) + "& get" + a + "() const;\n";
-            text += "    void set" + a + "(const " + storedType(field) + "& values);\n";
-            text += "    void add" + a + "(" + value + " value);\n";
-        } else {
-            text += "    " + (isScalar(field) && !field.pointer ? valueType(field) : value) +
-                    " get" + a + "() const;\n";
-            text += "    void set" + a + "(" + value + " value);\n";
+        if (!field.alternatives.empty()) {
+            text +=
+                "    // One item of a repeated choice: one of its members is set.\n    struct " +
+                field.cppType.substr(field.cppType.rfind("::") + 2) + " {\n";
+            for (const Field& alternative : field.alternatives) {
+                text += cppComment(xmlForm(alternative) + " (" + alternative.typeName + ")",
+                                   "        ") +
+                        "        " + storedType(alternative) + " " + alternative.member + ";\n";
+            }
+            text += "    };\n\n";
         }
-        if (hasFlag(field)) {
-            text += "    bool has" + a + "() const;\n    void clear" + a + "();\n";
-        }
-        text += "\n";
+    }
+    for (const Field& field : type.fields) {
+        text += accessorDeclarations(field);
     }
     if (!options.externalMarshaller) {
-        text +=
-            "    // The object as the element elementName: fields as child elements and\n"
-            "    // attributes, in the order of the schema.\n"
-            "    std::string toXml(const std::string& elementName = " +
-            cppLiteral(type.defaultElement) +
-            ") const;\n"
-            "    // Reads the fields from an element as toXml writes it (the element's\n"
-            "    // name is not checked). False when the text holds no complete element.\n"
-            "    bool fromXml(const std::string& xml);\n";
+        text += XmlFunctions{schema, type, false, &options}.declarations();
     } else {
         text += "    // " + name + "Marshaller reads and writes the object as XML.\n";
     }
     text += "\n  private:\n";
     for (const Field& field : type.fields) {
         text += "    " + storedType(field) + " " + memberName(field);
-        if (!field.defaultValue.empty() && !field.repeated) {
-            text += " = " + cppLiteral(field.defaultValue);
-        } else if (isScalar(field) && !field.repeated && !field.pointer) {
-            text += field.cppType == "bool" ? " = false" : " = 0";
+        if (storedScalar(field)) {
+            text += "{}";
         }
         text += ";\n";
-        if (hasFlag(field)) {
-            text += "    bool has" + accessor(field) + "_ = false;\n";
-        }
     }
     if (type.fields.empty()) {
-        text += "    // The type has no fields.\n";
+        text += "    // The type has no fields of its own.\n";
     }
-    return text + "};\n";
+    return text + "};\n" + namespaceClose(type.cppNamespace);
 }
 
-KxCString dataClassSource(const DataType& type, const DataClassOptions& options) {
+KxCString dataClassSource(const Schema& schema, const DataType& type,
+                          const DataClassOptions& options) {
     const KxCString& name = type.className;
     KxCString text =
         generatedComment(options.origin, name + ".cpp") + "#include \"" + name + ".h\"\n";
-    const KxCString extra = pointerIncludes(type, "");
-    if (!extra.empty()) {
-        text += "\n" + extra;
+    std::set<KxCString> held;
+    for (const Field* field : withAlternatives(type)) {
+        if (field->pointer) {
+            held.insert(classOf(schema, *field).className);
+        }
     }
-    for (const Field& field : type.fields) {
-        const KxCString value = parameterType(valueType(field), field.isClass && !field.pointer);
-        const KxCString a = accessor(field);
-        const KxCString member = memberName(field);
+    if (!held.empty()) {
         text += "\n";
-        if (field.repeated) {
-            text += "const " + storedType(field) + "& " + name + "::get" + a +
-                    "() const {\n    return " + member + ";\n}\n\n";
-            text += "void " + name + "::set" + a + "(const " + storedType(field) +
-                    "& values) {\n    " + member + " = values;\n}\n\n";
-            text += "void " + name + "::add" + a + "(" + value + " value) {\n    " + member +
-                    ".push_back(value);\n}\n";
-            continue;
+        for (const KxCString& other : held) {
+            text += "#include \"" + other + ".h\"\n";
         }
-        text += (isScalar(field) && !field.pointer ? valueType(field) : value) + " " + name +
-                "::get" + a + "() const {\n    return " + member + ";\n}\n\n";
-        text += "void " + name + "::set" + a + "(" + value + " value) {\n    " + member +
-                " = value;\n" + (hasFlag(field) ? "    has" + a + "_ = true;\n" : "") + "}\n";
-        if (hasFlag(field)) {
-            text += "\nbool " + name + "::has" + a + "() const {\n    return has" + a +
-                    "_;\n}\n\nvoid " + name + "::clear" + a + "() {\n    " + member +
-                    " = {};\n    has" + a + "_ = false;\n}\n";
-        }
+    }
+    text += "\n" + namespaceOpen(type.cppNamespace);
+    text.pop_back();
+    for (const Field& field : type.fields) {
+        text += accessorDefinitions(type, field);
     }
     if (!options.externalMarshaller) {
-        text += "\nstd::string " + name + "::toXml(const std::string& elementName) const {\n";
-        if (!type.fields.empty()) {
-            text += "    const " + name + "& object = *this;\n";
-        }
-        text += toXmlBody(type, false) + "}\n";
-        text += "\nbool " + name + "::fromXml(const std::string& xml) {\n    " + name +
-                "& object = *this;\n" + fromXmlBody(type, false) + "}\n";
+        text += XmlFunctions{schema, type, false, &options}.definitions();
     }
-    return text;
+    return text + namespaceClose(type.cppNamespace);
 }
 
-KxCString marshallerHeader(const DataType& type, const DataClassOptions& options) {
+KxCString marshallerHeader(const Schema& schema, const DataType& type,
+                           const DataClassOptions& options) {
     const KxCString& name = type.className;
-    return generatedComment(options.origin, name + "Marshaller.h") +
-           "#pragma once\n\n#include <string>\n\n#include \"" + name +
-           ".h\"\n\n"
-           "// Reads and writes " +
-           name +
-           " objects as XML.\n"
-           "class " +
-           name +
-           "Marshaller {\n"
-           "  public:\n"
-           "    // The object as the element elementName: fields as child elements and\n"
-           "    // attributes, in the order of the schema.\n"
-           "    static std::string toXml(const " +
-           name + "& object, const std::string& elementName = " + cppLiteral(type.defaultElement) +
-           ");\n"
-           "    // Reads the fields from an element as toXml writes it. False when the\n"
-           "    // text holds no complete element.\n"
-           "    static bool fromXml(const std::string& xml, " +
-           name + "& object);\n};\n";
+    KxCString text = generatedComment(options.origin, name + "Marshaller.h") +
+                     "#pragma once\n\n#include <string>\n\n#include \"" + name + ".h\"\n\n" +
+                     namespaceOpen(type.cppNamespace) + "// Reads and writes " + name +
+                     " objects as XML.\nclass " + name + "Marshaller {\n  public:\n";
+    text += XmlFunctions{schema, type, true, &options}.declarations();
+    return text + "};\n" + namespaceClose(type.cppNamespace);
 }
 
-KxCString marshallerSource(const DataType& type, const DataClassOptions& options) {
+KxCString marshallerSource(const Schema& schema, const DataType& type,
+                           const DataClassOptions& options) {
     const KxCString& name = type.className;
     KxCString text = generatedComment(options.origin, name + "Marshaller.cpp") + "#include \"" +
                      name + "Marshaller.h\"\n";
-    const KxCString includes = pointerIncludes(type, "Marshaller");
-    if (!includes.empty()) {
-        text += "\n" + includes;
+    std::set<KxCString> others;
+    if (type.baseIndex >= 0) {
+        others.insert(schema.types()[static_cast<std::size_t>(type.baseIndex)].className);
     }
-    text += "\nstd::string " + name + "Marshaller::toXml(const " + name + "& " +
-            (type.fields.empty() ? "" : "object") + ", const std::string& elementName) {\n" +
-            toXmlBody(type, true) + "}\n";
-    text += "\nbool " + name + "Marshaller::fromXml(const std::string& xml, " + name +
-            "& object) {\n" + fromXmlBody(type, true) + "}\n";
+    for (const Field* field : withAlternatives(type)) {
+        if (field->isClass) {
+            others.insert(classOf(schema, *field).className);
+        }
+    }
+    others.erase(name);
+    if (!others.empty()) {
+        text += "\n";
+        for (const KxCString& other : others) {
+            text += "#include \"" + other + "Marshaller.h\"\n";
+        }
+    }
+    text += "\n" + namespaceOpen(type.cppNamespace);
+    text.pop_back();
+    text += XmlFunctions{schema, type, true, &options}.definitions();
+    return text + namespaceClose(type.cppNamespace);
+}
+
+KxCString enumHeader(const EnumType& type, const DataClassOptions& options) {
+    const KxCString& name = type.className;
+    KxCString text = generatedComment(options.origin, name + ".h") +
+                     "#pragma once\n\n#include <string>\n\n#include \"" + kRuntimeHeader +
+                     "\"\n\n" + namespaceOpen(type.cppNamespace);
+    KxCString comment = "The values of " + type.name.shown() + ".";
+    if (!type.documentation.empty()) {
+        comment += "\n" + type.documentation;
+    }
+    text += cppComment(comment) + "enum class " + name + " {\n";
+    for (const EnumValue& value : type.values) {
+        text += "    " + value.enumerator + ",\n";
+    }
+    text += "};\n\n// The value as written in XML.\ninline const char* toString(" + name +
+            " value) {\n    switch (value) {\n";
+    for (const EnumValue& value : type.values) {
+        text += "        case " + name + "::" + value.enumerator + ":\n            return " +
+                cppLiteral(value.text) + ";\n";
+    }
+    text += "    }\n    return \"\";\n}\n\n";
+    text +=
+        "// Reads a value as written in XML (white space around it ignored); an\n"
+        "// unknown value is an orvo::XmlError.\n"
+        "inline void parse(const std::string& text, " +
+        name +
+        "& value) {\n"
+        "    const std::string word = orvo::collapseWhiteSpace(text);\n";
+    for (const EnumValue& value : type.values) {
+        text += "    if (word == " + cppLiteral(value.text) + ") {\n        value = " + name +
+                "::" + value.enumerator + ";\n        return;\n    }\n";
+    }
+    text += "    throw orvo::XmlError(orvo::quoted(text) + \" is not a value of the enumeration " +
+            inLiteral(type.name.local) + "\");\n}\n\n";
+    text += "inline std::string format(" + name + " value) {\n    return toString(value);\n}\n";
+    return text + namespaceClose(type.cppNamespace);
+}
+
+KxCString sampleProgram(const Schema& schema, const DataClassOptions& options) {
+    KxCString text = generatedComment(options.origin, "main.cpp") +
+                     cppComment(
+                         "A sample program: reads an instance document of one of the schema's "
+                         "global elements and writes it back out.\n"
+                         "Usage: program INPUT.xml [OUTPUT.xml] (standard output without "
+                         "OUTPUT.xml).\n"
+                         "A document that is not well-formed or does not fit the classes gives "
+                         "one line on standard error, INPUT.xml:LINE:COLUMN: message, and the "
+                         "exit status 1.") +
+                     "#include <fstream>\n#include <iostream>\n#include <sstream>\n#include "
+                     "<string>\n\n#include \"" +
+                     kRuntimeHeader + "\"\n";
+    std::set<KxCString> headers;
+    KxCString dispatch;
+    KxCString expected;
+    for (const GlobalElement& element : schema.elements()) {
+        if (!element.use || !element.use->isClass) {
+            continue;
+        }
+        const DataType& type = schema.types()[static_cast<std::size_t>(element.use->classIndex)];
+        headers.insert(type.className + (options.externalMarshaller ? "Marshaller" : ""));
+        expected += (expected.empty() ? "" : ", ") + inLiteral(element.name.shown());
+        dispatch += "    if (root.is(" + literalNames(element.name) + ")) {\n        " +
+                    qualifiedClassName(type) + " object;\n        " +
+                    readObjectStatement(type, "root", "object", options.externalMarshaller) +
+                    "\n        " +
+                    writeObjectStatement(type, "object", element.name, options.externalMarshaller) +
+                    "\n        return;\n    }\n";
+    }
+    for (const KxCString& header : headers) {
+        text += "#include \"" + header + ".h\"\n";
+    }
+    text +=
+        "\nnamespace {\n\n"
+        "// Reads the document's root element into its class and writes it to out.\n"
+        "void copyDocument(const orvo::Element& root, orvo::Writer& out) {\n";
+    for (const auto& [prefix, ns] : options.prefixes) {
+        text += "    out.prefer(" + cppLiteral(prefix) + ", " + cppLiteral(ns) + ");\n";
+    }
+    text += dispatch;
+    text += "    root.fail(\"the root element is \" + root.qualifiedName() + \"; expected " +
+            KxCString(expected.empty()
+                          ? "an element the schema declares with a complex type"
+                          : (expected.find(',') != KxCString::npos ? "one of " : "") + expected) +
+            "\");\n}\n\n}  // namespace\n\n";
+    text +=
+        "int main(int argc, char** argv) {\n"
+        "    if (argc < 2 || argc > 3) {\n"
+        "        std::cerr << \"usage: \" << argv[0] << \" INPUT.xml [OUTPUT.xml]\\n\";\n"
+        "        return 2;\n"
+        "    }\n"
+        "    const std::string input = argv[1];\n"
+        "    std::ifstream in(input, std::ios::binary);\n"
+        "    std::ostringstream content;\n"
+        "    if (!in || !(content << in.rdbuf())) {\n"
+        "        std::cerr << input << \":0:0: the file cannot be read\\n\";\n"
+        "        return 1;\n"
+        "    }\n"
+        "    orvo::Writer out;\n"
+        "    try {\n"
+        "        const orvo::Document document = orvo::Document::parse(content.str());\n"
+        "        copyDocument(document.root(), out);\n"
+        "    } catch (const orvo::XmlError& error) {\n"
+        "        std::cerr << input << ':' << error.line() << ':' << error.column() << \": \"\n"
+        "                  << error.message() << '\\n';\n"
+        "        return 1;\n"
+        "    }\n"
+        "    const std::string xml = \"<?xml version=\\\"1.0\\\" encoding=\\\"UTF-8\\\"?>\\n\" + "
+        "out.str() + \"\\n\";\n"
+        "    if (argc == 3) {\n"
+        "        std::ofstream file(argv[2], std::ios::binary);\n"
+        "        if (!(file << xml) || !file.flush()) {\n"
+        "            std::cerr << argv[2] << \":0:0: the file cannot be written\\n\";\n"
+        "            return 1;\n"
+        "        }\n"
+        "    } else {\n"
+        "        std::cout << xml;\n"
+        "    }\n"
+        "    return 0;\n"
+        "}\n";
     return text;
 }
 
@@ -416,19 +1071,22 @@ KxCString htmlPageEnd(const CodeOrigin& origin) {
            xmlEscape(baseName(origin.input)) + ".</small></p>\n</body>\n</html>\n";
 }
 
-KxCString dataTypeHtml(const DataType& type, const CodeOrigin& origin, bool externalMarshaller,
+KxCString dataTypeHtml(const Schema& schema, const DataType& type, const CodeOrigin& origin,
+                       bool externalMarshaller,
                        const std::function<KxCString(const KxCString&)>& classLink,
                        const KxCString& indexLink) {
     KxCString html = htmlPageStart("Data class " + type.className);
     html += "<p><a href=\"" + xmlEscape(indexLink) + "\">Overview</a></p>\n";
     html += "<p>Generated for the " +
             KxCString(type.fromElement ? "element <code>" : "complex type <code>") +
-            xmlEscape(type.xmlName) + "</code>";
-    if (!type.baseName.empty()) {
-        html += ", which extends <code>" + xmlEscape(type.baseName) + "</code>";
+            xmlEscape(type.name.shown()) + "</code>";
+    if (type.baseIndex >= 0) {
+        const DataType& base = schema.types()[static_cast<std::size_t>(type.baseIndex)];
+        html += ", which extends <a href=\"" + xmlEscape(classLink(base.className)) + "\">" +
+                xmlEscape(base.className) + "</a>";
     }
-    html += ". Files: <code>" + xmlEscape(type.className) + ".h</code>, <code>" +
-            xmlEscape(type.className) + ".cpp</code>";
+    html += ". C++ class <code>" + xmlEscape(qualifiedClassName(type)) + "</code> in <code>" +
+            xmlEscape(type.className) + ".h</code>";
     if (externalMarshaller) {
         html +=
             "; XML reading and writing in <code>" + xmlEscape(type.className) + "Marshaller</code>";
@@ -438,7 +1096,7 @@ KxCString dataTypeHtml(const DataType& type, const CodeOrigin& origin, bool exte
         html += "<p>" + xmlEscape(type.documentation) + "</p>\n";
     }
     if (type.fields.empty()) {
-        return html + "<p>The type has no fields.</p>\n" + htmlPageEnd(origin);
+        return html + "<p>The type has no fields of its own.</p>\n" + htmlPageEnd(origin);
     }
     html +=
         "<table>\n<tr><th>Field</th><th>XML</th><th>Schema type</th><th>C++ type</th>"
@@ -446,27 +1104,26 @@ KxCString dataTypeHtml(const DataType& type, const CodeOrigin& origin, bool exte
     for (const Field& field : type.fields) {
         KxCString cpp = "<code>" + xmlEscape(storedType(field)) + "</code>";
         if (field.isClass) {
-            cpp += " (<a href=\"" + xmlEscape(classLink(field.cppType)) + "\">" +
-                   xmlEscape(field.cppType) + "</a>)";
+            const KxCString& held = classOf(schema, field).className;
+            cpp += " (<a href=\"" + xmlEscape(classLink(held)) + "\">" + xmlEscape(held) + "</a>)";
         }
         const KxCString a = accessor(field);
         KxCString accessors = "get" + a + ", set" + a;
         if (field.repeated) {
             accessors += ", add" + a;
         }
-        if (hasFlag(field)) {
-            accessors += ", has" + a + ", clear" + a;
-        }
         html += "<tr><td><code>" + xmlEscape(field.member) + "</code></td><td>" +
                 xmlEscape(xmlForm(field)) + "</td><td><code>" + xmlEscape(field.typeName) +
-                "</code></td><td>" + cpp + "</td><td>" + occurs(field) + "</td><td><code>" +
-                accessors + "</code></td></tr>\n";
+                "</code></td><td>" + cpp + "</td><td>" + xmlEscape(occurs(field)) +
+                "</td><td><code>" + accessors + "</code></td></tr>\n";
     }
     html += "</table>\n";
     if (!externalMarshaller) {
-        html += "<p><code>toXml(elementName = \"" + xmlEscape(type.defaultElement) +
-                "\")</code> writes the object as XML; <code>fromXml(xml)</code> reads it "
-                "back.</p>\n";
+        html +=
+            "<p><code>toXml()</code> writes the object as a document with the root element "
+            "<code>" +
+            xmlEscape(type.defaultElement.shown()) +
+            "</code>; <code>fromXml(xml)</code> reads it back.</p>\n";
     }
     return html + htmlPageEnd(origin);
 }

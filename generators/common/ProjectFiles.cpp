@@ -104,6 +104,13 @@ bool readyToWrite(GeneratorRun& run) {
 }
 
 void writeDataClasses(const Schema& schema, const DataClassFiles& files, OutputWriter& output) {
+    DataClassOptions options = files.options;
+    for (const KxCString& ns : schema.targetNamespaces()) {
+        const KxCString prefix = schema.preferredPrefix(ns);
+        if (!prefix.empty() && prefix != "xsi" && prefix != "xml" && prefix.substr(0, 3) != "xml") {
+            options.prefixes.emplace_back(prefix, ns);
+        }
+    }
     output.write(kRuntimeHeader, runtimeHeaderText());
     if (!files.incDir.empty()) {
         output.writeCopy(files.incDir, kRuntimeHeader, runtimeHeaderText());
@@ -114,13 +121,20 @@ void writeDataClasses(const Schema& schema, const DataClassFiles& files, OutputW
             output.writeCopy(files.incDir, name, content);
         }
     };
+    for (const EnumType& type : schema.enums()) {
+        writeHeader(type.className + ".h", enumHeader(type, options));
+    }
     for (const DataType& type : schema.types()) {
-        writeHeader(type.className + ".h", dataClassHeader(type, files.options));
-        output.write(type.className + ".cpp", dataClassSource(type, files.options));
-        if (files.options.externalMarshaller) {
-            writeHeader(type.className + "Marshaller.h", marshallerHeader(type, files.options));
-            output.write(type.className + "Marshaller.cpp", marshallerSource(type, files.options));
+        writeHeader(type.className + ".h", dataClassHeader(schema, type, options));
+        output.write(type.className + ".cpp", dataClassSource(schema, type, options));
+        if (options.externalMarshaller) {
+            writeHeader(type.className + "Marshaller.h", marshallerHeader(schema, type, options));
+            output.write(type.className + "Marshaller.cpp",
+                         marshallerSource(schema, type, options));
         }
+    }
+    if (files.sample) {
+        output.writeSample("main.cpp", sampleProgram(schema, options));
     }
     if (!files.html) {
         return;
@@ -131,7 +145,7 @@ void writeDataClasses(const Schema& schema, const DataClassFiles& files, OutputW
     const KxCString index = nested ? "../index.html" : "index.html";
     for (const DataType& type : schema.types()) {
         const KxCString page = dataTypeHtml(
-            type, files.options.origin, files.options.externalMarshaller,
+            schema, type, options.origin, options.externalMarshaller,
             [](const KxCString& name) { return name + ".html"; }, index);
         output.write(files.docsFolder + "/" + type.className + ".html", page);
         if (!files.docsDir.empty()) {

@@ -55,6 +55,7 @@ struct DataClassFiles {
     KxCString docsFolder;  // below the output directory: "docs/datatypes" or "docs"
     KxCString docsDir;     // another directory for copies of the pages; empty for none
     KxCString incDir;      // another directory for copies of the headers; empty for none
+    bool sample = false;   // a sample program, main.cpp, that reads and writes a document
 };
 
 // Writes orvoruntime.h, a class (and, when asked, a marshaller) per data

@@ -1,14 +1,15 @@
 #pragma once
-// The part of XML Schema the generators turn into C++: named complex types,
-// global elements (with a named type or an anonymous complex type), and the
-// elements and attributes inside a complex type's sequence, all or choice,
-// with complexContent and simpleContent extensions. Simple types map to
-// C++ scalars or std::string; each complex type becomes a data class.
+// The part of XML Schema the generators turn into C++, read from one or more
+// schema documents: a schema file with what it includes and imports, or the
+// schemas in a WSDL's types. Names are qualified: every type, element and
+// attribute has its namespace, worked out from the prefixes in scope where
+// the name is written, the target namespace and the form rules.
 //
-// Type names are matched by their local name (the XML reader drops
-// namespace declarations): the schema's own types first, then the XML
-// Schema built-in types. A "xsd:" or "xs:" prefix names the built-in type
-// first.
+// Complex types and global elements with an anonymous complex type become
+// data classes; simple types with enumerations on a string become C++ enums;
+// the built-in types map to C++ types that keep their values (see
+// builtinType). What is not supported is reported as a warning at its line.
+#include <deque>
 #include <map>
 #include <optional>
 #include <vector>
@@ -18,95 +19,220 @@
 
 namespace kx::gen {
 
-// One field of a data class.
-struct Field {
-    KxCString xmlName;   // element or attribute name; empty for text content
-    KxCString member;    // the C++ name, unique within its class
-    KxCString typeName;  // the schema type as written (for documentation)
-    KxCString cppType;   // the scalar C++ type, or the data class
-    bool isClass = false;
-    bool isAttribute = false;
-    bool isText = false;  // the element's own text (simpleContent)
+inline constexpr const char* kXsdNamespace = "http://www.w3.org/2001/XMLSchema";
+
+struct QName {
+    KxCString ns;  // empty for no namespace
+    KxCString local;
+
+    bool operator==(const QName& other) const = default;
+    bool operator<(const QName& other) const {
+        return ns != other.ns ? ns < other.ns : local < other.local;
+    }
+    // "{ns}local", or "local" without namespace: for messages and documentation.
+    KxCString shown() const { return ns.empty() ? local : "{" + ns + "}" + local; }
+};
+
+// How the values of a simple type are held in C++.
+struct SimpleKind {
+    KxCString cppType = "std::string";
+    KxCString xsdType = "string";  // the built-in type it rests on
+    int enumIndex = -1;            // into Schema::enums() for an enumeration
+    KxCString listItem;            // for a list: the C++ type its items are checked against
+};
+
+struct EnumValue {
+    KxCString text;        // the value in XML
+    KxCString enumerator;  // the C++ name
+};
+
+struct EnumType {
+    QName name;  // the simple type's name, or the name made for an anonymous one
+    KxCString className;
+    KxCString cppNamespace;
+    KxCString documentation;
+    std::vector<EnumValue> values;
+    Location at;
+};
+
+// A choice or all inside a complex type: its fields are read as a group.
+struct FieldGroup {
+    enum class Kind { Choice, All };
+    Kind kind = Kind::Choice;
     bool optional = false;
     bool repeated = false;
+};
+
+// One field of a data class.
+struct Field {
+    QName xml;           // the element or attribute; empty local for text content
+    KxCString member;    // the C++ name, unique within its class and bases
+    KxCString typeName;  // the schema type as written (for documentation)
+    KxCString cppType;   // the C++ value type (classes and enums fully qualified)
+    bool isClass = false;
+    int classIndex = -1;
+    SimpleKind simple;  // for a simple value
+    bool isAttribute = false;
+    bool isText = false;  // the element's own text (simple content)
+    bool optional = false;
+    bool repeated = false;
+    std::size_t minOccurs = 1;  // of a repeated element
+    bool nillable = false;
     bool pointer = false;    // closes a cycle of data classes: held by shared_ptr
-    KxCString defaultValue;  // for string attributes with a default or fixed value
+    KxCString defaultValue;  // an attribute's default
+    KxCString fixedValue;    // an attribute's fixed value
+    int group = -1;          // into DataType::groups
+    // A repeated choice: a list of items in document order, each holding
+    // one of these alternatives.
+    std::vector<Field> alternatives;
     Location at;
 };
 
 struct DataType {
-    KxCString xmlName;         // the complex type's name, or the element's
-    KxCString className;       // a C++ identifier, unique among the classes
-    KxCString defaultElement;  // the element name toXml writes by default
+    QName name;  // the complex type's name, or the element's
+    KxCString className;
+    KxCString cppNamespace;
+    QName defaultElement;  // the element toXml writes
     KxCString documentation;
-    KxCString baseName;        // the type it extends, when it does
-    bool fromElement = false;  // an element's anonymous type
-    std::vector<Field> fields;
+    int baseIndex = -1;  // the data class it extends
+    KxCString baseName;  // the base type as written
+    bool fromElement = false;
+    bool acceptsAny = false;    // xsd:any: unknown child elements are passed over
+    std::vector<Field> fields;  // its own; the base's stay in the base
+    std::vector<FieldGroup> groups;
     Location at;
-    const XmlElement* node = nullptr;  // the complexType element
+    SourceFile source;
 };
 
 // How a schema type or element is held in C++.
 struct TypeUse {
     KxCString cppType;
     bool isClass = false;
+    int classIndex = -1;
+    SimpleKind simple;
 };
 
 struct GlobalElement {
-    KxCString name;
-    KxCString typeName;        // as written; empty for an anonymous type
-    KxCString anonymousClass;  // the class made for an anonymous complex type
+    QName name;
+    KxCString typeName;  // as written; empty for an anonymous type
+    std::optional<TypeUse> use;
+    bool nillable = false;
     Location at;
 };
 
 class Schema {
   public:
-    Schema(SourceFile source, Diagnostics& diagnostics);
+    explicit Schema(Diagnostics& diagnostics);
+    ~Schema();
+    Schema(const Schema&) = delete;
+    Schema& operator=(const Schema&) = delete;
 
-    // Takes in the declarations of one <schema> element; the element must
-    // outlive the schema.
-    void add(const XmlElement& schema);
+    // Reads a schema file and, through include and import, the files it
+    // names (each once). Files that cannot be read or are not schemas are
+    // errors naming them.
+    void load(const SourceFile& file);
+    // Takes in a schema element of a document already read (a WSDL's types),
+    // which must outlive the schema; includes and imports it names are read
+    // relative to source.
+    void add(const XmlElement& schema, const SourceFile& source);
 
-    // Works out the fields of every data class, reporting types and elements
-    // that are not defined.
+    // Works out the classes, enums and fields, reporting what is not
+    // defined or not supported.
     void resolve();
 
     const std::vector<DataType>& types() const { return types_; }
+    const std::vector<EnumType>& enums() const { return enums_; }
     const std::vector<GlobalElement>& elements() const { return elements_; }
-    const KxCString& targetNamespace() const { return targetNamespace_; }
+    // The target namespaces met, in the order met.
+    const std::vector<KxCString>& targetNamespaces() const { return targetNamespaces_; }
+    // The prefix the schemas use for a namespace; empty when none.
+    KxCString preferredPrefix(const KxCString& ns) const;
 
-    // The C++ form of a type name, or nothing when it is not defined.
-    std::optional<TypeUse> typeUse(const KxCString& qname) const;
-    // The C++ form of a global element's content, or nothing when the
-    // element (or its type) is not defined.
-    std::optional<TypeUse> elementUse(const KxCString& qname) const;
+    // The name a QName text stands for where it is written.
+    std::optional<QName> resolveName(const XmlElement& at, const KxCString& text) const;
+    // The C++ form of a type or a global element, or nothing when it is not
+    // defined.
+    std::optional<TypeUse> typeUse(const QName& name) const;
+    const GlobalElement* element(const QName& name) const;
 
   private:
-    KxCString uniqueClassName(const KxCString& wanted);
-    void addDataType(DataType type);
-    void resolveType(std::size_t index);
-    void collect(const XmlElement& content, std::size_t index, bool inChoice);
-    void addElementField(const XmlElement& element, std::size_t index, bool inChoice);
-    void addAttributeField(const XmlElement& attribute, std::size_t index);
-    void extend(const XmlElement& extension, std::size_t index, bool simpleContent);
-    void addField(std::size_t index, Field field);
-    void markCycles();
-    std::optional<TypeUse> simpleTypeUse(const XmlElement& simpleType, int depth) const;
-    std::optional<TypeUse> typeUse(const KxCString& qname, int depth) const;
+    struct Document;  // one schema element with its settings
+    struct Declaration {
+        const XmlElement* node = nullptr;
+        const Document* document = nullptr;
+    };
 
-    SourceFile source_;
+    void loadFile(const SourceFile& file, const KxCString& chameleonNamespace,
+                  const SourceFile* from, Location at);
+    void addSchema(const XmlElement& schema, const SourceFile& source,
+                   const KxCString& chameleonNamespace);
+    std::optional<QName> nameIn(const Document& document, const XmlElement& at,
+                                const KxCString& text, bool report) const;
+    KxCString uniqueClassName(const KxCString& wanted);
+    int addDataType(DataType type, const XmlElement* node, const Document* document);
+    void resolveType(int index);
+    void collect(const XmlElement& content, int index, const Document& document, int group,
+                 bool optional, bool repeated);
+    void addElementField(const XmlElement& element, int index, const Document& document, int group,
+                         bool optional, bool repeated);
+    void addAttributeField(const XmlElement& attribute, int index, const Document& document);
+    void addRepeatedChoice(const XmlElement& choice, int index, const Document& document, int group,
+                           std::size_t minOccurs);
+    void derive(const XmlElement& derivation, int index, const Document& document,
+                bool simpleContent);
+    void addField(int index, Field field);
+    std::optional<TypeUse> useOfType(const QName& name, int depth);
+    std::optional<TypeUse> useOfSimpleType(const XmlElement& simpleType, const Document& document,
+                                           const QName& enumName, int depth);
+    std::optional<TypeUse> useOfElement(const XmlElement& element, const Document& document,
+                                        const KxCString& nestedClassName, int depth);
+    int enumFor(const QName& name, const XmlElement& simpleType, const XmlElement& restriction,
+                const Document& document);
+    void markCycles();
+    void warn(const KxCString& message, const Document& document, const XmlElement& at);
+    void fail(const KxCString& message, const Document& document, const XmlElement& at);
+
     Diagnostics& diagnostics_;
-    KxCString targetNamespace_;
+    std::deque<XmlDocument> files_;  // the schema files read
+    std::deque<Document> documents_;
+    std::map<KxCString, bool> loaded_;  // full paths of the files read
+    std::vector<KxCString> targetNamespaces_;
+    std::map<KxCString, KxCString> prefixes_;
+    std::map<QName, Declaration> complexTypes_;
+    std::map<QName, Declaration> simpleTypes_;
+    std::map<QName, Declaration> elementDeclarations_;
+    std::map<QName, Declaration> attributes_;
+    std::map<QName, Declaration> groups_;
+    std::map<QName, Declaration> attributeGroups_;
     std::vector<DataType> types_;
-    std::vector<GlobalElement> elements_;
-    std::map<KxCString, std::size_t> complexTypes_;  // type name -> index in types_
-    std::map<KxCString, const XmlElement*> simpleTypes_;
-    std::map<KxCString, std::size_t> classNames_;
+    std::vector<const XmlElement*> typeNodes_;
+    std::vector<const Document*> typeDocuments_;
     std::vector<int> state_;  // per type: 0 not resolved, 1 resolving, 2 resolved
+    std::map<QName, int> classOfType_;
+    std::map<QName, int> enumOfType_;
+    std::vector<EnumType> enums_;
+    std::vector<GlobalElement> elements_;
+    std::map<KxCString, int> classNames_;
+    // Global complex types ('c') and elements ('e') in the order declared.
+    std::vector<std::pair<char, QName>> order_;
+    struct PendingImport {
+        KxCString ns;
+        const Document* document = nullptr;
+        const XmlElement* at = nullptr;
+    };
+    std::vector<PendingImport> pendingImports_;  // imports without a schemaLocation
+    int groupDepth_ = 0;
+    bool resolved_ = false;
 };
 
-// The C++ type of an XML Schema built-in type (by local name), or nullptr.
-const char* builtinCppType(const KxCString& localTypeName);
+// The C++ form of an XML Schema built-in type (by local name), or nothing.
+std::optional<SimpleKind> builtinType(const KxCString& localTypeName);
+
+// The C++ namespace for a target namespace: its words (letters and digits)
+// joined by '_' in lower case, without the scheme ("http", "https", "urn")
+// and a leading "www"; a leading digit gets "x_" and a keyword a trailing
+// '_'. Empty for no namespace.
+KxCString cppNamespaceFor(const KxCString& targetNamespace);
 
 // The text of a <annotation><documentation> child, trimmed; empty without.
 KxCString documentationOf(const XmlElement& element);

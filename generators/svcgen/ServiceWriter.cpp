@@ -15,6 +15,8 @@ struct Param {
     KxCString xmlName;  // the child element that carries it
     KxCString cppType;
     bool isClass = false;
+    bool isScalar = false;
+    KxCString header;  // the header of its data class or enumeration; empty for none
 };
 
 struct OperationCode {
@@ -48,13 +50,34 @@ struct ClassDoc {
 // Names the generated code uses for its own variables and members; a part or
 // operation with such a name gets a trailing '_'.
 bool isTakenName(const KxCString& name) {
-    static const std::set<KxCString> kTaken = {
-        "requestXml",     "requestElement",  "responseXml",    "responseElement",
-        "returned",       "childXml",        "skeleton",       "service",
-        "invoke",         "operationFor",    "implementation", "targetNamespace",
-        "operationNames", "endpoint",        "setEndpoint",    "setTransport",
-        "call",           "defaultEndpoint", "Transport",      "proxy",
-        "fault",          "status"};
+    static const std::set<KxCString> kTaken = {"requestXml",
+                                               "requestElement",
+                                               "responseXml",
+                                               "responseElement",
+                                               "returned",
+                                               "childXml",
+                                               "skeleton",
+                                               "service",
+                                               "invoke",
+                                               "operationFor",
+                                               "implementation",
+                                               "targetNamespace",
+                                               "operationNames",
+                                               "endpoint",
+                                               "setEndpoint",
+                                               "setTransport",
+                                               "call",
+                                               "defaultEndpoint",
+                                               "Transport",
+                                               "proxy",
+                                               "fault",
+                                               "status",
+                                               "request",
+                                               "response",
+                                               "out",
+                                               "child",
+                                               "body",
+                                               "content"};
     return kTaken.count(name) != 0;
 }
 
@@ -104,13 +127,28 @@ class ServiceWriter {
 };
 
 std::optional<Param> ServiceWriter::paramOf(const WsdlPart& part) const {
-    std::optional<TypeUse> use =
-        part.element.empty() ? schema_.typeUse(part.type) : schema_.elementUse(part.element);
+    std::optional<TypeUse> use;
+    if (part.elementName) {
+        const GlobalElement* element = schema_.element(*part.elementName);
+        use = element != nullptr ? element->use : std::nullopt;
+    } else if (part.typeName) {
+        use = schema_.typeUse(*part.typeName);
+    }
     if (!use) {
         return std::nullopt;
     }
-    return Param{safeName(part.name), part.element.empty() ? part.name : localName(part.element),
-                 use->cppType, use->isClass};
+    KxCString header;
+    if (use->isClass) {
+        header = schema_.types()[static_cast<std::size_t>(use->classIndex)].className;
+    } else if (use->simple.enumIndex >= 0) {
+        header = schema_.enums()[static_cast<std::size_t>(use->simple.enumIndex)].className;
+    }
+    return Param{safeName(part.name),
+                 part.element.empty() ? part.name : localName(part.element),
+                 use->cppType,
+                 use->isClass,
+                 !use->isClass && isScalarKind(use->simple),
+                 header};
 }
 
 PortCode ServiceWriter::describe(const WsdlPortType& portType) const {
@@ -155,8 +193,8 @@ PortCode ServiceWriter::describe(const WsdlPortType& portType) const {
                 param->name = wanted + std::to_string(suffix);
             }
             names.insert(param->name);
-            if (param->isClass) {
-                port.classes.insert(param->cppType);
+            if (!param->header.empty()) {
+                port.classes.insert(param->header);
             }
             into.push_back(*param);
         };
@@ -195,7 +233,7 @@ KxCString ServiceWriter::signature(const OperationCode& operation, const KxCStri
     bool first = true;
     for (const Param& param : operation.inputs) {
         text +=
-            (first ? "" : ", ") + parameterType(param.cppType, param.isClass) + " " + param.name;
+            (first ? "" : ", ") + parameterType(param.cppType, param.isScalar) + " " + param.name;
         first = false;
     }
     for (const Param& param : operation.outputs) {
@@ -216,54 +254,54 @@ KxCString ServiceWriter::arguments(const OperationCode& operation) {
     return text;
 }
 
-// The statement that appends a value as its child element to `target`.
-KxCString appendValue(const Param& param, const KxCString& value, const KxCString& target) {
+// The statements that write a value as the child element of the element
+// being written to `out`.
+KxCString appendValue(const Param& param, const KxCString& value) {
     if (param.isClass) {
-        return "    " + target + " += " + value + ".toXml(" + cppLiteral(param.xmlName) + ");\n";
+        return "    " + value + ".writeXml(out, \"\", " + cppLiteral(param.xmlName) + ");\n";
     }
-    return "    " + target + " += orvo::element(" + cppLiteral(param.xmlName) + ", orvo::format(" +
-           value + "));\n";
+    return "    out.start(\"\", " + cppLiteral(param.xmlName) + ");\n    out.text(orvo::toText(" +
+           value + "));\n    out.end();\n";
 }
 
-// The loop that reads a value from its child element of `content`.
-KxCString readValue(const Param& param, const KxCString& variable, const KxCString& content) {
-    return "    for (const std::string& childXml : orvo::children(" + content + ", " +
-           cppLiteral(param.xmlName) + ")) {\n        " +
-           (param.isClass ? variable + ".fromXml(childXml);\n"
-                          : "orvo::parse(orvo::text(childXml), " + variable + ");\n") +
-           "    }\n";
+// The loop that reads a value from its child element of `parent`.
+KxCString readValue(const Param& param, const KxCString& variable, const KxCString& parent) {
+    return "    for (orvo::Element child = " + parent +
+           ".firstChild(); child; child = child.nextSibling()) {\n"
+           "        if (child.localName() == " +
+           cppLiteral(param.xmlName) + ") {\n            " +
+           (param.isClass ? variable + ".readXml(child);\n"
+                          : "orvo::readValue(child, child.text(), " + variable + ");\n") +
+           "        }\n    }\n";
 }
 
 KxCString declareValue(const Param& param, const KxCString& name) {
     return "    " + param.cppType + " " + name + (param.isClass ? ";\n" : "{};\n");
 }
 
-// Statements that build `request`, the request element of the operation.
+// Statements that write the request element of the operation to `out`.
 KxCString ServiceWriter::buildRequest(const OperationCode& operation) {
-    KxCString text =
-        "    std::string requestXml = " + cppLiteral("<" + operation.xmlName + ">") + ";\n";
+    KxCString text = "    out.start(\"\", " + cppLiteral(operation.xmlName) + ");\n";
     for (const Param& param : operation.inputs) {
-        text += appendValue(param, param.name, "requestXml");
+        text += appendValue(param, param.name);
     }
-    return text + "    requestXml += " + cppLiteral("</" + operation.xmlName + ">") + ";\n";
+    return text + "    out.end();\n";
 }
 
-// Statements that read the response element in `responseXml` and return the
-// result (and fill the output parameters).
+// Statements that read the response element `responseElement` and return
+// the result (and fill the output parameters).
 KxCString ServiceWriter::readResponse(const OperationCode& operation, const KxCString& subject) {
     KxCString text =
-        "    orvo::Element responseElement;\n    if (!orvo::parseElement(responseXml, "
-        "responseElement)) {\n"
-        "        throw orvo::Fault(\"Server\", " +
+        "    if (!responseElement) {\n        throw orvo::Fault(\"Server\", " +
         cppLiteral("the response of " + operation.xmlName +
-                   (subject.empty() ? KxCString() : " " + subject) + " is not an XML element") +
+                   (subject.empty() ? KxCString() : " " + subject) + " holds no element") +
         ");\n    }\n";
     if (operation.result) {
         text += declareValue(*operation.result, "returned");
-        text += readValue(*operation.result, "returned", "responseElement.content");
+        text += readValue(*operation.result, "returned", "responseElement");
     }
     for (const Param& param : operation.outputs) {
-        text += readValue(param, param.name, "responseElement.content");
+        text += readValue(param, param.name, "responseElement");
     }
     if (operation.result) {
         text += "    return returned;\n";
@@ -327,8 +365,8 @@ void ServiceWriter::writeSkeleton(const PortCode& port) {
     KxCString header =
         head(name + ".h") + "#pragma once\n\n#include <string>\n\n#include \"" + base + ".h\"\n\n" +
         cppComment("Reads the request element of an operation of " + port.portType->name +
-                   ", calls the service and writes the\nresponse element. Throws orvo::Fault "
-                   "for a request it cannot read.") +
+                   ", calls the service and writes the\nresponse element to out. Throws "
+                   "orvo::Fault for a request it cannot read.") +
         "class " + name + " {\n  public:\n    explicit " + name + "(" + base + "& service);\n\n";
     ClassDoc doc{name,
                  "Unmarshals the request of an operation, calls the service and marshals the "
@@ -341,40 +379,42 @@ void ServiceWriter::writeSkeleton(const PortCode& port) {
                                                    : "<" + operation.xmlName + "Response> out") +
                                  ".",
                              "    ") +
-                  "    std::string " + operation.method + "(const std::string& request);\n";
-        doc.members.emplace_back("std::string " + operation.method + "(const std::string& request)",
-                                 "Runs " + operation.xmlName + " on a request element.");
+                  "    void " + operation.method +
+                  "(const orvo::Element& request, orvo::Writer& out);\n";
+        doc.members.emplace_back(
+            "void " + operation.method + "(const orvo::Element& request, orvo::Writer& out)",
+            "Runs " + operation.xmlName + " on a request element.");
     }
     header +=
         "\n    // The operation with that name (as in the WSDL file); throws a Client\n"
         "    // fault for an unknown one.\n"
-        "    std::string invoke(const std::string& operation, const std::string& request);\n"
+        "    void invoke(const std::string& operation, const orvo::Element& request,\n"
+        "                orvo::Writer& out);\n"
         "\n  private:\n    " +
         base + "& service_;\n};\n";
     doc.members.emplace_back(
-        "std::string invoke(const std::string& operation, const std::string& "
-        "request)",
+        "void invoke(const std::string& operation, const orvo::Element& request, "
+        "orvo::Writer& out)",
         "Runs the named operation.");
     KxCString source = head(name + ".cpp") + "#include \"" + name + ".h\"\n\n" + name +
                        "::" + name + "(" + base + "& service) : service_(service) {}\n";
     for (const OperationCode& operation : port.operations) {
-        source += "\nstd::string " + name + "::" + operation.method +
-                  "(const std::string& requestXml) {\n"
-                  "    orvo::Element requestElement;\n"
-                  "    if (!orvo::parseElement(requestXml, requestElement)) {\n"
+        source += "\nvoid " + name + "::" + operation.method +
+                  "(const orvo::Element& request, orvo::Writer& out) {\n"
+                  "    if (!request) {\n"
                   "        throw orvo::Fault(\"Client\", " +
-                  cppLiteral("the request of " + operation.xmlName + " is not an XML element") +
+                  cppLiteral("the request of " + operation.xmlName + " holds no element") +
                   ");\n    }\n";
         for (const Param& param : operation.inputs) {
             source += declareValue(param, param.name);
-            source += readValue(param, param.name, "requestElement.content");
+            source += readValue(param, param.name, "request");
         }
         for (const Param& param : operation.outputs) {
             source += declareValue(param, param.name);
         }
         const KxCString call = "service_." + operation.method + "(" + arguments(operation) + ")";
         if (operation.oneWay) {
-            source += "    " + call + ";\n    return std::string();\n}\n";
+            source += "    " + call + ";\n    (void)out;\n}\n";
             continue;
         }
         if (operation.result) {
@@ -382,26 +422,24 @@ void ServiceWriter::writeSkeleton(const PortCode& port) {
         } else {
             source += "    " + call + ";\n";
         }
-        source +=
-            "    std::string responseXml = " + cppLiteral("<" + operation.xmlName + "Response>") +
-            ";\n";
+        source += "    out.start(\"\", " + cppLiteral(operation.xmlName + "Response") + ");\n";
         if (operation.result) {
-            source += appendValue(*operation.result, "returned", "responseXml");
+            source += appendValue(*operation.result, "returned");
         }
         for (const Param& param : operation.outputs) {
-            source += appendValue(param, param.name, "responseXml");
+            source += appendValue(param, param.name);
         }
-        source += "    responseXml += " + cppLiteral("</" + operation.xmlName + "Response>") +
-                  ";\n    return responseXml;\n}\n";
+        source += "    out.end();\n}\n";
     }
-    source += "\nstd::string " + name +
-              "::invoke(const std::string& operation, const std::string& requestXml) {\n";
+    source += "\nvoid " + name +
+              "::invoke(const std::string& operation, const orvo::Element& request, "
+              "orvo::Writer& out) {\n";
     for (const OperationCode& operation : port.operations) {
-        source += "    if (operation == " + cppLiteral(operation.xmlName) + ") {\n        return " +
-                  operation.method + "(requestXml);\n    }\n";
+        source += "    if (operation == " + cppLiteral(operation.xmlName) + ") {\n        " +
+                  operation.method + "(request, out);\n        return;\n    }\n";
     }
     if (port.operations.empty()) {
-        source += "    (void)requestXml;\n";
+        source += "    (void)request;\n    (void)out;\n";
     }
     source += "    throw orvo::Fault(\"Client\", \"unknown operation \" + operation);\n}\n";
     output_.write(name + ".h", header);
@@ -425,8 +463,8 @@ void ServiceWriter::writeServletBase(const PortCode& port) {
         "    std::string service(const std::string& soapAction, const std::string& envelope);\n\n"
         "    // The operation a request is for: the one the SOAP action names, else\n"
         "    // the name of the body's element.\n"
-        "    static std::string operationFor(const std::string& soapAction, const std::string& "
-        "body);\n\n"
+        "    static std::string operationFor(const std::string& soapAction,\n"
+        "                                    const orvo::Element& body);\n\n"
         "  protected:\n"
         "    // The service that answers the requests.\n"
         "    virtual " +
@@ -439,7 +477,7 @@ void ServiceWriter::writeServletBase(const PortCode& port) {
                    "envelope)",
                    "Handles one request and returns the response envelope."},
                   {"static std::string operationFor(const std::string& soapAction, const "
-                   "std::string& body)",
+                   "orvo::Element& body)",
                    "Finds the operation of a request."},
                   {"virtual " + base + "& implementation() = 0",
                    "The implementation that answers the requests."}}};
@@ -448,21 +486,35 @@ void ServiceWriter::writeServletBase(const PortCode& port) {
         port.prefix + "Skeleton.h\"\n\n" + name + "::~" + name + "() = default;\n\nstd::string " +
         name +
         "::service(const std::string& soapAction, const std::string& envelope) {\n"
+        "    const auto faultEnvelope = [](const orvo::Fault& fault) {\n"
+        "        orvo::Writer out;\n"
+        "        orvo::startSoapEnvelope(out);\n"
+        "        orvo::writeFault(out, fault);\n"
+        "        out.end();\n"
+        "        out.end();\n"
+        "        return out.str();\n"
+        "    };\n"
         "    try {\n"
-        "        const std::string body = orvo::soapBody(envelope);\n"
+        "        const orvo::Document request = orvo::Document::parse(envelope);\n"
+        "        const orvo::Element body = orvo::soapBodyContent(request);\n"
         "        " +
         port.prefix +
         "Skeleton skeleton(implementation());\n"
-        "        return orvo::soapEnvelope(skeleton.invoke(operationFor(soapAction, body), "
-        "body));\n"
+        "        orvo::Writer out;\n"
+        "        orvo::startSoapEnvelope(out);\n"
+        "        skeleton.invoke(operationFor(soapAction, body), body, out);\n"
+        "        out.end();\n"
+        "        out.end();\n"
+        "        return out.str();\n"
         "    } catch (const orvo::Fault& fault) {\n"
-        "        return orvo::soapEnvelope(orvo::faultElement(fault));\n"
+        "        return faultEnvelope(fault);\n"
+        "    } catch (const orvo::XmlError& error) {\n"
+        "        return faultEnvelope(orvo::Fault(\"Client\", error.what()));\n"
         "    } catch (const std::exception& error) {\n"
-        "        return orvo::soapEnvelope(orvo::faultElement(orvo::Fault(\"Server\", "
-        "error.what())));\n"
+        "        return faultEnvelope(orvo::Fault(\"Server\", error.what()));\n"
         "    }\n}\n\nstd::string " +
         name +
-        "::operationFor(const std::string& soapAction, const std::string& body) {\n"
+        "::operationFor(const std::string& soapAction, const orvo::Element& body) {\n"
         "    // The header's value may come in quotes.\n"
         "    std::string action = soapAction;\n"
         "    if (action.size() >= 2 && action.front() == '\"' && action.back() == '\"') {\n"
@@ -480,9 +532,7 @@ void ServiceWriter::writeServletBase(const PortCode& port) {
     if (!anyAction) {
         source += "    (void)action;\n";
     }
-    source +=
-        "    orvo::Element element;\n"
-        "    return orvo::parseElement(body, element) ? element.name : std::string();\n}\n";
+    source += "    return body ? body.localName() : std::string();\n}\n";
     output_.write(name + ".h", header);
     output_.write(name + ".cpp", source);
     docs_.push_back(std::move(doc));
@@ -512,13 +562,20 @@ void ServiceWriter::writeLocal(const PortCode& port) {
     KxCString source = head(name + ".cpp") + "#include \"" + name + ".h\"\n\n" + name +
                        "::" + name + "(" + base + "& service) : skeleton_(service) {}\n";
     for (const OperationCode& operation : port.operations) {
-        source += "\n" + signature(operation, name + "::") + " {\n" + buildRequest(operation);
+        source += "\n" + signature(operation, name + "::") + " {\n    orvo::Writer out;\n" +
+                  buildRequest(operation) +
+                  "    const orvo::Document request = orvo::Document::parse(out.str());\n"
+                  "    orvo::Writer responseOut;\n"
+                  "    skeleton_." +
+                  operation.method + "(request.root(), responseOut);\n";
         if (operation.oneWay) {
-            source += "    skeleton_." + operation.method + "(requestXml);\n}\n";
+            source += "}\n";
             continue;
         }
-        source += "    const std::string responseXml = skeleton_." + operation.method +
-                  "(requestXml);\n" + readResponse(operation, "from the skeleton") + "}\n";
+        source +=
+            "    const orvo::Document response = orvo::Document::parse(responseOut.str());\n"
+            "    const orvo::Element responseElement = response.root();\n" +
+            readResponse(operation, "from the skeleton") + "}\n";
     }
     output_.write(name + ".h", header);
     output_.write(name + ".cpp", source);
@@ -561,15 +618,20 @@ void ServiceWriter::writeProxyBase(const PortCode& port) {
     KxCString source = head(name + ".cpp") + "#include \"" + name + ".h\"\n\n" + name + "::~" +
                        name + "() = default;\n";
     for (const OperationCode& operation : port.operations) {
-        source += "\n" + signature(operation, name + "::") + " {\n" + buildRequest(operation);
-        const KxCString exchange = "orvo::soapBody(call(" + cppLiteral(operation.soapAction) +
-                                   ", orvo::soapEnvelope(requestXml)))";
+        source += "\n" + signature(operation, name + "::") +
+                  " {\n    orvo::Writer out;\n    orvo::startSoapEnvelope(out);\n" +
+                  buildRequest(operation) +
+                  "    out.end();\n    out.end();\n"
+                  "    const orvo::Document response = orvo::Document::parse(call(" +
+                  cppLiteral(operation.soapAction) +
+                  ", out.str()));\n"
+                  "    const orvo::Element responseElement = orvo::soapBodyContent(response);\n"
+                  "    orvo::throwIfFault(responseElement);\n";
         if (operation.oneWay) {
-            source += "    orvo::throwIfFault(" + exchange + ");\n}\n";
+            source += "}\n";
             continue;
         }
-        source += "    const std::string responseXml = " + exchange +
-                  ";\n    orvo::throwIfFault(responseXml);\n" + readResponse(operation, "") + "}\n";
+        source += readResponse(operation, "") + "}\n";
     }
     output_.write(name + ".h", header);
     output_.write(name + ".cpp", source);
@@ -713,9 +775,8 @@ void ServiceWriter::writeClientSample(const PortCode& port) {
             source += "            const " + operation.result->cppType + " returned = " + call +
                       ";\n            std::cout << " + cppLiteral(operation.xmlName + ": ") +
                       " << " +
-                      (operation.result->isClass
-                           ? "returned.toXml(" + cppLiteral(operation.result->xmlName) + ")"
-                           : KxCString("orvo::format(returned)")) +
+                      (operation.result->isClass ? KxCString("returned.toXml()")
+                                                 : KxCString("orvo::toText(returned)")) +
                       " << std::endl;\n";
         } else {
             source += "            " + call + ";\n            std::cout << " +

@@ -107,20 +107,30 @@ KxCString Wsdl::addressOf(const WsdlPortType& portType) const {
     return {};
 }
 
-Wsdl readWsdl(const XmlElement& definitions, Schema& schema) {
+Wsdl readWsdl(const XmlElement& definitions, const SourceFile& source, Schema& schema) {
     Wsdl wsdl;
     wsdl.name = definitions.attributeOr("name");
     wsdl.targetNamespace = definitions.attributeOr("targetNamespace");
     for (const XmlElement& child : definitions.children) {
         if (child.name == "types") {
             for (const XmlElement* types : child.childrenNamed("schema")) {
-                schema.add(*types);
+                schema.add(*types, source);
             }
         } else if (child.name == "message") {
             WsdlMessage message{child.attributeOr("name"), {}, child.at};
             for (const XmlElement* part : child.childrenNamed("part")) {
-                message.parts.push_back({part->attributeOr("name"), part->attributeOr("element"),
-                                         part->attributeOr("type"), part->at});
+                WsdlPart read{part->attributeOr("name"),
+                              part->attributeOr("element"),
+                              part->attributeOr("type"),
+                              std::nullopt,
+                              std::nullopt,
+                              part->at};
+                if (!read.element.empty()) {
+                    read.elementName = schema.resolveName(*part, read.element);
+                } else if (!read.type.empty()) {
+                    read.typeName = schema.resolveName(*part, read.type);
+                }
+                message.parts.push_back(std::move(read));
             }
             wsdl.messages.push_back(std::move(message));
         } else if (child.name == "portType") {
@@ -143,10 +153,11 @@ void checkParts(const Wsdl& wsdl, const Schema& schema, const SourceFile& source
     for (const WsdlMessage& message : wsdl.messages) {
         for (const WsdlPart& part : message.parts) {
             const KxCString where = " of the part " + part.name + " of the message " + message.name;
-            if (!part.element.empty() && !schema.elementUse(part.element)) {
+            if (!part.element.empty() &&
+                (!part.elementName || schema.element(*part.elementName) == nullptr)) {
                 diagnostics.error("the element " + part.element + where + " is not defined", source,
                                   part.at);
-            } else if (!part.type.empty() && !schema.typeUse(part.type)) {
+            } else if (!part.type.empty() && (!part.typeName || !schema.typeUse(*part.typeName))) {
                 diagnostics.error("the type " + part.type + where + " is not defined", source,
                                   part.at);
             } else if (part.element.empty() && part.type.empty()) {

@@ -2,6 +2,7 @@
 // A WSDL 1.1 document as svcgen uses it: messages and their parts, port
 // types with their operations, bindings (with SOAP actions) and services
 // (with port addresses). The types section goes into a Schema.
+#include <optional>
 #include <vector>
 
 #include "generators/common/Diagnostics.h"
@@ -12,8 +13,10 @@ namespace kx::gen {
 
 struct WsdlPart {
     KxCString name;
-    KxCString element;  // qualified name, when the part names an element
-    KxCString type;     // qualified name, when the part names a type
+    KxCString element;                 // qualified name, when the part names an element
+    KxCString type;                    // qualified name, when the part names a type
+    std::optional<QName> elementName;  // the element, resolved where the part is
+    std::optional<QName> typeName;     // the type, resolved where the part is
     Location at;
 };
 
@@ -88,8 +91,9 @@ struct Wsdl {
     KxCString addressOf(const WsdlPortType& portType) const;
 };
 
-// Reads the <definitions> element; the schemas in <types> go into schema.
-Wsdl readWsdl(const XmlElement& definitions, Schema& schema);
+// Reads the <definitions> element of the file source; the schemas in
+// <types> go into schema.
+Wsdl readWsdl(const XmlElement& definitions, const SourceFile& source, Schema& schema);
 
 // Reports what the document refers to but does not define: messages of
 // operations, elements and types of parts, port types of bindings, bindings

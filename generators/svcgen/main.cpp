@@ -50,8 +50,8 @@ void generate(GeneratorRun& run) {
     if (!readInputRoot(run, input, "definitions", "a WSDL file", document)) {
         return;
     }
-    Schema schema(input, diagnostics);
-    const Wsdl wsdl = readWsdl(*document.root, schema);
+    Schema schema(diagnostics);
+    const Wsdl wsdl = readWsdl(*document.root, input, schema);
     checkWsdl(wsdl, schema, input, diagnostics);
     reportFault(document, input, diagnostics);
     if (!options.server && !options.client) {

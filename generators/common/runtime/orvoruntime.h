@@ -1284,6 +1284,109 @@ std::string format(const detail::Lexical<Tag>& value) {
     return value.str();
 }
 
+namespace detail {
+
+// An integer of any size: an optional sign and digits. Sign says which
+// values the type allows: 0 all, 1 at least 0, 2 at least 1, -1 at most 0,
+// -2 at most -1.
+inline bool isIntegerOf(std::string_view text, int sign) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
+        negative = text[0] == '-';
+        i = 1;
+    }
+    if (i == text.size()) {
+        return false;
+    }
+    bool zero = true;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') {
+            return false;
+        }
+        zero = zero && text[i] == '0';
+    }
+    switch (sign) {
+        case 1:
+            return !negative || zero;
+        case 2:
+            return !negative && !zero;
+        case -1:
+            return negative || zero;
+        case -2:
+            return negative && !zero;
+        default:
+            return true;
+    }
+}
+
+struct IntegerTag {
+    static constexpr const char* kDefault = "0";
+    static constexpr const char* kWhat = "an integer";
+    static bool isValid(std::string_view text) { return isIntegerOf(text, 0); }
+};
+struct NonNegativeIntegerTag {
+    static constexpr const char* kDefault = "0";
+    static constexpr const char* kWhat = "a non-negative integer";
+    static bool isValid(std::string_view text) { return isIntegerOf(text, 1); }
+};
+struct PositiveIntegerTag {
+    static constexpr const char* kDefault = "1";
+    static constexpr const char* kWhat = "a positive integer";
+    static bool isValid(std::string_view text) { return isIntegerOf(text, 2); }
+};
+struct NonPositiveIntegerTag {
+    static constexpr const char* kDefault = "0";
+    static constexpr const char* kWhat = "a non-positive integer";
+    static bool isValid(std::string_view text) { return isIntegerOf(text, -1); }
+};
+struct NegativeIntegerTag {
+    static constexpr const char* kDefault = "-1";
+    static constexpr const char* kWhat = "a negative integer";
+    static bool isValid(std::string_view text) { return isIntegerOf(text, -2); }
+};
+
+}  // namespace detail
+
+// xsd:integer and the integer types derived from it without a bound in
+// bits, every digit kept as written.
+class Integer : public detail::Lexical<detail::IntegerTag> {
+  public:
+    using Lexical::Lexical;
+};
+class NonNegativeInteger : public detail::Lexical<detail::NonNegativeIntegerTag> {
+  public:
+    using Lexical::Lexical;
+};
+class PositiveInteger : public detail::Lexical<detail::PositiveIntegerTag> {
+  public:
+    using Lexical::Lexical;
+};
+class NonPositiveInteger : public detail::Lexical<detail::NonPositiveIntegerTag> {
+  public:
+    using Lexical::Lexical;
+};
+class NegativeInteger : public detail::Lexical<detail::NegativeIntegerTag> {
+  public:
+    using Lexical::Lexical;
+};
+
+inline void parse(const std::string& text, Integer& value) {
+    value = Integer(text);
+}
+inline void parse(const std::string& text, NonNegativeInteger& value) {
+    value = NonNegativeInteger(text);
+}
+inline void parse(const std::string& text, PositiveInteger& value) {
+    value = PositiveInteger(text);
+}
+inline void parse(const std::string& text, NonPositiveInteger& value) {
+    value = NonPositiveInteger(text);
+}
+inline void parse(const std::string& text, NegativeInteger& value) {
+    value = NegativeInteger(text);
+}
+
 // xsd:base64Binary and xsd:hexBinary.
 struct Base64Binary {
     std::vector<unsigned char> bytes;
@@ -1477,6 +1580,90 @@ inline void throwIfFault(const Element& bodyContent) {
         }
     }
     throw Fault(code, text);
+}
+
+// ---- For the generated classes ---------------------------------------------
+// The generated code reads and writes every value through these, so that the
+// parse() and format() of an enumeration, declared beside it in its own
+// namespace, are found as well as the ones above.
+
+template <class T>
+std::string toText(const T& value) {
+    return format(value);
+}
+
+template <class T>
+T fromText(const std::string& text) {
+    T value{};
+    parse(text, value);
+    return value;
+}
+
+// The text with white space collapsed: runs of space, tab and line breaks
+// made one space, none at either end (how enumeration values are compared).
+inline std::string collapseWhiteSpace(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    bool space = false;
+    for (char c : text) {
+        if (detail::isSpace(c)) {
+            space = !out.empty();
+        } else {
+            if (space) {
+                out += ' ';
+                space = false;
+            }
+            out += c;
+        }
+    }
+    return out;
+}
+
+// The text quoted for a message, cut when long.
+inline std::string quoted(const std::string& text) {
+    return detail::quote(text);
+}
+
+// Reads the text of an element or attribute into value; a text that is not
+// of the value's type is an XmlError at the element's line.
+template <class T>
+void readValue(const Element& at, const std::string& text, T& value) {
+    try {
+        parse(text, value);
+    } catch (const XmlError& error) {
+        at.fail(error.message() + " in " + at.qualifiedName());
+    }
+}
+
+// Checks each item of a list value (items separated by white space) against
+// the item type Item.
+template <class Item>
+void checkListItems(const Element& at, const std::string& text) {
+    std::size_t first = 0;
+    while (first < text.size()) {
+        while (first < text.size() && detail::isSpace(text[first])) {
+            ++first;
+        }
+        std::size_t end = first;
+        while (end < text.size() && !detail::isSpace(text[end])) {
+            ++end;
+        }
+        if (end > first) {
+            Item item{};
+            readValue(at, text.substr(first, end - first), item);
+        }
+        first = end;
+    }
+}
+
+// A required child element that is not where it must be.
+[[noreturn]] inline void lacksChild(const Element& parent, const Element& found,
+                                    const std::string& expected) {
+    if (found) {
+        found.fail("the element " + parent.qualifiedName() + " lacks its child " + expected +
+                   " (found " + found.qualifiedName() + " in its place)");
+    }
+    parent.fail("the element " + parent.qualifiedName() + " lacks its child " + expected);
 }
 
 }  // namespace orvo

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -212,11 +213,22 @@ class GeneratorProject : public ::testing::Test {
 
     // Checks the C++ of the project: every .cpp with its headers.
     int compileSyntax(const std::string& folder = ".") {
-        std::string line = "g++ -std=c++17 -fsyntax-only -Wall -Wextra -Werror -I" + folder;
+        std::string line = "g++ -std=c++17 -fsyntax-only -Wall -Wextra -Werror " +
+                           pkgConfig("--cflags") + " -I" + folder;
         for (const std::string& source : filesEndingIn(".cpp", folder)) {
             line += " " + folder + "/" + source;
         }
         return kx::os::runCommand(line + " > compiler.txt");
+    }
+
+    // How the generated code finds libxml2, as pkg-config says.
+    std::string pkgConfig(const std::string& option) {
+        EXPECT_EQ(kx::os::runCommand("pkg-config " + option + " libxml-2.0 > pkg-config.txt"), 0);
+        std::string flags = read("pkg-config.txt");
+        while (!flags.empty() && std::isspace(static_cast<unsigned char>(flags.back()))) {
+            flags.pop_back();
+        }
+        return flags;
     }
 
   private:

@@ -1,13 +1,11 @@
 // The generators' shared library on its own: names made into C++
 // identifiers, escaping for each destination, build names and project
-// folders, command-line words, errors.xml, and the support header the
-// generated code includes.
+// folders, command-line words and errors.xml.
 #include <gtest/gtest.h>
 
 #include "generators/common/CommandLine.h"
 #include "generators/common/Diagnostics.h"
 #include "generators/common/Text.h"
-#include "generators/common/runtime/orvoruntime.h"
 #include "platform/xml/KxXmlTree.h"
 
 namespace {
@@ -174,64 +172,6 @@ TEST(ErrorXml, LeavesOutWhatIsUnknown) {
 TEST(ElementTree, EmptyAndTwoRootedDocumentsAreFaults) {
     EXPECT_TRUE(parseXmlDocument("").fault);
     EXPECT_TRUE(parseXmlDocument("<a/><b/>").fault);
-}
-
-// ---- orvoruntime.h ------------------------------------------------------------
-
-TEST(Runtime, NumbersRoundTripInTheirShortestFormAndParsingRejectsOtherTypes) {
-    for (double value : {0.0, 10.0, 7.5, 0.1, -2.25, 1e20, 1e-7, 123456789.0, 1.0 / 3}) {
-        const std::string text = orvo::format(value);
-        double back = -1;
-        ASSERT_TRUE(orvo::parse(text, back)) << text;
-        EXPECT_EQ(back, value) << text;
-    }
-    EXPECT_EQ(orvo::format(10.0), "10");
-    EXPECT_EQ(orvo::format(1.0 / 0.0), "INF");
-    int number = 5;
-    for (const char* text : {"12abc", "", "1.5"}) {
-        EXPECT_FALSE(orvo::parse(text, number)) << text;
-    }
-    EXPECT_EQ(number, 5);
-    EXPECT_TRUE(orvo::parse(" 12\n", number));
-    EXPECT_EQ(number, 12);
-    unsigned int count = 3;
-    EXPECT_FALSE(orvo::parse("-1", count));
-    bool flag = false;
-    EXPECT_TRUE(orvo::parse("1", flag));
-    EXPECT_TRUE(flag);
-    EXPECT_FALSE(orvo::parse("yes", flag));
-}
-
-TEST(Runtime, ChildrenAreDirectAndWholeEvenWhenNamesRepeatInside) {
-    orvo::Element element;
-    ASSERT_TRUE(orvo::parseElement(
-        "<?xml version='1.0'?><!-- c --><p:list xmlns:p='urn:x' n=\"a&amp;b\">"
-        "<item><item>inner</item></item><other/><p:item k='v'/><!-- <item> --></p:list>",
-        element));
-    EXPECT_EQ(element.name, "list");
-    EXPECT_EQ(element.attributes.size(), 1u);
-    EXPECT_EQ(element.attributes["n"], "a&b");
-    const std::vector<std::string> items = orvo::children(element.content, "item");
-    ASSERT_EQ(items.size(), 2u);
-    EXPECT_EQ(items[0], "<item><item>inner</item></item>");
-    EXPECT_EQ(items[1], "<p:item k='v'/>");
-    EXPECT_EQ(orvo::children(element.content, "").size(), 3u);
-    EXPECT_FALSE(orvo::parseElement("<open><never-closed></open>", element));
-}
-
-TEST(Runtime, TextIsUnescapedWithCdataKeptAndChildrenLeftOut) {
-    EXPECT_EQ(orvo::text("<t>a &lt;b&gt; &#65;&#x42;<![CDATA[<&amp;>]]><x>no</x>z</t>"),
-              "a <b> AB<&amp;>z");
-    EXPECT_EQ(orvo::text("<t/>"), "");
-    EXPECT_EQ(orvo::unescape("&bogus; &amp"), "&bogus; &amp");
-    EXPECT_EQ(orvo::unescape("&#233;"), "\xc3\xa9");
-}
-
-// Faults through a whole exchange are checked on the generated calculator.
-TEST(Runtime, EnvelopeWithoutBodyIsAFault) {
-    EXPECT_EQ(orvo::soapBody(orvo::soapEnvelope("<ping><n>1</n></ping>")), "<ping><n>1</n></ping>");
-    EXPECT_THROW(orvo::soapBody("<Envelope><Header/></Envelope>"), orvo::Fault);
-    EXPECT_NO_THROW(orvo::throwIfFault("<pingResponse/>"));
 }
 
 }  // namespace

@@ -150,9 +150,15 @@ TEST_F(Svcgen, StockQuoteWithEverySettingIsCompleteAndRepeatable) {
                     {"client=true", "sample=true", "html=true", "make=true", "msvcproject=true"});
     ASSERT_EQ(run(svcgen(example("stockquote.wsdl"))), 0) << log();
     const std::string base = read("StockQuotePortTypeBase.h");
-    EXPECT_NE(base.find("virtual Quote getQuote(const QuoteRequest& body) = 0;"), std::string::npos)
+    // Data classes are named with their namespace, so that an operation may
+    // have the name of a class.
+    EXPECT_NE(base.find("virtual ::example_stockquote::Quote getQuote(const "
+                        "::example_stockquote::QuoteRequest& body_) = 0;"),
+              std::string::npos)
         << base;
-    EXPECT_NE(base.find("virtual void setAlert(const PriceAlert& body) = 0;"), std::string::npos)
+    EXPECT_NE(
+        base.find("virtual void setAlert(const ::example_stockquote::PriceAlert& body_) = 0;"),
+        std::string::npos)
         << base;
     EXPECT_NE(read("StockQuotePortTypeServletBase.cpp").find("\"urn:example:stockquote#setAlert\""),
               std::string::npos);
