@@ -93,8 +93,8 @@ inline const char* chars(const xmlChar* text) {
     return reinterpret_cast<const char*>(text);
 }
 
-inline bool same(const xmlChar* text, const std::string& other) {
-    return std::strcmp(chars(text), other.c_str()) == 0;
+inline bool same(const xmlChar* text, std::string_view other) {
+    return other == chars(text);
 }
 
 inline bool isSpace(char c) {
@@ -230,7 +230,7 @@ class Element {
     }
 
     // Whether this is the element {ns}local; ns "" means no namespace.
-    bool is(const std::string& ns, const std::string& local) const {
+    bool is(std::string_view ns, std::string_view local) const {
         if (node_ == nullptr || !detail::same(node_->name, local)) {
             return false;
         }
@@ -248,7 +248,7 @@ class Element {
 
     // The attribute {ns}local (ns "" for an unqualified attribute), its
     // references replaced; false when the element does not carry it.
-    bool attribute(const std::string& ns, const std::string& local, std::string& value) const {
+    bool attribute(std::string_view ns, std::string_view local, std::string& value) const {
         if (node_ == nullptr) {
             return false;
         }
@@ -539,7 +539,7 @@ class Writer {
 
     // Starts element {ns}local (ns "" for no namespace), declaring ns on it
     // when no prefix in scope is bound to it.
-    void start(const std::string& ns, const std::string& local) {
+    void start(std::string_view ns, std::string_view local) {
         closeStartTag();
         frames_.push_back(Frame{bindings_.size(), names_.size()});
         out_ += '<';
@@ -561,7 +561,7 @@ class Writer {
 
     // An attribute of the element just started, before its text or children.
     // A qualified attribute's namespace is declared on the element if needed.
-    void attribute(const std::string& ns, const std::string& local, const std::string& value) {
+    void attribute(std::string_view ns, std::string_view local, const std::string& value) {
         requireStartTag("attribute");
         const std::size_t mark = out_.size();
         const std::size_t bindings = bindings_.size();
@@ -624,6 +624,10 @@ class Writer {
                         bindings_.end());
     }
 
+    // Makes room for a document of about that many bytes, so that a large
+    // one is not copied as it grows.
+    void reserve(std::size_t bytes) { out_.reserve(bytes); }
+
     // The text written so far; every element must have been ended.
     const std::string& str() const {
         if (!frames_.empty()) {
@@ -656,7 +660,7 @@ class Writer {
 
     // The binding of ns in scope. A prefix is never bound again while it is
     // in scope, so the innermost binding of ns is the one that holds.
-    std::size_t find(const std::string& ns) const {
+    std::size_t find(std::string_view ns) const {
         for (std::size_t i = bindings_.size(); i-- > 0;) {
             if (bindings_[i].second == ns) {
                 return i;
@@ -675,7 +679,7 @@ class Writer {
     }
 
     // The binding of ns, made (and declared set) when there is none.
-    std::size_t bind(const std::string& ns, bool& declared) {
+    std::size_t bind(std::string_view ns, bool& declared) {
         const std::size_t found = find(ns);
         if (found != kNone) {
             return found;
@@ -692,13 +696,13 @@ class Writer {
                 chosen = std::move(candidate);
             }
         }
-        bindings_.emplace_back(std::move(chosen), ns);
+        bindings_.emplace_back(std::move(chosen), std::string(ns));
         declared = true;
         return bindings_.size() - 1;
     }
 
     // The binding of ns, declared on the element just started when needed.
-    std::size_t declared(const std::string& ns) {
+    std::size_t declared(std::string_view ns) {
         const std::size_t binding = find(ns);
         if (binding != kNone) {
             return binding;
@@ -1591,6 +1595,10 @@ template <class T>
 std::string toText(const T& value) {
     return format(value);
 }
+// A string is written as it is, without a copy.
+inline const std::string& toText(const std::string& value) {
+    return value;
+}
 
 template <class T>
 T fromText(const std::string& text) {
@@ -1633,6 +1641,10 @@ void readValue(const Element& at, const std::string& text, T& value) {
     } catch (const XmlError& error) {
         at.fail(error.message() + " in " + at.qualifiedName());
     }
+}
+// A string read from the document is taken over, not copied.
+inline void readValue(const Element&, std::string&& text, std::string& value) {
+    value = std::move(text);
 }
 
 // Checks each item of a list value (items separated by white space) against

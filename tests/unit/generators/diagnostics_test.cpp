@@ -176,6 +176,34 @@ INSTANTIATE_TEST_SUITE_P(
                    {"p:Customer", "customer", "not defined"},
                    6,
                    7},
+        // Reported at the include that names the file, in the file that names it.
+        ReportCase{"included file missing",
+                   "bindgen",
+                   "foundation",
+                   kSchemaHead + "  <xs:include schemaLocation='parts\\missing.xsd'/>\n"
+                                 "  <xs:complexType name='T'/>\n</xs:schema>\n",
+                   true,
+                   {"cannot read the schema file parts/missing.xsd"},
+                   2,
+                   3},
+        ReportCase{"prefix not declared",
+                   "bindgen",
+                   "foundation",
+                   kSchemaHead + "  <xs:complexType name='T'><xs:sequence>\n"
+                                 "    <xs:element name='a' type='q:A'/>\n"
+                                 "  </xs:sequence></xs:complexType>\n</xs:schema>\n",
+                   true,
+                   {"the prefix q of q:A is not declared"},
+                   3},
+        ReportCase{"construct not supported",
+                   "bindgen",
+                   "foundation",
+                   kSchemaHead + "  <xs:complexType name='T' mixed='true'><xs:sequence>\n"
+                                 "    <xs:element name='a' type='xs:int'/>\n"
+                                 "  </xs:sequence></xs:complexType>\n</xs:schema>\n",
+                   false,
+                   {"mixed content", "not kept"},
+                   2},
         ReportCase{"schema given to svcgen",
                    "svcgen",
                    "server",

@@ -59,6 +59,33 @@ const char* const kTrickySchema = R"(<?xml version="1.0"?>
 </xs:schema>
 )";
 
+// Two schemas in a WSDL's types, one importing the other by namespace alone,
+// and an operation with the name of its input element's class.
+const char* const kTwoSchemaWsdl = R"(<?xml version="1.0"?>
+<definitions name="Orders" targetNamespace="urn:orders" xmlns:tns="urn:orders"
+    xmlns:o="urn:orders:types" xmlns:c="urn:orders:common"
+    xmlns:xsd="http://www.w3.org/2001/XMLSchema" xmlns="http://schemas.xmlsoap.org/wsdl/">
+  <types>
+    <xsd:schema targetNamespace="urn:orders:common">
+      <xsd:complexType name="Money"><xsd:simpleContent><xsd:extension base="xsd:decimal">
+        <xsd:attribute name="currency" type="xsd:string" use="required"/>
+      </xsd:extension></xsd:simpleContent></xsd:complexType>
+    </xsd:schema>
+    <xsd:schema targetNamespace="urn:orders:types" elementFormDefault="qualified">
+      <xsd:import namespace="urn:orders:common"/>
+      <xsd:element name="GetOrder"><xsd:complexType><xsd:sequence>
+        <xsd:element name="id" type="xsd:long"/></xsd:sequence></xsd:complexType></xsd:element>
+      <xsd:element name="Order"><xsd:complexType><xsd:sequence>
+        <xsd:element name="total" type="c:Money"/></xsd:sequence></xsd:complexType></xsd:element>
+    </xsd:schema>
+  </types>
+  <message name="In"><part name="parameters" element="o:GetOrder"/></message>
+  <message name="Out"><part name="parameters" element="o:Order"/></message>
+  <portType name="Orders"><operation name="GetOrder">
+    <input message="tns:In"/><output message="tns:Out"/></operation></portType>
+</definitions>
+)";
+
 class GeneratedCode : public GeneratorProject, public ::testing::WithParamInterface<CompileCase> {};
 
 TEST_P(GeneratedCode, CompilesWithItsHeaders) {
@@ -67,6 +94,9 @@ TEST_P(GeneratedCode, CompilesWithItsHeaders) {
     if (input.empty()) {
         write("tricky.xsd", kTrickySchema);
         input = path() + "/tricky.xsd";
+    } else if (input.front() == '<') {
+        write("inline.wsdl", input);
+        input = path() + "/inline.wsdl";
     }
     const bool service = input.ends_with(".wsdl");
     writeProperties(service ? "server" : "foundation", c.properties);
@@ -86,7 +116,10 @@ INSTANTIATE_TEST_SUITE_P(
                           "stockquote_noserver", example("stockquote.wsdl"), {"sample=true"}, true},
                       CompileCase{"purchaseorder", example("purchaseorder.xsd"), {}},
                       CompileCase{"tricky_schema", "", {}},
-                      CompileCase{"tricky_schema_marshallers", "", {"externalmarshaller=1"}}),
+                      CompileCase{"tricky_schema_marshallers", "", {"externalmarshaller=1"}},
+                      CompileCase{"two_schemas_and_an_operation_named_like_a_class",
+                                  kTwoSchemaWsdl,
+                                  {"client=true", "sample=true"}}),
     [](const ::testing::TestParamInfo<CompileCase>& info) {
         return std::string(info.param.label);
     });
