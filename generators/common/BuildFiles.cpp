@@ -43,12 +43,15 @@ KxCString crlf(const KxCString& text) {
     return out;
 }
 
-KxCString windowsPath(const KxCString& name) {
-    KxCString path = ".\\";
-    for (char c : name) {
-        path += c == '/' ? '\\' : c;
-    }
+KxCString backslashed(const KxCString& name) {
+    KxCString path = name;
+    std::replace(path.begin(), path.end(), '/', '\\');
     return path;
+}
+
+// A file of the project as the developer-studio files name it.
+KxCString windowsPath(const KxCString& name) {
+    return ".\\" + backslashed(name);
 }
 
 std::uint64_t fnv1a(const KxCString& text, std::uint64_t seed) {
@@ -154,6 +157,35 @@ KxCString stableGuid(const KxCString& text) {
     return guid;
 }
 
+namespace {
+
+// Whether the project's classes read and write XML (through orvoruntime.h,
+// on libxml2).
+bool usesXml(const BuildProject& project) {
+    return std::find(project.headers.begin(), project.headers.end(), "orvoruntime.h") !=
+           project.headers.end();
+}
+
+// libxml2's include folders as pkg-config gave them when the generators
+// were built, for the developer-studio files (which cannot run pkg-config).
+std::vector<KxCString> xmlIncludeFolders(const BuildProject& project) {
+    std::vector<KxCString> folders;
+    if (!usesXml(project)) {
+        return folders;
+    }
+    const std::string_view list = KX_LIBXML2_INCLUDE_DIRS;
+    for (std::size_t start = 0; start < list.size();) {
+        const std::size_t end = std::min(list.find(';', start), list.size());
+        if (end > start) {
+            folders.emplace_back(list.substr(start, end - start));
+        }
+        start = end + 1;
+    }
+    return folders;
+}
+
+}  // namespace
+
 KxCString makefileText(const BuildProject& project) {
     const Compiler compiler = compilerFor(project.compilerKey);
     const bool shared = project.kind == BuildProject::Kind::SharedLibrary;
@@ -172,8 +204,7 @@ KxCString makefileText(const BuildProject& project) {
     // The generated classes read and write XML through libxml2; pkg-config
     // gives its flags, kept apart from CXXFLAGS so that those can be changed
     // on the command line.
-    const bool xml = std::find(project.headers.begin(), project.headers.end(), "orvoruntime.h") !=
-                     project.headers.end();
+    const bool xml = usesXml(project);
     if (xml) {
         text +=
             "# libxml2, which the generated classes read and write XML with.\n"
@@ -227,9 +258,15 @@ KxCString dspText(const BuildProject& project) {
     const KxCString targetType = program  ? "Win32 (x86) Console Application\" 0x0103"
                                  : shared ? "Win32 (x86) Dynamic-Link Library\" 0x0102"
                                           : "Win32 (x86) Static Library\" 0x0104";
-    const KxCString link = program  ? "# ADD LINK32 kernel32.lib /nologo /subsystem:console"
-                           : shared ? "# ADD LINK32 kernel32.lib /nologo /dll"
-                                    : "# ADD LIB32 /nologo";
+    const KxCString xmlLibrary = usesXml(project) ? " libxml2.lib" : "";
+    const KxCString link =
+        program  ? "# ADD LINK32 kernel32.lib" + xmlLibrary + " /nologo /subsystem:console"
+        : shared ? "# ADD LINK32 kernel32.lib" + xmlLibrary + " /nologo /dll"
+                 : KxCString("# ADD LIB32 /nologo");
+    KxCString includes = " /I \".\"";
+    for (const KxCString& folder : xmlIncludeFolders(project)) {
+        includes += " /I \"" + backslashed(folder) + "\"";
+    }
     KxCString text = "# Microsoft Developer Studio Project File - Name=\"" + name +
                      "\" - Package Owner=<4>\n"
                      "# Microsoft Developer Studio Generated Build File, Format Version 6.00\n"
@@ -246,7 +283,7 @@ KxCString dspText(const BuildProject& project) {
                 configuration + "\"\n\n# PROP Use_MFC 0\n# PROP Use_Debug_Libraries " +
                 (KxCString(configuration) == "Debug" ? "1" : "0") + "\n# PROP Output_Dir \"" +
                 configuration + "\"\n# PROP Intermediate_Dir \"" + configuration +
-                "\"\n# PROP Target_Dir \"\"\n# ADD CPP /nologo " + flags + " /I \".\" /FD /c\n" +
+                "\"\n# PROP Target_Dir \"\"\n# ADD CPP /nologo " + flags + includes + " /FD /c\n" +
                 link + " /machine:I386\n\n";
         first = false;
     }
@@ -293,6 +330,14 @@ KxCString vcprojText(const BuildProject& project) {
     const bool shared = project.kind == BuildProject::Kind::SharedLibrary;
     const KxCString configurationType = program ? "1" : shared ? "2" : "4";
     const KxCString linkTool = program || shared ? "VCLinkerTool" : "VCLibrarianTool";
+    KxCString includeList = ".";
+    for (const KxCString& folder : xmlIncludeFolders(project)) {
+        includeList += ";" + backslashed(folder);
+    }
+    const KxCString linkSettings =
+        usesXml(project) && linkTool == "VCLinkerTool"
+            ? KxCString("\n\t\t\t\tAdditionalDependencies=\"libxml2.lib\"")
+            : KxCString();
     KxCString text =
         "<?xml version=\"1.0\" encoding=\"Windows-1252\"?>\n"
         "<VisualStudioProject\n\tProjectType=\"Visual C++\"\n\tVersion=\"7.00\"\n"
@@ -315,11 +360,11 @@ KxCString vcprojText(const BuildProject& project) {
                 "\"\n\t\t\tConfigurationType=\"" + configurationType +
                 "\"\n\t\t\tCharacterSet=\"2\">\n"
                 "\t\t\t<Tool\n\t\t\t\tName=\"VCCLCompilerTool\"\n"
-                "\t\t\t\tAdditionalIncludeDirectories=\".\"\n" +
-                compilerSettings +
+                "\t\t\t\tAdditionalIncludeDirectories=\"" +
+                xmlEscape(includeList) + "\"\n" + compilerSettings +
                 "\t\t\t\tWarningLevel=\"3\"/>\n"
                 "\t\t\t<Tool\n\t\t\t\tName=\"" +
-                linkTool + "\"/>\n\t\t</Configuration>\n";
+                linkTool + "\"" + linkSettings + "/>\n\t\t</Configuration>\n";
     }
     text += "\t</Configurations>\n\t<Files>\n";
     const std::pair<const char*, const std::vector<KxCString>*> groups[] = {

@@ -29,6 +29,26 @@ TEST_F(BuildFiles, MakefileCompilerFollowsTheKeyAndBuildsTheGeneratedLibrary) {
     EXPECT_TRUE(exists("liborders.a"));
 }
 
+// The data classes need libxml2: the makefile asks pkg-config for it, the
+// developer-studio files name its headers and library.
+TEST_F(BuildFiles, ProjectsWithDataClassesBuildAgainstLibxml2) {
+    writeProperties("foundation",
+                    {"make=true", "msvcproject=true", "sample=true", "projectName=po"});
+    ASSERT_EQ(run(bindgen(example("purchaseorder.xsd"))), 0) << log();
+    const std::string makefile = read("makefile");
+    EXPECT_NE(makefile.find("XML_LIBS := $(shell pkg-config --libs libxml-2.0)"), std::string::npos)
+        << makefile;
+    EXPECT_NE(makefile.find("\t$(CXX) -o $@ main.o $(OBJECTS) $(XML_LIBS)\n"), std::string::npos)
+        << makefile;
+    const std::string flags = pkgConfig("--cflags-only-I");
+    ASSERT_EQ(flags.rfind("-I", 0), 0u) << flags;
+    std::string folder = flags.substr(2, flags.find(' ') - 2);
+    std::replace(folder.begin(), folder.end(), '/', '\\');
+    EXPECT_NE(read("po.vcproj").find("AdditionalIncludeDirectories=\".;" + folder),
+              std::string::npos);
+    EXPECT_NE(read("po.dsp").find("kernel32.lib libxml2.lib"), std::string::npos);
+}
+
 class Prjforge : public GeneratorProject {
   protected:
     void writeProject(const std::string& files) {
