@@ -563,6 +563,16 @@ KxCString forwardDeclarations(const Schema& schema, const DataType& type) {
     return text.empty() ? text : "\n" + text;
 }
 
+// A blank line and an #include of each name with its suffix; nothing for no
+// names.
+KxCString includeBlock(const std::set<KxCString>& names, const KxCString& suffix) {
+    KxCString text;
+    for (const KxCString& name : names) {
+        text += "#include \"" + name + suffix + "\"\n";
+    }
+    return text.empty() ? text : "\n" + text;
+}
+
 KxCString namespaceOpen(const KxCString& ns) {
     return ns.empty() ? KxCString() : "namespace " + ns + " {\n\n";
 }
@@ -881,13 +891,7 @@ KxCString dataClassSource(const Schema& schema, const DataType& type,
             held.insert(classOf(schema, *field).className);
         }
     }
-    if (!held.empty()) {
-        text += "\n";
-        for (const KxCString& other : held) {
-            text += "#include \"" + other + ".h\"\n";
-        }
-    }
-    text += "\n" + namespaceOpen(type.cppNamespace);
+    text += includeBlock(held, ".h") + "\n" + namespaceOpen(type.cppNamespace);
     text.pop_back();
     for (const Field& field : type.fields) {
         text += accessorDefinitions(type, field);
@@ -924,13 +928,7 @@ KxCString marshallerSource(const Schema& schema, const DataType& type,
         }
     }
     others.erase(name);
-    if (!others.empty()) {
-        text += "\n";
-        for (const KxCString& other : others) {
-            text += "#include \"" + other + "Marshaller.h\"\n";
-        }
-    }
-    text += "\n" + namespaceOpen(type.cppNamespace);
+    text += includeBlock(others, "Marshaller.h") + "\n" + namespaceOpen(type.cppNamespace);
     text.pop_back();
     text += XmlFunctions{schema, type, true, &options}.definitions();
     return text + namespaceClose(type.cppNamespace);

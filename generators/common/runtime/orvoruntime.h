@@ -1268,20 +1268,11 @@ class Duration : public detail::Lexical<detail::DurationTag> {
     using Lexical::Lexical;
 };
 
-inline void parse(const std::string& text, Decimal& value) {
-    value = Decimal(text);
-}
-inline void parse(const std::string& text, DateTime& value) {
-    value = DateTime(text);
-}
-inline void parse(const std::string& text, Date& value) {
-    value = Date(text);
-}
-inline void parse(const std::string& text, Time& value) {
-    value = Time(text);
-}
-inline void parse(const std::string& text, Duration& value) {
-    value = Duration(text);
+// Decimal, DateTime, Date, Time, Duration and the unbounded integers: the
+// text is checked as the type's constructor checks it.
+template <class Tag>
+void parse(const std::string& text, detail::Lexical<Tag>& value) {
+    value = detail::Lexical<Tag>(text);
 }
 template <class Tag>
 std::string format(const detail::Lexical<Tag>& value) {
@@ -1374,22 +1365,6 @@ class NegativeInteger : public detail::Lexical<detail::NegativeIntegerTag> {
   public:
     using Lexical::Lexical;
 };
-
-inline void parse(const std::string& text, Integer& value) {
-    value = Integer(text);
-}
-inline void parse(const std::string& text, NonNegativeInteger& value) {
-    value = NonNegativeInteger(text);
-}
-inline void parse(const std::string& text, PositiveInteger& value) {
-    value = PositiveInteger(text);
-}
-inline void parse(const std::string& text, NonPositiveInteger& value) {
-    value = NonPositiveInteger(text);
-}
-inline void parse(const std::string& text, NegativeInteger& value) {
-    value = NegativeInteger(text);
-}
 
 // xsd:base64Binary and xsd:hexBinary.
 struct Base64Binary {
