@@ -52,6 +52,7 @@ KxHttpServletRequest KxServletCall::servletRequest(const KxRoute& route,
     for (auto& [name, value] : decodeFormText(query)) {
         request.addParameter(std::move(name), std::move(value));
     }
+    request.setBody(data.body);
     if (!data.body.empty() && isFormContentType(data.header("Content-Type"))) {
         for (auto& [name, value] : decodeFormText(data.body)) {
             request.addParameter(std::move(name), std::move(value));

@@ -6,7 +6,7 @@
 // without it or with another one, whose servlets would not match its own
 // classes. Raise the version whenever a change to these classes breaks
 // libraries built before it.
-#define KX_SERVLET_INTERFACE_VERSION 1
+#define KX_SERVLET_INTERFACE_VERSION 2
 
 // The exported symbol the container looks up.
 #define KX_SERVLET_INTERFACE_SYMBOL "kxServletInterfaceVersion"

@@ -63,6 +63,16 @@ class KxHttpServletRequest : public KxServletRequest {
     // Header names compare without regard to case; the first value wins.
     KxCString getHeader(const KxCString& name) const;
     void addHeader(KxCString name, KxCString value);
+    // Every header as sent, in order (a name may come more than once).
+    const std::vector<std::pair<KxCString, KxCString>>& getHeaders() const { return headers_; }
+
+    // The body as sent (within the container's size limit), whatever its
+    // content type: a SOAP envelope, JSON, or a form (whose fields are also
+    // the parameters).
+    const KxCString& getBody() const { return body_; }
+    void setBody(KxCString body) { body_ = std::move(body); }
+    // The Content-Type header; empty when absent.
+    KxCString getContentType() const { return getHeader("Content-Type"); }
 
     // The browser's session. With create = 1 a session is made when the
     // request has none; with 0, a request without one throws
@@ -81,6 +91,7 @@ class KxHttpServletRequest : public KxServletRequest {
     KxCString pathInfo_;
     KxCString queryString_;
     std::vector<std::pair<KxCString, KxCString>> headers_;
+    KxCString body_;
     std::shared_ptr<KxHttpSession> session_;
     SessionProvider sessionProvider_;
 };

@@ -31,17 +31,24 @@ TEST_F(ContainerRequests, TheServletIsGivenPathQueryFormHeadersAndInitParameters
               "init.greeting=hello\nhome=" +
                   scratch.str() +
                   "\nheader.x-probe=p1\nparam dir=C:\\w\nparam t=1\nparam t=2\n"
-                  "param b=2\nparam a=+1\nparam dir=D:\\x\n");
+                  "param b=2\nparam a=+1\nparam dir=D:\\x\nheader X-Probe=p1\n");
     EXPECT_EQ(response.header("X-Echo"), "yes");
     EXPECT_EQ(response.header("Cache-Control"), "no-store");
     EXPECT_EQ(response.header("Content-Type"), "text/plain");
 
-    // A body of another type gives no parameters.
-    const auto text = container.request(
-        "POST", "/orvo/echo?q=1",
-        {{"Authorization", "token " + container.token()}, {"Content-Type", "text/plain"}}, "a=1");
+    // A body of another type gives no parameters; the servlet reads it whole,
+    // as a SOAP service reads its envelope.
+    const std::string envelope =
+        "<s:Envelope xmlns:s='http://www.w3.org/2003/05/soap-envelope'><s:Body>a=1&amp;"
+        "</s:Body></s:Envelope>";
+    const auto text =
+        container.request("POST", "/orvo/echo?q=1",
+                          {{"Authorization", "token " + container.token()},
+                           {"Content-Type", "application/soap+xml; action=\"urn:a\""}},
+                          envelope);
     EXPECT_TRUE(contains(text.body, "param q=1\n")) << text.body;
     EXPECT_FALSE(contains(text.body, "param a="));
+    EXPECT_TRUE(contains(text.body, "body=" + envelope + "\n")) << text.body;
 }
 
 TEST_F(ContainerRequests, SessionCookieIsSetOnceAndThenHonoured) {

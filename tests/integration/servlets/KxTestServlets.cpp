@@ -41,6 +41,14 @@ class EchoServlet : public KxHttpServlet {
         for (const auto& [name, value] : request.getParameters()) {
             text += "param " + name + "=" + value + "\n";
         }
+        for (const auto& [name, value] : request.getHeaders()) {
+            if (name.rfind("X-", 0) == 0) {
+                text += "header " + name + "=" + value + "\n";
+            }
+        }
+        if (request.getContentType().rfind("application/x-www-form-urlencoded", 0) != 0) {
+            text += "body=" + request.getBody() + "\n";
+        }
         response.setHeader("X-Echo", "yes");
         plain(response, text);
     }
