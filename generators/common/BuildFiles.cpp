@@ -231,7 +231,8 @@ KxCString makefileText(const BuildProject& project) {
                    : "\trm -f $@\n\t$(AR) rcs $@ $(OBJECTS)\n";
     if (program) {
         text += "\n$(PROGRAM): main.o $(OBJECTS)\n\t$(CXX) -o $@ main.o $(OBJECTS)" +
-                KxCString(xml ? " $(XML_LIBS)" : "") + "\n";
+                KxCString(servlets ? " $(LDLIBS)" : "") + KxCString(xml ? " $(XML_LIBS)" : "") +
+                "\n";
     }
     text += "\n%.o: %.cpp\n\t$(CXX) $(CXXFLAGS)" + KxCString(xml ? " $(XML_CFLAGS)" : "") +
             " -c $< -o $@\n\n";

@@ -1,5 +1,8 @@
 #include "generators/common/ProjectFiles.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include <cerrno>
 
 #include "generators/common/Text.h"
@@ -154,9 +157,29 @@ void writeDataClasses(const Schema& schema, const DataClassFiles& files, OutputW
     }
 }
 
+// Where the servlet API that the project's servlets build against lives:
+// KX_INCLUDE_DIR and KX_LIB_DIR when set, else this build's source tree and
+// the library folder beside the generator's own.
+KxCString servletApiInclude() {
+    if (auto dir = kx::os::getEnvironment("KX_INCLUDE_DIR"); dir && !dir->empty()) {
+        return *dir;
+    }
+    return KX_SOURCE_DIR;
+}
+
+KxCString servletApiLib() {
+    if (auto dir = kx::os::getEnvironment("KX_LIB_DIR"); dir && !dir->empty()) {
+        return *dir;
+    }
+    std::error_code ignored;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", ignored);
+    return self.empty() ? KxCString("/usr/local/lib")
+                        : (self.parent_path().parent_path() / "lib").string();
+}
+
 void writeBuildFiles(const Settings& settings, const KxCString& projectName,
                      const KxCString& compilerKey, const KxCString& tool, BuildProject::Kind kind,
-                     OutputWriter& output, Diagnostics& diagnostics) {
+                     OutputWriter& output, Diagnostics& diagnostics, bool servlets) {
     if (!settings.make && !settings.msvcProject) {
         return;
     }
@@ -165,6 +188,10 @@ void writeBuildFiles(const Settings& settings, const KxCString& projectName,
     project.tool = tool;
     project.compilerKey = compilerKey;
     project.kind = kind;
+    if (servlets) {
+        project.servletApiInclude = servletApiInclude();
+        project.servletApiLib = servletApiLib();
+    }
     for (const KxCString& name : output.written()) {
         if (name.find_first_of("/\\") != KxCString::npos) {
             continue;  // documentation

@@ -63,10 +63,17 @@ struct DataClassFiles {
 void writeDataClasses(const Schema& schema, const DataClassFiles& files, OutputWriter& output);
 
 // Writes the makefile and the developer-studio files the settings ask for,
-// listing the C++ files written so far.
+// listing the C++ files written so far; with servlets, built against the
+// servlet API (see servletApiInclude).
 void writeBuildFiles(const Settings& settings, const KxCString& projectName,
                      const KxCString& compilerKey, const KxCString& tool, BuildProject::Kind kind,
-                     OutputWriter& output, Diagnostics& diagnostics);
+                     OutputWriter& output, Diagnostics& diagnostics, bool servlets = false);
+
+// Where the servlet API that servlets of a project build against lives:
+// KX_INCLUDE_DIR and KX_LIB_DIR when set, else this build's source tree and
+// the library folder beside the generator's own.
+KxCString servletApiInclude();
+KxCString servletApiLib();
 
 // The project name: the settings' one, else fallback (made into an
 // identifier when it could not stand in a makefile or as a file name), else

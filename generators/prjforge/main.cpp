@@ -22,26 +22,6 @@
 
 namespace {
 
-// Where the servlet API that the project's servlets build against lives:
-// KX_INCLUDE_DIR and KX_LIB_DIR when set, else this build's source tree and
-// the library folder beside prjforge's own.
-KxCString servletApiInclude() {
-    if (auto dir = kx::os::getEnvironment("KX_INCLUDE_DIR"); dir && !dir->empty()) {
-        return *dir;
-    }
-    return KX_SOURCE_DIR;
-}
-
-KxCString servletApiLib() {
-    if (auto dir = kx::os::getEnvironment("KX_LIB_DIR"); dir && !dir->empty()) {
-        return *dir;
-    }
-    std::error_code ignored;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", ignored);
-    return self.empty() ? KxCString("/usr/local/lib")
-                        : (self.parent_path().parent_path() / "lib").string();
-}
-
 using namespace kx;
 using namespace kx::gen;
 

@@ -11,8 +11,8 @@ namespace {
 
 // One value an operation takes or gives: a message part.
 struct Param {
-    KxCString name;     // the C++ parameter name
-    KxCString xmlName;  // the child element that carries it
+    KxCString name;  // the C++ parameter name
+    QName xml;       // the element that carries it
     KxCString cppType;
     bool isClass = false;
     bool isScalar = false;
@@ -29,12 +29,19 @@ struct OperationCode {
     std::optional<Param> result;  // the first output part
     std::vector<Param> outputs;   // further output parts, given back by reference
     bool oneWay = true;
+    // rpc style: the parts are the children of a wrapper element named after
+    // the operation (the response's after the operation and "Response") in
+    // the soap:body namespace; document style: the parts' elements are the
+    // Body's children.
+    bool rpc = false;
+    KxCString wrapperNamespace;
 };
 
 struct PortCode {
     const WsdlPortType* portType = nullptr;
     KxCString prefix;  // P, the port type as an identifier
     KxCString address;
+    bool soap12 = false;
     std::vector<OperationCode> operations;
     std::set<KxCString> classes;  // data classes the operations use
 };
@@ -111,7 +118,7 @@ class ServiceWriter {
     void writeLocal(const PortCode& port);
     void writeProxyBase(const PortCode& port);
     void writeClientProxy(const PortCode& port);
-    void writeServerSamples(const PortCode& port);
+    void writeServerSamples(const PortCode& port, bool firstPort);
     void writeClientSample(const PortCode& port);
     void writeMain(const std::vector<PortCode>& ports);
     void writeWebXml(const std::vector<PortCode>& ports);
@@ -144,7 +151,7 @@ std::optional<Param> ServiceWriter::paramOf(const WsdlPart& part) const {
         header = schema_.enums()[static_cast<std::size_t>(use->simple.enumIndex)].className;
     }
     return Param{safeName(part.name),
-                 part.element.empty() ? part.name : localName(part.element),
+                 part.elementName ? *part.elementName : QName{KxCString(), part.name},
                  use->cppType,
                  use->isClass,
                  !use->isClass && isScalarKind(use->simple),
@@ -160,6 +167,7 @@ PortCode ServiceWriter::describe(const WsdlPortType& portType) const {
         port.address = "https://" + port.address.substr(7);
     }
     const WsdlBinding* binding = wsdl_.bindingOf(portType);
+    port.soap12 = binding != nullptr && binding->soap12;
     std::set<KxCString> methods;
     for (const WsdlOperation& operation : portType.operations) {
         if (!operation.hasInput) {
@@ -175,12 +183,19 @@ PortCode ServiceWriter::describe(const WsdlPortType& portType) const {
         code.documentation = operation.documentation;
         code.messages =
             operation.input + (operation.output.empty() ? "" : " -> " + operation.output);
+        KxCString style = binding != nullptr ? binding->style : KxCString();
         if (binding != nullptr) {
             for (const WsdlBindingOperation& bound : binding->operations) {
                 if (bound.name == operation.name) {
                     code.soapAction = bound.soapAction;
+                    style = bound.style.empty() ? style : bound.style;
+                    code.wrapperNamespace = bound.bodyNamespace;
                 }
             }
+        }
+        code.rpc = style == "rpc";
+        if (code.rpc && code.wrapperNamespace.empty()) {
+            code.wrapperNamespace = wsdl_.targetNamespace;
         }
         std::set<KxCString> names;
         auto addParam = [&](const WsdlPart& part, std::vector<Param>& into) {
@@ -254,22 +269,26 @@ KxCString ServiceWriter::arguments(const OperationCode& operation) {
     return text;
 }
 
-// The statements that write a value as the child element of the element
-// being written to `out`.
-KxCString appendValue(const Param& param, const KxCString& value) {
-    if (param.isClass) {
-        return "    " + value + ".writeXml(out, \"\", " + cppLiteral(param.xmlName) + ");\n";
-    }
-    return "    out.start(\"\", " + cppLiteral(param.xmlName) + ");\n    out.text(orvo::toText(" +
-           value + "));\n    out.end();\n";
+KxCString names(const QName& name) {
+    return cppLiteral(name.ns) + ", " + cppLiteral(name.local);
 }
 
-// The loop that reads a value from its child element of `parent`.
+// The statements that write a value as its element to `out`.
+KxCString appendValue(const Param& param, const KxCString& value) {
+    if (param.isClass) {
+        return "    " + value + ".writeXml(out, " + names(param.xml) + ");\n";
+    }
+    return "    out.start(" + names(param.xml) + ");\n    out.text(orvo::toText(" + value +
+           "));\n    out.end();\n";
+}
+
+// The loop that reads a value from its element among the children of
+// `parent`.
 KxCString readValue(const Param& param, const KxCString& variable, const KxCString& parent) {
     return "    for (orvo::Element child = " + parent +
            ".firstChild(); child; child = child.nextSibling()) {\n"
-           "        if (child.localName() == " +
-           cppLiteral(param.xmlName) + ") {\n            " +
+           "        if (child.is(" +
+           names(param.xml) + ")) {\n            " +
            (param.isClass ? variable + ".readXml(child);\n"
                           : "orvo::readValue(child, child.text(), " + variable + ");\n") +
            "        }\n    }\n";
@@ -279,17 +298,45 @@ KxCString declareValue(const Param& param, const KxCString& name) {
     return "    " + param.cppType + " " + name + (param.isClass ? ";\n" : "{};\n");
 }
 
-// Statements that write the request element of the operation to `out`.
+QName requestWrapper(const OperationCode& operation) {
+    return {operation.wrapperNamespace, operation.xmlName};
+}
+
+QName responseWrapper(const OperationCode& operation) {
+    return {operation.wrapperNamespace, operation.xmlName + "Response"};
+}
+
+// The condition, on `operation`, under which the request is an rpc wrapper.
+KxCString rpcCondition(const PortCode& port) {
+    KxCString condition;
+    for (const OperationCode& operation : port.operations) {
+        if (operation.rpc) {
+            condition += (condition.empty() ? "" : " || ") + KxCString("operation == ") +
+                         cppLiteral(operation.xmlName);
+        }
+    }
+    return condition.empty() ? KxCString("false") : condition;
+}
+
+KxCString soapVersion(const PortCode& port) {
+    return port.soap12 ? "orvo::SoapVersion::Soap12" : "orvo::SoapVersion::Soap11";
+}
+
+// Statements that write the request of the operation into the Body being
+// written to `out`.
 KxCString ServiceWriter::buildRequest(const OperationCode& operation) {
-    KxCString text = "    out.start(\"\", " + cppLiteral(operation.xmlName) + ");\n";
+    KxCString text;
+    if (operation.rpc) {
+        text += "    out.start(" + names(requestWrapper(operation)) + ");\n";
+    }
     for (const Param& param : operation.inputs) {
         text += appendValue(param, param.name);
     }
-    return text + "    out.end();\n";
+    return operation.rpc ? text + "    out.end();\n" : text;
 }
 
-// Statements that read the response element `responseElement` and return
-// the result (and fill the output parameters).
+// Statements that read the response from `responseElement` (the Body, or the
+// rpc wrapper) and return the result (and fill the output parameters).
 KxCString ServiceWriter::readResponse(const OperationCode& operation, const KxCString& subject) {
     KxCString text =
         "    if (!responseElement) {\n        throw orvo::Fault(\"Server\", " +
@@ -364,9 +411,10 @@ void ServiceWriter::writeSkeleton(const PortCode& port) {
     const KxCString base = port.prefix + "Base";
     KxCString header =
         head(name + ".h") + "#pragma once\n\n#include <string>\n\n#include \"" + base + ".h\"\n\n" +
-        cppComment("Reads the request element of an operation of " + port.portType->name +
-                   ", calls the service and writes the\nresponse element to out. Throws "
-                   "orvo::Fault for a request it cannot read.") +
+        cppComment("Reads the request of an operation of " + port.portType->name +
+                   " (the Body of the envelope, or the\nrpc wrapper inside it), calls the "
+                   "service and writes the response into the Body\nbeing written to out. "
+                   "Throws orvo::Fault for a request it cannot read.") +
         "class " + name + " {\n  public:\n    explicit " + name + "(" + base + "& service);\n\n";
     ClassDoc doc{name,
                  "Unmarshals the request of an operation, calls the service and marshals the "
@@ -374,10 +422,8 @@ void ServiceWriter::writeSkeleton(const PortCode& port) {
                  name + ".h, " + name + ".cpp",
                  {}};
     for (const OperationCode& operation : port.operations) {
-        header += cppComment("<" + operation.xmlName + "> in, " +
-                                 (operation.oneWay ? KxCString("nothing out (one-way)")
-                                                   : "<" + operation.xmlName + "Response> out") +
-                                 ".",
+        header += cppComment(operation.xmlName + ": " + operation.messages +
+                                 (operation.oneWay ? KxCString(" (one-way)") : KxCString()) + ".",
                              "    ") +
                   "    void " + operation.method +
                   "(const orvo::Element& request, orvo::Writer& out);\n";
@@ -388,12 +434,13 @@ void ServiceWriter::writeSkeleton(const PortCode& port) {
     header +=
         "\n    // The operation with that name (as in the WSDL file); throws a Client\n"
         "    // fault for an unknown one.\n"
-        "    void invoke(const std::string& operation, const orvo::Element& request,\n"
+        "    // False for a one-way operation, which has no response.\n"
+        "    bool invoke(const std::string& operation, const orvo::Element& request,\n"
         "                orvo::Writer& out);\n"
         "\n  private:\n    " +
         base + "& service_;\n};\n";
     doc.members.emplace_back(
-        "void invoke(const std::string& operation, const orvo::Element& request, "
+        "bool invoke(const std::string& operation, const orvo::Element& request, "
         "orvo::Writer& out)",
         "Runs the named operation.");
     KxCString source = head(name + ".cpp") + "#include \"" + name + ".h\"\n\n" + name +
@@ -422,21 +469,24 @@ void ServiceWriter::writeSkeleton(const PortCode& port) {
         } else {
             source += "    " + call + ";\n";
         }
-        source += "    out.start(\"\", " + cppLiteral(operation.xmlName + "Response") + ");\n";
+        if (operation.rpc) {
+            source += "    out.start(" + names(responseWrapper(operation)) + ");\n";
+        }
         if (operation.result) {
             source += appendValue(*operation.result, "returned");
         }
         for (const Param& param : operation.outputs) {
             source += appendValue(param, param.name);
         }
-        source += "    out.end();\n}\n";
+        source += operation.rpc ? "    out.end();\n}\n" : "}\n";
     }
-    source += "\nvoid " + name +
+    source += "\nbool " + name +
               "::invoke(const std::string& operation, const orvo::Element& request, "
               "orvo::Writer& out) {\n";
     for (const OperationCode& operation : port.operations) {
         source += "    if (operation == " + cppLiteral(operation.xmlName) + ") {\n        " +
-                  operation.method + "(request, out);\n        return;\n    }\n";
+                  operation.method + "(request, out);\n        return " +
+                  (operation.oneWay ? "false" : "true") + ";\n    }\n";
     }
     if (port.operations.empty()) {
         source += "    (void)request;\n    (void)out;\n";
@@ -452,87 +502,115 @@ void ServiceWriter::writeServletBase(const PortCode& port) {
     const KxCString base = port.prefix + "Base";
     KxCString header =
         head(name + ".h") + "#pragma once\n\n#include <string>\n\n#include \"" + base + ".h\"\n\n" +
-        cppComment("The servlet side of " + port.portType->name +
-                   ": takes a SOAP request, finds the operation it is for\nand dispatches it "
-                   "to the implementation through " +
-                   port.prefix + "Skeleton.") +
-        "class " + name + " {\n  public:\n    virtual ~" + name +
-        "();\n\n"
-        "    // Handles one request: the SOAPAction header (may be empty) and the\n"
-        "    // envelope. Returns the response envelope, or a fault envelope.\n"
-        "    std::string service(const std::string& soapAction, const std::string& envelope);\n\n"
-        "    // The operation a request is for: the one the SOAP action names, else\n"
-        "    // the name of the body's element.\n"
+        cppComment("The SOAP side of " + port.portType->name +
+                   ": takes a request as HTTP delivers it, finds the\noperation it is for and "
+                   "dispatches it to the service through " +
+                   port.prefix + "Skeleton. A servlet (see\n" + port.prefix +
+                   "Servlet) hands it the request and sends the answer it gives.") +
+        "class " + name + " {\n  public:\n    explicit " + name + "(" + base +
+        "& service);\n\n"
+        "    // Handles one request: its Content-Type, its SOAPAction header (may be\n"
+        "    // empty) and its body. The answer is the response envelope (200), a\n"
+        "    // fault envelope (500), or nothing for a one-way operation (202), in\n"
+        "    // the SOAP version of the request.\n"
+        "    orvo::SoapAnswer handle(const std::string& contentType, const std::string& "
+        "soapAction,\n"
+        "                            const std::string& envelope);\n\n"
+        "    // The operation a request is for: the one whose request element the\n"
+        "    // Body holds, else the one the SOAP action names.\n"
         "    static std::string operationFor(const std::string& soapAction,\n"
         "                                    const orvo::Element& body);\n\n"
-        "  protected:\n"
-        "    // The service that answers the requests.\n"
-        "    virtual " +
-        base + "& implementation() = 0;\n};\n";
+        "  private:\n    " +
+        base + "& service_;\n};\n";
     ClassDoc doc{name,
-                 "Dispatches SOAP requests to the operations of the implementation, and turns "
-                 "failures into SOAP faults.",
+                 "Handles SOAP 1.1 and 1.2 requests as HTTP delivers them: dispatches them to "
+                 "the operations of the service and turns failures into SOAP faults.",
                  name + ".h, " + name + ".cpp",
-                 {{"std::string service(const std::string& soapAction, const std::string& "
-                   "envelope)",
-                   "Handles one request and returns the response envelope."},
+                 {{"orvo::SoapAnswer handle(const std::string& contentType, const std::string& "
+                   "soapAction, const std::string& envelope)",
+                   "Handles one request and gives the status, content type and envelope to "
+                   "answer with."},
                   {"static std::string operationFor(const std::string& soapAction, const "
                    "orvo::Element& body)",
-                   "Finds the operation of a request."},
-                  {"virtual " + base + "& implementation() = 0",
-                   "The implementation that answers the requests."}}};
+                   "Finds the operation of a request."}}};
     KxCString source =
         head(name + ".cpp") + "#include \"" + name + ".h\"\n\n#include <exception>\n\n#include \"" +
-        port.prefix + "Skeleton.h\"\n\n" + name + "::~" + name + "() = default;\n\nstd::string " +
-        name +
-        "::service(const std::string& soapAction, const std::string& envelope) {\n"
-        "    const auto faultEnvelope = [](const orvo::Fault& fault) {\n"
-        "        orvo::Writer out;\n"
-        "        orvo::startSoapEnvelope(out);\n"
-        "        orvo::writeFault(out, fault);\n"
-        "        out.end();\n"
-        "        out.end();\n"
-        "        return out.str();\n"
+        port.prefix + "Skeleton.h\"\n\n" + name + "::" + name + "(" + base +
+        "& service) : service_(service) {}\n\norvo::SoapAnswer " + name +
+        "::handle(const std::string& contentType, const std::string& soapAction,\n"
+        "                                const std::string& envelope) {\n"
+        "    // The content type names the version until the envelope shows it.\n"
+        "    orvo::SoapVersion version =\n"
+        "        contentType.find(\"application/soap+xml\") != std::string::npos\n"
+        "            ? orvo::SoapVersion::Soap12\n"
+        "            : orvo::SoapVersion::Soap11;\n"
+        "    const auto fault = [&version](const orvo::Fault& failure) {\n"
+        "        return orvo::SoapAnswer{500, orvo::soapContentType(version),\n"
+        "                                orvo::faultEnvelope(failure, version)};\n"
         "    };\n"
         "    try {\n"
         "        const orvo::Document request = orvo::Document::parse(envelope);\n"
-        "        const orvo::Element body = orvo::soapBodyContent(request);\n"
+        "        const orvo::Element body = orvo::soapBody(request, version);\n"
         "        " +
         port.prefix +
-        "Skeleton skeleton(implementation());\n"
+        "Skeleton skeleton(service_);\n"
         "        orvo::Writer out;\n"
-        "        orvo::startSoapEnvelope(out);\n"
-        "        skeleton.invoke(operationFor(soapAction, body), body, out);\n"
+        "        orvo::startSoapEnvelope(out, version);\n"
+        "        const std::string operation =\n"
+        "            operationFor(orvo::soapActionOf(contentType, soapAction), body);\n"
+        "        const bool rpc = " +
+        rpcCondition(port) +
+        ";\n"
+        "        if (!skeleton.invoke(operation, rpc ? body.firstChild() : body, out)) {\n"
+        "            return orvo::SoapAnswer{202, std::string(), std::string()};\n"
+        "        }\n"
         "        out.end();\n"
         "        out.end();\n"
-        "        return out.str();\n"
-        "    } catch (const orvo::Fault& fault) {\n"
-        "        return faultEnvelope(fault);\n"
+        "        return orvo::SoapAnswer{200, orvo::soapContentType(version), out.str()};\n"
+        "    } catch (const orvo::Fault& failure) {\n"
+        "        return fault(failure);\n"
         "    } catch (const orvo::XmlError& error) {\n"
-        "        return faultEnvelope(orvo::Fault(\"Client\", error.what()));\n"
+        "        return fault(orvo::Fault(\"Client\", error.what()));\n"
         "    } catch (const std::exception& error) {\n"
-        "        return faultEnvelope(orvo::Fault(\"Server\", error.what()));\n"
+        "        return fault(orvo::Fault(\"Server\", error.what()));\n"
         "    }\n}\n\nstd::string " +
         name +
         "::operationFor(const std::string& soapAction, const orvo::Element& body) {\n"
-        "    // The header's value may come in quotes.\n"
-        "    std::string action = soapAction;\n"
-        "    if (action.size() >= 2 && action.front() == '\"' && action.back() == '\"') {\n"
-        "        action = action.substr(1, action.size() - 2);\n"
-        "    }\n";
-    bool anyAction = false;
+        "    // The operations whose request element the Body holds; when several\n"
+        "    // share it, the SOAP action tells them apart.\n"
+        "    const orvo::Element request = body.firstChild();\n"
+        "    std::string holdingAndNamed;\n"
+        "    std::string holding;\n"
+        "    std::string named;\n"
+        "    const auto candidate = [&](const char* operation, const char* action, bool holds) {\n"
+        "        const bool isNamed = *action != 0 && soapAction == action;\n"
+        "        if (holds && isNamed && holdingAndNamed.empty()) {\n"
+        "            holdingAndNamed = operation;\n"
+        "        }\n"
+        "        if (holds && holding.empty()) {\n"
+        "            holding = operation;\n"
+        "        }\n"
+        "        if (isNamed && named.empty()) {\n"
+        "            named = operation;\n"
+        "        }\n"
+        "    };\n";
     for (const OperationCode& operation : port.operations) {
-        if (operation.soapAction.empty()) {
-            continue;
+        KxCString holds = "false";
+        if (operation.rpc) {
+            holds = "request.is(" + names(requestWrapper(operation)) + ")";
+        } else if (!operation.inputs.empty()) {
+            holds = "request.is(" + names(operation.inputs.front().xml) + ")";
         }
-        anyAction = true;
-        source += "    if (action == " + cppLiteral(operation.soapAction) + ") {\n        return " +
-                  cppLiteral(operation.xmlName) + ";\n    }\n";
+        source += "    candidate(" + cppLiteral(operation.xmlName) + ", " +
+                  cppLiteral(operation.soapAction) + ", " + holds + ");\n";
     }
-    if (!anyAction) {
-        source += "    (void)action;\n";
-    }
-    source += "    return body ? body.localName() : std::string();\n}\n";
+    source +=
+        "    for (const std::string* found : {&holdingAndNamed, &holding, &named}) {\n"
+        "        if (!found->empty()) {\n"
+        "            return *found;\n"
+        "        }\n"
+        "    }\n"
+        "    return request ? request.localName() : std::string();\n}\n";
     output_.write(name + ".h", header);
     output_.write(name + ".cpp", source);
     docs_.push_back(std::move(doc));
@@ -541,42 +619,29 @@ void ServiceWriter::writeServletBase(const PortCode& port) {
 void ServiceWriter::writeLocal(const PortCode& port) {
     const KxCString name = port.prefix + "Local";
     const KxCString base = port.prefix + "Base";
-    KxCString header = head(name + ".h") + "#pragma once\n\n#include \"" + base +
-                       ".h\"\n#include \"" + port.prefix + "Skeleton.h\"\n\n" +
-                       cppComment("The in-process binding of " + port.portType->name +
-                                  ": the service interface, each call going through\nthe same "
-                                  "marshalling as a remote one, without a network.") +
-                       "class " + name + " : public " + base + " {\n  public:\n    explicit " +
-                       name + "(" + base + "& service);\n\n";
+    KxCString header =
+        head(name + ".h") + "#pragma once\n\n#include <string>\n\n#include \"" + port.prefix +
+        "ProxyBase.h\"\n#include \"" + port.prefix + "ServletBase.h\"\n\n" +
+        cppComment("The in-process binding of " + port.portType->name +
+                   ": the operations as a client calls them, each call\ngoing through the "
+                   "same envelopes and the same server side as a remote one,\nwithout a "
+                   "network.") +
+        "class " + name + " : public " + port.prefix + "ProxyBase {\n  public:\n    explicit " +
+        name + "(" + base +
+        "& service);\n\n  protected:\n    std::string call(const std::string& soapAction, const "
+        "std::string& envelope) override;\n\n  private:\n    " +
+        port.prefix + "ServletBase server_;\n};\n";
     ClassDoc doc{name,
                  "The in-process binding: calls the service through the request and response "
-                 "marshalling, without a network.",
+                 "envelopes and its server side, without a network.",
                  name + ".h, " + name + ".cpp",
                  {{"explicit " + name + "(" + base + "& service)", "Serves the given service."}}};
-    for (const OperationCode& operation : port.operations) {
-        header += "    " + signature(operation, "") + " override;\n";
-        doc.members.emplace_back(signature(operation, ""),
-                                 "Calls " + operation.xmlName + " through the skeleton.");
-    }
-    header += "\n  private:\n    " + port.prefix + "Skeleton skeleton_;\n};\n";
-    KxCString source = head(name + ".cpp") + "#include \"" + name + ".h\"\n\n" + name +
-                       "::" + name + "(" + base + "& service) : skeleton_(service) {}\n";
-    for (const OperationCode& operation : port.operations) {
-        source += "\n" + signature(operation, name + "::") + " {\n    orvo::Writer out;\n" +
-                  buildRequest(operation) +
-                  "    const orvo::Document request = orvo::Document::parse(out.str());\n"
-                  "    orvo::Writer responseOut;\n"
-                  "    skeleton_." +
-                  operation.method + "(request.root(), responseOut);\n";
-        if (operation.oneWay) {
-            source += "}\n";
-            continue;
-        }
-        source +=
-            "    const orvo::Document response = orvo::Document::parse(responseOut.str());\n"
-            "    const orvo::Element responseElement = response.root();\n" +
-            readResponse(operation, "from the skeleton") + "}\n";
-    }
+    const KxCString source =
+        head(name + ".cpp") + "#include \"" + name + ".h\"\n\n" + name + "::" + name + "(" + base +
+        "& service) : server_(service) {}\n\nstd::string " + name +
+        "::call(const std::string& soapAction, const std::string& envelope) {\n    return "
+        "server_.handle(orvo::soapContentType(" +
+        soapVersion(port) + "), soapAction, envelope).body;\n}\n";
     output_.write(name + ".h", header);
     output_.write(name + ".cpp", source);
     docs_.push_back(std::move(doc));
@@ -608,7 +673,7 @@ void ServiceWriter::writeProxyBase(const PortCode& port) {
     header +=
         "\n  protected:\n"
         "    // Sends one request envelope with its SOAP action and returns the\n"
-        "    // response envelope.\n"
+        "    // response envelope (empty for a one-way operation's answer).\n"
         "    virtual std::string call(const std::string& soapAction, const std::string& "
         "envelope) = 0;\n};\n";
     doc.members.emplace_back(
@@ -619,19 +684,28 @@ void ServiceWriter::writeProxyBase(const PortCode& port) {
                        name + "() = default;\n";
     for (const OperationCode& operation : port.operations) {
         source += "\n" + signature(operation, name + "::") +
-                  " {\n    orvo::Writer out;\n    orvo::startSoapEnvelope(out);\n" +
-                  buildRequest(operation) +
+                  " {\n    orvo::Writer out;\n    orvo::startSoapEnvelope(out, " +
+                  soapVersion(port) + ");\n" + buildRequest(operation) +
                   "    out.end();\n    out.end();\n"
-                  "    const orvo::Document response = orvo::Document::parse(call(" +
-                  cppLiteral(operation.soapAction) +
-                  ", out.str()));\n"
-                  "    const orvo::Element responseElement = orvo::soapBodyContent(response);\n"
-                  "    orvo::throwIfFault(responseElement);\n";
+                  "    const std::string answer = call(" +
+                  cppLiteral(operation.soapAction) + ", out.str());\n";
+        if (operation.oneWay) {
+            source += "    if (answer.empty()) {\n        return;\n    }\n";
+        }
+        source +=
+            "    const orvo::Document response = orvo::Document::parse(answer);\n"
+            "    orvo::SoapVersion version = " +
+            soapVersion(port) +
+            ";\n"
+            "    const orvo::Element body = orvo::soapBody(response, version);\n"
+            "    orvo::throwIfFault(body.firstChild());\n";
         if (operation.oneWay) {
             source += "}\n";
             continue;
         }
-        source += readResponse(operation, "") + "}\n";
+        source += "    const orvo::Element responseElement = " +
+                  KxCString(operation.rpc ? "body.firstChild()" : "body") + ";\n" +
+                  readResponse(operation, "") + "}\n";
     }
     output_.write(name + ".h", header);
     output_.write(name + ".cpp", source);
@@ -701,7 +775,7 @@ void ServiceWriter::writeClientProxy(const PortCode& port) {
           "Sets the function that posts envelopes to the endpoint."}}});
 }
 
-void ServiceWriter::writeServerSamples(const PortCode& port) {
+void ServiceWriter::writeServerSamples(const PortCode& port, bool firstPort) {
     const KxCString impl = port.prefix + "Impl";
     const KxCString base = port.prefix + "Base";
     KxCString header =
@@ -733,22 +807,51 @@ void ServiceWriter::writeServerSamples(const PortCode& port) {
 
     const KxCString servlet = port.prefix + "Servlet";
     const KxCString factory = "create" + servlet;
-    output_.writeSample(servlet + ".h",
-                        head(servlet + ".h") + "#pragma once\n\n#include \"" + impl +
-                            ".h\"\n#include \"" + port.prefix + "ServletBase.h\"\n\n" +
-                            cppComment("The servlet of " + port.portType->name +
-                                       ", answering with " + impl + ": a sample to adapt.") +
-                            "class " + servlet + " : public " + port.prefix +
-                            "ServletBase {\n  protected:\n    " + base +
-                            "& implementation() override;\n\n  private:\n    " + impl +
-                            " implementation_;\n};\n\n" +
-                            "// Makes the servlet; web.xml names this function.\nextern \"C\" " +
-                            port.prefix + "ServletBase* " + factory + "();\n");
     output_.writeSample(
-        servlet + ".cpp",
-        head(servlet + ".cpp") + "#include \"" + servlet + ".h\"\n\n" + base + "& " + servlet +
-            "::implementation() {\n    return implementation_;\n}\n\nextern \"C\" " + port.prefix +
-            "ServletBase* " + factory + "() {\n    return new " + servlet + "();\n}\n");
+        servlet + ".h",
+        head(servlet + ".h") +
+            "#pragma once\n\n#include \"platform/servlet/KxServlet.h\"\n\n#include \"" + impl +
+            ".h\"\n#include \"" + port.prefix + "ServletBase.h\"\n\n" +
+            cppComment("The servlet of " + port.portType->name + ", answering with " + impl +
+                       ": a sample to adapt. kxcontainer\nloads it from the library web.xml "
+                       "names and maps it to the path of the service's\naddress.") +
+            "class " + servlet +
+            " : public KxHttpServlet {\n  public:\n"
+            "    void service(KxHttpServletRequest& request, KxHttpServletResponse& response) "
+            "override;\n\n  private:\n    " +
+            impl + " implementation_;\n    " + port.prefix +
+            "ServletBase soap_{implementation_};\n};\n");
+    source = head(servlet + ".cpp") + "#include \"" + servlet + ".h\"\n\n#include <new>\n\nvoid " +
+             servlet +
+             "::service(KxHttpServletRequest& request, KxHttpServletResponse& response) {\n"
+             "    if (request.getMethod() != \"POST\") {\n"
+             "        response.setStatus(405);\n"
+             "        response.setHeader(\"Allow\", \"POST\");\n"
+             "        response.setContentType(\"text/plain; charset=utf-8\");\n"
+             "        response.setPayload(\"This address answers SOAP requests, sent with "
+             "POST.\\n\");\n"
+             "        return;\n"
+             "    }\n"
+             "    const orvo::SoapAnswer answer = soap_.handle(\n"
+             "        request.getContentType(), request.getHeader(\"SOAPAction\"), "
+             "request.getBody());\n"
+             "    response.setStatus(answer.status);\n"
+             "    if (!answer.contentType.empty()) {\n"
+             "        response.setContentType(answer.contentType);\n"
+             "    }\n"
+             "    response.setPayload(answer.body);\n"
+             "    response.markPayloadSet();\n"
+             "}\n\n";
+    if (firstPort) {
+        source +=
+            "// The servlet interface this library was built against: kxcontainer refuses\n"
+            "// a library without it or built for another version.\nKX_SERVLET_LIBRARY();\n\n";
+    }
+    source +=
+        "// The factory kxcontainer finds by name (see web.xml).\n"
+        "extern \"C\" __attribute__((visibility(\"default\"))) KxServlet* " +
+        factory + "() {\n    return new (std::nothrow) " + servlet + "();\n}\n";
+    output_.writeSample(servlet + ".cpp", source);
 }
 
 void ServiceWriter::writeClientSample(const PortCode& port) {
@@ -923,12 +1026,15 @@ void ServiceWriter::writeAll() {
             writeSkeleton(port);
             writeLocal(port);
         }
-        if (options_.client) {
-            writeClientProxy(port);
+        // The in-process binding calls through the client's marshalling.
+        if (options_.server || options_.client) {
             writeProxyBase(port);
         }
+        if (options_.client) {
+            writeClientProxy(port);
+        }
         if (options_.samples && options_.server) {
-            writeServerSamples(port);
+            writeServerSamples(port, &port == &ports.front());
         }
         if (options_.samples && options_.client) {
             writeClientSample(port);

@@ -8,6 +8,9 @@ namespace kx::gen {
 
 namespace {
 
+constexpr const char* kSoap11BindingNamespace = "http://schemas.xmlsoap.org/wsdl/soap/";
+constexpr const char* kSoap12BindingNamespace = "http://schemas.xmlsoap.org/wsdl/soap12/";
+
 template <typename Item>
 const Item* findByName(const std::vector<Item>& items, const KxCString& qname) {
     const KxCString local = localName(qname);
@@ -49,11 +52,20 @@ WsdlBinding readBinding(const XmlElement& element) {
     // <soap:binding> has the same local name as its parent.
     if (const XmlElement* soap = element.child("binding")) {
         binding.style = soap->attributeOr("style");
+        binding.soap12 = soap->namespaceUri == kSoap12BindingNamespace;
+        binding.soap = binding.soap12 || soap->namespaceUri == kSoap11BindingNamespace;
     }
     for (const XmlElement* child : element.childrenNamed("operation")) {
-        WsdlBindingOperation operation{child->attributeOr("name"), {}, child->at};
+        WsdlBindingOperation operation{child->attributeOr("name"), {}, child->at, {}, {}, {}};
         if (const XmlElement* soap = child->child("operation")) {
             operation.soapAction = soap->attributeOr("soapAction");
+            operation.style = soap->attributeOr("style");
+        }
+        if (const XmlElement* input = child->child("input")) {
+            if (const XmlElement* body = input->child("body")) {
+                operation.use = body->attributeOr("use", "literal");
+                operation.bodyNamespace = body->attributeOr("namespace");
+            }
         }
         binding.operations.push_back(std::move(operation));
     }
@@ -230,6 +242,13 @@ void checkBoundOperations(const WsdlBinding& binding, const WsdlPortType& portTy
         }
     }
     for (const WsdlBindingOperation& candidate : binding.operations) {
+        if (candidate.use == "encoded") {
+            diagnostics.error("the operation " + candidate.name + " of the binding " +
+                                  binding.name +
+                                  " uses SOAP encoding (use=\"encoded\"), which is not "
+                                  "supported; only literal messages are",
+                              source, candidate.at);
+        }
         const bool known = std::any_of(
             portType.operations.begin(), portType.operations.end(),
             [&](const WsdlOperation& operation) { return candidate.name == operation.name; });
@@ -246,6 +265,12 @@ void checkBoundOperations(const WsdlBinding& binding, const WsdlPortType& portTy
 void checkBindings(const Wsdl& wsdl, const SourceFile& source, Diagnostics& diagnostics) {
     for (const WsdlBinding& binding : wsdl.bindings) {
         const WsdlPortType* portType = wsdl.findPortType(binding.type);
+        if (!binding.soap) {
+            diagnostics.warning("the binding " + binding.name +
+                                    " is not a SOAP binding; its operations are served and "
+                                    "called as SOAP 1.1 document/literal",
+                                source, binding.at);
+        }
         if (portType == nullptr) {
             diagnostics.error("the port type " + binding.type + " of the binding " + binding.name +
                                   " is not defined",

@@ -49,6 +49,9 @@ struct WsdlBindingOperation {
     KxCString name;
     KxCString soapAction;
     Location at;
+    KxCString style;          // the operation's own style; empty for the binding's
+    KxCString use;            // of its input's soap:body: "literal" or "encoded"
+    KxCString bodyNamespace;  // of its input's soap:body, for rpc wrappers
 };
 
 struct WsdlBinding {
@@ -57,6 +60,8 @@ struct WsdlBinding {
     KxCString style;
     std::vector<WsdlBindingOperation> operations;
     Location at;
+    bool soap12 = false;  // a SOAP 1.2 binding
+    bool soap = true;     // a SOAP binding of either version (or one that names none)
 };
 
 struct WsdlPort {

@@ -80,7 +80,7 @@ void generate(GeneratorRun& run) {
     writeBuildFiles(
         settings, options.projectName, arguments.value("-compiler"), "svcgen",
         options.server ? BuildProject::Kind::SharedLibrary : BuildProject::Kind::StaticLibrary,
-        output, diagnostics);
+        output, diagnostics, options.server && options.samples);
 }
 
 }  // namespace

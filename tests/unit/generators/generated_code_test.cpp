@@ -124,7 +124,8 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(info.param.label);
     });
 
-// The calculator service the programs below serve through a servlet.
+// The calculator service the programs below serve through its SOAP server
+// side.
 const char* const kCalculatorService = R"(
 #include <stdexcept>
 #include "CalculatorPortTypeServletBase.h"
@@ -144,10 +145,14 @@ class Calculator : public CalculatorPortTypeBase {
     static Result with(double value) { Result r; r.setValue(value); return r; }
 };
 
-class Servlet : public CalculatorPortTypeServletBase {
-  protected:
-    CalculatorPortTypeBase& implementation() override { return calculator; }
+// What a servlet does with a request, without the container.
+struct Servlet {
     Calculator calculator;
+    CalculatorPortTypeServletBase server{calculator};
+    std::string service(const std::string& action, const std::string& envelope) {
+        const orvo::SoapAnswer answer = server.handle("text/xml; charset=utf-8", action, envelope);
+        return std::to_string(answer.status) + " " + answer.body;
+    }
 };
 
 )";
@@ -188,7 +193,7 @@ int main() {
     proxy.setTransport([&](const std::string& endpoint, const std::string& action,
                            const std::string& envelope) {
         lastAction = endpoint + " " + action;
-        return servlet.service(action, envelope);
+        return servlet.server.handle("text/xml", action, envelope).body;
     });
     Operands operands;
     operands.setA(7.5);
@@ -203,11 +208,17 @@ int main() {
     } catch (const orvo::Fault& fault) {
         std::cout << "fault " << fault.code() << ": " << fault.what() << "\n";
     }
-    // Without a SOAP action the body's element names the operation.
-    const std::string reply = servlet.service("",
+    // The operations share their request element: the SOAP action tells
+    // them apart. A SOAP 1.2 envelope is answered in SOAP 1.2.
+    std::cout << "reply " << servlet.service("urn:example:calculator#multiply",
         "<s:Envelope xmlns:s='http://schemas.xmlsoap.org/soap/envelope/'><s:Body>"
-        "<multiply><Operands><a>3</a><b>4</b></Operands></multiply></s:Body></s:Envelope>");
-    std::cout << "reply " << reply << "\n";
+        "<c:Operands xmlns:c='urn:example:calculator'><a>3</a><b>4</b></c:Operands>"
+        "</s:Body></s:Envelope>") << "\n";
+    std::cout << "soap12 " << servlet.service("",
+        "<e:Envelope xmlns:e='http://www.w3.org/2003/05/soap-envelope'><e:Body>"
+        "<c:Operands xmlns:c='urn:example:calculator'><a>3</a><b>0</b></c:Operands>"
+        "</e:Body></e:Envelope>") << "\n";
+    std::cout << "no envelope " << servlet.service("", "<Operands/>") << "\n";
     Calculator calculator;
     CalculatorPortTypeLocal local(calculator);
     operands.setB(4);
@@ -220,8 +231,20 @@ int main() {
               std::string::npos)
         << output;
     EXPECT_NE(output.find("fault Server: division by <zero>\n"), std::string::npos) << output;
-    EXPECT_NE(output.find("<soap:Body><multiplyResponse><Result><value>12</value></Result>"
-                          "</multiplyResponse></soap:Body>"),
+    EXPECT_NE(output.find("reply 200 <soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/"
+                          "envelope/\"><soap:Body><ns1:Result xmlns:ns1=\"urn:example:calculator\">"
+                          "<value>12</value></ns1:Result></soap:Body></soap:Envelope>\n"),
+              std::string::npos)
+        << output;
+    // Without an action, the first operation that takes Operands: add.
+    EXPECT_NE(output.find("soap12 200 <soap:Envelope xmlns:soap=\"http://www.w3.org/2003/05/"
+                          "soap-envelope\"><soap:Body><ns1:Result xmlns:ns1=\"urn:example:"
+                          "calculator\"><value>3</value>"),
+              std::string::npos)
+        << output;
+    EXPECT_NE(output.find("no envelope 500 <soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/"
+                          "soap/envelope/\"><soap:Body><soap:Fault><faultcode>soap:VersionMismatch"
+                          "</faultcode>"),
               std::string::npos)
         << output;
     EXPECT_NE(output.find("local 30\n"), std::string::npos) << output;
@@ -353,7 +376,7 @@ int main() {
     CalculatorPortTypeClientProxy proxy;
     proxy.setTransport([&](const std::string&, const std::string& action, const std::string& envelope) {
         std::cout << "action [" << action << "]\n";
-        return servlet.service(action, envelope);
+        return servlet.server.handle("text/xml", action, envelope).body;
     });
     Operands operands;
     operands.setA(2);

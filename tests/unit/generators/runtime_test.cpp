@@ -467,19 +467,36 @@ TEST(Soap, EnvelopesAndFaultsRoundTrip) {
 
     const std::pair<const char*, const char*> refused[] = {
         {"<Envelope><Body/></Envelope>",
-         "the request is not a SOAP 1.1 envelope: its root element is Envelope"},
+         "the message is not a SOAP envelope: its root element is Envelope"},
         {"<x:E xmlns:x='urn:x'/>",
-         "the request is not a SOAP 1.1 envelope: its root element is {urn:x}E"},
+         "the message is not a SOAP envelope: its root element is {urn:x}E"},
     };
     for (const auto& [text, message] : refused) {
         try {
             orvo::soapBodyContent(orvo::Document::parse(text));
             ADD_FAILURE() << text;
         } catch (const orvo::Fault& fault) {
-            EXPECT_EQ(fault.code(), "Client");
+            EXPECT_EQ(fault.code(), "VersionMismatch");
             EXPECT_STREQ(fault.what(), message);
         }
     }
+    // SOAP 1.2: its envelope is read, its faults are written in its shape and
+    // read back with the SOAP 1.1 names of their codes.
+    const std::string soap12 =
+        orvo::faultEnvelope(orvo::Fault("Client", "no <such> thing"), orvo::SoapVersion::Soap12);
+    EXPECT_NE(soap12.find("<soap:Code><soap:Value>soap:Sender</soap:Value></soap:Code>"),
+              std::string::npos)
+        << soap12;
+    try {
+        orvo::throwIfFault(orvo::soapBodyContent(orvo::Document::parse(soap12)));
+        ADD_FAILURE() << soap12;
+    } catch (const orvo::Fault& fault) {
+        EXPECT_EQ(fault.code(), "Client");
+        EXPECT_STREQ(fault.what(), "no <such> thing");
+    }
+    EXPECT_EQ(orvo::soapActionOf("application/soap+xml; charset=utf-8; action=\"urn:a#b\"", ""),
+              "urn:a#b");
+    EXPECT_EQ(orvo::soapActionOf("text/xml", " \"urn:c\" "), "urn:c");
     EXPECT_THROW(orvo::soapBodyContent(orvo::Document::parse("<e:Envelope xmlns:e='" + kEnv +
                                                              "'><e:Header/></e:Envelope>")),
                  orvo::Fault);

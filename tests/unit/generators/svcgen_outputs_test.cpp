@@ -48,11 +48,15 @@ TEST_P(SvcgenSides, WritesTheFilesOfTheChosenSettings) {
     EXPECT_EQ(read("errors.xml"), "");
 }
 
+// The server side's in-process binding calls through ProxyBase.
 const std::vector<std::string> kServerFiles =
     names({"Base.h", "Base.cpp", "ServletBase.h", "ServletBase.cpp", "Skeleton.h", "Skeleton.cpp",
-           "Local.h", "Local.cpp", "/web.xml"});
+           "Local.h", "Local.cpp", "ProxyBase.h", "ProxyBase.cpp", "/web.xml"});
 const std::vector<std::string> kClientFiles =
     names({"ClientProxy.h", "ClientProxy.cpp", "ProxyBase.h", "ProxyBase.cpp"});
+const std::vector<std::string> kClientOnlyFiles = names({"ClientProxy.h", "ClientProxy.cpp"});
+const std::vector<std::string> kServerOnlyFiles =
+    names({"Base.h", "ServletBase.h", "Skeleton.h", "Local.h", "/web.xml"});
 const std::vector<std::string> kDataFiles =
     names({"/Operands.h", "/Operands.cpp", "/Result.h", "/Result.cpp", "/orvoruntime.h"});
 
@@ -68,18 +72,18 @@ INSTANTIATE_TEST_SUITE_P(
                   {"server=true", "client=false"},
                   false,
                   kServerFiles + kDataFiles,
-                  kClientFiles + names({"Impl.cpp", "Servlet.cpp", "Client.cpp", "/main.cpp",
-                                        "/docs/index.html", "/makefile", "/demo.dsw"})},
+                  kClientOnlyFiles + names({"Impl.cpp", "Servlet.cpp", "Client.cpp", "/main.cpp",
+                                            "/docs/index.html", "/makefile", "/demo.dsw"})},
         SidesCase{"client switch",
                   {"server=false", "client=1"},
                   false,
                   kClientFiles + kDataFiles,
-                  kServerFiles},
+                  kServerOnlyFiles},
         SidesCase{"noserver overrides the server switch",
                   {"server=true", "client=false"},
                   true,
                   kClientFiles + kDataFiles,
-                  kServerFiles},
+                  kServerOnlyFiles},
         SidesCase{"samples of both sides",
                   {"server=true", "client=true", "sample=true"},
                   false,
