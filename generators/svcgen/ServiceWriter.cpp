@@ -551,6 +551,7 @@ void ServiceWriter::writeServletBase(const PortCode& port) {
         "    try {\n"
         "        const orvo::Document request = orvo::Document::parse(envelope);\n"
         "        const orvo::Element body = orvo::soapBody(request, version);\n"
+        "        orvo::refuseHeadersToUnderstand(request, version);\n"
         "        " +
         port.prefix +
         "Skeleton skeleton(service_);\n"

@@ -1593,6 +1593,28 @@ inline Element soapBody(const Document& envelope, SoapVersion& version) {
     throw Fault("Client", "the SOAP envelope has no Body");
 }
 
+// Refuses a header block the receiver must understand (mustUnderstand "1"
+// or "true"): the services the generator writes understand none, so such
+// a block is a MustUnderstand fault.
+inline void refuseHeadersToUnderstand(const Document& envelope, SoapVersion version) {
+    const char* ns = soapNamespace(version);
+    for (Element part = envelope.root().firstChild(); part; part = part.nextSibling()) {
+        if (!part.is(ns, "Header")) {
+            continue;
+        }
+        for (Element block = part.firstChild(); block; block = block.nextSibling()) {
+            std::string value;
+            if (block.attribute(ns, "mustUnderstand", value)) {
+                const std::string_view word = detail::trim(value);
+                if (word == "1" || word == "true") {
+                    throw Fault("MustUnderstand",
+                                "the header block " + block.qualifiedName() + " is not understood");
+                }
+            }
+        }
+    }
+}
+
 // The first element inside a SOAP 1.1 or 1.2 envelope's Body; a null
 // Element when the Body is empty.
 inline Element soapBodyContent(const Document& envelope) {

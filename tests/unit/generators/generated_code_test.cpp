@@ -219,6 +219,11 @@ int main() {
         "<c:Operands xmlns:c='urn:example:calculator'><a>3</a><b>0</b></c:Operands>"
         "</e:Body></e:Envelope>") << "\n";
     std::cout << "no envelope " << servlet.service("", "<Operands/>") << "\n";
+    std::cout << "must understand " << servlet.service("",
+        "<s:Envelope xmlns:s='http://schemas.xmlsoap.org/soap/envelope/'><s:Header>"
+        "<t:Trace xmlns:t='urn:t' s:mustUnderstand='1'/></s:Header><s:Body>"
+        "<c:Operands xmlns:c='urn:example:calculator'><a>3</a><b>4</b></c:Operands>"
+        "</s:Body></s:Envelope>") << "\n";
     Calculator calculator;
     CalculatorPortTypeLocal local(calculator);
     operands.setB(4);
@@ -240,6 +245,12 @@ int main() {
     EXPECT_NE(output.find("soap12 200 <soap:Envelope xmlns:soap=\"http://www.w3.org/2003/05/"
                           "soap-envelope\"><soap:Body><ns1:Result xmlns:ns1=\"urn:example:"
                           "calculator\"><value>3</value>"),
+              std::string::npos)
+        << output;
+    EXPECT_NE(output.find("must understand 500 <soap:Envelope xmlns:soap=\"http://schemas.xmlsoap."
+                          "org/soap/envelope/\"><soap:Body><soap:Fault><faultcode>soap:"
+                          "MustUnderstand</faultcode><faultstring>the header block {urn:t}Trace "
+                          "is not understood</faultstring>"),
               std::string::npos)
         << output;
     EXPECT_NE(output.find("no envelope 500 <soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/"
