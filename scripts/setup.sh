@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libboost1.81-dev libspdlog-dev libcli11-dev
   libxml2-dev libxml2-utils libre2-dev
+  python3-zeep python3-spyne
   chromium
 )
 # Node.js and npm: a machine that has them (from any source) keeps them.
