@@ -47,6 +47,16 @@ class PortInfo:
         if address is None:
             raise ValueError(f"{path}: port {self.port} has no SOAP address")
         self.location = address.get("location")
+        # soapAction of each operation of the port's binding.
+        self.actions = {}
+        for binding in root.findall(f"{{{WSDL_NS}}}binding"):
+            if binding.get("name") != local:
+                continue
+            for operation in binding.findall(f"{{{WSDL_NS}}}operation"):
+                for ns in (SOAP11_BINDING_NS, SOAP12_BINDING_NS):
+                    soap_operation = operation.find(f"{{{ns}}}operation")
+                    if soap_operation is not None and soap_operation.get("soapAction"):
+                        self.actions[operation.get("name")] = soap_operation.get("soapAction")
         self.address_path = urllib.parse.urlsplit(self.location).path or "/"
 
     @staticmethod
@@ -227,7 +237,7 @@ def check_client_fault(case, answer, info, allow_400=False):
     case.true(bool(reason and reason.strip()), "the fault gives no reason")
 
 
-def protocol_checks(report, info, url, valid_envelope, expected_response, body_limit):
+def protocol_checks(report, info, url, operation, valid_envelope, expected_response, body_limit):
     """The requests a SOAP stack would not send: broken, unknown, mislabelled
     and oversized ones, and that the server still answers after them."""
     envelope_ns = info.envelope_ns
@@ -244,6 +254,12 @@ def protocol_checks(report, info, url, valid_envelope, expected_response, body_l
 
     with report.case("http: wrong SOAPAction, served by the body's element") as case:
         served(case, post(url, valid_envelope, soap_headers(info, "urn:kxtest:no-such-action")))
+
+    others = sorted(name for name in info.actions if name != operation)
+    if others:
+        with report.case(f"http: SOAPAction of {others[0]} on a request of {operation},"
+                         " served by the body's element") as case:
+            served(case, post(url, valid_envelope, soap_headers(info, info.actions[others[0]])))
 
     with report.case("http: malformed envelope refused") as case:
         broken = (f'<?xml version="1.0"?><e:Envelope xmlns:e="{envelope_ns}"><e:Body>'

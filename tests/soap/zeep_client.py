@@ -116,7 +116,7 @@ def main(argv):
         valid = etree.tostring(envelope, xml_declaration=True, encoding="utf-8")
     if valid is not None:
         limit = int(os.environ.get("KX_SOAP_BODY_LIMIT", "65536"))
-        soaptest.protocol_checks(report, info, url, valid, response_element, limit)
+        soaptest.protocol_checks(report, info, url, operation, valid, response_element, limit)
 
     counts = report.counts
     print(f"client: {counts['PASS']} passed, {counts['FAIL']} failed, {counts['SKIP']} skipped",
