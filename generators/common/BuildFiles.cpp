@@ -99,7 +99,8 @@ std::optional<KxCString> buildProjectProblem(const BuildProject& project) {
         }
     }
     // The servlet API's folders are paths: each of their levels must be a word.
-    for (const KxCString* folder : {&project.servletApiInclude, &project.servletApiLib}) {
+    for (const KxCString* folder :
+         {&project.servletApiInclude, &project.servletApiLib, &project.containerProgram}) {
         std::size_t start = 0;
         while (start <= folder->size()) {
             const std::size_t end = std::min(folder->find('/', start), folder->size());
@@ -159,11 +160,19 @@ KxCString stableGuid(const KxCString& text) {
 
 namespace {
 
+bool hasHeader(const BuildProject& project, const char* name) {
+    return std::find(project.headers.begin(), project.headers.end(), name) != project.headers.end();
+}
+
 // Whether the project's classes read and write XML (through orvoruntime.h,
 // on libxml2).
 bool usesXml(const BuildProject& project) {
-    return std::find(project.headers.begin(), project.headers.end(), "orvoruntime.h") !=
-           project.headers.end();
+    return hasHeader(project, "orvoruntime.h");
+}
+
+// Whether the project has clients that post by HTTP (orvohttp.h, on libcurl).
+bool usesHttp(const BuildProject& project) {
+    return hasHeader(project, "orvohttp.h");
 }
 
 // libxml2's include folders as pkg-config gave them when the generators
@@ -206,10 +215,12 @@ KxCString makefileText(const BuildProject& project) {
     // on the command line.
     const bool xml = usesXml(project);
     if (xml) {
+        const KxCString packages = usesHttp(project) ? "libxml-2.0 libcurl" : "libxml-2.0";
         text +=
-            "# libxml2, which the generated classes read and write XML with.\n"
-            "XML_CFLAGS := $(shell pkg-config --cflags libxml-2.0)\n"
-            "XML_LIBS := $(shell pkg-config --libs libxml-2.0)\n\n";
+            "# libxml2, which the generated classes read and write XML with" +
+            KxCString(usesHttp(project) ? ", and libcurl,\n# which the clients post with" : "") +
+            ".\nXML_CFLAGS := $(shell pkg-config --cflags " + packages +
+            ")\nXML_LIBS := $(shell pkg-config --libs " + packages + ")\n\n";
     }
     text += "CXX = " + compiler.cxx + "\nCXXFLAGS = " + compiler.flags + " -I." +
             (servlets ? " -std=c++20 -I$(KX_INCLUDE)" : "") +
@@ -236,8 +247,21 @@ KxCString makefileText(const BuildProject& project) {
     }
     text += "\n%.o: %.cpp\n\t$(CXX) $(CXXFLAGS)" + KxCString(xml ? " $(XML_CFLAGS)" : "") +
             " -c $< -o $@\n\n";
+    const bool run = !project.containerProgram.empty();
+    if (run) {
+        text +=
+            "# make run: serves the services in kxcontainer, at the port and paths of\n"
+            "# their addresses (the folder webapp holds a copy of web.xml).\n"
+            "KXCONTAINER = " +
+            project.containerProgram +
+            "\nrun: $(LIBRARY)\n\tmkdir -p webapp/WEB-INF\n\tcp web.xml webapp/WEB-INF/web.xml\n"
+            "\t$(KXCONTAINER) --webapp webapp --lib-dir . --home . --context \"\" --no-token "
+            "--port " +
+            project.runPort + "\n\n";
+    }
     text += "clean:\n\trm -f $(OBJECTS) $(LIBRARY)" +
-            KxCString(program ? " main.o $(PROGRAM)" : "") + "\n\n.PHONY: all clean\n";
+            KxCString(program ? " main.o $(PROGRAM)" : "") + "\n\n.PHONY: all clean" +
+            (run ? " run" : "") + "\n";
     return text;
 }
 

@@ -30,6 +30,10 @@ struct BuildProject {
     // make KX_INCLUDE=... KX_LIB=...). Empty for projects without servlets.
     KxCString servletApiInclude;
     KxCString servletApiLib;
+    // For a library of SOAP services: the kxcontainer program and the port
+    // that "make run" serves them with (at the paths of their addresses).
+    KxCString containerProgram;
+    KxCString runPort;
 };
 
 struct Compiler {

@@ -7,11 +7,18 @@
 
 namespace kx::gen {
 
-// The text of runtime/orvoruntime.h, compiled in by the build.
+// The texts of runtime/orvoruntime.h and runtime/orvohttp.h, compiled in by
+// the build.
 extern const char kRuntimeSource[];
+extern const char kHttpSource[];
 
 const KxCString& runtimeHeaderText() {
     static const KxCString text(kRuntimeSource);
+    return text;
+}
+
+const KxCString& httpHeaderText() {
+    static const KxCString text(kHttpSource);
     return text;
 }
 

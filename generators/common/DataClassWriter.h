@@ -13,9 +13,11 @@
 namespace kx::gen {
 
 inline constexpr const char* kRuntimeHeader = "orvoruntime.h";
+inline constexpr const char* kHttpHeader = "orvohttp.h";
 
-// The text of orvoruntime.h.
+// The text of orvoruntime.h, and of orvohttp.h (which clients post with).
 const KxCString& runtimeHeaderText();
+const KxCString& httpHeaderText();
 
 struct CodeOrigin {
     KxCString tool;   // the generator's name

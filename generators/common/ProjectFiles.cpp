@@ -177,9 +177,16 @@ KxCString servletApiLib() {
                         : (self.parent_path().parent_path() / "lib").string();
 }
 
+KxCString containerProgram() {
+    std::error_code ignored;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", ignored);
+    return self.empty() ? KxCString("kxcontainer") : (self.parent_path() / "kxcontainer").string();
+}
+
 void writeBuildFiles(const Settings& settings, const KxCString& projectName,
                      const KxCString& compilerKey, const KxCString& tool, BuildProject::Kind kind,
-                     OutputWriter& output, Diagnostics& diagnostics, bool servlets) {
+                     OutputWriter& output, Diagnostics& diagnostics, bool servlets,
+                     const KxCString& runPort) {
     if (!settings.make && !settings.msvcProject) {
         return;
     }
@@ -191,6 +198,10 @@ void writeBuildFiles(const Settings& settings, const KxCString& projectName,
     if (servlets) {
         project.servletApiInclude = servletApiInclude();
         project.servletApiLib = servletApiLib();
+    }
+    if (servlets && !runPort.empty()) {
+        project.containerProgram = containerProgram();
+        project.runPort = runPort;
     }
     for (const KxCString& name : output.written()) {
         if (name.find_first_of("/\\") != KxCString::npos) {

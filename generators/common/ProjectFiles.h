@@ -64,10 +64,15 @@ void writeDataClasses(const Schema& schema, const DataClassFiles& files, OutputW
 
 // Writes the makefile and the developer-studio files the settings ask for,
 // listing the C++ files written so far; with servlets, built against the
-// servlet API (see servletApiInclude).
+// servlet API (see servletApiInclude), and with a run port, "make run"
+// serves them in kxcontainer at that port.
 void writeBuildFiles(const Settings& settings, const KxCString& projectName,
                      const KxCString& compilerKey, const KxCString& tool, BuildProject::Kind kind,
-                     OutputWriter& output, Diagnostics& diagnostics, bool servlets = false);
+                     OutputWriter& output, Diagnostics& diagnostics, bool servlets = false,
+                     const KxCString& runPort = {});
+
+// The kxcontainer beside the generator's own program.
+KxCString containerProgram();
 
 // Where the servlet API that servlets of a project build against lives:
 // KX_INCLUDE_DIR and KX_LIB_DIR when set, else this build's source tree and

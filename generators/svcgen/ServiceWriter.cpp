@@ -719,10 +719,11 @@ void ServiceWriter::writeClientProxy(const PortCode& port) {
     const KxCString header =
         head(name + ".h") +
         "#pragma once\n\n#include <functional>\n#include <string>\n\n#include \"" + base +
-        ".h\"\n\n" +
+        ".h\"\n#include \"" + kHttpHeader + "\"\n\n" +
         cppComment("A client of " + port.portType->name +
-                   ": the endpoint to call and the transport that carries\nthe envelopes there "
-                   "(an HTTP client of the application's choice).") +
+                   ": the endpoint to call, and how the envelopes get there:\nby HTTP "
+                   "(orvo::postSoap, on libcurl), or by a transport of the application's "
+                   "choice.") +
         "class " + name + " : public " + base +
         " {\n  public:\n"
         "    // Posts an envelope to the endpoint with the SOAP action and returns the\n"
@@ -737,14 +738,21 @@ void ServiceWriter::writeClientProxy(const PortCode& port) {
         "    static std::string defaultEndpoint();\n\n"
         "    const std::string& endpoint() const;\n"
         "    void setEndpoint(const std::string& endpoint);\n"
+        "    // Timeouts and certificate checks of the HTTP transport.\n"
+        "    void setHttpOptions(const orvo::HttpOptions& options);\n"
+        "    // Replaces the HTTP transport (for tests, or another HTTP client).\n"
         "    void setTransport(Transport transport);\n\n"
         "  protected:\n"
-        "    // Throws a Client fault when no transport is set.\n"
+        "    // Throws orvo::HttpError when the exchange brings no SOAP answer.\n"
         "    std::string call(const std::string& soapAction, const std::string& envelope) "
         "override;\n\n"
         "  private:\n"
         "    std::string endpoint_;\n"
+        "    orvo::HttpOptions options_;\n"
         "    Transport transport_;\n};\n";
+    const KxCString contentType =
+        port.soap12 ? "orvo::soapContentType(orvo::SoapVersion::Soap12, soapAction)"
+                    : "orvo::soapContentType(orvo::SoapVersion::Soap11)";
     const KxCString source =
         head(name + ".cpp") + "#include \"" + name + ".h\"\n\n#include <utility>\n\n" + name +
         "::" + name + "(std::string endpoint) : endpoint_(std::move(endpoint)) {}\n\nstd::string " +
@@ -753,27 +761,33 @@ void ServiceWriter::writeClientProxy(const PortCode& port) {
         "::endpoint() const {\n    return endpoint_;\n}\n\n" + "void " + name +
         "::setEndpoint(const std::string& endpoint) {\n    endpoint_ = endpoint;\n}\n\nvoid " +
         name +
+        "::setHttpOptions(const orvo::HttpOptions& options) {\n    options_ = "
+        "options;\n}\n\nvoid " +
+        name +
         "::setTransport(Transport transport) {\n    transport_ = std::move(transport);\n}\n\n" +
         "std::string " + name +
         "::call(const std::string& soapAction, const std::string& envelope) {\n"
-        "    if (!transport_) {\n"
-        "        throw orvo::Fault(\"Client\", \"no transport: give the proxy one with "
-        "setTransport\");\n"
+        "    if (transport_) {\n"
+        "        return transport_(endpoint_, soapAction, envelope);\n"
         "    }\n"
-        "    return transport_(endpoint_, soapAction, envelope);\n}\n";
+        "    return orvo::postSoap(endpoint_, " +
+        contentType + ", " + (port.soap12 ? KxCString("std::string()") : KxCString("soapAction")) +
+        ", envelope, options_);\n}\n";
     output_.write(name + ".h", header);
     output_.write(name + ".cpp", source);
     docs_.push_back(ClassDoc{
         name,
         "A client: the endpoint (by default " + (port.address.empty() ? "none" : port.address) +
-            ") and a pluggable transport.",
+            "), reached by HTTP or by a transport of your own.",
         name + ".h, " + name + ".cpp",
         {{"explicit " + name + "(std::string endpoint = defaultEndpoint())",
           "A proxy for the endpoint."},
          {"static std::string defaultEndpoint()", "The address the WSDL file gives."},
          {"void setEndpoint(const std::string& endpoint)", "Changes the endpoint."},
+         {"void setHttpOptions(const orvo::HttpOptions& options)",
+          "Sets the HTTP timeouts and certificate checks."},
          {"void setTransport(Transport transport)",
-          "Sets the function that posts envelopes to the endpoint."}}});
+          "Replaces HTTP by a function that carries the envelopes."}}});
 }
 
 void ServiceWriter::writeServerSamples(const PortCode& port, bool firstPort) {
@@ -858,14 +872,14 @@ void ServiceWriter::writeServerSamples(const PortCode& port, bool firstPort) {
 void ServiceWriter::writeClientSample(const PortCode& port) {
     const KxCString name = port.prefix + "Client";
     KxCString source = head(name + ".cpp") +
-                       "// A sample client: fill in the request values, and give the proxy a\n"
-                       "// transport that posts the envelopes to the service.\n"
+                       "// A sample client: fill in the request values; the proxy posts the\n"
+                       "// envelopes to the endpoint by HTTP.\n"
                        "#include <iostream>\n#include <string>\n\n#include \"" +
                        port.prefix + "ClientProxy.h\"\n\nint run" + name +
                        "(const std::string& endpoint) {\n    " + port.prefix +
                        "ClientProxy proxy;\n    if (!endpoint.empty()) {\n"
                        "        proxy.setEndpoint(endpoint);\n    }\n"
-                       "    // proxy.setTransport(...);\n    try {\n";
+                       "    try {\n";
     for (const OperationCode& operation : port.operations) {
         source += "        {\n";
         for (const Param& param : operation.inputs) {
@@ -1019,6 +1033,9 @@ void ServiceWriter::writeAll() {
     std::vector<PortCode> ports;
     for (const WsdlPortType& portType : wsdl_.portTypes) {
         ports.push_back(describe(portType));
+    }
+    if (options_.client && !ports.empty()) {
+        output_.write(kHttpHeader, httpHeaderText());
     }
     for (const PortCode& port : ports) {
         if (options_.server) {

@@ -28,6 +28,27 @@ const ToolDescription kTool{
     1,
     {}};
 
+// The port "make run" serves the services at: that of the first address
+// with one, else 8080.
+KxCString runPortOf(const Wsdl& wsdl) {
+    for (const WsdlService& service : wsdl.services) {
+        for (const WsdlPort& port : service.ports) {
+            const auto scheme = port.address.find("://");
+            if (scheme == KxCString::npos) {
+                continue;
+            }
+            const auto hostEnd = port.address.find_first_of("/?#", scheme + 3);
+            const KxCString host = port.address.substr(scheme + 3, hostEnd - scheme - 3);
+            const auto colon = host.rfind(':');
+            if (colon != KxCString::npos && colon + 1 < host.size() && host.size() - colon <= 6 &&
+                host.find_first_not_of("0123456789", colon + 1) == KxCString::npos) {
+                return host.substr(colon + 1);
+            }
+        }
+    }
+    return "8080";
+}
+
 void generate(GeneratorRun& run) {
     const Arguments& arguments = run.arguments();
     Diagnostics& diagnostics = run.diagnostics();
@@ -80,7 +101,7 @@ void generate(GeneratorRun& run) {
     writeBuildFiles(
         settings, options.projectName, arguments.value("-compiler"), "svcgen",
         options.server ? BuildProject::Kind::SharedLibrary : BuildProject::Kind::StaticLibrary,
-        output, diagnostics, options.server && options.samples);
+        output, diagnostics, options.server && options.samples, runPortOf(wsdl));
 }
 
 }  // namespace

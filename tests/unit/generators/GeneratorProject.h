@@ -232,9 +232,10 @@ class GeneratorProject : public ::testing::Test {
         return kx::os::runCommand(servlets + " > compiler.txt");
     }
 
-    // How the generated code finds libxml2, as pkg-config says.
+    // How the generated code finds libxml2 and libcurl, as pkg-config says.
     std::string pkgConfig(const std::string& option) {
-        EXPECT_EQ(kx::os::runCommand("pkg-config " + option + " libxml-2.0 > pkg-config.txt"), 0);
+        EXPECT_EQ(
+            kx::os::runCommand("pkg-config " + option + " libxml-2.0 libcurl > pkg-config.txt"), 0);
         std::string flags = read("pkg-config.txt");
         while (!flags.empty() && std::isspace(static_cast<unsigned char>(flags.back()))) {
             flags.pop_back();
