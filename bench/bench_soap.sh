@@ -1,0 +1,163 @@
+#!/usr/bin/env bash
+# A generated SOAP service under load: svcgen generates the server project of
+# tests/soap/calculator_wrapped (its impl/CalcPortImpl.cpp in place of the
+# sample one), make builds it with the makefile's flags (-O2), and
+# kxcontainer serves it.
+# (a) wrk POSTs one Add envelope (soap/add.xml through soap/post.lua,
+#     Content-Type text/xml, SOAPAction of Add) against the same container
+#     answering a static file holding the very bytes of the SOAP reply
+#     (<webapp>/static/reply.xml at /orvo/static/reply.xml), wrk GET with the
+#     same settings.
+#     target: requests/s >= 0.5 x the static file's, p99 <= 2 x
+#             (wrk -t2 -c16 -d10s --latency, median of KX_BENCH_RUNS runs, default 3)
+# (b) a zeep client's wall time for 1,000 Add calls (soap/zeep_calls.py)
+#     against the generated service and against tests/soap/spyne_server.py
+#     serving the same WSDL; median of KX_BENCH_RUNS runs each, and the ratio.
+#   bench/bench_soap.sh     (KX_BENCH_DURATION / KX_BENCH_CALLS change 10 s / 1,000)
+source "$(dirname "$0")/lib.sh"
+PY=/usr/bin/python3
+HERE="$KX_ROOT/bench/soap"
+CASE="$KX_ROOT/tests/soap/calculator_wrapped"
+WSDL="$CASE/calculator.wsdl"
+DURATION="${KX_BENCH_DURATION:-10}"
+CALLS="${KX_BENCH_CALLS:-1000}"
+export KX_BENCH_JOBS="${KX_BENCH_JOBS:-1}"
+
+# What the bench alone needs: wrk and curl; zeep and spyne for (b).
+missing=()
+command -v wrk >/dev/null || missing+=(wrk)
+command -v curl >/dev/null || missing+=(curl)
+command -v cmake >/dev/null || missing+=(cmake)
+command -v ninja >/dev/null || missing+=(ninja-build)
+"$PY" -c 'import zeep' 2>/dev/null || missing+=(python3-zeep)
+"$PY" -c 'import spyne' 2>/dev/null || missing+=(python3-spyne)
+if [ "${#missing[@]}" -gt 0 ]; then
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    log "installing ${missing[*]}"
+    $sudo apt-get install -y "${missing[@]}" >/dev/null
+fi
+bench_build kxcontainer svcgen
+bench_init
+
+# Generate and build the service.
+PROJECT="$KX_TMP/project"
+APP="$KX_TMP/app"
+mkdir -p "$PROJECT" "$APP/WEB-INF" "$APP/static" "$KX_TMP/home" "$KX_TMP/kxlogs"
+printf 'type=server\nprojectName=soap_calc\nserver=true\nsample=true\nmake=true\n' \
+    >"$PROJECT/startup.properties"
+log "svcgen on $WSDL"
+if ! (cd "$PROJECT" && "$KX_BIN/svcgen" -properties "$PROJECT/startup.properties" \
+        -compiler redhat-gcc "$WSDL") >"$KX_TMP/svcgen.out" 2>&1; then
+    log "svcgen failed:"; sed -n '1,20p' "$KX_TMP/svcgen.out" >&2; exit 1
+fi
+cp "$CASE"/impl/*Impl.cpp "$PROJECT/"
+log "make -j$KX_BENCH_JOBS (the makefile's flags)"
+if ! (cd "$PROJECT" && make -j"$KX_BENCH_JOBS") >"$KX_TMP/make.out" 2>&1; then
+    log "make failed:"; grep -m15 -A3 error "$KX_TMP/make.out" >&2 || tail -20 "$KX_TMP/make.out" >&2; exit 1
+fi
+cp "$PROJECT/web.xml" "$APP/WEB-INF/web.xml"
+
+# Deploy: kxcontainer serving the service's web application.
+"$KX_BIN/kxcontainer" --port 0 --bind 127.0.0.1 --no-token --webapp "$APP" \
+    --lib-dir "$PROJECT" --home "$KX_TMP/home" --log-dir "$KX_TMP/kxlogs" \
+    >"$KX_TMP/kx.out" 2>"$KX_TMP/kx.err" &
+KX_PID=$!
+KX_PIDS+=("$KX_PID")
+ADDRESS=""
+for _ in $(seq 100); do
+    ADDRESS="$(head -n1 "$KX_TMP/kx.out" | grep -o -m1 'http://127.0.0.1:[0-9]*/[^ ?]*' || true)"
+    [ -n "$ADDRESS" ] && break
+    kill -0 "$KX_PID" 2>/dev/null || break
+    sleep 0.1
+done
+[ -n "$ADDRESS" ] || { log "kxcontainer did not start:"; cat "$KX_TMP/kx.err" >&2; exit 1; }
+ADDRESS="${ADDRESS%/}"
+SOAP_URL="$ADDRESS$("$PY" "$KX_ROOT/tests/soap/soaptest.py" address-path "$WSDL")"
+STATIC_URL="$ADDRESS/static/reply.xml"
+log "service at $SOAP_URL"
+
+# The reply to the envelope wrk sends, kept as the static file.
+export KX_SOAP_BODY="$HERE/add.xml"
+status="$(curl -s --max-time 10 -o "$APP/static/reply.xml" -w '%{http_code}' \
+    -H 'Content-Type: text/xml; charset=utf-8' -H 'SOAPAction: "urn:kxtest:calc/Add"' \
+    --data-binary @"$KX_SOAP_BODY" "$SOAP_URL")"
+if [ "$status" != 200 ] || ! grep -q '>42<' "$APP/static/reply.xml"; then
+    log "Add(20, 22) answered HTTP $status:"; cat "$APP/static/reply.xml" >&2; exit 1
+fi
+REPLY_BYTES="$(wc -c <"$APP/static/reply.xml")"
+STATIC_BYTES="$(curl -s --max-time 10 -o /dev/null -w '%{size_download}' "$STATIC_URL")"
+[ "$STATIC_BYTES" = "$REPLY_BYTES" ] || {
+    log "the static file answered $STATIC_BYTES bytes, not $REPLY_BYTES"; exit 1; }
+log "reply $REPLY_BYTES bytes; static copy at $STATIC_URL"
+
+# wrk_run URL [wrk options]: "requests/s p99-ms socket-errors non2xx"
+wrk_run() {
+    local url="$1" out
+    shift
+    out="$(timeout $((DURATION + 30)) wrk -t2 -c16 -d"${DURATION}s" --timeout 5s --latency "$@" "$url")"
+    printf '%s\n' "$out" >>"$KX_TMP/wrk.txt"
+    printf '%s\n' "$out" | awk '
+        /Requests\/sec/ { rps = $2 }
+        $1 == "99%" { v = $2; u = v; sub(/[0-9.]+/, "", u); sub(/[a-z]+$/, "", v)
+                      p99 = (u == "us") ? v / 1000 : (u == "s") ? v * 1000 : (u == "m") ? v * 60000 : v }
+        /Socket errors/ { gsub(",", ""); err = $4 + $6 + $8 + $10 }
+        /Non-2xx/ { bad = $NF }
+        END { printf "%s %s %d %d\n", rps, p99, err, bad }'
+}
+
+# (a) SOAP against the static file, alternating.
+: >"$KX_TMP/soap.runs"; : >"$KX_TMP/static.runs"
+for run in $(seq "$KX_RUNS"); do
+    read -r r p e b < <(wrk_run "$SOAP_URL" -s "$HERE/post.lua")
+    echo "$r $p" >>"$KX_TMP/soap.runs"
+    log "run $run SOAP Add:    $r req/s, p99 $p ms, socket errors $e, non-2xx $b"
+    read -r r p e b < <(wrk_run "$STATIC_URL")
+    echo "$r $p" >>"$KX_TMP/static.runs"
+    log "run $run static file: $r req/s, p99 $p ms, socket errors $e, non-2xx $b"
+done
+SOAP_RPS="$(cut -d' ' -f1 "$KX_TMP/soap.runs" | median)"
+SOAP_P99="$(cut -d' ' -f2 "$KX_TMP/soap.runs" | median)"
+STATIC_RPS="$(cut -d' ' -f1 "$KX_TMP/static.runs" | median)"
+STATIC_P99="$(cut -d' ' -f2 "$KX_TMP/static.runs" | median)"
+
+# (b) zeep against the generated service and against spyne.
+"$PY" "$KX_ROOT/tests/soap/spyne_server.py" >"$KX_TMP/spyne.out" 2>"$KX_TMP/spyne.err" &
+SPYNE_PID=$!
+KX_PIDS+=("$SPYNE_PID")
+SPYNE_URL=""
+for _ in $(seq 100); do
+    SPYNE_URL="$(head -n1 "$KX_TMP/spyne.out" | grep -o -m1 'http://[^ ]*' || true)"
+    [ -n "$SPYNE_URL" ] && break
+    kill -0 "$SPYNE_PID" 2>/dev/null || break
+    sleep 0.1
+done
+[ -n "$SPYNE_URL" ] || { log "spyne_server.py did not start:"; cat "$KX_TMP/spyne.err" >&2; exit 1; }
+log "spyne at $SPYNE_URL"
+FAILED=0
+: >"$KX_TMP/zeep.kx"; : >"$KX_TMP/zeep.spyne"
+for run in $(seq "$KX_RUNS"); do
+    for peer in kx spyne; do
+        if [ "$peer" = kx ]; then url="$SOAP_URL"; else url="$SPYNE_URL"; fi
+        if s="$(timeout 600 "$PY" "$HERE/zeep_calls.py" "$WSDL" "$url" "$CALLS")"; then
+            echo "$s" >>"$KX_TMP/zeep.$peer"
+            log "run $run zeep, $CALLS calls, $peer: $s s"
+        else
+            log "run $run zeep against $peer failed"; FAILED=1
+        fi
+    done
+done
+ZEEP_KX="$(median <"$KX_TMP/zeep.kx")"
+ZEEP_SPYNE="$(median <"$KX_TMP/zeep.spyne")"
+
+rr="$(ratio "$SOAP_RPS" "$STATIC_RPS")"
+pr="$(ratio "$SOAP_P99" "$STATIC_P99")"
+zr="$(ratio "$ZEEP_KX" "$ZEEP_SPYNE")"
+echo
+echo "== SOAP Add against a static file of the reply's $REPLY_BYTES bytes, same kxcontainer (wrk -t2 -c16 -d${DURATION}s --latency, median of $KX_RUNS runs) =="
+printf 'SOAP %s req/s p99 %s ms | static %s req/s p99 %s ms | req/s ratio %s (>= 0.5: %s), p99 ratio %s (<= 2: %s)\n' \
+    "$SOAP_RPS" "$SOAP_P99" "$STATIC_RPS" "$STATIC_P99" \
+    "$rr" "$(verdict "$rr" '>=' 0.5)" "$pr" "$(verdict "$pr" '<=' 2)"
+echo "== zeep, $CALLS Add calls one after the other (median of $KX_RUNS runs) =="
+printf 'generated service %s s | spyne %s s | ratio %s\n' "$ZEEP_KX" "$ZEEP_SPYNE" "$zr"
+exit "$FAILED"
