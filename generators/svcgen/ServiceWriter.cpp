@@ -1,5 +1,6 @@
 #include "generators/svcgen/ServiceWriter.h"
 
+#include <algorithm>
 #include <optional>
 #include <set>
 
@@ -37,13 +38,21 @@ struct OperationCode {
     KxCString wrapperNamespace;
 };
 
+// A fault an operation declares: an exception class carrying its detail.
+struct FaultCode {
+    KxCString className;
+    KxCString message;  // the fault message's name
+    Param detail;       // the element of the message's part
+};
+
 struct PortCode {
     const WsdlPortType* portType = nullptr;
     KxCString prefix;  // P, the port type as an identifier
     KxCString address;
     bool soap12 = false;
     std::vector<OperationCode> operations;
-    std::set<KxCString> classes;  // data classes the operations use
+    std::set<KxCString> classes;    // data classes the operations use
+    std::vector<FaultCode> faults;  // the faults the operations declare, each once
 };
 
 // What a documentation page says about one generated class.
@@ -113,6 +122,7 @@ class ServiceWriter {
     static KxCString readResponse(const OperationCode& operation, const KxCString& subject);
 
     void writeBase(const PortCode& port);
+    void writeFaults(const PortCode& port);
     void writeSkeleton(const PortCode& port);
     void writeServletBase(const PortCode& port);
     void writeLocal(const PortCode& port);
@@ -229,6 +239,27 @@ PortCode ServiceWriter::describe(const WsdlPortType& portType) const {
                 code.outputs.assign(outputs.begin() + 1, outputs.end());
             }
         }
+        for (const auto& [faultMessage, at] : operation.faults) {
+            const WsdlMessage* message = wsdl_.findMessage(faultMessage);
+            if (message == nullptr || message->parts.empty() ||
+                std::any_of(port.faults.begin(), port.faults.end(), [&](const FaultCode& known) {
+                    return known.message == message->name;
+                })) {
+                continue;
+            }
+            std::optional<Param> detail = paramOf(message->parts.front());
+            if (!detail) {
+                continue;
+            }
+            if (!detail->header.empty()) {
+                port.classes.insert(detail->header);
+            }
+            KxCString className = upperFirst(identifier(message->name));
+            if (!className.ends_with("Fault")) {
+                className += "Fault";
+            }
+            port.faults.push_back({className, message->name, *detail});
+        }
         port.operations.push_back(std::move(code));
     }
     return port;
@@ -238,6 +269,9 @@ KxCString ServiceWriter::includesOf(const PortCode& port) const {
     KxCString text = "#include <string>\n\n#include \"" + KxCString(kRuntimeHeader) + "\"\n";
     for (const KxCString& name : port.classes) {
         text += "#include \"" + name + ".h\"\n";
+    }
+    if (!port.faults.empty()) {
+        text += "#include \"" + port.prefix + "Faults.h\"\n";
     }
     return text;
 }
@@ -354,6 +388,79 @@ KxCString ServiceWriter::readResponse(const OperationCode& operation, const KxCS
         text += "    return returned;\n";
     }
     return text;
+}
+
+void ServiceWriter::writeFaults(const PortCode& port) {
+    if (port.faults.empty()) {
+        return;
+    }
+    const KxCString name = port.prefix + "Faults";
+    KxCString header = head(name + ".h") + "#pragma once\n\n#include <string>\n\n#include \"" +
+                       kRuntimeHeader + "\"\n";
+    std::set<KxCString> headers;
+    for (const FaultCode& fault : port.faults) {
+        if (!fault.detail.header.empty()) {
+            headers.insert(fault.detail.header);
+        }
+    }
+    for (const KxCString& included : headers) {
+        header += "#include \"" + included + ".h\"\n";
+    }
+    KxCString source = head(name + ".cpp") + "#include \"" + name + ".h\"\n\n#include <utility>\n";
+    ClassDoc doc{name,
+                 "The faults the operations of " + port.portType->name +
+                     " declare, as exceptions carrying their detail.",
+                 name + ".h, " + name + ".cpp",
+                 {}};
+    for (const FaultCode& fault : port.faults) {
+        const Param& detail = fault.detail;
+        const KxCString& c = fault.className;
+        header += "\n" +
+                  cppComment("The fault " + fault.message + ": its detail is the element " +
+                             detail.xml.shown() +
+                             ". Thrown by the service, it reaches the client as this class.") +
+                  "class " + c + " : public orvo::Fault {\n  public:\n    explicit " + c + "(" +
+                  detail.cppType +
+                  " detail, const std::string& text = " + cppLiteral(fault.message) +
+                  ",\n        const std::string& code = \"Server\");\n"
+                  "    const " +
+                  detail.cppType +
+                  "& detail() const;\n"
+                  "    bool hasDetail() const override;\n"
+                  "    void writeDetail(orvo::Writer& out) const override;\n\n"
+                  "  private:\n    " +
+                  detail.cppType + " detail_;\n};\n";
+        source +=
+            "\n" + c + "::" + c + "(" + detail.cppType +
+            " detail, const std::string& text, const std::string& code)\n"
+            "    : orvo::Fault(code, text), detail_(std::move(detail)) {}\n\nconst " +
+            detail.cppType + "& " + c + "::detail() const {\n    return detail_;\n}\n\nbool " + c +
+            "::hasDetail() const {\n    return true;\n}\n\nvoid " + c +
+            "::writeDetail(orvo::Writer& out) const {\n" + appendValue(detail, "detail_") + "}\n";
+        doc.members.emplace_back("class " + c, "The fault " + fault.message + ", with its detail " +
+                                                   detail.xml.shown() + ".");
+    }
+    source += "\nvoid throw" + name +
+              "(const orvo::Element& fault) {\n"
+              "    const orvo::Element child = orvo::faultDetail(fault);\n"
+              "    const orvo::Fault read = orvo::faultOf(fault);\n";
+    for (const FaultCode& fault : port.faults) {
+        const Param& detail = fault.detail;
+        source += "    if (child.is(" + names(detail.xml) + ")) {\n    " +
+                  declareValue(detail, "value") + "        " +
+                  (detail.isClass ? KxCString("value.readXml(child);")
+                                  : KxCString("orvo::readValue(child, child.text(), value);")) +
+                  "\n        throw " + fault.className +
+                  "(std::move(value), read.what(), read.code());\n    }\n";
+    }
+    source += "}\n";
+    header +=
+        "\n// Throws the declared fault whose detail the fault element carries, if any.\nvoid "
+        "throw" +
+        name + "(const orvo::Element& fault);\n";
+    output_.write(name + ".h", header);
+    output_.write(name + ".cpp", source);
+    docs_.push_back(std::move(doc));
 }
 
 void ServiceWriter::writeBase(const PortCode& port) {
@@ -698,7 +805,10 @@ void ServiceWriter::writeProxyBase(const PortCode& port) {
             "    orvo::SoapVersion version = " +
             soapVersion(port) +
             ";\n"
-            "    const orvo::Element body = orvo::soapBody(response, version);\n"
+            "    const orvo::Element body = orvo::soapBody(response, version);\n" +
+            (port.faults.empty() ? KxCString()
+                                 : "    if (orvo::isFault(body.firstChild())) {\n        throw" +
+                                       port.prefix + "Faults(body.firstChild());\n    }\n") +
             "    orvo::throwIfFault(body.firstChild());\n";
         if (operation.oneWay) {
             source += "}\n";
@@ -1047,6 +1157,7 @@ void ServiceWriter::writeAll() {
         // The in-process binding calls through the client's marshalling.
         if (options_.server || options_.client) {
             writeProxyBase(port);
+            writeFaults(port);
         }
         if (options_.client) {
             writeClientProxy(port);

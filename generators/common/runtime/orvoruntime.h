@@ -75,13 +75,21 @@ class XmlError : public std::runtime_error {
     long column_;
 };
 
+class Writer;
+
 // A SOAP fault: its code ("Client" for a bad request, "Server" for a failure
-// of the service) and text.
+// of the service) and text. A fault the WSDL declares is a class derived
+// from it that writes its detail element.
 class Fault : public std::runtime_error {
   public:
     Fault(std::string code, const std::string& text)
         : std::runtime_error(text), code_(std::move(code)) {}
     const std::string& code() const { return code_; }
+
+    // Whether the fault carries a detail, and writes it (the content of the
+    // fault's detail element).
+    virtual bool hasDetail() const { return false; }
+    virtual void writeDetail(Writer& out) const { (void)out; }
 
   private:
     std::string code_;
@@ -1644,6 +1652,11 @@ inline void writeFault(Writer& out, const Fault& fault, SoapVersion version = So
         out.start("", "faultstring");
         out.text(fault.what());
         out.end();
+        if (fault.hasDetail()) {
+            out.start("", "detail");
+            fault.writeDetail(out);
+            out.end();
+        }
     } else {
         const std::string code = fault.code() == "Client"   ? "Sender"
                                  : fault.code() == "Server" ? "Receiver"
@@ -1659,6 +1672,11 @@ inline void writeFault(Writer& out, const Fault& fault, SoapVersion version = So
         out.text(fault.what());
         out.end();
         out.end();
+        if (fault.hasDetail()) {
+            out.start(ns, "Detail");
+            fault.writeDetail(out);
+            out.end();
+        }
     }
     out.end();
 }
@@ -1673,13 +1691,25 @@ inline std::string faultEnvelope(const Fault& fault, SoapVersion version) {
     return out.str();
 }
 
-// Throws the fault a response's body content carries (either version), if
-// it is one.
-inline void throwIfFault(const Element& bodyContent) {
-    const bool soap11 = bodyContent.is(kSoapEnvelopeNamespace, "Fault");
-    if (!soap11 && !bodyContent.is(kSoap12EnvelopeNamespace, "Fault")) {
-        return;
+// Whether a Body's content is a fault (either version).
+inline bool isFault(const Element& bodyContent) {
+    return bodyContent.is(kSoapEnvelopeNamespace, "Fault") ||
+           bodyContent.is(kSoap12EnvelopeNamespace, "Fault");
+}
+
+// The first element in a fault's detail (SOAP 1.1 detail, SOAP 1.2 Detail);
+// a null Element when it has none.
+inline Element faultDetail(const Element& fault) {
+    for (Element child = fault.firstChild(); child; child = child.nextSibling()) {
+        if (child.is("", "detail") || child.is(kSoap12EnvelopeNamespace, "Detail")) {
+            return child.firstChild();
+        }
     }
+    return Element();
+}
+
+// The code (with the SOAP 1.1 names) and text of a fault element.
+inline Fault faultOf(const Element& fault) {
     std::string code = "Server";
     std::string text = "the service reported a fault";
     const auto localCode = [](const std::string& written) {
@@ -1690,7 +1720,7 @@ inline void throwIfFault(const Element& bodyContent) {
                : local == "Receiver" ? std::string("Server")
                                      : local;
     };
-    for (Element child = bodyContent.firstChild(); child; child = child.nextSibling()) {
+    for (Element child = fault.firstChild(); child; child = child.nextSibling()) {
         const std::string name = child.localName();
         if (name == "faultcode") {
             code = localCode(child.text());
@@ -1702,7 +1732,15 @@ inline void throwIfFault(const Element& bodyContent) {
             text = child.firstChild().text();
         }
     }
-    throw Fault(code, text);
+    return Fault(code, text);
+}
+
+// Throws the fault a response's body content carries (either version), if
+// it is one.
+inline void throwIfFault(const Element& bodyContent) {
+    if (isFault(bodyContent)) {
+        throw faultOf(bodyContent);
+    }
 }
 
 // ---- For the generated classes ---------------------------------------------

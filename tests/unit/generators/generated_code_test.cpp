@@ -261,6 +261,58 @@ int main() {
     EXPECT_NE(output.find("local 30\n"), std::string::npos) << output;
 }
 
+// A declared fault crosses the envelopes both ways as its own class: the
+// service throws it with its detail, the client catches it as such.
+TEST_F(WorkingCode, DeclaredFaultsReachTheClientWithTheirDetail) {
+    writeProperties("server", {"client=true"});
+    ASSERT_EQ(run(svcgen(std::string(KX_SOURCE_DIR) + "/tests/soap/declared_faults/bank.wsdl")), 0)
+        << log();
+    const std::string output = buildAndRun(R"(
+#include <iostream>
+#include "BankPortLocal.h"
+
+using namespace kxtest_bank;
+
+class Bank : public BankPortBase {
+  public:
+    WithdrawResponse Withdraw(const ::kxtest_bank::Withdraw& request) override {
+        InsufficientFunds detail;
+        detail.setRequested(request.getAmount());
+        detail.setAvailable(orvo::Decimal("5.50"));
+        throw InsufficientFundsFault(detail, "not enough on " + request.getAccount(), "Client");
+    }
+    BalanceResponse Balance(const ::kxtest_bank::Balance&) override {
+        throw orvo::Fault("Server", "closed");
+    }
+};
+
+int main() {
+    Bank bank;
+    BankPortLocal local(bank);
+    ::kxtest_bank::Withdraw request;
+    request.setAccount("bob");
+    request.setAmount(orvo::Decimal("6.00"));
+    try {
+        local.Withdraw(request);
+    } catch (const InsufficientFundsFault& fault) {
+        std::cout << "declared " << fault.code() << " " << fault.what() << " "
+                  << fault.detail().getRequested().str() << " "
+                  << fault.detail().getAvailable().str() << "\n";
+    }
+    try {
+        local.Balance(::kxtest_bank::Balance());
+    } catch (const InsufficientFundsFault&) {
+        std::cout << "wrongly declared\n";
+    } catch (const orvo::Fault& fault) {
+        std::cout << "generic " << fault.code() << " " << fault.what() << "\n";
+    }
+}
+)");
+    EXPECT_NE(output.find("declared Client not enough on bob 6.00 5.50\ngeneric Server closed\n"),
+              std::string::npos)
+        << output;
+}
+
 // The corpus checks documents against xmllint; this checks the classes as a
 // program uses them: built in memory, written, read back, and refused.
 TEST_F(WorkingCode, MarshallersWriteAndReadBackWhatTheProgramBuilt) {

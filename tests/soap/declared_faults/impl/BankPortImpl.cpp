@@ -1,5 +1,6 @@
 // BankPortImpl.cpp: two accounts kept in cents. Withdrawing more than the
-// balance and naming an unknown account are the declared faults.
+// balance and naming an unknown account are the declared faults, thrown as
+// their generated classes with their detail.
 #include "BankPortImpl.h"
 
 #include <map>
@@ -60,7 +61,9 @@ orvo::Decimal fromCents(std::int64_t cents) {
 std::int64_t& accountNamed(const std::string& account) {
     const auto found = accounts().find(account);
     if (found == accounts().end()) {
-        throw orvo::Fault("Client", "unknown account " + account);
+        ::kxtest_bank::UnknownAccount detail;
+        detail.setAccount(account);
+        throw UnknownAccountFault(detail, "unknown account " + account, "Client");
     }
     return found->second;
 }
@@ -75,8 +78,13 @@ std::int64_t& accountNamed(const std::string& account) {
     std::lock_guard<std::mutex> lock(accountsMutex);
     std::int64_t& balance = accountNamed(parameters.getAccount());
     if (amount > balance) {
-        throw orvo::Fault("Client", "insufficient funds: " + parameters.getAmount().str() +
-                                        " requested, " + fromCents(balance).str() + " available");
+        ::kxtest_bank::InsufficientFunds detail;
+        detail.setRequested(parameters.getAmount());
+        detail.setAvailable(fromCents(balance));
+        throw InsufficientFundsFault(detail,
+                                     "insufficient funds: " + parameters.getAmount().str() +
+                                         " requested, " + fromCents(balance).str() + " available",
+                                     "Client");
     }
     balance -= amount;
     ::kxtest_bank::WithdrawResponse response;
