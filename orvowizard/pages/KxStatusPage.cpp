@@ -17,6 +17,40 @@
 
 namespace {
 
+// A word for a POSIX shell: in single quotes unless it is plain.
+KxCString shellWord(const KxCString& word) {
+    if (!word.empty() &&
+        word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                               "0123456789_-./+:@") == KxCString::npos) {
+        return word;
+    }
+    KxCString quoted = "'";
+    for (char c : word) {
+        quoted += c == '\'' ? KxCString("'\\''") : KxCString(1, c);
+    }
+    return quoted + "'";
+}
+
+// The commands that build the project in a terminal, and run it where the
+// makefile can: its services with "make run", its sample program after.
+KxCString buildCommands(const KxCString& dir, const KxCString& projectName) {
+    KxCString makefile;
+    kx::os::readRegularFile(kx::os::nativePath(dir + "\\makefile"), makefile, 1024 * 1024);
+    KxCString commands = "cd " + shellWord(kx::os::nativePath(dir)) + "\nmake\n";
+    if (makefile.find("\nrun:") != KxCString::npos) {
+        commands += "make run";
+        if (makefile.find("\nPROGRAM = ") != KxCString::npos && !projectName.empty()) {
+            commands += "        # then, in another terminal: ./" + shellWord(projectName);
+        }
+        commands += "\n";
+    }
+    return commands;
+}
+
+}  // namespace
+
+namespace {
+
 // A project file may be anything a generator, a colleague or an attacker
 // left there. It is shown, never run: the sandbox gives an HTML page an
 // origin of its own and no scripts, so it cannot act as this application's
@@ -204,6 +238,7 @@ KxTemplate KxStatusPage::renderPage(KxContext& context, const KxCString& dir, co
     }
     if (isNonEmptyFile(dir, "makefile") && make == "true") {
         context.put("make", make);
+        context.put("nextSteps", buildCommands(dir, projectName));
     }
 
     // The generator's errors and warnings, then the generated files in their

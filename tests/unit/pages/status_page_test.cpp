@@ -80,6 +80,22 @@ TEST_F(StatusPage, WorkspacesComeFirstOnlyWhenMakeIsTrueAndTheyHaveContent) {
     EXPECT_EQ(text("make"), "true");
 }
 
+// The commands to copy into a terminal: build, and run what the makefile
+// can run; a folder name that a shell would split is quoted.
+TEST_F(StatusPage, ProjectsWithAMakefileShowHowToBuildAndRunThem) {
+    const std::string dir =
+        project("my calc", "type=server\nmake=true\nprojectName=calc\n", {"Calc.cpp"});
+    harness.home.write("projects/my calc/makefile", "all:\n");
+    run({{"dir", dir}});
+    const std::string folder = kx::os::nativePath(dir);
+    EXPECT_EQ(text("nextSteps"), "cd '" + folder + "'\nmake\n");
+
+    harness.home.write("projects/my calc/makefile", "CXX = g++\nPROGRAM = calc\nall:\nrun: all\n");
+    run({{"dir", dir}});
+    EXPECT_EQ(text("nextSteps"),
+              "cd '" + folder + "'\nmake\nmake run        # then, in another terminal: ./calc\n");
+}
+
 TEST_F(StatusPage, ErrorMessageOfTheTierAndErrorsOfTheProject) {
     const std::string dir = project("calc", "type=server\nfilename=C:\\\\w\\\\calc.wsdl\n", {});
     harness.home.write("projects/calc/errors.xml", "<Error><message>bad</message></Error>");
