@@ -3,8 +3,13 @@
 # generates a server project from the folder's WSDL file, the folder's
 # impl/<Port>Impl.cpp replaces the sample implementation, make builds the
 # library, kxcontainer serves it, and zeep_client.py calls it with zeep and
-# with plain HTTP. One line per check (PASS, FAIL, SKIP), then a summary;
-# the exit status is 1 when a check failed.
+# with plain HTTP. Folders with a client/ folder then have a second phase:
+# svcgen generates the client project from the same WSDL file, client/
+# check_client.cpp is built against it and run, first against the service
+# served by spyne (spyne_server.py), then against the generated server in a
+# fresh kxcontainer; each run must print exactly client/expected.txt.
+# One line per check (PASS, FAIL, SKIP), then a summary; the exit status is 1
+# when a check failed.
 #
 #   run_soap.sh [FOLDER ...]
 #
@@ -21,6 +26,7 @@ body_limit=65536
 
 scratch="$(mktemp -d "${TMPDIR:-/tmp}/kx-soap.XXXXXX")"
 container_pid=""
+spyne_pid=""
 
 stop_container() {
   if [ -n "$container_pid" ] && kill -0 "$container_pid" 2>/dev/null; then
@@ -37,8 +43,24 @@ stop_container() {
   container_pid=""
 }
 
+stop_spyne() {
+  if [ -n "$spyne_pid" ] && kill -0 "$spyne_pid" 2>/dev/null; then
+    kill -TERM "$spyne_pid" 2>/dev/null || true
+    for _ in $(seq 1 50); do
+      kill -0 "$spyne_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    if kill -0 "$spyne_pid" 2>/dev/null; then
+      kill -KILL "$spyne_pid" 2>/dev/null || true
+    fi
+    wait "$spyne_pid" 2>/dev/null || true
+  fi
+  spyne_pid=""
+}
+
 cleanup() {
   stop_container
+  stop_spyne
   if [ "${KX_SOAP_KEEP:-0}" = 1 ]; then
     echo "scratch kept in $scratch"
   else
@@ -68,9 +90,40 @@ if ! "$python" -c 'import zeep' 2>/dev/null; then
   exit 1
 fi
 
+have_spyne=1
+"$python" -c 'import spyne' 2>/dev/null || have_spyne=0
+
 # Reports the first lines of a log, indented, after a failure.
 show() {
   sed -n "1,${2:-15}p" "$1" | sed 's/^/    | /'
+}
+
+# Starts kxcontainer on the deployed project of $work (app/, project/) and
+# sets container_url to the address of the service of WSDL file $2. Returns 1,
+# with a FAIL line named after $1, when it prints no address.
+start_container() {
+  local what="$1" wsdl="$2"
+  "$bin_dir/kxcontainer" --webapp "$work/app" --lib-dir "$work/project" --port 0 --no-token \
+    --home "$work/home" --log-dir "$work/logs" --threads 4 \
+    --client-max-body-size "$body_limit" \
+    >"$work/container.out" 2>"$work/container.err" &
+  container_pid=$!
+  local address=""
+  for _ in $(seq 1 200); do
+    address="$(head -n1 "$work/container.out" | grep -o -m1 -E 'https?://[^ ]+' || true)"
+    [ -n "$address" ] && break
+    kill -0 "$container_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ -z "$address" ]; then
+    fail "$what" "no address printed"
+    show "$work/container.err"
+    stop_container
+    return 1
+  fi
+  address="${address%%\?*}"
+  address="${address%/}"
+  container_url="$address$("$python" "$soap_dir/soaptest.py" address-path "$wsdl")"
 }
 
 # Runs one folder: generate, build, deploy, call. Returns 1 at the first
@@ -137,24 +190,8 @@ run_folder() {
 
   # Deploy.
   cp "$project/web.xml" "$work/app/WEB-INF/web.xml"
-  "$bin_dir/kxcontainer" --webapp "$work/app" --lib-dir "$project" --port 0 --no-token \
-    --home "$work/home" --log-dir "$work/logs" --threads 4 \
-    --client-max-body-size "$body_limit" \
-    >"$work/container.out" 2>"$work/container.err" &
-  container_pid=$!
-  local address=""
-  for _ in $(seq 1 200); do
-    address="$(head -n1 "$work/container.out" | grep -o -m1 -E 'https?://[^ ]+' || true)"
-    [ -n "$address" ] && break
-    kill -0 "$container_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  if [ -z "$address" ]; then
-    fail "$name: kxcontainer serves the project" "no address printed"
-    show "$work/container.err"
-    stop_container
-    return 1
-  fi
+  server_deployed=1
+  start_container "$name: kxcontainer serves the project" "$wsdl" || return 1
   if [ -s "$work/container.err" ]; then
     # A servlet that could not be made is reported here; its requests get 404.
     fail "$name: kxcontainer serves the project" "problems at start"
@@ -162,11 +199,7 @@ run_folder() {
   else
     pass "$name: kxcontainer serves the project"
   fi
-  address="${address%%\?*}"
-  address="${address%/}"
-  local path
-  path="$("$python" "$soap_dir/soaptest.py" address-path "$wsdl")"
-  local url="$address$path"
+  local url="$container_url"
   echo "     $name: service at $url"
 
   # Call.
@@ -210,6 +243,115 @@ run_folder() {
   [ "$status" -eq 0 ]
 }
 
+# Compares the output of a check_client run ($2) with client/expected.txt.
+compare_client() {
+  local what="$1" output="$2" expected="$3" status="$4"
+  if [ "$status" -ne 0 ]; then
+    fail "$what" "check_client exit status $status"
+    show "$output"
+  elif diff -u "$expected" "$output" >"$output.diff"; then
+    pass "$what"
+  else
+    fail "$what" "answers differ from client/expected.txt"
+    sed -n '3,30p' "$output.diff" | grep -E '^[-+]' | sed 's/^/    | /'
+  fi
+}
+
+# The client phase of a folder with client/: generate and build the client,
+# build check_client.cpp, run it against spyne and against the generated
+# server. Needs the WSDL file; the kxcontainer run needs the server project
+# deployed by run_folder.
+run_client() {
+  local name="$1"
+  local folder="$soap_dir/$name"
+  local work="$scratch/$name"
+  local wsdls=("$folder"/*.wsdl)
+  [ -f "${wsdls[0]}" ] && [ ${#wsdls[@]} -eq 1 ] || return 1
+  local wsdl="${wsdls[0]}"
+  local client="$work/client"
+  local lib_name="client_${name}"
+  local expected="$folder/client/expected.txt"
+  if [ ! -f "$folder/client/check_client.cpp" ] || [ ! -f "$expected" ]; then
+    fail "$name: client phase" "client/ must hold check_client.cpp and expected.txt"
+    return 1
+  fi
+  mkdir -p "$client"
+  printf 'type=client\nprojectName=%s\nclient=true\nserver=false\nmake=true\n' \
+    "$lib_name" >"$client/startup.properties"
+
+  # Generate and build the client library, then the check program.
+  if (cd "$client" && "$bin_dir/svcgen" -noserver -properties "$client/startup.properties" \
+        -compiler redhat-gcc "$wsdl") >"$work/client-svcgen.log" 2>&1; then
+    pass "$name: svcgen generates the client project"
+  else
+    fail "$name: svcgen generates the client project" "exit status $?"
+    show "$work/client-svcgen.log"
+    return 1
+  fi
+  if (cd "$client" && make -j1) >"$work/client-make.log" 2>&1 && [ -f "$client/lib$lib_name.a" ]; then
+    pass "$name: the client library builds"
+  else
+    fail "$name: the client library builds" "make failed or made no lib$lib_name.a"
+    grep -E -m15 -A3 'error' "$work/client-make.log" | sed 's/^/    | /' || true
+    return 1
+  fi
+  local check="$work/check_client"
+  # shellcheck disable=SC2046  # pkg-config's flags are separate words
+  if g++ -std=c++17 -Wall -O1 -I"$client" $(pkg-config --cflags libxml-2.0 libcurl) \
+       "$folder/client/check_client.cpp" "$client/lib$lib_name.a" \
+       $(pkg-config --libs libxml-2.0 libcurl) -o "$check" >"$work/check-build.log" 2>&1; then
+    pass "$name: client/check_client.cpp builds against the client"
+  else
+    fail "$name: client/check_client.cpp builds against the client" "g++ failed"
+    grep -E -m15 -A3 'error' "$work/check-build.log" | sed 's/^/    | /' || true
+    return 1
+  fi
+
+  local status result=0
+  # Against spyne.
+  if [ "$have_spyne" = 0 ]; then
+    skip "$name: generated client calls spyne" "$python cannot import spyne (python3-spyne)"
+  else
+    "$python" "$soap_dir/spyne_server.py" --port 0 "$name" \
+      >"$work/spyne.out" 2>"$work/spyne.err" &
+    spyne_pid=$!
+    local spyne_url=""
+    for _ in $(seq 1 100); do
+      spyne_url="$(head -n1 "$work/spyne.out" | grep -o -m1 -E 'http://[^ ]+' || true)"
+      [ -n "$spyne_url" ] && break
+      kill -0 "$spyne_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    if [ -z "$spyne_url" ]; then
+      fail "$name: generated client calls spyne" "spyne_server.py printed no address"
+      show "$work/spyne.err"
+      result=1
+    else
+      echo "     $name: spyne at $spyne_url"
+      status=0
+      "$check" "$spyne_url" >"$work/check-spyne.out" 2>&1 || status=$?
+      compare_client "$name: generated client calls spyne" "$work/check-spyne.out" \
+        "$expected" "$status"
+    fi
+    stop_spyne
+  fi
+
+  # Against the generated server, deployed afresh: the calls may change the
+  # service's state, and the zeep phase has made its own.
+  if [ "$server_deployed" != 1 ]; then
+    skip "$name: generated client calls the generated server" "the server project is not deployed"
+  elif start_container "$name: generated client calls the generated server" "$wsdl"; then
+    status=0
+    "$check" "$container_url" >"$work/check-server.out" 2>&1 || status=$?
+    compare_client "$name: generated client calls the generated server" \
+      "$work/check-server.out" "$expected" "$status"
+    stop_container
+  else
+    result=1
+  fi
+  return "$result"
+}
+
 folders=()
 if [ $# -gt 0 ]; then
   for arg in "$@"; do
@@ -232,7 +374,13 @@ fi
 
 for name in "${folders[@]}"; do
   echo "== $name"
-  if ! run_folder "$name"; then
+  failed_before=$failed
+  server_deployed=0
+  run_folder "$name" || true
+  if [ -d "$soap_dir/$name/client" ]; then
+    run_client "$name" || true
+  fi
+  if [ "$failed" -ne "$failed_before" ]; then
     failed_folders+=("$name")
   fi
 done

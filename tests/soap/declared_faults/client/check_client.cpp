@@ -3,8 +3,9 @@
 // line per answer:
 //     check_client URL
 // Decimals print without trailing zeros after the point (100.00 as 100), as
-// servers may write the same value with more or fewer digits. A SOAP fault
-// prints "fault <code>: <text>", an HTTP failure "http <status>: <text>".
+// servers may write the same value with more or fewer digits. A declared fault
+// prints "<class> <code>: <text> [<its detail>]", any other SOAP fault
+// "fault <code>: <text>", an HTTP failure "http <status>: <text>".
 #include <exception>
 #include <functional>
 #include <iostream>
@@ -16,11 +17,20 @@ namespace bank = kxtest_bank;
 
 namespace {
 
+std::string plain(const orvo::Decimal& value);
+
 // Prints the line the call gives, or how it failed; the run goes on.
 void line(const std::string& label, const std::function<std::string()>& call) {
     try {
         const std::string answer = call();
         std::cout << label << " = " << answer << "\n";
+    } catch (const InsufficientFundsFault& fault) {
+        std::cout << label << " -> InsufficientFundsFault " << fault.code() << ": " << fault.what()
+                  << " [requested " << plain(fault.detail().getRequested()) << " available "
+                  << plain(fault.detail().getAvailable()) << "]\n";
+    } catch (const UnknownAccountFault& fault) {
+        std::cout << label << " -> UnknownAccountFault " << fault.code() << ": " << fault.what()
+                  << " [account " << fault.detail().getAccount() << "]\n";
     } catch (const orvo::Fault& fault) {
         std::cout << label << " -> fault " << fault.code() << ": " << fault.what() << "\n";
     } catch (const orvo::HttpError& error) {
