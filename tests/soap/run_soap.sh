@@ -297,7 +297,7 @@ run_client() {
   fi
   local check="$work/check_client"
   # shellcheck disable=SC2046  # pkg-config's flags are separate words
-  if g++ -std=c++17 -Wall -O1 -I"$client" $(pkg-config --cflags libxml-2.0 libcurl) \
+  if g++ -std=c++17 -Wall -O1 -I"$client" -I"$soap_dir" $(pkg-config --cflags libxml-2.0 libcurl) \
        "$folder/client/check_client.cpp" "$client/lib$lib_name.a" \
        $(pkg-config --libs libxml-2.0 libcurl) -o "$check" >"$work/check-build.log" 2>&1; then
     pass "$name: client/check_client.cpp builds against the client"

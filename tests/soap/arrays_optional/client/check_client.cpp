@@ -12,24 +12,11 @@
 #include <vector>
 
 #include "StatsPortClientProxy.h"
+#include "check_line.h"
 
 namespace stats = kxtest_org_2025_stats;
 
 namespace {
-
-// Prints the line the call gives, or how it failed; the run goes on.
-void line(const std::string& label, const std::function<std::string()>& call) {
-    try {
-        const std::string answer = call();
-        std::cout << label << " = " << answer << "\n";
-    } catch (const orvo::Fault& fault) {
-        std::cout << label << " -> fault " << fault.code() << ": " << fault.what() << "\n";
-    } catch (const orvo::HttpError& error) {
-        std::cout << label << " -> http " << error.status() << ": " << error.what() << "\n";
-    } catch (const std::exception& error) {
-        std::cout << label << " -> error: " << error.what() << "\n";
-    }
-}
 
 std::string shown(const std::optional<std::string>& text) {
     return text ? "\"" + *text + "\"" : "-";
@@ -88,13 +75,14 @@ int main(int argc, char** argv) {
         return summary(service.Summarize(request(std::move(values), std::move(label))));
     };
 
-    line("Summarize 5 -3 12 7 label \"week 1\"",
-         [&] { return summarize({5, -3, 12, 7}, "week 1"); });
+    line("Summarize 5 -3 12 7 label \"week 1\"", [&] {
+        return summarize({5, -3, 12, 7}, "week 1");
+    });
     line("Summarize 9", [&] { return summarize({9}, std::nullopt); });
     line("Summarize nothing", [&] { return summarize({}, std::nullopt); });
     line("Summarize 300 x 2147483647", [&] {
-        const auto answer = service.Summarize(
-            request(std::vector<std::int32_t>(300, 2147483647), std::nullopt));
+        const auto answer =
+            service.Summarize(request(std::vector<std::int32_t>(300, 2147483647), std::nullopt));
         const auto& sorted = answer.getSorted();
         bool same = true;
         for (std::int32_t value : sorted) {

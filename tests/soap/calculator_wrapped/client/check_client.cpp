@@ -9,6 +9,7 @@
 #include <string>
 
 #include "CalcPortClientProxy.h"
+#include "check_line.h"
 
 namespace {
 
@@ -16,20 +17,6 @@ std::string number(double value) {
     char text[64];
     std::snprintf(text, sizeof text, "%.17g", value);
     return text;
-}
-
-// Prints the line the call gives, or how it failed; the run goes on.
-void line(const std::string& label, const std::function<std::string()>& call) {
-    try {
-        const std::string answer = call();
-        std::cout << label << " = " << answer << "\n";
-    } catch (const orvo::Fault& fault) {
-        std::cout << label << " -> fault " << fault.code() << ": " << fault.what() << "\n";
-    } catch (const orvo::HttpError& error) {
-        std::cout << label << " -> http " << error.status() << ": " << error.what() << "\n";
-    } catch (const std::exception& error) {
-        std::cout << label << " -> error: " << error.what() << "\n";
-    }
 }
 
 kxtest_calc::Pair pair(int a, int b) {

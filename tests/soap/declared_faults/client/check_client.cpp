@@ -12,6 +12,7 @@
 #include <string>
 
 #include "BankPortClientProxy.h"
+#include "check_line.h"
 
 namespace bank = kxtest_bank;
 
@@ -19,25 +20,20 @@ namespace {
 
 std::string plain(const orvo::Decimal& value);
 
-// Prints the line the call gives, or how it failed; the run goes on.
-void line(const std::string& label, const std::function<std::string()>& call) {
-    try {
-        const std::string answer = call();
-        std::cout << label << " = " << answer << "\n";
-    } catch (const InsufficientFundsFault& fault) {
-        std::cout << label << " -> InsufficientFundsFault " << fault.code() << ": " << fault.what()
-                  << " [requested " << plain(fault.detail().getRequested()) << " available "
-                  << plain(fault.detail().getAvailable()) << "]\n";
-    } catch (const UnknownAccountFault& fault) {
-        std::cout << label << " -> UnknownAccountFault " << fault.code() << ": " << fault.what()
-                  << " [account " << fault.detail().getAccount() << "]\n";
-    } catch (const orvo::Fault& fault) {
-        std::cout << label << " -> fault " << fault.code() << ": " << fault.what() << "\n";
-    } catch (const orvo::HttpError& error) {
-        std::cout << label << " -> http " << error.status() << ": " << error.what() << "\n";
-    } catch (const std::exception& error) {
-        std::cout << label << " -> error: " << error.what() << "\n";
+// The bank's declared faults, with their detail.
+bool declared(const orvo::Fault& fault, std::ostream& out) {
+    if (const auto* funds = dynamic_cast<const InsufficientFundsFault*>(&fault)) {
+        out << "InsufficientFundsFault " << fault.code() << ": " << fault.what() << " [requested "
+            << plain(funds->detail().getRequested()) << " available "
+            << plain(funds->detail().getAvailable()) << "]";
+        return true;
     }
+    if (const auto* unknown = dynamic_cast<const UnknownAccountFault*>(&fault)) {
+        out << "UnknownAccountFault " << fault.code() << ": " << fault.what() << " [account "
+            << unknown->detail().getAccount() << "]";
+        return true;
+    }
+    return false;
 }
 
 std::string plain(const orvo::Decimal& value) {
@@ -74,13 +70,21 @@ int main(int argc, char** argv) {
         return plain(service.Withdraw(request).getBalance());
     };
 
-    line("Balance alice", [&] { return balance("alice"); });
-    line("Withdraw alice 30.25", [&] { return withdraw("alice", "30.25"); });
-    line("Balance alice", [&] { return balance("alice"); });
-    line("Withdraw bob 6.00", [&] { return withdraw("bob", "6.00"); });
-    line("Balance bob", [&] { return balance("bob"); });
-    line("Withdraw carol 1", [&] { return withdraw("carol", "1"); });
-    line("Balance dave", [&] { return balance("dave"); });
-    line("Withdraw bob -1", [&] { return withdraw("bob", "-1"); });
+    line(
+        "Balance alice", [&] { return balance("alice"); }, declared);
+    line(
+        "Withdraw alice 30.25", [&] { return withdraw("alice", "30.25"); }, declared);
+    line(
+        "Balance alice", [&] { return balance("alice"); }, declared);
+    line(
+        "Withdraw bob 6.00", [&] { return withdraw("bob", "6.00"); }, declared);
+    line(
+        "Balance bob", [&] { return balance("bob"); }, declared);
+    line(
+        "Withdraw carol 1", [&] { return withdraw("carol", "1"); }, declared);
+    line(
+        "Balance dave", [&] { return balance("dave"); }, declared);
+    line(
+        "Withdraw bob -1", [&] { return withdraw("bob", "-1"); }, declared);
     return 0;
 }
