@@ -56,7 +56,7 @@ WsdlBinding readBinding(const XmlElement& element) {
         binding.soap = binding.soap12 || soap->namespaceUri == kSoap11BindingNamespace;
     }
     for (const XmlElement* child : element.childrenNamed("operation")) {
-        WsdlBindingOperation operation{child->attributeOr("name"), {}, child->at, {}, {}, {}};
+        WsdlBindingOperation operation{child->attributeOr("name"), {}, child->at, {}, {}, {}, {}};
         if (const XmlElement* soap = child->child("operation")) {
             operation.soapAction = soap->attributeOr("soapAction");
             operation.style = soap->attributeOr("style");
@@ -65,6 +65,20 @@ WsdlBinding readBinding(const XmlElement& element) {
             if (const XmlElement* body = input->child("body")) {
                 operation.use = body->attributeOr("use", "literal");
                 operation.bodyNamespace = body->attributeOr("namespace");
+            }
+        }
+        for (const char* direction : {"input", "output"}) {
+            const XmlElement* message = child->child(direction);
+            if (message == nullptr) {
+                continue;
+            }
+            if (const XmlElement* body = message->child("body"); body && body->attribute("parts")) {
+                operation.unsupported.emplace_back("soap:body parts (every part is sent)",
+                                                   body->at);
+            }
+            if (const XmlElement* header = message->child("header")) {
+                operation.unsupported.emplace_back("soap:header (no header block is sent or read)",
+                                                   header->at);
             }
         }
         binding.operations.push_back(std::move(operation));
@@ -242,6 +256,11 @@ void checkBoundOperations(const WsdlBinding& binding, const WsdlPortType& portTy
         }
     }
     for (const WsdlBindingOperation& candidate : binding.operations) {
+        for (const auto& [what, at] : candidate.unsupported) {
+            diagnostics.warning("the operation " + candidate.name + " of the binding " +
+                                    binding.name + " uses " + what + ", which is not supported",
+                                source, at);
+        }
         if (candidate.use == "encoded") {
             diagnostics.error("the operation " + candidate.name + " of the binding " +
                                   binding.name +

@@ -52,6 +52,9 @@ struct WsdlBindingOperation {
     KxCString style;          // the operation's own style; empty for the binding's
     KxCString use;            // of its input's soap:body: "literal" or "encoded"
     KxCString bodyNamespace;  // of its input's soap:body, for rpc wrappers
+    // What the binding asks that is not supported: soap:body parts, or
+    // soap:header blocks (with where they stand).
+    std::vector<std::pair<KxCString, Location>> unsupported;
 };
 
 struct WsdlBinding {

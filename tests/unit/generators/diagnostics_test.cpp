@@ -204,6 +204,20 @@ INSTANTIATE_TEST_SUITE_P(
                    false,
                    {"mixed content", "not kept"},
                    2},
+        ReportCase{"binding that asks for header blocks",
+                   "svcgen",
+                   "server",
+                   kWsdlHead + "  <message name='M'/>\n"
+                               "  <portType name='P'><operation name='a'><input message='tns:M'/>"
+                               "</operation></portType>\n"
+                               "  <binding name='B' type='tns:P' "
+                               "xmlns:soap='http://schemas.xmlsoap.org/wsdl/soap/'>\n"
+                               "    <operation name='a'><input><soap:body use='literal'/>\n"
+                               "      <soap:header message='tns:M' part='h' use='literal'/></input>"
+                               "</operation>\n  </binding>\n</definitions>\n",
+                   false,
+                   {"soap:header", "not supported"},
+                   6},
         ReportCase{"schema given to svcgen",
                    "svcgen",
                    "server",
