@@ -30,18 +30,10 @@ log "nginx at $NGINX_URL"
 
 # wrk_run URL [header]: "requests/s p99-ms socket-errors non2xx"
 wrk_run() {
-    local url="$1" header="${2:-}" out
-    local args=(-t2 -c"$CONNS" -d"${DUR}s" --timeout 5s --latency)
+    local url="$1" header="${2:-}"
+    local args=()
     [ -n "$header" ] && args+=(-H "$header")
-    out="$(timeout $((DUR + 30)) wrk "${args[@]}" "$url")"
-    printf '%s\n' "$out" >>"$KX_TMP/wrk.txt"
-    printf '%s\n' "$out" | awk '
-        /Requests\/sec/ { rps = $2 }
-        $1 == "99%" { v = $2; u = v; sub(/[0-9.]+/, "", u); sub(/[a-z]+$/, "", v)
-                      p99 = (u == "us") ? v / 1000 : (u == "s") ? v * 1000 : (u == "m") ? v * 60000 : v }
-        /Socket errors/ { gsub(",", ""); err = $4 + $6 + $8 + $10 }
-        /Non-2xx/ { bad = $NF }
-        END { printf "%s %s %d %d\n", rps, p99, err, bad }'
+    wrk_figures "$DUR" "$CONNS" "$url" "${args[@]}"
 }
 
 CONNS=32

@@ -93,17 +93,9 @@ log "reply $REPLY_BYTES bytes; static copy at $STATIC_URL"
 
 # wrk_run URL [wrk options]: "requests/s p99-ms socket-errors non2xx"
 wrk_run() {
-    local url="$1" out
+    local url="$1"
     shift
-    out="$(timeout $((DURATION + 30)) wrk -t2 -c16 -d"${DURATION}s" --timeout 5s --latency "$@" "$url")"
-    printf '%s\n' "$out" >>"$KX_TMP/wrk.txt"
-    printf '%s\n' "$out" | awk '
-        /Requests\/sec/ { rps = $2 }
-        $1 == "99%" { v = $2; u = v; sub(/[0-9.]+/, "", u); sub(/[a-z]+$/, "", v)
-                      p99 = (u == "us") ? v / 1000 : (u == "s") ? v * 1000 : (u == "m") ? v * 60000 : v }
-        /Socket errors/ { gsub(",", ""); err = $4 + $6 + $8 + $10 }
-        /Non-2xx/ { bad = $NF }
-        END { printf "%s %s %d %d\n", rps, p99, err, bad }'
+    wrk_figures "$DURATION" 16 "$url" "$@"
 }
 
 # (a) SOAP against the static file, alternating.

@@ -185,6 +185,24 @@ median() {
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b == 0) print "nan"; else printf "%.3f\n", a / b }'; }
 
 # Seconds of one request (curl's total time), bounded to 60 s.
+# wrk_figures SECONDS CONNECTIONS URL [wrk options]: runs wrk with two
+# threads, keeps its report in $KX_TMP/wrk.txt and prints
+# "requests/s p99-ms socket-errors non2xx".
+wrk_figures() {
+    local seconds="$1" connections="$2" url="$3" out
+    shift 3
+    out="$(timeout $((seconds + 30)) wrk -t2 -c"$connections" -d"${seconds}s" --timeout 5s \
+        --latency "$@" "$url")"
+    printf '%s\n' "$out" >>"$KX_TMP/wrk.txt"
+    printf '%s\n' "$out" | awk '
+        /Requests\/sec/ { rps = $2 }
+        $1 == "99%" { v = $2; u = v; sub(/[0-9.]+/, "", u); sub(/[a-z]+$/, "", v)
+                      p99 = (u == "us") ? v / 1000 : (u == "s") ? v * 1000 : (u == "m") ? v * 60000 : v }
+        /Socket errors/ { gsub(",", ""); err = $4 + $6 + $8 + $10 }
+        /Non-2xx/ { bad = $NF }
+        END { printf "%s %s %d %d\n", rps, p99, err, bad }'
+}
+
 request_time() { curl -s -o /dev/null --max-time 60 -w '%{time_total}\n' "$@"; }
 
 # Milliseconds since the epoch.

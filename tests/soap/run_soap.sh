@@ -28,33 +28,29 @@ scratch="$(mktemp -d "${TMPDIR:-/tmp}/kx-soap.XXXXXX")"
 container_pid=""
 spyne_pid=""
 
-stop_container() {
-  if [ -n "$container_pid" ] && kill -0 "$container_pid" 2>/dev/null; then
-    kill -TERM "$container_pid" 2>/dev/null || true
-    for _ in $(seq 1 150); do
-      kill -0 "$container_pid" 2>/dev/null || break
+# stop_pid PID TENTHS: SIGTERM, then SIGKILL after TENTHS tenths of a second.
+stop_pid() {
+  local pid="$1" tenths="$2"
+  if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
+    kill -TERM "$pid" 2>/dev/null || true
+    for _ in $(seq 1 "$tenths"); do
+      kill -0 "$pid" 2>/dev/null || break
       sleep 0.1
     done
-    if kill -0 "$container_pid" 2>/dev/null; then
-      kill -KILL "$container_pid" 2>/dev/null || true
+    if kill -0 "$pid" 2>/dev/null; then
+      kill -KILL "$pid" 2>/dev/null || true
     fi
-    wait "$container_pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
   fi
+}
+
+stop_container() {
+  stop_pid "$container_pid" 150
   container_pid=""
 }
 
 stop_spyne() {
-  if [ -n "$spyne_pid" ] && kill -0 "$spyne_pid" 2>/dev/null; then
-    kill -TERM "$spyne_pid" 2>/dev/null || true
-    for _ in $(seq 1 50); do
-      kill -0 "$spyne_pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    if kill -0 "$spyne_pid" 2>/dev/null; then
-      kill -KILL "$spyne_pid" 2>/dev/null || true
-    fi
-    wait "$spyne_pid" 2>/dev/null || true
-  fi
+  stop_pid "$spyne_pid" 50
   spyne_pid=""
 }
 
