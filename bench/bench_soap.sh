@@ -59,20 +59,8 @@ fi
 cp "$PROJECT/web.xml" "$APP/WEB-INF/web.xml"
 
 # Deploy: kxcontainer serving the service's web application.
-"$KX_BIN/kxcontainer" --port 0 --bind 127.0.0.1 --no-token --webapp "$APP" \
-    --lib-dir "$PROJECT" --home "$KX_TMP/home" --log-dir "$KX_TMP/kxlogs" \
-    >"$KX_TMP/kx.out" 2>"$KX_TMP/kx.err" &
-KX_PID=$!
-KX_PIDS+=("$KX_PID")
-ADDRESS=""
-for _ in $(seq 100); do
-    ADDRESS="$(head -n1 "$KX_TMP/kx.out" | grep -o -m1 'http://127.0.0.1:[0-9]*/[^ ?]*' || true)"
-    [ -n "$ADDRESS" ] && break
-    kill -0 "$KX_PID" 2>/dev/null || break
-    sleep 0.1
-done
-[ -n "$ADDRESS" ] || { log "kxcontainer did not start:"; cat "$KX_TMP/kx.err" >&2; exit 1; }
-ADDRESS="${ADDRESS%/}"
+KX_WEBAPP="$APP" kx_start "$KX_TMP/home" --lib-dir "$PROJECT" || exit 1
+ADDRESS="$KX_URL/orvo"
 SOAP_URL="$ADDRESS$("$PY" "$KX_ROOT/tests/soap/soaptest.py" address-path "$WSDL")"
 STATIC_URL="$ADDRESS/static/reply.xml"
 log "service at $SOAP_URL"

@@ -84,7 +84,8 @@ free_port() {
 }
 
 # kx_start HOME [options...]: starts kxcontainer without a token on a free
-# port, logs in $KX_TMP/kxlogs; sets KX_PID and KX_URL (http://127.0.0.1:P).
+# port, logs in $KX_TMP/kxlogs, serving KX_WEBAPP (default: the product's
+# webapp); sets KX_PID and KX_URL (http://127.0.0.1:P).
 kx_start() {
     local home="$1"
     shift
@@ -92,7 +93,7 @@ kx_start() {
     mkdir -p "$KX_TMP/kxlogs"
     : >"$out"
     "$KX_BIN/kxcontainer" --port 0 --bind 127.0.0.1 --no-token \
-        --webapp "$KX_ROOT/webapp" --home "$home" --log-dir "$KX_TMP/kxlogs" \
+        --webapp "${KX_WEBAPP:-$KX_ROOT/webapp}" --home "$home" --log-dir "$KX_TMP/kxlogs" \
         "$@" >"$out" 2>"$KX_TMP/kx.err" &
     KX_PID=$!
     KX_PIDS+=("$KX_PID")

@@ -195,7 +195,7 @@ KxCString writeItem(const Schema& schema, const Field& field, const KxCString& v
            "    out.end();\n" + indent + "}\n";
 }
 
-KxCString writeAttributesBody(const DataType& type, bool external) {
+KxCString writeAttributesBody(const DataType& type) {
     KxCString body;
     for (const Field& field : type.fields) {
         if (!field.isAttribute) {
@@ -210,7 +210,6 @@ KxCString writeAttributesBody(const DataType& type, bool external) {
             body += "    out.attribute(" + names + ", orvo::toText(" + getter + "));\n";
         }
     }
-    (void)external;
     return body;
 }
 
@@ -292,8 +291,14 @@ KxCString storeItem(const Field& field) {
     return (field.repeated ? "object.add" : "object.set") + accessor(field) + "(std::move(value));";
 }
 
+// Escaped for the inside of a C++ string literal.
+KxCString inLiteral(const KxCString& text) {
+    const KxCString literal = cppLiteral(text);
+    return literal.substr(1, literal.size() - 2);
+}
+
 // The statements that read an attribute field.
-KxCString readAttribute(const DataType& type, const Field& field) {
+KxCString readAttribute(const Field& field) {
     KxCString body = "    if (element.attribute(" + literalNames(field.xml) + ", text)) {\n";
     body += "        " + field.cppType + " value{};\n";
     body += "        orvo::readValue(element, text, value);" +
@@ -303,31 +308,21 @@ KxCString readAttribute(const DataType& type, const Field& field) {
                 ">(" + cppLiteral(field.fixedValue) +
                 "))) {\n"
                 "            element.fail(\"the attribute " +
-                cppLiteral(field.xml.local).substr(1, cppLiteral(field.xml.local).size() - 2) +
-                " holds '\" + text + \"', not its fixed value " +
-                cppLiteral(field.fixedValue).substr(1, cppLiteral(field.fixedValue).size() - 2) +
-                "\");\n        }\n";
+                inLiteral(field.xml.local) + " holds '\" + text + \"', not its fixed value " +
+                inLiteral(field.fixedValue) + "\");\n        }\n";
     }
     body += "        " + storeItem(field) + "\n    }";
     if (!field.optional) {
         body +=
             " else {\n        element.fail(\"the element \" + element.qualifiedName() + \" "
             "lacks its attribute " +
-            cppLiteral(field.xml.shown()).substr(1, cppLiteral(field.xml.shown()).size() - 2) +
-            "\");\n    }";
+            inLiteral(field.xml.shown()) + "\");\n    }";
     }
-    (void)type;
     return body + "\n";
 }
 
 KxCString isChild(const Field& field) {
     return "child && child.is(" + literalNames(field.xml) + ")";
-}
-
-// Escaped for the inside of a C++ string literal.
-KxCString inLiteral(const KxCString& text) {
-    const KxCString literal = cppLiteral(text);
-    return literal.substr(1, literal.size() - 2);
 }
 
 // The statements that read the element fields of one group (a choice or
@@ -769,7 +764,7 @@ struct XmlFunctions {
         if (const KxCString call = baseCall("writeAttributes", "out"); !call.empty()) {
             attributes += "    " + call + ";\n";
         }
-        attributes += writeAttributesBody(type, external);
+        attributes += writeAttributesBody(type);
         text += function("void", "writeAttributes", withObject("orvo::Writer& out", true), true,
                          attributes, {"out"});
 
@@ -789,7 +784,7 @@ struct XmlFunctions {
             reading += "    std::string text;\n";
             for (const Field& field : type.fields) {
                 if (field.isAttribute) {
-                    reading += readAttribute(type, field);
+                    reading += readAttribute(field);
                 }
             }
         }

@@ -386,7 +386,18 @@ const GlobalElement* Schema::element(const QName& name) const {
 }
 
 std::optional<TypeUse> Schema::typeUse(const QName& name) const {
-    return const_cast<Schema*>(this)->useOfType(name, 0);
+    if (name.ns == kXsdNamespace) {
+        std::optional<SimpleKind> kind = builtinType(name.local);
+        return kind ? std::optional<TypeUse>(TypeUse{kind->cppType, false, -1, *kind})
+                    : std::nullopt;
+    }
+    if (auto found = classOfType_.find(name); found != classOfType_.end()) {
+        const DataType& type = types_[static_cast<std::size_t>(found->second)];
+        return TypeUse{
+            qualifiedCppName(type.cppNamespace, type.className), true, found->second, {}};
+    }
+    auto found = simpleUses_.find(name);
+    return found != simpleUses_.end() ? found->second : std::nullopt;
 }
 
 std::optional<TypeUse> Schema::useOfType(const QName& name, int depth) {
@@ -405,7 +416,16 @@ std::optional<TypeUse> Schema::useOfType(const QName& name, int depth) {
             qualifiedCppName(type.cppNamespace, type.className), true, found->second, {}};
     }
     if (auto found = simpleTypes_.find(name); found != simpleTypes_.end()) {
-        return useOfSimpleType(*found->second.node, *found->second.document, name, depth + 1);
+        // Worked out once, so that a fault in it is reported once.
+        if (auto known = simpleUses_.find(name); known != simpleUses_.end()) {
+            return known->second;
+        }
+        std::optional<TypeUse> use =
+            useOfSimpleType(*found->second.node, *found->second.document, name, depth + 1);
+        if (depth == 0 || use) {
+            simpleUses_[name] = use;
+        }
+        return use;
     }
     return std::nullopt;
 }
@@ -982,6 +1002,12 @@ void Schema::resolve() {
         }
     }
     markCycles();
+    // Every named simple type's C++ form, made now (an enumeration among
+    // them is written with the others) for those who ask after resolving,
+    // such as a WSDL's parts.
+    for (const auto& [name, declaration] : simpleTypes_) {
+        useOfType(name, 0);
+    }
 }
 
 }  // namespace kx::gen

@@ -150,8 +150,8 @@ class Schema {
 
     // The name a QName text stands for where it is written.
     std::optional<QName> resolveName(const XmlElement& at, const KxCString& text) const;
-    // The C++ form of a type or a global element, or nothing when it is not
-    // defined.
+    // The C++ form of a named type (after resolve), or nothing when it is
+    // not defined.
     std::optional<TypeUse> typeUse(const QName& name) const;
     const GlobalElement* element(const QName& name) const;
 
@@ -211,6 +211,8 @@ class Schema {
     std::map<QName, int> classOfType_;
     std::map<QName, int> enumOfType_;
     std::vector<EnumType> enums_;
+    // Named simple types worked out (nothing: not defined, reported).
+    std::map<QName, std::optional<TypeUse>> simpleUses_;
     std::vector<GlobalElement> elements_;
     std::map<KxCString, int> classNames_;
     // Global complex types ('c') and elements ('e') in the order declared.

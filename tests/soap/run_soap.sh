@@ -94,6 +94,20 @@ show() {
   sed -n "1,${2:-15}p" "$1" | sed 's/^/    | /'
 }
 
+# await_url FILE PID TENTHS: the address a server started as PID prints on
+# the first line of FILE, waiting at most TENTHS tenths of a second and no
+# longer than the server lives; empty when none comes.
+await_url() {
+  local file="$1" pid="$2" tenths="$3" url=""
+  for _ in $(seq 1 "$tenths"); do
+    url="$(head -n1 "$file" 2>/dev/null | grep -o -m1 -E 'https?://[^ ]+' || true)"
+    [ -n "$url" ] && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  printf '%s' "$url"
+}
+
 # Starts kxcontainer on the deployed project of $work (app/, project/) and
 # sets container_url to the address of the service of WSDL file $2. Returns 1,
 # with a FAIL line named after $1, when it prints no address.
@@ -104,13 +118,8 @@ start_container() {
     --client-max-body-size "$body_limit" \
     >"$work/container.out" 2>"$work/container.err" &
   container_pid=$!
-  local address=""
-  for _ in $(seq 1 200); do
-    address="$(head -n1 "$work/container.out" | grep -o -m1 -E 'https?://[^ ]+' || true)"
-    [ -n "$address" ] && break
-    kill -0 "$container_pid" 2>/dev/null || break
-    sleep 0.1
-  done
+  local address
+  address="$(await_url "$work/container.out" "$container_pid" 200)"
   if [ -z "$address" ]; then
     fail "$what" "no address printed"
     show "$work/container.err"
@@ -311,13 +320,8 @@ run_client() {
     "$python" "$soap_dir/spyne_server.py" --port 0 "$name" \
       >"$work/spyne.out" 2>"$work/spyne.err" &
     spyne_pid=$!
-    local spyne_url=""
-    for _ in $(seq 1 100); do
-      spyne_url="$(head -n1 "$work/spyne.out" | grep -o -m1 -E 'http://[^ ]+' || true)"
-      [ -n "$spyne_url" ] && break
-      kill -0 "$spyne_pid" 2>/dev/null || break
-      sleep 0.1
-    done
+    local spyne_url
+    spyne_url="$(await_url "$work/spyne.out" "$spyne_pid" 100)"
     if [ -z "$spyne_url" ]; then
       fail "$name: generated client calls spyne" "spyne_server.py printed no address"
       show "$work/spyne.err"
