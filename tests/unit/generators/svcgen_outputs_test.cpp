@@ -130,16 +130,10 @@ TEST_F(Svcgen, SslMakesTheDefaultEndpointHttps) {
         std::string::npos);
 }
 
-TEST_F(Svcgen, WebXmlAndLogNameTheServletToolInputFilesAndSummary) {
+// web.xml is what the SOAP peer tests deploy the services with.
+TEST_F(Svcgen, LogNamesTheToolInputFilesAndSummary) {
     writeProperties("server", {"projectName=calc"});
     ASSERT_EQ(run(svcgen(example("calculator.wsdl"))), 0) << log();
-    const std::string webXml = read("web.xml");
-    EXPECT_NE(webXml.find("<servlet-name>CalculatorPortType</servlet-name>"), std::string::npos);
-    EXPECT_NE(
-        webXml.find("<servlet-class>libcalc.so:createCalculatorPortTypeServlet</servlet-class>"),
-        std::string::npos)
-        << webXml;
-    EXPECT_NE(webXml.find("<url-pattern>/calculator/*</url-pattern>"), std::string::npos) << webXml;
     const std::string text = log();
     EXPECT_EQ(text.rfind("svcgen 1.0", 0), 0u) << text;
     EXPECT_NE(text.find("input: " + example("calculator.wsdl")), std::string::npos) << text;
@@ -153,20 +147,8 @@ TEST_F(Svcgen, StockQuoteWithEverySettingIsCompleteAndRepeatable) {
     writeProperties("server",
                     {"client=true", "sample=true", "html=true", "make=true", "msvcproject=true"});
     ASSERT_EQ(run(svcgen(example("stockquote.wsdl"))), 0) << log();
-    const std::string base = read("StockQuotePortTypeBase.h");
-    // Data classes are named with their namespace, so that an operation may
-    // have the name of a class.
-    EXPECT_NE(base.find("virtual ::example_stockquote::Quote getQuote(const "
-                        "::example_stockquote::QuoteRequest& body_) = 0;"),
-              std::string::npos)
-        << base;
-    EXPECT_NE(
-        base.find("virtual void setAlert(const ::example_stockquote::PriceAlert& body_) = 0;"),
-        std::string::npos)
-        << base;
-    EXPECT_NE(read("StockQuotePortTypeServletBase.cpp").find("\"urn:example:stockquote#setAlert\""),
-              std::string::npos);
-
+    // What the classes say and do is checked by compiling them and by the SOAP
+    // peer tests; here, the files, links and build files around them.
     const std::string index = read("docs/index.html");
     EXPECT_NE(index.find("Current prices of listed shares"), std::string::npos);
     int links = 0;
