@@ -44,9 +44,13 @@ KxCString qualifiedClassName(const DataType& type) {
                                      : "::" + type.cppNamespace + "::" + type.className;
 }
 
+KxCString literalNames(const QName& name) {
+    return cppLiteral(name.ns) + ", " + cppLiteral(name.local);
+}
+
 KxCString writeObjectStatement(const DataType& type, const KxCString& value, const QName& element,
                                bool externalMarshaller) {
-    const KxCString names = cppLiteral(element.ns) + ", " + cppLiteral(element.local);
+    const KxCString names = literalNames(element);
     if (externalMarshaller) {
         return qualifiedClassName(type) + "Marshaller::writeXml(out, " + value + ", " + names +
                ");";
@@ -106,10 +110,6 @@ KxCString accessor(const Field& field) {
 
 KxCString memberName(const Field& field) {
     return field.member + "_";
-}
-
-KxCString literalNames(const QName& name) {
-    return cppLiteral(name.ns) + ", " + cppLiteral(name.local);
 }
 
 // What one field is in XML, for comments and documentation.

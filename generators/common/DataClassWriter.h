@@ -51,6 +51,10 @@ KxCString enumHeader(const EnumType& type, const DataClassOptions& options);
 // elements, named on its command line, and writes it back out.
 KxCString sampleProgram(const Schema& schema, const DataClassOptions& options);
 
+// An element's namespace and local name as two C++ string literals, the
+// arguments the runtime takes a name as ("\"urn:x\", \"item\"").
+KxCString literalNames(const QName& name);
+
 // The fully qualified C++ name of a data class ("::ns::Class").
 KxCString qualifiedClassName(const DataType& type);
 

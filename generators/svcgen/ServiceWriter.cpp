@@ -303,16 +303,12 @@ KxCString ServiceWriter::arguments(const OperationCode& operation) {
     return text;
 }
 
-KxCString names(const QName& name) {
-    return cppLiteral(name.ns) + ", " + cppLiteral(name.local);
-}
-
 // The statements that write a value as its element to `out`.
 KxCString appendValue(const Param& param, const KxCString& value) {
     if (param.isClass) {
-        return "    " + value + ".writeXml(out, " + names(param.xml) + ");\n";
+        return "    " + value + ".writeXml(out, " + literalNames(param.xml) + ");\n";
     }
-    return "    out.start(" + names(param.xml) + ");\n    out.text(orvo::toText(" + value +
+    return "    out.start(" + literalNames(param.xml) + ");\n    out.text(orvo::toText(" + value +
            "));\n    out.end();\n";
 }
 
@@ -322,7 +318,7 @@ KxCString readValue(const Param& param, const KxCString& variable, const KxCStri
     return "    for (orvo::Element child = " + parent +
            ".firstChild(); child; child = child.nextSibling()) {\n"
            "        if (child.is(" +
-           names(param.xml) + ")) {\n            " +
+           literalNames(param.xml) + ")) {\n            " +
            (param.isClass ? variable + ".readXml(child);\n"
                           : "orvo::readValue(child, child.text(), " + variable + ");\n") +
            "        }\n    }\n";
@@ -361,7 +357,7 @@ KxCString soapVersion(const PortCode& port) {
 KxCString ServiceWriter::buildRequest(const OperationCode& operation) {
     KxCString text;
     if (operation.rpc) {
-        text += "    out.start(" + names(requestWrapper(operation)) + ");\n";
+        text += "    out.start(" + literalNames(requestWrapper(operation)) + ");\n";
     }
     for (const Param& param : operation.inputs) {
         text += appendValue(param, param.name);
@@ -446,7 +442,7 @@ void ServiceWriter::writeFaults(const PortCode& port) {
               "    const orvo::Fault read = orvo::faultOf(fault);\n";
     for (const FaultCode& fault : port.faults) {
         const Param& detail = fault.detail;
-        source += "    if (child.is(" + names(detail.xml) + ")) {\n    " +
+        source += "    if (child.is(" + literalNames(detail.xml) + ")) {\n    " +
                   declareValue(detail, "value") + "        " +
                   (detail.isClass ? KxCString("value.readXml(child);")
                                   : KxCString("orvo::readValue(child, child.text(), value);")) +
@@ -577,7 +573,7 @@ void ServiceWriter::writeSkeleton(const PortCode& port) {
             source += "    " + call + ";\n";
         }
         if (operation.rpc) {
-            source += "    out.start(" + names(responseWrapper(operation)) + ");\n";
+            source += "    out.start(" + literalNames(responseWrapper(operation)) + ");\n";
         }
         if (operation.result) {
             source += appendValue(*operation.result, "returned");
@@ -705,9 +701,9 @@ void ServiceWriter::writeServletBase(const PortCode& port) {
     for (const OperationCode& operation : port.operations) {
         KxCString holds = "false";
         if (operation.rpc) {
-            holds = "request.is(" + names(requestWrapper(operation)) + ")";
+            holds = "request.is(" + literalNames(requestWrapper(operation)) + ")";
         } else if (!operation.inputs.empty()) {
-            holds = "request.is(" + names(operation.inputs.front().xml) + ")";
+            holds = "request.is(" + literalNames(operation.inputs.front().xml) + ")";
         }
         source += "    candidate(" + cppLiteral(operation.xmlName) + ", " +
                   cppLiteral(operation.soapAction) + ", " + holds + ");\n";
