@@ -8,6 +8,7 @@ KxServletResponse::KxServletResponse(KxServletResponse&& other) noexcept
     : contentType_(std::move(other.contentType_)),
       payload_(std::move(other.payload_)),
       payloadFile_(std::exchange(other.payloadFile_, -1)),
+      payloadStream_(std::move(other.payloadStream_)),
       payloadSet_(other.payloadSet_),
       committed_(other.committed_),
       flushHandler_(std::move(other.flushHandler_)) {}
@@ -17,6 +18,7 @@ KxServletResponse& KxServletResponse::operator=(KxServletResponse&& other) noexc
         setPayloadFile(std::exchange(other.payloadFile_, -1));
         contentType_ = std::move(other.contentType_);
         payload_ = std::move(other.payload_);
+        payloadStream_ = std::move(other.payloadStream_);
         payloadSet_ = other.payloadSet_;
         committed_ = other.committed_;
         flushHandler_ = std::move(other.flushHandler_);
@@ -32,6 +34,7 @@ KxServletResponse::~KxServletResponse() {
 
 void KxServletResponse::setPayload(KxCString text) {
     setPayloadFile(-1);
+    payloadStream_.reset();
     payload_ = std::move(text);
 }
 
@@ -42,7 +45,14 @@ void KxServletResponse::setPayloadFile(int fd) {
     payloadFile_ = fd;
     if (fd >= 0) {
         payload_.clear();
+        payloadStream_.reset();
     }
+}
+
+void KxServletResponse::setPayloadStream(std::shared_ptr<KxPayloadStream> stream) {
+    setPayloadFile(-1);
+    payload_.clear();
+    payloadStream_ = std::move(stream);
 }
 
 int KxServletResponse::releasePayloadFile() {

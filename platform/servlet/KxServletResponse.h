@@ -3,11 +3,13 @@
 // payload, or a redirect. The container turns it into the HTTP answer; a
 // flush hands the response to the container at once.
 #include <functional>
+#include <memory>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "platform/base/KxCString.h"
+#include "platform/servlet/KxPayloadStream.h"
 
 class KxServletResponse {
   public:
@@ -35,8 +37,14 @@ class KxServletResponse {
     int getPayloadFile() const { return payloadFile_; }  // -1 when none
     // Hands the payload file over to the caller, who closes it; -1 when none.
     int releasePayloadFile();
-    // Also true with a payload file.
-    bool hasPayload() const { return payloadSet_ || payloadFile_ >= 0 || !payload_.empty(); }
+    // Sends the body as the stream produces it (see KxPayloadStream).
+    // Replaces any payload or payload file.
+    void setPayloadStream(std::shared_ptr<KxPayloadStream> stream);
+    const std::shared_ptr<KxPayloadStream>& getPayloadStream() const { return payloadStream_; }
+    // Also true with a payload file or stream.
+    bool hasPayload() const {
+        return payloadSet_ || payloadFile_ >= 0 || payloadStream_ || !payload_.empty();
+    }
     // Marks the body as given even when it is empty.
     void markPayloadSet() { payloadSet_ = true; }
 
@@ -50,6 +58,7 @@ class KxServletResponse {
     KxCString contentType_;
     KxCString payload_;
     int payloadFile_ = -1;
+    std::shared_ptr<KxPayloadStream> payloadStream_;
     bool payloadSet_ = false;
     bool committed_ = false;
     FlushHandler flushHandler_;
