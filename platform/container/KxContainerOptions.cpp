@@ -136,6 +136,10 @@ std::optional<int> parseContainerOptions(int argc, const char* const* argv,
                    "connections open at once; past it new ones are closed at once")
         ->check(CLI::Range(std::size_t{1}, std::size_t{1000000}))
         ->capture_default_str();
+    app.add_option("--max-streams", limits.maxStreams,
+                   "answers streamed at once (run output, downloads); past it 503")
+        ->check(CLI::Range(std::size_t{1}, std::size_t{100000}))
+        ->capture_default_str();
     app.add_option("--client-header-buffer-size", headerBuffer,
                    "largest request line and header fields (k, m); larger gets 431")
         ->capture_default_str();

@@ -16,6 +16,9 @@ struct KxConnectionLimits {
     // Connections open at once; past it a new connection is closed as soon
     // as it is accepted, so neither the backlog nor the descriptors run out.
     std::size_t maxConnections = 1024;
+    // Answers streamed at once (a run's output as it comes, a download made
+    // while it is sent); past it a request for one gets 503.
+    std::size_t maxStreams = 32;
     // Request line and header fields together; larger gets 431.
     std::size_t clientHeaderBufferSize = 16 * 1024;
     // Request body; larger gets 413.

@@ -10,7 +10,9 @@
 #include <sys/stat.h>
 
 #include <array>
+#include <condition_variable>
 #include <optional>
+#include <thread>
 
 #include "platform/container/KxContainerLogs.h"
 #include "platform/container/KxRequestHandler.h"
@@ -41,6 +43,41 @@ class InFlight {
 
   private:
     std::shared_ptr<KxConnectionShared> shared_;
+};
+
+// Hands the pieces of a streamed answer from the thread that produces them
+// to the connection that sends them: the producer waits until the piece
+// before has been written, so at most one piece is held at a time.
+struct StreamPump {
+    explicit StreamPump(std::shared_ptr<KxPayloadStream> stream) : stream(std::move(stream)) {}
+
+    // The producer: waits until the next piece may be made; false once the
+    // connection has given up on the stream.
+    bool awaitTurn() {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [this] { return mayProduce || abandoned; });
+        mayProduce = false;
+        return !abandoned;
+    }
+    // The connection: the piece is written, make the next one.
+    void release() {
+        std::lock_guard lock(mutex);
+        mayProduce = true;
+        changed.notify_one();
+    }
+    // The connection: no more pieces are wanted.
+    void abandon() {
+        stream->cancel();
+        std::lock_guard lock(mutex);
+        abandoned = true;
+        changed.notify_one();
+    }
+
+    const std::shared_ptr<KxPayloadStream> stream;
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool mayProduce = true;
+    bool abandoned = false;
 };
 
 }  // namespace
@@ -74,18 +111,21 @@ class KxHttpConnection : public std::enable_shared_from_this<KxHttpConnection> {
                        [self = shared_from_this()] { self->readRequest(); });
     }
 
-    // The container stops: a connection waiting for a request closes now.
+    // The container stops: a connection waiting for a request closes now; a
+    // streamed answer is asked to end.
     void stop() {
         asio::dispatch(socket_.get_executor(), [self = shared_from_this()] {
             if (self->phase_ == Phase::Idle || self->phase_ == Phase::Header ||
                 self->phase_ == Phase::Closing) {
                 self->closeNow();
+            } else if (self->phase_ == Phase::Streaming && self->pump_) {
+                self->pump_->stream->cancel();
             }
         });
     }
 
   private:
-    enum class Phase { Idle, Header, Body, Handling, Writing, Closing };
+    enum class Phase { Idle, Header, Body, Handling, Writing, Streaming, Closing };
 
     // ---- deadlines ----------------------------------------------------------
     // One timer per connection; each phase sets its own limit. When it runs
@@ -268,6 +308,15 @@ class KxHttpConnection : public std::enable_shared_from_this<KxHttpConnection> {
         status_ = data.status;
         const bool keepAlive = keepAlive_ && !closeAfter && !shared_->stopping &&
                                served_ + 1 < limits_.keepaliveRequests;
+        if (data.stream) {
+            if (data.omitBody) {
+                data.stream->cancel();  // HEAD: the header fields only
+                data.stream.reset();
+            } else {
+                startStream(std::move(data));
+                return;
+            }
+        }
         if (data.file && !data.omitBody) {
             // Read from the file in pieces as the socket takes them.
             auto response = std::make_shared<http::response<http::file_body>>();
@@ -346,6 +395,139 @@ class KxHttpConnection : public std::enable_shared_from_this<KxHttpConnection> {
                                });
     }
 
+    // ---- streamed answers -----------------------------------------------------
+    // The header goes first; then a thread of the stream's own makes one
+    // piece after another (it may wait as long as the stream needs) and the
+    // connection sends each as a chunk (HTTP/1.0: as it is, and the
+    // connection ends with the body). While the stream waits, a read on the
+    // socket notices a client that has gone.
+
+    void startStream(KxHttpResponseData data) {
+        if (shared_->streams.fetch_add(1) >= limits_.maxStreams) {
+            --shared_->streams;
+            data.stream->cancel();
+            auto busy = KxRequestHandler::page(503, "Service unavailable",
+                                               "Too many answers are being streamed; try again.");
+            busy.setHeader("Retry-After", "5");
+            write(std::move(busy), true);
+            return;
+        }
+        phase_ = Phase::Streaming;
+        hungUp_ = false;
+        const bool chunked = version_ >= 11;
+        // The connection ends after the stream: the hang-up watch holds its
+        // read side until then.
+        auto header = std::make_shared<http::response<http::empty_body>>();
+        setHeaders(*header, data, false);
+        if (chunked) {
+            header->chunked(true);
+        }
+        pump_ = std::make_shared<StreamPump>(std::move(data.stream));
+        auto serializer = std::make_shared<http::response_serializer<http::empty_body>>(*header);
+        arm(limits_.sendTimeout);
+        http::async_write_header(
+            socket_, *serializer,
+            [self = shared_from_this(), header, serializer, chunked](ErrorCode error, std::size_t) {
+                self->disarm();
+                if (error || self->timedOut_) {
+                    self->endStream(true);
+                    return;
+                }
+                self->watchForHangUp();
+                self->startProducer(chunked);
+            });
+    }
+
+    void startProducer(bool chunked) {
+        std::thread([self = shared_from_this(), pump = pump_, chunked] {
+            while (pump->awaitTurn()) {
+                std::optional<std::string> piece;
+                try {
+                    if (!pump->stream->cancelled()) {
+                        piece = pump->stream->next();
+                    }
+                } catch (...) {
+                    piece.reset();  // a failing stream ends its body
+                }
+                const bool last = !piece;
+                asio::post(self->socket_.get_executor(),
+                           [self, pump, piece = std::move(piece), chunked]() mutable {
+                               self->onPiece(pump, std::move(piece), chunked);
+                           });
+                if (last) {
+                    break;
+                }
+            }
+        }).detach();
+    }
+
+    void onPiece(const std::shared_ptr<StreamPump>& pump, std::optional<std::string> piece,
+                 bool chunked) {
+        if (pump != pump_) {
+            return;  // the stream was given up already
+        }
+        if (!piece) {
+            if (!chunked) {
+                endStream(false);
+                return;
+            }
+            arm(limits_.sendTimeout);
+            auto last = std::make_shared<http::chunk_last<>>();
+            asio::async_write(socket_, *last,
+                              [self = shared_from_this(), last](ErrorCode error, std::size_t) {
+                                  self->disarm();
+                                  self->endStream(error || self->timedOut_);
+                              });
+            return;
+        }
+        if (piece->empty()) {
+            pump->release();
+            return;
+        }
+        bytes_ += piece->size();
+        auto text = std::make_shared<std::string>(std::move(*piece));
+        auto done = [self = shared_from_this(), pump, text](ErrorCode error, std::size_t) {
+            self->disarm();
+            if (error || self->timedOut_) {
+                self->endStream(true);
+            } else {
+                pump->release();
+            }
+        };
+        arm(limits_.sendTimeout);
+        if (chunked) {
+            asio::async_write(socket_, http::make_chunk(asio::buffer(*text)), std::move(done));
+        } else {
+            asio::async_write(socket_, asio::buffer(*text), std::move(done));
+        }
+    }
+
+    // A client sends nothing while it reads a stream: a read that ends means
+    // it has gone (or sent what it should not), and the stream is cancelled.
+    void watchForHangUp() {
+        socket_.async_read_some(asio::buffer(discard_),
+                                [self = shared_from_this(), pump = pump_](ErrorCode, std::size_t) {
+                                    if (pump == self->pump_) {
+                                        pump->stream->cancel();
+                                        self->hungUp_ = true;
+                                    }
+                                });
+    }
+
+    void endStream(bool failed) {
+        if (!pump_) {
+            return;
+        }
+        pump_->abandon();
+        pump_.reset();
+        --shared_->streams;
+        // The read that watched for the client's hang-up ends here; the
+        // connection closes after a streamed answer.
+        ErrorCode ignored;
+        socket_.cancel(ignored);
+        onWrite(failed || hungUp_ ? asio::error::operation_aborted : ErrorCode{}, false);
+    }
+
     void onWrite(ErrorCode error, bool keepAlive) {
         disarm();
         KxAccessRecord record;
@@ -413,6 +595,8 @@ class KxHttpConnection : public std::enable_shared_from_this<KxHttpConnection> {
     beast::flat_buffer buffer_;
     std::optional<http::request_parser<http::string_body>> parser_;
     std::shared_ptr<InFlight> inFlight_;
+    std::shared_ptr<StreamPump> pump_;  // while an answer is streamed
+    bool hungUp_ = false;
     std::array<char, 4096> discard_{};
 
     Phase phase_ = Phase::Header;

@@ -36,6 +36,8 @@ struct KxConnectionShared {
     std::atomic<int> inFlight{0};
     // Connections accepted and not yet ended, for limits.maxConnections.
     std::atomic<std::size_t> open{0};
+    // Answers being streamed, for limits.maxStreams.
+    std::atomic<std::size_t> streams{0};
 
     // Open connections, so stopping can close the idle ones.
     std::mutex mutex;

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/servlet/KxPayloadStream.h"
+
 namespace kx::container {
 
 using KxHeaderList = std::vector<std::pair<std::string, std::string>>;
@@ -52,6 +54,9 @@ struct KxHttpResponseData {
     // When set, the body is this file's content, read piecewise as it is
     // sent; body is unused then.
     std::shared_ptr<KxBodyFile> file;
+    // When set, the body is what this stream produces, sent in chunks as it
+    // comes; body and file are unused then.
+    std::shared_ptr<KxPayloadStream> stream;
     // HEAD: the header fields (with the body's length) are sent, the body not.
     bool omitBody = false;
 

@@ -167,7 +167,8 @@ KxHttpResponseData KxServletCall::toHttp(const std::string& servletName,
             return servletError("Internal error; see the container log.");
         }
         http.setHeader("Content-Type", response.getContentType());
-    } else if (response.getPayloadFile() >= 0 && !http.findHeader("Content-Type")) {
+    } else if ((response.getPayloadFile() >= 0 || response.getPayloadStream()) &&
+               !http.findHeader("Content-Type")) {
         http.setHeader("Content-Type", "application/octet-stream");
     } else if (!response.getPayload().empty() && !http.findHeader("Content-Type")) {
         http.setHeader("Content-Type", "text/html");
@@ -175,7 +176,9 @@ KxHttpResponseData KxServletCall::toHttp(const std::string& servletName,
     if (!http.findHeader("Cache-Control")) {
         http.setHeader("Cache-Control", "no-store");
     }
-    if (response.getPayloadFile() >= 0) {
+    if (response.getPayloadStream()) {
+        http.stream = response.getPayloadStream();
+    } else if (response.getPayloadFile() >= 0) {
         // Only a regular file has a length to announce before it is sent.
         http.file = std::make_shared<KxBodyFile>(response.releasePayloadFile());
         struct stat status {};
