@@ -80,6 +80,12 @@ KxContextObject XmlErrorContextObject::getAttribute(const KxCString& name) {
     if (name == "file") {
         return kxcreateContextObject(record().file);
     }
+    if (name == "context") {
+        return kxcreateContextObject(record().context);
+    }
+    if (name == "viewPath") {
+        return kxcreateContextObject(record().viewPath);
+    }
     return {};
 }
 

@@ -16,6 +16,20 @@ void setCurrentDir(const KxPathBuffer& directory);
 // True unless the change of directory fails.
 bool changeDirectory(const KxCString& path);
 
+// Brings the thread back to the directory it was in when the guard was made,
+// however the scope is left: a run that throws must not leave the servlet
+// thread inside a project folder that may be removed.
+class CurrentDirectoryGuard {
+  public:
+    CurrentDirectoryGuard() : previous_(getCurrentDir()) {}
+    ~CurrentDirectoryGuard() { setCurrentDir(previous_); }
+    CurrentDirectoryGuard(const CurrentDirectoryGuard&) = delete;
+    CurrentDirectoryGuard& operator=(const CurrentDirectoryGuard&) = delete;
+
+  private:
+    KxPathBuffer previous_;
+};
+
 // True only for a regular file whose size is above 0.
 bool isNonEmptyFile(const KxCString& path);
 bool isNonEmptyFile(const KxCString& dir, const KxCString& name);

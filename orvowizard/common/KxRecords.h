@@ -34,13 +34,19 @@ struct GeneratedFile {
     bool isNew = true;
 };
 
-// One error or warning of a generator run, as errors.xml reports it.
+// One error or warning of a generator run, as errors.xml reports it, or of
+// a build, as the compiler printed it.
 struct XmlError {
     bool isError = true;
     KxCString message;
     int column = -1;
     int line = -1;
     KxCString file;
+    // A build's: the lines that explain it (include chain, notes, source),
+    // and the file's path in the project for the viewer (empty when the file
+    // is not the project's).
+    KxCString context;
+    KxCString viewPath;
 };
 
 // The lists pages build: singly linked, in insertion order.

@@ -6,6 +6,7 @@
 #include "orvowizard/pages/KxHtmlFileBrowser.h"
 #include "orvowizard/pages/KxLoadProject.h"
 #include "orvowizard/pages/KxOrvoHomePage.h"
+#include "orvowizard/pages/KxRunFollower.h"
 #include "orvowizard/pages/KxStatusPage.h"
 #include "orvowizard/wizards/KxClientWizard.h"
 #include "orvowizard/wizards/KxFoundationWizard.h"
@@ -49,4 +50,7 @@ KX_EXPORT KxServlet* createKxLoadProject() {
 }
 KX_EXPORT KxServlet* createKxStatusPage() {
     return create<KxStatusPage>();
+}
+KX_EXPORT KxServlet* createKxRunFollower() {
+    return create<KxRunFollower>();
 }

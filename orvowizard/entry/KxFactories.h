@@ -16,3 +16,4 @@ KX_EXPORT KxServlet* createKxHtmlDirectoryViewer();
 KX_EXPORT KxServlet* createKxHtmlFileBrowser();
 KX_EXPORT KxServlet* createKxLoadProject();
 KX_EXPORT KxServlet* createKxStatusPage();
+KX_EXPORT KxServlet* createKxRunFollower();

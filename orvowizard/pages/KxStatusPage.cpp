@@ -3,7 +3,9 @@
 #include "orvowizard/common/KxContextAdapters.h"
 #include "orvowizard/common/KxErrorFileReader.h"
 #include "orvowizard/common/KxFileUtilities.h"
+#include "orvowizard/common/KxProjectZip.h"
 #include "orvowizard/common/KxSessionAccessors.h"
+#include "orvowizard/pages/KxProjectBuild.h"
 #include "platform/base/KxText.h"
 #include "platform/os/KxOs.h"
 #include "platform/servlet/KxDirectoryIter.h"
@@ -119,6 +121,13 @@ KxTemplate KxStatusPage::processRequest(KxHttpServletRequest& request,
     if (!dir.empty()) {
         setSessionString(session, "projectDir", dir, "status", false);
     }
+    const KxCString oper = request.getParameter("oper");
+    if (oper == "build" && request.getMethod() == "POST") {
+        return runBuild(request, response, dir, tier);
+    }
+    if (oper == "zip") {
+        return sendZip(response, dir, request.getParameter("outputs") == "on");
+    }
 
     // A path info asks for a file of that project.
     const KxCString& pathInfo = request.getPathInfo();
@@ -129,7 +138,130 @@ KxTemplate KxStatusPage::processRequest(KxHttpServletRequest& request,
         }
         // A missing or empty file shows the page instead.
     }
-    return renderPage(context, dir, tier, errorMessage, home);
+    return renderPage(context, dir, tier, errorMessage, home, request.getParameter("build"));
+}
+
+KxTemplate KxStatusPage::runBuild(KxHttpServletRequest& request, KxHttpServletResponse& response,
+                                  const KxCString& dir, const KxCString& tier) {
+    KxCString back = "status?dir=" + kx::urlEncoded(dir);
+    if (!tier.empty()) {
+        back += "&tier=" + kx::urlEncoded(tier);
+    }
+    if (dir.empty() || !isProjectDirectory(dir)) {
+        response.sendRedirect(back + "&build=noproject");
+        return KxTemplate();
+    }
+    const KxBuildRun run = buildProject(dir, request.getParameter("runId"));
+    switch (run.outcome) {
+        case KxBuildRun::Outcome::Ran:
+            break;
+        case KxBuildRun::Outcome::NoMakefile:
+            back += "&build=nomakefile";
+            break;
+        case KxBuildRun::Outcome::Busy:
+            back += "&build=busy";
+            break;
+        case KxBuildRun::Outcome::Failed:
+            back += "&build=failed";
+            break;
+    }
+    response.sendRedirect(back + "#build-heading");
+    return KxTemplate();
+}
+
+KxTemplate KxStatusPage::sendZip(KxHttpServletResponse& response, const KxCString& dir,
+                                 bool includeBuildOutputs) {
+    // The same folders as the file mode: those a run left its marks in.
+    if (dir.empty() || kx::hasParentSegment(dir) || !isProjectDirectory(dir)) {
+        return refuse(response);
+    }
+    KxProperties settings;
+    settings.load(dir + "\\startup.properties");
+    KxCString name = settings.get("projectName");
+    if (name.empty()) {
+        const auto slash = dir.find_last_of("/\\");
+        name = dir.substr(slash == KxCString::npos ? 0 : slash + 1);
+    }
+    std::erase_if(name, [](char c) {
+        return c == '"' || c == '\\' || c == '/' || static_cast<unsigned char>(c) < 0x20;
+    });
+    if (name.empty() || name == "." || name == "..") {
+        name = "project";
+    }
+    auto stream = std::make_shared<KxProjectZipStream>(dir, name, includeBuildOutputs);
+    if (!stream->ok()) {
+        return refuse(response);
+    }
+    response.setContentType("application/zip");
+    response.setHeader("Content-Disposition", "attachment; filename=\"" + name + ".zip\"");
+    response.setPayloadStream(std::move(stream));
+    return KxTemplate();
+}
+
+namespace {
+
+// The path of a file the compiler named, relative to the project, when it
+// is one of the project's own files; empty otherwise.
+KxCString projectRelativePath(const KxCString& dir, const KxCString& file) {
+    if (file.empty() || kx::hasParentSegment(file)) {
+        return "";
+    }
+    const KxCString root = kx::os::realPathOf(dir);
+    const KxCString real = kx::os::realPathOf(file.front() == '/' ? file : dir + "\\" + file);
+    if (root.empty() || real.empty() || !kx::os::isBelow(real, root)) {
+        return "";
+    }
+    return real.substr(root.size() + 1);
+}
+
+}  // namespace
+
+void KxStatusPage::putBuildReport(KxContext& context, const KxCString& dir,
+                                  const KxCString& notice) {
+    if (!isNonEmptyFile(dir, "makefile")) {
+        return;
+    }
+    context.put("canBuild", kxcreateContextObject(true));
+    static const std::pair<const char*, const char*> kNotices[] = {
+        {"busy", "A build of this project is already running. Its output goes to build.txt."},
+        {"nomakefile", "This project has no makefile to build with."},
+        {"noproject", "Only generated projects are built."},
+        {"failed", "The project folder could not be entered."},
+    };
+    for (const auto& [code, text] : kNotices) {
+        if (notice == code) {
+            context.put("buildNotice", KxCString(text));
+        }
+    }
+    const KxBuildReport report = readBuildReport(dir);
+    if (!report.ran) {
+        return;
+    }
+    context.put("buildRan", kxcreateContextObject(true));
+    context.put("buildOk", kxcreateContextObject(report.status == 0));
+    context.put("buildStatus", kxcreateContextObject(report.status));
+    context.put("buildSeconds", report.seconds);
+    context.put("buildTruncated", kxcreateContextObject(report.diagnostics.truncated));
+    KxRecordList<XmlError> diagnostics;
+    Appender<XmlError> addDiagnostic(diagnostics);
+    for (const KxBuildDiagnostic& found : report.diagnostics.entries) {
+        XmlError entry;
+        entry.isError = found.kind == KxBuildDiagnostic::Kind::Error;
+        entry.message = found.message;
+        entry.file = found.file;
+        entry.line = found.line;
+        entry.column = found.column;
+        for (const std::string& line : found.context) {
+            entry.context += line + "\n";
+        }
+        entry.viewPath = projectRelativePath(dir, found.file);
+        addDiagnostic(std::move(entry));
+    }
+    context.put("buildErrors", kxcreateContextObject(diagnostics));
+    KxRecordList<KxCString> libraries(report.libraries.begin(), report.libraries.end());
+    KxRecordList<KxCString> programs(report.programs.begin(), report.programs.end());
+    context.put("buildLibraries", kxcreateContextObject(libraries));
+    context.put("buildPrograms", kxcreateContextObject(programs));
 }
 
 KxTemplate KxStatusPage::serveFile(KxHttpSession& session, KxHttpServletResponse& response,
@@ -211,7 +343,8 @@ KxTemplate KxStatusPage::sendFile(KxHttpServletResponse& response, const KxCStri
 }
 
 KxTemplate KxStatusPage::renderPage(KxContext& context, const KxCString& dir, const KxCString& tier,
-                                    const KxCString& errorMessage, const KxCString& home) {
+                                    const KxCString& errorMessage, const KxCString& home,
+                                    const KxCString& buildNotice) {
     // A wizard's error message, then the project's settings.
     if (!errorMessage.empty()) {
         context.put("errorMessage", errorMessage);
@@ -241,9 +374,10 @@ KxTemplate KxStatusPage::renderPage(KxContext& context, const KxCString& dir, co
         context.put("nextSteps", buildCommands(dir, projectName));
     }
 
-    // The generator's errors and warnings, then the generated files in their
-    // groups.
+    // The generator's errors and warnings, the last build's outcome, then
+    // the generated files in their groups.
     readErrorFile(dir, context);
+    putBuildReport(context, dir, buildNotice);
     const GeneratedFileLists lists = listGeneratedFiles(dir, type, html, make, projectName);
     context.put("datafiles", kxcreateContextObject(lists.dataFiles));
     context.put("clientfiles", kxcreateContextObject(lists.clientFiles));

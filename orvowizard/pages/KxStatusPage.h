@@ -3,6 +3,9 @@
 // settings, the generator's errors and warnings, and the generated files in
 // groups. In file mode (a path info) it answers with the bytes of one file
 // below the last project shown, or below the home for the documentation.
+// Beside those, oper=build (a POST) builds a project with its makefile and
+// shows the build's outcome, diagnostics and products on the page, and
+// oper=zip sends a project folder as a zip archive.
 #include "orvowizard/common/KxRecords.h"
 #include "platform/servlet/KxProperties.h"
 #include "platform/template/KxLumericServlet.h"
@@ -20,6 +23,16 @@ class KxStatusPage : public KxLumericServlet {
     static void readErrorFile(const KxCString& projectDir, KxContext& context);
 
   private:
+    // Runs make in the project, then sends the browser back to the page.
+    KxTemplate runBuild(KxHttpServletRequest& request, KxHttpServletResponse& response,
+                        const KxCString& dir, const KxCString& tier);
+    // The project folder as a zip archive, streamed; build outputs only when
+    // asked for.
+    KxTemplate sendZip(KxHttpServletResponse& response, const KxCString& dir,
+                       bool includeBuildOutputs);
+    // The build section's values: whether the project can be built, the last
+    // build's outcome, diagnostics and products.
+    static void putBuildReport(KxContext& context, const KxCString& dir, const KxCString& notice);
     KxTemplate serveFile(KxHttpSession& session, KxHttpServletResponse& response,
                          const KxCString& pathInfo, const KxCString& home);
     // Whether a generation run left its marks in dir: an errors.xml or a
@@ -31,7 +44,8 @@ class KxStatusPage : public KxLumericServlet {
     KxTemplate sendFile(KxHttpServletResponse& response, const KxCString& path,
                         const KxCString& servedFrom, const KxCString& pathInfo);
     KxTemplate renderPage(KxContext& context, const KxCString& dir, const KxCString& tier,
-                          const KxCString& errorMessage, const KxCString& home);
+                          const KxCString& errorMessage, const KxCString& home,
+                          const KxCString& buildNotice);
 };
 
 // The generated files of a project directory, sorted into the status page's

@@ -8,6 +8,7 @@
 #include "orvowizard/common/KxContextAdapters.h"
 #include "orvowizard/common/KxFieldChecks.h"
 #include "orvowizard/common/KxFileUtilities.h"
+#include "orvowizard/common/KxRunRegistry.h"
 #include "orvowizard/common/KxSessionAccessors.h"
 #include "platform/base/KxText.h"
 #include "platform/os/KxAtomicFile.h"
@@ -23,24 +24,6 @@ void KxOrvoWizard::writeProperties(const KxCString& path, KxContext& context) {
 }
 
 // ---- page handling -------------------------------------------------------------
-
-namespace {
-
-// Brings the thread back to the directory it was in when the guard was made,
-// however the scope is left: a generator that throws must not leave the
-// servlet thread inside a project folder that may be removed.
-class CurrentDirectoryGuard {
-  public:
-    CurrentDirectoryGuard() : previous_(getCurrentDir()) {}
-    ~CurrentDirectoryGuard() { setCurrentDir(previous_); }
-    CurrentDirectoryGuard(const CurrentDirectoryGuard&) = delete;
-    CurrentDirectoryGuard& operator=(const CurrentDirectoryGuard&) = delete;
-
-  private:
-    KxPathBuffer previous_;
-};
-
-}  // namespace
 
 KxTemplate KxOrvoWizard::processRequest(KxHttpServletRequest& request,
                                         KxHttpServletResponse& response, KxContext& context) {
@@ -441,8 +424,14 @@ KxTemplate KxOrvoWizard::runGeneration(KxHttpServletRequest& request,
     // pointing where it pointed, and its target is not emptied.
     kx::os::writeFileAtomically("errors.xml", "");
     // The generator, then back to the previous directory (the guard), then
-    // the status page, which reads what the run left.
-    generate(path + "\\" + "startup.properties", filename, context);
+    // the status page, which reads what the run left. Meanwhile a page that
+    // knows the run's id (its script sent one) can follow the console
+    // output.
+    {
+        const auto run = KxRunRegistry::shared().begin(request.getParameter("runId"),
+                                                       path + "\\" + "orvowizard.txt");
+        generate(path + "\\" + "startup.properties", filename, context);
+    }
     response.sendRedirect("status?dir=" + kx::urlEncoded(path) +
                           "&tier=" + kx::urlEncoded(wizardType));
     return KxTemplate();

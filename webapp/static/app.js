@@ -7,6 +7,9 @@
      copied;
    - links to generated files (a[data-view]) open the file viewer
      (static/viewer.html), which shows the file with syntax highlighting;
+   - while Generate or Build runs, the run's console output appears as it
+     arrives (the form names the run in its "runId" field and the page
+     follows it at follow?run=<id>, a stream of server-sent events);
    - forms with data-confirm ask before they are sent;
    - the project list says which wizard sent the user there. */
 (() => {
@@ -42,19 +45,62 @@
     }
   }
 
+  // ---- following a run ------------------------------------------------------------
+
+  // A fresh run id: 32 hexadecimal digits.
+  function newRunId() {
+    const bytes = new Uint8Array(16);
+    window.crypto.getRandomValues(bytes);
+    return Array.from(bytes, (b) => b.toString(16).padStart(2, '0')).join('');
+  }
+
+  // Names the run the form is about to start and shows its console output
+  // in the form's pre.run-output until the run ends (or the page goes, as
+  // it does when the form's answer arrives).
+  function followRun(form) {
+    const field = form.querySelector('input[name="runId"]');
+    const output = form.querySelector('.run-output');
+    if (!field || !output || !window.EventSource) {
+      return;
+    }
+    const id = newRunId();
+    field.value = id;
+    output.textContent = '';
+    output.hidden = false;
+    output.classList.add('running');
+    const source = new EventSource(new URL(`follow?run=${id}`, document.baseURI).href);
+    const stop = () => {
+      source.close();
+      output.classList.remove('running');
+    };
+    source.addEventListener('output', (event) => {
+      const atEnd = output.scrollTop + output.clientHeight >= output.scrollHeight - 4;
+      output.append(`${event.data}\n`);
+      if (atEnd) {
+        output.scrollTop = output.scrollHeight;
+      }
+    });
+    source.addEventListener('end', stop);
+    source.addEventListener('unknown', stop);
+    source.addEventListener('error', stop);
+    window.addEventListener('pagehide', stop, { once: true });
+  }
+
   // ---- wizard forms ------------------------------------------------------------
 
-  function setUpWizard(form) {
+  // The busy state of a form whose run is going on: buttons disabled, the
+  // spinner and the progress line; cleared when the page comes back from
+  // the back-forward cache.
+  function busyState(form) {
     const progressText = form.querySelector('.progress-text');
-    const generate = form.querySelector('button[value="generate"]');
-    let busy = false;
+    const state = { busy: false };
 
     function submitButtons() {
       return form.querySelectorAll('button[type="submit"], button:not([type])');
     }
 
-    function setBusy(submitter) {
-      busy = true;
+    state.set = (submitter) => {
+      state.busy = true;
       // No aria-busy on the form: it would hold back the announcement of
       // the progress line, a live region inside it.
       form.classList.add('busy');
@@ -68,10 +114,10 @@
           button.disabled = true;
         }
       }, 0);
-    }
+    };
 
-    function clearBusy() {
-      busy = false;
+    state.clear = () => {
+      state.busy = false;
       form.classList.remove('busy');
       if (progressText) {
         progressText.textContent = '';
@@ -79,17 +125,56 @@
       for (const button of submitButtons()) {
         button.disabled = false;
       }
-    }
+    };
+
+    window.addEventListener('pageshow', (event) => {
+      if (event.persisted) {
+        state.clear();
+      }
+    });
+    return state;
+  }
+
+  // A form that starts a run on the server (the status page's Build): busy
+  // while it runs, its output followed.
+  function setUpRunForm(form) {
+    const state = busyState(form);
+    form.addEventListener('submit', (event) => {
+      if (state.busy) {
+        event.preventDefault();
+        return;
+      }
+      const submitter = event.submitter;
+      if (submitter && submitter.dataset.busy) {
+        state.set(submitter);
+      }
+      if (submitter && submitter.dataset.follow) {
+        followRun(form);
+      }
+    });
+  }
+
+  function setUpWizard(form) {
+    const generate = form.querySelector('button[value="generate"]');
+    const state = busyState(form);
 
     form.addEventListener('submit', (event) => {
-      if (busy) {
+      if (state.busy) {
         // One run at a time: a second press would start a second run.
         event.preventDefault();
         return;
       }
       const submitter = event.submitter;
       if (submitter && submitter.dataset.busy) {
-        setBusy(submitter);
+        state.set(submitter);
+      }
+      if (submitter && submitter.dataset.follow) {
+        followRun(form);
+      } else {
+        const field = form.querySelector('input[name="runId"]');
+        if (field) {
+          field.value = '';
+        }
       }
       if (submitter && submitter.value === 'Save') {
         const tier = form.querySelector('input[name="tier"]')?.value;
@@ -102,20 +187,12 @@
       }
     });
 
-    // Back from the next page (the page may come from the back-forward
-    // cache) the form is usable again.
-    window.addEventListener('pageshow', (event) => {
-      if (event.persisted) {
-        clearBusy();
-      }
-    });
-
     document.addEventListener('keydown', (event) => {
       if (event.key !== 'Enter' || !(event.ctrlKey || event.metaKey) || event.altKey || event.shiftKey) {
         return;
       }
       event.preventDefault();
-      if (!busy && generate) {
+      if (!state.busy && generate) {
         form.requestSubmit(generate);
       }
     });
@@ -180,17 +257,22 @@
 
   // ---- links to generated files -------------------------------------------------
 
-  function viewerHref(rawHref) {
+  // The viewer's address for a raw file, at a line to mark when given.
+  function viewerHref(rawHref, line) {
     const raw = new URL(rawHref, document.baseURI);
     const viewer = new URL('static/viewer.html', document.baseURI);
-    viewer.search = new URLSearchParams({ src: raw.pathname + raw.search }).toString();
+    const params = new URLSearchParams({ src: raw.pathname + raw.search });
+    if (/^[1-9][0-9]*$/.test(line || '')) {
+      params.set('line', line);
+    }
+    viewer.search = params.toString();
     return viewer.pathname + viewer.search;
   }
 
   function setUpFileLinks() {
     for (const link of document.querySelectorAll('a[data-view]')) {
       link.dataset.raw = link.getAttribute('href');
-      link.href = viewerHref(link.dataset.raw);
+      link.href = viewerHref(link.dataset.raw, link.dataset.line);
     }
   }
 
@@ -277,6 +359,27 @@
     gutter.textContent = Array.from({ length: lines }, (_, i) => i + 1).join('\n');
     document.getElementById('file-meta').textContent =
       `${lines} ${lines === 1 ? 'line' : 'lines'} · ${LANGUAGE_NAMES[language] ?? language}`;
+    return lines;
+  }
+
+  // Marks one line of the shown file (a compiler's diagnostic links here)
+  // and brings it into view.
+  function markLine(line, lines) {
+    if (!(line >= 1 && line <= lines)) {
+      return;
+    }
+    const frame = document.getElementById('code-frame');
+    const code = frame.querySelector('pre.code');
+    const style = getComputedStyle(code);
+    const height = parseFloat(style.lineHeight);
+    const mark = document.createElement('div');
+    mark.className = 'line-mark';
+    mark.id = `line-${line}`;
+    mark.style.top = `${parseFloat(style.paddingTop) + (line - 1) * height}px`;
+    mark.style.height = `${height}px`;
+    frame.append(mark);
+    document.getElementById('file-meta').append(` · line ${line} marked`);
+    mark.scrollIntoView({ block: 'center' });
   }
 
   async function setUpViewer() {
@@ -316,8 +419,9 @@
         showViewerMessage(`${fileName} is missing or empty.`, 'error');
         return;
       }
-      renderCode(await response.text(), fileName);
+      const lines = renderCode(await response.text(), fileName);
       document.getElementById('code-frame').hidden = false;
+      markLine(Number(new URLSearchParams(window.location.search).get('line')), lines);
       document.getElementById('raw-link').hidden = false;
       wrap.hidden = false;
     } catch (error) {
@@ -330,6 +434,9 @@
     const wizard = document.querySelector('form.wizard');
     if (wizard) {
       setUpWizard(wizard);
+    }
+    for (const form of document.querySelectorAll('form.run-form')) {
+      setUpRunForm(form);
     }
     setUpFileLinks();
     setUpFromWizardNote();
