@@ -24,7 +24,8 @@ bool KxRunRegistry::isRunId(const std::string& text) {
 
 std::unique_ptr<KxRunRegistry::Run> KxRunRegistry::begin(const std::string& id,
                                                          const std::string& outputFile,
-                                                         const std::string& exclusiveFolder) {
+                                                         const std::string& exclusiveFolder,
+                                                         const std::function<void()>& prepare) {
     std::lock_guard lock(mutex_);
     prune();
     if (!exclusiveFolder.empty()) {
@@ -33,6 +34,9 @@ std::unique_ptr<KxRunRegistry::Run> KxRunRegistry::begin(const std::string& id,
                 return nullptr;
             }
         }
+    }
+    if (prepare) {
+        prepare();
     }
     Entry entry;
     entry.serial = nextSerial_++;

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -40,12 +41,16 @@ class KxRunRegistry {
     // Whether text can be a run id: 8 to 64 letters, digits and '-'.
     static bool isRunId(const std::string& text);
 
-    // Starts a run writing its console output to outputFile. id may be
+    // Starts a run writing its console output to outputFile, which the
+    // caller has emptied (a follower reads it from its start). id may be
     // empty (nobody follows it) or a run id. With a folder, the run is
     // refused (nothing returned) while another run holding that folder goes
-    // on.
+    // on; prepare, when given, runs once the folder is the run's and before
+    // anyone can follow it (it empties the output file of a run that must
+    // not disturb another's).
     std::unique_ptr<Run> begin(const std::string& id, const std::string& outputFile,
-                               const std::string& exclusiveFolder = "");
+                               const std::string& exclusiveFolder = "",
+                               const std::function<void()>& prepare = {});
 
     // The run of that id, waiting at most timeout for it to start.
     std::optional<State> await(const std::string& id, std::chrono::milliseconds timeout);

@@ -428,6 +428,7 @@ KxTemplate KxOrvoWizard::runGeneration(KxHttpServletRequest& request,
     // knows the run's id (its script sent one) can follow the console
     // output.
     {
+        kx::os::writeFileAtomically("orvowizard.txt", "");
         const auto run = KxRunRegistry::shared().begin(request.getParameter("runId"),
                                                        path + "\\" + "orvowizard.txt");
         generate(path + "\\" + "startup.properties", filename, context);

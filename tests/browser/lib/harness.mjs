@@ -43,14 +43,15 @@ async function scratchHome(scratch) {
   return home;
 }
 
-// A folder of stand-ins for the generators that wait the given seconds and
-// then run the real ones: runs slow enough to watch a page while they go on.
+// A folder of stand-ins for the generators that run the real ones and then
+// wait the given seconds: runs slow enough to watch a page while they go on,
+// whose output is all there before they end.
 async function slowGenerators(scratch, seconds) {
   const folder = path.join(scratch, 'slow-bin');
   await mkdir(folder);
   for (const name of ['svcgen', 'bindgen', 'prjforge']) {
     const file = path.join(folder, name);
-    await writeFile(file, `#!/bin/sh\nsleep ${seconds}\nexec "${path.join(BIN_DIR, name)}" "$@"\n`);
+    await writeFile(file, `#!/bin/sh\n"${path.join(BIN_DIR, name)}" "$@"\nstatus=$?\nsleep ${seconds}\nexit $status\n`);
     await chmod(file, 0o755);
   }
   return folder;
