@@ -8,7 +8,7 @@
 
 #include <signal.h>
 
-#include <algorithm>
+#include <array>
 #include <future>
 #include <memory>
 #include <thread>
@@ -25,7 +25,10 @@ std::chrono::milliseconds since(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
 }
 
-TEST_F(ContainerProtection, OnlyThisRunsTokenIsAcceptedAndHandedOverAsACookie) {
+// Which token values, hosts and origins pass is decided by the tables of
+// security_checks_test.cpp and redactToken's; here, that the running server
+// applies them in all three places a token may come in.
+TEST_F(ContainerProtection, OnlyThisRunsTokenIsAcceptedAndNeverLogged) {
     ASSERT_NO_FATAL_FAILURE(start());
     const std::string previous = container.token();
     container.signal(SIGTERM);
@@ -41,25 +44,16 @@ TEST_F(ContainerProtection, OnlyThisRunsTokenIsAcceptedAndHandedOverAsACookie) {
     const auto without = container.request("GET", "/orvo/echo");
     EXPECT_EQ(without.status, 403);
     EXPECT_TRUE(contains(without.body, "printed when it started")) << without.body;
-
-    // Wrong values in each of the three places a token may come in.
-    std::string upper = token;
-    std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
-    const std::string different = (token.front() == 'a' ? "b" : "a") + token.substr(1);
-    for (const std::string& stale : {previous, std::string(), token.substr(0, 31), token + "0",
-                                     different, upper == token ? token + token : upper}) {
-        for (const auto& [target, headers] : std::vector<std::pair<std::string, Headers>>{
-                 {"/orvo/echo", {{"Cookie", "kxtoken=" + stale}}},
-                 {"/orvo/echo?token=" + stale, {}},
-                 {"/orvo/echo", {{"Authorization", "token " + stale}}}}) {
-            EXPECT_EQ(container.request("GET", target, headers).status, 403) << stale;
-        }
+    for (const auto& [target, headers] : std::vector<std::pair<std::string, Headers>>{
+             {"/orvo/echo", {{"Cookie", "kxtoken=" + previous}}},
+             {"/orvo/echo?token=" + previous, {}},
+             {"/orvo/echo", {{"Authorization", "token " + previous}}},
+             {"/orvo/echo?TOK%45N=" + token, {}}}) {
+        EXPECT_EQ(container.request("GET", target, headers).status, 403) << target;
     }
-    EXPECT_EQ(container.request("GET", "/orvo/echo", {{"Authorization", "Bearer " + token}}).status,
-              403);
 
     // This run's token works in every form; the parameter sets the cookie.
-    const auto byParameter = container.request("GET", "/orvo/echo?token=" + token);
+    const auto byParameter = container.request("GET", "/orvo/echo?a=1&tok%65n=" + token);
     ASSERT_EQ(byParameter.status, 200);
     EXPECT_EQ(byParameter.headerValues("Set-Cookie"),
               std::vector<std::string>{"kxtoken=" + token + "; Path=/; HttpOnly; SameSite=Strict"});
@@ -67,24 +61,15 @@ TEST_F(ContainerProtection, OnlyThisRunsTokenIsAcceptedAndHandedOverAsACookie) {
         container.request("GET", "/orvo/echo", {{"Cookie", "other=1; kxtoken=" + token}});
     EXPECT_EQ(byCookie.status, 200);
     EXPECT_TRUE(byCookie.headerValues("Set-Cookie").empty());
-    EXPECT_EQ(container.request("GET", "/orvo/echo", {{"Authorization", "token " + token}}).status,
-              200);
+    const auto form = container.request("POST", "/orvo/echo?last=1",
+                                        {{"Authorization", "token " + token},
+                                         {"Content-Type", "application/x-www-form-urlencoded"}},
+                                        "token=" + token);
+    EXPECT_EQ(form.status, 200);
 
-    // However its name is escaped, the token is the token, and it never
-    // reaches a log: not in the query, not in a form body.
-    for (const std::string name : {"%74oken", "tok%65n", "%74%6F%6b%65%6E", "TOK%45N"}) {
-        EXPECT_EQ(container.request("GET", "/orvo/echo?a=1&" + name + "=" + token).status,
-                  name == "TOK%45N" ? 403 : 200)
-            << name;
-        const Headers form = {{"Authorization", "token " + token},
-                              {"Content-Type", "application/x-www-form-urlencoded"}};
-        EXPECT_EQ(
-            container.request("POST", "/orvo/echo?last=" + name, form, name + "=" + token).status,
-            200)
-            << name;
-    }
+    // Neither the query nor a form body brings the token into a log.
     const std::string access =
-        waitForFileText(container.logDirectory() + "/access.log", "POST /orvo/echo?last=TOK%45N");
+        waitForFileText(container.logDirectory() + "/access.log", "POST /orvo/echo?last=1");
     EXPECT_FALSE(contains(access, token)) << access;
     EXPECT_FALSE(contains(containerLog(), token)) << containerLog();
     EXPECT_TRUE(contains(access, "GET /orvo/echo?a=1&tok%65n=*** 200")) << access;
@@ -102,29 +87,36 @@ TEST_F(ContainerProtection, GivenTokenOrNoTokenAtAll) {
     EXPECT_EQ(open.request("GET", "/orvo/echo").status, 200);
 }
 
-TEST_F(ContainerProtection, OnlyRequestsAddressedToThisServerAreServedEvenWithTheToken) {
+// A page of another site (or of a name an attacker's DNS points at
+// 127.0.0.1) sends the token cookie along: neither servlets nor static files
+// answer it, and the shutdown servlet is never reached.
+TEST_F(ContainerProtection, ForeignHostsAndOriginsAreRefusedEvenWithTheToken) {
     ASSERT_NO_FATAL_FAILURE(start());
     const std::string port = std::to_string(container.port());
-    for (const std::string& host :
-         {"127.0.0.1:" + port, "localhost:" + port, "LocalHost:" + port, "[::1]:" + port,
-          std::string("127.0.0.1"), std::string("localhost")}) {
-        EXPECT_EQ(container.get("/orvo/echo", {{"Host", host}}).status, 200) << host;
+    const std::string own = "http://localhost:" + port;
+    for (const auto& [name, value] : Headers{
+             {"Host", "localhost:" + port}, {"Sec-Fetch-Site", "same-origin"}, {"Origin", own}}) {
+        EXPECT_EQ(container.get("/orvo/echo", {{name, value}}).status, 200) << value;
     }
-    // Names an attacker's DNS may point at 127.0.0.1, and spellings that
-    // only look like ours.
-    for (const std::string& host :
-         {"rebind.attacker.example:" + port, std::string("evil.example"), "127.0.0.2:" + port,
-          "127.0.0.1:1" + port, "localhost.evil.example:" + port, "127.0.0.1.nip.io:" + port,
-          "localhost.:" + port, "evil@127.0.0.1:" + port, "127.0.0.1:" + port + "@evil",
-          "127.1:" + port, "0x7f000001:" + port, "[::ffff:127.0.0.1]:" + port, std::string(),
-          std::string(" ")}) {
-        const auto refused = container.get("/orvo/echo", {{"Host", host}});
-        EXPECT_EQ(refused.status, 403) << "'" << host << "'";
-        EXPECT_FALSE(contains(refused.body, "method=")) << host;
+    const std::string cookie = "kxtoken=" + container.token();
+    for (const auto& [target, name, value] : std::vector<std::array<std::string, 3>>{
+             {"/orvo/shutdown", "Host", "rebind.attacker.example:" + port},
+             {"/orvo/shutdown", "Sec-Fetch-Site", "cross-site"},
+             {"/orvo/shutdown", "Origin", "http://attacker.example"},
+             {"/orvo/echo?token=" + container.token(), "Origin", "http://evil.example"},
+             {"/orvo/static/style.css", "Host", "evil.example"},
+             {"/orvo/static/style.css", "Sec-Fetch-Site", "cross-site"}}) {
+        const auto refused =
+            container.request(target == "/orvo/static/style.css" ? "GET" : "POST", target,
+                              {{name, value},
+                               {"Cookie", cookie},
+                               {"Content-Type", "application/x-www-form-urlencoded"}},
+                              "oper=shutdown");
+        EXPECT_EQ(refused.status, 403) << target << " " << value;
+        EXPECT_FALSE(contains(refused.body, "method=") || contains(refused.body, "farewell") ||
+                     contains(refused.body, "teal"))
+            << refused.body;
     }
-    // Static files too.
-    EXPECT_EQ(container.request("GET", "/orvo/static/style.css", {{"Host", "evil.example"}}).status,
-              403);
     // No Host header (HTTP/1.0 allows that), and two: no guessing which counts.
     const std::string auth = "Authorization: token " + container.token() + "\r\n";
     for (const auto& [request, status] : std::vector<std::pair<std::string, int>>{
@@ -138,57 +130,15 @@ TEST_F(ContainerProtection, OnlyRequestsAddressedToThisServerAreServedEvenWithTh
         EXPECT_EQ(answer.status, status);
         EXPECT_FALSE(contains(answer.body, "method="));
     }
-
-    // The rebinding page asks the server to stop: it keeps running.
-    const auto stop = container.request(
-        "POST", "/orvo/shutdown",
-        {{"Host", "rebind.attacker.example:" + port}, {"Cookie", "kxtoken=" + container.token()}});
-    EXPECT_EQ(stop.status, 403);
-    EXPECT_EQ(container.get("/orvo/echo").status, 200);
-}
-
-TEST_F(ContainerProtection, CrossSiteRequestsChangeNothingEvenWithTheTokenCookie) {
-    ASSERT_NO_FATAL_FAILURE(start());
-    const std::string own = "http://127.0.0.1:" + std::to_string(container.port());
-    for (const auto& [name, value] :
-         Headers{{"Sec-Fetch-Site", "same-origin"}, {"Sec-Fetch-Site", "none"}, {"Origin", own}}) {
-        EXPECT_EQ(container.get("/orvo/echo", {{name, value}}).status, 200) << value;
-    }
-    const std::string cookie = "kxtoken=" + container.token();
-    for (const auto& [name, value] :
-         Headers{{"Sec-Fetch-Site", "cross-site"},
-                 {"Sec-Fetch-Site", "same-site"},
-                 {"Origin", "http://attacker.example"},
-                 {"Origin", "http://127.0.0.1:1"},
-                 {"Origin", own + ".attacker.example"},
-                 {"Origin", own + "@attacker.example"},
-                 {"Origin", "http://localhost:" + std::to_string(container.port() + 1)},
-                 {"Origin", "file://"},
-                 {"Origin", "null"}}) {
-        const auto refused =
-            container.request("POST", "/orvo/shutdown", {{name, value}, {"Cookie", cookie}});
-        EXPECT_EQ(refused.status, 403) << value;
-        EXPECT_FALSE(contains(refused.body, "farewell"));
-    }
-    // A form posted from another site does not reach the servlet even with
-    // the token as a parameter.
-    const auto post = container.request(
-        "POST", "/orvo/echo?token=" + container.token(),
-        {{"Origin", "http://evil.example"}, {"Content-Type", "application/x-www-form-urlencoded"}},
-        "oper=shutdown");
-    EXPECT_EQ(post.status, 403);
-    EXPECT_FALSE(contains(post.body, "oper"));
-    // Static files too: another site cannot even read the style sheet.
-    EXPECT_EQ(container.request("GET", "/orvo/static/style.css", {{"Sec-Fetch-Site", "cross-site"}})
-                  .status,
-              403);
-    // Still running: none of the requests reached the shutdown servlet.
     EXPECT_EQ(container.get("/orvo/echo").status, 200);
     EXPECT_FALSE(contains(containerLog(), "stopping"));
 }
 
+// The header buffer and body limit are given: their defaults belong to the
+// option parser.
 TEST_F(ContainerProtection, OversizedHeaderGets431AndOversizedBodyGets413) {
-    ASSERT_NO_FATAL_FAILURE(start({"--client-max-body-size", "2k"}));
+    ASSERT_NO_FATAL_FAILURE(
+        start({"--client-header-buffer-size", "4k", "--client-max-body-size", "2k"}));
     const Headers form = {{"Authorization", "token " + container.token()},
                           {"Content-Type", "application/x-www-form-urlencoded"}};
     Headers chunked = form;
@@ -197,16 +147,16 @@ TEST_F(ContainerProtection, OversizedHeaderGets431AndOversizedBodyGets413) {
     // Chunked: the limit holds without a Content-Length too.
     for (const auto& [request, status] : std::vector<std::pair<std::string, int>>{
              {buildRequest(container.port(), "GET", "/orvo/echo",
-                           {form[0], {"X-Filler", std::string(8000, 'a')}}),
+                           {form[0], {"X-Filler", std::string(3000, 'a')}}),
               200},
              {buildRequest(container.port(), "GET", "/orvo/echo",
-                           {form[0], {"X-Filler", std::string(20000, 'a')}}),
+                           {form[0], {"X-Filler", std::string(4500, 'a')}}),
               431},
              {buildRequest(container.port(), "POST", "/orvo/echo", form,
-                           "a=" + std::string(2000, 'b')),
+                           "a=" + std::string(2046, 'b')),
               200},
              {buildRequest(container.port(), "POST", "/orvo/echo", form,
-                           "a=" + std::string(3000, 'b')),
+                           "a=" + std::string(2047, 'b')),
               413},
              {buildRequest(container.port(), "POST", "/orvo/echo", chunked) + chunk + chunk +
                   chunk + "0\r\n\r\n",

@@ -5,7 +5,6 @@
 // generators come first on PATH; every address is 127.0.0.1 and every wait
 // is bounded.
 #include <signal.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -78,100 +77,34 @@ class HostileProduct : public ProductTest {
     ScopedEnv record_;
 };
 
+// What the status page refuses inside (links out, devices, '..' after
+// decoding) is pinned by status_page_test.cpp, and what the container refuses
+// before any servlet by request_handler_test.cpp; here, escapes that the
+// container decodes into something else still serve nothing outside.
 TEST_F(HostileProduct, TheStatusPageServesNoFileOutsideTheProject) {
     ASSERT_NO_FATAL_FAILURE(start());
     home.write("projects/demo/errors.xml", "");
     home.write("projects/demo/inside.txt", "inside the project");
     home.write("projects/secret.txt", "SECRET-BESIDE");
-    home.write("secret.txt", "SECRET-HOME");
-    home.write("logs/kxcontainer.log", "SECRET-LOG");
-    const std::string project = home.str() + "/projects/demo";
-    ASSERT_EQ(get("/orvo/status?dir=" + project).status, 200);
+    ASSERT_EQ(get("/orvo/status?dir=" + home.str() + "/projects/demo").status, 200);
     const auto inside = get("/orvo/status/inside.txt");
     ASSERT_EQ(inside.status, 200);
     EXPECT_EQ(inside.body, "inside the project");
     EXPECT_EQ(inside.header("Content-Security-Policy"), "sandbox")
         << "a project's files never act as the application's pages";
-    fs::create_symlink("/etc/passwd", home.path() / "projects/demo/passwd");
-    fs::create_symlink(home.path() / "secret.txt", home.path() / "projects/demo/secret");
-    fs::create_directory_symlink(home.path(), home.path() / "projects/demo/up");
-
-    auto leaks = [](const HttpResponse& response) {
-        return contains(response.body, "SECRET-") || contains(response.body, "root:x:0:0");
-    };
-    for (const char* path : {"/orvo/status/../secret.txt",
-                             "/orvo/status/../../secret.txt",
-                             "/orvo/status/%2e%2e/secret.txt",
-                             "/orvo/status/%2E%2E/%2E%2E/secret.txt",
-                             "/orvo/status/..%2fsecret.txt",
-                             "/orvo/status/..%2F..%2Fsecret.txt",
-                             "/orvo/status/%2e%2e%2f%2e%2e%2fsecret.txt",
-                             "/orvo/status/..%5csecret.txt",
-                             "/orvo/status/..\\..\\secret.txt",
-                             "/orvo/status/.%2e/secret.txt",
-                             "/orvo/status/%252e%252e/secret.txt",
-                             "/orvo/status/%252e%252e%252fsecret.txt",
-                             "/orvo/status/inside.txt/../../secret.txt",
-                             "/orvo/status//etc/passwd",
-                             "/orvo/status/%2fetc%2fpasswd",
-                             "/orvo/status/%2F..%2F..%2Fsecret.txt",
-                             "/orvo/status/..;/secret.txt",
-                             "/orvo/status/%2e%2e%00/secret.txt",
-                             "/orvo/status/../../../../../../etc/passwd",
-                             "/orvo/status/%2e%2e/%2e%2e/%2e%2e/%2e%2e/%2e%2e/etc/passwd",
-                             "/orvo/status/passwd",
-                             "/orvo/status/secret",
-                             "/orvo/status/up/secret.txt",
-                             "/orvo/status/up/logs/kxcontainer.log"}) {
+    for (const char* path :
+         {"/orvo/status/../secret.txt", "/orvo/status/%2E%2E/secret.txt",
+          "/orvo/status/..%2fsecret.txt", "/orvo/status/%252e%252e/secret.txt",
+          "/orvo/status/%252e%252e%252fsecret.txt", "/orvo/status/..;/secret.txt",
+          "/orvo/status//etc/passwd", "/orvo/status/%2fetc%2fpasswd",
+          "/orvo/status/inside.txt/../../secret.txt"}) {
         const auto response = get(path);
         EXPECT_NE(response.status, 0) << path;
-        EXPECT_FALSE(leaks(response)) << path << "\n" << response.body;
+        EXPECT_FALSE(contains(response.body, "SECRET-") || contains(response.body, "root:x:0:0"))
+            << path << "\n"
+            << response.body;
         EXPECT_NE(response.body, "inside the project") << path;
     }
-    // Naming another folder instead: not a project, nothing is served. (The
-    // product home is the one folder served without being a project, and
-    // only its documentation.)
-    for (const std::string& target :
-         std::vector<std::string>{"/orvo/status/passwd?dir=/etc",
-                                  "/orvo/status/secret.txt?dir=" + home.str() + "/projects",
-                                  "/orvo/status/secret.txt?dir=" + home.str(),
-                                  "/orvo/status/logs/kxcontainer.log?dir=" + home.str()}) {
-        const auto response = get(target);
-        EXPECT_NE(response.status, 0) << target;
-        EXPECT_FALSE(leaks(response)) << target << "\n" << response.body;
-    }
-}
-
-// What a request names is read only when it is a regular file of bounded
-// size; a huge errors.xml costs a bounded page.
-TEST_F(HostileProduct, DevicesFifosAndHugeFilesAreNeverReadWhole) {
-    ASSERT_NO_FATAL_FAILURE(start());
-    const fs::path fifo = home.path() / "fifo";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    const auto started = Clock::now();
-    for (const std::string& project : {std::string("/dev/zero"), fifo.string()}) {
-        const auto response = get("/orvo/load?project=" + project);
-        EXPECT_EQ(location(response), "/orvo/status?tier=load") << project;
-        EXPECT_TRUE(contains(get(location(response)).body, "Cannot read the project file"))
-            << project;
-    }
-    EXPECT_LT(Clock::now() - started, std::chrono::seconds(10));
-
-    const fs::path project = home.path() / "projects/big";
-    fs::create_directories(project);
-    {
-        std::ofstream errors(project / "errors.xml");
-        const std::string record = "<Error><message>broken</message></Error>\n";
-        for (std::size_t written = 0; written < 64u << 20; written += record.size()) {
-            errors << record;
-        }
-    }
-    const auto before = residentKilobytes(container.processId());
-    const auto page = get("/orvo/status?dir=" + project.string() + "&tier=server");
-    EXPECT_EQ(page.status, 200);
-    EXPECT_TRUE(contains(page.body, "only the messages in its first"));
-    EXPECT_LT(page.body.size(), 32u << 20) << "the page shows the first part only";
-    EXPECT_LT(residentKilobytes(container.processId()) - before, 128 * 1024);
 }
 
 // A generation started through the path info lands on the status page beside
@@ -343,12 +276,6 @@ TEST_F(HostileProduct, BrokenEscapesAndInvalidUtf8AreServedAndEchoedEscaped) {
     EXPECT_FALSE(contains(page.body, "<script>x()")) << page.body;
     EXPECT_TRUE(contains(page.body, "value=\"&quot;&gt;&lt;script&gt;x()&lt;/script&gt;"));
     EXPECT_TRUE(contains(page.body, "value=\"demo%\""));
-
-    // The container's own pages escape the path they name.
-    const auto missing = get("/orvo/no<b>where%FF");
-    EXPECT_EQ(missing.status, 404);
-    EXPECT_FALSE(contains(missing.body, "<b>where"));
-    EXPECT_TRUE(contains(missing.body, "/orvo/no&lt;b&gt;where%FF")) << missing.body;
 }
 
 }  // namespace

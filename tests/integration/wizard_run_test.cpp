@@ -41,7 +41,7 @@ class WizardRun : public ProductTest {
 };
 
 TEST_F(WizardRun, EightUsersGenerateAtOnceEachInTheirOwnProject) {
-    start();
+    start({"--threads", "8"});
     std::vector<std::future<int>> runs;
     for (int user = 0; user < 8; ++user) {
         runs.push_back(std::async(std::launch::async, [this, user] {

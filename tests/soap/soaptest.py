@@ -217,10 +217,21 @@ def check_client_fault(case, answer, info, allow_400=False):
     allowed."""
     if allow_400 and answer.status == 400:
         return
+    check_fault(case, answer, info.envelope_ns, info.client_code)
+
+
+def check_fault(case, answer, envelope_ns, code_local):
+    """HTTP 500 with a SOAP fault of the envelope namespace, a reason, and a
+    code whose local part is code_local and whose prefix stands for the
+    envelope namespace."""
     case.equal(answer.status, 500, "HTTP status")
-    fault = body_content(answer, info)
-    case.equal(fault.tag, f"{{{info.envelope_ns}}}Fault", "body element")
-    if info.soap_version == "1.2":
+    root = answer.root()
+    case.equal(root.tag, f"{{{envelope_ns}}}Envelope", "the answer's root")
+    body = root.find(f"{{{envelope_ns}}}Body")
+    case.true(body is not None and len(body) > 0, "the answer's Body is missing or empty")
+    fault = body[0]
+    case.equal(fault.tag, f"{{{envelope_ns}}}Fault", "body element")
+    if envelope_ns == SOAP12_ENV:
         code = fault.findtext(f"{{{SOAP12_ENV}}}Code/{{{SOAP12_ENV}}}Value")
         reason = fault.findtext(f"{{{SOAP12_ENV}}}Reason/{{{SOAP12_ENV}}}Text")
     else:
@@ -228,13 +239,27 @@ def check_client_fault(case, answer, info, allow_400=False):
         reason = fault.findtext("faultstring")
     case.true(code is not None, "the fault has no code")
     prefix = code.strip().rpartition(":")[0]
-    case.equal(fault_code_local(code, info.soap_version), info.client_code, "fault code")
+    version = "1.2" if envelope_ns == SOAP12_ENV else "1.1"
+    case.equal(fault_code_local(code, version), code_local, "fault code")
     # The code is a QName: its prefix must stand for the envelope namespace.
     text = answer.body.decode("utf-8", "replace")
     declared = re.findall(r'xmlns(?::([\w.-]+))?\s*=\s*["\']([^"\']*)["\']', text)
-    case.true((prefix, info.envelope_ns) in declared,
-              f"fault code {code!r}: prefix not bound to {info.envelope_ns}")
+    case.true((prefix, envelope_ns) in declared,
+              f"fault code {code!r}: prefix not bound to {envelope_ns}")
     case.true(bool(reason and reason.strip()), "the fault gives no reason")
+
+
+def with_header_block(envelope, envelope_ns, must_understand):
+    """The envelope with a header block {urn:kxtest:trace}Trace whose
+    mustUnderstand attribute has the given value."""
+    root = ET.fromstring(envelope)
+    header = root.find(f"{{{envelope_ns}}}Header")
+    if header is None:
+        header = ET.Element(f"{{{envelope_ns}}}Header")
+        root.insert(0, header)
+    ET.SubElement(header, "{urn:kxtest:trace}Trace",
+                  {f"{{{envelope_ns}}}mustUnderstand": must_understand})
+    return ET.tostring(root, encoding="utf-8")
 
 
 def protocol_checks(report, info, url, operation, valid_envelope, expected_response, body_limit):
@@ -276,6 +301,22 @@ def protocol_checks(report, info, url, operation, valid_envelope, expected_respo
         bodiless = (f'<?xml version="1.0"?><e:Envelope xmlns:e="{envelope_ns}"><e:Header/>'
                     f'</e:Envelope>').encode()
         check_client_fault(case, post(url, bodiless, soap_headers(info, None)), info, allow_400=True)
+
+    with report.case("http: header block to understand is a MustUnderstand fault") as case:
+        flag = "true" if info.soap_version == "1.2" else "1"
+        answer = post(url, with_header_block(valid_envelope, envelope_ns, flag),
+                      soap_headers(info, None))
+        check_fault(case, answer, envelope_ns, "MustUnderstand")
+
+    with report.case("http: header block that may be ignored is ignored") as case:
+        served(case, post(url, with_header_block(valid_envelope, envelope_ns, "0"),
+                          soap_headers(info, None)))
+
+    with report.case("http: a message that is no envelope is a VersionMismatch fault") as case:
+        answer = post(url, b'<x:Operands xmlns:x="urn:kxtest:nowhere"><x:a>1</x:a></x:Operands>',
+                      soap_headers(info, None))
+        # Which version to answer in the message does not say: SOAP 1.1.
+        check_fault(case, answer, SOAP11_ENV, "VersionMismatch")
 
     with report.case(f"http: body over the container's limit ({body_limit} bytes) gets 413") as case:
         # A valid envelope made large by white space between its elements.

@@ -1,6 +1,6 @@
 #pragma once
 // The scratch web application every integration test starts from: the test
-// servlets of libkxtestservlets.so, three declared servlets that cannot be
+// servlets of libkxtestservlets.so, five declared servlets that cannot be
 // made, and a static folder.
 #include <gtest/gtest.h>
 
@@ -32,7 +32,13 @@ inline std::string testWebXml() {
                       "    <init-param><param-name>greeting</param-name>"
                       "<param-value>hello</param-value></init-param>\n");
     xml += mappingXml("echo", "/echo/*");
-    // tavrin: no such factory; nothing: the factory gives nothing.
+    // Servlets that cannot be made: no such library, no factory named, no
+    // such factory (tavrin), a factory that gives nothing, an init that fails.
+    xml +=
+        "  <servlet><servlet-name>ghost</servlet-name><servlet-class>libnothere.so:createGhost"
+        "</servlet-class></servlet>\n  <servlet><servlet-name>plain</servlet-name>"
+        "<servlet-class>libkxtestservlets.so</servlet-class></servlet>\n";
+    xml += mappingXml("ghost", "/ghost") + mappingXml("plain", "/plain");
     for (const auto& [name, factory] : std::vector<std::pair<std::string, std::string>>{
              {"session", "createSessionServlet"},
              {"shutdown", "createShutdownServlet"},

@@ -87,38 +87,31 @@ TEST(ContainerOptions, FaultsEndTheProgram) {
     EXPECT_NE(errors.find("'lots' is not a size"), std::string::npos) << errors;
 }
 
-TEST(ContainerOptions, DefaultsFromTheEnvironment) {
-    {
-        ScopedEnv home("KX_HOME", std::nullopt);
+// The home comes from KX_HOME, the libraries from beside the program, and
+// the logs from the user's state folder, never from the home; given values
+// stay.
+TEST(ContainerOptions, DefaultsFromTheEnvironmentUnlessGiven) {
+    ScopedEnv user("HOME", "/users/ann");
+    for (const auto& [productHome, stateHome, home, logs] :
+         std::vector<std::tuple<std::optional<std::string>, const char*, const char*, const char*>>{
+             {"/srv/home", "/state", "/srv/home", "/state/kxcontainer/logs"},
+             {std::nullopt, "", "", "/users/ann/.local/state/kxcontainer/logs"},
+             {"/srv/home", "relative/state", "/srv/home",
+              "/users/ann/.local/state/kxcontainer/logs"}}) {
+        ScopedEnv productHomeEnv("KX_HOME", productHome);
+        ScopedEnv state("XDG_STATE_HOME", stateHome);
         KxContainerOptions options;
         resolveOptionDefaults(options, "/opt/kx/bin/kxcontainer");
-        EXPECT_EQ(options.libDir, "/opt/kx/lib");
-        EXPECT_EQ(options.home, "");
+        EXPECT_EQ(options.home + " " + options.logDir + " " + options.libDir,
+                  std::string(home) + " " + logs + " /opt/kx/lib")
+            << stateHome;
     }
-    // Given values stay.
-    ScopedEnv home("KX_HOME", "/srv/home");
     KxContainerOptions given;
     given.home = "/h";
     given.logDir = "/elsewhere";
     given.libDir = "/l";
     resolveOptionDefaults(given, "/b/kxcontainer");
     EXPECT_EQ(given.home + " " + given.logDir + " " + given.libDir, "/h /elsewhere /l");
-}
-
-TEST(ContainerOptions, LogsLiveInTheUsersStateFolderNotInTheHome) {
-    ScopedEnv home("HOME", "/users/ann");
-    ScopedEnv productHome("KX_HOME", "/srv/home");
-    for (const auto& [stateHome, expected] : std::vector<std::pair<const char*, const char*>>{
-             {"/state", "/state/kxcontainer/logs"},
-             {"", "/users/ann/.local/state/kxcontainer/logs"},
-             {"relative/state", "/users/ann/.local/state/kxcontainer/logs"},
-         }) {
-        ScopedEnv state("XDG_STATE_HOME", stateHome);
-        KxContainerOptions options;
-        resolveOptionDefaults(options, "/b/kxcontainer");
-        EXPECT_EQ(options.logDir, expected) << stateHome;
-        EXPECT_EQ(options.home, "/srv/home");
-    }
     ScopedEnv state("XDG_STATE_HOME", "");
     ScopedEnv noHome("HOME", "");
     EXPECT_EQ(defaultLogDirectory(), "./logs");

@@ -168,11 +168,13 @@ TEST_F(ContainerRequestHandler, FailuresBecome500Pages) {
 }
 
 TEST_F(ContainerRequestHandler, RefusalsNeedNoServletCall) {
-    // Host, Origin and token refusals are pinned over HTTP; here, bad paths
-    // and routes never become a servlet job.
+    // Bad paths, static or not, however escaped, and routes never become a
+    // servlet job (what segments count as "..": text_test.cpp).
     servlet([](KxHttpServletRequest&, KxHttpServletResponse&) {});
     for (const char* bad :
-         {"/orvo/s/..", "/orvo/s/%2e%2e/x", "/orvo/s/%00", "http://127.0.0.1/orvo/s"}) {
+         {"/orvo/s/..", "/orvo/s/%2e%2E/x", "/orvo/s/.%2e/x", "/orvo/s/..%2fx", "/orvo/s/..%5cx",
+          "/orvo/s/..\\x", "/orvo/s/%00", "/orvo/s/x%00.txt", "/orvo/static/../secret.txt",
+          "/orvo/static/img/..%2F..%2Fsecret.txt", "http://127.0.0.1/orvo/s"}) {
         EXPECT_EQ(sendOne(bad, auth_).status, 400) << bad;
     }
     EXPECT_EQ(sendOne("/nowhere", auth_).status, 404);

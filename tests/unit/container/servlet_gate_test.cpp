@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <mutex>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -65,57 +63,6 @@ TEST(ContainerServletGate, PastTheLimitJobsWaitAndStartInOrderAsSlotsFree) {
     EXPECT_TRUE(posted.jobs.empty());
     EXPECT_EQ(gate.running(), 0u);
     EXPECT_EQ(gate.queued(), 0u);
-}
-
-TEST(ContainerServletGate, ManyThreadsNeverRunMoreThanTheLimit) {
-    // Posted jobs go to a thread of their own, as on the server.
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::vector<std::thread> servers;
-    int active = 0;
-    int most = 0;
-    int done = 0;
-    KxServletGate gate(3, [&](KxServletGate::Job job) {
-        std::lock_guard lock(mutex);
-        servers.emplace_back(std::move(job));
-    });
-    auto job = [&] {
-        {
-            std::lock_guard lock(mutex);
-            most = std::max(most, ++active);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        std::lock_guard lock(mutex);
-        --active;
-        ++done;
-        changed.notify_all();
-    };
-    std::vector<std::thread> clients;
-    for (int t = 0; t < 8; ++t) {
-        clients.emplace_back([&] {
-            for (int i = 0; i < 10; ++i) {
-                gate.submit(job);
-            }
-        });
-    }
-    for (auto& client : clients) {
-        client.join();
-    }
-    {
-        std::unique_lock lock(mutex);
-        ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(20), [&] { return done == 80; }));
-    }
-    EXPECT_LE(most, 3);
-    EXPECT_GE(most, 2) << "jobs did run side by side";
-    std::vector<std::thread> finished;
-    {
-        std::lock_guard lock(mutex);
-        finished.swap(servers);
-    }
-    for (auto& server : finished) {
-        server.join();
-    }
-    EXPECT_EQ(gate.running(), 0u);
 }
 
 }  // namespace

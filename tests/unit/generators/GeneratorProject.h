@@ -169,25 +169,22 @@ class GeneratorProject : public ::testing::Test {
         return kx::os::runCommand(commandLine + " > orvowizard.txt");
     }
 
-    // The wizards' command lines, quotes and all.
-    std::string svcgen(const std::string& input, const std::string& props = "",
-                       bool noServer = false, const std::string& compiler = "redhat-gcc") const {
-        return "\"" + tool("svcgen") + "\" " + (noServer ? "-noserver " : "") + "-properties \"" +
-               propertiesPath() + "\" " + props + " " +
+    // The wizards' command lines, quotes and all; no -compiler option when
+    // the compiler is empty.
+    std::string svcgen(const std::string& input, bool noServer = false,
+                       const std::string& compiler = "redhat-gcc") const {
+        return line("svcgen", noServer ? "-noserver " : "", input, compiler);
+    }
+    std::string bindgen(const std::string& input,
+                        const std::string& compiler = "redhat-gcc") const {
+        return line("bindgen", "", input, compiler);
+    }
+    std::string line(const std::string& program, const std::string& flags, const std::string& input,
+                     const std::string& compiler) const {
+        return "\"" + tool(program) + "\" " + flags + "-properties \"" + propertiesPath() + "\" " +
                (compiler.empty() ? "" : "-compiler " + compiler + " ") + "-DkeepProject=true \"" +
                input + "\"";
     }
-    std::string bindgen(const std::string& input, const std::string& props = "",
-                        const std::string& compiler = "redhat-gcc") const {
-        return "\"" + tool("bindgen") + "\" -properties \"" + propertiesPath() + "\" " + props +
-               " " + (compiler.empty() ? "" : "-compiler " + compiler + " ") +
-               "-DkeepProject=true \"" + input + "\"";
-    }
-    std::string prjforge(const std::string& projectName = "demo") const {
-        return "\"" + tool("prjforge") + "\" -properties " + propertiesPath() + " -projectFile " +
-               projectName + "Project.xml";
-    }
-
     bool exists(const std::string& name) const { return fs::exists(dir_.path() / name); }
     std::string read(const std::string& name) const { return readFile(dir_ / name); }
     void write(const std::string& name, const std::string& content) const {

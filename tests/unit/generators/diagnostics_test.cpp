@@ -80,13 +80,13 @@ TEST_F(Diagnostics, RelativeInputKeepsItsNameAndGetsAFullSystemIdUntilACleanRun)
 // stops it with the exit status 1.
 struct ReportCase {
     const char* label;
-    const char* tool;
-    const char* type;  // the project type in startup.properties
+    bool service;  // svcgen, else bindgen
     std::string input;
     bool isError;
     std::vector<std::string> about;
-    long line;         // -1 for none
-    long column = -2;  // -2: not checked
+    long line;                   // -1 for none
+    long column = -2;            // -2: not checked
+    const char* type = nullptr;  // the project type, when not the tool's own
 };
 
 std::ostream& operator<<(std::ostream& out, const ReportCase& c) {
@@ -98,9 +98,8 @@ class Reports : public GeneratorProject, public ::testing::WithParamInterface<Re
 TEST_P(Reports, AreWrittenWithTheirLineAndStopGenerationOnlyWhenErrors) {
     const ReportCase& c = GetParam();
     write("input.xml", c.input);
-    writeProperties(c.type, {});
-    const bool service = std::string(c.tool) == "svcgen";
-    EXPECT_EQ(run(service ? svcgen("input.xml") : bindgen("input.xml")), c.isError ? 1 : 0)
+    writeProperties(c.type ? c.type : c.service ? "server" : "foundation", {});
+    EXPECT_EQ(run(c.service ? svcgen("input.xml") : bindgen("input.xml")), c.isError ? 1 : 0)
         << log();
     const auto records = errors();
     ASSERT_EQ(records.size(), 1u) << read("errors.xml");
@@ -128,30 +127,28 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ReportCase{
             "port type without operations",
-            "svcgen",
-            "server",
+            true,
             kWsdlHead + "  <message name='M'/>\n  <portType name='Empty'/>\n</definitions>\n",
             false,
             {"port type Empty", "no operations"},
             3},
         ReportCase{"schema without types",
-                   "bindgen",
-                   "foundation",
+                   false,
                    kSchemaHead + "  <xs:element name='note' type='xs:string'/>\n</xs:schema>\n",
                    false,
                    {"no complex types"},
                    1},
         ReportCase{"properties of another project type",
-                   "bindgen",
-                   "server",
+                   false,
                    kSchemaHead + "  <xs:complexType name='T'><xs:sequence><xs:element name='a' "
                                  "type='xs:int'/></xs:sequence></xs:complexType>\n</xs:schema>\n",
                    false,
                    {"server project", "bindgen", "foundation"},
-                   -1},
+                   -1,
+                   -2,
+                   "server"},
         ReportCase{"binding operation the port type lacks",
-                   "svcgen",
-                   "server",
+                   true,
                    kWsdlHead +
                        "  <message name='M'/>\n"
                        "  <portType name='P'><operation name='a'><input message='tns:M'/>"
@@ -164,8 +161,7 @@ INSTANTIATE_TEST_SUITE_P(
                    6},
         // Where the start tag begins, though it ends a line later.
         ReportCase{"undefined element type",
-                   "bindgen",
-                   "foundation",
+                   false,
                    "<?xml version='1.0'?>\n"
                    "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema' xmlns:p='urn:p'>\n"
                    "  <xs:complexType name='Order'>\n    <xs:sequence>\n"
@@ -178,8 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
                    7},
         // Reported at the include that names the file, in the file that names it.
         ReportCase{"included file missing",
-                   "bindgen",
-                   "foundation",
+                   false,
                    kSchemaHead + "  <xs:include schemaLocation='parts\\missing.xsd'/>\n"
                                  "  <xs:complexType name='T'/>\n</xs:schema>\n",
                    true,
@@ -187,8 +182,7 @@ INSTANTIATE_TEST_SUITE_P(
                    2,
                    3},
         ReportCase{"prefix not declared",
-                   "bindgen",
-                   "foundation",
+                   false,
                    kSchemaHead + "  <xs:complexType name='T'><xs:sequence>\n"
                                  "    <xs:element name='a' type='q:A'/>\n"
                                  "  </xs:sequence></xs:complexType>\n</xs:schema>\n",
@@ -196,8 +190,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {"the prefix q of q:A is not declared"},
                    3},
         ReportCase{"construct not supported",
-                   "bindgen",
-                   "foundation",
+                   false,
                    kSchemaHead + "  <xs:complexType name='T' mixed='true'><xs:sequence>\n"
                                  "    <xs:element name='a' type='xs:int'/>\n"
                                  "  </xs:sequence></xs:complexType>\n</xs:schema>\n",
@@ -205,8 +198,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {"mixed content", "not kept"},
                    2},
         ReportCase{"binding that asks for header blocks",
-                   "svcgen",
-                   "server",
+                   true,
                    kWsdlHead + "  <message name='M'/>\n"
                                "  <portType name='P'><operation name='a'><input message='tns:M'/>"
                                "</operation></portType>\n"
@@ -219,8 +211,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {"soap:header", "not supported"},
                    6},
         ReportCase{"schema given to svcgen",
-                   "svcgen",
-                   "server",
+                   true,
                    kSchemaHead + "</xs:schema>\n",
                    true,
                    {"not a WSDL file"},

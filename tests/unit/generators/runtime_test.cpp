@@ -13,8 +13,6 @@
 
 namespace {
 
-const std::string kEnv = orvo::kSoapEnvelopeNamespace;
-
 // The XmlError a call throws; fails the test when it throws none.
 template <class F>
 orvo::XmlError errorOf(F call) {
@@ -25,6 +23,14 @@ orvo::XmlError errorOf(F call) {
     }
     ADD_FAILURE() << "no XmlError";
     return orvo::XmlError("none");
+}
+
+// The value the text stands for, written back, and a space.
+template <class T>
+std::string reformatted(const std::string& text) {
+    T value{};
+    orvo::parse(text, value);
+    return orvo::format(value) + " ";
 }
 
 TEST(Document, MalformedTextGivesLibxmlMessageAndLocation) {
@@ -115,32 +121,21 @@ TEST(Values, BooleansAndIntegers) {
               "'yes' is not a boolean (true, false, 1 or 0)");
     EXPECT_EQ(orvo::format(true), "true");
 
+    // The edges of each width, read with white space, a sign and leading
+    // zeros, and written plainly.
+    EXPECT_EQ(reformatted<std::int8_t>("-128") + reformatted<std::uint8_t>(" +200 ") +
+                  reformatted<std::uint8_t>("-0") + reformatted<std::int16_t>("-32768") +
+                  reformatted<std::uint16_t>("65535") + reformatted<std::int32_t>("2147483647") +
+                  reformatted<std::uint32_t>("4294967295"),
+              "-128 200 0 -32768 65535 2147483647 4294967295 ");
+    EXPECT_EQ(reformatted<std::int64_t>("-9223372036854775808") +
+                  reformatted<std::uint64_t>("018446744073709551615"),
+              "-9223372036854775808 18446744073709551615 ");
     std::int8_t i8 = 0;
-    orvo::parse("-128", i8);
-    EXPECT_EQ(orvo::format(i8), "-128");
     std::uint8_t u8 = 0;
-    orvo::parse(" +200 ", u8);
-    EXPECT_EQ(orvo::format(u8), "200");
-    orvo::parse("-0", u8);
-    EXPECT_EQ(u8, 0);
-    std::int64_t i64 = 0;
-    orvo::parse("-9223372036854775808", i64);
-    EXPECT_EQ(i64, INT64_MIN);
-    std::uint64_t u64 = 0;
-    orvo::parse("018446744073709551615", u64);
-    EXPECT_EQ(u64, UINT64_MAX);
-    std::int16_t i16 = 0;
     std::int32_t i32 = 0;
-    std::uint16_t u16 = 0;
-    std::uint32_t u32 = 0;
-    orvo::parse("-32768", i16);
-    orvo::parse("2147483647", i32);
-    orvo::parse("65535", u16);
-    orvo::parse("4294967295", u32);
-    EXPECT_EQ(orvo::format(i16) + orvo::format(i32) + orvo::format(u16) + orvo::format(u32),
-              "-32768214748364765535"
-              "4294967295");
-
+    std::int64_t i64 = 0;
+    std::uint64_t u64 = 0;
     const std::pair<std::function<void()>, const char*> refused[] = {
         {[&] { orvo::parse("300", u8); }, "'300' is out of range (0 to 255)"},
         {[&] { orvo::parse("-1", u8); }, "'-1' is out of range (0 to 255)"},
@@ -297,51 +292,9 @@ TEST(Values, BinaryData) {
     }
 }
 
-TEST(Soap, EnvelopesAndFaultsRoundTrip) {
-    orvo::Writer out;
-    orvo::startSoapEnvelope(out);
-    orvo::writeFault(out, orvo::Fault("Client", "bad <input>"));
-    out.end();
-    out.end();
-    EXPECT_EQ(out.str(), "<soap:Envelope xmlns:soap=\"" + kEnv +
-                             "\"><soap:Body><soap:Fault><faultcode>soap:Client</faultcode>"
-                             "<faultstring>bad &lt;input&gt;</faultstring></soap:Fault></soap:Body>"
-                             "</soap:Envelope>");
-    const orvo::Document doc = orvo::Document::parse(out.str());
-    try {
-        orvo::throwIfFault(orvo::soapBodyContent(doc));
-        ADD_FAILURE() << "no fault";
-    } catch (const orvo::Fault& fault) {
-        EXPECT_EQ(fault.code(), "Client");
-        EXPECT_STREQ(fault.what(), "bad <input>");
-    }
-
-    const orvo::Document other =
-        orvo::Document::parse("<e:Envelope xmlns:e='" + kEnv +
-                              "'><e:Header/><e:Body><r xmlns='urn:r'/></e:Body></e:Envelope>");
-    const orvo::Element content = orvo::soapBodyContent(other);
-    EXPECT_TRUE(content.is("urn:r", "r"));
-    EXPECT_NO_THROW(orvo::throwIfFault(content));
-    EXPECT_FALSE(orvo::soapBodyContent(
-        orvo::Document::parse("<e:Envelope xmlns:e='" + kEnv + "'><e:Body/></e:Envelope>")));
-
-    const std::pair<const char*, const char*> refused[] = {
-        {"<Envelope><Body/></Envelope>",
-         "the message is not a SOAP envelope: its root element is Envelope"},
-        {"<x:E xmlns:x='urn:x'/>",
-         "the message is not a SOAP envelope: its root element is {urn:x}E"},
-    };
-    for (const auto& [text, message] : refused) {
-        try {
-            orvo::soapBodyContent(orvo::Document::parse(text));
-            ADD_FAILURE() << text;
-        } catch (const orvo::Fault& fault) {
-            EXPECT_EQ(fault.code(), "VersionMismatch");
-            EXPECT_STREQ(fault.what(), message);
-        }
-    }
-    // SOAP 1.2: its envelope is read, its faults are written in its shape and
-    // read back with the SOAP 1.1 names of their codes.
+// The servlets and clients of SOAP 1.1 are run by the generated-code and
+// SOAP peer tests; the client side of SOAP 1.2 faults only here.
+TEST(Soap, Soap12FaultsAreReadBackWithTheSoap11NamesOfTheirCodes) {
     const std::string soap12 =
         orvo::faultEnvelope(orvo::Fault("Client", "no <such> thing"), orvo::SoapVersion::Soap12);
     EXPECT_NE(soap12.find("<soap:Code><soap:Value>soap:Sender</soap:Value></soap:Code>"),
@@ -354,12 +307,6 @@ TEST(Soap, EnvelopesAndFaultsRoundTrip) {
         EXPECT_EQ(fault.code(), "Client");
         EXPECT_STREQ(fault.what(), "no <such> thing");
     }
-    EXPECT_EQ(orvo::soapActionOf("application/soap+xml; charset=utf-8; action=\"urn:a#b\"", ""),
-              "urn:a#b");
-    EXPECT_EQ(orvo::soapActionOf("text/xml", " \"urn:c\" "), "urn:c");
-    EXPECT_THROW(orvo::soapBodyContent(orvo::Document::parse("<e:Envelope xmlns:e='" + kEnv +
-                                                             "'><e:Header/></e:Envelope>")),
-                 orvo::Fault);
 }
 
 }  // namespace
