@@ -12,6 +12,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// The shortest wait between two looks at the output.
+constexpr std::chrono::milliseconds kFirstPoll{10};
+
 // An event whose data are the given lines (none: one empty data line).
 std::string event(std::string_view name, std::string_view lines) {
     std::string text = "event: ";
@@ -63,9 +66,14 @@ std::optional<std::string> KxRunOutputStream::next() {
     std::string text = readOutput(false);
     if (!text.empty()) {
         lastSent_ = Clock::now();
+        idlePolls_ = 0;
         return text;
     }
-    const auto state = runs.awaitEnd(id_, timing_.poll);
+    // Looks again soon after output came, less often the longer none comes:
+    // the first line of a run shows at once, an idle run costs little.
+    const auto wait = std::min(timing_.poll, kFirstPoll * (1 << std::min(idlePolls_, 4)));
+    ++idlePolls_;
+    const auto state = runs.awaitEnd(id_, wait);
     if (!state || !state->running) {
         // What the run wrote last, to the end of the file.
         phase_ = Phase::Done;

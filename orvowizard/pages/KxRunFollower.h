@@ -18,7 +18,7 @@ class KxRunOutputStream : public KxPayloadStream {
   public:
     struct Timing {
         std::chrono::milliseconds startWait{15000};  // for the run to be known
-        std::chrono::milliseconds poll{150};         // between looks at the output
+        std::chrono::milliseconds poll{150};         // at most between looks at the output
         std::chrono::milliseconds keepAlive{15000};  // a comment when nothing else is sent
     };
 
@@ -50,6 +50,7 @@ class KxRunOutputStream : public KxPayloadStream {
     off_t offset_ = 0;
     std::string partial_;
     std::size_t lastRead_ = 0;
+    int idlePolls_ = 0;  // looks at the output since it last grew
     std::size_t sent_ = 0;
 };
 
