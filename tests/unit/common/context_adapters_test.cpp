@@ -45,7 +45,7 @@ TEST(RecordContextObjects, AnswerTheirNamesExactlyWithTypedValues) {
     EXPECT_EQ(row.getAttribute("loadable").getType(), KxContextObject::kBoolean);
 
     const KxContextObject error =
-        kxcreateContextObject(XmlError{false, "unused part", 7, 12, "a.wsdl"});
+        kxcreateContextObject(XmlError{false, "unused part", 7, 12, "a.wsdl", "", ""});
     EXPECT_EQ(error.getAttribute("line").getType(), KxContextObject::kLong);
     EXPECT_EQ(error.getAttribute("line").toString(), "12");
     EXPECT_EQ(error.getAttribute("column").toLong(), 7);
