@@ -14,41 +14,6 @@ namespace {
 
 constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";  // U+FFFD
 
-// The length of the well-formed UTF-8 sequence at the start of text, or 0
-// when it does not start with one. Surrogates and overlong forms count as
-// malformed.
-std::size_t utf8SequenceLength(std::string_view text) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(0);
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead < 0x80) {
-        return 1;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (text.size() < length || byte(1) < low || byte(1) > high) {
-        return 0;
-    }
-    for (std::size_t i = 2; i < length; ++i) {
-        if (byte(i) < 0x80 || byte(i) > 0xBF) {
-            return 0;
-        }
-    }
-    return length;
-}
-
 // Characters that reorder how a line is shown (U+061C, U+200E, U+200F,
 // U+202A to U+202E, U+2066 to U+2069): in a comment they could make code
 // look like commentary or the other way round.
@@ -75,7 +40,7 @@ KxCString commentLine(std::string_view line) {
     KxCString out;
     for (std::size_t i = 0; i < line.size();) {
         const auto byte = static_cast<unsigned char>(line[i]);
-        const std::size_t length = std::max<std::size_t>(utf8SequenceLength(line.substr(i)), 1);
+        const std::size_t length = std::max<std::size_t>(kx::utf8SequenceLength(line.substr(i)), 1);
         const std::string_view sequence = line.substr(i, length);
         if ((isControl(byte) && byte != '\t') || isBidiControl(sequence)) {
             out += ' ';
@@ -104,7 +69,7 @@ KxCString xmlEscape(std::string_view text) {
     out.reserve(text.size());
     std::size_t plain = 0;  // where the run not yet written starts
     for (std::size_t i = 0; i < text.size();) {
-        const std::size_t length = utf8SequenceLength(text.substr(i));
+        const std::size_t length = kx::utf8SequenceLength(text.substr(i));
         const std::string_view sequence = text.substr(i, std::max<std::size_t>(length, 1));
         std::string_view replacement;
         if (sequence == "\t" || sequence == "\n" || sequence == "\r") {

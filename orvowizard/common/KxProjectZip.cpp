@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <utility>
 
+#include "platform/base/KxText.h"
 #include "platform/os/KxOs.h"
 
 namespace {
@@ -25,40 +26,6 @@ constexpr std::size_t kReadPerCall = 4 * 1024 * 1024;
 // How much of a file's start isBuildOutput looks at.
 constexpr std::size_t kMagicBytes = 4;
 
-// The length of the well-formed UTF-8 sequence at the start of text, 0 when
-// there is none (a stray byte, an overlong form, a surrogate, past U+10FFFF).
-std::size_t utf8SequenceLength(std::string_view text) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(0);
-    if (lead < 0x80) {
-        return 1;
-    }
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xbf;  // the range of the second byte
-    if (lead >= 0xc2 && lead <= 0xdf) {
-        length = 2;
-    } else if (lead >= 0xe0 && lead <= 0xef) {
-        length = 3;
-        low = lead == 0xe0 ? 0xa0 : 0x80;
-        high = lead == 0xed ? 0x9f : 0xbf;
-    } else if (lead >= 0xf0 && lead <= 0xf4) {
-        length = 4;
-        low = lead == 0xf0 ? 0x90 : 0x80;
-        high = lead == 0xf4 ? 0x8f : 0xbf;
-    } else {
-        return 0;
-    }
-    if (text.size() < length || byte(1) < low || byte(1) > high) {
-        return 0;
-    }
-    for (std::size_t i = 2; i < length; ++i) {
-        if (byte(i) < 0x80 || byte(i) > 0xbf) {
-            return 0;
-        }
-    }
-    return length;
-}
-
 // The archive marks its names as UTF-8 (as unzip tools expect today); a byte
 // of a name that is not part of valid UTF-8 becomes an underscore, so that a
 // strangely named file still comes along and the archive stays readable.
@@ -66,7 +33,7 @@ std::string utf8Name(std::string_view name) {
     std::string result;
     result.reserve(name.size());
     while (!name.empty()) {
-        const std::size_t length = utf8SequenceLength(name);
+        const std::size_t length = kx::utf8SequenceLength(name);
         result.append(length == 0 ? "_" : name.substr(0, length));
         name.remove_prefix(std::max<std::size_t>(length, 1));
     }

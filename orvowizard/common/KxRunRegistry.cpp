@@ -71,40 +71,36 @@ void KxRunRegistry::prune() {
 
 std::optional<KxRunRegistry::State> KxRunRegistry::await(const std::string& id,
                                                          std::chrono::milliseconds timeout) {
-    if (!isRunId(id)) {
-        return std::nullopt;
-    }
-    std::unique_lock lock(mutex_);
-    std::optional<State> state;
-    changed_.wait_for(lock, timeout, [&] {
-        // The newest run of that id, should a browser send one twice.
-        for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
-            if (it->second.id == id) {
-                state = it->second.state;
-                return true;
-            }
-        }
-        return false;
-    });
-    return state;
+    return awaitState(id, timeout, [](const std::optional<State>& state) { return !!state; });
 }
 
 std::optional<KxRunRegistry::State> KxRunRegistry::awaitEnd(const std::string& id,
                                                             std::chrono::milliseconds timeout) {
+    return awaitState(id, timeout,
+                      [](const std::optional<State>& state) { return !state || !state->running; });
+}
+
+std::optional<KxRunRegistry::State> KxRunRegistry::awaitState(
+    const std::string& id, std::chrono::milliseconds timeout,
+    const std::function<bool(const std::optional<State>&)>& done) {
     if (!isRunId(id)) {
         return std::nullopt;
     }
     std::unique_lock lock(mutex_);
     std::optional<State> state;
     changed_.wait_for(lock, timeout, [&] {
-        state.reset();
-        for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
-            if (it->second.id == id) {
-                state = it->second.state;
-                break;
-            }
-        }
-        return !state || !state->running;
+        state = newest(id);
+        return done(state);
     });
     return state;
+}
+
+std::optional<KxRunRegistry::State> KxRunRegistry::newest(const std::string& id) const {
+    // The newest run of that id, should a browser send one twice.
+    for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
+        if (it->second.id == id) {
+            return it->second.state;
+        }
+    }
+    return std::nullopt;
 }

@@ -67,6 +67,12 @@ class KxRunRegistry {
     };
 
     void end(std::uint64_t serial);
+    // The state of the newest run of that id once done says so, or after
+    // timeout.
+    std::optional<State> awaitState(const std::string& id, std::chrono::milliseconds timeout,
+                                    const std::function<bool(const std::optional<State>&)>& done);
+    // The state of the newest run of that id; the caller holds the mutex.
+    std::optional<State> newest(const std::string& id) const;
     // Drops ended runs older than the memory and keeps the table bounded.
     void prune();
 

@@ -35,4 +35,9 @@ std::size_t findMarkupSpecial(std::string_view text, std::size_t from, bool esca
 void appendUrlEncoded(KxCString& out, std::string_view text);
 KxCString urlEncoded(std::string_view text);
 
+// The length of the well-formed UTF-8 sequence at the start of text, 0 when
+// there is none (a stray byte, an overlong form, a surrogate, past
+// U+10FFFF).
+std::size_t utf8SequenceLength(std::string_view text);
+
 }  // namespace kx

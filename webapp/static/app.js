@@ -139,19 +139,28 @@
   // while it runs, its output followed.
   function setUpRunForm(form) {
     const state = busyState(form);
-    form.addEventListener('submit', (event) => {
-      if (state.busy) {
-        event.preventDefault();
-        return;
-      }
-      const submitter = event.submitter;
-      if (submitter && submitter.dataset.busy) {
-        state.set(submitter);
-      }
-      if (submitter && submitter.dataset.follow) {
-        followRun(form);
-      }
-    });
+    form.addEventListener('submit', (event) => startRun(form, state, event));
+  }
+
+  // A form with a run going refuses a second one (a second press would start
+  // a second run); otherwise it turns busy and, for a followed run, names it
+  // and shows its output. Returns the pressed button, or null when refused.
+  function startRun(form, state, event) {
+    if (state.busy) {
+      event.preventDefault();
+      return null;
+    }
+    const submitter = event.submitter;
+    if (submitter && submitter.dataset.busy) {
+      state.set(submitter);
+    }
+    const field = form.querySelector('input[name="runId"]');
+    if (submitter && submitter.dataset.follow) {
+      followRun(form);
+    } else if (field) {
+      field.value = '';
+    }
+    return submitter;
   }
 
   function setUpWizard(form) {
@@ -159,23 +168,7 @@
     const state = busyState(form);
 
     form.addEventListener('submit', (event) => {
-      if (state.busy) {
-        // One run at a time: a second press would start a second run.
-        event.preventDefault();
-        return;
-      }
-      const submitter = event.submitter;
-      if (submitter && submitter.dataset.busy) {
-        state.set(submitter);
-      }
-      if (submitter && submitter.dataset.follow) {
-        followRun(form);
-      } else {
-        const field = form.querySelector('input[name="runId"]');
-        if (field) {
-          field.value = '';
-        }
-      }
+      const submitter = startRun(form, state, event);
       if (submitter && submitter.value === 'Save') {
         const tier = form.querySelector('input[name="tier"]')?.value;
         const name = form.querySelector('input[name="projectName"]')?.value.trim();
