@@ -29,10 +29,22 @@ async function watchOutput(s, selector) {
   return reports;
 }
 
-// The status page after Build, once make has ended.
+// The status page after Build, once make has ended: the form's answer
+// (a redirect) and then the page it leads to, a new document at the same
+// address as the one the button was on.
 async function build(s) {
-  await s.page.getByRole('button', { name: 'Build' }).click();
-  await s.page.waitForURL('**/orvo/status?**#build-heading', { timeout: 240_000 });
+  const isStatus = (response, method) => response.request().method() === method &&
+    new URL(response.url()).pathname === '/orvo/status';
+  let posted = false;
+  const landed = s.page.waitForResponse((r) => {
+    posted ||= isStatus(r, 'POST');
+    return posted && isStatus(r, 'GET') && r.request().isNavigationRequest();
+  }, { timeout: 240_000 });
+  // The click does not wait for the form's answer: the build may take
+  // longer than a click's time limit.
+  await s.page.getByRole('button', { name: 'Build' }).click({ noWaitAfter: true });
+  await landed;
+  await s.page.waitForLoadState('load');
   return (await s.page.locator('.build .notice').first().textContent()).trim();
 }
 
@@ -60,7 +72,7 @@ describe('build, follow and download', { timeout: 600_000 }, () => {
       symlinkSync(path.join(s.server.home, 'secret.txt'), path.join(folder, 'planted.txt'));
       const [download] = await Promise.all([
         s.page.waitForEvent('download'),
-        s.page.getByRole('link', { name: 'Download as zip' }).click(),
+        s.page.getByRole('link', { name: 'Download as zip' }).click({ noWaitAfter: true }),
       ]);
       assert.equal(download.suggestedFilename(), 'calc.zip');
       const zip = path.join(path.dirname(folder), 'calc-download.zip');
