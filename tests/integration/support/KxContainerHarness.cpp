@@ -195,9 +195,12 @@ std::string buildRequest(unsigned short port, const std::string& method, const s
 }
 
 ContainerProcess::~ContainerProcess() {
+    // Stopped the way a user stops it, so the container ends as it would
+    // (servlets destroyed, logs and any coverage data written); killed when
+    // it does not end in time.
     if (pid_ > 0) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
+        ::kill(pid_, SIGTERM);
+        waitForExit(15s);
     }
 }
 

@@ -65,7 +65,7 @@ class ContainerProcess {
     ContainerProcess() = default;
     ContainerProcess(const ContainerProcess&) = delete;
     ContainerProcess& operator=(const ContainerProcess&) = delete;
-    // Kills the process when it still runs.
+    // Stops the process when it still runs (SIGTERM, then SIGKILL after 15 s).
     ~ContainerProcess();
 
     // Starts kxcontainer with --port 0 --webapp <webapp> --home <webapp>

@@ -87,6 +87,7 @@ struct ReportCase {
     long line;                   // -1 for none
     long column = -2;            // -2: not checked
     const char* type = nullptr;  // the project type, when not the tool's own
+    std::vector<std::string> properties = {};
 };
 
 std::ostream& operator<<(std::ostream& out, const ReportCase& c) {
@@ -98,7 +99,7 @@ class Reports : public GeneratorProject, public ::testing::WithParamInterface<Re
 TEST_P(Reports, AreWrittenWithTheirLineAndStopGenerationOnlyWhenErrors) {
     const ReportCase& c = GetParam();
     write("input.xml", c.input);
-    writeProperties(c.type ? c.type : c.service ? "server" : "foundation", {});
+    writeProperties(c.type ? c.type : c.service ? "server" : "foundation", c.properties);
     EXPECT_EQ(run(c.service ? svcgen("input.xml") : bindgen("input.xml")), c.isError ? 1 : 0)
         << log();
     const auto records = errors();
@@ -210,6 +211,17 @@ INSTANTIATE_TEST_SUITE_P(
                    false,
                    {"soap:header", "not supported"},
                    6},
+        ReportCase{"neither side chosen",
+                   true,
+                   kWsdlHead + "  <message name='M'/>\n"
+                               "  <portType name='P'><operation name='a'><input message='tns:M'/>"
+                               "</operation></portType>\n</definitions>\n",
+                   false,
+                   {"neither the server nor the client side", "only data classes"},
+                   -1,
+                   -2,
+                   nullptr,
+                   {"server=false", "client=false"}},
         ReportCase{"schema given to svcgen",
                    true,
                    kSchemaHead + "</xs:schema>\n",
