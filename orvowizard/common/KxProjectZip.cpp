@@ -343,9 +343,12 @@ void KxProjectZipStream::closeAll() {
     }
     folders_.clear();
     if (archive_ != nullptr) {
-        // Marked as failed, so that freeing it writes nothing more.
-        archive_write_fail(archive_);
+        // Closed before it is freed (what the close writes is dropped): freed
+        // after archive_write_fail instead, libarchive 3.6 leaks the zip
+        // writer's state.
+        archive_write_close(archive_);
         archive_write_free(archive_);
         archive_ = nullptr;
+        pending_.clear();
     }
 }
