@@ -16,6 +16,13 @@ TEST_F(ServerWizardPage, FirstVisitRendersThePageWithThisWizardsDefaults) {
     EXPECT_NE(response.getPayload().find("<option selected>Windows 2000/MSVC 6</option>"),
               std::string::npos);
     EXPECT_NE(response.getPayload().find("<option>Red Hat Linux/icc</option>"), std::string::npos);
+    // The defaults a user meets, stated here rather than read from the
+    // settings tables (a table's wrong default would pass a test that reads it).
+    for (const char* on : {"make", "sample", "msvcproject", "html", "stl", "server", "client"}) {
+        EXPECT_TRUE(flag(on)) << on;
+    }
+    EXPECT_FALSE(flag("ssl"));
+    EXPECT_EQ(setting("projectName"), "");
 
     // A session made by another wizard gets these defaults and keeps its own.
     harness.session = std::make_shared<KxHttpSession>("shared");
