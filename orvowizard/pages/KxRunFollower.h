@@ -17,7 +17,11 @@
 class KxRunOutputStream : public KxPayloadStream {
   public:
     struct Timing {
-        std::chrono::milliseconds startWait{15000};  // for the run to be known
+        // For the run to be known: as long as a run may take, since a form
+        // sent from another tab of the same browser waits for that one's run.
+        // The page that follows goes (and so ends the stream) when its form's
+        // answer arrives.
+        std::chrono::milliseconds startWait{600000};
         std::chrono::milliseconds poll{150};         // at most between looks at the output
         std::chrono::milliseconds keepAlive{15000};  // a comment when nothing else is sent
     };

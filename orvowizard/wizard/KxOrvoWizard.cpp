@@ -45,8 +45,13 @@ KxTemplate KxOrvoWizard::processRequest(KxHttpServletRequest& request,
     }
 
     // A request that names an operation carries the form; the page context
-    // then shows the session as it now stands.
+    // then shows the session as it now stands. The form's values stay this
+    // request's until its operation ends: a form sent from another tab of
+    // the same browser waits, rather than have its values mixed into this
+    // run's.
+    std::unique_lock<std::mutex> operation(session.operationMutex(), std::defer_lock);
     if (!oper.empty()) {
+        operation.lock();
         copyFormToSession(session, request);
     }
     fillContextFromSession(context, session);

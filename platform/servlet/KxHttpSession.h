@@ -41,6 +41,12 @@ class KxHttpSession {
     void setMaxInactiveInterval(int seconds);
     int getMaxInactiveInterval() const;
 
+    // Held by a servlet around an operation that reads and writes several of
+    // the session's values and must not interleave with another request of
+    // the same browser (two tabs sending a form at once): the second waits
+    // for the first.
+    std::mutex& operationMutex() { return operationMutex_; }
+
     // Marks the session as used now.
     void touch();
     Clock::time_point getLastAccessedTime() const;
@@ -49,6 +55,7 @@ class KxHttpSession {
   private:
     const KxCString id_;
     mutable std::mutex mutex_;
+    std::mutex operationMutex_;
     std::unordered_map<KxCString, KxServletAttribute> attributes_;
     bool new_ = true;
     int maxInactiveInterval_ = kDefaultMaxInactiveInterval;

@@ -14,14 +14,14 @@ import { heading, visit } from './lib/journey.mjs';
 // page, so the page reports the run's output itself: every change of the
 // output panel goes to the console, where the test collects it with the
 // time it came.
-async function watchOutput(s, selector) {
+async function watchOutput(page, selector) {
   const reports = [];
-  s.page.on('console', (message) => {
+  page.on('console', (message) => {
     if (message.text().startsWith('kx-output ')) {
       reports.push({ text: JSON.parse(message.text().slice(10)), at: Date.now() });
     }
   });
-  await s.page.evaluate((sel) => {
+  await page.evaluate((sel) => {
     const panel = document.querySelector(sel);
     new MutationObserver(() => console.log(`kx-output ${JSON.stringify(panel.textContent)}`))
       .observe(panel, { childList: true, characterData: true, subtree: true });
@@ -60,7 +60,7 @@ describe('build, follow and download', { timeout: 600_000 }, () => {
       const folder = path.join(s.server.home, 'projects', 'calc');
 
       // While make runs, its output shows; then the verdict and the library.
-      const reports = await watchOutput(s, '.build .run-output');
+      const reports = await watchOutput(s.page, '.build .run-output');
       assert.match(await build(s), /^The build succeeded/);
       assert.ok(reports.some((r) => /^g\+\+ .* -c \S+\.cpp/m.test(r.text)), JSON.stringify(reports.slice(-3)));
       assert.deepEqual(await s.page.locator('.products li .path').allTextContents(), ['libcalc.so']);
@@ -108,24 +108,33 @@ describe('build, follow and download', { timeout: 600_000 }, () => {
     }
   });
 
-  test('a slow run shows its output before it ends, and lands on the status page', async () => {
+  test('slow runs in two tabs show their own output before they end, then land on the status page', async () => {
     const s = await session('follow', {}, { generatorDelay: 5 });
     try {
-      await s.page.goto(new URL('client', s.server.base).href);
-      await s.page.getByLabel('Project name').fill('followed');
-      await s.page.getByLabel('Input file').fill(`${s.server.home}\\examples\\calculator.wsdl`);
-      const reports = await watchOutput(s, 'form.wizard .run-output');
+      const tabs = [s.page, await s.context.newPage()];
+      const reports = [];
+      for (const [i, tab] of tabs.entries()) {
+        await tab.goto(new URL('client', s.server.base).href);
+        await tab.getByLabel('Project name').fill(`followed${i}`);
+        await tab.getByLabel('Input file').fill(`${s.server.home}\\examples\\calculator.wsdl`);
+        reports.push(await watchOutput(tab, 'form.wizard .run-output'));
+      }
       const clicked = Date.now();
-      await s.page.getByRole('button', { name: 'Generate' }).click({ noWaitAfter: true });
-      await s.page.waitForURL('**/orvo/status?**', { timeout: 60_000 });
-      const landed = Date.now();
-      assert.equal(await heading(s.page), 'followed');
-      // The generator's whole output showed while its stand-in still waited
-      // (5 s before the run ended).
-      const whole = reports.find((r) => r.text.includes('0 errors, 0 warnings'));
-      assert.ok(whole, JSON.stringify(reports));
-      assert.match(whole.text, /^svcgen .*\n/);
-      assert.ok(landed - whole.at >= 3_000, `output at ${whole.at - clicked} ms, status page at ${landed - clicked} ms`);
+      for (const tab of tabs) {
+        await tab.getByRole('button', { name: 'Generate' }).click({ noWaitAfter: true });
+      }
+      for (const [i, tab] of tabs.entries()) {
+        await tab.waitForURL('**/orvo/status?**', { timeout: 60_000 });
+        const landed = Date.now();
+        assert.equal(await heading(tab), `followed${i}`);
+        // The generator's whole output showed while its stand-in still
+        // waited (5 s before the run ended), and only this tab's run.
+        const whole = reports[i].find((r) => r.text.includes('0 errors, 0 warnings'));
+        assert.ok(whole, JSON.stringify(reports[i]));
+        assert.match(whole.text, new RegExp(`^svcgen .*\\n[^]*project: followed${i} \\(client\\)`));
+        assert.doesNotMatch(whole.text, new RegExp(`followed${1 - i}`));
+        assert.ok(landed - whole.at >= 3_000, `output at ${whole.at - clicked} ms, status page at ${landed - clicked} ms`);
+      }
     } finally {
       await s.done();
     }
