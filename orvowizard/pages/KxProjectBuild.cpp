@@ -26,7 +26,8 @@ bool isRegularNotLink(const KxCString& path) {
 }
 
 // The libraries and programs directly in the folder: build outputs that are
-// not object files.
+// not object files. A name tells a library; only a file someone may execute
+// is read, for its ELF header, so a folder of many sources costs no reads.
 void listProducts(const KxCString& dir, KxBuildReport& report) {
     std::error_code error;
     std::vector<std::filesystem::directory_entry> entries;
@@ -35,22 +36,31 @@ void listProducts(const KxCString& dir, KxBuildReport& report) {
     }
     std::sort(entries.begin(), entries.end());
     for (const auto& entry : entries) {
-        if (!entry.is_regular_file(error) || entry.is_symlink(error)) {
+        if (entry.is_symlink(error) || !entry.is_regular_file(error)) {
             continue;
         }
         const std::string name = entry.path().filename().string();
-        std::string head(64, '\0');
+        if (isBuildOutput(name, "")) {
+            // Object files, dependency files and precompiled headers are not
+            // listed.
+            if (name.ends_with(".a") || name.ends_with(".lib") || name.ends_with(".dll") ||
+                name.find(".so") != std::string::npos) {
+                report.libraries.push_back(name);
+            }
+            continue;
+        }
+        const auto perms = entry.status(error).permissions();
+        if ((perms & std::filesystem::perms::owner_exec) == std::filesystem::perms::none) {
+            continue;
+        }
+        char head[4] = {};
         if (FILE* file = std::fopen(entry.path().c_str(), "rb")) {
-            head.resize(std::fread(head.data(), 1, head.size(), file));
+            const std::size_t got = std::fread(head, 1, sizeof head, file);
             std::fclose(file);
-        } else {
-            continue;
+            if (isBuildOutput(name, std::string_view(head, got))) {
+                report.programs.push_back(name);
+            }
         }
-        if (!isBuildOutput(name, head) || name.ends_with(".o") || name.ends_with(".d")) {
-            continue;
-        }
-        const bool library = name.ends_with(".a") || name.find(".so") != std::string::npos;
-        (library ? report.libraries : report.programs).push_back(name);
     }
 }
 

@@ -119,12 +119,13 @@ std::string KxRunOutputStream::readOutput(bool runEnded) {
         }
         ::close(fd);
     }
-    // Complete lines only, with any line-end convention, until the end.
-    partial_ += text;
-    for (char& c : partial_) {
-        if (c == '\r') {
-            c = '\n';
+    // Complete lines only, until the end. CR LF, CR and LF each end one
+    // line; a CR LF split between two reads is still one line end.
+    for (const char c : text) {
+        if (c != '\n' || !lastWasCr_) {
+            partial_ += c == '\r' ? '\n' : c;
         }
+        lastWasCr_ = c == '\r';
     }
     std::size_t cut = partial_.rfind('\n');
     if (runEnded) {

@@ -53,6 +53,7 @@ class KxRunOutputStream : public KxPayloadStream {
     ino_t inode_ = 0;
     off_t offset_ = 0;
     std::string partial_;
+    bool lastWasCr_ = false;  // the last byte read was a CR
     std::size_t lastRead_ = 0;
     int idlePolls_ = 0;  // looks at the output since it last grew
     std::size_t sent_ = 0;

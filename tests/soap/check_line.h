@@ -5,6 +5,7 @@
 // with its detail (after "label -> ") and says whether it did.
 #pragma once
 
+#include <cstdlib>
 #include <exception>
 #include <functional>
 #include <iostream>
@@ -31,4 +32,13 @@ inline void line(const std::string& label, const std::function<std::string()>& c
     } catch (const std::exception& error) {
         std::cout << label << " -> error: " << error.what() << "\n";
     }
+}
+
+// The service's address, the program's one argument; the usage otherwise.
+inline std::string endpointOf(int argc, char** argv) {
+    if (argc != 2) {
+        std::cerr << "usage: check_client URL\n";
+        std::exit(2);
+    }
+    return argv[1];
 }

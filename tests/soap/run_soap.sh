@@ -29,28 +29,33 @@ container_pid=""
 spyne_pid=""
 
 # stop_pid PID TENTHS: SIGTERM, then SIGKILL after TENTHS tenths of a second.
+# Returns the process's exit status, 255 when it had to be killed.
 stop_pid() {
-  local pid="$1" tenths="$2"
-  if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
-    kill -TERM "$pid" 2>/dev/null || true
-    for _ in $(seq 1 "$tenths"); do
-      kill -0 "$pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    if kill -0 "$pid" 2>/dev/null; then
-      kill -KILL "$pid" 2>/dev/null || true
-    fi
+  local pid="$1" tenths="$2" status=0
+  [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null || return 0
+  kill -TERM "$pid" 2>/dev/null || true
+  for _ in $(seq 1 "$tenths"); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$pid" 2>/dev/null; then
+    kill -KILL "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
+    return 255
   fi
+  wait "$pid" 2>/dev/null || status=$?
+  return "$status"
 }
 
 stop_container() {
-  stop_pid "$container_pid" 150
+  local status=0
+  stop_pid "$container_pid" 150 || status=$?
   container_pid=""
+  return "$status"
 }
 
 stop_spyne() {
-  stop_pid "$spyne_pid" 50
+  stop_pid "$spyne_pid" 50 || true
   spyne_pid=""
 }
 
@@ -92,6 +97,26 @@ have_spyne=1
 # Reports the first lines of a log, indented, after a failure.
 show() {
   sed -n "1,${2:-15}p" "$1" | sed 's/^/    | /'
+}
+
+# step WHAT LOG DIR COMMAND...: runs the command in DIR with its output in
+# LOG; a PASS line, or a FAIL line with the log's errors (or its start).
+# Returns the command's status.
+step() {
+  local what="$1" log="$2" dir="$3" status=0
+  shift 3
+  (cd "$dir" && "$@") >"$log" 2>&1 || status=$?
+  if [ "$status" -eq 0 ]; then
+    pass "$what"
+  else
+    fail "$what" "exit status $status"
+    if grep -q -E 'error' "$log"; then
+      grep -E -m15 -A3 'error' "$log" | sed 's/^/    | /'
+    else
+      show "$log" 20
+    fi
+  fi
+  return "$status"
 }
 
 # await_url FILE PID TENTHS: the address a server started as PID prints on
@@ -149,15 +174,9 @@ run_folder() {
   printf 'type=server\nprojectName=%s\nserver=true\nsample=true\nmake=true\n' \
     "$lib_name" >"$project/startup.properties"
 
-  # Generate.
-  if (cd "$project" && "$bin_dir/svcgen" -properties "$project/startup.properties" \
-        -compiler redhat-gcc "$wsdl") >"$work/svcgen.log" 2>&1; then
-    pass "$name: svcgen generates the server project"
-  else
-    fail "$name: svcgen generates the server project" "exit status $?"
-    show "$work/svcgen.log"
+  step "$name: svcgen generates the server project" "$work/svcgen.log" "$project" \
+    "$bin_dir/svcgen" -properties "$project/startup.properties" -compiler redhat-gcc "$wsdl" ||
     return 1
-  fi
 
   # The test's implementation in place of each sample one.
   local impl missing=0
@@ -176,18 +195,7 @@ run_folder() {
     fi
   done
 
-  # Build.
-  if (cd "$project" && make -j1) >"$work/make.log" 2>&1; then
-    pass "$name: the project builds"
-  else
-    fail "$name: the project builds" "make failed"
-    if grep -q -m1 -E 'error' "$work/make.log"; then
-      grep -E -m15 -A3 'error' "$work/make.log" | sed 's/^/    | /'
-    else
-      show "$work/make.log" 20
-    fi
-    return 1
-  fi
+  step "$name: the project builds" "$work/make.log" "$project" make -j1 || return 1
   if [ ! -f "$project/lib$lib_name.so" ]; then
     fail "$name: lib$lib_name.so built" "make made no such library"
     return 1
@@ -222,28 +230,14 @@ run_folder() {
     fail "$name: zeep_client.py runs" "exit status $status"
   fi
 
-  # Stop: SIGTERM ends the container with status 0.
-  kill -TERM "$container_pid" 2>/dev/null || true
-  local stopped=0 exit_status=0
-  for _ in $(seq 1 150); do
-    if ! kill -0 "$container_pid" 2>/dev/null; then
-      stopped=1
-      break
-    fi
-    sleep 0.1
-  done
-  if [ "$stopped" = 1 ]; then
-    wait "$container_pid" || exit_status=$?
-    container_pid=""
-    if [ "$exit_status" -eq 0 ]; then
-      pass "$name: kxcontainer stops on SIGTERM"
-    else
-      fail "$name: kxcontainer stops on SIGTERM" "exit status $exit_status"
-      show "$work/container.err"
-    fi
+  # Stop: SIGTERM ends the container with status 0 (255: killed after 15 s).
+  local exit_status=0
+  stop_container || exit_status=$?
+  if [ "$exit_status" -eq 0 ]; then
+    pass "$name: kxcontainer stops on SIGTERM"
   else
-    fail "$name: kxcontainer stops on SIGTERM" "still running after 15 s"
-    stop_container
+    fail "$name: kxcontainer stops on SIGTERM" "exit status $exit_status"
+    show "$work/container.err"
   fi
   [ "$status" -eq 0 ]
 }
@@ -285,32 +279,17 @@ run_client() {
     "$lib_name" >"$client/startup.properties"
 
   # Generate and build the client library, then the check program.
-  if (cd "$client" && "$bin_dir/svcgen" -noserver -properties "$client/startup.properties" \
-        -compiler redhat-gcc "$wsdl") >"$work/client-svcgen.log" 2>&1; then
-    pass "$name: svcgen generates the client project"
-  else
-    fail "$name: svcgen generates the client project" "exit status $?"
-    show "$work/client-svcgen.log"
-    return 1
-  fi
-  if (cd "$client" && make -j1) >"$work/client-make.log" 2>&1 && [ -f "$client/lib$lib_name.a" ]; then
-    pass "$name: the client library builds"
-  else
-    fail "$name: the client library builds" "make failed or made no lib$lib_name.a"
-    grep -E -m15 -A3 'error' "$work/client-make.log" | sed 's/^/    | /' || true
-    return 1
-  fi
   local check="$work/check_client"
+  step "$name: svcgen generates the client project" "$work/client-svcgen.log" "$client" \
+    "$bin_dir/svcgen" -noserver -properties "$client/startup.properties" \
+    -compiler redhat-gcc "$wsdl" || return 1
+  step "$name: the client library builds" "$work/client-make.log" "$client" \
+    make -j1 || return 1
   # shellcheck disable=SC2046  # pkg-config's flags are separate words
-  if g++ -std=c++17 -Wall -O1 -I"$client" -I"$soap_dir" $(pkg-config --cflags libxml-2.0 libcurl) \
-       "$folder/client/check_client.cpp" "$client/lib$lib_name.a" \
-       $(pkg-config --libs libxml-2.0 libcurl) -o "$check" >"$work/check-build.log" 2>&1; then
-    pass "$name: client/check_client.cpp builds against the client"
-  else
-    fail "$name: client/check_client.cpp builds against the client" "g++ failed"
-    grep -E -m15 -A3 'error' "$work/check-build.log" | sed 's/^/    | /' || true
-    return 1
-  fi
+  step "$name: client/check_client.cpp builds against the client" "$work/check-build.log" \
+    "$client" g++ -std=c++17 -Wall -O1 -I"$client" -I"$soap_dir" \
+    $(pkg-config --cflags libxml-2.0 libcurl) "$folder/client/check_client.cpp" \
+    "$client/lib$lib_name.a" $(pkg-config --libs libxml-2.0 libcurl) -o "$check" || return 1
 
   local status result=0
   # Against spyne.

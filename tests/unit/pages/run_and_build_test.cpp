@@ -52,15 +52,17 @@ TEST(RunOutput, FollowsTheRunLineByLineUntilItEnds) {
         dir.write("out.txt", "");
         auto started = KxRunRegistry::shared().begin("run-0000-follow", file);
         std::ofstream out(file, std::ios::app);
-        // Pieces that split a line, with CRLF.
-        out << "first line\r\nsecond " << std::flush;
+        // Pieces that split a line and a CR LF.
+        out << "zero\r\nfirst line\r" << std::flush;
+        std::this_thread::sleep_for(50ms);
+        out << "\nsecond " << std::flush;
         std::this_thread::sleep_for(50ms);
         out << "half\nlast without a line end" << std::flush;
         std::this_thread::sleep_for(50ms);
     });
     const std::string events = drain(stream);
     run.join();
-    EXPECT_EQ(dataLines(events), (std::vector<std::string>{"first line", "second half",
+    EXPECT_EQ(dataLines(events), (std::vector<std::string>{"zero", "first line", "second half",
                                                            "last without a line end", ""}))
         << events;
     EXPECT_TRUE(events.starts_with("event: output\n")) << events;

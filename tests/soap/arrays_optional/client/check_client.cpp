@@ -66,11 +66,7 @@ std::string index(const stats::IndexResponse& answer) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::cerr << "usage: check_client URL\n";
-        return 2;
-    }
-    StatsPortClientProxy service(argv[1]);
+    StatsPortClientProxy service(endpointOf(argc, argv));
     auto summarize = [&](std::vector<std::int32_t> values, std::optional<std::string> label) {
         return summary(service.Summarize(request(std::move(values), std::move(label))));
     };

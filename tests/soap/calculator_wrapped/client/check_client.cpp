@@ -36,11 +36,7 @@ kxtest_calc::Divide division(double dividend, double divisor) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::cerr << "usage: check_client URL\n";
-        return 2;
-    }
-    CalcPortClientProxy calc(argv[1]);
+    CalcPortClientProxy calc(endpointOf(argc, argv));
     auto add = [&](int a, int b) { return std::to_string(calc.Add(pair(a, b)).getResult()); };
     auto subtract = [&](int a, int b) {
         return std::to_string(calc.Subtract(pair(a, b)).getResult());

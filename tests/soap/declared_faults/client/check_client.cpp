@@ -53,11 +53,7 @@ std::string plain(const orvo::Decimal& value) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::cerr << "usage: check_client URL\n";
-        return 2;
-    }
-    BankPortClientProxy service(argv[1]);
+    BankPortClientProxy service(endpointOf(argc, argv));
     auto balance = [&](const std::string& account) {
         bank::Balance request;
         request.setAccount(account);
