@@ -158,6 +158,10 @@ KxCString realPathOf(const KxCString& path) {
     return result;
 }
 
+KxCString currentExecutable() {
+    return realPathOf(KxCString("/proc/self/exe"));
+}
+
 bool isBelow(const KxCString& child, const KxCString& folder) {
     if (child.empty() || folder.empty()) {
         return false;

@@ -103,6 +103,9 @@ bool isBelow(const KxCString& child, const KxCString& folder);
 // Returns false (errno set) when a write fails.
 bool writeAll(int fd, std::string_view bytes);
 
+// The path of this program's executable file; empty when it cannot be read.
+KxCString currentExecutable();
+
 // ---- current directory ------------------------------------------------------
 
 // A fixed 512-byte buffer holding a NUL-terminated path: the current directory
