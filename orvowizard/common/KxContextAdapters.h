@@ -5,6 +5,8 @@
 // invoking "entries". Both hold their own copies, taken when they are made:
 // later changes to the servlet's records do not show.
 #include <iterator>
+#include <utility>
+#include <vector>
 
 #include "orvowizard/common/KxRecords.h"
 #include "platform/template/KxContextObject.h"
@@ -52,6 +54,22 @@ class XmlErrorContextObject : public KxRecordContextObject<XmlError> {
     ~XmlErrorContextObject() override = default;
     KxContextObject getAttribute(const KxCString& name) override;
 };
+
+// A record of named values made on the spot, for rows that only one page
+// shows: answers each name with its value, and nothing for other names.
+class KxNamedValuesContextObject : public KxContextObjectImpl {
+  public:
+    using Fields = std::vector<std::pair<KxCString, KxContextObject>>;
+    explicit KxNamedValuesContextObject(Fields fields)
+        : KxContextObjectImpl(KxContextObject::kRecord), fields_(std::move(fields)) {}
+    ~KxNamedValuesContextObject() override = default;
+    KxContextObject getAttribute(const KxCString& name) override;
+
+  private:
+    Fields fields_;
+};
+
+KxContextObject kxcreateRecord(KxNamedValuesContextObject::Fields fields);
 
 KxContextObject kxcreateContextObject(const DirectoryData& record);
 KxContextObject kxcreateContextObject(const FileData& record);

@@ -4,7 +4,9 @@
 #include "orvowizard/common/KxErrorFileReader.h"
 #include "orvowizard/common/KxFileUtilities.h"
 #include "orvowizard/common/KxProjectZip.h"
+#include "orvowizard/common/KxServiceRegistry.h"
 #include "orvowizard/common/KxSessionAccessors.h"
+#include "orvowizard/common/KxSoapForm.h"
 #include "orvowizard/pages/KxProjectBuild.h"
 #include "platform/base/KxText.h"
 #include "platform/os/KxOs.h"
@@ -16,6 +18,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <csignal>
 
 namespace {
 
@@ -125,6 +128,9 @@ KxTemplate KxStatusPage::processRequest(KxHttpServletRequest& request,
     if (oper == "build" && request.getMethod() == "POST") {
         return runBuild(request, response, dir, tier);
     }
+    if ((oper == "run" || oper == "stop") && request.getMethod() == "POST") {
+        return runOrStopService(response, dir, tier, oper == "run");
+    }
     if (oper == "zip") {
         return sendZip(response, dir, request.getParameter("outputs") == "on");
     }
@@ -138,7 +144,145 @@ KxTemplate KxStatusPage::processRequest(KxHttpServletRequest& request,
         }
         // A missing or empty file shows the page instead.
     }
-    return renderPage(context, dir, tier, errorMessage, home, request.getParameter("build"));
+    return renderPage(context, dir, tier, errorMessage, home, request.getParameter("build"),
+                      request.getParameter("service"));
+}
+
+void KxStatusPage::init() {
+    KxLumericServlet::init();
+    const KxCString limit = getServletConfig().getInitParameter("max-services");
+    if (!limit.empty()) {
+        try {
+            const unsigned long value = std::stoul(limit);
+            if (value >= 1 && value <= 64) {
+                KxServiceRegistry::shared().setLimit(value);
+                return;
+            }
+        } catch (const std::exception&) {
+        }
+        log("max-services must be a number from 1 to 64, not '" + limit + "'; 4 is used");
+    }
+}
+
+void KxStatusPage::destroy() {
+    KxServiceRegistry::shared().stopAll();
+    KxLumericServlet::destroy();
+}
+
+KxTemplate KxStatusPage::runOrStopService(KxHttpServletResponse& response, const KxCString& dir,
+                                          const KxCString& tier, bool run) {
+    KxCString back = "status?dir=" + kx::urlEncoded(dir);
+    if (!tier.empty()) {
+        back += "&tier=" + kx::urlEncoded(tier);
+    }
+    if (dir.empty() || !isProjectDirectory(dir)) {
+        response.sendRedirect(back + "&service=noproject#service-heading");
+        return KxTemplate();
+    }
+    KxServiceRegistry& services = KxServiceRegistry::shared();
+    if (!run) {
+        back += services.stop(dir) ? "&service=stopped" : "&service=notrunning";
+        response.sendRedirect(back + "#service-heading");
+        return KxTemplate();
+    }
+    const KxServiceRegistry::StartResult result = services.start(dir);
+    switch (result.outcome) {
+        case KxServiceRegistry::Outcome::Started:
+        case KxServiceRegistry::Outcome::Failed:
+            break;
+        case KxServiceRegistry::Outcome::AlreadyRunning:
+            back += "&service=running";
+            break;
+        case KxServiceRegistry::Outcome::Starting:
+            back += "&service=starting";
+            break;
+        case KxServiceRegistry::Outcome::Limit:
+            back += "&service=limit";
+            break;
+        case KxServiceRegistry::Outcome::NotBuilt:
+            back += "&service=notbuilt";
+            break;
+    }
+    response.sendRedirect(back + "#service-heading");
+    return KxTemplate();
+}
+
+namespace {
+
+// How a service's process ended, in words.
+KxCString endedHow(std::optional<int> status) {
+    if (!status) {
+        return "it ended";
+    }
+    if (*status > 128 && *status < 160) {
+        const int signal = *status - 128;
+        const char* name = signal == SIGKILL   ? " (SIGKILL)"
+                           : signal == SIGTERM ? " (SIGTERM)"
+                           : signal == SIGSEGV ? " (SIGSEGV)"
+                           : signal == SIGABRT ? " (SIGABRT)"
+                                               : "";
+        return "it was ended by signal " + std::to_string(signal) + name;
+    }
+    return "it ended with exit status " + std::to_string(*status);
+}
+
+}  // namespace
+
+void KxStatusPage::putServiceReport(KxContext& context, const KxCString& dir,
+                                    const KxCString& notice) {
+    if (!isNonEmptyFile(dir, "web.xml")) {
+        return;
+    }
+    context.put("canRun", kxcreateContextObject(true));
+    const std::size_t limit = KxServiceRegistry::shared().limit();
+    const std::pair<const char*, KxCString> notices[] = {
+        {"running", "The service is running already."},
+        {"starting", "The service is being started by another request."},
+        {"limit", std::to_string(limit) + " services run already (the most at once). Stop one "
+                                          "of them to run this one."},
+        {"notbuilt", "Build the project first: the service's library is not there."},
+        {"noproject", "Only generated projects can run."},
+        {"notrunning", "The service was not running."},
+        {"stopped", "The service was stopped."},
+    };
+    for (const auto& [code, text] : notices) {
+        if (notice == code) {
+            context.put("serviceNotice", text);
+            context.put("serviceNoticeIsError",
+                        kxcreateContextObject(notice != "stopped" && notice != "running"));
+        }
+    }
+    const auto service = KxServiceRegistry::shared().find(dir);
+    if (!service) {
+        return;
+    }
+    KxRecordList<KxCString> problems(service->problems.begin(), service->problems.end());
+    context.put("serviceProblems", kxcreateContextObject(problems));
+    if (!service->running) {
+        context.put(service->failedAtStart ? "serviceFailed" : "serviceEnded",
+                    endedHow(service->exitStatus));
+        return;
+    }
+    const KxCString address = "http://127.0.0.1:" + std::to_string(service->port);
+    context.put("serviceRunning", kxcreateContextObject(true));
+    context.put("serviceAddress", address);
+    context.put("servicePid", kxcreateContextObject(service->pid));
+    context.put("serviceStarted", service->started);
+    context.put("serviceToken", service->token);
+    const KxServiceDescription description = readServiceDescription(dir);
+    std::vector<KxContextObject> ports;
+    for (const KxSoapPort& port : description.ports) {
+        ports.push_back(kxcreateRecord({
+            {"name", kxcreateContextObject(port.name)},
+            {"url", kxcreateContextObject(address + port.path)},
+            {"operations",
+             kxcreateContextObject(static_cast<unsigned long>(port.operations.size()))},
+        }));
+    }
+    context.put("servicePorts", kxcreateContextObject(std::move(ports)));
+    if (!description.error.empty()) {
+        context.put("serviceDescriptionError", description.error);
+    }
 }
 
 KxTemplate KxStatusPage::runBuild(KxHttpServletRequest& request, KxHttpServletResponse& response,
@@ -344,7 +488,7 @@ KxTemplate KxStatusPage::sendFile(KxHttpServletResponse& response, const KxCStri
 
 KxTemplate KxStatusPage::renderPage(KxContext& context, const KxCString& dir, const KxCString& tier,
                                     const KxCString& errorMessage, const KxCString& home,
-                                    const KxCString& buildNotice) {
+                                    const KxCString& buildNotice, const KxCString& serviceNotice) {
     // A wizard's error message, then the project's settings.
     if (!errorMessage.empty()) {
         context.put("errorMessage", errorMessage);
@@ -378,6 +522,7 @@ KxTemplate KxStatusPage::renderPage(KxContext& context, const KxCString& dir, co
     // the generated files in their groups.
     readErrorFile(dir, context);
     putBuildReport(context, dir, buildNotice);
+    putServiceReport(context, dir, serviceNotice);
     const GeneratedFileLists lists = listGeneratedFiles(dir, type, html, make, projectName);
     context.put("datafiles", kxcreateContextObject(lists.dataFiles));
     context.put("clientfiles", kxcreateContextObject(lists.clientFiles));

@@ -5,7 +5,9 @@
 // below the last project shown, or below the home for the documentation.
 // Beside those, oper=build (a POST) builds a project with its makefile and
 // shows the build's outcome, diagnostics and products on the page, and
-// oper=zip sends a project folder as a zip archive.
+// oper=zip sends a project folder as a zip archive. A built service project
+// can run in a container of its own (oper=run, oper=stop, both POSTs); the
+// page then shows its address and links to the try-it page of each port.
 #include "orvowizard/common/KxRecords.h"
 #include "platform/servlet/KxProperties.h"
 #include "platform/template/KxLumericServlet.h"
@@ -14,6 +16,13 @@ class KxStatusPage : public KxLumericServlet {
   public:
     KxStatusPage() = default;
     ~KxStatusPage() override = default;
+
+    // Reads the init parameter "max-services": how many services run at
+    // once (default 4).
+    void init() override;
+    using KxLumericServlet::init;
+    // Stops the services this page started.
+    void destroy() override;
 
     KxTemplate processRequest(KxHttpServletRequest& request, KxHttpServletResponse& response,
                               KxContext& context) override;
@@ -26,6 +35,13 @@ class KxStatusPage : public KxLumericServlet {
     // Runs make in the project, then sends the browser back to the page.
     KxTemplate runBuild(KxHttpServletRequest& request, KxHttpServletResponse& response,
                         const KxCString& dir, const KxCString& tier);
+    // Runs the project's service (oper=run) or stops it (oper=stop), then
+    // sends the browser back to the page.
+    KxTemplate runOrStopService(KxHttpServletResponse& response, const KxCString& dir,
+                                const KxCString& tier, bool run);
+    // The service section's values: whether the project can run, and its
+    // service's state, address, ports and problems.
+    static void putServiceReport(KxContext& context, const KxCString& dir, const KxCString& notice);
     // The project folder as a zip archive, streamed; build outputs only when
     // asked for.
     KxTemplate sendZip(KxHttpServletResponse& response, const KxCString& dir,
@@ -45,7 +61,7 @@ class KxStatusPage : public KxLumericServlet {
                         const KxCString& servedFrom, const KxCString& pathInfo);
     KxTemplate renderPage(KxContext& context, const KxCString& dir, const KxCString& tier,
                           const KxCString& errorMessage, const KxCString& home,
-                          const KxCString& buildNotice);
+                          const KxCString& buildNotice, const KxCString& serviceNotice);
 };
 
 // The generated files of a project directory, sorted into the status page's

@@ -1,0 +1,358 @@
+#include "orvowizard/common/KxServiceRegistry.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <ctime>
+#include <random>
+#include <sstream>
+#include <thread>
+
+#include "platform/os/KxChildProcess.h"
+#include "platform/os/KxOs.h"
+#include "platform/xml/KxXmlTree.h"
+
+namespace {
+
+// What is read of a service's descriptor and standard error.
+constexpr std::size_t kDescriptorLimit = 1024 * 1024;
+constexpr std::size_t kErrorReadLimit = 64 * 1024;
+constexpr std::size_t kMaxProblemLines = 30;
+constexpr auto kStopGrace = std::chrono::seconds(5);
+
+std::string randomToken() {
+    std::random_device random;
+    std::ostringstream token;
+    for (int i = 0; i < 4; ++i) {
+        token << std::hex << static_cast<std::uint32_t>(random());
+    }
+    return token.str();
+}
+
+std::string localTime() {
+    const std::time_t now = std::time(nullptr);
+    std::tm parts{};
+    localtime_r(&now, &parts);
+    char text[16];
+    std::strftime(text, sizeof text, "%H:%M:%S", &parts);
+    return text;
+}
+
+// The last lines of what a service wrote on standard error.
+std::vector<std::string> problemLines(const std::string& errorFile) {
+    KxCString text;
+    kx::os::readRegularFile(errorFile, text, kErrorReadLimit, kx::os::Overflow::KeepPrefix);
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (!line.empty()) {
+            lines.push_back(line);
+        }
+    }
+    if (lines.size() > kMaxProblemLines) {
+        lines.erase(lines.begin(), lines.end() - kMaxProblemLines);
+    }
+    return lines;
+}
+
+// Makes folder (one level) unless it is there as a real folder. A link in
+// its place is refused, so nothing is written outside the project.
+bool ensureFolder(const std::string& folder) {
+    if (kx::os::isSymbolicLink(folder)) {
+        return false;
+    }
+    kx::os::FileStatus status;
+    if (kx::os::fileStatus(folder, status)) {
+        return status.isDirectory();
+    }
+    return kx::os::makeDirectory(folder);
+}
+
+bool writeFile(const std::string& path, const std::string& content) {
+    const int fd = kx::os::createForWriting(path);
+    if (fd < 0) {
+        return false;
+    }
+    const bool written = kx::os::writeAll(fd, content);
+    return ::close(fd) == 0 && written;
+}
+
+std::string errnoText() {
+    return kx::os::errorText(errno).value_or("error " + std::to_string(errno));
+}
+
+}  // namespace
+
+unsigned short portOfStartLine(const std::string& line) {
+    const auto scheme = line.find("http://");
+    if (scheme == std::string::npos) {
+        return 0;
+    }
+    const auto hostEnd = line.find_first_of(":/ ", scheme + 7);
+    if (hostEnd == std::string::npos || line[hostEnd] != ':') {
+        return 0;
+    }
+    unsigned long port = 0;
+    std::size_t at = hostEnd + 1;
+    for (; at < line.size() && std::isdigit(static_cast<unsigned char>(line[at])) && port < 65536;
+         ++at) {
+        port = port * 10 + static_cast<unsigned long>(line[at] - '0');
+    }
+    return at == hostEnd + 1 || port == 0 || port > 65535 ? 0 : static_cast<unsigned short>(port);
+}
+
+std::vector<std::string> librariesOfDescriptor(const std::string& descriptorText) {
+    std::vector<std::string> libraries;
+    const kx::XmlDocument document = kx::parseXmlDocument(descriptorText);
+    if (!document.root || document.fault) {
+        return libraries;
+    }
+    for (const kx::XmlElement* servlet : document.root->childrenNamed("servlet")) {
+        const kx::XmlElement* servletClass = servlet->child("servlet-class");
+        if (servletClass == nullptr) {
+            continue;
+        }
+        std::string library = servletClass->text.substr(0, servletClass->text.find(':'));
+        const auto first = library.find_first_not_of(" \t\r\n");
+        const auto last = library.find_last_not_of(" \t\r\n");
+        library = first == std::string::npos ? "" : library.substr(first, last - first + 1);
+        if (!library.empty() &&
+            std::find(libraries.begin(), libraries.end(), library) == libraries.end()) {
+            libraries.push_back(library);
+        }
+    }
+    return libraries;
+}
+
+KxServiceRegistry& KxServiceRegistry::shared() {
+    static KxServiceRegistry registry;
+    return registry;
+}
+
+KxServiceRegistry::~KxServiceRegistry() {
+    stopAll();
+}
+
+void KxServiceRegistry::setLimit(std::size_t limit) {
+    std::lock_guard lock(mutex_);
+    limit_ = limit;
+}
+
+std::size_t KxServiceRegistry::limit() const {
+    std::lock_guard lock(mutex_);
+    return limit_;
+}
+
+void KxServiceRegistry::setContainerProgram(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    program_ = path;
+}
+
+void KxServiceRegistry::setStartTimeout(std::chrono::milliseconds timeout) {
+    std::lock_guard lock(mutex_);
+    startTimeout_ = timeout;
+}
+
+void KxServiceRegistry::refresh(Entry& entry) {
+    if (entry.process == nullptr || !entry.service.running || entry.process->running()) {
+        return;
+    }
+    entry.service.running = false;
+    entry.service.exitStatus = entry.process->exitStatus();
+    entry.service.problems =
+        problemLines(entry.service.folder + "/" + kServiceFolder + "/errors.txt");
+}
+
+KxServiceRegistry::StartResult KxServiceRegistry::start(const std::string& dir) {
+    const std::string folder = kx::os::realPathOf(dir);
+    if (folder.empty()) {
+        return {Outcome::Failed, {"The project folder " + dir + " cannot be found."}};
+    }
+
+    // The descriptor and the libraries it names must be there.
+    KxCString descriptor;
+    const auto read = kx::os::readRegularFile(folder + "/web.xml", descriptor, kDescriptorLimit);
+    const std::vector<std::string> libraries = read == kx::os::ReadOutcome::Complete
+                                                   ? librariesOfDescriptor(descriptor)
+                                                   : std::vector<std::string>{};
+    if (libraries.empty()) {
+        return {Outcome::NotBuilt, {"The project has no web.xml naming a servlet library."}};
+    }
+    for (const std::string& library : libraries) {
+        kx::os::FileStatus status;
+        if (library.find('/') != std::string::npos ||
+            !kx::os::fileStatus(folder + "/" + library, status) || !status.isRegular()) {
+            return {Outcome::NotBuilt, {"Build the project first: " + library + " is missing."}};
+        }
+    }
+
+    std::string program;
+    std::chrono::milliseconds timeout;
+    {
+        std::lock_guard lock(mutex_);
+        std::size_t active = 0;
+        for (auto& [key, entry] : entries_) {
+            refresh(entry);
+            active += entry.starting || entry.service.running ? 1 : 0;
+        }
+        if (auto found = entries_.find(folder); found != entries_.end()) {
+            if (found->second.starting) {
+                return {Outcome::Starting, {}};
+            }
+            if (found->second.service.running) {
+                return {Outcome::AlreadyRunning, {}};
+            }
+        }
+        if (active >= limit_) {
+            return {Outcome::Limit,
+                    {std::to_string(limit_) + " services run already; stop one to run this one."}};
+        }
+        Entry& entry = entries_[folder];
+        entry = Entry{};
+        entry.starting = true;
+        entry.service.folder = folder;
+        program = program_.empty() ? kx::os::currentExecutable() : program_;
+        timeout = startTimeout_;
+    }
+
+    StartResult result;
+    Entry started;
+    started.service.folder = folder;
+    started.service.token = randomToken();
+    started.service.started = localTime();
+    const std::string serviceFolder = folder + "/" + kServiceFolder;
+    const std::string outputFile = serviceFolder + "/output.txt";
+    const std::string errorFile = serviceFolder + "/errors.txt";
+    if (!ensureFolder(serviceFolder) || !ensureFolder(serviceFolder + "/webapp") ||
+        !ensureFolder(serviceFolder + "/webapp/WEB-INF") ||
+        !ensureFolder(serviceFolder + "/logs") ||
+        !writeFile(serviceFolder + "/webapp/WEB-INF/web.xml", descriptor)) {
+        result = {Outcome::Failed,
+                  {"The folder " + serviceFolder + " cannot be prepared: " + errnoText() + "."}};
+    } else {
+        kx::os::ChildProcessSpec spec;
+        spec.arguments = {program,
+                          "--webapp",
+                          serviceFolder + "/webapp",
+                          "--lib-dir",
+                          folder,
+                          "--home",
+                          folder,
+                          "--context",
+                          "",
+                          "--bind",
+                          "127.0.0.1",
+                          "--port",
+                          "0",
+                          "--token",
+                          started.service.token,
+                          "--threads",
+                          "4",
+                          "--log-dir",
+                          serviceFolder + "/logs"};
+        spec.directory = folder;
+        spec.outputFile = outputFile;
+        spec.errorFile = errorFile;
+        try {
+            started.process = kx::os::KxChildProcess::start(spec);
+        } catch (const kx::os::KxChildProcessError& error) {
+            result = {Outcome::Failed,
+                      {std::string("The service cannot be started: ") + error.what()}};
+        }
+    }
+
+    if (started.process != nullptr) {
+        // The container prints its address once it serves; what it wrote on
+        // standard error by then are servlets it could not load.
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        unsigned short port = 0;
+        while (port == 0 && started.process->running() &&
+               std::chrono::steady_clock::now() < deadline) {
+            KxCString firstLine;
+            kx::os::readRegularFile(outputFile, firstLine, 4096, kx::os::Overflow::KeepPrefix);
+            if (firstLine.find('\n') != KxCString::npos) {
+                port = portOfStartLine(firstLine.substr(0, firstLine.find('\n')));
+                if (port == 0) {
+                    break;
+                }
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        }
+        std::vector<std::string> problems = problemLines(errorFile);
+        if (port != 0 && problems.empty()) {
+            started.service.port = port;
+            started.service.pid = started.process->pid();
+            started.service.running = true;
+            result = {Outcome::Started, {}};
+        } else {
+            const bool ran = started.process->running();
+            started.process->stop(kStopGrace);
+            if (problems.empty()) {
+                problems.push_back(
+                    ran ? "It printed no address within " + std::to_string(timeout.count() / 1000) +
+                              " s."
+                        : "It ended at once with exit status " +
+                              std::to_string(started.process->exitStatus().value_or(-1)) + ".");
+            }
+            started.service.failedAtStart = true;
+            started.service.exitStatus = started.process->exitStatus();
+            started.service.problems = problems;
+            result = {Outcome::Failed, problems};
+        }
+    } else {
+        started.service.failedAtStart = true;
+        started.service.problems = result.problems;
+    }
+
+    std::lock_guard lock(mutex_);
+    entries_[folder] = std::move(started);
+    return result;
+}
+
+bool KxServiceRegistry::stop(const std::string& dir) {
+    const std::string folder = kx::os::realPathOf(dir);
+    std::shared_ptr<kx::os::KxChildProcess> process;
+    {
+        std::lock_guard lock(mutex_);
+        const auto found = entries_.find(folder);
+        if (found == entries_.end() || found->second.starting) {
+            return false;
+        }
+        process = found->second.process;
+        entries_.erase(found);
+    }
+    if (process != nullptr) {
+        process->stop(kStopGrace);
+    }
+    return true;
+}
+
+std::optional<KxServiceRegistry::Service> KxServiceRegistry::find(const std::string& dir) {
+    const std::string folder = kx::os::realPathOf(dir);
+    std::lock_guard lock(mutex_);
+    const auto found = entries_.find(folder);
+    if (found == entries_.end() || found->second.starting) {
+        return std::nullopt;
+    }
+    refresh(found->second);
+    return found->second.service;
+}
+
+void KxServiceRegistry::stopAll() {
+    std::map<std::string, Entry> entries;
+    {
+        std::lock_guard lock(mutex_);
+        entries.swap(entries_);
+    }
+    for (auto& [folder, entry] : entries) {
+        if (entry.process != nullptr) {
+            entry.process->stop(kStopGrace);
+        }
+    }
+}
