@@ -8,6 +8,7 @@
 #include "orvowizard/pages/KxOrvoHomePage.h"
 #include "orvowizard/pages/KxRunFollower.h"
 #include "orvowizard/pages/KxStatusPage.h"
+#include "orvowizard/pages/KxTryItPage.h"
 #include "orvowizard/wizards/KxClientWizard.h"
 #include "orvowizard/wizards/KxFoundationWizard.h"
 #include "orvowizard/wizards/KxServerWizard.h"
@@ -53,4 +54,7 @@ KX_EXPORT KxServlet* createKxStatusPage() {
 }
 KX_EXPORT KxServlet* createKxRunFollower() {
     return create<KxRunFollower>();
+}
+KX_EXPORT KxServlet* createKxTryItPage() {
+    return create<KxTryItPage>();
 }

@@ -17,3 +17,4 @@ KX_EXPORT KxServlet* createKxHtmlFileBrowser();
 KX_EXPORT KxServlet* createKxLoadProject();
 KX_EXPORT KxServlet* createKxStatusPage();
 KX_EXPORT KxServlet* createKxRunFollower();
+KX_EXPORT KxServlet* createKxTryItPage();

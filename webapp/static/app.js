@@ -431,6 +431,13 @@
     for (const form of document.querySelectorAll('form.run-form')) {
       setUpRunForm(form);
     }
+    // On the try-it page a choice shows its alternative's fields as soon as
+    // it is picked.
+    for (const select of document.querySelectorAll('form.tryit-form select[name^="c:"]')) {
+      select.addEventListener('change', () => {
+        select.parentElement.querySelector('button[value="choose"]')?.click();
+      });
+    }
     setUpFileLinks();
     setUpFromWizardNote();
     if (document.body.classList.contains('viewer')) {
