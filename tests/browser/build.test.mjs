@@ -8,7 +8,7 @@ import { readFileSync, symlinkSync, writeFileSync } from 'node:fs';
 import path from 'node:path';
 import { describe, test } from 'node:test';
 import { session } from './lib/harness.mjs';
-import { heading, visit } from './lib/journey.mjs';
+import { heading, pressAndLand, visit } from './lib/journey.mjs';
 
 // While a form's request is under way Chromium answers no queries of the
 // page, so the page reports the run's output itself: every change of the
@@ -29,22 +29,8 @@ async function watchOutput(page, selector) {
   return reports;
 }
 
-// The status page after Build, once make has ended: the form's answer
-// (a redirect) and then the page it leads to, a new document at the same
-// address as the one the button was on.
 async function build(s) {
-  const isStatus = (response, method) => response.request().method() === method &&
-    new URL(response.url()).pathname === '/orvo/status';
-  let posted = false;
-  const landed = s.page.waitForResponse((r) => {
-    posted ||= isStatus(r, 'POST');
-    return posted && isStatus(r, 'GET') && r.request().isNavigationRequest();
-  }, { timeout: 240_000 });
-  // The click does not wait for the form's answer: the build may take
-  // longer than a click's time limit.
-  await s.page.getByRole('button', { name: 'Build' }).click({ noWaitAfter: true });
-  await landed;
-  await s.page.waitForLoadState('load');
+  await pressAndLand(s, 'Build');
   return (await s.page.locator('.build .notice').first().textContent()).trim();
 }
 

@@ -130,3 +130,21 @@ export async function resetAndExpectDefaults(s, tier, ownDefaults) {
   assert.deepEqual(await checkedFlags(s.page, Object.keys(expected)), expected);
   await visit(s, `${tier}-reset`);
 }
+
+// Presses a button of a status-page form (Build, Run, Stop) and waits for
+// the page it leads to once the work has ended: the form's answer (a
+// redirect) and then a new document at the status page's address. The
+// click does not wait for the answer itself: a build may take longer than
+// a click's time limit.
+export async function pressAndLand(s, buttonName, { timeout = 240_000 } = {}) {
+  const isStatus = (response, method) => response.request().method() === method &&
+    new URL(response.url()).pathname === '/orvo/status';
+  let posted = false;
+  const landed = s.page.waitForResponse((r) => {
+    posted ||= isStatus(r, 'POST');
+    return posted && isStatus(r, 'GET') && r.request().isNavigationRequest();
+  }, { timeout });
+  await s.page.getByRole('button', { name: buttonName, exact: true }).click({ noWaitAfter: true });
+  await landed;
+  await s.page.waitForLoadState('load');
+}
