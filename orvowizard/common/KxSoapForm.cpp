@@ -13,6 +13,9 @@ namespace {
 constexpr std::size_t kDescriptionLimit = 4 * 1024 * 1024;
 // The occurrences a form shows of one repeated item at most.
 constexpr std::size_t kMaxOccurrences = 100;
+// The items a form shows, and a request holds, at most: nested repeats
+// multiply, and the counts come from the form.
+constexpr std::size_t kMaxFormItems = 5000;
 
 constexpr const char* kSoap11Envelope = "http://schemas.xmlsoap.org/soap/envelope/";
 constexpr const char* kSoap12Envelope = "http://www.w3.org/2003/05/soap-envelope";
@@ -193,7 +196,7 @@ class RowWriter {
             const std::size_t before = rows_.size();
             occurrence(item, occurrencePath(base, k), depth,
                        item.name + " [" + std::to_string(k + 1) + "]");
-            if (k + 1 == count && count > item.min) {
+            if (k + 1 == count && count > item.min && rows_.size() > before) {
                 rows_[before].removable = true;
                 rows_[before].path = occurrencePath(base, k);
             }
@@ -210,6 +213,20 @@ class RowWriter {
 
     void occurrence(const KxSoapItem& item, const std::string& path, std::size_t depth,
                     const std::string& label) {
+        if (budget_ == 0) {
+            if (!cut_) {
+                KxFormRow note;
+                note.kind = KxFormRow::Kind::Note;
+                note.depth = depth;
+                note.label = item.name;
+                note.hint = "the form is cut here: it would show more than " +
+                            std::to_string(kMaxFormItems) + " items";
+                rows_.push_back(note);
+                cut_ = true;
+            }
+            return;
+        }
+        --budget_;
         if (item.kind == KxSoapItem::Kind::Choice) {
             KxFormRow open;
             open.kind = KxFormRow::Kind::Open;
@@ -309,6 +326,8 @@ class RowWriter {
 
     const KxFormValues& values_;
     std::vector<KxFormRow>& rows_;
+    std::size_t budget_ = kMaxFormItems;
+    bool cut_ = false;
 };
 
 // ---- the request ---------------------------------------------------------------
@@ -384,6 +403,15 @@ class EnvelopeWriter {
     }
 
     void occurrence(const KxSoapItem& item, const std::string& path, int indent) {
+        if (budget_ == 0) {
+            if (!cut_) {
+                request_.problems.push_back("The request would hold more than " +
+                                            std::to_string(kMaxFormItems) + " items.");
+                cut_ = true;
+            }
+            return;
+        }
+        --budget_;
         if (item.kind == KxSoapItem::Kind::Choice) {
             // The alternative's path is below the choice's occurrence.
             if (const auto index = chosen(item, values_, path)) {
@@ -463,6 +491,8 @@ class EnvelopeWriter {
 
     const KxFormValues& values_;
     KxSoapRequest& request_;
+    std::size_t budget_ = kMaxFormItems;
+    bool cut_ = false;
     std::vector<std::pair<std::string, std::string>> declarations_;
 
   public:

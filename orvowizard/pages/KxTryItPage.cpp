@@ -1,5 +1,6 @@
 #include "orvowizard/pages/KxTryItPage.h"
 
+#include <charconv>
 #include <chrono>
 #include <iomanip>
 #include <sstream>
@@ -152,8 +153,10 @@ KxFormValues decodeFormValues(const std::string& text) {
         if (colon == std::string::npos || colon == at || colon - at > 9) {
             return false;
         }
-        const std::size_t length = std::stoul(text.substr(at, colon - at));
-        if (length > text.size() - colon - 1) {
+        std::size_t length = 0;
+        const auto [end, error] = std::from_chars(text.data() + at, text.data() + colon, length);
+        if (error != std::errc() || end != text.data() + colon ||
+            length > text.size() - colon - 1) {
             return false;
         }
         out = text.substr(colon + 1, length);

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "orvowizard/pages/KxTryItPage.h"
 #include "platform/xml/KxXmlTree.h"
 
 namespace {
@@ -247,6 +250,36 @@ TEST_F(SoapForm, RowsShowTheFormAndButtonsChangeTheRepeats) {
     EXPECT_FALSE(applyFormAction(*order, values, "add:0.2"));
     EXPECT_FALSE(applyFormAction(*order, values, "add:0.99"));
     EXPECT_FALSE(applyFormAction(*order, values, "send"));
+}
+
+TEST(SoapFormBounds, NestedRepeatsFromTheFormAreCut) {
+    const KxServiceDescription nested = parseServiceDescription(
+        R"(<operations><port name="P" path="/p"><operation name="o"><input>
+           <element name="outer" ns="" min="1" max="unbounded">
+             <element name="inner" ns="" type="int" min="1" max="unbounded"/>
+           </element></input></operation></port></operations>)",
+        "operations.xml");
+    const KxSoapPort& port = nested.ports.at(0);
+    KxFormValues values{{"n:0", "100"}};
+    for (int k = 0; k < 100; ++k) {
+        values["n:0#" + std::to_string(k) + ".0"] = "100";
+    }
+    const std::vector<KxFormRow> rows = formRows(port.operations[0], values);
+    EXPECT_LT(rows.size(), 5300u);
+    EXPECT_EQ(std::count_if(rows.begin(), rows.end(),
+                            [](const KxFormRow& row) { return row.kind == KxFormRow::Kind::Note; }),
+              1);
+    const KxSoapRequest request = buildSoapRequest(port, port.operations[0], values);
+    EXPECT_LT(request.envelope.size(), 1024u * 1024);
+    ASSERT_FALSE(request.problems.empty());
+    EXPECT_NE(request.problems.back().find("more than 5000"), std::string::npos);
+}
+
+TEST(SoapFormBounds, SessionFormOfValuesKeepsAnyTextAndRefusesGarbage) {
+    const KxFormValues values{{"v:0", "12:ab3:"}, {"v:1", ""}, {"n:0", "3"}};
+    EXPECT_EQ(decodeFormValues(encodeFormValues(values)), values);
+    EXPECT_TRUE(decodeFormValues("ab:cd").empty());
+    EXPECT_TRUE(decodeFormValues("99:short").empty());
 }
 
 TEST(SoapAnswer, ResultsAndFaultsOfBothVersions) {
