@@ -1,5 +1,7 @@
 #include "orvowizard/common/KxProjectZip.h"
 
+#include "orvowizard/common/KxServiceRegistry.h"
+
 #include <archive.h>
 #include <archive_entry.h>
 #include <dirent.h>
@@ -260,6 +262,12 @@ bool KxProjectZipStream::addEntry(Folder& parent, const std::string& name) {
     std::string entryPath = parent.entryPath + "/" + utf8Name(name);
     if (S_ISDIR(info.st_mode)) {
         if (folders_.size() > kZipMaxDepth) {
+            return true;
+        }
+        // The folder a running service keeps its descriptor copy, output
+        // and logs in is a product of running, like the build's outputs.
+        if (!includeBuildOutputs_ && folders_.size() == 1 &&
+            name == KxServiceRegistry::kServiceFolder) {
             return true;
         }
         const int fd =

@@ -35,8 +35,9 @@ class KxProjectZipStream : public KxPayloadStream {
     // rootName: the name of the one top folder inside the archive (the
     // project name; slashes and backslashes in it, like bytes of any name
     // that are not UTF-8, become underscores).
-    // includeBuildOutputs: whether object files, libraries and executables
-    // go in too (see isBuildOutput).
+    // includeBuildOutputs: whether object files, libraries, executables
+    // (see isBuildOutput) and the folder of a run service ("service") go in
+    // too.
     KxProjectZipStream(const KxCString& folder, std::string rootName, bool includeBuildOutputs);
     ~KxProjectZipStream() override;
 

@@ -108,6 +108,8 @@ class ProjectZipTest : public testing::Test {
         dir.mkdir("demo/empty");
         dir.write("demo/build.txt", "g++ -c main.cpp\n");
         dir.write("demo/src/main.o", "not really an object");
+        dir.write("demo/service/logs/access.log", "GET /\n");
+        dir.write("demo/src/service/kept.h", "// only the top-level service folder goes\n");
         fs::copy_file("/bin/true", dir / "demo/app");
         fs::create_symlink(dir / "outside/secret.txt", dir / "demo/secret_link.txt");
         fs::create_symlink(dir / "outside", dir / "demo/outside_link");
@@ -124,9 +126,16 @@ class ProjectZipTest : public testing::Test {
 };
 
 TEST_F(ProjectZipTest, HoldsTheFolderButNoLinksDevicesOrBuildOutputs) {
-    const std::set<std::string> sources = {
-        "demo/",     "demo/build.txt", "demo/empty/",          "demo/run.sh",
-        "demo/src/", "demo/src/deep/", "demo/src/deep/util.h", "demo/src/main.cpp"};
+    const std::set<std::string> sources = {"demo/",
+                                           "demo/build.txt",
+                                           "demo/empty/",
+                                           "demo/run.sh",
+                                           "demo/src/",
+                                           "demo/src/deep/",
+                                           "demo/src/deep/util.h",
+                                           "demo/src/main.cpp",
+                                           "demo/src/service/",
+                                           "demo/src/service/kept.h"};
     for (const bool withOutputs : {false, true}) {
         // Given with backslashes, as the system joins paths.
         std::string folder = project;
@@ -139,7 +148,8 @@ TEST_F(ProjectZipTest, HoldsTheFolderButNoLinksDevicesOrBuildOutputs) {
 
         std::set<std::string> expected = sources;
         if (withOutputs) {
-            expected.insert({"demo/app", "demo/src/main.o"});
+            expected.insert({"demo/app", "demo/src/main.o", "demo/service/", "demo/service/logs/",
+                             "demo/service/logs/access.log"});
         }
         EXPECT_EQ(namesOf(entries), expected);
         for (const auto& [name, entry] : entries) {
