@@ -91,6 +91,11 @@ std::string simpleValue(const KxSoapItem& item, const KxFormValues& values,
     if (!item.defaultValue.empty()) {
         return item.defaultValue;
     }
+    // A required enumeration starts at its first value, as its list shows
+    // no empty choice.
+    if (!item.values.empty() && (item.min > 0 || item.repeated())) {
+        return item.values.front();
+    }
     // A required boolean starts as false, so that its checkbox means it.
     return item.type == "boolean" && item.min > 0 ? "false" : "";
 }
@@ -145,15 +150,6 @@ std::string typeHint(const KxSoapItem& item) {
     std::string hint = item.type.empty() ? "string" : item.type;
     if (item.list) {
         hint = "list of " + hint + ", separated by spaces";
-    }
-    if (item.type == "dateTime") {
-        hint += ", e.g. 2026-12-06T10:00:00Z";
-    } else if (item.type == "date") {
-        hint += ", e.g. 2026-12-06";
-    } else if (item.type == "time") {
-        hint += ", e.g. 10:00:00";
-    } else if (item.type == "duration") {
-        hint += ", e.g. P1DT2H";
     }
     return hint;
 }
@@ -281,9 +277,10 @@ class RowWriter {
         row.value = simpleValue(item, values_, path);
         row.readOnly = !item.fixedValue.empty();
         row.hint = typeHint(item);
+        row.sample = sampleValue(item);
         if (!item.values.empty()) {
             row.control = "select";
-            if (optional || row.value.empty()) {
+            if (optional) {
                 row.options.push_back("");
             }
             row.options.insert(row.options.end(), item.values.begin(), item.values.end());
@@ -528,6 +525,47 @@ std::string trimmed(const std::string& text) {
 }
 
 }  // namespace
+
+std::string sampleValue(const KxSoapItem& item) {
+    if (!item.fixedValue.empty()) {
+        return item.fixedValue;
+    }
+    if (!item.defaultValue.empty()) {
+        return item.defaultValue;
+    }
+    if (!item.values.empty()) {
+        return item.values.front();
+    }
+    static const std::map<std::string, std::string> kSamples = {
+        {"boolean", "true"},
+        {"decimal", "1.5"},
+        {"float", "1.5"},
+        {"double", "1.5"},
+        {"negativeInteger", "-1"},
+        {"nonPositiveInteger", "0"},
+        {"dateTime", "2026-12-06T10:00:00Z"},
+        {"date", "2026-12-06"},
+        {"time", "10:00:00"},
+        {"duration", "P1DT2H"},
+        {"gYear", "2026"},
+        {"gYearMonth", "2026-12"},
+        {"gMonth", "--12"},
+        {"gDay", "---06"},
+        {"gMonthDay", "--12-06"},
+        {"base64Binary", "aGVsbG8="},
+        {"hexBinary", "68656C6C6F"},
+        {"anyURI", "http://example.com/"},
+        {"language", "en"},
+    };
+    if (const auto found = kSamples.find(item.type); found != kSamples.end()) {
+        return found->second;
+    }
+    const bool integral = item.type.find("nteger") != std::string::npos ||
+                          item.type.ends_with("int") || item.type.ends_with("Int") ||
+                          item.type.ends_with("ong") || item.type.ends_with("hort") ||
+                          item.type.ends_with("yte");
+    return integral ? "1" : "sample";
+}
 
 const KxSoapOperation* KxSoapPort::operation(const std::string& operationName) const {
     for (const KxSoapOperation& candidate : operations) {

@@ -95,7 +95,12 @@ struct KxFormRow {
     bool readOnly = false;   // a fixed value
     bool removable = false;  // the last occurrence of a repeated item above its minimum
     std::string hint;        // the type, and how an empty value is treated
+    std::string sample;      // a valid value of the type, for a placeholder
 };
+
+// A valid value of a simple item's type (its fixed or default value, or its
+// first enumeration value first), for a placeholder or a test request.
+std::string sampleValue(const KxSoapItem& item);
 
 // The rows of an operation's form filled with values (missing values take
 // the items' defaults).

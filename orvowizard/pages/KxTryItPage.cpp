@@ -62,6 +62,7 @@ KxContextObject rowObject(const KxFormRow& row) {
         {"readOnly", kxcreateContextObject(row.readOnly)},
         {"removable", kxcreateContextObject(row.removable)},
         {"hint", kxcreateContextObject(row.hint)},
+        {"sample", kxcreateContextObject(row.sample)},
     });
 }
 

@@ -80,7 +80,7 @@ pass() { echo "PASS $1"; passed=$((passed + 1)); }
 fail() { echo "FAIL $1${2:+: $2}"; failed=$((failed + 1)); }
 skip() { echo "SKIP $1${2:+: $2}"; skipped=$((skipped + 1)); }
 
-for tool in svcgen kxcontainer; do
+for tool in svcgen kxcontainer kx_tryit_requests; do
   if [ ! -x "$bin_dir/$tool" ]; then
     echo "run_soap.sh: $bin_dir/$tool not found (build it, or set KX_TEST_BIN_DIR)" >&2
     exit 1
@@ -153,6 +153,7 @@ start_container() {
   fi
   address="${address%%\?*}"
   address="${address%/}"
+  container_base="$address"
   container_url="$address$("$python" "$soap_dir/soaptest.py" address-path "$wsdl")"
 }
 
@@ -228,6 +229,20 @@ run_folder() {
   failed=$((failed + client_failed))
   if [ "$status" -ne 0 ] && [ "$client_failed" -eq 0 ]; then
     fail "$name: zeep_client.py runs" "exit status $status"
+  fi
+
+  # The try-it page's requests: every operation once, from operations.xml.
+  local served="${container_base#http://127.0.0.1:}"
+  "$bin_dir/kx_tryit_requests" "$project" "${served%%/*}" "/${served#*/}" >"$work/tryit.out" 2>&1 ||
+    true
+  sed 's/^/  /' "$work/tryit.out"
+  passed=$((passed + $(grep -c '^PASS ' "$work/tryit.out" || true)))
+  local tryit_failed
+  tryit_failed=$(grep -c '^FAIL ' "$work/tryit.out" || true)
+  failed=$((failed + tryit_failed))
+  if ! grep -q '^PASS ' "$work/tryit.out" && [ "$tryit_failed" -eq 0 ]; then
+    fail "$name: kx_tryit_requests runs" "no result"
+    show "$work/tryit.out"
   fi
 
   # Stop: SIGTERM ends the container with status 0 (255: killed after 15 s).

@@ -221,6 +221,8 @@ TEST_F(SoapForm, RowsShowTheFormAndButtonsChangeTheRepeats) {
     EXPECT_EQ(find("0.4")->control, "select");
     EXPECT_EQ(find("0.4")->options, (std::vector<std::string>{"", "S", "M", "L"}));
     EXPECT_EQ(find("0.1")->value, "web");
+    EXPECT_EQ(find("0.5#0.1")->sample, "1");
+    EXPECT_EQ(find("0.2")->sample, "sample");
     EXPECT_EQ(find("0.6", "include")->checked, false);
     // The chosen alternative's fields only; the recursive part as a note.
     EXPECT_NE(find("0.7.0"), nullptr);
