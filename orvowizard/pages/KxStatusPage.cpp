@@ -36,6 +36,15 @@ KxCString shellWord(const KxCString& word) {
     return quoted + "'";
 }
 
+// The page of the project dir, for a redirect after a form's work.
+KxCString pageAddress(const KxCString& dir, const KxCString& tier) {
+    KxCString address = "status?dir=" + kx::urlEncoded(dir);
+    if (!tier.empty()) {
+        address += "&tier=" + kx::urlEncoded(tier);
+    }
+    return address;
+}
+
 // The commands that build the project in a terminal, and run it where the
 // makefile can: its services with "make run", its sample program after.
 KxCString buildCommands(const KxCString& dir, const KxCString& projectName) {
@@ -171,10 +180,7 @@ void KxStatusPage::destroy() {
 
 KxTemplate KxStatusPage::runOrStopService(KxHttpServletResponse& response, const KxCString& dir,
                                           const KxCString& tier, bool run) {
-    KxCString back = "status?dir=" + kx::urlEncoded(dir);
-    if (!tier.empty()) {
-        back += "&tier=" + kx::urlEncoded(tier);
-    }
+    KxCString back = pageAddress(dir, tier);
     if (dir.empty() || !isProjectDirectory(dir)) {
         response.sendRedirect(back + "&service=noproject#service-heading");
         return KxTemplate();
@@ -287,10 +293,7 @@ void KxStatusPage::putServiceReport(KxContext& context, const KxCString& dir,
 
 KxTemplate KxStatusPage::runBuild(KxHttpServletRequest& request, KxHttpServletResponse& response,
                                   const KxCString& dir, const KxCString& tier) {
-    KxCString back = "status?dir=" + kx::urlEncoded(dir);
-    if (!tier.empty()) {
-        back += "&tier=" + kx::urlEncoded(tier);
-    }
+    KxCString back = pageAddress(dir, tier);
     if (dir.empty() || !isProjectDirectory(dir)) {
         response.sendRedirect(back + "&build=noproject");
         return KxTemplate();

@@ -175,8 +175,8 @@ KxFormValues decodeFormValues(const std::string& text) {
     return values;
 }
 
-KxTemplate KxTryItPage::processRequest(KxHttpServletRequest& request,
-                                       KxHttpServletResponse& response, KxContext& context) {
+KxTemplate KxTryItPage::processRequest(KxHttpServletRequest& request, KxHttpServletResponse&,
+                                       KxContext& context) {
     KxHttpSession& session = request.getSession(1);
     const KxCString dir = request.getParameter("dir");
     context.put("dir", dir);
@@ -263,6 +263,5 @@ KxTemplate KxTryItPage::processRequest(KxHttpServletRequest& request,
             sendRequest(context, *service, *port, *operation, soapRequest.envelope);
         }
     }
-    (void)response;
     return parseFile("tryit.tl");
 }

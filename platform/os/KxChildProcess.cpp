@@ -27,10 +27,16 @@
 #include <thread>
 
 #include "platform/os/KxOs.h"
+#include "platform/os/KxProcessWait.h"
 
 namespace kx::os {
 
 namespace {
+
+using process::hasEnded;
+using process::openProcessDescriptor;
+using process::reap;
+using process::waitUntil;
 
 // ---- descriptors ------------------------------------------------------------
 
@@ -270,55 +276,6 @@ pid_t launch(Prepared& prepared) {
 
 // ---- waiting ----------------------------------------------------------------
 
-int statusOf(int raw) {
-    if (WIFEXITED(raw)) {
-        return WEXITSTATUS(raw);
-    }
-    if (WIFSIGNALED(raw)) {
-        return 128 + WTERMSIG(raw);
-    }
-    return 1;
-}
-
-// Whether the child has ended, without reaping it (its pid and process group
-// id stay reserved). A child that cannot be waited for counts as ended.
-bool hasEnded(pid_t pid) {
-    siginfo_t info{};
-    for (;;) {
-        if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0) {
-            return info.si_pid == pid;
-        }
-        if (errno != EINTR) {
-            return true;
-        }
-    }
-}
-
-// Waits until the child ends or the deadline passes, without reaping it: on
-// the process descriptor where there is one, otherwise with sleeps growing
-// from 1 ms to 50 ms.
-bool waitUntil(pid_t pid, int processFd, std::chrono::steady_clock::time_point deadline) {
-    using namespace std::chrono;
-    auto pause = milliseconds(1);
-    for (;;) {
-        if (hasEnded(pid)) {
-            return true;
-        }
-        auto now = steady_clock::now();
-        if (now >= deadline) {
-            return false;
-        }
-        auto left = duration_cast<milliseconds>(deadline - now) + milliseconds(1);
-        if (processFd >= 0) {
-            pollfd entry{processFd, POLLIN, 0};
-            ::poll(&entry, 1, static_cast<int>(std::min<milliseconds::rep>(left.count(), INT_MAX)));
-        } else {
-            std::this_thread::sleep_for(std::min(pause, left));
-            pause = std::min(pause * 2, milliseconds(50));
-        }
-    }
-}
-
 // Whether a process other than the leader, and not yet ended, is still in
 // the process group: read from /proc, since a signal to the group cannot tell
 // a live member from the leader's zombie.
@@ -348,30 +305,6 @@ bool othersInGroup(pid_t group) {
         }
     }
     return false;
-}
-
-// Reaps the child, blocking; -1 when it cannot be waited for.
-int reap(pid_t pid) {
-    int raw = 0;
-    while (::waitpid(pid, &raw, 0) < 0) {
-        if (errno != EINTR) {
-            return -1;
-        }
-    }
-    return raw;
-}
-
-int openProcessDescriptor(pid_t pid) {
-#ifdef SYS_pidfd_open
-    int fd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-    if (fd >= 0) {
-        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-    }
-    return fd;
-#else
-    (void)pid;
-    return -1;
-#endif
 }
 
 }  // namespace
@@ -450,7 +383,7 @@ bool KxChildProcess::running() {
     if (got == 0) {
         return true;
     }
-    exitStatus_ = got == pid_ ? statusOf(raw) : 1;
+    exitStatus_ = got == pid_ ? process::exitStatusOf(raw) : 1;
     return false;
 }
 
@@ -485,7 +418,7 @@ int KxChildProcess::stop(std::chrono::milliseconds grace) {
 
     std::lock_guard lock(state_);
     beingStopped_ = false;
-    exitStatus_ = raw < 0 ? 1 : statusOf(raw);
+    exitStatus_ = raw < 0 ? 1 : process::exitStatusOf(raw);
     return *exitStatus_;
 }
 

@@ -19,12 +19,18 @@
 #include <thread>
 
 #include "platform/os/KxOs.h"
+#include "platform/os/KxProcessWait.h"
 
 extern char** environ;
 
 namespace kx::os {
 
 namespace {
+
+using process::hasEnded;
+using process::openProcessDescriptor;
+using process::reap;
+using process::waitUntil;
 
 // ---- parsing ----------------------------------------------------------------
 
@@ -261,78 +267,6 @@ class SpawnSetup {
     posix_spawnattr_t attributes_;
 };
 
-int exitStatus(int status) {
-    if (WIFEXITED(status)) {
-        return WEXITSTATUS(status);
-    }
-    if (WIFSIGNALED(status)) {
-        return 128 + WTERMSIG(status);
-    }
-    return 1;
-}
-
-// Reaps the child, blocking. Returns the raw wait status, or -1 when the
-// child cannot be waited for (someone else reaped it).
-int reap(pid_t pid) {
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) {
-            return -1;
-        }
-    }
-    return status;
-}
-
-// True when the child has ended (or cannot be waited for); the child is not
-// reaped, so its process id and group id stay reserved.
-bool hasEnded(pid_t pid) {
-    siginfo_t info{};
-    for (;;) {
-        if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0) {
-            return info.si_pid == pid;
-        }
-        if (errno != EINTR) {
-            return true;
-        }
-    }
-}
-
-int openProcessDescriptor(pid_t pid) {
-#ifdef SYS_pidfd_open
-    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-#else
-    (void)pid;
-    errno = ENOSYS;
-    return -1;
-#endif
-}
-
-// Waits until the child ends or the deadline passes, without reaping it.
-// Returns true when it ended. Uses a process descriptor when the kernel
-// offers one, otherwise polls with sleeps growing from 1 ms to 50 ms.
-bool waitUntil(pid_t pid, int processFd, std::chrono::steady_clock::time_point deadline) {
-    using namespace std::chrono;
-    auto pause = milliseconds(1);
-    for (;;) {
-        if (hasEnded(pid)) {
-            return true;
-        }
-        auto now = steady_clock::now();
-        if (now >= deadline) {
-            return false;
-        }
-        auto left = duration_cast<milliseconds>(deadline - now) + milliseconds(1);
-        if (processFd >= 0) {
-            pollfd entry{processFd, POLLIN, 0};
-            int timeout = static_cast<int>(std::min<milliseconds::rep>(left.count(), INT32_MAX));
-            ::poll(&entry, 1, timeout);
-        } else {
-            std::this_thread::sleep_for(std::min(pause, left));
-            pause = std::min(pause * 2, milliseconds(50));
-        }
-    }
-}
-
 // Ends the child's process group: SIGTERM, a short grace, then SIGKILL for
 // anything still there. The child is reaped by the caller afterwards, so the
 // group id cannot have been reused in the meantime.
@@ -432,7 +366,7 @@ int runCommand(const KxCString& commandLine) {
                  program + ": ended after the time limit of " + secondsText(limit) + " s\n");
         return kCommandTimedOut;
     }
-    return status < 0 ? 1 : exitStatus(status);
+    return status < 0 ? 1 : process::exitStatusOf(status);
 }
 
 }  // namespace kx::os
