@@ -29,6 +29,8 @@ using ErrorCode = boost::system::error_code;
 namespace {
 
 constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
+// The most of a file read for one write to the socket.
+constexpr std::size_t kFileBufferSize = 64 * 1024;
 // How much of a request line that could not be read goes to the access log.
 constexpr std::size_t kLoggedLineLimit = 2048;
 
@@ -99,7 +101,12 @@ struct FileRangeBody {
 
         template <bool isRequest, class Fields>
         writer(http::header<isRequest, Fields>&, value_type& body)
-            : body_(body), position_(body.offset), remaining_(body.length) {}
+            : body_(body),
+              position_(body.offset),
+              remaining_(body.length),
+              capacity_(
+                  static_cast<std::size_t>(std::min<std::uint64_t>(remaining_, kFileBufferSize))),
+              buffer_(new char[std::max<std::size_t>(capacity_, 1)]) {}
 
         void init(ErrorCode& error) { error = {}; }
 
@@ -109,9 +116,9 @@ struct FileRangeBody {
                 return boost::none;
             }
             const auto wanted =
-                static_cast<std::size_t>(std::min<std::uint64_t>(remaining_, buffer_.size()));
+                static_cast<std::size_t>(std::min<std::uint64_t>(remaining_, capacity_));
             const ssize_t got =
-                ::pread(body_.file->fd(), buffer_.data(), wanted, static_cast<off_t>(position_));
+                ::pread(body_.file->fd(), buffer_.get(), wanted, static_cast<off_t>(position_));
             if (got <= 0) {
                 // The file shrank or cannot be read: the connection ends, as
                 // the promised length cannot be kept.
@@ -121,15 +128,18 @@ struct FileRangeBody {
             }
             position_ += static_cast<std::uint64_t>(got);
             remaining_ -= static_cast<std::uint64_t>(got);
-            return {{asio::const_buffer(buffer_.data(), static_cast<std::size_t>(got)),
-                     remaining_ > 0}};
+            return {
+                {asio::const_buffer(buffer_.get(), static_cast<std::size_t>(got)), remaining_ > 0}};
         }
 
       private:
         value_type& body_;
         std::uint64_t position_;
         std::uint64_t remaining_;
-        std::array<char, 16 * 1024> buffer_{};
+        // As large as the body up to kFileBufferSize, so a style sheet or a
+        // script leaves with its header in one write.
+        std::size_t capacity_;
+        std::unique_ptr<char[]> buffer_;
     };
 };
 
@@ -153,6 +163,9 @@ class KxHttpConnection : public std::enable_shared_from_this<KxHttpConnection> {
           limits_(shared_->limits) {
         ++shared_->open;
         ErrorCode error;
+        // Answers leave as soon as they are written: the last piece of one
+        // must not wait for the client's delayed acknowledgement.
+        socket_.set_option(tcp::no_delay(true), error);
         const auto remote = socket_.remote_endpoint(error);
         client_ = error ? std::string("-") : remote.address().to_string();
     }
