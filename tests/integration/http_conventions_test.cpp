@@ -331,5 +331,22 @@ TEST_F(HttpConventions, AStopLetsTheAnswerInFlightFinishAndRefusesNewConnections
     EXPECT_LT(took, 4s);
 }
 
+TEST_F(HttpConventions, TheStartUpLineNamesTheApplication) {
+    std::string xml = testWebXml();
+    xml.replace(xml.find("<web-app>"), 9,
+                "<web-app>\n  <display-name> Calculator&#9;service </display-name>");
+    ASSERT_NO_FATAL_FAILURE(start({}, xml));
+    EXPECT_EQ(container.application(), "Calculator?service");  // one line, whatever the name
+    EXPECT_EQ(container.url(), "http://127.0.0.1:" + std::to_string(container.port()) +
+                                   "/orvo/?token=" + container.token());
+
+    // Without a display-name: the web application folder's name.
+    ScratchDir other;
+    other.write("WEB-INF/web.xml", testWebXml());
+    ContainerProcess unnamed;
+    ASSERT_TRUE(unnamed.start(other.str())) << unnamed.failure();
+    EXPECT_EQ(unnamed.application(), other.path().filename().string());
+}
+
 }  // namespace
 }  // namespace kxtest
