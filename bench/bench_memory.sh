@@ -66,7 +66,7 @@ t0="$(date +%s)"
 send $((TOTAL - N1))
 N2="$(answered)"; RSS2="$(rss)"
 log "after $N2 requests: VmRSS $RSS2 kB ($(( $(date +%s) - t0 )) s)"
-ERRORS="$(access_lines | awk '$6 != 200' | wc -l)"
+ERRORS="$(access_lines | awk '$9 != 200' | wc -l)"
 R="$(ratio "$RSS2" "$RSS1")"
 
 echo

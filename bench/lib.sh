@@ -166,8 +166,9 @@ nginx_stop() {
 }
 
 # Every line of kxcontainer's access log, oldest first (the log rotates at
-# 5 MB into access.1.log .. access.3.log). Fields: date, time, client,
-# method, target, status, bytes, duration.
+# 5 MB into access.1.log .. access.3.log). Combined Log Format with the
+# request time last: $1 client, $4 "[dd/Mon/yyyy:hh:mm:ss", $6 "\"METHOD",
+# $7 target, $9 status, $10 body bytes, $NF seconds.
 access_lines() {
     local dir="$KX_TMP/kxlogs" f
     for f in access.3.log access.2.log access.1.log access.log; do

@@ -10,8 +10,8 @@ packages=(
   cmake ninja-build g++ make pkg-config ccache clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   libboost1.81-dev libspdlog-dev libcli11-dev
-  libxml2-dev libxml2-utils libre2-dev libcurl4-openssl-dev libarchive-dev
-  clang zip unzip
+  libxml2-dev libxml2-utils libre2-dev libcurl4-openssl-dev libarchive-dev zlib1g-dev
+  clang zip unzip goaccess
   python3-zeep python3-spyne
   chromium
 )

@@ -5,10 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
-#include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <mutex>
 #include <stdexcept>
 
@@ -20,22 +17,6 @@ namespace {
 
 int openForAppending(const std::string& path) {
     return ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-}
-
-// "2026-12-05 18:23:38.123 " in local time.
-void appendTime(std::string& line) {
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto millis =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
-        1000;
-    std::tm local{};
-    ::localtime_r(&seconds, &local);
-    char text[40];
-    const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    line.append(text, length);
-    std::snprintf(text, sizeof text, ".%03d ", static_cast<int>(millis));
-    line += text;
 }
 
 }  // namespace
@@ -77,8 +58,7 @@ std::string KxAppendLog::olderName(const std::string& path, std::size_t index) {
 
 void KxAppendLog::append(std::string_view text) {
     std::string line;
-    line.reserve(text.size() + 25);
-    appendTime(line);
+    line.reserve(text.size() + 1);
     line += text;
     line += '\n';
 

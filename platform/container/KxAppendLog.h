@@ -1,6 +1,6 @@
 #pragma once
 // A log file that many threads append lines to without waiting for each
-// other: each line, with its time in front, goes to the file in one write()
+// other: each line (which carries its own time) goes to the file in one write()
 // on a descriptor opened for appending, so it is in the system's hands (and
 // survives a crash of the process) when append() returns, and lines of
 // different threads never mix. Only rotation takes the lock exclusively: when
@@ -23,8 +23,8 @@ class KxAppendLog {
     KxAppendLog(const KxAppendLog&) = delete;
     KxAppendLog& operator=(const KxAppendLog&) = delete;
 
-    // Appends "YYYY-MM-DD HH:MM:SS.mmm " (local time), the text and a line
-    // break. A failed write is dropped: a log must not stop the server.
+    // Appends the text and a line break. A failed write is dropped: a log
+    // must not stop the server.
     void append(std::string_view text);
 
     // The name of the index-th older file ("access.log", 2 -> "access.2.log").

@@ -6,7 +6,10 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <stdexcept>
 #include <system_error>
@@ -71,10 +74,58 @@ std::string redactToken(std::string_view target) {
     return result;
 }
 
+std::string escapeLogField(std::string_view text) {
+    if (text.empty()) {
+        return "-";
+    }
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte > 0x7e || c == '"' || c == '\\') {
+            out += "\\x";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xf];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 std::string formatAccessRecord(const KxAccessRecord& record) {
-    return record.client + " " + record.method + " " + redactToken(record.target) + " " +
-           std::to_string(record.status) + " " + std::to_string(record.bytes) + " " +
-           std::to_string(record.duration.count()) + "ms";
+    // The target is what stands between the method and the protocol; a
+    // line of another shape is redacted from its first blank on.
+    std::string request = record.request;
+    const auto methodEnd = request.find(' ');
+    if (methodEnd != std::string::npos) {
+        const auto protocolStart = request.rfind(' ');
+        const auto targetEnd = protocolStart > methodEnd ? protocolStart : request.size();
+        request = request.substr(0, methodEnd + 1) +
+                  redactToken(
+                      std::string_view(request).substr(methodEnd + 1, targetEnd - methodEnd - 1)) +
+                  request.substr(targetEnd);
+    }
+
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(record.time);
+    std::tm local{};
+    ::localtime_r(&seconds, &local);
+    static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const long offset = local.tm_gmtoff / 60;
+    const long milliseconds = static_cast<long>(record.duration.count());
+    char text[128];
+    std::snprintf(text, sizeof text, "[%02d/%s/%04d:%02d:%02d:%02d %c%02ld%02ld]", local.tm_mday,
+                  kMonths[local.tm_mon % 12], local.tm_year + 1900, local.tm_hour, local.tm_min,
+                  local.tm_sec, offset < 0 ? '-' : '+', std::labs(offset) / 60,
+                  std::labs(offset) % 60);
+    char elapsed[48];
+    std::snprintf(elapsed, sizeof elapsed, "%ld.%03ld", milliseconds / 1000, milliseconds % 1000);
+    return escapeLogField(record.client) + " - - " + text + " \"" + escapeLogField(request) +
+           "\" " + std::to_string(record.status) + " " + std::to_string(record.bytes) + " \"" +
+           escapeLogField(redactToken(record.referer)) + "\" \"" +
+           escapeLogField(record.userAgent) + "\" " + elapsed;
 }
 
 KxContainerLogs::KxContainerLogs(const std::string& directory) : directory_(directory) {

@@ -99,6 +99,8 @@ std::optional<int> parseContainerOptions(int argc, const char* const* argv,
     std::string headerTimeout = formatDuration(limits.clientHeaderTimeout);
     std::string bodyTimeout = formatDuration(limits.clientBodyTimeout);
     std::string keepaliveTimeout = formatDuration(limits.keepaliveTimeout);
+    std::string shutdownTimeout = formatDuration(options.shutdownGrace);
+    std::string gzip = options.gzip ? "on" : "off";
 
     app.add_option("--port", options.port, "TCP port to listen on; 0 picks a free one")
         ->check(CLI::Range(0, 65535))
@@ -155,6 +157,14 @@ std::optional<int> parseContainerOptions(int argc, const char* const* argv,
     app.add_option("--keepalive-timeout", keepaliveTimeout,
                    "how long an idle connection is kept open (ms, s, m)")
         ->capture_default_str();
+    app.add_option("--shutdown-timeout", shutdownTimeout,
+                   "at a stop, how long answers in flight may take to finish (ms, s, m); "
+                   "what is left then is closed")
+        ->capture_default_str();
+    app.add_option("--gzip", gzip,
+                   "gzip-code text answers of 1k or more for clients that accept it (on, off)")
+        ->check(CLI::IsMember({"on", "off"}))
+        ->capture_default_str();
 
     try {
         app.parse(argc, argv);
@@ -169,6 +179,8 @@ std::optional<int> parseContainerOptions(int argc, const char* const* argv,
         limits.clientHeaderTimeout = parseDuration(headerTimeout);
         limits.clientBodyTimeout = parseDuration(bodyTimeout);
         limits.keepaliveTimeout = parseDuration(keepaliveTimeout);
+        options.shutdownGrace = parseDuration(shutdownTimeout);
+        options.gzip = gzip == "on";
         if (limits.clientHeaderBufferSize < 1024 ||
             limits.clientHeaderBufferSize > std::size_t{UINT32_MAX}) {
             throw std::invalid_argument("--client-header-buffer-size must be at least 1k");

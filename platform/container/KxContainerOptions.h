@@ -55,8 +55,11 @@ struct KxContainerOptions {
     // Of maxSessions, those whose browser has not come back with the cookie.
     std::size_t maxNewSessions = 1000;
     KxConnectionLimits limits;
-    // How long requests in flight may take to finish at shutdown.
+    // How long the answers in flight may take to finish at shutdown
+    // (--shutdown-timeout); what is left then is closed.
     std::chrono::milliseconds shutdownGrace = 10s;
+    // Whether text answers are gzip-coded for clients that accept it.
+    bool gzip = true;
 };
 
 // "16k", "1m", "512" (bytes; k, m and g are powers of 1024, either case).

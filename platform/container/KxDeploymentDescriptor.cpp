@@ -84,6 +84,7 @@ KxDeploymentDescriptor parseDeploymentDescriptor(const std::string& text,
                                                  const std::string& sourceName) {
     const XmlElement root = readRoot(text, sourceName);
     KxDeploymentDescriptor descriptor;
+    descriptor.displayName = childText(root, "display-name");
     std::set<std::string> names;
     for (const XmlElement* element : root.childrenNamed("servlet")) {
         KxServletDeclaration servlet = readServlet(*element, sourceName);

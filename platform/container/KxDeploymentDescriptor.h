@@ -41,6 +41,8 @@ struct KxServletDeclaration {
 };
 
 struct KxDeploymentDescriptor {
+    // The application's display-name, trimmed; empty when it has none.
+    std::string displayName;
     std::vector<KxServletDeclaration> servlets;
     std::vector<KxUrlPattern> mappings;
     // Things the container passes over, one line each (a mapping for an

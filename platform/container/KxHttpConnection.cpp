@@ -29,6 +29,10 @@ using ErrorCode = boost::system::error_code;
 namespace {
 
 constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
+// The most of a file read for one write to the socket.
+constexpr std::size_t kFileBufferSize = 64 * 1024;
+// How much of a request line that could not be read goes to the access log.
+constexpr std::size_t kLoggedLineLimit = 2048;
 
 // Counts a request as in flight for as long as a copy is held: by the
 // connection until the answer is written, by the servlet job until it ends.
@@ -80,6 +84,74 @@ struct StreamPump {
     bool abandoned = false;
 };
 
+// A regular file, or a range of it, as the body of an answer: read piece by
+// piece as the socket takes it, so memory stays the same whatever its size.
+struct FileRangeBody {
+    struct value_type {
+        std::shared_ptr<KxBodyFile> file;
+        std::uint64_t offset = 0;
+        std::uint64_t length = 0;
+    };
+
+    static std::uint64_t size(const value_type& body) { return body.length; }
+
+    class writer {
+      public:
+        using const_buffers_type = asio::const_buffer;
+
+        template <bool isRequest, class Fields>
+        writer(http::header<isRequest, Fields>&, value_type& body)
+            : body_(body),
+              position_(body.offset),
+              remaining_(body.length),
+              capacity_(
+                  static_cast<std::size_t>(std::min<std::uint64_t>(remaining_, kFileBufferSize))),
+              buffer_(new char[std::max<std::size_t>(capacity_, 1)]) {}
+
+        void init(ErrorCode& error) { error = {}; }
+
+        boost::optional<std::pair<const_buffers_type, bool>> get(ErrorCode& error) {
+            error = {};
+            if (remaining_ == 0) {
+                return boost::none;
+            }
+            const auto wanted =
+                static_cast<std::size_t>(std::min<std::uint64_t>(remaining_, capacity_));
+            const ssize_t got =
+                ::pread(body_.file->fd(), buffer_.get(), wanted, static_cast<off_t>(position_));
+            if (got <= 0) {
+                // The file shrank or cannot be read: the connection ends, as
+                // the promised length cannot be kept.
+                error = got == 0 ? ErrorCode(http::error::short_read)
+                                 : ErrorCode(errno, boost::system::system_category());
+                return boost::none;
+            }
+            position_ += static_cast<std::uint64_t>(got);
+            remaining_ -= static_cast<std::uint64_t>(got);
+            return {
+                {asio::const_buffer(buffer_.get(), static_cast<std::size_t>(got)), remaining_ > 0}};
+        }
+
+      private:
+        value_type& body_;
+        std::uint64_t position_;
+        std::uint64_t remaining_;
+        // As large as the body up to kFileBufferSize, so a style sheet or a
+        // script leaves with its header in one write.
+        std::size_t capacity_;
+        std::unique_ptr<char[]> buffer_;
+    };
+};
+
+// The number of bytes of the file that make the body.
+std::uint64_t fileBodyLength(const KxHttpResponseData& data) {
+    if (data.fileLength) {
+        return *data.fileLength;
+    }
+    struct stat status {};
+    return ::fstat(data.file->fd(), &status) == 0 ? static_cast<std::uint64_t>(status.st_size) : 0;
+}
+
 }  // namespace
 
 class KxHttpConnection : public std::enable_shared_from_this<KxHttpConnection> {
@@ -91,15 +163,11 @@ class KxHttpConnection : public std::enable_shared_from_this<KxHttpConnection> {
           limits_(shared_->limits) {
         ++shared_->open;
         ErrorCode error;
+        // Answers leave as soon as they are written: the last piece of one
+        // must not wait for the client's delayed acknowledgement.
+        socket_.set_option(tcp::no_delay(true), error);
         const auto remote = socket_.remote_endpoint(error);
-        // Address and port: the port tells the connections of one client apart.
-        if (error) {
-            client_ = "-";
-        } else if (remote.address().is_v6()) {
-            client_ = "[" + remote.address().to_string() + "]:" + std::to_string(remote.port());
-        } else {
-            client_ = remote.address().to_string() + ":" + std::to_string(remote.port());
-        }
+        client_ = error ? std::string("-") : remote.address().to_string();
     }
 
     KxHttpConnection(const KxHttpConnection&) = delete;
@@ -163,6 +231,9 @@ class KxHttpConnection : public std::enable_shared_from_this<KxHttpConnection> {
         parser_->body_limit(limits_.clientMaxBodySize);
         method_.clear();
         target_.clear();
+        requestLine_.clear();
+        referer_.clear();
+        userAgent_.clear();
         if (served_ > 0 && buffer_.size() == 0) {
             // Kept alive: wait for the next request's first bytes.
             phase_ = Phase::Idle;
@@ -254,6 +325,10 @@ class KxHttpConnection : public std::enable_shared_from_this<KxHttpConnection> {
         const auto& request = parser_->get();
         method_ = std::string(request.method_string());
         target_ = std::string(request.target());
+        requestLine_ =
+            method_ + " " + target_ + (request.version() == 10 ? " HTTP/1.0" : " HTTP/1.1");
+        referer_ = std::string(request[http::field::referer]);
+        userAgent_ = std::string(request[http::field::user_agent]);
     }
 
     // ---- handling -----------------------------------------------------------
@@ -296,9 +371,13 @@ class KxHttpConnection : public std::enable_shared_from_this<KxHttpConnection> {
     // ---- writing ------------------------------------------------------------
 
     void sendError(int status, std::string_view title, std::string_view text) {
-        if (method_.empty()) {
-            method_ = "-";
-            target_ = "-";
+        if (requestLine_.empty()) {
+            // The request was not understood: the log shows its first line
+            // as it came (bounded), as far as it came.
+            const std::string_view received(static_cast<const char*>(buffer_.data().data()),
+                                            buffer_.size());
+            requestLine_ =
+                received.substr(0, std::min(received.find_first_of("\r\n"), kLoggedLineLimit));
         }
         write(KxRequestHandler::page(status, title, text), true);
     }
@@ -318,20 +397,13 @@ class KxHttpConnection : public std::enable_shared_from_this<KxHttpConnection> {
             }
         }
         if (data.file && !data.omitBody) {
-            // Read from the file in pieces as the socket takes them.
-            auto response = std::make_shared<http::response<http::file_body>>();
-            beast::file_posix file;
-            file.native_handle(data.file->release());
-            ErrorCode error;
-            response->body().reset(std::move(file), error);
-            if (error) {
-                write(KxRequestHandler::page(500, "Internal error", "The file cannot be read."),
-                      true);
-                return;
-            }
+            auto response = std::make_shared<http::response<FileRangeBody>>();
+            response->body().offset = data.fileOffset;
+            response->body().length = fileBodyLength(data);
+            response->body().file = std::move(data.file);
             setHeaders(*response, data, keepAlive);
             response->prepare_payload();
-            bytes_ = response->body().size();
+            bytes_ = response->body().length;
             send(std::move(response), keepAlive);
             return;
         }
@@ -339,10 +411,7 @@ class KxHttpConnection : public std::enable_shared_from_this<KxHttpConnection> {
         setHeaders(*response, data, keepAlive);
         if (data.file) {
             // HEAD: the file's length, no body.
-            struct stat status {};
-            response->content_length(::fstat(data.file->fd(), &status) == 0
-                                         ? static_cast<std::uint64_t>(status.st_size)
-                                         : 0);
+            response->content_length(fileBodyLength(data));
             bytes_ = 0;
         } else {
             response->body() = std::move(data.body);
@@ -532,8 +601,10 @@ class KxHttpConnection : public std::enable_shared_from_this<KxHttpConnection> {
         disarm();
         KxAccessRecord record;
         record.client = client_;
-        record.method = method_;
-        record.target = target_;
+        record.request = requestLine_;
+        record.referer = referer_;
+        record.userAgent = userAgent_;
+        record.time = std::chrono::system_clock::now();
         record.status = status_;
         record.bytes = bytes_;
         record.duration =
@@ -611,6 +682,9 @@ class KxHttpConnection : public std::enable_shared_from_this<KxHttpConnection> {
     std::string client_;
     std::string method_;
     std::string target_;
+    std::string requestLine_;
+    std::string referer_;
+    std::string userAgent_;
     int status_ = 0;
     std::size_t bytes_ = 0;
     Clock::time_point started_ = Clock::now();

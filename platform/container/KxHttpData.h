@@ -2,6 +2,7 @@
 // One HTTP request and its answer as plain data, between the connection
 // (which turns them into and out of HTTP messages) and the handler and the
 // servlet call (which decide what the answer is).
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -54,6 +55,10 @@ struct KxHttpResponseData {
     // When set, the body is this file's content, read piecewise as it is
     // sent; body is unused then.
     std::shared_ptr<KxBodyFile> file;
+    // With file: the bytes of it that are the body (a range of it); the
+    // whole file when fileLength is unset.
+    std::uint64_t fileOffset = 0;
+    std::optional<std::uint64_t> fileLength;
     // When set, the body is what this stream produces, sent in chunks as it
     // comes; body and file are unused then.
     std::shared_ptr<KxPayloadStream> stream;

@@ -2,6 +2,7 @@
 
 #include "platform/base/KxText.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -42,6 +43,59 @@ std::optional<std::string> firstParameter(const KxParameterList& parameters,
         }
     }
     return std::nullopt;
+}
+
+// Adds Accept-Encoding to the Vary field: the answer differs by it, so a
+// cache must keep the coded and the plain one apart.
+void varyByEncoding(KxHttpResponseData& response) {
+    const auto vary = response.findHeader("Vary");
+    if (!vary) {
+        response.setHeader("Vary", "Accept-Encoding");
+    } else if (toLowerAscii(*vary).find("accept-encoding") == std::string::npos) {
+        response.setHeader("Vary", *vary + ", Accept-Encoding");
+    }
+}
+
+// Gzip-codes a buffered text answer (a page, a SOAP reply) when the client
+// accepts it and it is large enough. Files and streams are sent as they
+// are; an answer coded already (a static file) is left alone.
+void applyContentCoding(KxHttpResponseData& response, bool clientTakesGzip) {
+    if (response.file || response.stream || response.status < 200 || response.status == 204 ||
+        response.status == 206 || response.status == 304 ||
+        response.findHeader("Content-Encoding")) {
+        return;
+    }
+    const auto type = response.findHeader("Content-Type");
+    if (!type || !isCompressibleType(*type)) {
+        return;
+    }
+    varyByEncoding(response);
+    if (!clientTakesGzip || response.body.size() < kGzipMinimumSize) {
+        return;
+    }
+    auto coded = gzipCompress(response.body);
+    if (!coded) {
+        return;
+    }
+    response.body = std::move(*coded);
+    response.setHeader("Content-Encoding", "gzip");
+    if (const auto tag = response.findHeader("ETag")) {
+        response.setHeader("ETag", gzipEntityTag(*tag));
+    }
+}
+
+// Whether an If-Range value still describes the file, so the range may be
+// sent: only a strong tag equal to the file's, or its exact date.
+bool rangeStillApplies(std::string_view ifRange, std::string_view entityTag, std::time_t modified) {
+    const std::string_view value = trimBlanks(ifRange);
+    if (value.starts_with("\"")) {
+        return value == entityTag;
+    }
+    if (value.starts_with("W/")) {
+        return false;
+    }
+    const auto date = parseHttpDate(value);
+    return date && *date == modified;
 }
 
 }  // namespace
@@ -104,7 +158,13 @@ KxRequestHandler::KxRequestHandler(const KxRequestMapper& mapper, const KxSecuri
 
 void KxRequestHandler::handle(KxHttpRequestData request, KxDeliver deliver) {
     const bool head = request.method == "HEAD";
-    KxDeliver answer = [deliver = std::move(deliver), head](KxHttpResponseData response) {
+    // A Range request gets the plain representation, whose bytes the range
+    // counts.
+    const bool takesGzip =
+        gzip_ && !request.findHeader("Range") && acceptsGzip(request.header("Accept-Encoding"));
+    KxDeliver answer = [deliver = std::move(deliver), head,
+                        takesGzip](KxHttpResponseData response) {
+        applyContentCoding(response, takesGzip);
         response.omitBody = head;
         deliver(std::move(response));
     };
@@ -207,13 +267,112 @@ void KxRequestHandler::serveStatic(const KxHttpRequestData& request, const std::
         return;
     }
     auto file = std::make_shared<KxBodyFile>(fd);
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) {
+        deliver(page(500, "Internal error", "The file cannot be read."));
+        return;
+    }
+    const auto size = static_cast<std::uint64_t>(status.st_size);
+    const std::time_t modified = status.st_mtim.tv_sec;
+    const std::string plainTag =
+        makeEntityTag(size, static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1'000'000'000 +
+                                status.st_mtim.tv_nsec);
+
     KxHttpResponseData response;
     KxCString type = context_.getMimeType(name);
-    response.setHeader("Content-Type", type.empty() ? "application/octet-stream" : type);
-    // Checked again on every use, so a changed style sheet shows at once.
+    if (type.empty()) {
+        type = "application/octet-stream";
+    }
+    response.setHeader("Content-Type", type);
+    // Kept by the browser but checked again on every use (cheap: an
+    // unchanged file is answered with 304), so a changed style sheet shows
+    // at once.
     response.setHeader("Cache-Control", "no-cache");
+    response.setHeader("Accept-Ranges", "bytes");
+    response.setHeader("Last-Modified", formatHttpDate(modified));
+
+    const auto range = request.findHeader("Range");
+    const bool codable = gzip_ && isCompressibleType(type) && size >= kGzipMinimumSize &&
+                         size <= kGzipMaximumStaticSize;
+    bool coded = false;
+    if (codable) {
+        varyByEncoding(response);
+        coded = !range && acceptsGzip(request.header("Accept-Encoding"));
+    }
+    const std::string tag = coded ? gzipEntityTag(plainTag) : plainTag;
+    response.setHeader("ETag", tag);
+
+    // If-Modified-Since counts only without If-None-Match; either answered
+    // with 304 (no body) while the file is unchanged.
+    bool unchanged = false;
+    if (const auto noneMatch = request.findHeader("If-None-Match")) {
+        unchanged = noneMatchHits(*noneMatch, tag);
+    } else if (const auto since = request.findHeader("If-Modified-Since")) {
+        const auto date = parseHttpDate(*since);
+        unchanged = date && modified <= *date;
+    }
+    if (unchanged) {
+        response.status = 304;
+        deliver(std::move(response));
+        return;
+    }
+
+    if (coded) {
+        if (auto body = gzipStaticFile(name, fd, size, tag)) {
+            response.body = *body;
+            response.setHeader("Content-Encoding", "gzip");
+            deliver(std::move(response));
+            return;
+        }
+        response.setHeader("ETag", plainTag);  // not coded after all
+    }
+
+    const auto ifRange = request.findHeader("If-Range");
+    if (range && (!ifRange || rangeStillApplies(*ifRange, plainTag, modified))) {
+        const KxRangeRequest wanted = parseRange(*range, size);
+        if (wanted.kind == KxRangeRequest::Kind::Unsatisfiable) {
+            KxHttpResponseData refused = page(416, "Range not satisfiable",
+                                              "The file has " + std::to_string(size) + " bytes.");
+            refused.setHeader("Content-Range", "bytes */" + std::to_string(size));
+            refused.setHeader("Accept-Ranges", "bytes");
+            deliver(std::move(refused));
+            return;
+        }
+        if (wanted.kind == KxRangeRequest::Kind::Partial) {
+            response.status = 206;
+            response.setHeader("Content-Range", "bytes " + std::to_string(wanted.first) + "-" +
+                                                    std::to_string(wanted.last) + "/" +
+                                                    std::to_string(size));
+            response.fileOffset = wanted.first;
+            response.fileLength = wanted.last - wanted.first + 1;
+        }
+    }
     response.file = std::move(file);
     deliver(std::move(response));
+}
+
+std::shared_ptr<const std::string> KxRequestHandler::gzipStaticFile(
+    const std::string& name, int fd, std::uint64_t size, const std::string& version) const {
+    if (auto kept = gzipCache_.find(name, version)) {
+        return kept;
+    }
+    std::string content(static_cast<std::size_t>(size), '\0');
+    std::size_t done = 0;
+    while (done < content.size()) {
+        const ssize_t got =
+            ::pread(fd, content.data() + done, content.size() - done, static_cast<off_t>(done));
+        if (got <= 0) {
+            return nullptr;  // shorter than it was a moment ago, or unreadable
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    auto coded = gzipCompress(content);
+    if (!coded) {
+        return nullptr;
+    }
+    auto shared = std::make_shared<const std::string>(std::move(*coded));
+    gzipCache_.insert(name, version, shared);
+    return shared;
 }
 
 }  // namespace kx::container

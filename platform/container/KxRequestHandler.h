@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "platform/container/KxContainerLogs.h"
+#include "platform/container/KxHttpConventions.h"
 #include "platform/container/KxHttpData.h"
 #include "platform/container/KxRequestMapping.h"
 #include "platform/container/KxSecurityChecks.h"
@@ -17,6 +18,10 @@
 #include "platform/container/KxSessionStore.h"
 
 namespace kx::container {
+
+// Compressed static files kept in memory at most (style sheets and scripts
+// are compressed once per version, not once per request).
+inline constexpr std::size_t kGzipCacheSize = 16 * 1024 * 1024;
 
 class KxRequestHandler {
   public:
@@ -33,6 +38,10 @@ class KxRequestHandler {
     // else once the servlet ran.
     void handle(KxHttpRequestData request, KxDeliver deliver);
 
+    // Whether text answers may be gzip-coded for clients that accept it
+    // (on unless --gzip off). Set before the first request.
+    void setGzip(bool on) { gzip_ = on; }
+
     // An answer of the container's own: a short HTML page.
     static KxHttpResponseData page(int status, std::string_view title, std::string_view text) {
         return containerPage(status, title, text);
@@ -46,6 +55,11 @@ class KxRequestHandler {
                               const KxDeliver& answer) const;
     void serveStatic(const KxHttpRequestData& request, const std::string& name,
                      const KxDeliver& deliver) const;
+    // The gzip representation of a static file (cached per version); null
+    // when it cannot be made.
+    std::shared_ptr<const std::string> gzipStaticFile(const std::string& name, int fd,
+                                                      std::uint64_t size,
+                                                      const std::string& version) const;
 
     const KxRequestMapper& mapper_;
     const KxSecurityChecks& security_;
@@ -53,6 +67,8 @@ class KxRequestHandler {
     const KxServletContext& context_;
     KxServletCall call_;
     Submit submit_;
+    bool gzip_ = true;
+    mutable KxGzipCache gzipCache_{kGzipCacheSize};
 };
 
 // Where a page may load from: its own server only, no inline script or

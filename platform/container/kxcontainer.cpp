@@ -55,6 +55,26 @@ std::string urlHost(const std::string& bind) {
     return bind.find(':') != std::string::npos ? "[" + bind + "]" : bind;
 }
 
+// What the start-up line calls the application: its display-name, else
+// its folder's name. Control characters are shown as '?', so the line stays
+// one line that scripts can read.
+std::string applicationName(const KxDeploymentDescriptor& descriptor, const std::string& webapp) {
+    std::string name = descriptor.displayName;
+    if (name.empty()) {
+        std::filesystem::path folder(webapp);
+        if (!folder.has_filename()) {
+            folder = folder.parent_path();  // written with a final slash
+        }
+        name = folder.filename().string();
+    }
+    for (char& c : name) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
+            c = '?';
+        }
+    }
+    return name;
+}
+
 int runContainer(KxContainerOptions& options) {
     std::string contextPath;
     try {
@@ -138,13 +158,14 @@ int runContainer(KxContainerOptions& options) {
                        [&server](KxServletGate::Job job) { server.post(std::move(job)); });
     KxRequestHandler handler(mapper, security, registry, sessions, context, *logs,
                              [&gate](std::function<void()> job) { gate.submit(std::move(job)); });
+    handler.setGzip(options.gzip);
 
     const std::string address =
         "http://" + urlHost(options.bind) + ":" + std::to_string(port) + contextPath + "/";
-    std::cout << "kxcontainer: serving orvowizard at " << address
+    std::cout << "kxcontainer: serving " << applicationName(descriptor, webapp) << " at " << address
               << (token.empty() ? "" : "?token=" + token) << std::endl;
-    logs->info("started: serving " + webapp + " at " + address + " with " +
-               std::to_string(gate.limit()) + " servlet threads, " +
+    logs->info("started: serving " + applicationName(descriptor, webapp) + " from " + webapp +
+               " at " + address + " with " + std::to_string(gate.limit()) + " servlet threads, " +
                std::to_string(registry.size()) + " of " +
                std::to_string(descriptor.servlets.size()) + " servlets" +
                (token.empty() ? ", no access token" : ""));

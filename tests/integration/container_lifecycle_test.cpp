@@ -83,7 +83,7 @@ TEST_F(ContainerLifecycle, ARequestInFlightIsAnsweredThenSignalsEndTheProcessWit
         EXPECT_EQ(answer.body, "slept 800\n");
         EXPECT_EQ(container.waitForExit(std::chrono::seconds(15)), std::optional<int>(0)) << number;
         EXPECT_TRUE(contains(readFile(container.logDirectory() + "/access.log"),
-                             "GET /orvo/slow?ms=800 200"));
+                             "\"GET /orvo/slow?ms=800 HTTP/1.1\" 200 "));
         EXPECT_TRUE(contains(containerLog(), "stopped"));
         std::filesystem::remove_all(container.logDirectory());
     }

@@ -87,7 +87,7 @@ export async function startContainer({ generatorDelay = 0 } = {}) {
         // Past the address line, standard output belongs to the servlets;
         // it is read (and kept short) so the pipe never fills.
         stdout = (stdout + chunk).slice(-8192);
-        const match = /serving \S+ at (http:\/\/127\.0\.0\.1:\d+\/\S*)/.exec(stdout);
+        const match = /serving .* at (http:\/\/127\.0\.0\.1:\d+\/\S*)/.exec(stdout);
         if (match) {
           resolve(match[1]);
         }

@@ -252,13 +252,17 @@ bool ContainerProcess::start(const std::string& webapp,
     }
 
     const auto deadline = Clock::now() + 20s;
-    const std::string marker = "kxcontainer: serving orvowizard at ";
+    // "kxcontainer: serving <application> at <address>"
+    const std::string marker = "kxcontainer: serving ";
+    const std::string before = " at http://";
     while (Clock::now() < deadline) {
         const std::string out = readFile(outPath);
-        const auto at = out.find(marker);
-        const auto lineEnd = at == std::string::npos ? at : out.find('\n', at);
-        if (lineEnd != std::string::npos) {
-            url_ = out.substr(at + marker.size(), lineEnd - at - marker.size());
+        const auto lineEnd = out.find('\n');  // the address line is the first
+        const std::string line = lineEnd == std::string::npos ? "" : out.substr(0, lineEnd);
+        const auto at = line.rfind(before);
+        if (line.starts_with(marker) && at != std::string::npos) {
+            application_ = line.substr(marker.size(), at - marker.size());
+            url_ = line.substr(at + 4);
             const auto colon = url_.find(':', 7);  // after "http://"
             port_ = static_cast<unsigned short>(std::atoi(url_.c_str() + colon + 1));
             const auto token = url_.find("?token=");

@@ -84,6 +84,8 @@ class ContainerProcess {
     // The process id while it runs; -1 before the start and after the exit.
     pid_t processId() const { return pid_; }
     const std::string& url() const { return url_; }
+    // The application's name as the start-up line gives it.
+    const std::string& application() const { return application_; }
     // The token of the printed address; empty without one.
     const std::string& token() const { return token_; }
     const std::string& failure() const { return failure_; }
@@ -111,6 +113,7 @@ class ContainerProcess {
     std::string home_;
     std::string libraryDirectory_;
     std::string url_;
+    std::string application_;
     std::string token_;
     std::string failure_;
     std::optional<int> startExit_;

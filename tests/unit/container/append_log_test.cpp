@@ -1,4 +1,4 @@
-// KxAppendLog: timed lines, rotation into numbered older files, and many
+// KxAppendLog: whole lines, rotation into numbered older files, and many
 // threads appending at once without mixing their lines.
 #include "platform/container/KxAppendLog.h"
 
@@ -28,7 +28,7 @@ std::vector<std::string> linesOf(const std::string& path) {
     return lines;
 }
 
-TEST(ContainerAppendLog, EachLineHasItsTimeAndIsInTheFileAtOnce) {
+TEST(ContainerAppendLog, EachLineIsInTheFileAtOnce) {
     ScratchDir dir;
     const std::string path = dir / "access.log";
     dir.write("access.log", "an earlier line\n");
@@ -36,15 +36,7 @@ TEST(ContainerAppendLog, EachLineHasItsTimeAndIsInTheFileAtOnce) {
     log.append("GET / 200");
     log.append("");
     // Read while the log is still open: nothing is held back.
-    const auto lines = linesOf(path);
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], "an earlier line");
-    const std::regex timed(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} (.*))");
-    std::smatch match;
-    ASSERT_TRUE(std::regex_match(lines[1], match, timed)) << lines[1];
-    EXPECT_EQ(match[1], "GET / 200");
-    ASSERT_TRUE(std::regex_match(lines[2], match, timed)) << lines[2];
-    EXPECT_EQ(match[1], "");
+    EXPECT_EQ(linesOf(path), (std::vector<std::string>{"an earlier line", "GET / 200", ""}));
 }
 
 TEST(ContainerAppendLog, PastItsSizeTheFileMovesUpAndOnlyKeepFilesStay) {
@@ -52,8 +44,9 @@ TEST(ContainerAppendLog, PastItsSizeTheFileMovesUpAndOnlyKeepFilesStay) {
     const std::string path = dir / "access.log";
     // Every line is 24 + 6 bytes; 100 bytes hold three of them.
     KxAppendLog log(path, 100, 2);
+    const std::string time(24, 't');
     for (int i = 0; i < 12; ++i) {
-        log.append("line" + std::to_string(i % 10) + ((i >= 10) ? "!" : " "));
+        log.append(time + "line" + std::to_string(i % 10) + ((i >= 10) ? "!" : " "));
     }
     // Each file holds three lines: the first's last, first and second line.
     for (const auto& [file, texts] : std::vector<std::pair<std::string, std::string>>{
@@ -96,9 +89,8 @@ TEST(ContainerAppendLog, ThreadsAppendingAtOnceNeitherMixNorLoseLines) {
     for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
         ++files;
         for (const auto& line : linesOf(entry.path().string())) {
-            ASSERT_TRUE(std::regex_match(line, std::regex(R"(\S+ \S+ thread \d line \d+ x{40})")))
-                << line;
-            EXPECT_TRUE(seen.insert(line.substr(24)).second) << "twice: " << line;
+            ASSERT_TRUE(std::regex_match(line, std::regex(R"(thread \d line \d+ x{40})"))) << line;
+            EXPECT_TRUE(seen.insert(line).second) << "twice: " << line;
         }
         EXPECT_LE(std::filesystem::file_size(entry.path()), 64u * 1024) << entry.path();
     }

@@ -9,6 +9,8 @@ namespace {
 
 const char* const kGoodDescriptor = R"(<?xml version="1.0" encoding="UTF-8"?>
 <web-app xmlns="http://xmlns.jcp.org/xml/ns/javaee" version="3.1">
+  <display-name>
+    Calculator service </display-name>
   <!-- the start page -->
   <servlet><servlet-name>index</servlet-name><servlet-class>liborvowizard.so</servlet-class>
     <load-on-startup>1</load-on-startup></servlet>
@@ -35,6 +37,8 @@ const char* const kGoodDescriptor = R"(<?xml version="1.0" encoding="UTF-8"?>
 
 TEST(ContainerDeploymentDescriptor, ReadsServletsParametersAndMappings) {
     const auto descriptor = parseDeploymentDescriptor(kGoodDescriptor, "web.xml");
+    EXPECT_EQ(descriptor.displayName, "Calculator service");
+    EXPECT_EQ(parseDeploymentDescriptor("<web-app/>", "web.xml").displayName, "");
     ASSERT_EQ(descriptor.servlets.size(), 2u);
     const auto& index = descriptor.servlets[0];
     EXPECT_EQ(index.name, "index");

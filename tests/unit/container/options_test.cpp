@@ -52,7 +52,7 @@ TEST(ContainerOptions, EveryOptionIsRead) {
                     "--lib-dir lib --token tk --max-sessions 5 --max-new-sessions 2 "
                     "--client-header-buffer-size 4k --client-max-body-size 3m "
                     "--client-header-timeout 2s --client-body-timeout 500ms "
-                    "--keepalive-timeout 9 --max-connections 7",
+                    "--keepalive-timeout 9 --max-connections 7 --shutdown-timeout 3s --gzip off",
                     options),
               std::nullopt);
     EXPECT_EQ(
@@ -67,6 +67,12 @@ TEST(ContainerOptions, EveryOptionIsRead) {
     EXPECT_EQ(options.limits.clientHeaderTimeout, std::chrono::seconds(2));
     EXPECT_EQ(options.limits.clientBodyTimeout, std::chrono::milliseconds(500));
     EXPECT_EQ(options.limits.keepaliveTimeout, std::chrono::seconds(9));
+    EXPECT_EQ(options.shutdownGrace, std::chrono::seconds(3));
+    EXPECT_FALSE(options.gzip);
+    KxContainerOptions defaults;
+    EXPECT_EQ(parse("--port 1", defaults), std::nullopt);
+    EXPECT_TRUE(defaults.gzip);
+    EXPECT_EQ(defaults.shutdownGrace, std::chrono::seconds(10));
 }
 
 TEST(ContainerOptions, FaultsEndTheProgram) {
@@ -74,7 +80,8 @@ TEST(ContainerOptions, FaultsEndTheProgram) {
     testing::internal::CaptureStdout();
     for (const char* bad :
          {"--token a --no-token", "--port 70000", "--threads 0", "--max-connections 0",
-          "--client-max-body-size lots", "--client-header-buffer-size 1023", "--unknown"}) {
+          "--client-max-body-size lots", "--client-header-buffer-size 1023", "--unknown",
+          "--gzip yes", "--shutdown-timeout soon"}) {
         KxContainerOptions options;
         EXPECT_EQ(parse(bad, options), std::optional<int>(2)) << bad;
     }

@@ -6,10 +6,13 @@
 
 #include <fcntl.h>
 
+#include <ctime>
+
 #include <array>
 #include <functional>
 
 #include "platform/servlet/KxServletException.h"
+#include "support/ScopedEnv.h"
 #include "support/ScratchDir.h"
 
 namespace kx::container {
@@ -237,9 +240,36 @@ TEST(ContainerAccessLog, TokenNeverReachesTheLog) {
          }) {
         EXPECT_EQ(redactToken(target), logged) << target;
     }
-    KxAccessRecord record{"127.0.0.1", "GET", "/orvo/?token=t",
-                          200,         12,    std::chrono::milliseconds(3)};
-    EXPECT_EQ(formatAccessRecord(record), "127.0.0.1 GET /orvo/?token=*** 200 12 3ms");
+}
+
+TEST(ContainerAccessLog, CombinedLogFormatThatNoRequestCanBreak) {
+    ScopedEnv zone("TZ", "UTC");
+    ::tzset();
+    KxAccessRecord record;
+    record.client = "127.0.0.1";
+    record.request = "GET /orvo/?token=t&a=1 HTTP/1.1";
+    record.status = 200;
+    record.bytes = 5120;
+    record.referer = "http://127.0.0.1:8080/orvo/?token=t";
+    record.userAgent = "Mozilla/5.0 (X11)";
+    record.time = std::chrono::system_clock::from_time_t(784111777);
+    record.duration = std::chrono::milliseconds(1234);
+    EXPECT_EQ(formatAccessRecord(record),
+              "127.0.0.1 - - [06/Nov/1994:08:49:37 +0000] \"GET /orvo/?token=***&a=1 HTTP/1.1\" "
+              "200 5120 \"http://127.0.0.1:8080/orvo/?token=***\" \"Mozilla/5.0 (X11)\" 1.234");
+
+    // A hostile request line: quotes, a backslash, control bytes and bytes
+    // past ASCII are escaped, so the line keeps its fields.
+    record.request = "GET /a\"b\\c\x01\x7f\xc3\xa9 ?token=x\" 200 HTTP/1.1";
+    record.referer.clear();
+    record.userAgent = "x\"\n";
+    record.duration = std::chrono::milliseconds(3);
+    EXPECT_EQ(formatAccessRecord(record),
+              "127.0.0.1 - - [06/Nov/1994:08:49:37 +0000] "
+              "\"GET /a\\x22b\\x5Cc\\x01\\x7F\\xC3\\xA9 ?token=*** HTTP/1.1\" 200 5120 \"-\" "
+              "\"x\\x22\\x0A\" 0.003");
+    record.request.clear();  // nothing of a request line arrived
+    EXPECT_NE(formatAccessRecord(record).find("] \"-\" 200 "), std::string::npos);
 }
 
 }  // namespace

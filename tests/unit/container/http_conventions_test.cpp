@@ -1,0 +1,149 @@
+// Validators, ranges and content coding as the container reads them from
+// request headers.
+#include "platform/container/KxHttpConventions.h"
+
+#include <gtest/gtest.h>
+
+#include <zlib.h>
+
+#include <tuple>
+#include <vector>
+
+namespace kx::container {
+namespace {
+
+using Kind = KxRangeRequest::Kind;
+
+TEST(HttpConventions, RangesOfATenByteBody) {
+    for (const auto& [header, kind, first, last] :
+         std::vector<std::tuple<std::string, Kind, std::uint64_t, std::uint64_t>>{
+             {"bytes=0-3", Kind::Partial, 0, 3},
+             {"bytes=2-", Kind::Partial, 2, 9},
+             {"bytes=-3", Kind::Partial, 7, 9},
+             {"bytes=-30", Kind::Partial, 0, 9},  // more than there is: all of it
+             {"bytes=5-99", Kind::Partial, 5, 9},
+             {"BYTES= 9-9", Kind::Partial, 9, 9},
+             {"bytes=10-", Kind::Unsatisfiable, 0, 0},
+             {"bytes=10-12", Kind::Unsatisfiable, 0, 0},
+             {"bytes=-0", Kind::Unsatisfiable, 0, 0},
+             {"bytes=99999999999999999999999-", Kind::Unsatisfiable, 0, 0},
+             {"bytes=4-2", Kind::Whole, 0, 0},  // invalid: ignored
+             {"bytes=0-1,4-5", Kind::Whole, 0, 0},
+             {"lines=1-2", Kind::Whole, 0, 0},
+             {"bytes=a-b", Kind::Whole, 0, 0},
+             {"bytes=-", Kind::Whole, 0, 0},
+             {"bytes=+1-2", Kind::Whole, 0, 0}}) {
+        const KxRangeRequest range = parseRange(header, 10);
+        EXPECT_EQ(range.kind, kind) << header;
+        if (kind == Kind::Partial) {
+            EXPECT_EQ(range.first, first) << header;
+            EXPECT_EQ(range.last, last) << header;
+        }
+    }
+    EXPECT_EQ(parseRange("bytes=-5", 0).kind, Kind::Unsatisfiable);
+}
+
+TEST(HttpConventions, AcceptEncodingWithQualities) {
+    for (const auto& [header, accepted] :
+         std::vector<std::pair<std::string, bool>>{{"gzip", true},
+                                                   {"gzip, deflate, br", true},
+                                                   {"br;q=1.0, GZIP;q=0.5", true},
+                                                   {"x-gzip", true},
+                                                   {"*", true},
+                                                   {"gzip;q=0.001", true},
+                                                   {"", false},
+                                                   {"identity", false},
+                                                   {"deflate, br", false},
+                                                   {"gzip;q=0", false},
+                                                   {"gzip; q=0.000", false},
+                                                   {"*;q=0", false},
+                                                   {"gzip;q=0, *", false},  // named wins over *
+                                                   {"*, gzip;q=0", false},
+                                                   {"identity, *;q=0.3", true},
+                                                   {"gzip;q=2", false},  // malformed q: refused
+                                                   {"gzip;q=1.5", false},
+                                                   {"gzipped", false}}) {
+        EXPECT_EQ(acceptsGzip(header), accepted) << header;
+    }
+}
+
+TEST(HttpConventions, IfNoneMatchComparesWeakly) {
+    const std::string tag = "\"a-1\"";
+    for (const auto& [header, hit] : std::vector<std::pair<std::string, bool>>{
+             {"\"a-1\"", true},
+             {"W/\"a-1\"", true},
+             {"\"x\", \"a-1\"", true},
+             {"  *  ", true},
+             {"\"a,1\", \"a-1\"", true},  // a comma inside a tag is no separator
+             {"\"a-1-gz\"", false},
+             {"\"a-2\"", false},
+             {"a-1", false},
+             {"", false},
+             {"\"a-1", false}}) {
+        EXPECT_EQ(noneMatchHits(header, tag), hit) << header;
+    }
+    // The coded representation has a tag of its own, matched only by it.
+    EXPECT_EQ(gzipEntityTag(tag), "\"a-1-gz\"");
+    EXPECT_TRUE(noneMatchHits("\"a-1-gz\"", gzipEntityTag(tag)));
+    EXPECT_FALSE(noneMatchHits(tag, gzipEntityTag(tag)));
+    // Size and nanoseconds both count.
+    EXPECT_NE(makeEntityTag(10, 1), makeEntityTag(10, 2));
+    EXPECT_NE(makeEntityTag(10, 1), makeEntityTag(11, 1));
+}
+
+TEST(HttpConventions, HttpDatesInTheirThreeForms) {
+    EXPECT_EQ(formatHttpDate(784111777), "Sun, 06 Nov 1994 08:49:37 GMT");
+    for (const char* text : {"Sun, 06 Nov 1994 08:49:37 GMT", "Sunday, 06-Nov-94 08:49:37 GMT",
+                             "Sun Nov  6 08:49:37 1994"}) {
+        EXPECT_EQ(parseHttpDate(text), std::optional<std::time_t>(784111777)) << text;
+    }
+    for (const char* text : {"", "yesterday", "Sun, 06 Nov 1994 08:49:37 GMT+1", "784111777"}) {
+        EXPECT_EQ(parseHttpDate(text), std::nullopt) << text;
+    }
+}
+
+TEST(HttpConventions, TextTypesAreCompressedAndGzipRoundTrips) {
+    for (const char* type : {"text/html; charset=utf-8", "text/css", "application/soap+xml; a=b",
+                             "Application/JSON", "image/svg+xml", "application/javascript"}) {
+        EXPECT_TRUE(isCompressibleType(type)) << type;
+    }
+    for (const char* type : {"image/png", "application/zip", "text/event-stream", ""}) {
+        EXPECT_FALSE(isCompressibleType(type)) << type;
+    }
+    const std::string text(5000, 'k');
+    const auto coded = gzipCompress(text);
+    ASSERT_TRUE(coded);
+    EXPECT_LT(coded->size(), 200u);
+    std::string back(text.size() + 1, '\0');
+    z_stream stream{};
+    ASSERT_EQ(inflateInit2(&stream, 15 + 16), Z_OK);  // gzip wrapper only
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(coded->data()));
+    stream.avail_in = static_cast<uInt>(coded->size());
+    stream.next_out = reinterpret_cast<Bytef*>(back.data());
+    stream.avail_out = static_cast<uInt>(back.size());
+    EXPECT_EQ(inflate(&stream, Z_FINISH), Z_STREAM_END);
+    back.resize(stream.total_out);
+    inflateEnd(&stream);
+    EXPECT_EQ(back, text);
+}
+
+TEST(HttpConventions, GzipCacheKeepsOneVersionPerFileWithinItsBound) {
+    KxGzipCache cache(10);
+    auto data = [](std::size_t size) { return std::make_shared<const std::string>(size, 'x'); };
+    cache.insert("a.css", "v1", data(4));
+    EXPECT_TRUE(cache.find("a.css", "v1"));
+    EXPECT_FALSE(cache.find("a.css", "v2"));
+    cache.insert("a.css", "v2", data(4));  // replaces v1
+    EXPECT_FALSE(cache.find("a.css", "v1"));
+    cache.insert("b.css", "v1", data(4));
+    cache.insert("c.css", "v1", data(4));  // over the bound: the oldest goes
+    EXPECT_FALSE(cache.find("a.css", "v2"));
+    EXPECT_TRUE(cache.find("b.css", "v1"));
+    EXPECT_TRUE(cache.find("c.css", "v1"));
+    cache.insert("huge.css", "v1", data(11));  // never kept
+    EXPECT_FALSE(cache.find("huge.css", "v1"));
+    EXPECT_TRUE(cache.find("c.css", "v1"));
+}
+
+}  // namespace
+}  // namespace kx::container
