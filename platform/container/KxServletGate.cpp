@@ -16,7 +16,7 @@ void KxServletGate::submit(Job job) {
         }
         ++running_;
     }
-    runThenNext(std::move(job));
+    post_([this, job = std::move(job)]() mutable { runThenNext(std::move(job)); });
 }
 
 void KxServletGate::runThenNext(Job job) {
