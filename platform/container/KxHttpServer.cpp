@@ -1,6 +1,5 @@
 #include "platform/container/KxHttpServer.h"
 
-#include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/address.hpp>
 #include <boost/asio/post.hpp>
@@ -11,7 +10,6 @@
 #include <cerrno>
 #include <condition_variable>
 #include <csignal>
-#include <functional>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -29,11 +27,9 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// The threads that run the connections, static files and the stop. Servlet
-// calls run on threads of their own (--threads), so however many of them
-// are running, these stay free; and since they never block, two keep a
-// machine's cores busy without handing each request from thread to thread.
-constexpr unsigned kNetworkThreads = 2;
+// Threads beyond those for servlet calls: however many servlet calls are
+// running, these stay free for connections, static files and the stop.
+constexpr unsigned kSpareThreads = 2;
 // How long the stop waits for threads whose requests did not finish in the
 // grace time, before it leaves them running.
 constexpr auto kLastWait = std::chrono::milliseconds(200);
@@ -46,11 +42,8 @@ struct KxHttpServer::Impl {
     Impl(const KxContainerOptions& options, KxContainerLog& log)
         : options(options),
           log(log),
-          servletThreads(std::max(options.threads, 1u)),
-          threadCount(servletThreads + kNetworkThreads),
-          io(static_cast<int>(kNetworkThreads)),
-          servletIo(static_cast<int>(servletThreads)),
-          servletWork(servletIo.get_executor()),
+          threadCount(std::max(options.threads, 1u) + kSpareThreads),
+          io(static_cast<int>(threadCount)),
           strand(asio::make_strand(io)),
           signals(strand, SIGINT, SIGTERM),
           drainTimer(strand) {}
@@ -88,8 +81,6 @@ struct KxHttpServer::Impl {
                 drained = inFlight == 0;
             }
             threadsChanged.notify_all();
-            servletWork.reset();
-            servletIo.stop();
             io.stop();
             return;
         }
@@ -103,13 +94,8 @@ struct KxHttpServer::Impl {
 
     const KxContainerOptions& options;
     KxContainerLog& log;
-    const unsigned servletThreads;
     const unsigned threadCount;
-    // Connections, static files, signals and the stop.
     asio::io_context io;
-    // Servlet calls; kept running while it has nothing to do.
-    asio::io_context servletIo;
-    asio::executor_work_guard<asio::io_context::executor_type> servletWork;
     // The server's own work (signals, the stop) runs here, one step at a time.
     asio::strand<asio::io_context::executor_type> strand;
     asio::signal_set signals;
@@ -164,24 +150,22 @@ bool KxHttpServer::run(KxRequestHandler& handler) {
     });
 
     const std::string processDirectory = kx::os::getCurrentDirectory().c_str();
-    auto runLoop = [&impl, processDirectory](asio::io_context& context, bool servlets) {
-        // Servlets may change directory (a generator runs in its project
-        // folder): each of their threads has its own.
+    auto runLoop = [&impl, processDirectory] {
+        // Servlets run on these threads and may change directory (a
+        // generator runs in its project folder): each thread has its own.
         auto warn = [&impl](const std::string& what) {
             const int error = errno;
             impl.log.error("server thread: " + what + ": " +
                            kx::os::errorText(error).value_or("error " + std::to_string(error)));
         };
-        if (servlets) {
-            if (!kx::os::giveThreadOwnCurrentDirectory()) {
-                warn("no current directory of its own");
-            } else if (!kx::os::setCurrentDirectory(processDirectory)) {
-                warn("cannot change to " + processDirectory);
-            }
+        if (!kx::os::giveThreadOwnCurrentDirectory()) {
+            warn("no current directory of its own");
+        } else if (!kx::os::setCurrentDirectory(processDirectory)) {
+            warn("cannot change to " + processDirectory);
         }
         while (true) {
             try {
-                context.run();
+                impl.io.run();
                 break;
             } catch (const std::exception& e) {
                 impl.log.error(std::string("unexpected error on a server thread: ") + e.what());
@@ -199,8 +183,7 @@ bool KxHttpServer::run(KxRequestHandler& handler) {
         impl.threadsRunning = impl.threadCount;
     }
     for (unsigned i = 0; i < impl.threadCount; ++i) {
-        const bool servlets = i >= kNetworkThreads;
-        threads.emplace_back(runLoop, std::ref(servlets ? impl.servletIo : impl.io), servlets);
+        threads.emplace_back(runLoop);
     }
 
     // This thread runs no servlet, so it can give up on one that outlives the
@@ -228,7 +211,7 @@ bool KxHttpServer::run(KxRequestHandler& handler) {
 }
 
 void KxHttpServer::post(std::function<void()> job) {
-    asio::post(impl_->servletIo, std::move(job));
+    asio::post(impl_->io, std::move(job));
 }
 
 void KxHttpServer::shutdown() {

@@ -16,7 +16,7 @@ void KxServletGate::submit(Job job) {
         }
         ++running_;
     }
-    post_([this, job = std::move(job)]() mutable { runThenNext(std::move(job)); });
+    runThenNext(std::move(job));
 }
 
 void KxServletGate::runThenNext(Job job) {

@@ -1,10 +1,12 @@
 #pragma once
-// Lets at most a fixed number of servlet calls run at once. A call is handed
-// to the server's servlet threads, never run on the thread that read its
-// request: those threads serve the connections, static files, refusals and
-// the stop, however long the servlet calls take (a generator run takes
-// minutes). Past the limit a call waits in a queue, and as a running call
-// ends the next queued one is handed on with its slot.
+// Lets at most a fixed number of servlet calls run at once. A call is run
+// at once on the thread that read its request, so an answer needs no hand-
+// over between threads; past the limit it waits in a queue, and as a running
+// call ends the next queued one is handed to the server's threads.
+//
+// The server runs more threads than the limit, so that however long the
+// servlet calls take (a generator run takes minutes), some threads are always
+// free for connections, static files, refusals and the stop.
 #include <cstddef>
 #include <deque>
 #include <functional>
@@ -22,7 +24,7 @@ class KxServletGate {
     KxServletGate(const KxServletGate&) = delete;
     KxServletGate& operator=(const KxServletGate&) = delete;
 
-    // Hands the job to a servlet thread when fewer than limit() calls are
+    // Runs the job now, on this thread, when fewer than limit() calls are
     // running; queues it otherwise (queued jobs start in the order given).
     // A job reports its own faults; one that escapes is swallowed.
     void submit(Job job);

@@ -24,21 +24,16 @@ struct Posted {
     }
 };
 
-TEST(ContainerServletGate, BelowTheLimitAJobIsHandedToAServletThread) {
+TEST(ContainerServletGate, BelowTheLimitAJobRunsAtOnceOnTheCallersThread) {
     Posted posted;
     KxServletGate gate(2, posted.post());
-    bool ran = false;
-    gate.submit([&] { ran = true; });
-    // Not on the caller's thread, which serves connections.
-    EXPECT_FALSE(ran);
-    EXPECT_EQ(gate.running(), 1u);
-    posted.runFirst();
-    EXPECT_TRUE(ran);
+    std::thread::id ranOn;
+    gate.submit([&] { ranOn = std::this_thread::get_id(); });
+    EXPECT_EQ(ranOn, std::this_thread::get_id());
+    EXPECT_TRUE(posted.jobs.empty());
     // A job that throws gives its slot back.
     gate.submit([] { throw std::runtime_error("servlet fault"); });
     gate.submit([] { throw std::runtime_error("servlet fault"); });
-    posted.runFirst();
-    posted.runFirst();
     EXPECT_EQ(gate.running(), 0u);
     EXPECT_TRUE(posted.jobs.empty());
 }
@@ -56,9 +51,8 @@ TEST(ContainerServletGate, PastTheLimitJobsWaitAndStartInOrderAsSlotsFree) {
         EXPECT_EQ(gate.running(), 1u);
         EXPECT_EQ(gate.queued(), 2u);
     });
-    posted.runFirst();
-    // Job 1 ended: job 2 is handed on with the same slot, not run inside
-    // job 1.
+    // Job 1 ended: job 2 is handed to a server thread with the same slot,
+    // not run inside job 1's thread.
     EXPECT_EQ(order, std::vector<int>({1}));
     ASSERT_EQ(posted.jobs.size(), 1u);
     EXPECT_EQ(gate.running(), 1u);
