@@ -46,12 +46,11 @@ bool readByService(const kx::net::KxHttpReply& reply, const KxSoapOperation& ope
     // implementation's verdict on values it read (no book of the sample
     // ISBN, say).
     const std::string& text = answer.faultString;
-    const bool notRead = answer.faultCode.find("VersionMismatch") != std::string::npos ||
-                         answer.faultCode.find("MustUnderstand") != std::string::npos ||
-                         text.starts_with("line ") ||
-                         text.find("holds no element") != std::string::npos ||
-                         text.starts_with("unknown operation") ||
-                         text.find("has no Body") != std::string::npos;
+    const bool notRead =
+        answer.faultCode.find("VersionMismatch") != std::string::npos ||
+        answer.faultCode.find("MustUnderstand") != std::string::npos || text.starts_with("line ") ||
+        text.find("holds no element") != std::string::npos ||
+        text.starts_with("unknown operation") || text.find("has no Body") != std::string::npos;
     if (answer.isFault && notRead) {
         why = "fault " + answer.faultCode + ": " + answer.faultString;
         return false;
