@@ -10,6 +10,7 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/os/KxAtomicFile.h"
 #include "platform/os/KxChildProcess.h"
 #include "platform/os/KxOs.h"
 #include "platform/xml/KxXmlTree.h"
@@ -71,15 +72,6 @@ bool ensureFolder(const std::string& folder) {
         return status.isDirectory();
     }
     return kx::os::makeDirectory(folder);
-}
-
-bool writeFile(const std::string& path, const std::string& content) {
-    const int fd = kx::os::createForWriting(path);
-    if (fd < 0) {
-        return false;
-    }
-    const bool written = kx::os::writeAll(fd, content);
-    return ::close(fd) == 0 && written;
 }
 
 std::string errnoText() {
@@ -231,7 +223,7 @@ KxServiceRegistry::StartResult KxServiceRegistry::start(const std::string& dir) 
     if (!ensureFolder(serviceFolder) || !ensureFolder(serviceFolder + "/webapp") ||
         !ensureFolder(serviceFolder + "/webapp/WEB-INF") ||
         !ensureFolder(serviceFolder + "/logs") ||
-        !writeFile(serviceFolder + "/webapp/WEB-INF/web.xml", descriptor)) {
+        !kx::os::writeFileAtomically(serviceFolder + "/webapp/WEB-INF/web.xml", descriptor)) {
         result = {Outcome::Failed,
                   {"The folder " + serviceFolder + " cannot be prepared: " + errnoText() + "."}};
     } else {

@@ -717,6 +717,16 @@ KxSoapRequest buildSoapRequest(const KxSoapPort& port, const KxSoapOperation& op
     }
     envelope += ">\n  <soap:Body>\n" + body + "  </soap:Body>\n</soap:Envelope>\n";
     request.envelope = std::move(envelope);
+    if (port.soapVersion == "1.2") {
+        std::string type = "application/soap+xml; charset=utf-8";
+        if (!operation.action.empty()) {
+            type += "; action=\"" + operation.action + "\"";
+        }
+        request.headers.emplace_back("Content-Type", type);
+    } else {
+        request.headers.emplace_back("Content-Type", "text/xml; charset=utf-8");
+        request.headers.emplace_back("SOAPAction", "\"" + operation.action + "\"");
+    }
     return request;
 }
 

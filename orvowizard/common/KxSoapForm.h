@@ -111,11 +111,13 @@ std::vector<KxFormRow> formRows(const KxSoapOperation& operation, const KxFormVa
 bool applyFormAction(const KxSoapOperation& operation, KxFormValues& values,
                      const std::string& action);
 
-// The SOAP request for the form's values, indented, and the problems that
-// keep it from being sent (a required value missing); the request is made
-// anyway so the page can show it.
+// The SOAP request for the form's values, indented, with its HTTP headers,
+// and the problems that keep it from being sent (a required value missing);
+// the request is made anyway so the page can show it.
 struct KxSoapRequest {
     std::string envelope;
+    // Content-Type and, for SOAP 1.1, SOAPAction, as the port's version wants.
+    std::vector<std::pair<std::string, std::string>> headers;
     std::vector<std::string> problems;
 };
 KxSoapRequest buildSoapRequest(const KxSoapPort& port, const KxSoapOperation& operation,

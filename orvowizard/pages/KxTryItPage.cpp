@@ -68,26 +68,15 @@ KxContextObject rowObject(const KxFormRow& row) {
 
 // Sends the request to the service and puts what came back into the page.
 void sendRequest(KxContext& context, const KxServiceRegistry::Service& service,
-                 const KxSoapPort& port, const KxSoapOperation& operation,
-                 const std::string& envelope) {
-    std::vector<std::pair<std::string, std::string>> headers;
-    if (port.soapVersion == "1.2") {
-        std::string type = "application/soap+xml; charset=utf-8";
-        if (!operation.action.empty()) {
-            type += "; action=\"" + operation.action + "\"";
-        }
-        headers.emplace_back("Content-Type", type);
-    } else {
-        headers.emplace_back("Content-Type", "text/xml; charset=utf-8");
-        headers.emplace_back("SOAPAction", "\"" + operation.action + "\"");
-    }
+                 const KxSoapPort& port, const KxSoapRequest& request) {
+    std::vector<std::pair<std::string, std::string>> headers = request.headers;
     headers.emplace_back("Authorization", "token " + service.token);
     context.put("sent", kxcreateContextObject(true));
     const auto started = std::chrono::steady_clock::now();
     try {
-        const kx::net::KxHttpReply reply =
-            kx::net::httpRequest("POST", "127.0.0.1", service.port, port.path, headers, envelope,
-                                 KxTryItPage::kAnswerTimeout, KxTryItPage::kMaxAnswer);
+        const kx::net::KxHttpReply reply = kx::net::httpRequest(
+            "POST", "127.0.0.1", service.port, port.path, headers, request.envelope,
+            KxTryItPage::kAnswerTimeout, KxTryItPage::kMaxAnswer);
         const auto took =
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started);
         std::ostringstream milliseconds;
@@ -260,7 +249,7 @@ KxTemplate KxTryItPage::processRequest(KxHttpServletRequest& request, KxHttpServ
                                              soapRequest.problems.end());
             context.put("problems", kxcreateContextObject(problems));
         } else {
-            sendRequest(context, *service, *port, *operation, soapRequest.envelope);
+            sendRequest(context, *service, *port, soapRequest);
         }
     }
     return parseFile("tryit.tl");

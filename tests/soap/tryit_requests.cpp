@@ -88,19 +88,10 @@ int main(int argc, char** argv) {
             if (!passed) {
                 why = request.problems.front();
             } else {
-                std::vector<std::pair<std::string, std::string>> headers;
-                if (served.soapVersion == "1.2") {
-                    headers.emplace_back(
-                        "Content-Type",
-                        "application/soap+xml; charset=utf-8; action=\"" + operation.action + "\"");
-                } else {
-                    headers.emplace_back("Content-Type", "text/xml; charset=utf-8");
-                    headers.emplace_back("SOAPAction", "\"" + operation.action + "\"");
-                }
                 try {
                     const auto reply = kx::net::httpRequest(
-                        "POST", "127.0.0.1", port, context + served.path, headers, request.envelope,
-                        std::chrono::seconds(30), 1024 * 1024);
+                        "POST", "127.0.0.1", port, context + served.path, request.headers,
+                        request.envelope, std::chrono::seconds(30), 1024 * 1024);
                     passed = readByService(reply, operation, why);
                 } catch (const kx::net::KxHttpError& error) {
                     passed = false;
