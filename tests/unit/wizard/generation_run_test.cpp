@@ -2,9 +2,8 @@
 // generator's command line, its working directory and the redirect.
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <array>
 #include <thread>
-#include <vector>
 
 #include "WizardFixture.h"
 #include "orvowizard/common/KxFileUtilities.h"
@@ -12,41 +11,30 @@
 
 namespace {
 
+namespace fs = std::filesystem;
 using GenerationRun = WizardFixture<>;
 
 TEST_F(GenerationRun, RunsSvcgenInTheProjectDirectoryAndRedirectsToTheStatusPage) {
     harness.home.write("projects/demo/errors.xml", "<Error><message>old</message></Error>");
     const std::string before = getCurrentDir().c_str();
-
-    const auto response = post(generateForm("demo"));
-
-    const std::string projectPath = projectsDir() + "\\demo";
-    EXPECT_EQ(response.getRedirectLocation(),
-              "status?dir=" + kx::urlEncoded(projectPath) + "&tier=server");
+    EXPECT_EQ(post(generateForm("demo")).getRedirectLocation(), statusOf("demo"));
     EXPECT_EQ(std::string(getCurrentDir().c_str()), before);
-
     ASSERT_EQ(harness.log.size(), 2u);
     EXPECT_NE(harness.log[1].find("-DkeepProject=true \"" + input + "\" > orvowizard.txt"),
               std::string::npos);
-
     const auto folder = projectFolder("demo");
     // Empty pieces of the command line give no words, as in a shell.
-    EXPECT_EQ(readFile(folder / "invocation.txt"),
-              folder.string() + "\n[-properties]\n[" + projectPath +
-                  "\\startup.properties]\n[-compiler]\n[redhat-icc]\n[-DkeepProject=true]\n[" +
-                  input + "]\n");
+    EXPECT_EQ(
+        readFile(folder / "invocation.txt"),
+        folder.string() + "\n[-properties]\n[" + projectsDir() +
+            "\\demo\\startup.properties]\n[-compiler]\n[redhat-icc]\n[-DkeepProject=true]\n[" +
+            input + "]\n");
     EXPECT_EQ(readFile(folder / "orvowizard.txt"), "svcgen ran\n");
     EXPECT_EQ(readFile(folder / "errors.xml"), "") << "an earlier run's errors are gone";
 }
 
 TEST_F(GenerationRun, APlatformOutsideTheTableLeavesTheCompilerOut) {
-    auto form = generateForm("demo");
-    form.emplace_back("properties", "-Dtrace=on");
-    for (auto& [name, value] : form) {
-        if (name == "compileros")
-            value = "Plan 9/kencc";
-    }
-    post(form);
+    post(generateForm("demo", {{"compileros", "Plan 9/kencc"}, {"properties", "-Dtrace=on"}}));
     ASSERT_EQ(harness.log.size(), 2u);
     EXPECT_NE(harness.log[1].find("startup.properties\" -Dtrace=on  -DkeepProject=true \""),
               std::string::npos)
@@ -57,12 +45,7 @@ TEST_F(GenerationRun, APlatformOutsideTheTableLeavesTheCompilerOut) {
 }
 
 TEST_F(GenerationRun, SavedProjectLoadsBackIntoTheWizard) {
-    auto form = generateForm("demo");
-    form.emplace_back("type", "Save");
-    form.emplace_back("outDir", "out\\gen");
-    form.emplace_back("ssl", "on");
-    post(form);
-
+    post(generateForm("demo", {{"type", "Save"}, {"outDir", "out\\gen"}, {"ssl", "on"}}));
     const std::string file = (projectFolder("demo") / "startup.properties").string();
     KxProperties written;
     ASSERT_TRUE(written.load(file));
@@ -72,7 +55,6 @@ TEST_F(GenerationRun, SavedProjectLoadsBackIntoTheWizard) {
 
     get({{"type", "Reset"}, {"tier", "server"}});
     ASSERT_EQ(setting("projectName"), "");
-
     const auto page = get({{"oper", "load"}, {"projectFile", file}});
     EXPECT_FALSE(page.isRedirect());
     EXPECT_EQ(setting("projectDir"), projectsDir());
@@ -88,8 +70,7 @@ TEST_F(GenerationRun, LoadRefusesFilesOfOtherWizardsAndSplitsOlderOnes) {
     testing::internal::CaptureStdout();
     get({{"oper", "load"}, {"projectFile", ""}});
     EXPECT_EQ(setting("errorMessage"), "Invalid file name");
-    const std::string client = harness.home.write("c.properties", "type=client\n");
-    get({{"oper", "load"}, {"projectFile", client}});
+    get({{"oper", "load"}, {"projectFile", harness.home.write("c.properties", "type=client\n")}});
     EXPECT_EQ(setting("errorMessage"), "Properties file is not for this Wizard");
     testing::internal::GetCapturedStdout();
 
@@ -100,7 +81,6 @@ TEST_F(GenerationRun, LoadRefusesFilesOfOtherWizardsAndSplitsOlderOnes) {
     EXPECT_EQ(setting("projectDir"), "C:\\work");
     EXPECT_EQ(setting("projectName"), "proj");
     EXPECT_EQ(setting("filename"), "C:\\w\\a.wsdl");
-
     const std::string bare =
         harness.home.write("bare.properties", "type=server\nversion=1.1\nprojectDir=xproj\n");
     get({{"oper", "load"}, {"projectFile", bare}});
@@ -109,8 +89,7 @@ TEST_F(GenerationRun, LoadRefusesFilesOfOtherWizardsAndSplitsOlderOnes) {
 }
 
 TEST_F(GenerationRun, ConcurrentRunsEachHappenInTheirOwnProjectDirectory) {
-    // Two request threads, each with a directory of its own as the container
-    // gives them, generate at the same time into two projects.
+    // Two request threads, each with its own directory as the container gives them.
     auto run = [this](const std::string& name) {
         kx::os::giveThreadOwnCurrentDirectory();
         KxHttpServletRequest request;
@@ -131,15 +110,10 @@ TEST_F(GenerationRun, ConcurrentRunsEachHappenInTheirOwnProjectDirectory) {
 }
 
 // Values that would start a new key in startup.properties, split the
-// generator's arguments or name a file outside the project are refused before
-// anything is written, whether typed into the form or found in a loaded file.
+// generator's arguments or leave the project are refused before anything is
+// written, whether typed into the form or found in a loaded file.
 TEST_F(GenerationRun, HostileSettingsAreRefusedBeforeAnythingIsWritten) {
-    struct Case {
-        const char* field;
-        std::string value;
-        const char* message;
-    };
-    const Case cases[] = {
+    const std::array<std::string, 3> cases[] = {
         {"projectName", "../../outside", "must be a plain file name"},
         {"projectName", "pn\\evil", "must be a plain file name"},
         {"projectName", "pn\"x", "must not contain a double quote"},
@@ -149,19 +123,13 @@ TEST_F(GenerationRun, HostileSettingsAreRefusedBeforeAnythingIsWritten) {
         {"projectDir", std::string(5000, 'd'), "is longer than 4096"},
     };
     testing::internal::CaptureStdout();
-    for (const Case& c : cases) {
+    for (const auto& [field, value, message] : cases) {
         get({{"type", "Reset"}, {"tier", "server"}});
-        auto form = generateForm("demo");
-        for (auto& [name, value] : form) {
-            if (name == c.field)
-                value = c.value;
-        }
-        if (std::none_of(form.begin(), form.end(), [&](auto& f) { return f.first == c.field; }))
-            form.emplace_back(c.field, c.value);
-        const auto response = post(form);
-        EXPECT_EQ(response.getRedirectLocation(), "status?tier=server") << c.field;
-        EXPECT_NE(setting("errorMessage").find(c.message), std::string::npos)
-            << c.field << ": " << setting("errorMessage");
+        EXPECT_EQ(post(generateForm("demo", {{field, value}})).getRedirectLocation(),
+                  "status?tier=server")
+            << field;
+        EXPECT_NE(setting("errorMessage").find(message), std::string::npos)
+            << field << ": " << setting("errorMessage");
     }
     // A file edited by hand is checked when it is used, not when it is read.
     const std::string loaded = harness.home.write(
@@ -172,62 +140,53 @@ TEST_F(GenerationRun, HostileSettingsAreRefusedBeforeAnythingIsWritten) {
     post({{"type", "Save"}});
     EXPECT_NE(setting("errorMessage").find("must be a plain file name"), std::string::npos);
     testing::internal::GetCapturedStdout();
-
     EXPECT_TRUE(harness.log.empty()) << "no generator ran";
-    EXPECT_FALSE(std::filesystem::exists(projectFolder("demo")));
-    EXPECT_FALSE(std::filesystem::exists(harness.home / "outside"));
+    EXPECT_FALSE(fs::exists(projectFolder("demo")));
+    EXPECT_FALSE(fs::exists(harness.home / "outside"));
 }
 
-// A project folder prepared with links in place of the files a run writes:
-// the run replaces the links and leaves their targets alone.
+// Links planted in place of the files a run writes are replaced, their
+// targets left alone; a project folder that is a link is refused.
 TEST_F(GenerationRun, LinksPlantedInTheProjectAreReplacedNotWrittenThrough) {
     const auto folder = projectFolder("demo");
-    std::filesystem::create_directories(folder);
+    fs::create_directories(folder);
     const std::string target = harness.home.write("precious.txt", "keep me");
-    for (const char* name : {"errors.xml", "orvowizard.txt", "startup.properties"}) {
-        std::filesystem::create_symlink(target, folder / name);
+    const char* written[] = {"errors.xml", "orvowizard.txt", "startup.properties"};
+    for (const char* name : written) {
+        fs::create_symlink(target, folder / name);
     }
     post(generateForm("demo"));
     EXPECT_EQ(readFile(target), "keep me");
-    // Nor may the project folder itself be a link to another place.
-    std::filesystem::create_directory_symlink(harness.home.path(), folder.parent_path() / "away");
+    for (const char* name : written) {
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder / name))) << name;
+    }
+    EXPECT_EQ(readFile(folder / "orvowizard.txt"), "svcgen ran\n");
+
+    fs::create_directory_symlink(harness.home.path(), folder.parent_path() / "away");
     testing::internal::CaptureStdout();
     post(generateForm("away"));
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(setting("errorMessage"),
               "Couldn't create project directory: the project folder is a symbolic link");
-    EXPECT_FALSE(std::filesystem::exists(harness.home / "startup.properties"));
-    for (const char* name : {"errors.xml", "orvowizard.txt", "startup.properties"}) {
-        EXPECT_TRUE(
-            std::filesystem::is_regular_file(std::filesystem::symlink_status(folder / name)))
-            << name;
-    }
-    EXPECT_EQ(readFile(folder / "orvowizard.txt"), "svcgen ran\n");
+    EXPECT_FALSE(fs::exists(harness.home / "startup.properties"));
 }
 
-// Save writes startup.properties through the atomic replacement: a second
-// name for the old file keeps the old content.
-TEST_F(GenerationRun, SaveReplacesStartupPropertiesWhole) {
+// startup.properties is replaced whole (a second name keeps the old content);
+// one that cannot be written stays as it was and the run goes on.
+TEST_F(GenerationRun, StartupPropertiesIsReplacedWholeOrLeftAsItWas) {
     harness.home.write("projects/demo/startup.properties", "type=server\nprojectName=old\n");
     const auto folder = projectFolder("demo");
-    std::filesystem::create_hard_link(folder / "startup.properties", folder / "old.properties");
-    auto form = generateForm("demo");
-    form.emplace_back("type", "Save");
-    post(form);
+    fs::create_hard_link(folder / "startup.properties", folder / "old.properties");
+    post(generateForm("demo", {{"type", "Save"}}));
     KxProperties written;
     ASSERT_TRUE(written.load(folder / "startup.properties"));
     EXPECT_EQ(written.get("projectName"), "demo");
     EXPECT_EQ(readFile(folder / "old.properties"), "type=server\nprojectName=old\n");
-}
 
-// What cannot be written stays as it was, and the run goes on as before.
-TEST_F(GenerationRun, AStartupPropertiesThatCannotBeWrittenChangesNothing) {
-    harness.home.write("projects/demo/startup.properties/mine.txt", "kept");
-    const auto response = post(generateForm("demo"));
-    EXPECT_EQ(response.getRedirectLocation(),
-              "status?dir=" + kx::urlEncoded(projectsDir() + "\\demo") + "&tier=server");
-    EXPECT_EQ(readFile(projectFolder("demo") / "startup.properties" / "mine.txt"), "kept");
-    EXPECT_TRUE(std::filesystem::exists(projectFolder("demo") / "invocation.txt"));
+    harness.home.write("projects/dir/startup.properties/mine.txt", "kept");
+    EXPECT_EQ(post(generateForm("dir")).getRedirectLocation(), statusOf("dir"));
+    EXPECT_EQ(readFile(projectFolder("dir") / "startup.properties" / "mine.txt"), "kept");
+    EXPECT_TRUE(fs::exists(projectFolder("dir") / "invocation.txt"));
 }
 
 }  // namespace

@@ -16,10 +16,7 @@ class ClientWizard : public WizardFixture<KxClientWizard> {
 };
 
 TEST_F(ClientWizard, RunsSvcgenWithoutTheServerSide) {
-    auto form = generateForm("calc");
-    form.emplace_back("ssl", "on");
-    const auto response = post(form);
-    EXPECT_EQ(response.getRedirectLocation(),
+    EXPECT_EQ(post(generateForm("calc", {{"ssl", "on"}})).getRedirectLocation(),
               "status?dir=" + kx::urlEncoded(projectsDir() + "\\calc") + "&tier=client");
     ASSERT_EQ(harness.log.size(), 2u);
     EXPECT_EQ(harness.log[1].rfind("client: svcgen -noserver -properties \"", 0), 0u);
@@ -36,16 +33,13 @@ class FoundationWizard : public WizardFixture<KxFoundationWizard> {
 };
 
 TEST_F(FoundationWizard, StoresItsFoldersDoubledAndLoadsThemBack) {
-    auto form = generateForm("po");
-    form.emplace_back("docsDir", "C:\\out\\docs");
-    form.emplace_back("incDir", "");
-    form.emplace_back("externalmarshaller", "on");
-    post(form);
+    post(generateForm(
+        "po", {{"docsDir", "C:\\out\\docs"}, {"incDir", ""}, {"externalmarshaller", "on"}}));
     ASSERT_EQ(harness.log.size(), 2u);
     EXPECT_EQ(harness.log[1].rfind("foundation: bindgen -properties \"", 0), 0u);
 
-    KxProperties written;
     const std::string file = (projectFolder("po") / "startup.properties").string();
+    KxProperties written;
     written.load(file);
     EXPECT_EQ(written.get("docsDir"), "C:\\\\out\\\\docs");
     EXPECT_EQ(setting("docsDir"), "C:\\out\\docs") << "the session keeps the plain value";
@@ -61,14 +55,11 @@ class TavrinWizard : public WizardFixture<KxTavrinWizard> {
   protected:
     TavrinWizard() : WizardFixture("tavrin") {}
 
-    ServletHarness::Parameters servletForm(bool make) const {
-        ServletHarness::Parameters form = {{"oper", "generate"},    {"projectDir", projectsDir()},
-                                           {"projectName", "demo"}, {"servletName", "Hello"},
-                                           {"sample", "on"},        {"webxml", "on"}};
-        if (make) {
-            form.emplace_back("make", "on");
-        }
-        return form;
+    ServletHarness::Parameters servletForm(const char* name, const char* make) const {
+        return {{"oper", "generate"},    {"projectDir", projectsDir()},
+                {"projectName", "demo"}, {"servletName", name},
+                {"sample", "on"},        {"webxml", "on"},
+                {"make", make}};
     }
 };
 
@@ -79,13 +70,10 @@ TEST_F(TavrinWizard, NeedsAServletNameButNoInputFile) {
     EXPECT_EQ(setting("errorMessage"), "Missing Servlet Name");
     EXPECT_FALSE(std::filesystem::exists(projectFolder("demo")));
 
-    // The name becomes a class and two files: anything but a C++ name would
-    // write outside the project or into the build files.
+    // The name becomes a class and two files: only a C++ name may be one.
     testing::internal::CaptureStdout();
     for (const char* name : {"../../../outside/Evil", "Evil\n\tall: ; touch x", "1st", "a-b"}) {
-        auto form = servletForm(true);
-        form[3].second = name;
-        post(form);
+        post(servletForm(name, "on"));
         EXPECT_NE(setting("errorMessage").find("must be a C++ name"), std::string::npos) << name;
     }
     testing::internal::GetCapturedStdout();
@@ -99,7 +87,7 @@ TEST_F(TavrinWizard, WritesTheServletItsDescriptorAndRunsPrjforge) {
     harness.home.write("projects/demo/demoProject.xml", "<old/>\n");
     const auto folder = projectFolder("demo");
     std::filesystem::create_hard_link(folder / "demoProject.xml", folder / "keep.xml");
-    post(servletForm(true));
+    post(servletForm("Hello", "on"));
     EXPECT_EQ(readFile(folder / "keep.xml"), "<old/>\n");
     EXPECT_NE(readFile(folder / "demoProject.xml").find("<tavrin:file name='Hello'/>"),
               std::string::npos);
@@ -116,7 +104,7 @@ TEST_F(TavrinWizard, WritesTheServletItsDescriptorAndRunsPrjforge) {
 TEST_F(TavrinWizard, EditedFilesGetSampleCopiesAndNothingRunsWithoutBuildFiles) {
     harness.home.write("projects/demo/Hello.cpp", "// my own work\n");
     harness.home.write("projects/demo/web.xml", "");
-    post(servletForm(false));
+    post(servletForm("Hello", ""));
     const auto folder = projectFolder("demo");
     EXPECT_EQ(readFile(folder / "Hello.cpp"), "// my own work\n");
     EXPECT_NE(readFile(folder / "Hello.cpp.sample").find("Hello::doGet"), std::string::npos);

@@ -9,20 +9,26 @@ namespace {
 
 using ServerWizardPage = WizardFixture<>;
 
-TEST_F(ServerWizardPage, FirstVisitRendersThePageWithThisWizardsDefaults) {
+TEST_F(ServerWizardPage, FirstVisitSetsThisWizardsDefaultsAndPlainGetTakesOnlyAFilename) {
     const auto response = get();
     EXPECT_FALSE(response.isRedirect());
     EXPECT_EQ(harness.session->getMaxInactiveInterval(), -1);
     EXPECT_NE(response.getPayload().find("<option selected>Windows 2000/MSVC 6</option>"),
               std::string::npos);
     EXPECT_NE(response.getPayload().find("<option>Red Hat Linux/icc</option>"), std::string::npos);
-    // The defaults a user meets, stated here rather than read from the
-    // settings tables (a table's wrong default would pass a test that reads it).
+    // Stated here, not read from the settings tables, so a wrong default fails.
     for (const char* on : {"make", "sample", "msvcproject", "html", "stl", "server", "client"}) {
         EXPECT_TRUE(flag(on)) << on;
     }
     EXPECT_FALSE(flag("ssl"));
     EXPECT_EQ(setting("projectName"), "");
+
+    get({{"projectName", "ignored"}, {"filename", "C:\\x\\a.wsdl"}, {"html", ""}});
+    EXPECT_EQ(setting("projectName"), "");
+    EXPECT_EQ(setting("filename"), "C:\\x\\a.wsdl");
+    EXPECT_TRUE(flag("html"));
+    get({{"filename", ""}});
+    EXPECT_EQ(setting("filename"), "C:\\x\\a.wsdl");
 
     // A session made by another wizard gets these defaults and keeps its own.
     harness.session = std::make_shared<KxHttpSession>("shared");
@@ -31,16 +37,6 @@ TEST_F(ServerWizardPage, FirstVisitRendersThePageWithThisWizardsDefaults) {
     EXPECT_EQ(setting("projectDir"), projectsDir());
     EXPECT_TRUE(flag("server"));
     EXPECT_EQ(getSessionString(*harness.session, "projectDir", "client"), "C:\\client");
-}
-
-TEST_F(ServerWizardPage, PlainGetTakesOnlyANonEmptyFilename) {
-    get();
-    get({{"projectName", "ignored"}, {"filename", "C:\\x\\a.wsdl"}, {"html", ""}});
-    EXPECT_EQ(setting("projectName"), "");
-    EXPECT_EQ(setting("filename"), "C:\\x\\a.wsdl");
-    EXPECT_TRUE(flag("html"));
-    get({{"filename", ""}});
-    EXPECT_EQ(setting("filename"), "C:\\x\\a.wsdl");
 }
 
 TEST_F(ServerWizardPage, TheFormIsCopiedAndSanitizedWhenAnOperationIsNamed) {
@@ -67,68 +63,53 @@ TEST_F(ServerWizardPage, TheFormIsCopiedAndSanitizedWhenAnOperationIsNamed) {
 
 TEST_F(ServerWizardPage, ButtonsRedirectAndResetRestoresTheDefaults) {
     get();
-    const auto browse =
-        post({{"oper", "update"}, {"projectName", "demo"}, {"type", "Browse"}, {"tier", "server"}});
-    EXPECT_EQ(browse.getRedirectLocation(), "browse?tier=server");
-
-    const auto load = get({{"type", "Load project"}});
-    EXPECT_EQ(load.getRedirectLocation(),
+    EXPECT_EQ(
+        post({{"oper", "update"}, {"projectName", "demo"}, {"type", "Browse"}, {"tier", "server"}})
+            .getRedirectLocation(),
+        "browse?tier=server");
+    EXPECT_EQ(get({{"type", "Load project"}}).getRedirectLocation(),
               "viewer?dir=" + kx::urlEncoded(projectsDir()) + "&tier=server");
-
     EXPECT_EQ(setting("projectName"), "demo");
-    const auto reset = get({{"type", "Reset"}, {"tier", "client"}});
-    EXPECT_EQ(reset.getRedirectLocation(), "client");
+    EXPECT_EQ(get({{"type", "Reset"}, {"tier", "client"}}).getRedirectLocation(), "client");
     EXPECT_EQ(setting("projectName"), "");
     EXPECT_TRUE(flag("server"));
-
     // Only a word at the very beginning counts as the button.
     EXPECT_FALSE(get({{"type", "Autosave"}}).isRedirect());
-}
 
-TEST_F(ServerWizardPage, ValidationFailureGoesToTheStatusPageWithTheMessage) {
-    get();
-    testing::internal::CaptureStdout();
-    const auto response = post({{"oper", "generate"}, {"projectName", ""}});
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: Project name must be specified\n");
-    EXPECT_EQ(response.getRedirectLocation(), "status?tier=server");
-    EXPECT_EQ(setting("errorMessage"), "Project name must be specified");
-
-    // The next visit finds the message gone.
-    get();
-    EXPECT_EQ(setting("errorMessage"), "");
-}
-
-TEST_F(ServerWizardPage, InputFileIsCheckedBeforeAnythingIsWritten) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"", "Missing filename"},
-        {input, "Missing project directory"},
-        {harness.home / "examples/none.wsdl", "Filename does not exist or is not accessible"},
-        {harness.home.write("examples/empty.wsdl", ""),
-         "Filename does not exist or is not accessible"},
-        {harness.home.str() + "\\examples", "Filename does not exist or is not accessible"},
-    };
-    for (const auto& [file, message] : cases) {
-        testing::internal::CaptureStdout();
-        post({{"oper", "generate"},
-              {"projectName", "demo"},
-              {"projectDir", file == input ? "" : projectsDir()},
-              {"filename", file},
-              {"defaultFile", ""}});
-        testing::internal::GetCapturedStdout();
-        EXPECT_EQ(setting("errorMessage"), message) << file;
-    }
-    EXPECT_FALSE(std::filesystem::exists(projectFolder("demo")));
-}
-
-TEST_F(ServerWizardPage, SaveWinsOverGenerateAndWritesWithoutRunning) {
-    auto form = generateForm("demo");
-    form.emplace_back("type", "Save As");
-    const auto response = post(form);
-    EXPECT_EQ(response.getRedirectLocation(),
+    // Save wins over generate and writes without running.
+    EXPECT_EQ(post(generateForm("demo", {{"type", "Save As"}})).getRedirectLocation(),
               "viewer?dir=" + kx::urlEncoded(projectsDir() + "\\demo") + "&tier=server");
     EXPECT_TRUE(std::filesystem::exists(projectFolder("demo") / "startup.properties"));
     EXPECT_FALSE(std::filesystem::exists(projectFolder("demo") / "invocation.txt"));
     EXPECT_TRUE(harness.log.empty());
+}
+
+// Each refusal goes to the status page with its message, printed once, and
+// the next visit finds the message gone.
+TEST_F(ServerWizardPage, TheFormIsCheckedBeforeAnythingIsWritten) {
+    get();
+    const std::pair<ServletHarness::Parameters, std::string> cases[] = {
+        {{{"projectName", ""}}, "Project name must be specified"},
+        {{{"filename", ""}}, "Missing filename"},
+        {{{"projectDir", ""}}, "Missing project directory"},
+        {{{"filename", harness.home / "examples/none.wsdl"}},
+         "Filename does not exist or is not accessible"},
+        {{{"filename", harness.home.write("examples/empty.wsdl", "")}},
+         "Filename does not exist or is not accessible"},
+        {{{"filename", harness.home.str() + "\\examples"}},
+         "Filename does not exist or is not accessible"},
+    };
+    for (const auto& [changes, message] : cases) {
+        auto form = generateForm("demo", changes);
+        form.emplace_back("defaultFile", "");
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(post(form).getRedirectLocation(), "status?tier=server");
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: " + message + "\n");
+        EXPECT_EQ(setting("errorMessage"), message);
+    }
+    get();
+    EXPECT_EQ(setting("errorMessage"), "");
+    EXPECT_FALSE(std::filesystem::exists(projectFolder("demo")));
 }
 
 // A wizard whose generator fails in the three ways an operation can.
@@ -153,12 +134,11 @@ TEST_F(FailingWizardPage, ExceptionsOfAnOperationBecomeTheErrorPage) {
     for (int mode = 0; mode < 3; ++mode) {
         wizard.mode = mode;
         testing::internal::CaptureStdout();
-        const auto response = post(generateForm("demo"));
+        EXPECT_EQ(post(generateForm("demo")).getRedirectLocation(), "status?tier=server");
         EXPECT_EQ(std::string(getCurrentDir().c_str()), before)
             << "the thread leaves the project folder whatever the generator throws";
         EXPECT_EQ(testing::internal::GetCapturedStdout(),
                   std::string("Error: ") + messages[mode] + "\n");
-        EXPECT_EQ(response.getRedirectLocation(), "status?tier=server");
         EXPECT_EQ(setting("errorMessage"), messages[mode]);
     }
 }
