@@ -1,7 +1,6 @@
-// kxcontainer keeps the conventions browsers, caches and log tools expect
-// of a web server, checked with curl as the client: validators and 304,
-// byte ranges, gzip negotiation, the Combined Log Format (read by goaccess)
-// and the graceful stop.
+// The conventions browsers, caches and log tools expect of a web server, with
+// curl as the client: validators, ranges, gzip, the access log (read by
+// goaccess) and the graceful stop. The parsers behind them are unit-tested.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -21,8 +20,7 @@
 namespace kxtest {
 namespace {
 
-// Runs a program (no shell) with its standard output in outPath; its exit
-// status, or -1 when it did not exit normally.
+// Runs a program (no shell) with its output in outPath; its exit status, or -1.
 int runProgram(const std::vector<std::string>& arguments, const std::string& outPath) {
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -46,8 +44,7 @@ int runProgram(const std::vector<std::string>& arguments, const std::string& out
 
 class HttpConventions : public ContainerTest {
   protected:
-    // The CSS file is text above the compression threshold; the image is not
-    // text; the small style sheet is below the threshold.
+    // site.css: text above the compression threshold; style.css: below it.
     void startWithFiles(const std::vector<std::string>& arguments = {}) {
         for (int i = 0; i < 120; ++i) {
             css += ".rule" + std::to_string(i) + " { margin: " + std::to_string(i) + "px; }\n";
@@ -106,8 +103,6 @@ TEST_F(HttpConventions, StaticFilesAnswerValidatorsConditionsAndRanges) {
 
     for (const auto& [condition, status] : std::vector<std::pair<std::string, int>>{
              {"If-None-Match: " + tag, 304},
-             {"If-None-Match: \"other\", W/" + tag, 304},
-             {"If-None-Match: *", 304},
              {"If-None-Match: \"other\"", 200},
              {"If-Modified-Since: " + modified, 304},
              {"If-Modified-Since: Sun, 06 Nov 1994 08:49:37 GMT", 200}}) {
@@ -125,18 +120,11 @@ TEST_F(HttpConventions, StaticFilesAnswerValidatorsConditionsAndRanges) {
               200);
 
     const std::string size = std::to_string(css.size());
-    for (const auto& [range, first, length] :
-         std::vector<std::tuple<std::string, std::size_t, std::size_t>>{
-             {"bytes=0-9", 0, 10},
-             {"bytes=100-", 100, css.size() - 100},
-             {"bytes=-7", css.size() - 7, 7}}) {
-        const auto part = curl(path, {"-H", "Range: " + range});
-        EXPECT_EQ(part.status, 206) << range;
-        EXPECT_EQ(part.body, css.substr(first, length)) << range;
-        EXPECT_EQ(part.header("Content-Range"), "bytes " + std::to_string(first) + "-" +
-                                                    std::to_string(first + length - 1) + "/" + size)
-            << range;
-    }
+    const auto part = curl(path, {"-H", "Range: bytes=100-"});
+    EXPECT_EQ(part.status, 206);
+    EXPECT_EQ(part.body, css.substr(100));
+    EXPECT_EQ(part.header("Content-Range"),
+              "bytes 100-" + std::to_string(css.size() - 1) + "/" + size);
     const auto beyond = curl(path, {"-H", "Range: bytes=" + size + "-"});
     EXPECT_EQ(beyond.status, 416);
     EXPECT_EQ(beyond.header("Content-Range"), "bytes */" + size);
@@ -197,8 +185,6 @@ TEST_F(HttpConventions, GzipIsNegotiatedForTextAndRefusedOtherwise) {
     for (const auto& [target, headers, vary] :
          std::vector<std::tuple<std::string, std::vector<std::string>, bool>>{
              {path, {}, true},
-             {path, {"-H", "Accept-Encoding: gzip;q=0"}, true},
-             {path, {"-H", "Accept-Encoding: identity"}, true},
              {path, {"-H", "Accept-Encoding: gzip", "-H", "Range: bytes=0-99"}, true},
              {"/orvo/static/style.css", {"-H", "Accept-Encoding: gzip"}, false},
              {"/orvo/static/picture.png", {"-H", "Accept-Encoding: gzip"}, false}}) {
@@ -215,17 +201,16 @@ TEST_F(HttpConventions, GzipIsNegotiatedForTextAndRefusedOtherwise) {
     EXPECT_EQ(page.header("Content-Encoding"), "gzip");
     EXPECT_TRUE(contains(page.body, "param long=" + std::string(3000, 'q'))) << page.body;
     EXPECT_EQ(curl(query, {"-H", token}).header("Content-Encoding"), "");
-}
 
-TEST_F(HttpConventions, GzipOffSendsEverythingAsItIs) {
-    ASSERT_NO_FATAL_FAILURE(startWithFiles({"--gzip", "off"}));
-    const auto file = curl("/orvo/static/site.css", {"--compressed"});
-    EXPECT_EQ(file.body, css);
-    EXPECT_EQ(file.header("Content-Encoding"), "");
-    const auto page = curl("/orvo/echo?long=" + std::string(3000, 'q'),
-                           {"--compressed", "-H", "Authorization: token " + container.token()});
-    EXPECT_EQ(page.status, 200);
-    EXPECT_EQ(page.header("Content-Encoding"), "");
+    // --gzip off: files and pages go as they are.
+    container.signal(SIGTERM);
+    ASSERT_EQ(container.waitForExit(15s), std::optional<int>(0));
+    ASSERT_TRUE(container.start(scratch.str(), {"--gzip", "off"})) << container.failure();
+    EXPECT_EQ(curl(path, {"--compressed"}).header("Content-Encoding"), "");
+    const auto plainPage =
+        curl(query, {"--compressed", "-H", "Authorization: token " + container.token()});
+    EXPECT_EQ(plainPage.status, 200);
+    EXPECT_EQ(plainPage.header("Content-Encoding"), "");
 }
 
 TEST_F(HttpConventions, GoaccessReadsEveryLineOfTheAccessLog) {
@@ -233,8 +218,7 @@ TEST_F(HttpConventions, GoaccessReadsEveryLineOfTheAccessLog) {
     const std::string token = container.token();
     const std::string base = "http://127.0.0.1:" + std::to_string(container.port());
     const std::string browser = "Mozilla/5.0 (X11; Linux x86_64) \"quoted\"";
-    // A browser's first visit: the address with the token, then what the
-    // page loads (with the page as referer), a wizard page, a missing file.
+    // A browser's visit: the address with the token, what the page loads.
     int requests = 0;
     auto visit = [&](const std::string& path, std::vector<std::string> extra, int status) {
         extra.insert(extra.end(), {"-A", browser, "--compressed"});
@@ -337,8 +321,6 @@ TEST_F(HttpConventions, TheStartUpLineNamesTheApplication) {
                 "<web-app>\n  <display-name> Calculator&#9;service </display-name>");
     ASSERT_NO_FATAL_FAILURE(start({}, xml));
     EXPECT_EQ(container.application(), "Calculator?service");  // one line, whatever the name
-    EXPECT_EQ(container.url(), "http://127.0.0.1:" + std::to_string(container.port()) +
-                                   "/orvo/?token=" + container.token());
 
     // Without a display-name: the web application folder's name.
     ScratchDir other;

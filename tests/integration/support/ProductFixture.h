@@ -1,14 +1,17 @@
 #pragma once
 // The product as a user runs it: kxcontainer on a copy of the real web
 // application and liborvowizard.so, with a scratch product home holding the
-// bundled examples, and the browser's session cookie kept across requests.
+// bundled examples, the browser's session cookie kept across requests, and
+// the generators found on PATH (scripts in bin first, then the built ones).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "support/KxContainerHarness.h"
+#include "support/ScopedEnv.h"
 #include "support/ScratchDir.h"
 
 #ifndef KX_SOURCE_DIR
@@ -19,6 +22,9 @@ namespace kxtest {
 
 class ProductTest : public ::testing::Test {
   protected:
+    ProductTest()
+        : path_("PATH", bin.str() + ":" + binaryDirectory() + ":" + std::getenv("PATH")) {}
+
     // Copies the web application and the bundled home, then starts the
     // container (with the extra arguments).
     void start(const std::vector<std::string>& extraArguments = {}) {
@@ -41,7 +47,16 @@ class ProductTest : public ::testing::Test {
     static std::string location(const HttpResponse& response) {
         return response.header("Location");
     }
+    std::string projects() const { return home.str() + "\\projects"; }
 
+    // A generator script in bin, ahead of the built one.
+    void generator(const std::string& name, const std::string& body) {
+        bin.write(name, "#!/bin/sh\n" + body);
+        std::filesystem::permissions(bin / name, std::filesystem::perms::owner_all);
+    }
+
+    ScratchDir bin;
+    ScopedEnv path_;
     ScratchDir webapp;
     ScratchDir home;
     ContainerProcess container;
