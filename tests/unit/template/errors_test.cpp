@@ -6,14 +6,7 @@
 
 namespace {
 
-struct Case {
-    const char* text;
-    const char* message;
-
-    friend void PrintTo(const Case& c, std::ostream* out) {
-        *out << testing::PrintToString(std::string(c.text));
-    }
-};
+using Case = std::pair<const char*, const char*>;
 
 class Errors : public testing::TestWithParam<Case> {};
 
@@ -21,13 +14,13 @@ TEST_P(Errors, AreReportedForTheTemplatesAuthor) {
     KxTemplateFactory factory;
     std::vector<KxCString> log;
     factory.setLogSink([&](const KxCString& line) { log.push_back(line); });
-    EXPECT_FALSE(factory.parseText(GetParam().text, "server.tl").isValid());
+    EXPECT_FALSE(factory.parseText(GetParam().first, "server.tl").isValid());
     ASSERT_EQ(log.size(), 1u);
-    EXPECT_EQ(log[0], KxCString("template error: server.tl:") + GetParam().message);
+    EXPECT_EQ(log[0], KxCString("template error: server.tl:") + GetParam().second);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Directives, Errors,
+    DirectivesExpressionsAndReferences, Errors,
     testing::Values(
         Case{"line one\n    #fro($x in $list)", "2:5: unknown directive '#fro'"},
         Case{"a\n#foreach($x in $list)\nrow\n",
@@ -44,11 +37,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"#foreach($a.b in $list)#end",
              "1:10: '$a.b' cannot be assigned; write a plain name such as $a"},
         Case{"#parse('a.tl' 'b.tl')", "1:15: expected ')' in #parse"},
-        Case{"#* open", "1:8: unexpected end of file: the comment #* opened at 1:1 needs a *#"}));
-
-INSTANTIATE_TEST_SUITE_P(
-    Expressions, Errors,
-    testing::Values(
+        Case{"#* open", "1:8: unexpected end of file: the comment #* opened at 1:1 needs a *#"},
         Case{"#if($a == )x#end", "1:11: expected a value in #if expression"},
         Case{"#if($a = 1)x#end", "1:8: '=' assigns; write '==' to compare in #if expression"},
         Case{"#if (($a)\nx",
@@ -59,11 +48,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"#if(99999999999999999999)#end", "1:5: the number 99999999999999999999 is too large"},
         Case{"#set($x = \"abc)",
              "1:16: unexpected end of file: the string opened at 1:11 needs a closing \""},
-        Case{"#if($x == \"a ${b\")#end", "1:17: expected '}' to close '${b'"}));
-
-INSTANTIATE_TEST_SUITE_P(
-    References, Errors,
-    testing::Values(
+        Case{"#if($x == \"a ${b\")#end", "1:17: expected '}' to close '${b'"},
         Case{"x ${name", "1:9: expected '}' to close '${name'"},
         Case{"$a.b($c",
              "1:8: unexpected end of file in the arguments of 'b': the '(' at 1:5 needs a ')'"},

@@ -5,16 +5,7 @@
 
 namespace {
 
-struct Case {
-    const char* expression;
-    bool expected;
-
-    friend void PrintTo(const Case& c, std::ostream* out) {
-        *out << testing::PrintToString(std::string(c.expression));
-    }
-};
-
-class Expressions : public testing::TestWithParam<Case> {};
+class Expressions : public testing::TestWithParam<std::pair<const char*, bool>> {};
 
 TEST_P(Expressions, DecideTheIf) {
     KxContext context;
@@ -28,41 +19,34 @@ TEST_P(Expressions, DecideTheIf) {
     context.put("f", kxcreateContextObject(false));
     context.put("list", kxcreateContextObject(std::vector{kxcreateContextObject("a")}));
     context.put("none", kxcreateContextObject(std::vector<KxContextObject>{}));
-
     KxTemplateFactory factory;
     KxCString log;
     factory.setLogSink([&](const KxCString& line) { log += line; });
-    KxTemplate page =
-        factory.parseText(KxCString("#if(") + GetParam().expression + ")T#{else}F#end");
+    KxTemplate page = factory.parseText(KxCString("#if(") + GetParam().first + ")T#{else}F#end");
     ASSERT_TRUE(page.isValid()) << log;
     KxCString out;
     page.render(out, context, KxTemplate::Escaping::None);
-    EXPECT_EQ(out, GetParam().expected ? "T" : "F");
+    EXPECT_EQ(out, GetParam().second ? "T" : "F");
 }
 
-INSTANTIATE_TEST_SUITE_P(Truth, Expressions,
-                         testing::Values(Case{"$t", true}, Case{"$f", false},
-                                         Case{"$missing", false}, Case{"$empty", false},
-                                         Case{"$word", true}, Case{"$list", true},
-                                         Case{"$none", false}, Case{"''", false},
-                                         Case{"!$missing", true}, Case{"not $f", true}));
-
 INSTANTIATE_TEST_SUITE_P(
-    Comparisons, Expressions,
-    testing::Values(Case{"$n == 5.0", true}, Case{"$n != 4", true}, Case{"$n == $s", true},
-                    Case{"$d == 2.5", true}, Case{"$word == \"a${empty}bc\"", true},
-                    Case{"$t == 'true'", true}, Case{"$missing == $alsoMissing", true},
-                    Case{"$missing == ''", false}, Case{"$list.entries() == 1", true},
-                    Case{"$n ne 5", false}, Case{"-1 == -1", true}, Case{"$n <= 5", true},
-                    Case{"$n > $d", true}, Case{"$n >= 6", false}, Case{"$s > 4", true},
-                    Case{"$big > 9223372036854775807", true}, Case{"$big < -1", false},
-                    Case{"$word > 1", false}, Case{"$word < 1", false},
-                    Case{"$missing >= 0", false}, Case{"$n le 4 or $n ge 6", false}));
-
-INSTANTIATE_TEST_SUITE_P(Logic, Expressions,
-                         testing::Values(Case{"$t && $f", false}, Case{"$f || $missing", false},
-                                         Case{"$t || $f && $f", true},
-                                         Case{"($t || $f) && $f", false},
-                                         Case{"!($t && $f)", true}));
+    TruthComparisonsAndLogic, Expressions,
+    testing::Values(std::pair{"$t", true}, std::pair{"$f", false}, std::pair{"$missing", false},
+                    std::pair{"$empty", false}, std::pair{"$word", true}, std::pair{"$list", true},
+                    std::pair{"$none", false}, std::pair{"''", false}, std::pair{"!$missing", true},
+                    std::pair{"not $f", true}, std::pair{"$n == 5.0", true},
+                    std::pair{"$n != 4", true}, std::pair{"$n == $s", true},
+                    std::pair{"$d == 2.5", true}, std::pair{"$word == \"a${empty}bc\"", true},
+                    std::pair{"$t == 'true'", true}, std::pair{"$missing == $alsoMissing", true},
+                    std::pair{"$missing == ''", false}, std::pair{"$list.entries() == 1", true},
+                    std::pair{"$n ne 5", false}, std::pair{"-1 == -1", true},
+                    std::pair{"$n <= 5", true}, std::pair{"$n > $d", true},
+                    std::pair{"$n >= 6", false}, std::pair{"$s > 4", true},
+                    std::pair{"$big > 9223372036854775807", true}, std::pair{"$big < -1", false},
+                    std::pair{"$word > 1", false}, std::pair{"$word < 1", false},
+                    std::pair{"$missing >= 0", false}, std::pair{"$n le 4 or $n ge 6", false},
+                    std::pair{"$t && $f", false}, std::pair{"$f || $missing", false},
+                    std::pair{"$t || $f && $f", true}, std::pair{"($t || $f) && $f", false},
+                    std::pair{"!($t && $f)", true}));
 
 }  // namespace

@@ -40,56 +40,45 @@ class Factory : public testing::Test {
     std::vector<KxCString> log;
 };
 
+// A parsed file is kept while its time and size stay, and within the recheck
+// interval the file is not looked at.
 TEST_F(Factory, KeepsAParsedFileUntilItsTimeOrSizeChanges) {
     const KxCString path = dir.write("page.tl", "one $x");
     const auto written = fs::last_write_time(path);
     EXPECT_EQ(renderFile("page.tl"), "one 1");
-
-    // Same size and time: the cached tree is used, the file is not read.
     dir.write("page.tl", "two $x");
     fs::last_write_time(path, written);
     EXPECT_EQ(renderFile("page.tl"), "one 1");
-
     fs::last_write_time(path, written + std::chrono::seconds(10));
     EXPECT_EQ(renderFile("page.tl"), "two 1");
-
     dir.write("page.tl", "three, longer $x");
     fs::last_write_time(path, written + std::chrono::seconds(10));
     EXPECT_EQ(renderFile("page.tl"), "three, longer 1");
-}
 
-TEST_F(Factory, WithinTheRecheckIntervalTheFileIsNotLookedAt) {
     factory.setRecheckInterval(std::chrono::hours(1));
-    dir.write("page.tl", "one $x");
-    EXPECT_EQ(renderFile("page.tl"), "one 1");
-    dir.write("page.tl", "two, and longer $x");
-    EXPECT_EQ(renderFile("page.tl"), "one 1");
-
+    dir.write("page.tl", "four, and longer still $x");
+    EXPECT_EQ(renderFile("page.tl"), "three, longer 1");
     factory.setRecheckInterval(std::chrono::milliseconds(0));
-    EXPECT_EQ(renderFile("page.tl"), "two, and longer 1");
+    EXPECT_EQ(renderFile("page.tl"), "four, and longer still 1");
 }
 
-TEST_F(Factory, RefusesNamesThatLeaveTheFolder) {
-    const fs::path templates = dir.mkdir("templates");
+TEST_F(Factory, NamesLeavingTheFolderAndMissingFilesGiveAnInvalidTemplateAndOneLogLine) {
+    dir.mkdir("templates/folder.tl");
     dir.write("secret.tl", "secret");
-    factory.setTemplateDirectory(templates.string());
-    for (const KxCString name : {"../secret.tl", "sub/../../secret.tl", "..\\secret.tl", ""}) {
-        log.clear();
-        EXPECT_FALSE(factory.parseFile(name).isValid()) << name;
-        ASSERT_EQ(log.size(), 1u) << name;
-        EXPECT_EQ(log[0], "template error: invalid template name '" + name + "'");
-    }
-}
-
-TEST_F(Factory, AMissingFileGivesAnInvalidTemplateAndOneLogLine) {
-    dir.mkdir("folder.tl");
-    for (const KxCString name : {"missing.tl", "folder.tl"}) {
+    factory.setTemplateDirectory(dir / "templates");
+    const std::pair<KxCString, KxCString> cases[] = {
+        {"../secret.tl", "invalid template name '../secret.tl'"},
+        {"sub/../../secret.tl", "invalid template name 'sub/../../secret.tl'"},
+        {"..\\secret.tl", "invalid template name '..\\secret.tl'"},
+        {"", "invalid template name ''"},
+        {"missing.tl", "cannot read template 'missing.tl' in " + dir / "templates"},
+        {"folder.tl", "cannot read template 'folder.tl' in " + dir / "templates"}};
+    for (const auto& [name, message] : cases) {
         log.clear();
         const KxTemplate page = factory.parseFile(name);
-        EXPECT_FALSE(page.isValid());
+        EXPECT_FALSE(page.isValid()) << name;
         EXPECT_EQ(page.getName(), "");
-        EXPECT_EQ(log, std::vector<KxCString>{"template error: cannot read template '" + name +
-                                              "' in " + dir.str()});
+        EXPECT_EQ(log, std::vector<KxCString>{"template error: " + message});
     }
 }
 

@@ -8,8 +8,8 @@
 
 namespace {
 
-// A record like the system's views: named attributes and a method that
-// joins its arguments' texts with '|' ("?" for an absent argument).
+// A record like the system's views: named attributes and a method "join"
+// that joins its arguments' texts with '|' ("?" for an absent argument).
 class Record : public KxContextObjectImpl {
   public:
     explicit Record(std::map<KxCString, KxContextObject> attributes)
@@ -21,35 +21,17 @@ class Record : public KxContextObjectImpl {
     }
     KxContextObject invokeMethod(const KxCString& name,
                                  const std::vector<KxContextObject>& arguments) override {
-        if (name != "join") {
-            return {};
-        }
         KxCString joined;
         for (const KxContextObject& argument : arguments) {
             joined +=
                 (joined.empty() ? "" : "|") + (argument.isValid() ? argument.toString() : "?");
         }
-        return kxcreateContextObject(joined);
+        return name == "join" ? kxcreateContextObject(joined) : KxContextObject();
     }
 
   private:
     std::map<KxCString, KxContextObject> attributes_;
 };
-
-KxContextObject record(std::map<KxCString, KxContextObject> attributes) {
-    return KxContextObject(std::make_shared<Record>(std::move(attributes)));
-}
-
-void fill(KxContext& context) {
-    context.put("name", "World");
-    context.put("count", kxcreateContextObject(3));
-    context.put("flag", kxcreateContextObject(true));
-    context.put("markup", "<b>&\"'</b>");
-    context.put("list", kxcreateContextObject(std::vector<KxContextObject>{
-                            kxcreateContextObject("a"), kxcreateContextObject("b")}));
-    context.put("user", record({{"name", kxcreateContextObject("Ann")},
-                                {"boss", record({{"name", kxcreateContextObject("Bob")}})}}));
-}
 
 KxCString render(const KxCString& text, KxTemplate::Escaping escaping) {
     KxTemplateFactory factory;
@@ -58,54 +40,52 @@ KxCString render(const KxCString& text, KxTemplate::Escaping escaping) {
     KxTemplate page = factory.parseText(text, "test.tl");
     EXPECT_TRUE(page.isValid()) << (log.empty() ? KxCString() : log.front());
     KxContext context;
-    fill(context);
+    context.put("name", "World");
+    context.put("count", kxcreateContextObject(3));
+    context.put("flag", kxcreateContextObject(true));
+    context.put("markup", "<b>&\"'</b>");
+    context.put("list", kxcreateContextObject(std::vector<KxContextObject>{
+                            kxcreateContextObject("a"), kxcreateContextObject("b")}));
+    const auto boss = std::make_shared<Record>(
+        std::map<KxCString, KxContextObject>{{"name", kxcreateContextObject("Bob")}});
+    context.put("user",
+                KxContextObject(std::make_shared<Record>(std::map<KxCString, KxContextObject>{
+                    {"name", kxcreateContextObject("Ann")}, {"boss", KxContextObject(boss)}})));
     KxCString out;
     page.render(out, context, escaping);
     return out;
 }
 
-struct Case {
-    const char* text;
-    const char* expected;
-
-    friend void PrintTo(const Case& c, std::ostream* out) {
-        *out << testing::PrintToString(std::string(c.text));
-    }
-};
-
-class References : public testing::TestWithParam<Case> {};
+class References : public testing::TestWithParam<std::pair<const char*, const char*>> {};
 
 TEST_P(References, RenderAsExpected) {
-    EXPECT_EQ(render(GetParam().text, KxTemplate::Escaping::None), GetParam().expected);
+    EXPECT_EQ(render(GetParam().first, KxTemplate::Escaping::None), GetParam().second);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Forms, References,
-    testing::Values(
-        Case{"${name}s $!name $count $flag", "Worlds World 3 true"}, Case{"$name.", "World."},
-        Case{"costs $5, a $ b, $, $!", "costs $5, a $ b, $, $!"}, Case{"$$name", "$World"},
-        Case{"[$missing][${missing}]", "[$missing][${missing}]"},
-        Case{"[$!missing][$!{missing}]", "[][]"}, Case{"$user.nobody.name", "$user.nobody.name"},
-        Case{"[$!user.nobody.name]", "[]"}, Case{"$user.name.txt", "$user.name.txt"},
-        Case{"$user.unknown()", "$user.unknown()"},
-        Case{"\\$name \\${name} \\$!name.x", "$name ${name} $!name.x"},
-        Case{"a\\b \\5", "a\\b \\5"}));
-
-INSTANTIATE_TEST_SUITE_P(
-    AttributesAndMethods, References,
-    testing::Values(Case{"$user.boss.name", "Bob"}, Case{"${user.name}.txt", "Ann.txt"},
-                    Case{"$list.entries()", "2"},
-                    Case{"$user.join( $user.boss.name ,\"text\", 3, 'lit')", "Bob|text|3|lit"},
-                    Case{"$user.join(\"a $name b\", '$name')", "a World b|$name"},
-                    Case{"$user.join(\"$missing $!missing.x\")", "$missing "},
-                    Case{"$user.join($missing, $user.join('x', 'y'))", "?|x|y"},
-                    Case{"[$user.join()]", "[]"}));
-
-INSTANTIATE_TEST_SUITE_P(EscapeTool, References,
-                         testing::Values(Case{"$esc.url(\"a b/c?d=1&e=\xC3\xA4~-._\")",
-                                              "a%20b%2Fc%3Fd%3D1%26e%3D%C3%A4~-._"},
-                                         Case{"$esc.url($missing)", "$esc.url($missing)"},
-                                         Case{"[$!esc.url($missing)]", "[]"}));
+    FormsAttributesMethodsAndEsc, References,
+    testing::Values(std::pair{"${name}s $!name $count $flag", "Worlds World 3 true"},
+                    std::pair{"$name.", "World."},
+                    std::pair{"costs $5, a $ b, $, $!", "costs $5, a $ b, $, $!"},
+                    std::pair{"$$name", "$World"},
+                    std::pair{"[$missing][${missing}]", "[$missing][${missing}]"},
+                    std::pair{"[$!missing][$!{missing}]", "[][]"},
+                    std::pair{"$user.nobody.name", "$user.nobody.name"},
+                    std::pair{"[$!user.nobody.name]", "[]"},
+                    std::pair{"$user.name.txt", "$user.name.txt"},
+                    std::pair{"$user.unknown()", "$user.unknown()"},
+                    std::pair{"\\$name \\${name} \\$!name.x", "$name ${name} $!name.x"},
+                    std::pair{"a\\b \\5", "a\\b \\5"}, std::pair{"$user.boss.name", "Bob"},
+                    std::pair{"${user.name}.txt", "Ann.txt"}, std::pair{"$list.entries()", "2"},
+                    std::pair{"$user.join( $user.boss.name ,\"text\", 3, 'lit')", "Bob|text|3|lit"},
+                    std::pair{"$user.join(\"a $name b\", '$name')", "a World b|$name"},
+                    std::pair{"$user.join(\"$missing $!missing.x\")", "$missing "},
+                    std::pair{"$user.join($missing, $user.join('x', 'y'))", "?|x|y"},
+                    std::pair{"[$user.join()]", "[]"},
+                    std::pair{"$esc.url(\"a b/c?d=1&e=\xC3\xA4~-._\")",
+                              "a%20b%2Fc%3Fd%3D1%26e%3D%C3%A4~-._"},
+                    std::pair{"$esc.url($missing)", "$esc.url($missing)"},
+                    std::pair{"[$!esc.url($missing)]", "[]"}));
 
 TEST(HtmlEscaping, EscapesEveryValueButNeverTheTemplateText) {
     const KxCString text =
