@@ -7,15 +7,10 @@ PROBE = ("Report", {}, "{urn:kxtest:journal}ReportResponse")
 def run(service, report, peer):
     with report.case("Report before any Record") as case:
         answer = service.Report()
-        case.equal(answer.count, 0, "count")
-        case.equal(answer.last, None, "last")
-    with report.case("Record is one-way: no answer, HTTP 202") as case:
-        case.equal(service.Record(line="first entry"), None, "returned")
-        case.equal(peer.last_status, 202, "HTTP status")
-    with report.case("Record again") as case:
-        case.equal(service.Record(line="second <entry> & more"), None, "returned")
-        case.equal(peer.last_status, 202, "HTTP status")
-    with report.case("Report counts the one-way calls") as case:
+        case.equal((answer.count, answer.last), (0, None), "count, last")
+    with report.case("Record is one-way: no answer, HTTP 202, and Report counts the calls") as case:
+        for line in ("first entry", "second <entry> & more"):
+            case.equal(service.Record(line=line), None, "returned")
+            case.equal(peer.last_status, 202, "HTTP status")
         answer = service.Report()
-        case.equal(answer.count, 2, "count")
-        case.equal(answer.last, "second <entry> & more", "last")
+        case.equal((answer.count, answer.last), (2, "second <entry> & more"), "count, last")

@@ -10,11 +10,9 @@ def run(service, report, peer):
         point = service.Midpoint(**{"from": {"x": 0.0, "y": -2.0}, "to": {"x": 3.0, "y": 8.0}})
         case.close(point.x, 1.5, "x")
         case.close(point.y, 3.0, "y")
-    with report.case("Convert with an imported enumeration") as case:
-        answer = service.Convert(length=2.5, **{"from": "m", "to": "mm"})
-        case.close(answer.length, 2500.0, "length")
-        case.equal(answer.unit, "mm", "unit")
-    with report.case("Convert to a larger unit") as case:
-        answer = service.Convert(length=15.0, **{"from": "mm", "to": "cm"})
-        case.close(answer.length, 1.5, "length")
-        case.equal(answer.unit, "cm", "unit")
+    # An imported enumeration, to a smaller and to a larger unit.
+    for length, source, target, want in [(2.5, "m", "mm", 2500.0), (15.0, "mm", "cm", 1.5)]:
+        with report.case(f"Convert {length} {source} to {target}") as case:
+            answer = service.Convert(length=length, **{"from": source, "to": target})
+            case.close(answer.length, want, "length")
+            case.equal(answer.unit, target, "unit")
