@@ -1,16 +1,14 @@
 #pragma once
-// A scratch project directory for running the reference generators the way
-// the wizards do: startup.properties written there (path values with doubled
-// backslashes), the command line run there with its output redirected to
-// orvowizard.txt, and errors.xml read back as the status page reads it.
+// A scratch project directory for running the generators the way the wizards
+// do: startup.properties written there, the command line run there with its
+// output in orvowizard.txt, and errors.xml read back as the status page reads it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <initializer_list>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -26,23 +24,18 @@ namespace gentest {
 
 namespace fs = std::filesystem;
 
-// The path of a built program: in KX_TEST_BIN_DIR, or beside the test
-// program when that is not set.
+// A built program: in KX_TEST_BIN_DIR, or beside the test program.
 inline std::string tool(const std::string& name) {
     const char* bin = std::getenv("KX_TEST_BIN_DIR");
-    if (bin != nullptr) {
-        return std::string(bin) + "/" + name;
-    }
-    return (fs::read_symlink("/proc/self/exe").parent_path() / name).string();
+    return bin != nullptr ? std::string(bin) + "/" + name
+                          : (fs::read_symlink("/proc/self/exe").parent_path() / name).string();
 }
 
-// The path of one of the examples shipped in home/examples.
 inline std::string example(const std::string& name) {
     return std::string(KX_SOURCE_DIR) + "/home/examples/" + name;
 }
 
-// The 1-based line and column where the text first appears in the file;
-// {0, 0} when it does not.
+// The 1-based line and column where the text first appears in the file.
 inline std::pair<long, long> positionOf(const std::string& path, const std::string& text) {
     std::istringstream lines(readFile(path));
     std::string line;
@@ -53,11 +46,7 @@ inline std::pair<long, long> positionOf(const std::string& path, const std::stri
     }
     return {0, 0};
 }
-inline long lineOf(const std::string& path, const std::string& text) {
-    return positionOf(path, text).first;
-}
 
-// One record of errors.xml.
 struct ErrorRecord {
     bool isError = true;
     std::string message;
@@ -72,8 +61,7 @@ inline std::ostream& operator<<(std::ostream& out, const ErrorRecord& record) {
                << record.line << ":" << record.column << " in " << record.publicId;
 }
 
-// Reads errors.xml text (elements without a root) with the platform's XML
-// reader, in the order and shape the status page expects.
+// Reads errors.xml text (elements without a root) with the platform's XML reader.
 inline std::vector<ErrorRecord> parseErrorFile(const std::string& text) {
     std::vector<ErrorRecord> records;
     KxXmlReader reader("<errors>" + text + "</errors>");
@@ -110,19 +98,18 @@ inline std::vector<ErrorRecord> parseErrorFile(const std::string& text) {
     return records;
 }
 
+inline bool has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
 // The records whose message holds all the given texts.
 inline std::vector<ErrorRecord> recordsAbout(const std::vector<ErrorRecord>& records,
                                              std::initializer_list<std::string> texts) {
     std::vector<ErrorRecord> found;
-    for (const ErrorRecord& record : records) {
-        bool all = true;
-        for (const std::string& text : texts) {
-            all = all && record.message.find(text) != std::string::npos;
-        }
-        if (all) {
-            found.push_back(record);
-        }
-    }
+    std::copy_if(records.begin(), records.end(), std::back_inserter(found), [&](const auto& r) {
+        return std::all_of(texts.begin(), texts.end(),
+                           [&](const auto& text) { return has(r.message, text); });
+    });
     return found;
 }
 
@@ -135,27 +122,16 @@ class GeneratorProject : public ::testing::Test {
     void TearDown() override { fs::current_path(saved_); }
 
     std::string path() const { return dir_.str(); }
-
-    // The -properties argument the wizards pass: the project path joined
-    // with a backslash.
+    // The -properties argument the wizards pass: joined with a backslash.
     std::string propertiesPath() const { return path() + "\\startup.properties"; }
-
+    // Backslashes as startup.properties stores them.
     static std::string doubled(const std::string& path) {
-        std::string out;
-        for (char c : path) {
-            out += c;
-            if (c == '\\') {
-                out += '\\';
-            }
-        }
-        return out;
+        return std::regex_replace(path, std::regex(R"(\\)"), R"(\\)");
     }
 
-    // Writes startup.properties with the usual keys of a project of that
-    // type, then the given lines ("key=value", as stored).
+    // startup.properties with the usual keys of a project of that type, then the lines.
     void writeProperties(const std::string& type, const std::vector<std::string>& lines) {
-        std::string text = "# written by the test\ntype=" + type +
-                           "\nversion=1.0\nprojectDir=" + doubled(path()) +
+        std::string text = "type=" + type + "\nversion=1.0\nprojectDir=" + doubled(path()) +
                            "\nprojectName=demo\ncompileros=unix\n";
         for (const std::string& line : lines) {
             text += line + "\n";
@@ -163,14 +139,12 @@ class GeneratorProject : public ::testing::Test {
         dir_.write("startup.properties", text);
     }
 
-    // Runs a generator command line in the project with its output going to
-    // orvowizard.txt, as the wizards run them; returns the exit status.
+    // Runs a command line in the project, output to orvowizard.txt; the exit status.
     int run(const std::string& commandLine) {
         return kx::os::runCommand(commandLine + " > orvowizard.txt");
     }
 
-    // The wizards' command lines, quotes and all; no -compiler option when
-    // the compiler is empty.
+    // The wizards' command lines, quotes and all; no -compiler option when it is empty.
     std::string svcgen(const std::string& input, bool noServer = false,
                        const std::string& compiler = "redhat-gcc") const {
         return line("svcgen", noServer ? "-noserver " : "", input, compiler);
@@ -193,25 +167,21 @@ class GeneratorProject : public ::testing::Test {
     std::string log() const { return read("orvowizard.txt"); }
     std::vector<ErrorRecord> errors() const { return parseErrorFile(read("errors.xml")); }
 
-    // The names of the files in a folder of the project with that extension.
+    // The sorted names of the files in a folder of the project with that ending.
     std::vector<std::string> filesEndingIn(const std::string& suffix,
                                            const std::string& folder = ".") const {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(dir_.path() / folder)) {
-            const std::string name = entry.path().filename().string();
-            if (name.size() >= suffix.size() &&
-                name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
-                names.push_back(name);
+            if (entry.path().filename().string().ends_with(suffix)) {
+                names.push_back(entry.path().filename().string());
             }
         }
         std::sort(names.begin(), names.end());
         return names;
     }
 
-    // Checks the C++ of the project: every .cpp with its headers.
+    // Checks the C++ of the project: the sample servlets need C++20, the rest is C++17.
     int compileSyntax(const std::string& folder = ".") {
-        // The sample servlets use the servlet API, which needs C++20; the rest
-        // is C++17.
         const std::string common =
             " -fsyntax-only -Wall -Wextra -Werror " + pkgConfig("--cflags") + " -I" + folder;
         std::string line = "g++ -std=c++17" + common;
@@ -223,10 +193,8 @@ class GeneratorProject : public ::testing::Test {
             anyServlet = anyServlet || servlet;
         }
         const int status = kx::os::runCommand(line + " > compiler.txt");
-        if (status != 0 || !anyServlet) {
-            return status;
-        }
-        return kx::os::runCommand(servlets + " > compiler.txt");
+        return status != 0 || !anyServlet ? status
+                                          : kx::os::runCommand(servlets + " > compiler.txt");
     }
 
     // How the generated code finds libxml2 and libcurl, as pkg-config says.
@@ -234,10 +202,7 @@ class GeneratorProject : public ::testing::Test {
         EXPECT_EQ(
             kx::os::runCommand("pkg-config " + option + " libxml-2.0 libcurl > pkg-config.txt"), 0);
         std::string flags = read("pkg-config.txt");
-        while (!flags.empty() && std::isspace(static_cast<unsigned char>(flags.back()))) {
-            flags.pop_back();
-        }
-        return flags;
+        return flags.erase(flags.find_last_not_of(" \n\t") + 1);
     }
 
   private:
