@@ -36,6 +36,12 @@ std::string run(const ScratchDir& dir, const std::string& command) {
     return text.str();
 }
 
+// "error file:line:column", the place and kind of one entry.
+std::string where(const KxBuildDiagnostic& entry) {
+    return (entry.kind == Kind::Error ? "error " : "warning ") + entry.file + ":" +
+           std::to_string(entry.line) + ":" + std::to_string(entry.column);
+}
+
 bool hasLine(const KxBuildDiagnostic& entry, const std::string& part) {
     return std::any_of(entry.context.begin(), entry.context.end(),
                        [&](const std::string& line) { return line.find(part) != line.npos; });
@@ -65,17 +71,11 @@ TEST_P(BuildDiagnosticsTest, ErrorAndWarningOfSourcesWithTheirExcerpts) {
     const auto plain = build(arguments);
     ASSERT_EQ(plain.entries.size(), 2u) << console;
     const auto& error = plain.entries[0];
-    EXPECT_EQ(error.kind, Kind::Error);
-    EXPECT_EQ(error.file, "plain.cpp");
-    EXPECT_EQ(error.line, 2);
-    EXPECT_EQ(error.column, gcc() ? 13 : 9);
+    EXPECT_EQ(where(error), gcc() ? "error plain.cpp:2:13" : "error plain.cpp:2:9");
     EXPECT_TRUE(hasLine(error, "int x = \"a\";")) << console;
     EXPECT_TRUE(hasLine(error, "^"));
     const auto& warning = plain.entries[1];
-    EXPECT_EQ(warning.kind, Kind::Warning);
-    EXPECT_EQ(warning.file, "unused.cpp");
-    EXPECT_EQ(warning.line, 2);
-    EXPECT_EQ(warning.column, 9);
+    EXPECT_EQ(where(warning), "warning unused.cpp:2:9");
     EXPECT_NE(warning.message.find("unused variable"), std::string::npos);
     EXPECT_TRUE(warning.message.ends_with("[-Wunused-variable]"));
     EXPECT_TRUE(hasLine(warning, "int unused = 3;"));
@@ -96,9 +96,7 @@ TEST_P(BuildDiagnosticsTest, ErrorInAHeaderCarriesTheIncludeChain) {
     const auto read = build("-c inc.cpp -o inc.o");
     ASSERT_EQ(read.entries.size(), 1u) << console;
     const auto& error = read.entries[0];
-    EXPECT_EQ(error.file, gcc() ? "bad.h" : "./bad.h");
-    EXPECT_EQ(error.line, 1);
-    EXPECT_EQ(error.column, 25);
+    EXPECT_EQ(where(error), gcc() ? "error bad.h:1:25" : "error ./bad.h:1:25");
     EXPECT_NE(error.message.find("undeclared_name"), std::string::npos);
     ASSERT_FALSE(error.context.empty());
     EXPECT_EQ(error.context[0], "In file included from inc.cpp:1:");
@@ -111,10 +109,7 @@ TEST_P(BuildDiagnosticsTest, TemplateErrorKeepsItsInstantiationChainAndNotes) {
     const auto read = build("-c tmpl.cpp -o tmpl.o");
     ASSERT_EQ(read.entries.size(), 1u) << console;
     const auto& error = read.entries[0];
-    EXPECT_EQ(error.kind, Kind::Error);
-    EXPECT_EQ(error.file, "tmpl.cpp");
-    EXPECT_EQ(error.line, 5);
-    EXPECT_EQ(error.column, gcc() ? 9 : 5);
+    EXPECT_EQ(where(error), gcc() ? "error tmpl.cpp:5:9" : "error tmpl.cpp:5:5");
     EXPECT_NE(error.message.find("no matching function"), std::string::npos);
     EXPECT_TRUE(hasLine(error, gcc() ? "tmpl.cpp:8:18:   required from here"
                                      : "tmpl.cpp:8:14: note: in instantiation"))
@@ -128,9 +123,7 @@ TEST_P(BuildDiagnosticsTest, UndefinedReferenceIsOneLinkError) {
     const auto read = build("link.cpp -o link");
     ASSERT_EQ(read.entries.size(), 1u) << console;
     const auto& error = read.entries[0];
-    EXPECT_EQ(error.kind, Kind::Error);
-    EXPECT_EQ(error.file, "link.cpp");
-    EXPECT_EQ(error.line, -1);
+    EXPECT_EQ(where(error), "error link.cpp:-1:-1");
     EXPECT_EQ(error.message, "undefined reference to `missing(int)'");
     EXPECT_TRUE(hasLine(error, "in function `main':"));
     EXPECT_TRUE(hasLine(error, gcc() ? "ld returned 1 exit status" : "linker command failed"));
@@ -157,8 +150,7 @@ TEST(BuildDiagnostics, MakeReportsOnlyFailuresOfItsOwn) {
     EXPECT_EQ(noRule.entries[0].message, "No rule to make target 'nope.cpp', needed by 'x.o'.");
     const auto separator = readBuildDiagnostics(run(dir, "make -f separator.mk"));
     ASSERT_EQ(separator.entries.size(), 1u);
-    EXPECT_EQ(separator.entries[0].file, "separator.mk");
-    EXPECT_EQ(separator.entries[0].line, 2);
+    EXPECT_EQ(where(separator.entries[0]), "error separator.mk:2:-1");
     EXPECT_EQ(separator.entries[0].message, "missing separator.");
     EXPECT_TRUE(readBuildDiagnostics(run(dir, "make -f failing.mk")).entries.empty());
 }
@@ -179,7 +171,7 @@ TEST(BuildDiagnostics, BoundsAndLineEnds) {
         "\x1b[01m\x1b[Ka.cpp:7:3:\x1b[m\x1b[K \x1b[01;31m\x1b[Kerror: \x1b[m\x1b[K" +
         std::string(10000, 'x') + "\n" + notes);
     ASSERT_EQ(read.entries.size(), 1u);
-    EXPECT_EQ(read.entries[0].line, 7);
+    EXPECT_EQ(where(read.entries[0]), "error a.cpp:7:3");
     EXPECT_EQ(read.entries[0].message, std::string(kMaxDiagnosticLineBytes - 18, 'x'));
     EXPECT_EQ(read.entries[0].context.size(), kMaxDiagnosticContextLines);
     EXPECT_EQ(read.entries[0].context.back(), "a.cpp:20:1: note: n");

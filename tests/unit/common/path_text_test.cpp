@@ -7,51 +7,39 @@
 
 namespace {
 
-struct TextCase {
-    const char* input;
-    const char* expected;
-
-    friend void PrintTo(const TextCase& c, std::ostream* out) {
-        *out << testing::PrintToString(std::string(c.input));
+// Each helper's answer for one input, beside the answer it should give.
+TEST(TextHelpers, ParentDirectoryMimeTypeUnescapeAndQuotes) {
+    const std::pair<KxCString, const char*> cases[] = {
+        // The text before the later separator, of either kind.
+        {parentDirectory("C:\\work/proj\\x"), "C:\\work/proj"},
+        {parentDirectory("C:\\work\\proj/x"), "C:\\work\\proj"},
+        {parentDirectory("/tmp"), ""},
+        {parentDirectory(""), ""},
+        // The last extension, exactly.
+        {mimeTypeOf("/stock.wsdl"), "text/xml"},
+        {mimeTypeOf("po.xsd"), "text/xml"},
+        {mimeTypeOf("a.b.xslt"), "text/xml"},
+        {mimeTypeOf("STOCK.WSDL"), "text/plain"},
+        {mimeTypeOf("data.xml"), "text/plain"},
+        {mimeTypeOf("old.wsdl.bak"), "text/plain"},
+        // Doubled backslashes made single, the rest kept.
+        {unescapeBackslashes("C:\\\\work\\\\proj"), "C:\\work\\proj"},
+        {unescapeBackslashes("a\\nb"), "a\\nb"},
+        {unescapeBackslashes("end\\"), "end\\"},
+        {unescapeBackslashes("three\\\\\\x"), "three\\\\x"},
+        {unescapeBackslashes("\\\\\\\\"), "\\\\"},
+        {stripQuotes("\"C:\\My \"Work\"\""), "C:\\My Work"},
+        {stripQuotes(""), ""},
+        {errnoMessage(ENOENT), "Error: No such file or directory"},
+        {errnoMessage(987654), "Error: 987654"},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(cases[i].first, cases[i].second) << "case " << i;
     }
-};
-
-class ParentDirectory : public testing::TestWithParam<TextCase> {};
-TEST_P(ParentDirectory, IsTheTextBeforeTheLaterSeparator) {
-    EXPECT_EQ(parentDirectory(GetParam().input), GetParam().expected);
-}
-INSTANTIATE_TEST_SUITE_P(Paths, ParentDirectory,
-                         testing::Values(TextCase{"C:\\work/proj\\x", "C:\\work/proj"},
-                                         TextCase{"C:\\work\\proj/x", "C:\\work\\proj"},
-                                         TextCase{"/tmp", ""}, TextCase{"", ""}));
-
-class MimeTypeOf : public testing::TestWithParam<TextCase> {};
-TEST_P(MimeTypeOf, DependsOnTheLastExtensionExactly) {
-    EXPECT_EQ(mimeTypeOf(GetParam().input), GetParam().expected);
-}
-INSTANTIATE_TEST_SUITE_P(
-    Names, MimeTypeOf,
-    testing::Values(TextCase{"/stock.wsdl", "text/xml"}, TextCase{"po.xsd", "text/xml"},
-                    TextCase{"a.b.xslt", "text/xml"}, TextCase{"STOCK.WSDL", "text/plain"},
-                    TextCase{"data.xml", "text/plain"}, TextCase{"old.wsdl.bak", "text/plain"}));
-
-class UnescapeBackslashes : public testing::TestWithParam<TextCase> {};
-TEST_P(UnescapeBackslashes, MakesDoubledBackslashesSingleAndKeepsTheRest) {
-    EXPECT_EQ(unescapeBackslashes(GetParam().input), GetParam().expected);
-}
-INSTANTIATE_TEST_SUITE_P(Texts, UnescapeBackslashes,
-                         testing::Values(TextCase{"C:\\\\work\\\\proj", "C:\\work\\proj"},
-                                         TextCase{"a\\nb", "a\\nb"}, TextCase{"end\\", "end\\"},
-                                         TextCase{"three\\\\\\x", "three\\\\x"},
-                                         TextCase{"\\\\\\\\", "\\\\"}, TextCase{"plain", "plain"}));
-
-TEST(TextHelpers, EndsWithAndStripQuotes) {
     EXPECT_TRUE(endsWith("demoProject.xml", "Project.xml"));
     EXPECT_TRUE(endsWith("x", ""));
     EXPECT_FALSE(endsWith("demoproject.xml", "Project.xml"));
     EXPECT_FALSE(endsWith("xml", "Project.xml"));
-    EXPECT_EQ(stripQuotes("\"C:\\My \"Work\"\""), "C:\\My Work");
-    EXPECT_EQ(stripQuotes(""), "");
 }
 
 TEST(HomeDirectory, IsKxHomeWithoutQuotesOrEmpty) {
@@ -61,11 +49,6 @@ TEST(HomeDirectory, IsKxHomeWithoutQuotesOrEmpty) {
     }
     ScopedEnv none("KX_HOME", std::nullopt);
     EXPECT_EQ(homeDirectory(), "");
-}
-
-TEST(ErrnoMessage, UsesThePlatformTextOrTheNumber) {
-    EXPECT_EQ(errnoMessage(ENOENT), "Error: No such file or directory");
-    EXPECT_EQ(errnoMessage(987654), "Error: 987654");
 }
 
 }  // namespace
