@@ -1,5 +1,4 @@
-// The XML layout for reading: lines and indentation, the marked pieces, and
-// text that is not well-formed.
+// The XML layout for reading: lines, indentation, marked pieces, ill-formed text.
 #include "platform/xml/KxXmlDisplay.h"
 
 #include <gtest/gtest.h>
@@ -41,12 +40,10 @@ TEST(XmlDisplay, OneElementPerLineAndTextStaysEscaped) {
                                    [](const auto& piece) { return piece.second == "x &lt; y"; });
     ASSERT_NE(text, marked.end());
     EXPECT_EQ(text->first, "text");
-}
-
-TEST(XmlDisplay, WhitespaceBetweenElementsIsLaidOutAgain) {
-    const auto tokens = kx::layOutXml("<a>\n\n      <b>1</b>   <c>\n</c>\n</a>\n");
-    ASSERT_TRUE(tokens);
-    EXPECT_EQ(joined(*tokens), "<a>\n  <b>1</b>\n  <c></c>\n</a>");
+    // Whitespace between elements is laid out again.
+    const auto spaced = kx::layOutXml("<a>\n\n      <b>1</b>   <c>\n</c>\n</a>\n");
+    ASSERT_TRUE(spaced);
+    EXPECT_EQ(joined(*spaced), "<a>\n  <b>1</b>\n  <c></c>\n</a>");
 }
 
 TEST(XmlDisplay, WhatIsNotWellFormedIsNotLaidOut) {

@@ -2,7 +2,6 @@
 // it, yields nothing afterwards, and never writes to standard error.
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,18 +23,6 @@ std::string faultWhileReading(KxXmlReader& reader) {
     return "(no fault)";
 }
 
-std::string entityBomb() {
-    std::string document = "<!DOCTYPE lolz [\n <!ENTITY lol0 \"lol\">\n";
-    for (int level = 1; level <= 9; ++level) {
-        document += " <!ENTITY lol" + std::to_string(level) + " \"";
-        for (int i = 0; i < 10; ++i) {
-            document += "&lol" + std::to_string(level - 1) + ";";
-        }
-        document += "\">\n";
-    }
-    return document + "]>\n<lolz a=\"x\">&lol9;</lolz>";
-}
-
 // One entity of 40 KB referenced 4000 times: 160 MB of text from 160 KB.
 std::string quadraticBlowup() {
     std::string refs;
@@ -55,8 +42,6 @@ struct MalformedCase {
     const char* name;
     std::string document;
     std::string libxmlMessage;
-
-    friend void PrintTo(const MalformedCase& value, std::ostream* out) { *out << value.name; }
 };
 
 class MalformedDocument : public testing::TestWithParam<MalformedCase> {};
@@ -96,7 +81,6 @@ const std::vector<MalformedCase> kMalformed = {
     MalformedCase{"UndeclaredPrefix", "<p:r/>", "line 1: Namespace prefix p on r is not defined"},
     // Documents that declare entities are refused at the declaration,
     // before any reference to one is expanded.
-    MalformedCase{"EntityExpansionBomb", entityBomb(), refused("line 2, column 2", "lol0")},
     MalformedCase{"QuadraticBlowup", quadraticBlowup(), refused("line 2, column 3", "big")},
     MalformedCase{"ParameterEntity",
                   "<!DOCTYPE r [\n<!ENTITY % p \"<!ELEMENT r ANY>\"> %p;\n]><r/>",
@@ -114,9 +98,9 @@ INSTANTIATE_TEST_SUITE_P(Faults, MalformedDocument, testing::ValuesIn(kMalformed
                              return info.param.name;
                          });
 
+// Records ahead of the broken one, far more than libxml2 is handed at once,
+// read normally.
 TEST(KxXmlReaderFault, IsRaisedWhereTheReaderMeetsItNotBefore) {
-    // Far more than libxml2 is handed at once, a long text among it; all
-    // records ahead of the broken one read normally.
     const std::string longText(20000, 'w');
     std::string document = "<errors>\n<Error><message>" + longText + "</message></Error>\n";
     for (int i = 1; i < 300; ++i) {
@@ -145,9 +129,8 @@ TEST(KxXmlReaderFault, IsRaisedWhereTheReaderMeetsItNotBefore) {
     EXPECT_EQ(fault, "line 302: Opening and ending tag mismatch: message line 302 and Error");
 }
 
+// Consuming <a/> reads nothing from libxml2: only the look ahead meets the entity.
 TEST(KxXmlReaderFault, MetByIsElementNextIsRaisedThereAndMetByEofByTheNextRead) {
-    // Consuming <a/> (start and pending end) reads nothing from libxml2, so
-    // only the look ahead meets the undefined entity.
     KxXmlReader reader("<r><a/><a/><a/><a/>&nope;</r>");
     reader.readElementStart("r");
     int read = 0;
@@ -169,8 +152,7 @@ TEST(KxXmlReaderFault, MetByIsElementNextIsRaisedThereAndMetByEofByTheNextRead) 
     EXPECT_THROW(other.readElementStart("r"), KxXmlException);
 }
 
-// Documents that make libxml2 report errors, and a warning that must not
-// stop the reader (the namespace name is not an absolute URI).
+// Documents libxml2 reports errors for, and a warning (a relative namespace) that must not stop.
 void readFaultyDocuments() {
     for (const MalformedCase& malformed : kMalformed) {
         KxXmlReader reader(malformed.document);
@@ -180,18 +162,15 @@ void readFaultyDocuments() {
     EXPECT_EQ(faultWhileReading(warned), "(no fault)");
 }
 
-// On this thread, on another thread for a reader made here, and on several
-// threads at once.
+// On this thread, on another thread for a reader made here, and on several at once.
 TEST(KxXmlReaderSilence, NothingIsWrittenToStandardErrorFromAnyThread) {
     KxXmlReader handedOver("<r><a></b></r>");
     testing::internal::CaptureStderr();
     readFaultyDocuments();
     std::string handedOverFault;
     std::thread([&] { handedOverFault = faultWhileReading(handedOver); }).join();
-    std::vector<std::thread> threads;
-    for (int i = 0; i < 4; ++i) {
-        threads.emplace_back(readFaultyDocuments);
-    }
+    std::thread threads[] = {std::thread(readFaultyDocuments), std::thread(readFaultyDocuments),
+                             std::thread(readFaultyDocuments), std::thread(readFaultyDocuments)};
     for (std::thread& thread : threads) {
         thread.join();
     }
