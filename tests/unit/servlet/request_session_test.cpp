@@ -62,7 +62,7 @@ TEST(KxHttpServletRequest, GetSessionCreatesOnceThroughTheProvider) {
     EXPECT_TRUE(first.isNew());
 }
 
-TEST(KxHttpSession, AttributesReplaceAndAbsentKeysGiveEmptyHandles) {
+TEST(KxHttpSession, AttributesReplaceAbsentKeysGiveEmptyHandlesNegativeIntervalsNeverExpire) {
     KxHttpSession session("s");
     EXPECT_FALSE(session.getAttribute("serverprojectDir").isValid());
 
@@ -77,10 +77,8 @@ TEST(KxHttpSession, AttributesReplaceAndAbsentKeysGiveEmptyHandles) {
     EXPECT_EQ(session.getAttributeNames(), std::vector<KxCString>{"k"});
     session.removeAttribute("k");
     EXPECT_FALSE(session.getAttribute("k").isValid());
-}
 
-TEST(KxHttpSession, NegativeIntervalNeverExpires) {
-    KxHttpSession session;
+    // A negative interval never expires.
     const auto later = KxHttpSession::Clock::now() + std::chrono::hours(24 * 365);
     EXPECT_TRUE(session.isExpired(later));
     session.setMaxInactiveInterval(-1);
@@ -108,24 +106,19 @@ TEST(KxHttpSession, TwoRequestsOfOneBrowserMayWriteAtOnce) {
     EXPECT_EQ(session.getAttributeNames().size(), 7u);
 }
 
-// A descriptor is open when fcntl can read its flags.
-bool isOpen(int fd) {
-    return ::fcntl(fd, F_GETFD) != -1;
-}
-
 TEST(KxServletResponse, PayloadFileIsOwnedClosedOnceAndReplacesText) {
+    auto isOpen = [](int fd) { return ::fcntl(fd, F_GETFD) != -1; };
     const int first = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     const int second = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-    ASSERT_TRUE(first >= 0 && second >= 0);
+    const int third = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ASSERT_TRUE(first >= 0 && second >= 0 && third >= 0);
     {
         KxHttpServletResponse response;
         response.write("text before");
         response.setPayloadFile(first);
         EXPECT_TRUE(response.hasPayload());
         EXPECT_TRUE(response.getPayload().empty());
-
-        // Another file replaces the first, which is closed.
-        response.setPayloadFile(second);
+        response.setPayloadFile(second);  // the first is closed
         EXPECT_FALSE(isOpen(first));
 
         // A move hands the descriptor over: only the new owner closes it.
@@ -135,8 +128,6 @@ TEST(KxServletResponse, PayloadFileIsOwnedClosedOnceAndReplacesText) {
         EXPECT_TRUE(isOpen(second));
     }
     EXPECT_FALSE(isOpen(second));
-
-    const int third = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     KxHttpServletResponse text;
     text.setPayloadFile(third);
     text.setPayload("<p>text</p>");

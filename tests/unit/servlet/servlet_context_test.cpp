@@ -8,7 +8,7 @@
 
 namespace {
 
-TEST(KxServletContext, MimeTypesByExtensionAndEmptyForUnknown) {
+TEST(KxServletContext, MimeTypesByExtensionAndResourcesFromTheApplicationFolderOnly) {
     KxServletContext context;
     EXPECT_EQ(context.getMimeType("/docs/index.html"), "text/html");
     EXPECT_EQ(context.getMimeType("style.CSS"), "text/css");
@@ -16,17 +16,16 @@ TEST(KxServletContext, MimeTypesByExtensionAndEmptyForUnknown) {
     EXPECT_EQ(context.getMimeType("Stock.cpp"), "");
     EXPECT_EQ(context.getMimeType("dir.d/makefile"), "");
     EXPECT_EQ(context.getMimeType("no-extension"), "");
-}
 
-TEST(KxServletContext, ResourcesAreReadFromTheApplicationFolderOnly) {
+    // Resources are read from the application folder only.
     ScratchDir webapp;
     webapp.write("goodbye.html", "<p>Goodbye</p>");
     webapp.write("../outside.txt", "secret");
-    KxServletContext context(webapp.str());
-    EXPECT_EQ(context.getResourceData("goodbye.html"), "<p>Goodbye</p>");
-    EXPECT_THROW(context.getResourceData("missing.html"), KxServletException);
-    EXPECT_THROW(context.getResourceData("../outside.txt"), KxServletException);
-    EXPECT_THROW(context.getResourceData("a\\..\\..\\outside.txt"), KxServletException);
+    KxServletContext app(webapp.str());
+    EXPECT_EQ(app.getResourceData("goodbye.html"), "<p>Goodbye</p>");
+    EXPECT_THROW(app.getResourceData("missing.html"), KxServletException);
+    EXPECT_THROW(app.getResourceData("../outside.txt"), KxServletException);
+    EXPECT_THROW(app.getResourceData("a\\..\\..\\outside.txt"), KxServletException);
 }
 
 class EchoServlet : public KxHttpServlet {
