@@ -1,12 +1,8 @@
 // Starting and stopping kxcontainer: servlets that cannot be made, web
 // applications that stop the start, and signals with a request in flight.
-// The options (--help among them) are pinned by the option parser's unit
-// tests; servlet threads each having their own current directory by
-// wizard_run_test.cpp.
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <future>
@@ -29,9 +25,7 @@ TEST_F(ContainerLifecycle, ServletsThatCannotBeMadeAreReportedAndGet404) {
              {"nothing", "factory createNoServlet in libkxtestservlets.so returned no servlet"},
              {"badinit", "init failed: deliberate failure in init"}}) {
         EXPECT_TRUE(contains(errors, "kxcontainer: servlet '" + name + "': " + reason)) << errors;
-        const auto missing = container.get("/orvo/" + name);
-        EXPECT_EQ(missing.status, 404) << name;
-        EXPECT_TRUE(contains(missing.body, "'" + name + "' is not available")) << missing.body;
+        EXPECT_EQ(container.get("/orvo/" + name).status, 404) << name;
     }
     EXPECT_EQ(container.get("/orvo/echo").status, 200);
     EXPECT_TRUE(contains(containerLog(), "factory createKxTavrinWizard not found"));
@@ -61,9 +55,7 @@ TEST_F(ContainerLifecycle, LibrariesOfAnotherServletInterfaceOrABadDescriptorSto
         EXPECT_FALSE(stopped.start(webapp.str())) << reason;
         EXPECT_TRUE(contains(stopped.failure(), reason)) << stopped.failure();
         EXPECT_FALSE(contains(stopped.failure(), "serving")) << stopped.failure();
-        ASSERT_TRUE(stopped.startExit()) << reason;
-        ASSERT_TRUE(WIFEXITED(*stopped.startExit())) << "killed by a signal: " << reason;
-        EXPECT_EQ(WEXITSTATUS(*stopped.startExit()), 1) << reason;
+        EXPECT_EQ(stopped.startExit(), std::optional<int>(1)) << reason;
     }
 }
 

@@ -1,9 +1,6 @@
-// The protections of the local server, seen over HTTP against the real
-// container: the access token, the Host allow-list (DNS rebinding), cross-site
-// refusal, the size, time and connection limits, and clients that abuse them
-// (tricklers, floods, a kill in the middle). Every loop is bounded in count
-// and time, and every address is 127.0.0.1. The decision tables of the checks
-// themselves are in tests/unit/container/security_checks_test.cpp.
+// The local server's protections against the real container: the token, the
+// Host allow-list, cross-site refusal, size, time and connection limits, and
+// clients abusing them. Loops are bounded; the decisions are unit-tested.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -25,9 +22,7 @@ std::chrono::milliseconds since(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
 }
 
-// Which token values, hosts and origins pass is decided by the tables of
-// security_checks_test.cpp and redactToken's; here, that the running server
-// applies them in all three places a token may come in.
+// The token is checked in all three places it may come in, and never logged.
 TEST_F(ContainerProtection, OnlyThisRunsTokenIsAcceptedAndNeverLogged) {
     ASSERT_NO_FATAL_FAILURE(start());
     const std::string previous = container.token();
@@ -87,9 +82,8 @@ TEST_F(ContainerProtection, GivenTokenOrNoTokenAtAll) {
     EXPECT_EQ(open.request("GET", "/orvo/echo").status, 200);
 }
 
-// A page of another site (or of a name an attacker's DNS points at
-// 127.0.0.1) sends the token cookie along: neither servlets nor static files
-// answer it, and the shutdown servlet is never reached.
+// Another site's page sends the token cookie along: servlets and static files
+// refuse it, and the shutdown servlet is never reached.
 TEST_F(ContainerProtection, ForeignHostsAndOriginsAreRefusedEvenWithTheToken) {
     ASSERT_NO_FATAL_FAILURE(start());
     const std::string port = std::to_string(container.port());
@@ -134,30 +128,28 @@ TEST_F(ContainerProtection, ForeignHostsAndOriginsAreRefusedEvenWithTheToken) {
     EXPECT_FALSE(contains(containerLog(), "stopping"));
 }
 
-// The header buffer and body limit are given: their defaults belong to the
-// option parser.
 TEST_F(ContainerProtection, OversizedHeaderGets431AndOversizedBodyGets413) {
     ASSERT_NO_FATAL_FAILURE(
         start({"--client-header-buffer-size", "4k", "--client-max-body-size", "2k"}));
     const Headers form = {{"Authorization", "token " + container.token()},
                           {"Content-Type", "application/x-www-form-urlencoded"}};
+    auto filled = [&](std::size_t n) {
+        return buildRequest(container.port(), "GET", "/orvo/echo",
+                            {form[0], {"X-Filler", std::string(n, 'a')}});
+    };
+    auto posted = [&](std::size_t n) {
+        return buildRequest(container.port(), "POST", "/orvo/echo", form,
+                            "a=" + std::string(n, 'b'));
+    };
     Headers chunked = form;
     chunked.emplace_back("Transfer-Encoding", "chunked");
     const std::string chunk = "400\r\n" + std::string(1024, 'c') + "\r\n";
     // Chunked: the limit holds without a Content-Length too.
     for (const auto& [request, status] : std::vector<std::pair<std::string, int>>{
-             {buildRequest(container.port(), "GET", "/orvo/echo",
-                           {form[0], {"X-Filler", std::string(3000, 'a')}}),
-              200},
-             {buildRequest(container.port(), "GET", "/orvo/echo",
-                           {form[0], {"X-Filler", std::string(4500, 'a')}}),
-              431},
-             {buildRequest(container.port(), "POST", "/orvo/echo", form,
-                           "a=" + std::string(2046, 'b')),
-              200},
-             {buildRequest(container.port(), "POST", "/orvo/echo", form,
-                           "a=" + std::string(2047, 'b')),
-              413},
+             {filled(3000), 200},
+             {filled(4500), 431},
+             {posted(2046), 200},
+             {posted(2047), 413},
              {buildRequest(container.port(), "POST", "/orvo/echo", chunked) + chunk + chunk +
                   chunk + "0\r\n\r\n",
               413}}) {
@@ -170,9 +162,8 @@ TEST_F(ContainerProtection, OversizedHeaderGets431AndOversizedBodyGets413) {
     }
 }
 
-// A megabyte header, and a declared 100 MB body that the client sends all
-// the same for at most three seconds: refused at once, and the server drops
-// the rest or closes, keeping nothing.
+// A megabyte header, or a declared 100 MB body sent anyway for three seconds:
+// refused at once, and the server keeps none of it.
 TEST_F(ContainerProtection, AMegabyteHeaderOrAHundredMegabyteBodyIsRefusedWithoutGrowingTheServer) {
     ASSERT_NO_FATAL_FAILURE(start());
     constexpr std::size_t kBody = 100 * 1024 * 1024;
@@ -189,9 +180,7 @@ TEST_F(ContainerProtection, AMegabyteHeaderOrAHundredMegabyteBodyIsRefusedWithou
         ASSERT_GT(before, 0);
         const auto started = Clock::now();
         HttpConnection connection(container.port());
-        // The server may stop reading a header long before its end; the
-        // send result does not matter, the answer does.
-        connection.sendRaw(request);
+        connection.sendRaw(request);  // may be cut short: the answer matters
         EXPECT_EQ(connection.readResponse(false, 5s).status, status);
         EXPECT_LT(since(started), 5s);
 
@@ -209,8 +198,7 @@ TEST_F(ContainerProtection, AMegabyteHeaderOrAHundredMegabyteBodyIsRefusedWithou
     }
 }
 
-// Sends head at once, then drip a byte a second until the server answers or
-// closes; the status it answered with, 0 when none came.
+// Sends head, then drip a byte a second; the status answered, 0 when none.
 int trickle(unsigned short port, const std::string& head, const std::string& drip) {
     HttpConnection connection(port);
     connection.sendRaw(head);
@@ -238,8 +226,7 @@ TEST_F(ContainerProtection, ClientsSendingAByteASecondHoldUpNobody) {
     const auto started = Clock::now();
     // A connection that never sends anything is closed at the header limit.
     HttpConnection idle(container.port());
-    // Four header tricklers, which never finish the header in the time
-    // allowed, and a body trickler, whose header comes at once.
+    // Four header tricklers and a body trickler, none finishing in time.
     std::vector<std::future<int>> slow;
     for (int i = 0; i < 5; ++i) {
         slow.push_back(std::async(std::launch::async, [&, i] {
@@ -294,9 +281,8 @@ TEST_F(ContainerProtection, ConnectionsPastTheCapAreClosedAndServiceResumes) {
         << "logged once per time the limit is reached";
 }
 
-// Sends count GET requests for target over kept-alive connections (a new
-// one whenever the server ends one), each read before the next; the number
-// answered with 200. Stops at the deadline.
+// Sends count GETs over kept-alive connections (a new one whenever the server
+// ends one) until the deadline; the number answered with 200.
 int requestMany(unsigned short port, const std::string& target, int count,
                 Clock::time_point deadline) {
     int served = 0;
@@ -318,8 +304,7 @@ int requestMany(unsigned short port, const std::string& target, int count,
     return served;
 }
 
-// Which sessions a full store drops is pinned by the session store's unit
-// tests; here, that the server stays small and keeps the one that came back.
+// The server stays small and keeps the session that came back.
 TEST_F(ContainerProtection, TenThousandRequestsWithoutACookieKeepTheServerSmall) {
     ASSERT_NO_FATAL_FAILURE(start({"--no-token", "--max-sessions", "50"}));
     const std::string cookie =
@@ -327,9 +312,8 @@ TEST_F(ContainerProtection, TenThousandRequestsWithoutACookieKeepTheServerSmall)
     ASSERT_EQ(cookie.rfind("JSESSIONID=", 0), 0u);
     ASSERT_EQ(container.request("GET", "/orvo/session", {{"Cookie", cookie}}).status, 200);
 
-    // 4 clients at once, 2,500 requests each: the first 500 of each warm
-    // the server up (thread caches, buffers, the full session store), the
-    // other 2,000 must not make it grow any further worth speaking of.
+    // 4 clients: 500 requests each warm the server up, 2,000 more must not
+    // make it grow.
     const auto deadline = Clock::now() + 90s;
     auto requestFromEachClient = [&](int count) {
         std::vector<std::future<int>> clients;
@@ -365,9 +349,7 @@ TEST_F(ContainerProtection, TheLogsKeepEveryLineWhenTheServerIsKilled) {
     for (int i = 0; i < 20; ++i) {
         ASSERT_EQ(container.get("/orvo/logging?note=line" + std::to_string(i)).status, 200);
     }
-    // Each answer's line is written once the answer is sent (lines of
-    // different connections may come in either order); then the process dies
-    // without any chance to flush.
+    // Each line is written once its answer is sent; then a kill, no flush.
     for (int i = 0; i < 20; ++i) {
         waitForFileText(accessLog,
                         "GET /orvo/logging?note=line" + std::to_string(i) + " HTTP/1.1\" 200 ");

@@ -5,12 +5,12 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <strings.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
@@ -27,15 +27,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-bool equalsIgnoringCase(const std::string& a, const std::string& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](unsigned char x, unsigned char y) {
-        return std::tolower(x) == std::tolower(y);
-    });
-}
-
 bool hasHeaderIn(const Headers& headers, const std::string& name) {
-    return std::any_of(headers.begin(), headers.end(),
-                       [&](const auto& header) { return equalsIgnoringCase(header.first, name); });
+    return std::any_of(headers.begin(), headers.end(), [&](const auto& header) {
+        return ::strcasecmp(header.first.c_str(), name.c_str()) == 0;
+    });
 }
 
 int remainingMs(Clock::time_point deadline) {
@@ -47,18 +42,14 @@ int remainingMs(Clock::time_point deadline) {
 }  // namespace
 
 std::string HttpResponse::header(const std::string& name) const {
-    for (const auto& [key, value] : headers) {
-        if (equalsIgnoringCase(key, name)) {
-            return value;
-        }
-    }
-    return {};
+    const auto values = headerValues(name);
+    return values.empty() ? "" : values.front();
 }
 
 std::vector<std::string> HttpResponse::headerValues(const std::string& name) const {
     std::vector<std::string> values;
     for (const auto& [key, value] : headers) {
-        if (equalsIgnoringCase(key, name)) {
+        if (::strcasecmp(key.c_str(), name.c_str()) == 0) {
             values.push_back(value);
         }
     }
@@ -195,9 +186,7 @@ std::string buildRequest(unsigned short port, const std::string& method, const s
 }
 
 ContainerProcess::~ContainerProcess() {
-    // Stopped the way a user stops it, so the container ends as it would
-    // (servlets destroyed, logs and any coverage data written); killed when
-    // it does not end in time.
+    // Stopped as a user stops it: servlets destroyed, logs and coverage written.
     if (pid_ > 0) {
         ::kill(pid_, SIGTERM);
         waitForExit(15s);
@@ -274,7 +263,9 @@ bool ContainerProcess::start(const std::string& webapp,
         int status = 0;
         if (::waitpid(pid_, &status, WNOHANG) == pid_) {
             pid_ = -1;
-            startExit_ = status;
+            if (WIFEXITED(status)) {
+                startExit_ = WEXITSTATUS(status);
+            }
             failure_ = "kxcontainer ended at start: " + readFile(errPath);
             return false;
         }

@@ -1,7 +1,6 @@
 #pragma once
-// Runs build/bin/kxcontainer as a child process on a scratch web application
-// and talks HTTP to it over a loopback socket. Every wait is bounded, so a
-// container that misbehaves fails the test instead of hanging it.
+// Runs kxcontainer as a child process and talks HTTP to it over loopback.
+// Every wait is bounded: a container that misbehaves fails, never hangs.
 #include <sys/types.h>
 
 #include <chrono>
@@ -22,8 +21,7 @@ struct HttpResponse {
     Headers headers;
     std::string body;
 
-    // The first value of the header (names compare without case); empty when
-    // absent.
+    // The first value of the header (names compare without case), or "".
     std::string header(const std::string& name) const;
     std::vector<std::string> headerValues(const std::string& name) const;
 };
@@ -39,8 +37,7 @@ class HttpConnection {
     bool isOpen() const { return fd_ >= 0; }
     // Sends the bytes as they are; false when they could not all be sent.
     bool sendRaw(const std::string& bytes);
-    // Reads one answer (headers, then Content-Length bytes, or up to the
-    // end of the connection). headOnly: an answer to HEAD, which has no body.
+    // Reads one answer (the body by Content-Length, else up to the close).
     HttpResponse readResponse(bool headOnly = false,
                               std::chrono::milliseconds timeout = std::chrono::seconds(10));
     // True when the server closed the connection within the timeout.
@@ -54,9 +51,8 @@ class HttpConnection {
     bool closed_ = false;
 };
 
-// The text of a request: a Host header for 127.0.0.1:port is added unless
-// headers hold one, "Connection: close" unless they hold a Connection
-// header, and Content-Length when there is a body.
+// A request's text; Host, "Connection: close" and Content-Length are added
+// unless headers hold them.
 std::string buildRequest(unsigned short port, const std::string& method, const std::string& target,
                          const Headers& headers = {}, const std::string& body = {});
 
@@ -65,32 +61,23 @@ class ContainerProcess {
     ContainerProcess() = default;
     ContainerProcess(const ContainerProcess&) = delete;
     ContainerProcess& operator=(const ContainerProcess&) = delete;
-    // Stops the process when it still runs (SIGTERM, then SIGKILL after 15 s).
-    ~ContainerProcess();
+    ~ContainerProcess();  // SIGTERM, then SIGKILL after 15 s
 
-    // Starts kxcontainer with --port 0 --webapp <webapp> --home <webapp>
-    // --lib-dir <test libraries> --log-dir <webapp>/logs and the extra
-    // arguments, then waits for the address line. False (with the reason in
-    // failure()) when it exits or prints no address in time.
+    // Starts kxcontainer on port 0 with logs in <webapp>/logs and waits for
+    // the address line; false (see failure()) when none comes.
     bool start(const std::string& webapp, const std::vector<std::string>& extraArguments = {});
-    // The product home for the next start; the web application's folder
-    // when none is set.
+    // The product home (default: the web application) and the servlet
+    // library folder (default: the build's) for the next start.
     void setHome(const std::string& home) { home_ = home; }
-    // Where the servlet libraries are looked up; the build's library folder
-    // when none is set.
     void setLibraryDirectory(const std::string& directory) { libraryDirectory_ = directory; }
 
     unsigned short port() const { return port_; }
-    // The process id while it runs; -1 before the start and after the exit.
-    pid_t processId() const { return pid_; }
+    pid_t processId() const { return pid_; }  // -1 when not running
     const std::string& url() const { return url_; }
-    // The application's name as the start-up line gives it.
-    const std::string& application() const { return application_; }
-    // The token of the printed address; empty without one.
+    const std::string& application() const { return application_; }  // of the start-up line
     const std::string& token() const { return token_; }
     const std::string& failure() const { return failure_; }
-    // When the process ended during start: its wait status (as waitpid
-    // gives it, for WIFEXITED and the like); nothing otherwise.
+    // The exit code when the process ended during start.
     std::optional<int> startExit() const { return startExit_; }
     std::string standardError() const;
     std::string logDirectory() const { return webapp_ + "/logs"; }
@@ -101,10 +88,9 @@ class ContainerProcess {
     // A GET carrying the access token in the Authorization header.
     HttpResponse get(const std::string& target, Headers headers = {});
 
-    // Sends a signal (SIGTERM by default).
     void signal(int number);
-    // The exit status once the process ended within the timeout; nothing
-    // when it still runs then (it is killed) or did not exit normally.
+    // The exit code; nothing when killed by a signal or still running at the
+    // timeout (then it is killed).
     std::optional<int> waitForExit(std::chrono::milliseconds timeout);
 
   private:
@@ -120,20 +106,17 @@ class ContainerProcess {
     unsigned short port_ = 0;
 };
 
-// Where the built programs are: build/bin (KX_TEST_BIN_DIR, or the build's
-// own folder when unset) and build/lib.
+// build/bin (KX_TEST_BIN_DIR, or the build's own) and build/lib.
 std::string binaryDirectory();
 std::string libraryDirectory();
 
 using ::readFile;
 
-// The resident memory of a process (VmRSS of /proc/<pid>/status) in
-// kilobytes; -1 when it cannot be read.
+// VmRSS of the process in kilobytes; -1 when it cannot be read.
 long residentKilobytes(pid_t pid);
 
-// How much the container may grow while it refuses or serves hostile
-// requests. Sanitizer builds keep shadow memory and freed blocks around, so
-// they get more room; a 100 MB body read whole would still break the bound.
+// How much the container may grow under hostile requests (sanitizers keep
+// freed blocks around); a 100 MB body read whole still breaks the bound.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 inline constexpr long kGrowthBoundKb = 96 * 1024;
 #else
