@@ -28,8 +28,6 @@ class Library : public testing::Test {
             dlclose(handle_);
         }
     }
-    Factory factory(const char* name) { return reinterpret_cast<Factory>(dlsym(handle_, name)); }
-
     void* handle_ = nullptr;
 };
 
@@ -38,10 +36,9 @@ TEST_F(Library, EachFactoryMakesAFreshUninitialisedServlet) {
          {"createKxTavrinWizard", "createKxClientWizard", "createKxServerWizard",
           "createKxFoundationWizard", "createKxOrvoHomePage", "createKxHtmlDirectoryViewer",
           "createKxHtmlFileBrowser", "createKxLoadProject", "createKxStatusPage"}) {
-        const Factory create = factory(name);
+        const auto create = reinterpret_cast<Factory>(dlsym(handle_, name));
         ASSERT_NE(create, nullptr) << name;
-        std::unique_ptr<KxServlet> first(create());
-        std::unique_ptr<KxServlet> second(create());
+        std::unique_ptr<KxServlet> first(create()), second(create());
         ASSERT_NE(first, nullptr);
         EXPECT_NE(first.get(), second.get());
         EXPECT_EQ(first->getServletConfig().getServletName(), "") << "not initialised";
