@@ -1,14 +1,16 @@
-// Each wizard in the browser, the whole way: from the start page through
-// Browse… (when it takes an input file) to a generated project, two of its
-// files in the viewer, back through the project list into the wizard with
-// the settings kept, and Reset to the defaults. One table row per wizard.
+// Each wizard the whole way: from the start page through Browse… (when it
+// takes an input file) to a generated project, two of its files in the
+// viewer, back through the project list into the wizard with the settings
+// kept, and Reset to the defaults. One table row per wizard.
 import assert from 'node:assert/strict';
-import { describe, test } from 'node:test';
+import { test } from 'node:test';
 import { session } from './lib/harness.mjs';
-import {
-  browseAndPick, checkedFlags, generate, groupHeadings, heading, openGeneratedFile,
-  openWizardFromStart, reopenFromProjects, resetAndExpectDefaults,
-} from './lib/journey.mjs';
+import { checkedFlags, DEFAULT_OS, heading, pathOf, visit } from './lib/journey.mjs';
+
+const groupHeadings = (page) =>
+  page.locator('.file-group h3').evaluateAll((hs) => hs.map((h) => h.firstChild.textContent.trim()));
+const endsWith = (name, before = '') => new RegExp(`${before}${name.replace('.', '\\.')}$`);
+const COMMON_FLAGS = { make: true, msvcproject: true, sample: true, html: true, stl: true };
 
 const WIZARDS = [
   {
@@ -88,54 +90,97 @@ const WIZARDS = [
 ];
 
 for (const w of WIZARDS) {
-  describe(`${w.tier} wizard`, { timeout: 240_000 }, () => {
-    test(`${w.project}: generate, view two files, reopen, reset`, async () => {
-      const s = await session(`${w.tier}-journey`);
-      const page = s.page;
-      try {
-        await openWizardFromStart(s, w.card, w.tier);
-        await page.getByLabel('Project name').fill(w.project);
-        if (w.input) {
-          await browseAndPick(s, w.tier, w.input);
-        } else {
-          assert.equal(await page.getByLabel('Input file').count(), 0, 'no input file here');
-        }
-        for (const [label, value] of Object.entries(w.fields ?? {})) {
-          await page.getByLabel(label).fill(value);
-        }
-        if (w.os) {
-          await page.getByLabel('Compiler and operating system').selectOption(w.os);
-        }
-        for (const label of w.check ?? []) await page.getByLabel(label).check();
-        for (const label of w.uncheck ?? []) await page.getByLabel(label).uncheck();
-
-        await generate(s, `${w.tier}-status`);
-        assert.equal(await heading(page), w.project);
-        const files = await w.generated(page);
-        for (const [i, file] of files.entries()) {
-          await openGeneratedFile(s, file.name, { ...file, label: `${w.tier}-file${i}` });
-        }
-
-        await reopenFromProjects(s, w.tier, w.project, { badge: 'generated' });
-        assert.equal(await page.getByLabel('Project name').inputValue(), w.project);
-        if (w.input) {
-          assert.match(await page.getByLabel('Input file').inputValue(), new RegExp(`${w.input.replace('.', '\\.')}$`));
-        }
-        for (const [label, value] of Object.entries(w.fields ?? {})) {
-          assert.equal(await page.getByLabel(label).inputValue(), value);
-        }
-        if (w.os) {
-          assert.equal(await page.getByLabel('Compiler and operating system').inputValue(), w.os);
-        }
-        assert.deepEqual(await checkedFlags(page, Object.keys(w.reopened)), w.reopened);
-
-        await resetAndExpectDefaults(s, w.tier, w.defaults);
-        for (const label of w.emptyAfterReset ?? []) {
-          assert.equal(await page.getByLabel(label).inputValue(), '', label);
-        }
-      } finally {
-        await s.done();
+  test(`${w.tier} wizard: ${w.project}: generate, view two files, reopen, reset`, { timeout: 240_000 }, async () => {
+    const s = await session(`${w.tier}-journey`);
+    const page = s.page;
+    const field = (label) => page.getByLabel(label);
+    try {
+      assert.equal(pathOf(page), '/orvo/');
+      assert.match(await heading(page), /Generate web-service and data-binding code/);
+      await visit(s, 'start');
+      await page.locator('.cards').getByRole('link', { name: w.card }).click();
+      await page.waitForURL(`**/orvo/${w.tier}`);
+      assert.equal(await heading(page), w.card);
+      await visit(s, `${w.tier}-wizard`);
+      await field('Project name').fill(w.project);
+      if (w.input) {
+        // Browse… lists home/examples; "Use <file>" fills the file in and keeps the rest of the form.
+        await page.getByRole('button', { name: 'Browse…' }).click();
+        await page.waitForURL((url) => url.pathname === '/orvo/browse' && url.searchParams.get('tier') === w.tier);
+        assert.equal(await heading(page), 'Choose an input file');
+        assert.match(await field('Folder').inputValue(), /examples$/);
+        await visit(s, `${w.tier}-browse`);
+        await page.getByRole('link', { name: `Use ${w.input}` }).click();
+        await page.waitForURL((url) => url.pathname === `/orvo/${w.tier}`);
+        assert.match(await field('Input file').inputValue(), endsWith(w.input, 'examples.'));
+        assert.equal(await field('Project name').inputValue(), w.project, 'Browse keeps the form');
+        await visit(s, `${w.tier}-picked`);
+      } else {
+        assert.equal(await field('Input file').count(), 0, 'no input file here');
       }
-    });
+      for (const [label, value] of Object.entries(w.fields ?? {})) await field(label).fill(value);
+      if (w.os) await field('Compiler and operating system').selectOption(w.os);
+      for (const label of w.check ?? []) await field(label).check();
+      for (const label of w.uncheck ?? []) await field(label).uncheck();
+
+      await page.getByRole('button', { name: 'Generate' }).click();
+      await page.waitForURL('**/orvo/status?**', { timeout: 120_000 });
+      await visit(s, `${w.tier}-status`);
+      assert.equal(await heading(page), w.project);
+      // Each file in the viewer: highlighted, one line number per line, the
+      // raw link gives the same text, and "Back to the project" returns.
+      for (const [i, file] of (await w.generated(page)).entries()) {
+        await page.getByRole('link', { name: file.linkName ?? file.name, exact: true }).first().click();
+        await page.waitForURL('**/orvo/static/viewer.html?src=**');
+        await page.locator('#code-frame:not([hidden])').waitFor();
+        assert.equal(await heading(page), file.name);
+        const code = page.locator('#code');
+        const text = await code.textContent();
+        assert.match(text, file.expectText);
+        assert.equal(await code.getAttribute('data-language'), file.language);
+        if (file.language !== 'plaintext') {
+          assert.ok(await code.locator('[class^="hljs-"]').count() > 5, `${file.name} is highlighted`);
+        }
+        const gutter = await page.locator('#code-frame .gutter').textContent();
+        assert.equal(gutter.split('\n').length, text.replace(/\n$/, '').split('\n').length, 'one line number per line');
+        const raw = await page.getByRole('link', { name: 'Raw file' }).getAttribute('href');
+        const response = await page.request.get(new URL(raw, page.url()).href);
+        assert.equal(response.status(), 200);
+        assert.equal(await response.text(), text);
+        await visit(s, `${w.tier}-file${i}`);
+        await page.getByRole('link', { name: 'Back to the project' }).click();
+        await page.waitForURL('**/orvo/status?**');
+      }
+
+      // The project list shows it; "Open in wizard" loads its settings back.
+      await page.getByRole('link', { name: 'All projects' }).click();
+      await page.waitForURL('**/orvo/viewer');
+      const row = page.getByRole('row').filter({ has: page.getByRole('rowheader', { name: w.project }) });
+      assert.equal(await row.count(), 1, `${w.project} is listed`);
+      assert.equal((await row.locator('.badge').first().textContent()).trim(), 'generated');
+      await visit(s, `${w.tier}-projects`);
+      await row.getByRole('link', { name: `Open ${w.project} in its wizard` }).click();
+      await page.waitForURL((url) => url.pathname === `/orvo/${w.tier}` && url.searchParams.get('oper') === 'load');
+      await visit(s, `${w.tier}-loaded`);
+      assert.equal(await field('Project name').inputValue(), w.project);
+      if (w.input) assert.match(await field('Input file').inputValue(), endsWith(w.input));
+      for (const [label, value] of Object.entries(w.fields ?? {})) assert.equal(await field(label).inputValue(), value);
+      if (w.os) assert.equal(await field('Compiler and operating system').inputValue(), w.os);
+      assert.deepEqual(await checkedFlags(page, Object.keys(w.reopened)), w.reopened);
+
+      // Reset: the defaults again, the project directory the home's projects folder.
+      await page.getByRole('button', { name: 'Reset' }).click();
+      await page.waitForURL((url) => url.pathname === `/orvo/${w.tier}` && url.search === '');
+      for (const label of ['Project name', ...(w.input ? ['Input file'] : []), ...(w.emptyAfterReset ?? [])]) {
+        assert.equal(await field(label).inputValue(), '', label);
+      }
+      assert.match(await field('Project directory').inputValue(), /projects$/);
+      assert.equal(await field('Compiler and operating system').inputValue(), DEFAULT_OS);
+      const defaults = { ...COMMON_FLAGS, ...w.defaults };
+      assert.deepEqual(await checkedFlags(page, Object.keys(defaults)), defaults);
+      await visit(s, `${w.tier}-reset`);
+    } finally {
+      await s.done();
+    }
   });
 }

@@ -4,45 +4,29 @@
 
 const CONTROLS = 'input:not([type="hidden"]), select, textarea, button';
 
-// Every form control and every link that is rendered, with the accessible
-// name Chromium computes for it (Accessibility.getPartialAXTree over CDP).
-// Folded <details> are opened first, so their fields count as well.
+// Every rendered form control and link with the accessible name Chromium
+// computes for it (over CDP); folded <details> are opened first, so their
+// fields count as well.
 export async function accessibleNames(page) {
-  await page.evaluate(() => {
-    for (const details of document.querySelectorAll('details')) details.open = true;
-  });
+  await page.evaluate(() => document.querySelectorAll('details').forEach((details) => { details.open = true; }));
   const cdp = await page.context().newCDPSession(page);
   try {
     await cdp.send('DOM.enable');
     await cdp.send('Accessibility.enable');
     const { root } = await cdp.send('DOM.getDocument', { depth: 0 });
-    const { nodeIds } = await cdp.send('DOM.querySelectorAll', {
-      nodeId: root.nodeId,
-      selector: `${CONTROLS}, a[href]`,
-    });
+    const { nodeIds } = await cdp.send('DOM.querySelectorAll', { nodeId: root.nodeId, selector: `${CONTROLS}, a[href]` });
     const result = [];
     for (const nodeId of nodeIds) {
       const { nodes } = await cdp.send('Accessibility.getPartialAXTree', { nodeId, fetchRelatives: false });
-      const node = nodes.find((n) => !n.ignored) ?? nodes[0];
-      if (!node || node.ignored) {
-        continue; // not rendered (e.g. inside <noscript> or display: none)
-      }
+      const node = nodes.find((n) => !n.ignored);
+      if (!node) continue; // not rendered (e.g. inside <noscript> or display: none)
       const { outerHTML } = await cdp.send('DOM.getOuterHTML', { nodeId });
-      result.push({
-        role: node.role?.value ?? '',
-        name: (node.name?.value ?? '').trim(),
-        html: outerHTML.slice(0, 160),
-      });
+      result.push({ role: node.role?.value ?? '', name: (node.name?.value ?? '').trim(), html: outerHTML.slice(0, 160) });
     }
     return result;
   } finally {
     await cdp.detach().catch(() => {});
   }
-}
-
-// The controls and links whose accessible name is empty.
-export async function unnamedControls(page) {
-  return (await accessibleNames(page)).filter((entry) => entry.name === '');
 }
 
 // Text whose colour has less contrast against the background behind it than
@@ -61,21 +45,13 @@ export async function lowContrastText(page) {
       const [r, g, b, a] = probe.getImageData(0, 0, 1, 1).data;
       return [r, g, b, a / 255];
     }
-    function over(top, bottom) {
-      const a = top[3];
-      return [0, 1, 2].map((i) => top[i] * a + bottom[i] * (1 - a)).concat(1);
-    }
-    function luminance([r, g, b]) {
-      const lin = (c) => {
-        const s = c / 255;
-        return s <= 0.03928 ? s / 12.92 : ((s + 0.055) / 1.055) ** 2.4;
-      };
-      return 0.2126 * lin(r) + 0.7152 * lin(g) + 0.0722 * lin(b);
-    }
-    function ratio(a, b) {
+    const over = (top, bottom) => [0, 1, 2].map((i) => top[i] * top[3] + bottom[i] * (1 - top[3])).concat(1);
+    const lin = (c) => (c / 255 <= 0.03928 ? c / 255 / 12.92 : ((c / 255 + 0.055) / 1.055) ** 2.4);
+    const luminance = ([r, g, b]) => 0.2126 * lin(r) + 0.7152 * lin(g) + 0.0722 * lin(b);
+    const ratio = (a, b) => {
       const [hi, lo] = [luminance(a), luminance(b)].sort((x, y) => y - x);
       return (hi + 0.05) / (lo + 0.05);
-    }
+    };
     function background(element) {
       const layers = [];
       for (let e = element; e; e = e.parentElement) {
@@ -103,8 +79,7 @@ export async function lowContrastText(page) {
       const bg = background(element);
       const fg = over(rgba(style.color), bg);
       const size = parseFloat(style.fontSize);
-      const large = size >= 24 || (size >= 18.66 && Number(style.fontWeight) >= 700);
-      const needed = large ? 3 : 4.5;
+      const needed = size >= 24 || (size >= 18.66 && Number(style.fontWeight) >= 700) ? 3 : 4.5;
       const found = ratio(fg, bg);
       if (found < needed) {
         problems.push(`${found.toFixed(2)}:1 < ${needed}:1 for "${text.textContent.trim().slice(0, 40)}" ` +
@@ -115,54 +90,37 @@ export async function lowContrastText(page) {
   });
 }
 
-// Presses Tab until the focus comes back round (at most limit times) and
-// tells, for every stop, what it was and whether a focus indicator showed:
-// an outline of at least 2px on the element, or on the card that holds it.
-export async function tabStops(page, limit = 120) {
-  await page.evaluate(() => {
+// Presses Tab until the focus comes back round (at most limit times). Tells
+// every stop, with whether a focus indicator showed (an outline of at least
+// 2px on the element or on the card that holds it), and the rendered
+// controls outside folded <details> that no stop reached.
+export async function keyboardWalk(page, limit = 120) {
+  const controls = await page.evaluate((selector) => {
     document.activeElement?.blur();
     window.scrollTo(0, 0);
-  });
+    return [...document.querySelectorAll(selector)].filter((e) => {
+      const box = e.getBoundingClientRect();
+      return (box.width > 0 || box.height > 0) && !e.closest('details:not([open]) > :not(summary)');
+    }).map((e, i) => {
+      e.dataset.kxKey = `control-${i}`;
+      return { key: e.dataset.kxKey, tag: e.tagName.toLowerCase(), id: e.id, name: e.getAttribute('name') ?? '' };
+    });
+  }, CONTROLS);
   const stops = [];
   for (let i = 0; i < limit; i += 1) {
     await page.keyboard.press('Tab');
     const stop = await page.evaluate(() => {
       const element = document.activeElement;
       if (!element || element === document.body) return null;
-      const visible = (e) => {
-        const style = getComputedStyle(e);
-        return style.outlineStyle !== 'none' && parseFloat(style.outlineWidth) >= 2;
-      };
+      const outlined = (e) => getComputedStyle(e).outlineStyle !== 'none' && parseFloat(getComputedStyle(e).outlineWidth) >= 2;
       const card = element.closest('.card');
-      if (!element.dataset.tabStop) element.dataset.tabStop = String(Math.random());
-      return {
-        key: element.dataset.tabStop,
-        tag: element.tagName.toLowerCase(),
-        id: element.id,
-        name: element.getAttribute('name') ?? '',
-        text: (element.textContent ?? '').trim().slice(0, 40),
-        indicator: visible(element) || (card !== null && visible(card)),
-      };
+      element.dataset.kxKey ||= `stop-${Math.random()}`;
+      return { key: element.dataset.kxKey, tag: element.tagName.toLowerCase(), text: (element.textContent ?? '').trim().slice(0, 40),
+        indicator: outlined(element) || (card !== null && outlined(card)) };
     });
-    if (!stop || (stops.length > 0 && stop.key === stops[0].key)) break;
+    if (!stop || stop.key === stops[0]?.key) break;
     stops.push(stop);
   }
-  return stops;
-}
-
-// The rendered form controls that are not folded away in a closed <details>:
-// what the keyboard has to reach.
-export async function reachableControls(page) {
-  return page.evaluate((selector) => {
-    const controls = [];
-    for (const element of document.querySelectorAll(selector)) {
-      const box = element.getBoundingClientRect();
-      if (box.width === 0 && box.height === 0) continue;
-      if (element.closest('details:not([open]) > :not(summary)')) continue;
-      if (!element.dataset.tabStop) element.dataset.tabStop = String(Math.random());
-      controls.push({ key: element.dataset.tabStop, tag: element.tagName.toLowerCase(), id: element.id,
-        name: element.getAttribute('name') ?? '', text: (element.textContent ?? '').trim().slice(0, 40) });
-    }
-    return controls;
-  }, CONTROLS);
+  const reached = new Set(stops.map((stop) => stop.key));
+  return { stops, missed: controls.filter((control) => !reached.has(control.key)) };
 }
