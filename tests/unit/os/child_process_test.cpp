@@ -1,14 +1,12 @@
-// Long-running child processes: directory and files, stopping the whole
-// process group, the SIGKILL after the grace, an exit on its own, start
-// failures, and the tie to this program's life (a thread that ends does not
-// end the child; a killed parent does).
+// Long-running child processes: directory and files, stopping the whole group, start failures,
+// and the tie to this program's life (a thread that ends does not end the child; a killed parent
+// does).
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <future>
@@ -45,6 +43,9 @@ bool gone(pid_t pid) {
     const auto state = stat.rfind(") ");
     return state == std::string::npos || stat[state + 2] == 'Z' || stat[state + 2] == 'X';
 }
+bool ends(pid_t pid) {
+    return eventually([pid] { return gone(pid); });
+}
 
 class ChildProcessTest : public ::testing::Test {
   protected:
@@ -52,13 +53,12 @@ class ChildProcessTest : public ::testing::Test {
         return {
             {"/bin/sh", "-c", std::move(script)}, dir_.str(), dir_ / "out.log", dir_ / "err.log"};
     }
-
     ScratchDir dir_;
 };
 
 TEST_F(ChildProcessTest, RunsInItsDirectoryWithItsFilesUntilStopped) {
-    // This program's input, and its descriptors without close-on-exec below
-    // and above those of the start, do not reach the child.
+    // This program's input, and its descriptors without close-on-exec below and above those of
+    // the start, do not reach the child.
     int typed[2];
     ASSERT_EQ(::pipe(typed), 0);
     ASSERT_EQ(::write(typed[1], "typed\n", 6), 6);
@@ -72,8 +72,7 @@ TEST_F(ChildProcessTest, RunsInItsDirectoryWithItsFilesUntilStopped) {
     job.directory = work;
     std::replace(job.directory.begin(), job.directory.end(), '/', '\\');  // the system's form
 
-    // Started from a thread that ends at once: a parent-death signal tied to
-    // that thread would come at once.
+    // Started from a thread that ends at once: a parent-death signal tied to it would come.
     auto child = std::async(std::launch::async, os::KxChildProcess::start, job).get();
     ::dup2(input, 0);
     for (int fd : {input, high, typed[0], typed[1]}) {
@@ -100,7 +99,7 @@ TEST_F(ChildProcessTest, StopReachesTheWholeGroupAndKillsAfterTheGrace) {
              "while :; do sleep 0.05; done' & exec sleep 30"));
     const pid_t grandchild = pidIn(dir_ / "bg.pid");
     EXPECT_EQ(child->stop(5s), 128 + SIGTERM);
-    EXPECT_TRUE(eventually([&] { return gone(grandchild); }));
+    EXPECT_TRUE(ends(grandchild));
     EXPECT_EQ(readFile(dir_ / "bye.txt"), "bye\n");
 
     // A program deaf to SIGTERM, with a child just as deaf, is killed after the grace.
@@ -110,7 +109,7 @@ TEST_F(ChildProcessTest, StopReachesTheWholeGroupAndKillsAfterTheGrace) {
     const auto before = std::chrono::steady_clock::now();
     EXPECT_EQ(deaf->stop(300ms), 128 + SIGKILL);
     EXPECT_GE(std::chrono::steady_clock::now() - before, 300ms);
-    EXPECT_TRUE(eventually([&] { return gone(deafChild); }));
+    EXPECT_TRUE(ends(deafChild));
 }
 
 TEST_F(ChildProcessTest, StartFailuresNameTheirCause) {
@@ -136,8 +135,7 @@ TEST_F(ChildProcessTest, StartFailuresNameTheirCause) {
     }
 }
 
-// Started by EndsWhenItsParentIsKilled with KX_CHILD_HELPER_DIR set, this
-// program only starts a child, writes its pid, and waits to be killed.
+// With KX_CHILD_HELPER_DIR set, this program only starts a child, writes its pid, and waits.
 [[maybe_unused]] const bool kRunAsHelper = [] {
     const char* dir = std::getenv("KX_CHILD_HELPER_DIR");
     if (dir == nullptr) {
@@ -159,9 +157,8 @@ TEST_F(ChildProcessTest, EndsWhenItsParentIsKilled) {
     const pid_t grandchild = pidIn(dir_ / "child.pid");
     EXPECT_FALSE(gone(grandchild));
     ::kill(helper->pid(), SIGKILL);
-    EXPECT_TRUE(eventually([&] { return gone(grandchild); }))
-        << "the child outlived its killed parent";
-    if (!gone(grandchild)) {
+    if (!ends(grandchild)) {
+        ADD_FAILURE() << "the child outlived its killed parent";
         ::kill(grandchild, SIGKILL);
     }
 }

@@ -1,12 +1,10 @@
-// Files, directories, the current directory and the small system queries of
-// the operating-system boundary.
+// Files, directories and the current directory at the operating-system boundary.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -18,36 +16,28 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Runs each test inside a fresh scratch directory and restores the process's
-// current directory afterwards.
 class OsFilesTest : public ::testing::Test {
   protected:
     ScratchCwd cwd_;
     const fs::path& scratch_ = cwd_.path();
 };
 
-TEST_F(OsFilesTest, ReadWholeFileReturnsEveryByte) {
+// A path from a request may name a device, a FIFO or a huge file: none of them may block the
+// thread or fill the memory; a file within the bound is read to its last byte.
+TEST_F(OsFilesTest, OnlyBoundedRegularFilesAreReadWhole) {
     ASSERT_TRUE(os::makeDirectory("sub"));
     KxCString bytes(20000, 'x');
     bytes[7] = '\0';
     bytes[19999] = '\n';
-    {
-        std::ofstream out = os::openForWriting("sub\\data.bin", os::OpenMode::Binary);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    }
+    os::openForWriting("sub\\data.bin", os::OpenMode::Binary) << bytes;
     KxCString content = "stale";
     ASSERT_TRUE(os::readWholeFile("sub\\data.bin", content));
     EXPECT_EQ(content, bytes);
-}
 
-// A path from a request may name a device, a FIFO or a huge file: none of
-// them may block the thread or fill the memory.
-TEST_F(OsFilesTest, OnlyBoundedRegularFilesAreReadWhole) {
     ASSERT_EQ(::mkfifo("fifo", 0600), 0);
-    { std::ofstream("big").close(); }
+    std::ofstream("big").close();
     fs::resize_file("big", os::kWholeFileLimit + 1);
-    { std::ofstream("ten") << "0123456789"; }
-    KxCString content;
+    std::ofstream("ten") << "0123456789";
     EXPECT_EQ(os::readRegularFile("fifo", content, 100), os::ReadOutcome::NotRegular);
     EXPECT_EQ(os::readRegularFile("/dev/zero", content, 100), os::ReadOutcome::NotRegular);
     EXPECT_FALSE(os::readWholeFile("big", content));
@@ -66,7 +56,7 @@ TEST_F(OsFilesTest, OnlyBoundedRegularFilesAreReadWhole) {
 }
 
 TEST_F(OsFilesTest, CreateForWritingReplacesALinkInsteadOfWritingThroughIt) {
-    { std::ofstream("precious") << "keep"; }
+    std::ofstream("precious") << "keep";
     fs::create_symlink(scratch_ / "precious", "out.txt");
     const int fd = os::createForWriting("out.txt");
     ASSERT_GE(fd, 0);
@@ -82,7 +72,7 @@ TEST_F(OsFilesTest, CreateForWritingReplacesALinkInsteadOfWritingThroughIt) {
 
 TEST_F(OsFilesTest, RealPathsTellWhatLiesBelowAFolder) {
     fs::create_directories("project/sub");
-    { std::ofstream("project/sub/a.h") << "x"; }
+    std::ofstream("project/sub/a.h") << "x";
     fs::create_directory_symlink(scratch_, "project/up");
     const KxCString project = os::realPathOf("project");
     EXPECT_TRUE(os::isBelow(os::realPathOf("project\\sub\\a.h"), project));
@@ -95,7 +85,7 @@ TEST_F(OsFilesTest, RealPathsTellWhatLiesBelowAFolder) {
     ::close(fd);
 }
 
-TEST_F(OsFilesTest, CurrentDirectoryThroughBackslashPaths) {
+TEST_F(OsFilesTest, CurrentDirectoryThroughBackslashPathsAndWhenTooLong) {
     ASSERT_TRUE(os::makeDirectory("one"));
     ASSERT_TRUE(os::makeDirectory("one\\two"));
     ASSERT_TRUE(os::setCurrentDirectory("one\\two"));
@@ -103,9 +93,7 @@ TEST_F(OsFilesTest, CurrentDirectoryThroughBackslashPaths) {
     errno = 0;
     EXPECT_FALSE(os::setCurrentDirectory("no\\such\\dir"));
     EXPECT_EQ(errno, ENOENT);
-}
-
-TEST_F(OsFilesTest, TooLongCurrentDirectoryGivesAnEmptyBufferThatIsRefused) {
+    // Too long a current directory gives an empty buffer, and that is refused.
     const KxCString level(100, 'd');
     for (int i = 0; i < 6; ++i) {
         ASSERT_TRUE(os::makeDirectory(level));
