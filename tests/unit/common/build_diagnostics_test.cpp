@@ -17,11 +17,8 @@ struct Compiler {
     std::string name;
     std::string command;
     std::string colour;  // the flag that forces colour codes
+    friend void PrintTo(const Compiler& compiler, std::ostream* out) { *out << compiler.name; }
 };
-
-void PrintTo(const Compiler& compiler, std::ostream* out) {
-    *out << compiler.name;
-}
 
 bool onPath(const std::string& tool) {
     return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
@@ -64,12 +61,19 @@ class BuildDiagnosticsTest : public testing::TestWithParam<Compiler> {
     std::string console;
 };
 
-TEST_P(BuildDiagnosticsTest, ErrorAndWarningOfSourcesWithTheirExcerpts) {
+// Errors and warnings of sources with their excerpts, the include chain of a
+// header's error and the instantiation chain and notes of a template's.
+TEST_P(BuildDiagnosticsTest, CompileErrorsAndWarningsWithWhatExplainsThem) {
     dir.write("plain.cpp", "int f() {\n    int x = \"a\";\n    return x;\n}\n");
     dir.write("unused.cpp", "int g() {\n    int unused = 3;\n    return 0;\n}\n");
-    const std::string arguments = "-Wall -Wextra -c plain.cpp unused.cpp";
+    dir.write("bad.h", "inline int g() { return undeclared_name; }\n");
+    dir.write("inc.cpp", "#include \"bad.h\"\nint h() { return g(); }\n");
+    dir.write("tmpl.cpp",
+              "void take(int);\nvoid take(const char*);\ntemplate <typename T>\n"
+              "void pass(T t) {\n    take(t);\n}\nstruct Box {};\nvoid use() { pass(Box{}); }\n");
+    const std::string arguments = "-Wall -Wextra -c plain.cpp unused.cpp inc.cpp tmpl.cpp";
     const auto plain = build(arguments);
-    ASSERT_EQ(plain.entries.size(), 2u) << console;
+    ASSERT_EQ(plain.entries.size(), 4u) << console;
     const auto& error = plain.entries[0];
     EXPECT_EQ(where(error), gcc() ? "error plain.cpp:2:13" : "error plain.cpp:2:9");
     EXPECT_TRUE(hasLine(error, "int x = \"a\";")) << console;
@@ -80,42 +84,28 @@ TEST_P(BuildDiagnosticsTest, ErrorAndWarningOfSourcesWithTheirExcerpts) {
     EXPECT_TRUE(warning.message.ends_with("[-Wunused-variable]"));
     EXPECT_TRUE(hasLine(warning, "int unused = 3;"));
 
+    const auto& header = plain.entries[2];
+    EXPECT_EQ(where(header), gcc() ? "error bad.h:1:25" : "error ./bad.h:1:25");
+    EXPECT_NE(header.message.find("undeclared_name"), std::string::npos);
+    ASSERT_FALSE(header.context.empty());
+    EXPECT_EQ(header.context[0], "In file included from inc.cpp:1:");
+    const auto& tmpl = plain.entries[3];
+    EXPECT_EQ(where(tmpl), gcc() ? "error tmpl.cpp:5:9" : "error tmpl.cpp:5:5");
+    EXPECT_NE(tmpl.message.find("no matching function"), std::string::npos);
+    EXPECT_TRUE(hasLine(tmpl, gcc() ? "tmpl.cpp:8:18:   required from here"
+                                    : "tmpl.cpp:8:14: note: in instantiation"))
+        << console;
+    EXPECT_TRUE(hasLine(tmpl, "tmpl.cpp:2:6: note: candidate"));
+    EXPECT_TRUE(hasLine(tmpl, "void take(const char*);"));
+
     // The same output in colour reads the same.
     const auto coloured = build(arguments + " " + GetParam().colour);
     ASSERT_NE(console.find('\x1b'), std::string::npos);
-    ASSERT_EQ(coloured.entries.size(), 2u);
-    for (std::size_t i = 0; i < 2; ++i) {
+    ASSERT_EQ(coloured.entries.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) {
         EXPECT_EQ(coloured.entries[i].message, plain.entries[i].message);
         EXPECT_EQ(coloured.entries[i].context, plain.entries[i].context);
     }
-}
-
-TEST_P(BuildDiagnosticsTest, ErrorInAHeaderCarriesTheIncludeChain) {
-    dir.write("bad.h", "inline int g() { return undeclared_name; }\n");
-    dir.write("inc.cpp", "#include \"bad.h\"\nint h() { return g(); }\n");
-    const auto read = build("-c inc.cpp -o inc.o");
-    ASSERT_EQ(read.entries.size(), 1u) << console;
-    const auto& error = read.entries[0];
-    EXPECT_EQ(where(error), gcc() ? "error bad.h:1:25" : "error ./bad.h:1:25");
-    EXPECT_NE(error.message.find("undeclared_name"), std::string::npos);
-    ASSERT_FALSE(error.context.empty());
-    EXPECT_EQ(error.context[0], "In file included from inc.cpp:1:");
-}
-
-TEST_P(BuildDiagnosticsTest, TemplateErrorKeepsItsInstantiationChainAndNotes) {
-    dir.write("tmpl.cpp",
-              "void take(int);\nvoid take(const char*);\ntemplate <typename T>\n"
-              "void pass(T t) {\n    take(t);\n}\nstruct Box {};\nvoid use() { pass(Box{}); }\n");
-    const auto read = build("-c tmpl.cpp -o tmpl.o");
-    ASSERT_EQ(read.entries.size(), 1u) << console;
-    const auto& error = read.entries[0];
-    EXPECT_EQ(where(error), gcc() ? "error tmpl.cpp:5:9" : "error tmpl.cpp:5:5");
-    EXPECT_NE(error.message.find("no matching function"), std::string::npos);
-    EXPECT_TRUE(hasLine(error, gcc() ? "tmpl.cpp:8:18:   required from here"
-                                     : "tmpl.cpp:8:14: note: in instantiation"))
-        << console;
-    EXPECT_TRUE(hasLine(error, "tmpl.cpp:2:6: note: candidate"));
-    EXPECT_TRUE(hasLine(error, "void take(const char*);"));
 }
 
 TEST_P(BuildDiagnosticsTest, UndefinedReferenceIsOneLinkError) {

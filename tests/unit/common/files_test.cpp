@@ -26,45 +26,43 @@ TEST_F(FilesTest, NonEmptyFileIsARegularFileWithContent) {
     EXPECT_FALSE(isNonEmptyFile(dir.str(), "missing.html"));
 }
 
-TEST_F(FilesTest, MakeDirectoriesCreatesMissingParentsWithEitherSeparator) {
-    const std::string target = dir.str() + "\\projects/server\\demo";
-    EXPECT_EQ(makeDirectories(target), "");
-    EXPECT_TRUE(fs::is_directory(dir.path() / "projects" / "server" / "demo"));
-    // Again, and with a trailing separator: nothing to do, still success.
-    EXPECT_EQ(makeDirectories(target), "");
-    EXPECT_EQ(makeDirectories(target + "\\"), "");
-    EXPECT_EQ(makeDirectories(dir.str() + "/trailing/"), "");
-    EXPECT_TRUE(fs::is_directory(dir.path() / "trailing"));
-}
-
-TEST_F(FilesTest, MakeDirectoriesReportsAFileInTheWayAndTheErrnoOfAFailure) {
+// Missing parents are made with either separator; what is there already is
+// success; a file in the way, a failure's errno and paths no project needs are
+// refused.
+TEST_F(FilesTest, MakeDirectoriesMakesWhatIsMissingAndReportsWhatStopsIt) {
     dir.write("taken", "x");
-    EXPECT_EQ(makeDirectories(dir / "taken"), "Directory is actually a valid file.");
-    EXPECT_EQ(makeDirectories(dir / "taken/"), "Directory is actually a valid file.");
-    // The parent is a file, so creating below it fails with "Not a directory".
-    EXPECT_EQ(makeDirectories(dir.str() + "\\taken\\sub\\deeper"), "Error: Not a directory");
+    std::string deep = dir.str();
+    for (std::size_t level = 0; level < kMaxPathDepth; ++level) {
+        deep += "\\d";
+    }
+    const std::string target = dir.str() + "\\projects/server\\demo";
+    const std::pair<std::string, const char*> cases[] = {
+        {target, ""},
+        {target, ""},
+        {target + "\\", ""},
+        {dir.str() + "/trailing/", ""},
+        {dir.str() + "\\a//b\\c", ""},
+        {dir / "taken", "Directory is actually a valid file."},
+        {dir / "taken/", "Directory is actually a valid file."},
+        {dir.str() + "\\taken\\sub\\deeper", "Error: Not a directory"},
+        // Tens of thousands of separators once cost gigabytes of copies.
+        {dir.str() + std::string(70000, '/') + "x", "Error: File name too long"},
+        {dir.str() + std::string(kMaxPathLength, 'a'), "Error: File name too long"},
+        {deep, "Error: File name too long"},
+    };
+    for (const auto& [path, expected] : cases) {
+        EXPECT_EQ(makeDirectories(path), expected) << path.substr(0, 200);
+    }
+    for (const char* made : {"projects/server/demo", "trailing", "a/b/c"}) {
+        EXPECT_TRUE(fs::is_directory(dir / made)) << made;
+    }
+    EXPECT_FALSE(fs::exists(dir / "d"));
     if (geteuid() != 0) {
         dir.mkdir("locked");
         fs::permissions(dir / "locked", fs::perms::owner_read | fs::perms::owner_exec);
         EXPECT_EQ(makeDirectories(dir / "locked/new"), "Error: Permission denied");
         fs::permissions(dir / "locked", fs::perms::owner_all);
     }
-}
-
-TEST_F(FilesTest, MakeDirectoriesRefusesPathsNoProjectNeeds) {
-    // Tens of thousands of separators once cost gigabytes of copies.
-    EXPECT_EQ(makeDirectories(dir.str() + std::string(70000, '/') + "x"),
-              "Error: File name too long");
-    EXPECT_EQ(makeDirectories(dir.str() + std::string(kMaxPathLength, 'a')),
-              "Error: File name too long");
-    std::string deep = dir.str();
-    for (std::size_t level = 0; level < kMaxPathDepth; ++level) {
-        deep += "\\d";
-    }
-    EXPECT_EQ(makeDirectories(deep), "Error: File name too long");
-    EXPECT_FALSE(fs::exists(dir / "d"));
-    EXPECT_EQ(makeDirectories(dir.str() + "\\a//b\\c"), "") << "doubled separators still work";
-    EXPECT_TRUE(fs::is_directory(dir / "a/b/c"));
 }
 
 TEST_F(FilesTest, MakeDirectoriesOfABareNameCreatesItInTheCurrentDirectory) {

@@ -1,6 +1,4 @@
-// The try-it page's model: a service description read from its text, the
-// form rows and buttons, the request made from form values (checked by
-// reading it back as XML), and what an answer says.
+// The try-it page's model: the service description, form rows, request and answer.
 #include "orvowizard/common/KxSoapForm.h"
 
 #include <gtest/gtest.h>
@@ -12,8 +10,7 @@
 
 namespace {
 
-// A document-style port with every kind of item, an rpc operation and a
-// SOAP 1.2 port.
+// A document-style port with every kind of item, an rpc operation and a SOAP 1.2 port.
 const char* const kDescription = R"(<?xml version="1.0"?>
 <operations wsdl="shop.wsdl">
   <port name="ShopPort" path="/shop" address="http://localhost:8090/shop" soap="1.1">
@@ -29,8 +26,8 @@ const char* const kDescription = R"(<?xml version="1.0"?>
             <value>S</value><value>M</value><value>L</value>
           </element>
           <element name="item" ns="urn:shop" min="1" max="unbounded">
-            <element name="sku" ns="urn:shop" type="string" min="1" max="1"/>
-            <element name="count" ns="urn:shop" type="int" min="1" max="1"/>
+            <element name="sku" ns="urn:shop" type="string" min="1" max="1"/><element
+                name="count" ns="urn:shop" type="int" min="1" max="1"/>
           </element>
           <element name="note" ns="urn:shop" min="0" max="1">
             <text type="string"/>
@@ -54,9 +51,8 @@ const char* const kDescription = R"(<?xml version="1.0"?>
     </operation>
     <operation name="ping" action="" style="document" one-way="true"><input/></operation>
   </port>
-  <port name="Shop12" path="/shop12" address="" soap="1.2">
-    <operation name="ping" action="urn:ping"><input/></operation>
-  </port>
+  <port name="Shop12" path="/shop12" address="" soap="1.2"><operation name="ping"
+    action="urn:ping"><input/></operation></port>
 </operations>)";
 
 class SoapForm : public testing::Test {
@@ -99,22 +95,15 @@ class SoapForm : public testing::Test {
     const KxSoapOperation* order = nullptr;
 };
 
-TEST_F(SoapForm, DescriptionIsReadWithEveryItemKind) {
+// The item kinds, bounds and choices are read as the request and rows tests
+// use them; here what only the page shows, and the broken descriptions.
+TEST_F(SoapForm, DescriptionIsReadWithWhatThePageShows) {
     EXPECT_EQ(port->path, "/shop");
     EXPECT_EQ(order->action, "urn:shop#order");
     EXPECT_EQ(order->documentation, "Places an order.");
     ASSERT_EQ(order->input.size(), 1u);
-    const KxSoapItem& root = order->input[0];
-    ASSERT_EQ(root.children.size(), 9u);
-    EXPECT_EQ(root.children[0].kind, KxSoapItem::Kind::Attribute);
-    EXPECT_EQ(root.children[0].min, 1u);
-    EXPECT_EQ(root.children[4].values, (std::vector<std::string>{"S", "M", "L"}));
-    EXPECT_EQ(root.children[5].max, KxSoapItem::kUnbounded);
-    EXPECT_EQ(root.children[7].kind, KxSoapItem::Kind::Choice);
-    EXPECT_TRUE(root.children[8].recursive);
+    EXPECT_EQ(order->input[0].children.size(), 9u);
     EXPECT_TRUE(port->operation("ping")->oneWay);
-    EXPECT_EQ(description.port("Shop12")->soapVersion, "1.2");
-
     EXPECT_NE(parseServiceDescription("<operations><port>", "x.xml").error, "");
     EXPECT_NE(parseServiceDescription("<other/>", "x.xml").error, "");
 }
@@ -144,16 +133,10 @@ TEST_F(SoapForm, RequestQualifiesEscapesAndLeavesOutWhatIsNotGiven) {
 }
 
 TEST_F(SoapForm, RepeatsChoicesIncludesAndNilFollowTheirKeys) {
-    KxFormValues values = complete();
-    values["n:0.5"] = "2";
-    values["v:0.5#1.0"] = "B-2";
-    values["v:0.5#1.1"] = "5";
-    values["u:0.6"] = "on";
-    values["v:0.6.0"] = "fragile";
-    values["v:0.6.1"] = "en";
-    values["c:0.7"] = "invoice";
-    values["x:0.7.1.0"] = "on";
-    values["v:0.4"] = "M";
+    KxFormValues values{{"n:0.5", "2"},       {"v:0.5#1.0", "B-2"},   {"v:0.5#1.1", "5"},
+                        {"u:0.6", "on"},      {"v:0.6.0", "fragile"}, {"v:0.6.1", "en"},
+                        {"c:0.7", "invoice"}, {"x:0.7.1.0", "on"},    {"v:0.4", "M"}};
+    values.merge(complete());
     const kx::XmlElement body = requestBody(*order, values);
     const kx::XmlElement& root = body.children.at(0);
     const auto items = root.childrenNamed("item");

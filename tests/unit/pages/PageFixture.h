@@ -3,8 +3,7 @@
 // captured for each request.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
+#include <fstream>
 #include <vector>
 
 #include "orvowizard/common/KxSessionAccessors.h"
@@ -19,10 +18,7 @@ class PageFixture : public testing::Test {
     // Runs processRequest for these parameters in the harness's session and
     // keeps the context it filled.
     KxTemplate run(const ServletHarness::Parameters& parameters, const std::string& pathInfo = "") {
-        if (!initialised_) {
-            harness.init(page, name());
-            initialised_ = true;
-        }
+        init();
         KxHttpServletRequest request;
         request.setPathInfo(pathInfo);
         for (const auto& [key, value] : parameters) {
@@ -41,6 +37,14 @@ class PageFixture : public testing::Test {
         return page.processRequest(request, response, *context);
     }
 
+    // Initialises the page as the container does, once.
+    void init() {
+        if (!initialised_) {
+            harness.init(page, name());
+            initialised_ = true;
+        }
+    }
+
     std::string text(const char* name) const { return context->get(name).toString(); }
 
     // The body of the last answer, whether given as text or as a file.
@@ -48,16 +52,8 @@ class PageFixture : public testing::Test {
         if (response.getPayloadFile() < 0) {
             return response.getPayload();
         }
-        std::string content;
-        char chunk[4096];
-        for (off_t at = 0;;) {
-            const ssize_t got = ::pread(response.getPayloadFile(), chunk, sizeof chunk, at);
-            if (got <= 0) {
-                return content;
-            }
-            content.append(chunk, static_cast<std::size_t>(got));
-            at += got;
-        }
+        std::ifstream file("/proc/self/fd/" + std::to_string(response.getPayloadFile()));
+        return {std::istreambuf_iterator<char>(file), {}};
     }
 
     // The values of one attribute over a list in the context.

@@ -1,8 +1,6 @@
 #include "orvowizard/pages/KxOrvoHomePage.h"
 
-#include <gtest/gtest.h>
-
-#include "support/ServletHarness.h"
+#include "PageFixture.h"
 
 namespace {
 
@@ -12,40 +10,31 @@ class RecordingContainer : public KxServletContainer {
     int stops = 0;
 };
 
-class HomePage : public testing::Test {
+class HomePage : public PageFixture<KxOrvoHomePage> {
   protected:
     HomePage() {
         harness.context().setContainer(&container);
-        harness.init(page, "index");
+        init();
     }
-
-    // The start page's context for a request with these parameters.
-    std::unique_ptr<KxContext> startPageContext(const ServletHarness::Parameters& parameters) {
-        KxHttpServletRequest request;
-        for (const auto& [name, value] : parameters) {
-            request.addParameter(name, value);
-        }
-        KxHttpServletResponse response;
-        auto context = std::make_unique<KxContext>();
-        EXPECT_TRUE(page.processRequest(request, response, *context).isValid());
-        return context;
+    const char* name() const override { return "index"; }
+    // The start page's value of one name for a request with these parameters.
+    KxContextObject shown(const char* name, const ServletHarness::Parameters& parameters = {}) {
+        EXPECT_TRUE(run(parameters).isValid());
+        return context->get(name);
     }
-
     RecordingContainer container;
-    ServletHarness harness;
-    KxOrvoHomePage page;
 };
 
 TEST_F(HomePage, OffersTheDocumentationOnlyWhenItsStartPageHasContent) {
-    EXPECT_EQ(startPageContext({})->get("isOrvo").toString(), "ORVO");
-    EXPECT_FALSE(startPageContext({})->get("kxhome").isValid());
+    EXPECT_EQ(shown("isOrvo").toString(), "ORVO");
+    EXPECT_FALSE(shown("kxhome").isValid());
     harness.home.write("docs/index.html", "");
-    EXPECT_FALSE(startPageContext({})->get("kxhome").isValid());
+    EXPECT_FALSE(shown("kxhome").isValid());
     harness.home.write("docs/index.html", "<h1>Docs</h1>");
-    EXPECT_EQ(startPageContext({})->get("kxhome").toString(), harness.home.str());
+    EXPECT_EQ(shown("kxhome").toString(), harness.home.str());
 
-    const auto response = harness.request(page, {});
-    EXPECT_NE(response.getPayload().find("status/docs/index.html"), std::string::npos);
+    EXPECT_NE(harness.request(page, {}).getPayload().find("status/docs/index.html"),
+              std::string::npos);
     EXPECT_EQ(container.stops, 0);
 }
 
@@ -54,7 +43,6 @@ TEST_F(HomePage, ShutdownFlushesTheFarewellPageBeforeStoppingTheContainer) {
     int stopsAtFlush = -1;
     KxHttpServletRequest request;
     request.addParameter("oper", "shutdown");
-    KxHttpServletResponse response;
     response.setFlushHandler([&](KxServletResponse& flushed) {
         sentBeforeStop = flushed.getPayload();
         stopsAtFlush = container.stops;
@@ -68,7 +56,7 @@ TEST_F(HomePage, ShutdownFlushesTheFarewellPageBeforeStoppingTheContainer) {
 }
 
 TEST_F(HomePage, AnyOtherOperOrAFailingShutdownShowsTheStartPage) {
-    EXPECT_TRUE(startPageContext({{"oper", "Shutdown"}})->get("isOrvo").isValid());
+    EXPECT_TRUE(shown("isOrvo", {{"oper", "Shutdown"}}).isValid());
     EXPECT_EQ(container.stops, 0);
 
     // Without its farewell resource the shutdown is abandoned.
@@ -80,7 +68,6 @@ TEST_F(HomePage, AnyOtherOperOrAFailingShutdownShowsTheStartPage) {
                                                      "/webapp/templates");
     KxHttpServletRequest request;
     request.addParameter("oper", "shutdown");
-    KxHttpServletResponse response;
     orphan.service(request, response);
     EXPECT_EQ(container.stops, 0);
     EXPECT_FALSE(response.isCommitted());
