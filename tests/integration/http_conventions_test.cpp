@@ -3,14 +3,11 @@
 // goaccess) and the graceful stop. The parsers behind them are unit-tested.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
-#include <future>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -20,26 +17,12 @@
 namespace kxtest {
 namespace {
 
-// Runs a program (no shell) with its output in outPath; its exit status, or -1.
+// Runs a program with its output in outPath; its exit status, or -1.
 int runProgram(const std::vector<std::string>& arguments, const std::string& outPath) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int null = ::open("/dev/null", O_RDWR);
-        ::dup2(null, 0);
-        ::dup2(out, 1);
-        ::dup2(null, 2);
-        std::vector<char*> argv;
-        for (const auto& argument : arguments) {
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        }
-        argv.push_back(nullptr);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
     int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const pid_t pid = spawn(arguments, outPath, "/dev/null");
+    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status)
+                                                                             : -1;
 }
 
 class HttpConventions : public ContainerTest {

@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
 #include <strings.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -14,6 +15,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -212,52 +214,22 @@ bool ContainerProcess::start(const std::string& webapp,
     arguments.insert(arguments.end(), extraArguments.begin(), extraArguments.end());
     const std::string outPath = webapp + "/stdout.txt";
     const std::string errPath = webapp + "/stderr.txt";
-    // A container started before on the same folder left its address there.
-    ::unlink(outPath.c_str());
-    ::unlink(errPath.c_str());
-
-    pid_ = ::fork();
+    pid_ = spawn(arguments, outPath, errPath);
     if (pid_ < 0) {
-        failure_ = "fork failed";
+        failure_ = "cannot start " + program;
         return false;
     }
-    if (pid_ == 0) {
-        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int in = ::open("/dev/null", O_RDONLY);
-        if (out < 0 || err < 0 || in < 0) {
-            ::_exit(126);
-        }
-        ::dup2(in, 0);
-        ::dup2(out, 1);
-        ::dup2(err, 2);
-        std::vector<char*> argv;
-        for (auto& argument : arguments) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
-    }
-
-    const auto deadline = Clock::now() + 20s;
-    // "kxcontainer: serving <application> at <address>"
-    const std::string marker = "kxcontainer: serving ";
-    const std::string before = " at http://";
-    while (Clock::now() < deadline) {
+    // "kxcontainer: serving <application> at <address>", the first line.
+    static const std::regex addressLine(
+        R"(^kxcontainer: serving (.*) at (http://[^:]+:(\d+)/[^?\n]*(\?token=([^\n]*))?)\n)");
+    for (const auto deadline = Clock::now() + 20s; Clock::now() < deadline;
+         std::this_thread::sleep_for(20ms)) {
         const std::string out = readFile(outPath);
-        const auto lineEnd = out.find('\n');  // the address line is the first
-        const std::string line = lineEnd == std::string::npos ? "" : out.substr(0, lineEnd);
-        const auto at = line.rfind(before);
-        if (line.starts_with(marker) && at != std::string::npos) {
-            application_ = line.substr(marker.size(), at - marker.size());
-            url_ = line.substr(at + 4);
-            const auto colon = url_.find(':', 7);  // after "http://"
-            port_ = static_cast<unsigned short>(std::atoi(url_.c_str() + colon + 1));
-            const auto token = url_.find("?token=");
-            if (token != std::string::npos) {
-                token_ = url_.substr(token + 7);
-            }
+        if (std::smatch match; std::regex_search(out, match, addressLine)) {
+            application_ = match[1];
+            url_ = match[2];
+            port_ = static_cast<unsigned short>(std::stoi(match[3]));
+            token_ = match[5];
             return port_ != 0;
         }
         int status = 0;
@@ -269,7 +241,6 @@ bool ContainerProcess::start(const std::string& webapp,
             failure_ = "kxcontainer ended at start: " + readFile(errPath);
             return false;
         }
-        std::this_thread::sleep_for(20ms);
     }
     failure_ = "kxcontainer printed no address in time: " + readFile(errPath);
     return false;
@@ -321,6 +292,26 @@ std::optional<int> ContainerProcess::waitForExit(std::chrono::milliseconds timeo
         std::this_thread::sleep_for(20ms);
     }
     return std::nullopt;
+}
+
+pid_t spawn(const std::vector<std::string>& arguments, const std::string& outPath,
+            const std::string& errPath) {
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    ::posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                       0644);
+    ::posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                       0644);
+    std::vector<char*> argv;
+    for (const auto& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    const int error = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    ::posix_spawn_file_actions_destroy(&actions);
+    return error == 0 ? pid : -1;
 }
 
 std::string binaryDirectory() {

@@ -106,6 +106,11 @@ class ContainerProcess {
     unsigned short port_ = 0;
 };
 
+// Starts a program (looked up on PATH) with no input and its output in the
+// files; the process id, -1 when it cannot start.
+pid_t spawn(const std::vector<std::string>& arguments, const std::string& outPath,
+            const std::string& errPath);
+
 // build/bin (KX_TEST_BIN_DIR, or the build's own) and build/lib.
 std::string binaryDirectory();
 std::string libraryDirectory();
