@@ -1,10 +1,10 @@
 // What the wizard forms' scripts do beyond the straight way through (the
-// link to the settings, progress while a run goes on, the keyboard
-// shortcut), and the whole flow with JavaScript switched off.
+// link to the settings, progress and output while a run goes on, the
+// keyboard shortcut), and the whole flow with JavaScript switched off.
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
 import { session } from './lib/harness.mjs';
-import { checkedFlags, DEFAULT_OS, heading, pathOf, visit } from './lib/journey.mjs';
+import { checkedFlags, DEFAULT_OS, heading, pathOf, visit, watchOutput } from './lib/journey.mjs';
 
 test('the settings link follows the form and refills the wizard; Save shows its own progress', { timeout: 180_000 }, async () => {
   const s = await session('forms-link');
@@ -151,6 +151,36 @@ test('without JavaScript: fill, browse, refresh the link, generate and open raw 
     assert.equal(pathOf(s.page), '/orvo/status/CalculatorPortTypeSkeleton.cpp');
     assert.match(await s.page.locator('body').textContent(), /CalculatorPortTypeSkeleton::add/);
     await s.shot(s.page, 'nojs-raw');
+  } finally {
+    await s.done();
+  }
+});
+
+test('slow runs in two tabs show their own output before they end, then land on the status page', { timeout: 180_000 }, async () => {
+  const s = await session('follow', {}, { generatorDelay: 5 });
+  try {
+    const tabs = [s.page, await s.context.newPage()];
+    const reports = [];
+    for (const [i, tab] of tabs.entries()) {
+      await tab.goto(s.at('client'));
+      await tab.getByLabel('Project name').fill(`followed${i}`);
+      await tab.getByLabel('Input file').fill(s.example('calculator.wsdl'));
+      reports.push(await watchOutput(tab, 'form.wizard .run-output'));
+    }
+    const clicked = Date.now();
+    for (const tab of tabs) await tab.getByRole('button', { name: 'Generate' }).click({ noWaitAfter: true });
+    for (const [i, tab] of tabs.entries()) {
+      await tab.waitForURL('**/orvo/status?**', { timeout: 60_000 });
+      const landed = Date.now();
+      assert.equal(await heading(tab), `followed${i}`);
+      // The generator's whole output showed while its stand-in still waited
+      // (5 s before the run ended), and only this tab's run.
+      const whole = reports[i].find((r) => r.text.includes('0 errors, 0 warnings'));
+      assert.ok(whole, JSON.stringify(reports[i]));
+      assert.match(whole.text, new RegExp(`^svcgen .*\\n[^]*project: followed${i} \\(client\\)`));
+      assert.doesNotMatch(whole.text, new RegExp(`followed${1 - i}`));
+      assert.ok(landed - whole.at >= 3_000, `output at ${whole.at - clicked} ms, status page at ${landed - clicked} ms`);
+    }
   } finally {
     await s.done();
   }

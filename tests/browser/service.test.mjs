@@ -1,41 +1,30 @@
-// From a built service to a successful call without leaving the browser:
-// Run starts the service in a container of its own, the try-it page calls
-// its operations from a form made from the WSDL's schema, and Stop, a
-// crash, a library that cannot be loaded and the end of the wizards'
-// container are each shown for what they are.
+// From generated to a successful call without leaving the browser: Build
+// runs make and shows the compiler's verdict beside the files, the project
+// downloads as a zip holding nothing from outside it, Run starts the service
+// in a container of its own, the try-it page calls its operations from a
+// form made from the WSDL's schema, and a compile error links to its line in
+// the viewer; Stop, a crash, a library that cannot be loaded and the end of
+// the wizards' container are each shown for what they are.
 import assert from 'node:assert/strict';
-import { readFileSync, writeFileSync } from 'node:fs';
+import { execFileSync } from 'node:child_process';
+import { readFileSync, symlinkSync, writeFileSync } from 'node:fs';
 import path from 'node:path';
-import { describe, test } from 'node:test';
+import { test } from 'node:test';
 import { session } from './lib/harness.mjs';
-import { pressAndLand, visit } from './lib/journey.mjs';
+import { pressAndLand, visit, watchOutput } from './lib/journey.mjs';
 
 // A calculator as its developer would fill it in: dividing by zero is the
 // caller's fault.
 const CALCULATOR = `#include "CalculatorPortTypeImpl.h"
-
-namespace {
-::example_calculator::Result resultOf(double value) {
-    ::example_calculator::Result result;
-    result.setValue(value);
-    return result;
-}
-}  // namespace
-
-::example_calculator::Result CalculatorPortTypeImpl::add(const ::example_calculator::Operands& p) {
-    return resultOf(p.getA() + p.getB());
-}
-::example_calculator::Result CalculatorPortTypeImpl::subtract(const ::example_calculator::Operands& p) {
-    return resultOf(p.getA() - p.getB());
-}
-::example_calculator::Result CalculatorPortTypeImpl::multiply(const ::example_calculator::Operands& p) {
-    return resultOf(p.getA() * p.getB());
-}
-::example_calculator::Result CalculatorPortTypeImpl::divide(const ::example_calculator::Operands& p) {
-    if (p.getB() == 0) {
-        throw orvo::Fault("Client", "division by zero");
-    }
-    return resultOf(p.getA() / p.getB());
+using ::example_calculator::Operands;
+using ::example_calculator::Result;
+static Result of(double value) { Result result; result.setValue(value); return result; }
+Result CalculatorPortTypeImpl::add(const Operands& p) { return of(p.getA() + p.getB()); }
+Result CalculatorPortTypeImpl::subtract(const Operands& p) { return of(p.getA() - p.getB()); }
+Result CalculatorPortTypeImpl::multiply(const Operands& p) { return of(p.getA() * p.getB()); }
+Result CalculatorPortTypeImpl::divide(const Operands& p) {
+    if (p.getB() == 0) throw orvo::Fault("Client", "division by zero");
+    return of(p.getA() / p.getB());
 }
 `;
 
@@ -48,35 +37,28 @@ function alive(pid) {
   }
 }
 
-async function until(condition, what, ms = 10_000) {
-  const end = Date.now() + ms;
-  while (!condition()) {
-    assert.ok(Date.now() < end, `${what} within ${ms} ms`);
-    await new Promise((resolve) => setTimeout(resolve, 50));
-  }
-}
-
-// Generates a server project of an example with make and the sample code,
-// and builds it; the page is the project's status page.
+// Generates a server project of an example with make and the sample code;
+// prepare(folder) may change it before Build. Returns the project's folder.
 async function generateAndBuild(s, example, name, prepare = () => {}) {
-  const at = (p) => new URL(p, s.server.base).href;
-  const input = encodeURIComponent(`${s.server.home}\\examples\\${example}`);
-  const projects = encodeURIComponent(`${s.server.home}\\projects`);
-  await s.page.goto(at(`server?oper=generate&projectDir=${projects}&projectName=${name}&filename=${input}&make=on&server=on&sample=on`));
-  await s.page.waitForURL('**/orvo/status?**');
+  await s.generate('server', { projectName: name, filename: s.example(example), make: 'on', server: 'on', sample: 'on' });
   const folder = path.join(s.server.home, 'projects', name);
   prepare(folder);
+  const reports = await watchOutput(s.page, '.build .run-output');
   await pressAndLand(s, 'Build');
-  assert.match(await s.page.locator('.build .notice').first().textContent(), /^The build succeeded/);
+  assert.match(await buildNotice(s.page), /^The build succeeded/);
+  // make's output showed while it ran.
+  assert.ok(reports.some((r) => /^g\+\+ .* -c \S+\.cpp/m.test(r.text)), JSON.stringify(reports.slice(-3)));
   return folder;
 }
 
-async function serviceNotice(page) {
-  return (await page.locator('.service .notice').first().textContent()).replace(/\s+/g, ' ').trim();
-}
+const buildNotice = async (page) => (await page.locator('.build .notice').first().textContent()).trim();
+const serviceNotice = async (page) => (await page.locator('.service .notice').first().textContent()).replace(/\s+/g, ' ').trim();
+const servicePidOn = async (page) => Number(await page.locator('.service-pid').textContent());
 
-// Sends the try-it form and waits for its answer page.
-async function send(page) {
+// Fills the try-it form of an operation, sends it and waits for its answer page.
+async function send(page, operation, values) {
+  await page.getByRole('link', { name: operation, exact: true }).click();
+  for (const [name, value] of Object.entries(values)) await page.getByLabel(name, { exact: true }).fill(value);
   await Promise.all([
     page.waitForResponse((r) => r.request().method() === 'POST' && new URL(r.url()).pathname === '/orvo/tryit'),
     page.getByRole('button', { name: 'Send' }).click(),
@@ -84,127 +66,150 @@ async function send(page) {
   await page.waitForLoadState('load');
 }
 
-describe('run a service and try it', { timeout: 600_000 }, () => {
-  test('the calculator: run, add, divide by zero, remembered form, crash and stop', async () => {
-    const s = await session('service');
-    let servicePid = 0;
-    try {
-      const folder = await generateAndBuild(s, 'calculator.wsdl', 'calc', (dir) =>
-        writeFileSync(path.join(dir, 'CalculatorPortTypeImpl.cpp'), CALCULATOR));
+test('the calculator: build, download, run, add, divide by zero, crash, stop, and a compile error', { timeout: 600_000 }, async () => {
+  const s = await session('service');
+  let servicePid = 0;
+  try {
+    const folder = await generateAndBuild(s, 'calculator.wsdl', 'calc', (dir) =>
+      writeFileSync(path.join(dir, 'CalculatorPortTypeImpl.cpp'), CALCULATOR));
+    assert.deepEqual(await s.page.locator('.products li .path').allTextContents(), ['libcalc.so']);
+    await visit(s, 'build-succeeded');
 
-      await pressAndLand(s, 'Run');
-      assert.match(await serviceNotice(s.page), /^The service is running at http:\/\/127\.0\.0\.1:\d+ \(process \d+, since/);
-      servicePid = Number(await s.page.locator('.service-pid').textContent());
-      assert.ok(alive(servicePid));
-      // Its logs are in the project.
-      assert.match(readFileSync(path.join(folder, 'service', 'output.txt'), 'utf8'), /^kxcontainer: serving /);
-      await visit(s, 'service-running');
+    // The zip holds the project's files, not its build outputs, and not what
+    // a link planted in the project points at.
+    writeFileSync(path.join(s.server.home, 'secret.txt'), 'not for download');
+    symlinkSync(path.join(s.server.home, 'secret.txt'), path.join(folder, 'planted.txt'));
+    const [download] = await Promise.all([
+      s.page.waitForEvent('download'),
+      s.page.getByRole('link', { name: 'Download as zip' }).click({ noWaitAfter: true }),
+    ]);
+    assert.equal(download.suggestedFilename(), 'calc.zip');
+    const zip = path.join(path.dirname(folder), 'calc-download.zip');
+    await download.saveAs(zip);
+    const entries = execFileSync('unzip', ['-Z1', zip], { encoding: 'utf8' }).trim().split('\n');
+    assert.ok(entries.includes('calc/CalculatorPortTypeImpl.cpp') && entries.includes('calc/makefile'), entries.join(' '));
+    assert.deepEqual(entries.filter((e) => /\.(o|so)$|planted/.test(e)), []);
+    assert.equal(execFileSync('unzip', ['-p', zip, 'calc/makefile'], { encoding: 'utf8' }),
+      readFileSync(path.join(folder, 'makefile'), 'utf8'));
 
-      await s.page.getByRole('link', { name: 'Try CalculatorPortType' }).click();
-      await s.page.getByRole('link', { name: 'add', exact: true }).click();
-      await s.page.getByLabel('a', { exact: true }).fill('2.5');
-      await s.page.getByLabel('b', { exact: true }).fill('4');
-      await send(s.page);
-      const result = s.page.locator('table.values tbody tr');
-      assert.deepEqual(await result.locator('th').allTextContents(), ['Result/value']);
-      assert.equal(Number(await result.locator('td').textContent()), 6.5);
-      assert.match(await s.page.locator('#timing').textContent(), /^HTTP 200 in \d+(\.\d)? ms\.$/);
-      // The request and the answer side by side, laid out and coloured.
-      const request = await s.page.locator('#request-xml').textContent();
-      assert.match(request, /<ns1:Operands>\n\s+<a>2\.5<\/a>\n\s+<b>4<\/b>/);
-      assert.match(await s.page.locator('#answer-xml').textContent(), /<value>6\.5<\/value>/);
-      assert.ok(await s.page.locator('#answer-xml .x-tag').count() > 2);
-      await visit(s, 'tryit-add');
+    await pressAndLand(s, 'Run');
+    assert.match(await serviceNotice(s.page), /^The service is running at http:\/\/127\.0\.0\.1:\d+ \(process \d+, since/);
+    servicePid = await servicePidOn(s.page);
+    assert.ok(alive(servicePid));
+    assert.match(readFileSync(path.join(folder, 'service', 'output.txt'), 'utf8'), /^kxcontainer: serving /);
+    await visit(s, 'service-running');
 
-      await s.page.getByRole('link', { name: 'divide', exact: true }).click();
-      await s.page.getByLabel('a', { exact: true }).fill('1');
-      await s.page.getByLabel('b', { exact: true }).fill('0');
-      await send(s.page);
-      const fault = s.page.locator('#fault');
-      assert.match(await fault.locator('.fault-code').textContent(), /Client$/);
-      assert.equal(await fault.locator('.fault-string').textContent(), 'division by zero');
-      assert.match(await s.page.locator('#timing').textContent(), /^HTTP 500 /);
-      await visit(s, 'tryit-fault');
+    await s.page.getByRole('link', { name: 'Try CalculatorPortType' }).click();
+    await send(s.page, 'add', { a: '2.5', b: '4' });
+    const result = s.page.locator('table.values tbody tr');
+    assert.deepEqual(await result.locator('th').allTextContents(), ['Result/value']);
+    assert.equal(Number(await result.locator('td').textContent()), 6.5);
+    assert.match(await s.page.locator('#timing').textContent(), /^HTTP 200 in \d+(\.\d)? ms\.$/);
+    // The request and the answer side by side, laid out and coloured.
+    assert.match(await s.page.locator('#request-xml').textContent(), /<ns1:Operands>\n\s+<a>2\.5<\/a>\n\s+<b>4<\/b>/);
+    assert.match(await s.page.locator('#answer-xml').textContent(), /<value>6\.5<\/value>/);
+    assert.ok(await s.page.locator('#answer-xml .x-tag').count() > 2);
+    await visit(s, 'tryit-add');
 
-      // Each operation's last request comes back; Reset forgets it.
-      await s.page.getByRole('link', { name: 'add', exact: true }).click();
-      assert.equal(await s.page.getByLabel('a', { exact: true }).inputValue(), '2.5');
-      await s.page.getByRole('link', { name: 'divide', exact: true }).click();
-      assert.equal(await s.page.getByLabel('b', { exact: true }).inputValue(), '0');
-      await s.page.getByRole('button', { name: 'Reset' }).click();
-      assert.equal(await s.page.getByLabel('b', { exact: true }).inputValue(), '');
-      await s.page.getByRole('link', { name: 'divide', exact: true }).click();
-      assert.equal(await s.page.getByLabel('b', { exact: true }).inputValue(), '');
+    await send(s.page, 'divide', { a: '1', b: '0' });
+    assert.match(await s.page.locator('#fault .fault-code').textContent(), /Client$/);
+    assert.equal(await s.page.locator('#fault .fault-string').textContent(), 'division by zero');
+    assert.match(await s.page.locator('#timing').textContent(), /^HTTP 500 /);
+    await visit(s, 'tryit-fault');
 
-      // A crash of the service leaves the wizards' container serving, and
-      // the page says how the service ended.
-      process.kill(servicePid, 'SIGKILL');
-      await s.page.getByRole('link', { name: 'Back to the project' }).click();
-      const statusPage = s.page.url();
-      for (let i = 0; i < 100 && /^The service is running/.test(await serviceNotice(s.page)); i++) {
-        await new Promise((resolve) => setTimeout(resolve, 50));
-        await s.page.goto(statusPage);
-      }
-      assert.match(await serviceNotice(s.page), /^The service is not running: it was ended by signal 9 \(SIGKILL\)\./);
-      assert.ok(!alive(servicePid), 'the ended service is reaped');
-      await s.page.goto(new URL('index', s.server.base).href);
-      assert.equal((await s.page.title()).split(' · ')[1], 'orvowizard');
-      await s.page.goBack();
+    // Each operation's last request comes back; Reset forgets it.
+    const b = s.page.getByLabel('b', { exact: true });
+    await s.page.getByRole('link', { name: 'add', exact: true }).click();
+    assert.equal(await s.page.getByLabel('a', { exact: true }).inputValue(), '2.5');
+    await s.page.getByRole('link', { name: 'divide', exact: true }).click();
+    assert.equal(await b.inputValue(), '0');
+    await s.page.getByRole('button', { name: 'Reset' }).click();
+    assert.equal(await b.inputValue(), '');
+    await s.page.getByRole('link', { name: 'divide', exact: true }).click();
+    assert.equal(await b.inputValue(), '');
 
-      // Run again, then Stop: the process is gone and the try-it page says
-      // the service is not running.
-      await pressAndLand(s, 'Run');
-      servicePid = Number(await s.page.locator('.service-pid').textContent());
-      await pressAndLand(s, 'Stop');
-      assert.equal(await serviceNotice(s.page), 'The service was stopped.');
-      assert.ok(!alive(servicePid));
-      await s.page.goto(new URL(`tryit?dir=${encodeURIComponent(folder)}`, s.server.base).href);
-      assert.match(await s.page.locator('.notice.error').textContent(), /not running/);
-    } finally {
-      await s.done();
-      if (servicePid) {
-        assert.ok(!alive(servicePid), 'the service ends with the container');
-      }
+    // A crash of the service leaves the wizards' container serving, and the
+    // page says how the service ended.
+    process.kill(servicePid, 'SIGKILL');
+    await s.page.getByRole('link', { name: 'Back to the project' }).click();
+    for (let i = 0; i < 100 && /^The service is running/.test(await serviceNotice(s.page)); i++) {
+      await new Promise((resolve) => setTimeout(resolve, 50));
+      await s.page.reload();
     }
-  });
+    assert.match(await serviceNotice(s.page), /^The service is not running: it was ended by signal 9 \(SIGKILL\)\./);
+    assert.ok(!alive(servicePid), 'the ended service is reaped');
+    assert.equal((await s.page.request.get(s.at('index'))).status(), 200);
 
-  test('the stock quote service answers; a library that cannot be loaded is shown; services end with the container', async () => {
-    const s = await session('service-quote');
-    let servicePid = 0;
-    try {
-      await generateAndBuild(s, 'stockquote.wsdl', 'quote');
-      await pressAndLand(s, 'Run');
-      servicePid = Number(await s.page.locator('.service-pid').textContent());
-      await s.page.locator('.ports a.button').first().click();
-      await s.page.getByRole('link', { name: 'getQuote', exact: true }).click();
-      await s.page.getByLabel('symbol', { exact: true }).fill('ACME');
-      await send(s.page);
-      assert.match(await s.page.locator('#timing').textContent(), /^HTTP 200 /);
-      assert.equal(await s.page.locator('#fault').count(), 0);
-      // The optional currency was left empty, so it is not sent.
-      assert.doesNotMatch(await s.page.locator('#request-xml').textContent(), /currency/);
-      await visit(s, 'tryit-quote');
+    // Run again, then Stop: the process is gone and the try-it page says the
+    // service is not running.
+    await pressAndLand(s, 'Run');
+    servicePid = await servicePidOn(s.page);
+    await pressAndLand(s, 'Stop');
+    assert.equal(await serviceNotice(s.page), 'The service was stopped.');
+    assert.ok(!alive(servicePid));
+    const statusPage = s.page.url();
+    await s.page.goto(s.at(`tryit?dir=${encodeURIComponent(folder)}`));
+    assert.match(await s.page.locator('.notice.error').textContent(), /not running/);
 
-      // A service whose library needs a function nobody defines builds, but
-      // its container cannot load it: Run says so with the loader's reason.
-      const broken = await generateAndBuild(s, 'calculator.wsdl', 'broken', (dir) => {
-        const impl = path.join(dir, 'CalculatorPortTypeImpl.cpp');
-        writeFileSync(impl, readFileSync(impl, 'utf8')
-          .replace('#include "CalculatorPortTypeImpl.h"', '#include "CalculatorPortTypeImpl.h"\nextern int missing_on_purpose();')
-          .replace('// Fill in the operation add.', 'missing_on_purpose();'));
-      });
-      await pressAndLand(s, 'Run');
-      const notice = await serviceNotice(s.page);
-      assert.match(notice, /^The service did not start/);
-      assert.match(notice, /undefined symbol: .*missing_on_purpose/);
-      assert.ok(readFileSync(path.join(broken, 'service', 'errors.txt'), 'utf8').includes('missing_on_purpose'));
-      await visit(s, 'service-failed');
-    } finally {
-      // SIGTERM to the wizards' container ends the service it started.
-      await s.done();
-      if (servicePid) {
-        await until(() => !alive(servicePid), 'the service gone after the container stopped');
-      }
+    // A compile error: listed with its file and line, and the link opens the
+    // viewer with that line marked.
+    await s.page.goto(statusPage);
+    const source = path.join(folder, 'CalculatorPortTypeImpl.cpp');
+    const lines = readFileSync(source, 'utf8').split('\n');
+    const line = lines.findIndex((text) => text.includes('p.getA() / p.getB()')) + 1;
+    lines[line - 1] = '    return undeclared_on_purpose;';
+    writeFileSync(source, lines.join('\n'));
+    await pressAndLand(s, 'Build');
+    assert.match(await buildNotice(s.page), /^The build failed: make ended with exit status \d+\.$/);
+    const problem = s.page.locator('.build .diagnostics li.error').filter({ hasText: 'undeclared_on_purpose' });
+    assert.match(await problem.locator('.where').textContent(), new RegExp(`CalculatorPortTypeImpl\\.cpp line ${line}, column \\d+`));
+    await visit(s, 'build-failed');
+    await problem.getByRole('link', { name: 'CalculatorPortTypeImpl.cpp' }).click();
+    await s.page.waitForURL('**/static/viewer.html?**');
+    assert.equal(new URL(s.page.url()).searchParams.get('line'), String(line));
+    await s.page.locator(`#line-${line}`).waitFor({ state: 'visible' });
+    assert.match(await s.page.locator('#file-meta').textContent(), new RegExp(`line ${line} marked$`));
+    await visit(s, 'build-error-in-viewer');
+  } finally {
+    await s.done();
+  }
+});
+
+test('the stock quote service answers; a library that cannot be loaded is shown; services end with the container', { timeout: 600_000 }, async () => {
+  const s = await session('service-quote');
+  let servicePid = 0;
+  try {
+    await generateAndBuild(s, 'stockquote.wsdl', 'quote');
+    await pressAndLand(s, 'Run');
+    servicePid = await servicePidOn(s.page);
+    await s.page.locator('.ports a.button').first().click();
+    await send(s.page, 'getQuote', { symbol: 'ACME' });
+    assert.match(await s.page.locator('#timing').textContent(), /^HTTP 200 /);
+    assert.equal(await s.page.locator('#fault').count(), 0);
+    // The optional currency was left empty, so it is not sent.
+    assert.doesNotMatch(await s.page.locator('#request-xml').textContent(), /currency/);
+    await visit(s, 'tryit-quote');
+
+    // A service whose library needs a function nobody defines builds, but its
+    // container cannot load it: Run says so with the loader's reason.
+    const broken = await generateAndBuild(s, 'calculator.wsdl', 'broken', (dir) => {
+      const impl = path.join(dir, 'CalculatorPortTypeImpl.cpp');
+      writeFileSync(impl, readFileSync(impl, 'utf8')
+        .replace('#include "CalculatorPortTypeImpl.h"', '#include "CalculatorPortTypeImpl.h"\nextern int missing_on_purpose();')
+        .replace('// Fill in the operation add.', 'missing_on_purpose();'));
+    });
+    await pressAndLand(s, 'Run');
+    const notice = await serviceNotice(s.page);
+    assert.match(notice, /^The service did not start/);
+    assert.match(notice, /undefined symbol: .*missing_on_purpose/);
+    assert.ok(readFileSync(path.join(broken, 'service', 'errors.txt'), 'utf8').includes('missing_on_purpose'));
+    await visit(s, 'service-failed');
+  } finally {
+    // SIGTERM to the wizards' container ends the service it started.
+    await s.done();
+    for (let i = 0; servicePid && alive(servicePid); i++) {
+      assert.ok(i < 200, 'the service is gone 10 s after the container stopped');
+      await new Promise((resolve) => setTimeout(resolve, 50));
     }
-  });
+  }
 });

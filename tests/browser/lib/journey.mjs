@@ -36,15 +36,31 @@ export async function checkedFlags(page, names) {
 // Presses a button of a status-page form (Build, Run, Stop) and waits for
 // the form's answer (a redirect) and then the new status page. The click
 // itself does not wait: a build may take longer than a click's time limit.
-export async function pressAndLand(s, buttonName, { timeout = 240_000 } = {}) {
+export async function pressAndLand(s, buttonName) {
   const isStatus = (response, method) => response.request().method() === method &&
     new URL(response.url()).pathname === '/orvo/status';
   let posted = false;
   const landed = s.page.waitForResponse((r) => {
     posted ||= isStatus(r, 'POST');
     return posted && isStatus(r, 'GET') && r.request().isNavigationRequest();
-  }, { timeout });
+  }, { timeout: 240_000 });
   await s.page.getByRole('button', { name: buttonName, exact: true }).click({ noWaitAfter: true });
   await landed;
   await s.page.waitForLoadState('load');
+}
+
+// While a form's request is under way Chromium answers no queries of the
+// page, so the page reports a run's output itself: every change of the
+// output panel goes to the console, collected here with the time it came.
+export async function watchOutput(page, selector) {
+  const reports = [];
+  page.on('console', (message) => {
+    if (message.text().startsWith('kx-output ')) reports.push({ text: JSON.parse(message.text().slice(10)), at: Date.now() });
+  });
+  await page.evaluate((sel) => {
+    const panel = document.querySelector(sel);
+    new MutationObserver(() => console.log(`kx-output ${JSON.stringify(panel.textContent)}`))
+      .observe(panel, { childList: true, characterData: true, subtree: true });
+  }, selector);
+  return reports;
 }
