@@ -1,5 +1,4 @@
-// KxAppendLog: whole lines, rotation into numbered older files, and many
-// threads appending at once without mixing their lines.
+// KxAppendLog: whole lines, rotation into numbered older files, and many threads appending at once.
 #include "platform/container/KxAppendLog.h"
 
 #include <sys/stat.h>
@@ -7,55 +6,44 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <regex>
 #include <set>
+#include <sstream>
 #include <thread>
 #include <vector>
 
 #include "platform/container/KxContainerLogs.h"
+#include "support/Files.h"
 #include "support/ScratchDir.h"
 
 namespace kx::container {
 namespace {
 
-std::vector<std::string> linesOf(const std::string& path) {
-    std::ifstream in(path);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-TEST(ContainerAppendLog, EachLineIsInTheFileAtOnce) {
+TEST(ContainerAppendLog, EachLineIsInTheFileAtOnceAndPastItsSizeTheFileMovesUp) {
     ScratchDir dir;
     const std::string path = dir / "access.log";
     dir.write("access.log", "an earlier line\n");
-    KxAppendLog log(path, 1 << 20, 3);
-    log.append("GET / 200");
-    log.append("");
-    // Read while the log is still open: nothing is held back.
-    EXPECT_EQ(linesOf(path), (std::vector<std::string>{"an earlier line", "GET / 200", ""}));
-}
-
-TEST(ContainerAppendLog, PastItsSizeTheFileMovesUpAndOnlyKeepFilesStay) {
-    ScratchDir dir;
-    const std::string path = dir / "access.log";
-    // Every line is 24 + 6 bytes; 100 bytes hold three of them.
+    {
+        KxAppendLog log(path, 1 << 20, 3);
+        log.append("GET / 200");
+        log.append("");
+        // Read while the log is still open: nothing is held back.
+        EXPECT_EQ(readFile(path), "an earlier line\nGET / 200\n\n");
+    }
+    // Every line is 24 + 6 bytes; 100 bytes hold three of them, and two older files are kept.
+    std::filesystem::remove(path);
     KxAppendLog log(path, 100, 2);
-    const std::string time(24, 't');
     for (int i = 0; i < 12; ++i) {
-        log.append(time + "line" + std::to_string(i % 10) + ((i >= 10) ? "!" : " "));
+        log.append(std::string(24, 't') + "line" + std::to_string(i % 10) + (i >= 10 ? "!" : " "));
     }
     // Each file holds three lines: the first's last, first and second line.
     for (const auto& [file, texts] : std::vector<std::pair<std::string, std::string>>{
-             {path, "line9 line0!line1!"},
-             {dir / "access.1.log", "line6 line7 line8 "},
-             {dir / "access.2.log", "line3 line4 line5 "}}) {
-        const auto lines = linesOf(file);
-        ASSERT_EQ(lines.size(), 3u) << file;
-        EXPECT_EQ(lines[0].substr(24) + lines[1].substr(24) + lines[2].substr(24), texts) << file;
+             {path, "line9 \nline0!\nline1!\n"},
+             {dir / "access.1.log", "line6 \nline7 \nline8 \n"},
+             {dir / "access.2.log", "line3 \nline4 \nline5 \n"}}) {
+        std::string text = readFile(file);
+        std::erase(text, 't');
+        EXPECT_EQ(text, texts) << file;
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "access.3.log"));
     EXPECT_EQ(KxAppendLog::olderName("/l.d/access", 2), "/l.d/access.2");
@@ -64,14 +52,12 @@ TEST(ContainerAppendLog, PastItsSizeTheFileMovesUpAndOnlyKeepFilesStay) {
 
 TEST(ContainerAppendLog, ThreadsAppendingAtOnceNeitherMixNorLoseLines) {
     ScratchDir dir;
-    const std::string path = dir / "access.log";
-    constexpr int kThreads = 8;
-    constexpr int kLines = 2000;
+    constexpr int kThreads = 8, kLines = 2000;
     {
-        // Small enough to rotate many times while the threads write, large
-        // enough that no line is dropped with the oldest file.
-        KxAppendLog log(path, 64 * 1024, 100);
-        std::vector<std::thread> threads;
+        // Small enough to rotate many times while the threads write, large enough that no line
+        // is dropped with the oldest file.
+        KxAppendLog log(dir / "access.log", 64 * 1024, 100);
+        std::vector<std::jthread> threads;
         for (int t = 0; t < kThreads; ++t) {
             threads.emplace_back([&log, t] {
                 for (int i = 0; i < kLines; ++i) {
@@ -80,15 +66,13 @@ TEST(ContainerAppendLog, ThreadsAppendingAtOnceNeitherMixNorLoseLines) {
                 }
             });
         }
-        for (auto& thread : threads) {
-            thread.join();
-        }
     }
     std::set<std::string> seen;
     int files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
         ++files;
-        for (const auto& line : linesOf(entry.path().string())) {
+        std::istringstream lines(readFile(entry.path()));
+        for (std::string line; std::getline(lines, line);) {
             ASSERT_TRUE(std::regex_match(line, std::regex(R"(thread \d line \d+ x{40})"))) << line;
             EXPECT_TRUE(seen.insert(line).second) << "twice: " << line;
         }
@@ -98,23 +82,18 @@ TEST(ContainerAppendLog, ThreadsAppendingAtOnceNeitherMixNorLoseLines) {
     EXPECT_GT(files, 10) << "the log rotated while the threads wrote";
 }
 
-TEST(ContainerLogs, FoldersMadeForTheLogsAreTheUsersAlone) {
+TEST(ContainerLogs, FoldersMadeForTheLogsAreTheUsersAloneAndMissingOnesAreNamed) {
     ScratchDir dir;
     const std::string folder = dir / "state/kxcontainer/logs";
-    {
-        KxContainerLogs logs(folder);
-        logs.info("hello");
-    }
+    KxContainerLogs(folder).info("hello");
     for (const std::string& made : {dir / "state", dir / "state/kxcontainer", folder}) {
         struct stat status {};
         ASSERT_EQ(::stat(made.c_str(), &status), 0) << made;
         EXPECT_EQ(status.st_mode & 0777, 0700u) << made;
     }
     EXPECT_TRUE(std::filesystem::exists(folder + "/kxcontainer.log"));
-
     // A file where the folder should be, or a missing folder, is a clear error.
-    const std::string file = dir.write("taken", "x");
-    EXPECT_THROW(KxContainerLogs{file}, std::runtime_error);
+    EXPECT_THROW(KxContainerLogs{dir.write("taken", "x")}, std::runtime_error);
     try {
         KxAppendLog log(dir / "missing/access.log", 100, 1);
         ADD_FAILURE() << "opened a file in a missing folder";

@@ -9,35 +9,28 @@
 namespace kx::container {
 namespace {
 
-struct Trace {
-    std::vector<std::string> events;
-};
-
-class TracingServlet : public KxHttpServlet {
-  public:
-    TracingServlet(Trace& trace, std::string label, bool failInit = false)
-        : trace_(trace), label_(std::move(label)), failInit_(failInit) {}
-    ~TracingServlet() override { trace_.events.push_back("delete " + label_); }
-
+struct TracingServlet : KxHttpServlet {
+    TracingServlet(std::vector<std::string>& trace, std::string label, bool failInit = false)
+        : trace(trace), label(std::move(label)), failInit(failInit) {}
+    ~TracingServlet() override { trace.push_back("delete " + label); }
     void init() override {
-        trace_.events.push_back("init " + label_ + " name=" + getServletName() +
-                                " p=" + getServletConfig().getInitParameter("p"));
-        if (failInit_) {
+        trace.push_back("init " + label + " name=" + getServletName() +
+                        " p=" + getServletConfig().getInitParameter("p"));
+        if (failInit) {
             throw KxServletException("init refused");
         }
     }
-    void destroy() override { trace_.events.push_back("destroy " + label_); }
+    void destroy() override { trace.push_back("destroy " + label); }
 
-  private:
-    Trace& trace_;
-    std::string label_;
-    bool failInit_;
+    std::vector<std::string>& trace;
+    std::string label;
+    bool failInit;
 };
 
-// What cannot be made is reported over HTTP (container_lifecycle_test.cpp);
-// here, the order of init and destroy, and where libraries are looked up.
+// What cannot be made is reported over HTTP (container_lifecycle_test.cpp); here, the order of
+// init and destroy, and where libraries are looked up.
 TEST(ContainerServletRegistry, InitialisesWithConfigAndDestroysInReverseOrder) {
-    Trace trace;
+    std::vector<std::string> trace;
     KxServletContext context("/app");
     {
         KxServletRegistry registry("", context);
@@ -55,15 +48,9 @@ TEST(ContainerServletRegistry, InitialisesWithConfigAndDestroysInReverseOrder) {
         EXPECT_EQ(registry.libraryPath("/abs/lib.so"), "/abs/lib.so");
     }
     EXPECT_EQ(KxServletRegistry("/opt/kx/lib/", context).libraryPath("l.so"), "/opt/kx/lib/l.so");
-    const std::vector<std::string> expected = {"init A name=first p=1",
-                                               "init B name=second p=",
-                                               "init C name=third p=",
-                                               "delete C",
-                                               "destroy B",
-                                               "delete B",
-                                               "destroy A",
-                                               "delete A"};
-    EXPECT_EQ(trace.events, expected);
+    EXPECT_EQ(trace, (std::vector<std::string>{"init A name=first p=1", "init B name=second p=",
+                                               "init C name=third p=", "delete C", "destroy B",
+                                               "delete B", "destroy A", "delete A"}));
 }
 
 }  // namespace
