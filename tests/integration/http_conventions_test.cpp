@@ -9,7 +9,6 @@
 #include <csignal>
 #include <filesystem>
 #include <regex>
-#include <sstream>
 #include <thread>
 
 #include "support/KxContainerFixture.h"
@@ -46,22 +45,10 @@ class HttpConventions : public ContainerTest {
         arguments.insert(arguments.end(), extra.begin(), extra.end());
         arguments.push_back("http://127.0.0.1:" + std::to_string(container.port()) + path);
         std::filesystem::remove(scratch / "body.txt");
-        HttpResponse response;
         if (runProgram(arguments, scratch / "curl.out") != 0) {
-            return response;
+            return {};
         }
-        std::istringstream headers(readFile(scratch / "headers.txt"));
-        for (std::string line; std::getline(headers, line);) {
-            if (!line.empty() && line.back() == '\r') {
-                line.pop_back();
-            }
-            if (line.starts_with("HTTP/")) {
-                response.status = std::atoi(line.c_str() + line.find(' '));
-                response.headers.clear();
-            } else if (const auto colon = line.find(':'); colon != std::string::npos) {
-                response.headers.emplace_back(line.substr(0, colon), line.substr(colon + 2));
-            }
-        }
+        HttpResponse response = parseHead(readFile(scratch / "headers.txt"));
         response.body = readFile(scratch / "body.txt");
         return response;
     }

@@ -58,6 +58,25 @@ std::vector<std::string> HttpResponse::headerValues(const std::string& name) con
     return values;
 }
 
+HttpResponse parseHead(const std::string& head) {
+    HttpResponse response;
+    std::istringstream lines(head);
+    std::string line;
+    if (!std::getline(lines, line) || !line.starts_with("HTTP/1.") || line.size() < 12) {
+        return response;
+    }
+    response.status = std::atoi(line.c_str() + 9);
+    while (std::getline(lines, line)) {
+        if (const auto colon = line.find(':'); colon != std::string::npos) {
+            const auto value = line.find_first_not_of(' ', colon + 1);
+            const auto end = line.find_last_not_of('\r');
+            response.headers.emplace_back(line.substr(0, colon),
+                                          value > end ? "" : line.substr(value, end + 1 - value));
+        }
+    }
+    return response;
+}
+
 HttpConnection::HttpConnection(unsigned short port) {
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd_ < 0) {
@@ -121,25 +140,11 @@ HttpResponse HttpConnection::readResponse(bool headOnly, std::chrono::millisecon
             return response;
         }
     }
-    std::istringstream head(buffer_.substr(0, end + 2));
+    response = parseHead(buffer_.substr(0, end + 2));
     buffer_.erase(0, end + 4);
-    std::string line;
-    std::getline(head, line);
-    if (line.rfind("HTTP/1.", 0) != 0 || line.size() < 12) {
+    const int status = std::exchange(response.status, 0);
+    if (status == 0) {
         return response;
-    }
-    const int status = std::atoi(line.substr(9, 3).c_str());
-    while (std::getline(head, line)) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        const auto colon = line.find(':');
-        if (colon == std::string::npos) {
-            continue;
-        }
-        std::string value = line.substr(colon + 1);
-        value.erase(0, value.find_first_not_of(' '));
-        response.headers.emplace_back(line.substr(0, colon), value);
     }
     if (!headOnly && hasHeaderIn(response.headers, "Content-Length")) {
         const auto length =

@@ -26,6 +26,9 @@ struct HttpResponse {
     std::vector<std::string> headerValues(const std::string& name) const;
 };
 
+// The status and header fields of an answer's head; status 0 when it is none.
+HttpResponse parseHead(const std::string& head);
+
 // One client connection to 127.0.0.1:port.
 class HttpConnection {
   public:
