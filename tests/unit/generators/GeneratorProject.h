@@ -102,6 +102,15 @@ inline bool has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
+inline std::vector<std::string> split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::istringstream in(text);
+    for (std::string part; std::getline(in, part, separator);) {
+        parts.push_back(part);
+    }
+    return parts;
+}
+
 // The records whose message holds all the given texts.
 inline std::vector<ErrorRecord> recordsAbout(const std::vector<ErrorRecord>& records,
                                              std::initializer_list<std::string> texts) {

@@ -3,6 +3,8 @@
 // folders, command-line words and errors.xml.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "generators/common/CommandLine.h"
 #include "generators/common/Diagnostics.h"
 #include "generators/common/Text.h"
@@ -13,25 +15,15 @@ namespace {
 using namespace kx;
 using namespace kx::gen;
 
-struct IdentifierCase {
-    const char* name;
-    const char* expected;
-};
-
-class Identifiers : public ::testing::TestWithParam<IdentifierCase> {};
-
-TEST_P(Identifiers, AreValidCppNames) {
-    EXPECT_EQ(identifier(GetParam().name), GetParam().expected);
+TEST(Text, IdentifiersAreValidCppNames) {
+    // Each name before '>', the identifier after it.
+    std::istringstream cases(
+        "Operands>Operands size-in-bytes>size_in_bytes a.b:c>a_b_c 1st>x_1st _Hidden>x_Hidden "
+        "class>class_ delete>delete_ main>main_ caf\xc3\xa9>caf__ >x_");
+    for (std::string c; cases >> c;) {
+        EXPECT_EQ(identifier(c.substr(0, c.find('>'))), c.substr(c.find('>') + 1));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Names, Identifiers,
-    ::testing::Values(IdentifierCase{"Operands", "Operands"},
-                      IdentifierCase{"size-in-bytes", "size_in_bytes"},
-                      IdentifierCase{"a.b:c", "a_b_c"}, IdentifierCase{"1st", "x_1st"},
-                      IdentifierCase{"_Hidden", "x_Hidden"}, IdentifierCase{"class", "class_"},
-                      IdentifierCase{"delete", "delete_"}, IdentifierCase{"main", "main_"},
-                      IdentifierCase{"caf\xc3\xa9", "caf__"}, IdentifierCase{"", "x_"}));
 
 TEST(Text, PropertyPathsLoseTheirDoubledBackslashesOnly) {
     EXPECT_EQ(undoubleBackslashes("C:\\\\work\\\\demo"), "C:\\work\\demo");
@@ -40,90 +32,69 @@ TEST(Text, PropertyPathsLoseTheirDoubledBackslashesOnly) {
     EXPECT_EQ(undoubleBackslashes("/plain/path"), "/plain/path");
 }
 
-// Hostile text bound for each destination, and what must come out: nothing
-// in it may end a comment, splice a line or leave the literal.
-struct EscapeCase {
-    const char* label;
-    std::string input;
-    std::string comment;  // cppComment with the indent "  "
-    std::string xml;
-    std::string literal;
-};
-
-std::ostream& operator<<(std::ostream& out, const EscapeCase& c) {
-    return out << c.label;
+// Hostile text bound for each destination: nothing in it may end a comment,
+// splice a line or leave the literal.
+TEST(Text, EscapingKeepsTheTextInertWhereItLands) {
+    struct Case {
+        const char* label;
+        std::string input;
+        std::string comment;  // cppComment with the indent "  "
+        std::string xml;
+        std::string literal;
+    } const cases[] = {
+        {"line_breaks", "a\nint x;\r\n#error y\rz", "  // a\n  // int x;\n  // #error y\n  // z\n",
+         "a&#10;int x;&#13;&#10;#error y&#13;z", "\"a\\nint x;\\015\\n#error y\\015z\""},
+        {"comment_ends", "*/ code(); /* //", "  // * / code(); / * //\n", "*/ code(); /* //",
+         "\"*/ code(); /* //\""},
+        {"line_splices", "one \\\ntwo\\  \nthree?\?/",
+         "  // one \\.\n  // two\\.\n  // three?\?/.\n", "one \\&#10;two\\  &#10;three?\?/",
+         "\"one \\\\\\ntwo\\\\  \\nthree\\?\\?/\""},
+        {"controls_digits_and_bidi",
+         std::string("a\x01"
+                     "7\x0b\x7f") +
+             "\xE2\x80\xAE" + "b\t",
+         "  // a 7   b\n",
+         "a\xEF\xBF\xBD"
+         "7\xEF\xBF\xBD\x7f\xE2\x80\xAE"
+         "b&#9;",
+         "\"a\\0017\\013\\177\\342\\200\\256b\\011\""},
+        {"broken_utf8_and_quotes", "\"q\" \xff<>&", "  // \"q\" \xff<>&\n",
+         "&quot;q&quot; \xEF\xBF\xBD&lt;&gt;&amp;", "\"\\\"q\\\" \\377<>&\""},
+        {"empty", "", "  //\n", "", "\"\""}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(cppComment(c.input, "  "), c.comment) << c.label;
+        EXPECT_EQ(xmlEscape(c.input), c.xml) << c.label;
+        EXPECT_EQ(cppLiteral(c.input), c.literal) << c.label;
+    }
 }
-
-class Escaping : public ::testing::TestWithParam<EscapeCase> {};
-
-TEST_P(Escaping, KeepsTheTextInertWhereItLands) {
-    EXPECT_EQ(cppComment(GetParam().input, "  "), GetParam().comment);
-    EXPECT_EQ(xmlEscape(GetParam().input), GetParam().xml);
-    EXPECT_EQ(cppLiteral(GetParam().input), GetParam().literal);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Hostile, Escaping,
-    ::testing::Values(
-        EscapeCase{"line_breaks", "a\nint x;\r\n#error y\rz",
-                   "  // a\n  // int x;\n  // #error y\n  // z\n",
-                   "a&#10;int x;&#13;&#10;#error y&#13;z", "\"a\\nint x;\\015\\n#error y\\015z\""},
-        EscapeCase{"comment_ends", "*/ code(); /* //", "  // * / code(); / * //\n",
-                   "*/ code(); /* //", "\"*/ code(); /* //\""},
-        EscapeCase{"line_splices", "one \\\ntwo\\  \nthree?\?/",
-                   "  // one \\.\n  // two\\.\n  // three?\?/.\n",
-                   "one \\&#10;two\\  &#10;three?\?/", "\"one \\\\\\ntwo\\\\  \\nthree\\?\\?/\""},
-        EscapeCase{"controls_digits_and_bidi",
-                   std::string("a\x01"
-                               "7\x0b\x7f") +
-                       "\xE2\x80\xAE" + "b\t",
-                   "  // a 7   b\n",
-                   "a\xEF\xBF\xBD"
-                   "7\xEF\xBF\xBD\x7f\xE2\x80\xAE"
-                   "b&#9;",
-                   "\"a\\0017\\013\\177\\342\\200\\256b\\011\""},
-        EscapeCase{"broken_utf8_and_quotes", "\"q\" \xff<>&", "  // \"q\" \xff<>&\n",
-                   "&quot;q&quot; \xEF\xBF\xBD&lt;&gt;&amp;", "\"\\\"q\\\" \\377<>&\""},
-        EscapeCase{"empty", "", "  //\n", "", "\"\""}),
-    [](const ::testing::TestParamInfo<EscapeCase>& info) { return std::string(info.param.label); });
 
 TEST(Text, XmlCommentsNeverHoldTwoDashes) {
     EXPECT_EQ(xmlCommentText("a--b-->c-"), "a- -b- -&gt;c- ");
     EXPECT_EQ(shownValue("a\n\tb\r\x01"), "a\\n\\tb\\r\\x01");
 }
 
-struct NameCase {
-    const char* name;
-    const char* problem;  // empty when the name is accepted
-};
-
-class BuildNames : public ::testing::TestWithParam<NameCase> {};
-
-TEST_P(BuildNames, AreRefusedWithTheFirstUnsafeCharacter) {
-    EXPECT_EQ(buildNameProblem(GetParam().name).value_or(""), GetParam().problem)
-        << GetParam().name;
+// Names for build files are refused with the first unsafe character.
+TEST(Text, BuildNameProblems) {
+    for (const auto& [name, problem] :
+         {std::pair{"HelloServlet", ""},
+          {"my-lib_2.0+x", ""},
+          {"Caf\xC3\xA9", ""},
+          {"", "it is empty"},
+          {"..", "it names a directory, not a file"},
+          {"-rf", "it starts with '-'"},
+          {"pn$(shell touch X)", "it holds the character '$'"},
+          {"a\n\tall:", "it holds a line break"},
+          {"a b", "it holds white space"},
+          {"a\x1b", "it holds the control character \\x1b"},
+          {"../../../outside/Evil", "it holds the path separator '/'"},
+          {"a\\b", "it holds the path separator '\\'"}}) {
+        EXPECT_EQ(buildNameProblem(name).value_or(""), problem) << name;
+    }
+    for (const char c : std::string(";&#=%:'`")) {
+        EXPECT_EQ(buildNameProblem(std::string("x") + c + "y").value_or(""),
+                  std::string("it holds the character '") + c + "'");
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Names, BuildNames,
-    ::testing::Values(NameCase{"HelloServlet", ""}, NameCase{"my-lib_2.0+x", ""},
-                      NameCase{"Caf\xC3\xA9", ""}, NameCase{"", "it is empty"},
-                      NameCase{"..", "it names a directory, not a file"},
-                      NameCase{"-rf", "it starts with '-'"},
-                      NameCase{"pn$(shell touch X)", "it holds the character '$'"},
-                      NameCase{"a\n\tall:", "it holds a line break"},
-                      NameCase{"a b", "it holds white space"},
-                      NameCase{"a\x1b", "it holds the control character \\x1b"},
-                      NameCase{"../../../outside/Evil", "it holds the path separator '/'"},
-                      NameCase{"a\\b", "it holds the path separator '\\'"},
-                      NameCase{"x;rm", "it holds the character ';'"},
-                      NameCase{"a&&b", "it holds the character '&'"},
-                      NameCase{"a#b", "it holds the character '#'"},
-                      NameCase{"a=b", "it holds the character '='"},
-                      NameCase{"%.o", "it holds the character '%'"},
-                      NameCase{"a:b", "it holds the character ':'"},
-                      NameCase{"'q'", "it holds the character '''"},
-                      NameCase{"`id`", "it holds the character '`'"}));
 
 TEST(Text, ProjectDirectoriesStayInsideTheProject) {
     for (const char* inside : {"", "gen", "gen/src", "gen\\src", "a..b", "./gen"}) {
