@@ -66,14 +66,11 @@ class SoapForm : public testing::Test {
         ASSERT_NE(order, nullptr);
     }
 
-    // The request for the values, read back; fails the test when it is not
-    // well-formed.
-    kx::XmlElement requestBody(const KxSoapOperation& operation, const KxFormValues& values,
-                               std::vector<std::string>* problems = nullptr) {
+    // The request's Body for the values, read back (not well-formed fails the
+    // test), its problems kept.
+    kx::XmlElement requestBody(const KxSoapOperation& operation, const KxFormValues& values) {
         const KxSoapRequest request = buildSoapRequest(*port, operation, values);
-        if (problems != nullptr) {
-            *problems = request.problems;
-        }
+        problems = request.problems;
         const kx::XmlDocument document = kx::parseXmlDocument(request.envelope);
         EXPECT_FALSE(document.fault) << request.envelope;
         if (!document.root || document.root->child("Body") == nullptr) {
@@ -93,6 +90,7 @@ class SoapForm : public testing::Test {
     KxServiceDescription description;
     const KxSoapPort* port = nullptr;
     const KxSoapOperation* order = nullptr;
+    std::vector<std::string> problems;
 };
 
 // The item kinds, bounds and choices are read as the request and rows tests
@@ -109,8 +107,7 @@ TEST_F(SoapForm, DescriptionIsReadWithWhatThePageShows) {
 }
 
 TEST_F(SoapForm, RequestQualifiesEscapesAndLeavesOutWhatIsNotGiven) {
-    std::vector<std::string> problems;
-    const kx::XmlElement body = requestBody(*order, complete(), &problems);
+    const kx::XmlElement body = requestBody(*order, complete());
     EXPECT_TRUE(problems.empty()) << problems.front();
     ASSERT_EQ(body.children.size(), 1u);
     const kx::XmlElement& root = body.children[0];
@@ -162,8 +159,7 @@ TEST_F(SoapForm, MissingRequiredValuesAreProblemsButStringsMayBeEmpty) {
     values["v:0.5#0.1"] = "";  // an int
     values["v:0.2"] = "";      // a string: empty is a value
     values["c:0.7"] = "";      // a required choice left open
-    std::vector<std::string> problems;
-    const kx::XmlElement body = requestBody(*order, values, &problems);
+    const kx::XmlElement body = requestBody(*order, values);
     ASSERT_EQ(problems.size(), 3u);
     EXPECT_NE(problems[0].find("@id"), std::string::npos);
     EXPECT_NE(problems[1].find("count"), std::string::npos);
