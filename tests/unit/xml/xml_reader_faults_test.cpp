@@ -2,6 +2,7 @@
 // it, yields nothing afterwards, and never writes to standard error.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -42,6 +43,8 @@ struct MalformedCase {
     const char* name;
     std::string document;
     std::string libxmlMessage;
+
+    friend void PrintTo(const MalformedCase& value, std::ostream* out) { *out << value.name; }
 };
 
 class MalformedDocument : public testing::TestWithParam<MalformedCase> {};

@@ -55,9 +55,9 @@ TEST(KxXmlReaderValue, ExternalEntitiesAreNeverLoaded) {
     EXPECT_TRUE(reader.eof());
 }
 
-// A refused start or end names what was found and consumes nothing; an
-// end passes over unread content after checking the name.
-TEST(KxXmlReaderStructure, WrongStartOrEndThrowsAndEndPassesOverUnreadContent) {
+// A refused start, end or skip names what was found and consumes nothing;
+// an end passes over unread content after checking the name.
+TEST(KxXmlReaderStructure, WrongStartEndOrSkipThrowsAndEndPassesOverUnreadContent) {
     KxXmlReader reader("<r>\n<a>text<b><c/><d>t<e/></d></b><b/>more</a><z/>\n  <first/>\n</r>");
     EXPECT_EQ(messageOf([&] { reader.readElementEnd("r"); }),
               "expected </r> but no element is open");
@@ -80,20 +80,19 @@ TEST(KxXmlReaderStructure, WrongStartOrEndThrowsAndEndPassesOverUnreadContent) {
     reader.readElementEnd("r");
     EXPECT_EQ(messageOf([&] { reader.readElementStart("r"); }),
               "expected <r> but found the end of the document");
-}
 
-TEST(KxXmlReaderStructure, SkipPassesOverOneElementAndRefusesAnEndTag) {
-    KxXmlReader reader("<r><a><b>x</b><b/></a>text<c/></r>");
-    reader.readElementStart("r");
-    reader.skipElement();
-    EXPECT_TRUE(reader.isElementNext("c"));
-    reader.skipElement();
-    EXPECT_EQ(messageOf([&] { reader.skipElement(); }),
+    // Skip passes over one element and refuses an end tag.
+    KxXmlReader skipping("<r><a><b>x</b><b/></a>text<c/></r>");
+    skipping.readElementStart("r");
+    skipping.skipElement();
+    EXPECT_TRUE(skipping.isElementNext("c"));
+    skipping.skipElement();
+    EXPECT_EQ(messageOf([&] { skipping.skipElement(); }),
               "expected an element to pass over but found </r>, the end of the element begun "
               "at line 1");
-    reader.readElementEnd("r");
-    reader.skipElement();  // at the end of the document: nothing to do
-    EXPECT_TRUE(reader.eof());
+    skipping.readElementEnd("r");
+    skipping.skipElement();  // at the end of the document: nothing to do
+    EXPECT_TRUE(skipping.eof());
 }
 
 TEST(KxXmlReaderAttributes, ComeInDocumentOrderWithoutNamespaceDeclarations) {
