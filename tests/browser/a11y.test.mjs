@@ -1,11 +1,9 @@
-// Accessibility of every kind of page, in the light and the dark theme:
-// accessible names of all controls, contrast of the text as rendered, a
-// narrow window, a label and hint for every wizard field, and a keyboard that
-// reaches every control with a visible focus. The farewell page comes last:
-// Stop server asks first, and once confirmed the server ends with status 0.
+// Accessibility of every kind of page in both themes: names of all controls, contrast, a
+// narrow window, a label and hint for every wizard field, a keyboard that reaches every control
+// with a visible focus; last the farewell page, after Stop server has asked and the server ended.
 import assert from 'node:assert/strict';
 import { describe, test } from 'node:test';
-import { openBrowser, session, withTimeout } from './lib/harness.mjs';
+import { session, withTimeout } from './lib/harness.mjs';
 import { accessibleNames, keyboardWalk, lowContrastText } from './lib/a11y.mjs';
 import { heading, pathOf, visit } from './lib/journey.mjs';
 
@@ -28,17 +26,13 @@ async function preparePages(s) {
 
 describe('accessibility', { timeout: 300_000 }, () => {
   test('the checks find unnamed controls, faint text and unreachable fields', async () => {
-    const browser = await openBrowser();
+    const browser = await session('a11y-checks');
     try {
-      await browser.page.setContent(`
-        <style>.faint { color: #bbb; background: #fff; } :focus { outline: none; }</style>
-        <p class="faint">Hard to read</p>
-        <p style="color: #333">Easy to read</p>
-        <label>Named <input id="named"></label>
-        <input id="unnamed">
-        <button id="empty"></button>
-        <button id="labelled" aria-label="Close"></button>
-        <input id="skipped" tabindex="-1" aria-label="Not reachable">`);
+      await browser.page.goto('about:blank'); // away from the server's pages and their content policy
+      await browser.page.setContent(`<style>.faint { color: #bbb; background: #fff; } :focus { outline: none; }</style>
+        <p class="faint">Hard to read</p><p style="color: #333">Easy to read</p>
+        <label>Named <input id="named"></label><input id="unnamed"><button id="empty"></button>
+        <button id="labelled" aria-label="Close"></button><input id="skipped" tabindex="-1" aria-label="Not reachable">`);
       const unnamed = (await accessibleNames(browser.page)).filter((entry) => entry.name === '');
       assert.deepEqual(unnamed.map((entry) => /id="(\w+)"/.exec(entry.html)[1]), ['unnamed', 'empty']);
       const faint = await lowContrastText(browser.page);
@@ -48,7 +42,7 @@ describe('accessibility', { timeout: 300_000 }, () => {
       assert.deepEqual(missed.map((c) => c.id), ['skipped']);
       assert.deepEqual(stops.map((stop) => stop.indicator), [false, false, false, false], 'outline: none shows no focus');
     } finally {
-      await browser.close();
+      await browser.done();
     }
   });
 
@@ -121,8 +115,7 @@ describe('accessibility', { timeout: 300_000 }, () => {
         assert.match(fields.find((field) => field.name === 'projectName').hint, /folder/);
       }
 
-      // The keyboard alone works a wizard: Space ticks a box, Enter opens
-      // the folded settings and presses buttons.
+      // The keyboard alone works a wizard: Space ticks, Enter opens the folded settings and presses.
       await s.page.goto(s.at('client'));
       await s.page.getByLabel('SSL').focus();
       await s.page.keyboard.press('Space');

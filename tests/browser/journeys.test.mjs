@@ -1,7 +1,6 @@
-// Each wizard the whole way: from the start page through Browse… (when it
-// takes an input file) to a generated project, two of its files in the
-// viewer, back through the project list into the wizard with the settings
-// kept, and Reset to the defaults. One table row per wizard.
+// Each wizard the whole way: start page, Browse… (for an input file), a generated project and
+// two of its files in the viewer, back through the project list into the wizard with the
+// settings kept, and Reset to the defaults. One table row per wizard.
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
 import { session } from './lib/harness.mjs';
@@ -22,8 +21,7 @@ const WIZARDS = [
       assert.deepEqual(await groupHeadings(page), ['Server', 'Client', 'Data classes', 'Samples']);
       const server = page.getByRole('region', { name: /^Server/ });
       assert.ok(await server.getByRole('link', { name: 'Documentation of CalculatorPortTypeSkeleton' }).isVisible());
-      // With JavaScript the file links lead to the viewer, keeping the raw
-      // address for a fallback.
+      // With JavaScript the file links lead to the viewer, the raw address kept for a fallback.
       const link = server.getByRole('link', { name: 'CalculatorPortTypeSkeleton.cpp' });
       assert.ok(await link.isVisible());
       assert.match(await link.getAttribute('href'), /^\/orvo\/static\/viewer\.html\?src=%2Forvo%2Fstatus%2FCalculatorPortTypeSkeleton\.cpp/);
@@ -58,8 +56,6 @@ const WIZARDS = [
     os: 'IBM AIX/Visual Age', check: ['Separate marshaller classes'],
     async generated(page) {
       assert.match(await page.locator('.eyebrow').textContent(), /foundation project/);
-      const groups = await groupHeadings(page);
-      assert.ok(groups.includes('Data classes'), groups.join(', '));
       const data = page.getByRole('region', { name: /^Data classes/ });
       const headers = await data.getByRole('link').evaluateAll((as) =>
         as.map((a) => a.getAttribute('aria-label')).filter((name) => name && name.endsWith('.h')));
@@ -77,7 +73,6 @@ const WIZARDS = [
     card: 'Servlet project', tier: 'tavrin', project: 'greeter',
     fields: { 'Servlet name': 'Hello' }, check: ['Administration page'],
     async generated(page) {
-      assert.ok((await groupHeadings(page)).length > 0, 'generated files are listed');
       return [
         { name: 'Hello.cpp', expectText: /Hello::adminPage/, language: 'cpp' },
         { name: 'web.xml', expectText: /<servlet-name>Hello<\/servlet-name>/, language: 'xml' },
@@ -127,8 +122,7 @@ for (const w of WIZARDS) {
       await page.waitForURL('**/orvo/status?**', { timeout: 120_000 });
       await visit(s, `${w.tier}-status`);
       assert.equal(await heading(page), w.project);
-      // Each file in the viewer: highlighted, one line number per line, the
-      // raw link gives the same text, and "Back to the project" returns.
+      // Each file in the viewer: highlighted, a number per line, the raw link's text, and back.
       for (const [i, file] of (await w.generated(page)).entries()) {
         await page.getByRole('link', { name: file.linkName ?? file.name, exact: true }).first().click();
         await page.waitForURL('**/orvo/static/viewer.html?src=**');
@@ -162,10 +156,9 @@ for (const w of WIZARDS) {
       await row.getByRole('link', { name: `Open ${w.project} in its wizard` }).click();
       await page.waitForURL((url) => url.pathname === `/orvo/${w.tier}` && url.searchParams.get('oper') === 'load');
       await visit(s, `${w.tier}-loaded`);
-      assert.equal(await field('Project name').inputValue(), w.project);
       if (w.input) assert.match(await field('Input file').inputValue(), endsWith(w.input));
-      for (const [label, value] of Object.entries(w.fields ?? {})) assert.equal(await field(label).inputValue(), value);
-      if (w.os) assert.equal(await field('Compiler and operating system').inputValue(), w.os);
+      const kept = { 'Project name': w.project, ...w.fields, ...(w.os && { 'Compiler and operating system': w.os }) };
+      for (const [label, value] of Object.entries(kept)) assert.equal(await field(label).inputValue(), value, label);
       assert.deepEqual(await checkedFlags(page, Object.keys(w.reopened)), w.reopened);
 
       // Reset: the defaults again, the project directory the home's projects folder.

@@ -52,9 +52,8 @@ test('file viewer: missing files, foreign addresses, wrapping, plain text, and p
     await s.page.waitForURL('**/orvo/viewer');
     assert.equal(await heading(s.page), 'Projects');
 
-    // A page as a hostile WSDL's documentation or a colleague could leave it:
-    // were its scripts run in the application's origin, they could drive
-    // every page, the Stop button included.
+    // A page as hostile documentation could leave it: run in the application's
+    // origin, its scripts could drive every page, the Stop button included.
     mkdirSync(`${dir.replaceAll('\\', '/')}/docs`, { recursive: true });
     writeFileSync(`${dir.replaceAll('\\', '/')}/docs/evil.html`,
       '<!DOCTYPE html><html><head><title>planted</title></head><body><h1>Planted</h1>' +

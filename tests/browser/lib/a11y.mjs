@@ -4,9 +4,8 @@
 
 const CONTROLS = 'input:not([type="hidden"]), select, textarea, button';
 
-// Every rendered form control and link with the accessible name Chromium
-// computes for it (over CDP); folded <details> are opened first, so their
-// fields count as well.
+// Every rendered control and link with the accessible name Chromium computes for it
+// (over CDP); folded <details> are opened first, so their fields count as well.
 export async function accessibleNames(page) {
   await page.evaluate(() => document.querySelectorAll('details').forEach((details) => { details.open = true; }));
   const cdp = await page.context().newCDPSession(page);
@@ -29,21 +28,18 @@ export async function accessibleNames(page) {
   }
 }
 
-// Text whose colour has less contrast against the background behind it than
-// WCAG AA asks for: 4.5:1, or 3:1 for large text (24px, or 18.66px bold).
-// Backgrounds are found by walking up to the first opaque one, blending the
-// translucent ones on the way.
+// Text with less contrast than WCAG AA asks for (4.5:1; 3:1 from 24px, or 18.66px bold)
+// against the background, found by blending up to the first opaque one.
 export async function lowContrastText(page) {
   return page.evaluate(() => {
     const probe = document.createElement('canvas').getContext('2d', { willReadFrequently: true });
     // Any CSS colour (rgb(), color(srgb ...), color-mix results) to RGBA.
     function rgba(color) {
       probe.clearRect(0, 0, 1, 1);
-      probe.fillStyle = '#000';
+      probe.fillStyle = '#000'; // what stays if color is not a colour
       probe.fillStyle = color;
       probe.fillRect(0, 0, 1, 1);
-      const [r, g, b, a] = probe.getImageData(0, 0, 1, 1).data;
-      return [r, g, b, a / 255];
+      return [...probe.getImageData(0, 0, 1, 1).data].map((v, i) => (i === 3 ? v / 255 : v));
     }
     const over = (top, bottom) => [0, 1, 2].map((i) => top[i] * top[3] + bottom[i] * (1 - top[3])).concat(1);
     const lin = (c) => (c / 255 <= 0.03928 ? c / 255 / 12.92 : ((c / 255 + 0.055) / 1.055) ** 2.4);
@@ -77,10 +73,9 @@ export async function lowContrastText(page) {
       if (element.closest('[aria-hidden="true"], .visually-hidden, :disabled, noscript')) continue;
       if (element.closest('.skip-link') && document.activeElement !== element.closest('.skip-link')) continue;
       const bg = background(element);
-      const fg = over(rgba(style.color), bg);
       const size = parseFloat(style.fontSize);
       const needed = size >= 24 || (size >= 18.66 && Number(style.fontWeight) >= 700) ? 3 : 4.5;
-      const found = ratio(fg, bg);
+      const found = ratio(over(rgba(style.color), bg), bg);
       if (found < needed) {
         problems.push(`${found.toFixed(2)}:1 < ${needed}:1 for "${text.textContent.trim().slice(0, 40)}" ` +
           `(${element.tagName.toLowerCase()}.${element.className}) ${style.color} on rgb(${bg.slice(0, 3)})`);
@@ -90,10 +85,8 @@ export async function lowContrastText(page) {
   });
 }
 
-// Presses Tab until the focus comes back round (at most limit times). Tells
-// every stop, with whether a focus indicator showed (an outline of at least
-// 2px on the element or on the card that holds it), and the rendered
-// controls outside folded <details> that no stop reached.
+// Presses Tab until the focus comes back round: every stop, whether it showed a 2px outline
+// (or its card did), and the rendered controls outside folded <details> never reached.
 export async function keyboardWalk(page, limit = 120) {
   const controls = await page.evaluate((selector) => {
     document.activeElement?.blur();

@@ -15,16 +15,14 @@ const SCREENSHOT_DIR = process.env.KX_SCREENSHOT_DIR || path.join(path.dirname(B
 
 export function withTimeout(promise, ms, what) {
   let timer;
-  const timeout = new Promise((_, reject) => {
+  return Promise.race([promise, new Promise((_, reject) => {
     timer = setTimeout(() => reject(new Error(`${what}: no result within ${ms} ms`)), ms);
-  });
-  return Promise.race([promise, timeout]).finally(() => clearTimeout(timer));
+  })]).finally(() => clearTimeout(timer));
 }
 
-// Starts kxcontainer on port 0 with a copy of home/ (its examples and
-// documentation, no logs or projects) and reads the address it prints.
-// generatorDelay (seconds) puts stand-ins first on PATH that run the real
-// generator and then wait: runs slow enough to watch a page meanwhile.
+// Starts kxcontainer on port 0 with a copy of home/ (no logs or projects) and reads the
+// address it prints. generatorDelay (seconds) puts stand-ins first on PATH that run the
+// real generator and then wait: runs slow enough to watch a page meanwhile.
 async function startContainer({ generatorDelay = 0 } = {}) {
   const scratch = await mkdtemp(path.join(os.tmpdir(), 'kx-browser-'));
   const source = path.join(SOURCE_DIR, 'home');
@@ -40,14 +38,10 @@ async function startContainer({ generatorDelay = 0 } = {}) {
       await writeFile(path.join(bins[0], name), run, { mode: 0o755 });
     }
   }
-  const child = spawn(
-    path.join(BIN_DIR, 'kxcontainer'),
+  const env = { ...process.env, PATH: [...bins, process.env.PATH].join(path.delimiter), KX_COMMAND_TIME_LIMIT: '120' };
+  const child = spawn(path.join(BIN_DIR, 'kxcontainer'),
     ['--port', '0', '--webapp', path.join(SOURCE_DIR, 'webapp'), '--home', home, '--log-dir', path.join(scratch, 'logs')],
-    {
-      env: { ...process.env, PATH: [...bins, process.env.PATH].join(path.delimiter), KX_COMMAND_TIME_LIMIT: '120' },
-      stdio: ['ignore', 'pipe', 'pipe'],
-    },
-  );
+    { env, stdio: ['ignore', 'pipe', 'pipe'] });
   let stdout = '';
   let stderr = '';
   child.stderr.on('data', (chunk) => { stderr = (stderr + chunk).slice(-8192); });
@@ -76,73 +70,56 @@ async function startContainer({ generatorDelay = 0 } = {}) {
   };
 }
 
-// A fresh headless Chromium (its own profile folder). Requests to anything
-// but 127.0.0.1 are refused, so a page can never reach the network.
-export async function openBrowser({ colorScheme = 'light', javaScriptEnabled = true } = {}) {
-  const profile = await mkdtemp(path.join(os.tmpdir(), 'kx-chromium-'));
-  const context = await chromium.launchPersistentContext(profile, {
-    executablePath: process.env.KX_CHROMIUM || '/usr/bin/chromium',
-    headless: true,
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
-      '--disable-component-update', '--disable-sync', '--no-first-run', '--disable-quic'],
-    viewport: { width: 1280, height: 900 },
-    colorScheme,
-    javaScriptEnabled,
-    timeout: 30_000,
-  });
-  context.setDefaultTimeout(15_000);
-  context.setDefaultNavigationTimeout(30_000);
-  await context.route('**/*', (route) =>
-    new URL(route.request().url()).hostname === '127.0.0.1' ? route.fallback() : route.abort('blockedbyclient'));
-  const page = context.pages()[0] ?? (await context.newPage());
-  const pageErrors = [];
-  page.on('pageerror', (error) => pageErrors.push(error.message));
-  return {
-    context, page, pageErrors,
-    async close() {
-      await context.close().catch(() => {});
-      await rm(profile, { recursive: true, force: true });
-    },
-  };
-}
-
-// Everything one test needs: a server, a browser on its start page, and
-// shot(page, label), which saves a full-page screenshot, numbered in order,
-// into <build>/browser-screenshots/<suite>/; done() stops both.
-export async function session(suite, browserOptions = {}, serverOptions = {}) {
+// Everything one test needs: a server, a fresh headless Chromium (own profile, every request
+// refused but to 127.0.0.1) on the start page, and shot(page, label), which saves numbered
+// full-page screenshots into <build>/browser-screenshots/<suite>/; done() stops both.
+export async function session(suite, { colorScheme = 'light', javaScriptEnabled = true } = {}, serverOptions = {}) {
   const server = await startContainer(serverOptions);
-  let browser;
-  try {
-    browser = await openBrowser(browserOptions);
-    await browser.page.goto(server.url);
-  } catch (error) {
-    await browser?.close();
+  const profile = await mkdtemp(path.join(os.tmpdir(), 'kx-chromium-'));
+  let context;
+  const done = async () => {
+    await context?.close().catch(() => {});
+    await rm(profile, { recursive: true, force: true });
     await server.stop();
+  };
+  const pageErrors = [];
+  try {
+    context = await chromium.launchPersistentContext(profile, {
+      executablePath: process.env.KX_CHROMIUM || '/usr/bin/chromium',
+      headless: true,
+      args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
+        '--disable-component-update', '--disable-sync', '--no-first-run', '--disable-quic'],
+      viewport: { width: 1280, height: 900 }, colorScheme, javaScriptEnabled, timeout: 30_000,
+    });
+    context.setDefaultTimeout(15_000);
+    context.setDefaultNavigationTimeout(30_000);
+    await context.route('**/*', (route) =>
+      new URL(route.request().url()).hostname === '127.0.0.1' ? route.fallback() : route.abort('blockedbyclient'));
+    context.pages()[0].on('pageerror', (error) => pageErrors.push(error.message));
+    await context.pages()[0].goto(server.url);
+  } catch (error) {
+    await done();
     throw error;
   }
+  const page = context.pages()[0];
   const folder = path.join(SCREENSHOT_DIR, suite);
   const ready = rm(folder, { recursive: true, force: true }).then(() => mkdir(folder, { recursive: true }));
   let count = 0;
   const at = (p) => new URL(p, server.base).href;
   return {
-    server, ...browser, at,
+    server, context, page, pageErrors, at, done,
     example: (name) => `${server.home}\\examples\\${name}`,
-    async shot(page, label) {
+    async shot(shown, label) {
       await ready;
       count += 1;
-      await page.screenshot({ path: path.join(folder, `${String(count).padStart(2, '0')}-${label}.png`), fullPage: true });
+      await shown.screenshot({ path: path.join(folder, `${String(count).padStart(2, '0')}-${label}.png`), fullPage: true });
     },
-    // Runs a wizard straight from its address into the home's projects
-    // folder; the page is then the project's status page, whose address this returns.
+    // Runs a wizard by its address into home/projects; returns the status page's address.
     async generate(tier, params) {
       const query = new URLSearchParams({ oper: 'generate', projectDir: `${server.home}\\projects`, ...params });
-      await browser.page.goto(at(`${tier}?${query}`));
-      await browser.page.waitForURL('**/orvo/status?**', { timeout: 120_000 });
-      return browser.page.url();
-    },
-    async done() {
-      await browser.close();
-      await server.stop();
+      await page.goto(at(`${tier}?${query}`));
+      await page.waitForURL('**/orvo/status?**', { timeout: 120_000 });
+      return page.url();
     },
   };
 }

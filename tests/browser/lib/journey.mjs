@@ -27,15 +27,12 @@ export async function heading(page) {
 
 export async function checkedFlags(page, names) {
   const result = {};
-  for (const name of names) {
-    result[name] = await page.locator(`input[type="checkbox"][name="${name}"]`).isChecked();
-  }
+  for (const name of names) result[name] = await page.locator(`input[type="checkbox"][name="${name}"]`).isChecked();
   return result;
 }
 
-// Presses a button of a status-page form (Build, Run, Stop) and waits for
-// the form's answer (a redirect) and then the new status page. The click
-// itself does not wait: a build may take longer than a click's time limit.
+// Presses Build, Run or Stop and waits for the form's redirect and the new status page; the
+// click itself does not wait, as a build may take longer than a click's time limit.
 export async function pressAndLand(s, buttonName) {
   const isStatus = (response, method) => response.request().method() === method &&
     new URL(response.url()).pathname === '/orvo/status';
@@ -49,9 +46,8 @@ export async function pressAndLand(s, buttonName) {
   await s.page.waitForLoadState('load');
 }
 
-// While a form's request is under way Chromium answers no queries of the
-// page, so the page reports a run's output itself: every change of the
-// output panel goes to the console, collected here with the time it came.
+// While a form's request is under way Chromium answers no queries of the page, so the page
+// logs every change of a run's output panel; collected here with the time it came.
 export async function watchOutput(page, selector) {
   const reports = [];
   page.on('console', (message) => {
