@@ -10,31 +10,45 @@ namespace {
 
 class BuildFiles : public GeneratorProject {};
 
-// A known key other than the default, an unknown one and none. The schema
-// corpus builds bindgen's makefiles, the SOAP peer tests svcgen's.
-TEST_F(BuildFiles, MakefileCompilerFollowsTheKey) {
-    writeProperties("foundation", {"make=true"});
+// The makefile's compiler for a known key other than the default, an unknown
+// one and none; the developer-studio files name libxml2, which data classes need.
+TEST_F(BuildFiles, DataClassBuildFilesFollowTheCompilerKeyAndNameLibxml2) {
+    writeProperties("foundation",
+                    {"make=true", "msvcproject=true", "sample=true", "projectName=po"});
     for (const auto& [key, cxx] : {std::pair{"sunpro-64", "CC"},
                                    std::pair{"no-such-compiler", "g++"}, std::pair{"", "g++"}}) {
         ASSERT_EQ(run(bindgen(example("purchaseorder.xsd"), key)), 0) << log();
-        EXPECT_NE(read("makefile").find("\nCXX = " + std::string(cxx) + "\n"), std::string::npos)
-            << key << "\n"
-            << read("makefile");
+        EXPECT_TRUE(has(read("makefile"), "\nCXX = " + std::string(cxx) + "\n")) << key;
     }
-}
-
-// The developer-studio files name libxml2's headers and library, which the
-// data classes need.
-TEST_F(BuildFiles, DeveloperStudioProjectsOfDataClassesNameLibxml2) {
-    writeProperties("foundation", {"msvcproject=true", "sample=true", "projectName=po"});
-    ASSERT_EQ(run(bindgen(example("purchaseorder.xsd"))), 0) << log();
     const std::string flags = pkgConfig("--cflags-only-I");
-    ASSERT_EQ(flags.rfind("-I", 0), 0u) << flags;
+    ASSERT_TRUE(flags.starts_with("-I")) << flags;
     std::string folder = flags.substr(2, flags.find(' ') - 2);
     std::replace(folder.begin(), folder.end(), '/', '\\');
-    EXPECT_NE(read("po.vcproj").find("AdditionalIncludeDirectories=\".;" + folder),
-              std::string::npos);
-    EXPECT_NE(read("po.dsp").find("kernel32.lib libxml2.lib"), std::string::npos);
+    EXPECT_TRUE(has(read("po.vcproj"), "AdditionalIncludeDirectories=\".;" + folder));
+    EXPECT_TRUE(has(read("po.dsp"), "kernel32.lib libxml2.lib"));
+}
+
+TEST_F(BuildFiles, NameTakenFromTheWsdlIsMadeSafeForMake) {
+    write("startup.properties", "type=server\nmake=true\n");
+    std::string wsdl = readFile(example("calculator.wsdl"));
+    wsdl.replace(wsdl.find("name=\"Calculator\""), 17,
+                 "name=\"c$(shell touch MARKER)&#10;all:&#10;&#9;touch MARKER\"");
+    write("evil.wsdl", wsdl);
+    ASSERT_EQ(run(svcgen(path() + "/evil.wsdl")), 0) << log();
+    EXPECT_TRUE(
+        has(read("makefile"), "LIBRARY = libc__shell_touch_MARKER__all___touch_MARKER.so\n"))
+        << read("makefile");
+    ASSERT_EQ(kx::os::runCommand("make -n > make.txt"), 0) << read("make.txt");
+    EXPECT_FALSE(exists("MARKER")) << read("make.txt");
+}
+
+TEST_F(BuildFiles, UnknownCompilerKeysAreNotWrittenIntoTheMakefile) {
+    kx::gen::BuildProject project;
+    project.name = "demo";
+    project.compilerKey = "x\nall:\n\ttouch MARKER";
+    const std::string makefile = kx::gen::makefileText(project);
+    EXPECT_TRUE(has(makefile, "for the compiler (an unknown key).\n")) << makefile;
+    EXPECT_FALSE(has(makefile, "MARKER")) << makefile;
 }
 
 class Prjforge : public GeneratorProject {
@@ -43,12 +57,11 @@ class Prjforge : public GeneratorProject {
         return "\"" + tool("prjforge") + "\" -properties " + propertiesPath() +
                " -projectFile demoProject.xml";
     }
-    void writeProject(const std::string& files) {
-        write(
-            "demoProject.xml",
-            "<?xml version='1.0' encoding='UTF-8'?>\n"
-            "<tavrin:project xmlns:tavrin='http://example.com/orvo/tavrin' projectName='demo'>\n" +
-                files + "</tavrin:project>\n");
+    void writeProject(const std::string& files, const std::string& name = "demo") {
+        write("demoProject.xml",
+              "<?xml version='1.0' encoding='UTF-8'?>\n<tavrin:project "
+              "xmlns:tavrin='http://example.com/orvo/tavrin' projectName='" +
+                  name + "'>\n" + files + "</tavrin:project>\n");
     }
 };
 
@@ -62,46 +75,45 @@ TEST_F(Prjforge, BuildFilesNameEveryServletSourceAndBuildASharedLibrary) {
     write("PayServlet.cpp", "extern \"C\" int pay() { return 8; }\n");
     ASSERT_EQ(run(prjforge()), 0) << log();
     const std::string makefile = read("makefile");
-    EXPECT_NE(makefile.find("\tPayServlet.cpp"), std::string::npos) << makefile;
-    EXPECT_EQ(makefile.find("HelloServlet"), std::string::npos) << makefile;
-    EXPECT_NE(makefile.find("LIBRARY = libshop.so"), std::string::npos) << makefile;
+    EXPECT_TRUE(has(makefile, "\tPayServlet.cpp")) << makefile;
+    EXPECT_FALSE(has(makefile, "HelloServlet")) << makefile;
+    EXPECT_TRUE(has(makefile, "LIBRARY = libshop.so")) << makefile;
     EXPECT_EQ(read("errors.xml"), "");
     ASSERT_EQ(kx::os::runCommand("make -s > make.txt"), 0) << read("make.txt");
     EXPECT_TRUE(exists("libshop.so"));
     const std::string dsp = read("shop.dsp");
-    EXPECT_NE(dsp.find("SOURCE=.\\CartServlet.cpp\r\n"), std::string::npos) << dsp;
-    EXPECT_NE(dsp.find("SOURCE=.\\PayServlet.cpp\r\n"), std::string::npos) << dsp;
-    EXPECT_NE(dsp.find("SOURCE=.\\CartServlet.h\r\n"), std::string::npos) << dsp;
-    EXPECT_EQ(dsp.find("PayServlet.h"), std::string::npos) << dsp;
-    EXPECT_NE(dsp.find("0x0102"), std::string::npos);  // a DLL
-    EXPECT_NE(read("shop.vcproj").find("RelativePath=\".\\PayServlet.cpp\""), std::string::npos);
+    for (const char* source : {"CartServlet.cpp", "PayServlet.cpp", "CartServlet.h"}) {
+        EXPECT_TRUE(has(dsp, std::string("SOURCE=.\\") + source + "\r\n")) << source << dsp;
+    }
+    EXPECT_FALSE(has(dsp, "PayServlet.h")) << dsp;
+    EXPECT_TRUE(has(dsp, "0x0102"));  // a DLL
+    EXPECT_TRUE(has(read("shop.vcproj"), "RelativePath=\".\\PayServlet.cpp\""));
     EXPECT_TRUE(exists("shop.sln"));
     EXPECT_TRUE(exists("shop.dsw"));
 }
 
 // Without a file line the servletName setting is used; without either, a
-// warning against the project file.
-TEST_F(Prjforge, WithoutAFileLineTheServletNameSettingIsUsedOrItWarns) {
+// warning against the project file. An unescaped name is reported, not guessed.
+TEST_F(Prjforge, ServletNameSettingStandsInForAFileLineAndBadProjectFilesAreReported) {
     writeProperties("tavrin", {"make=true", "servletName=StatusServlet"});
     writeProject("");
     ASSERT_EQ(run(prjforge()), 0) << log();
-    EXPECT_NE(read("makefile").find("\tStatusServlet.cpp"), std::string::npos) << read("makefile");
+    EXPECT_TRUE(has(read("makefile"), "\tStatusServlet.cpp")) << read("makefile");
     EXPECT_EQ(read("errors.xml"), "");
+
     writeProperties("tavrin", {"make=true"});
     ASSERT_EQ(run(prjforge()), 0) << log();
-    const auto records = errors();
+    auto records = errors();
     ASSERT_EQ(records.size(), 1u) << read("errors.xml");
     EXPECT_FALSE(records[0].isError);
-    EXPECT_NE(records[0].message.find("no servlet"), std::string::npos);
+    EXPECT_TRUE(has(records[0].message, "no servlet"));
     EXPECT_EQ(records[0].line, 2);
     EXPECT_EQ(records[0].publicId, "demoProject.xml");
-}
 
-TEST_F(Prjforge, UnescapedNameInTheProjectFileIsReportedNotGuessed) {
-    writeProperties("tavrin", {"make=true"});
+    fs::remove("makefile");
     writeProject("  <tavrin:file name='Fish&Chips'/>\n");
     EXPECT_EQ(run(prjforge()), 1) << log();
-    const auto records = errors();
+    records = errors();
     ASSERT_EQ(records.size(), 1u) << read("errors.xml");
     EXPECT_TRUE(records[0].isError);
     EXPECT_EQ(records[0].line, 3);
@@ -109,113 +121,42 @@ TEST_F(Prjforge, UnescapedNameInTheProjectFileIsReportedNotGuessed) {
 }
 
 // Names that would add rules or run commands in a makefile, or name files
-// outside the project: each is refused with an Error naming where it came
+// outside the project, and a servlet API folder from the environment that
+// would run commands: each is refused with an Error naming where it came
 // from, and no build file is written.
-struct HostileNameCase {
-    const char* label;
-    std::vector<std::string> properties;
-    std::string files;      // file elements of the project file
-    std::string attribute;  // projectName attribute of the project file
-    std::string reported;   // the message names this
-};
-
-std::ostream& operator<<(std::ostream& out, const HostileNameCase& c) {
-    return out << c.label;
-}
-
-class HostileBuildNames : public Prjforge, public ::testing::WithParamInterface<HostileNameCase> {};
-
-TEST_P(HostileBuildNames, AreRefusedAndNoBuildFileIsWritten) {
-    const HostileNameCase& c = GetParam();
-    std::string properties = "type=tavrin\nmake=true\nmsvcproject=true\n";
-    for (const std::string& line : c.properties) {
-        properties += line + "\n";
-    }
-    write("startup.properties", properties);
-    write("demoProject.xml", "<tavrin:project xmlns:tavrin='urn:t' projectName='" + c.attribute +
-                                 "'>\n" + c.files + "</tavrin:project>\n");
-    EXPECT_EQ(run(prjforge()), 1) << log();
-    const auto records = recordsAbout(errors(), {c.reported, "cannot be used"});
-    ASSERT_EQ(records.size(), 1u) << read("errors.xml");
-    EXPECT_TRUE(records[0].isError);
-    for (const char* name : {"makefile", "demo.dsp", "demo.vcproj", "MARKER"}) {
-        EXPECT_FALSE(exists(name)) << name;
-    }
-    const std::string errorFile = read("errors.xml");
-    EXPECT_EQ(std::count(errorFile.begin(), errorFile.end(), '\n'), 1)
-        << "one diagnostic, on one line";
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Makefile, HostileBuildNames,
-    ::testing::Values(
-        HostileNameCase{"servlet_name_with_a_rule",
-                        {"projectName=demo", "servletName=Hello\r\tall:\r\ttouch MARKER"},
-                        "",
-                        "demo",
-                        "servletName value \"Hello\\r\\tall:\\r\\ttouch MARKER\""},
-        HostileNameCase{"file_name_with_a_rule",
-                        {"projectName=demo"},
-                        "<tavrin:file name='Hello&#10;all:&#10;&#9;touch MARKER&#10;x'/>",
-                        "demo",
-                        "the name of the servlet file \"Hello\\nall:\\n\\ttouch MARKER\\nx\""},
-        HostileNameCase{"project_name_with_shell",
-                        {"projectName=pn$(shell touch MARKER)"},
-                        "<tavrin:file name='Hello'/>",
-                        "demo",
-                        "projectName value \"pn$(shell touch MARKER)\""},
-        HostileNameCase{"project_attribute_with_a_command",
-                        {},
-                        "<tavrin:file name='Hello'/>",
-                        "x;touch MARKER",
-                        "projectName attribute \"x;touch MARKER\""},
-        HostileNameCase{"servlet_name_outside_the_project",
-                        {"projectName=demo", "servletName=../../../outside/Evil"},
-                        "",
-                        "demo",
-                        "servletName value \"../../../outside/Evil\""}),
-    [](const ::testing::TestParamInfo<HostileNameCase>& info) {
-        return std::string(info.param.label);
-    });
-
-// The servlet API folder comes from the environment, past every check on
-// the settings and the project file: the build files refuse it themselves.
-TEST_F(Prjforge, ServletApiFolderThatWouldRunCommandsIsRefused) {
-    writeProperties("tavrin", {"make=true", "msvcproject=true"});
-    writeProject("  <tavrin:file name='Hello'/>\n");
-    {
-        ScopedEnv api("KX_INCLUDE_DIR", "/opt/api$(shell touch MARKER)");
+TEST_F(Prjforge, HostileBuildNamesAreRefusedAndNoBuildFileIsWritten) {
+    const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
+        // extra settings, file elements, projectName attribute, what the message names
+        {"projectName=demo\nservletName=Hello\r\tall:\r\ttouch MARKER", "", "demo",
+         "servletName value \"Hello\\r\\tall:\\r\\ttouch MARKER\""},
+        {"projectName=demo", "<tavrin:file name='Hello&#10;all:&#10;&#9;touch MARKER&#10;x'/>",
+         "demo", "the name of the servlet file \"Hello\\nall:\\n\\ttouch MARKER\\nx\""},
+        {"projectName=pn$(shell touch MARKER)", "<tavrin:file name='Hello'/>", "demo",
+         "projectName value \"pn$(shell touch MARKER)\""},
+        {"", "<tavrin:file name='Hello'/>", "x;touch MARKER",
+         "projectName attribute \"x;touch MARKER\""},
+        {"projectName=demo\nservletName=../../../outside/Evil", "", "demo",
+         "servletName value \"../../../outside/Evil\""},
+        {"projectName=demo", "<tavrin:file name='Hello'/>", "demo", "servlet API folder"}};
+    for (const auto& [setting, files, attribute, reported] : cases) {
+        write("startup.properties", "type=tavrin\nmake=true\nmsvcproject=true\n" + setting + "\n");
+        writeProject(files, attribute);
+        std::optional<ScopedEnv> api;  // the folder comes past every check on the settings
+        if (reported == "servlet API folder") {
+            api.emplace("KX_INCLUDE_DIR", "/opt/api$(shell touch MARKER)");
+        }
         EXPECT_EQ(run(prjforge()), 1) << log();
+        api.reset();
+        const auto records = recordsAbout(errors(), {reported, "cannot be used"});
+        ASSERT_EQ(records.size(), 1u) << read("errors.xml");
+        EXPECT_TRUE(records[0].isError);
+        for (const char* name : {"makefile", "demo.dsp", "demo.vcproj", "MARKER"}) {
+            EXPECT_FALSE(exists(name)) << name;
+        }
+        const std::string errorFile = read("errors.xml");
+        EXPECT_EQ(std::count(errorFile.begin(), errorFile.end(), '\n'), 1)
+            << "one diagnostic, on one line";
     }
-    EXPECT_EQ(recordsAbout(errors(), {"servlet API folder", "cannot be used"}).size(), 1u)
-        << read("errors.xml");
-    for (const char* name : {"makefile", "demo.dsp", "MARKER"}) {
-        EXPECT_FALSE(exists(name)) << name;
-    }
-}
-
-TEST_F(BuildFiles, NameTakenFromTheWsdlIsMadeSafeForMake) {
-    write("startup.properties", "type=server\nmake=true\n");
-    std::string wsdl = readFile(example("calculator.wsdl"));
-    wsdl.replace(wsdl.find("name=\"Calculator\""), 17,
-                 "name=\"c$(shell touch MARKER)&#10;all:&#10;&#9;touch MARKER\"");
-    write("evil.wsdl", wsdl);
-    ASSERT_EQ(run(svcgen(path() + "/evil.wsdl")), 0) << log();
-    const std::string makefile = read("makefile");
-    EXPECT_NE(makefile.find("LIBRARY = libc__shell_touch_MARKER__all___touch_MARKER.so\n"),
-              std::string::npos)
-        << makefile;
-    ASSERT_EQ(kx::os::runCommand("make -n > make.txt"), 0) << read("make.txt");
-    EXPECT_FALSE(exists("MARKER")) << read("make.txt");
-}
-
-TEST_F(BuildFiles, UnknownCompilerKeysAreNotWrittenIntoTheMakefile) {
-    kx::gen::BuildProject project;
-    project.name = "demo";
-    project.compilerKey = "x\nall:\n\ttouch MARKER";
-    const std::string makefile = kx::gen::makefileText(project);
-    EXPECT_NE(makefile.find("for the compiler (an unknown key).\n"), std::string::npos) << makefile;
-    EXPECT_EQ(makefile.find("MARKER"), std::string::npos) << makefile;
 }
 
 }  // namespace
