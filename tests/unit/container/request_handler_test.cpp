@@ -119,33 +119,26 @@ TEST_F(ContainerRequestHandler, FlushSendsOnceWithBothCookiesAndLaterChangesStay
 
 TEST_F(ContainerRequestHandler, FailuresBecome500Pages) {
     ScratchDir scratch;
-    int mode = 0;
-    servlet([&](KxHttpServletRequest&, KxHttpServletResponse& response) {
-        switch (mode) {
-            case 0:
-                throw std::runtime_error("plain failure");
-            case 1:
-                throw 42;
-            case 2:
-                return;  // nothing produced
-            case 3:
-                return response.sendRedirect("x\r\nSet-Cookie: a=1");
-            case 4:
-                response.setStatus(99);
-                return response.setPayload("x");
-            case 5:  // a payload file is passed on unread: only a regular one has a length
-                return response.setPayloadFile(::open(scratch.str().c_str(), O_RDONLY | O_CLOEXEC));
-            case 6:
-                return response.setStatus(404);  // a status alone is an answer
-        }
-    });
-    for (mode = 0; mode < 7; ++mode) {
+    using Response = KxHttpServletResponse;
+    Script script;
+    servlet([&](KxHttpServletRequest& q, Response& r) { script(q, r); });
+    const std::vector<Script> scripts = {
+        [](auto&, Response&) { throw std::runtime_error("plain failure"); },
+        [](auto&, Response&) { throw 42; },
+        // Nothing produced; a redirect with a line break; a status out of range.
+        [](auto&, Response&) {}, [](auto&, Response& r) { r.sendRedirect("x\r\nSet-Cookie: a=1"); },
+        [](auto&, Response& r) { r.setStatus(99), r.setPayload("x"); },
+        // A payload file is passed on unread: only a regular file has a length to announce.
+        [&](auto&, Response& r) { r.setPayloadFile(::open(scratch.str().c_str(), O_RDONLY)); },
+        [](auto&, Response& r) { r.setStatus(404); },  // a status alone is an answer
+    };
+    for (std::size_t i = 0; i < scripts.size(); ++i) {
+        script = scripts[i];
         const auto answer = send("/orvo/s");
-        EXPECT_EQ(answer.status, mode == 6 ? 404 : 500) << mode;
-        EXPECT_EQ(answer.body.find("could not be produced") != std::string::npos, mode == 2)
-            << mode;
-        EXPECT_EQ(answer.findHeader("Location"), std::nullopt) << mode;
-        EXPECT_FALSE(answer.file) << mode;
+        EXPECT_EQ(answer.status, i == 6 ? 404 : 500) << i;
+        EXPECT_EQ(answer.body.find("could not be produced") != std::string::npos, i == 2) << i;
+        EXPECT_EQ(answer.findHeader("Location"), std::nullopt) << i;
+        EXPECT_FALSE(answer.file) << i;
     }
     EXPECT_EQ(log_.errors.size(), 6u);
     EXPECT_TRUE(logged(0, "servlet 's': GET /orvo/s failed: plain failure"));
