@@ -132,7 +132,8 @@ TEST_F(SoapForm, RequestQualifiesEscapesAndLeavesOutWhatIsNotGiven) {
 TEST_F(SoapForm, RepeatsChoicesIncludesAndNilFollowTheirKeys) {
     KxFormValues values{{"n:0.5", "2"},       {"v:0.5#1.0", "B-2"},   {"v:0.5#1.1", "5"},
                         {"u:0.6", "on"},      {"v:0.6.0", "fragile"}, {"v:0.6.1", "en"},
-                        {"c:0.7", "invoice"}, {"x:0.7.1.0", "on"},    {"v:0.4", "M"}};
+                        {"c:0.7", "invoice"}, {"x:0.7.1.0", "on"},    {"v:0.4", "M"},
+                        {"u:0.8", "on"}};
     values.merge(complete());
     const kx::XmlElement body = requestBody(*order, values);
     const kx::XmlElement& root = body.children.at(0);
@@ -144,6 +145,7 @@ TEST_F(SoapForm, RepeatsChoicesIncludesAndNilFollowTheirKeys) {
     EXPECT_EQ(root.child("note")->text, "fragile");
     EXPECT_EQ(root.child("note")->attributeOr("lang"), "en");
     EXPECT_EQ(root.child("card"), nullptr);
+    EXPECT_EQ(root.child("parent"), nullptr) << "a recursive part is never written";
     const kx::XmlElement* invoice = root.child("invoice");
     ASSERT_NE(invoice, nullptr);
     EXPECT_EQ(invoice->namespaceUri, "urn:pay");
