@@ -13,6 +13,7 @@
 #include <fstream>
 #include <map>
 #include <random>
+#include <ranges>
 #include <set>
 
 #include "orvowizard/common/KxProjectZip.h"
@@ -79,19 +80,8 @@ bool unzipAccepts(const ScratchDir& dir, const std::string& zip) {
 }
 
 std::set<std::string> namesOf(const std::map<std::string, Entry>& entries) {
-    std::set<std::string> names;
-    for (const auto& [name, entry] : entries) {
-        names.insert(name);
-    }
-    return names;
-}
-
-// Bytes that do not compress.
-std::string randomBytes(std::size_t size) {
-    std::independent_bits_engine<std::mt19937, 8, unsigned> random(42);
-    std::string bytes(size, '\0');
-    std::generate(bytes.begin(), bytes.end(), [&] { return static_cast<char>(random()); });
-    return bytes;
+    const auto names = std::views::keys(entries);
+    return {names.begin(), names.end()};
 }
 
 class ProjectZipTest : public testing::Test {
@@ -194,7 +184,9 @@ TEST(ProjectZipNames, NamesAreUtf8AndStayInsideTheTopFolder) {
 // the archive sound, with what it still held.
 TEST(ProjectZipLarge, LargeFileStreamsInBoundedPiecesAndMayShrinkWhileRead) {
     ScratchDir dir;
-    const std::string big = randomBytes(20 * 1024 * 1024);
+    std::independent_bits_engine<std::mt19937, 8, unsigned> random(42);
+    std::string big(20 * 1024 * 1024, '\0');  // bytes that do not compress
+    std::generate(big.begin(), big.end(), [&] { return static_cast<char>(random()); });
     const std::string path = dir.write("big/data.bin", big);
     dir.write("big/later.txt", "after the large file");
     KxProjectZipStream whole(dir / "big", "big", false);

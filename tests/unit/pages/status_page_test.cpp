@@ -47,20 +47,19 @@ TEST_F(StatusPage, SortsAServerProjectIntoItsGroups) {
     EXPECT_EQ(text("outputDir"), dir);
 }
 
-TEST_F(StatusPage, TheSameFilesInAClientProjectAreNotServerFiles) {
+TEST_F(StatusPage, ClientAndFoundationProjectsSortTheirFilesTheirOwnWay) {
     const std::string dir = project("calc", "type=client\nhtml=false\n",
                                     {"CalcBase.h", "CalcLocal.cpp", "CalcSkeleton.cpp"});
     run({{"dir", dir}});
     EXPECT_EQ(column("serverfiles", "baseFile"), (Names{"CalcSkeleton"}));
     EXPECT_EQ(column("datafiles", "baseFile"), (Names{"CalcLocal"}));
-}
 
-TEST_F(StatusPage, FoundationDocsAreFoundByPresenceDirectlyUnderDocs) {
-    const std::string dir =
+    // A foundation project's docs are found by presence directly under docs.
+    const std::string po =
         project("po", "type=foundation\nhtml=false\n", {"Order.cpp", "Item.cpp"});
     harness.home.write("projects/po/docs/Order.html", "<p/>");
     harness.home.write("projects/po/docs/Item.html", "");
-    run({{"dir", dir}});
+    run({{"dir", po}});
     EXPECT_EQ(column("datafiles", "baseFile"), (Names{"Item", "Order"}));
     EXPECT_EQ(column("datafiles", "docFile"), (Names{"", "docs/Order.html"}));
 }
