@@ -6,41 +6,27 @@
 namespace gentest {
 namespace {
 
-// A schema with what the examples lack: types that hold each other, a
-// derived type, text content with an attribute, a nested anonymous type, a
-// choice, repeated scalars and names that are C++ keywords.
+// What the examples lack: types that hold each other, a derived type, text content with
+// an attribute, a nested anonymous type, a choice, repeated scalars and C++ keywords.
 const char* const kTrickySchema = R"(<?xml version="1.0"?>
 <xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:t="urn:t" targetNamespace="urn:t">
-  <xs:complexType name="Node">
-    <xs:sequence>
-      <xs:element name="label" type="xs:string"/>
-      <xs:element name="next" type="t:Node" minOccurs="0"/>
-      <xs:element name="children" type="t:Node" minOccurs="0" maxOccurs="unbounded"/>
-      <xs:element name="owner" type="t:Tree" minOccurs="0"/>
-    </xs:sequence>
-  </xs:complexType>
-  <xs:complexType name="Tree">
-    <xs:sequence>
-      <xs:element name="root" type="t:Node"/>
-      <xs:element name="class" type="xs:int"/>
-      <xs:element name="flags" type="xs:boolean" maxOccurs="5"/>
-      <xs:element name="size-in-bytes" type="xs:unsignedLong"/>
-      <xs:element name="meta">
-        <xs:complexType><xs:sequence><xs:element name="k" type="t:Code"/></xs:sequence></xs:complexType>
-      </xs:element>
-      <xs:choice><xs:element name="a" type="xs:float"/><xs:element name="b" type="xs:short"/></xs:choice>
-    </xs:sequence>
-  </xs:complexType>
+  <xs:complexType name="Node"><xs:sequence><xs:element name="label" type="xs:string"/>
+    <xs:element name="next" type="t:Node" minOccurs="0"/>
+    <xs:element name="children" type="t:Node" minOccurs="0" maxOccurs="unbounded"/>
+    <xs:element name="owner" type="t:Tree" minOccurs="0"/></xs:sequence></xs:complexType>
+  <xs:complexType name="Tree"><xs:sequence><xs:element name="root" type="t:Node"/>
+    <xs:element name="class" type="xs:int"/><xs:element name="flags" type="xs:boolean" maxOccurs="5"/>
+    <xs:element name="size-in-bytes" type="xs:unsignedLong"/>
+    <xs:element name="meta"><xs:complexType><xs:sequence><xs:element name="k" type="t:Code"/>
+      </xs:sequence></xs:complexType></xs:element>
+    <xs:choice><xs:element name="a" type="xs:float"/><xs:element name="b" type="xs:short"/></xs:choice>
+  </xs:sequence></xs:complexType>
   <xs:simpleType name="Code"><xs:restriction base="xs:integer"/></xs:simpleType>
-  <xs:complexType name="Price">
-    <xs:simpleContent>
-      <xs:extension base="xs:decimal"><xs:attribute name="currency" type="xs:string" default="EUR"/></xs:extension>
-    </xs:simpleContent>
+  <xs:complexType name="Price"><xs:simpleContent><xs:extension base="xs:decimal">
+    <xs:attribute name="currency" type="xs:string" default="EUR"/></xs:extension></xs:simpleContent>
   </xs:complexType>
-  <xs:complexType name="SpecialTree">
-    <xs:complexContent>
-      <xs:extension base="t:Tree"><xs:sequence><xs:element name="special" type="t:Price"/></xs:sequence></xs:extension>
-    </xs:complexContent>
+  <xs:complexType name="SpecialTree"><xs:complexContent><xs:extension base="t:Tree"><xs:sequence>
+    <xs:element name="special" type="t:Price"/></xs:sequence></xs:extension></xs:complexContent>
   </xs:complexType>
   <xs:element name="tree" type="t:Tree"/>
 </xs:schema>
@@ -110,13 +96,12 @@ TEST_F(WorkingCode, HostileCalculatorCompilesInertAndServesItsClients) {
 #include "CalculatorPortTypeClientProxy.h"
 #include "CalculatorPortTypeLocal.h"
 #include "CalculatorPortTypeServletBase.h"
-
 extern int injectedPort __attribute__((weak));
 extern int injectedOperation __attribute__((weak));
-
 using namespace example_calculator;
 
 class Calculator : public CalculatorPortTypeBase {
+    static Result with(double value) { Result r; r.setValue(value); return r; }
   public:
     Result add(const Operands& o) override { return with(o.getA() + o.getB()); }
     Result subtract(const Operands& o) override { return with(o.getA() - o.getB()); }
@@ -125,8 +110,6 @@ class Calculator : public CalculatorPortTypeBase {
         if (o.getB() == 0) throw std::runtime_error("division by <zero>");
         return with(o.getA() / o.getB());
     }
-  private:
-    static Result with(double value) { Result r; r.setValue(value); return r; }
 };
 
 int main() {
@@ -151,22 +134,18 @@ int main() {
     } catch (const orvo::Fault& fault) {
         std::cout << "fault " << fault.code() << ": " << fault.what() << "\n";
     }
-    CalculatorPortTypeLocal local(calculator);
     operands.setB(4);
-    std::cout << "local " << local.multiply(operands).getValue() << "\n";
-    std::cout << "symbols " << (&injectedPort == nullptr) << (&injectedOperation == nullptr) << "\n";
-    const auto serve = [&](const std::string& type, const std::string& action,
-                           const std::string& envelope) {
-        const orvo::SoapAnswer answer = server.handle(type, action, envelope);
+    std::cout << "local " << CalculatorPortTypeLocal(calculator).multiply(operands).getValue()
+              << "\nsymbols " << (&injectedPort == nullptr) << (&injectedOperation == nullptr) << "\n";
+    const auto serve = [&](const std::string& type, const std::string& action, const std::string& body) {
+        const orvo::SoapAnswer answer = server.handle(type, action, body +
+            "<c:Operands xmlns:c='urn:example:calculator'><a>3</a><b>4</b></c:Operands></s:Body></s:Envelope>");
         std::cout << answer.status << " " << answer.body << "\n";
     };
-    const std::string body = "<c:Operands xmlns:c='urn:example:calculator'><a>3</a><b>4</b>"
-                             "</c:Operands></s:Body></s:Envelope>";
-    const std::string soap11 = "<s:Envelope xmlns:s='http://schemas.xmlsoap.org/soap/envelope/'>";
     serve("text/xml", " \"urn:example:calculator#multiply\" ",
-          soap11 + "<s:Header/><s:Body>" + body);
+          "<s:Envelope xmlns:s='http://schemas.xmlsoap.org/soap/envelope/'><s:Header/><s:Body>");
     serve("application/soap+xml; action=\"urn:example:calculator#subtract\"", "",
-          "<s:Envelope xmlns:s='http://www.w3.org/2003/05/soap-envelope'><s:Body>" + body);
+          "<s:Envelope xmlns:s='http://www.w3.org/2003/05/soap-envelope'><s:Body>");
 }
 )",
                     {"main.cpp", "CalculatorPortTypeClient.cpp", "CalculatorPortTypeServlet.cpp",
@@ -201,7 +180,6 @@ TEST_F(WorkingCode, MarshallersWriteAndReadBackWhatTheProgramBuilt) {
 #include <memory>
 #include "Node.h"
 #include "SpecialTreeMarshaller.h"
-
 using namespace t;
 
 int main() {
@@ -227,10 +205,9 @@ int main() {
     price.setCurrency(std::string("U\"S"));
     tree.setSpecial(price);
     const std::string xml = SpecialTreeMarshaller::toXml(tree);
-    std::cout << xml << "\n";
     SpecialTree back;
     SpecialTreeMarshaller::fromXml(xml, back);
-    std::cout << "same " << (SpecialTreeMarshaller::toXml(back) == xml) << " "
+    std::cout << xml << "\nsame " << (SpecialTreeMarshaller::toXml(back) == xml) << " "
               << back.getRoot()->getChildren().size() << back.getA().has_value() << "\n";
     try {
         SpecialTreeMarshaller::fromXml(
