@@ -40,7 +40,7 @@ TEST_F(Diagnostics, BrokenWsdlReportsUndefinedMessageMissingBindingOperationAndT
     EXPECT_FALSE(fault[0].message.starts_with("line ")) << fault[0].message;
 
     EXPECT_TRUE(filesEndingIn(".h").empty());  // nothing is generated from an input with errors
-    EXPECT_NE(log().find("2 errors, 1 warnings"), std::string::npos) << log();
+    EXPECT_TRUE(has(log(), "2 errors, 1 warnings")) << log();
 }
 
 // Without startup.properties, then with a missing input whose name needs escaping.

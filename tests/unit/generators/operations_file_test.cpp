@@ -88,79 +88,40 @@ std::string deepAndWide() {
                       "tns:Top");
 }
 
-struct Case {
-    std::string wsdl;  // a path below the source tree, or a WSDL's text
-    std::vector<std::pair<std::string, std::string>> checks;  // XPath -> shown()
-};
-void PrintTo(const Case& c, std::ostream* out) {
-    *out << c.wsdl.substr(0, c.wsdl.find('\n'));
-}
-
-class Operations : public GeneratorProject, public ::testing::WithParamInterface<Case> {};
-
-TEST_P(Operations, DescribeWhatTheServerReads) {
-    std::string wsdl = std::string(KX_SOURCE_DIR) + "/" + GetParam().wsdl;
-    if (GetParam().wsdl.front() == '<') {
-        write(wsdl = "t.wsdl", GetParam().wsdl);
-    }
-    writeProperties("server", {"server=true", "client=false"});
-    ASSERT_EQ(run(svcgen(wsdl)), 0) << log();
-    const auto parse = [this](const char* name) {
-        const std::string xml = exists(name) ? read(name) : "";
-        return Doc(xmlReadMemory(xml.data(), static_cast<int>(xml.size()), name, nullptr, 0),
-                   xmlFreeDoc);
-    };
-    const Doc file = parse("operations.xml"), web = parse("web.xml");
-    ASSERT_TRUE(file && web);
-    for (const auto& [path, expected] : GetParam().checks) {
-        EXPECT_EQ(shown(file, path), expected) << path;
-    }
-    // The port is the servlet web.xml maps at its path, and the generated
-    // server reads every element and rpc wrapper by that namespace and name.
-    EXPECT_EQ(shown(web, "//servlet-mapping/servlet-name/text()"), shown(file, "//port/@name"));
-    EXPECT_EQ(shown(web, "//url-pattern/text()"), shown(file, "//port/@path") + "/*");
-    std::string code;
-    for (const std::string& source : filesEndingIn(".cpp")) {
-        code += read(source);
-    }
-    for (xmlNode* node : nodes(file, "//element | //input[@wrapper]")) {
-        const bool wrapper = xmlStrEqual(node->name, BAD_CAST "input");
-        const std::string literal = "\"" + text(node, wrapper ? "wrapper-ns" : "ns") + "\", \"" +
-                                    text(node, wrapper ? "wrapper" : "name") + "\"";
-        EXPECT_NE(code.find(literal), std::string::npos) << literal;
-    }
-}
-
 const std::string kNode = "//element[@name='node']";
 
-INSTANTIATE_TEST_SUITE_P(
-    Wsdls, Operations,
-    ::testing::Values(
-        Case{"home/examples/calculator.wsdl",
-             {{"/operations/@wsdl | //port/@address | //port/@soap",
-               "calculator.wsdl|http://localhost:8090/calculator|1.1"},
-              {"//operation[4]/@*", "divide|urn:example:calculator#divide|document|false"},
-              // Unqualified locals have no namespace.
-              {"//operation[1]//element/@*",
-               "Operands|urn:example:calculator|1|1|a||double|1|1|b||double|1|1"}}},
-        Case{"tests/soap/rpc_literal/geometry.wsdl",
-             {{"//operation/@style | //input/@*",
-               "rpc|repeat|urn:kxtest:geometry:rpc|rpc|scale|urn:kxtest:geometry:rpc"},
-              {"//input/* | //input/*/@type",
-               "element:word|string|element:times|int|element:separator|string|element:size|"
-               "element:factor|double"}}},
-        Case{"tests/soap/arrays_optional/stats.wsdl",
-             {{"//element[@name='Summarize']/*/@*[name()='min' or name()='max'] | "
-               "//element[@name='entry' or @name='note']/@min",
-               "0|unbounded|0|1|1|0"}}},
-        Case{"tests/soap/schema_import/shapes.wsdl",
-             {{"//element[@name='x']/@ns | //element[@name='Convert']/*[2]/value/text()",
-               "urn:kxtest:shapes:types|urn:kxtest:shapes:types|mm|cm|m"}}},
-        Case{"tests/soap/one_way/journal.wsdl",
-             {{"//operation/@one-way | //element[@name='Report']/*", "true|false"}}},
-        Case{"tests/soap/soap12_binding/greeter.wsdl",
-             {{"//port/@path | //port/@soap", "/greeter/v12|1.2"}}},
-        Case{wsdlAround(R"(elementFormDefault="qualified">
+class Operations : public GeneratorProject {};
+
+TEST_F(Operations, DescribeWhatTheServerReads) {
+    struct Case {
+        std::string wsdl;  // a path below the source tree, or a WSDL's text
+        std::vector<std::pair<std::string, std::string>> checks;  // XPath -> shown()
+    } const cases[] = {
+        {"home/examples/calculator.wsdl",
+         {{"/operations/@wsdl | //port/@address | //port/@soap",
+           "calculator.wsdl|http://localhost:8090/calculator|1.1"},
+          {"//operation[4]/@*", "divide|urn:example:calculator#divide|document|false"},
+          // Unqualified locals have no namespace.
+          {"//operation[1]//element/@*",
+           "Operands|urn:example:calculator|1|1|a||double|1|1|b||double|1|1"}}},
+        {"tests/soap/rpc_literal/geometry.wsdl",
+         {{"//operation/@style | //input/@*",
+           "rpc|repeat|urn:kxtest:geometry:rpc|rpc|scale|urn:kxtest:geometry:rpc"},
+          {"//input/* | //input/*/@type",
+           "element:word|string|element:times|int|element:separator|string|element:size|"
+           "element:factor|double"}}},
+        {"tests/soap/arrays_optional/stats.wsdl",
+         {{"//element[@name='Summarize']/*/@*[name()='min' or name()='max'] | "
+           "//element[@name='entry' or @name='note']/@min",
+           "0|unbounded|0|1|1|0"}}},
+        {"tests/soap/schema_import/shapes.wsdl",
+         {{"//element[@name='x']/@ns | //element[@name='Convert']/*[2]/value/text()",
+           "urn:kxtest:shapes:types|urn:kxtest:shapes:types|mm|cm|m"}}},
+        {"tests/soap/one_way/journal.wsdl",
+         {{"//operation/@one-way | //element[@name='Report']/*", "true|false"}}},
+        {"tests/soap/soap12_binding/greeter.wsdl",
+         {{"//port/@path | //port/@soap", "/greeter/v12|1.2"}}},
+        {wsdlAround(R"(elementFormDefault="qualified">
   <xsd:complexType name="Base"><xsd:sequence><xsd:element name="id" type="xsd:long"/>
     </xsd:sequence><xsd:attribute name="v" type="xsd:int" fixed="2"/></xsd:complexType>
   <xsd:complexType name="Node"><xsd:complexContent><xsd:extension base="t:Base"><xsd:sequence>
@@ -181,25 +142,61 @@ INSTANTIATE_TEST_SUITE_P(
     <xsd:element name="node" type="t:Node"/><xsd:element name="price" type="t:Price"/>
     <xsd:element name="ids"><xsd:simpleType><xsd:list itemType="xsd:int"/></xsd:simpleType>
     </xsd:element></xsd:sequence></xsd:complexType></xsd:element>)",
-                        "tns:Root", "Adds &lt;&amp;\"]]&gt; --", "urn:t?a=1&amp;b=&quot;2&quot;"),
-             {{"//operation/@action | //operation/@truncated | //documentation/text()",
-               "urn:t?a=1&b=\"2\"|Adds <&\"]]> --"},
-              // The base's content first, attributes before elements.
-              {kNode + "/*",
-               "attribute:v|attribute:kind|element:id|element:tag|choice|element:child"},
-              {kNode + "/attribute/@*", "v||int|false|2|kind||string|true|a&b"},
-              {kNode + "/*[@name='tag']/@nillable | " + kNode + "/*[@name='tag']/value/text()",
-               "true|<&\"|x"},
-              {kNode + "/choice/@min | " + kNode + "/choice/*", "0|element:n|element:s"},
-              // The node inside itself is not expanded again.
-              {kNode + "/*[@name='child']/@* | " + kNode + "/*[@name='child']/*",
-               "child|urn:t|0|unbounded|true"},
-              {"//*[@name='price']/* | //*[@name='price']/text/@type | //*[@name='ids']/@*",
-               "attribute:currency|text|decimal|ids|urn:t|int|true|1|1"}}},
+                    "tns:Root", "Adds &lt;&amp;\"]]&gt; --", "urn:t?a=1&amp;b=&quot;2&quot;"),
+         {{"//operation/@action | //operation/@truncated | //documentation/text()",
+           "urn:t?a=1&b=\"2\"|Adds <&\"]]> --"},
+          // The base's content first, attributes before elements.
+          {kNode + "/*", "attribute:v|attribute:kind|element:id|element:tag|choice|element:child"},
+          {kNode + "/attribute/@*", "v||int|false|2|kind||string|true|a&b"},
+          {kNode + "/*[@name='tag']/@nillable | " + kNode + "/*[@name='tag']/value/text()",
+           "true|<&\"|x"},
+          {kNode + "/choice/@min | " + kNode + "/choice/*", "0|element:n|element:s"},
+          // The node inside itself is not expanded again.
+          {kNode + "/*[@name='child']/@* | " + kNode + "/*[@name='child']/*",
+           "child|urn:t|0|unbounded|true"},
+          {"//*[@name='price']/* | //*[@name='price']/text/@type | //*[@name='ids']/@*",
+           "attribute:currency|text|decimal|ids|urn:t|int|true|1|1"}}},
         // Expansion stops at 12 levels and at 2,000 nodes; the operation is marked.
-        Case{deepAndWide(),
-             {{"//operation/@truncated | //element[@recursive]/@name | //element[@recursive]/*",
-               "true|e10|w45"}}}));
+        {deepAndWide(),
+         {{"//operation/@truncated | //element[@recursive]/@name | //element[@recursive]/*",
+           "true|e10|w45"}}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.wsdl.substr(0, c.wsdl.find('\n')));
+        for (const auto& entry : fs::directory_iterator(path())) {
+            fs::remove_all(entry.path());
+        }
+        std::string wsdl = std::string(KX_SOURCE_DIR) + "/" + c.wsdl;
+        if (c.wsdl.front() == '<') {
+            write(wsdl = "t.wsdl", c.wsdl);
+        }
+        writeProperties("server", {"server=true", "client=false"});
+        ASSERT_EQ(run(svcgen(wsdl)), 0) << log();
+        const auto parse = [this](const char* name) {
+            const std::string xml = exists(name) ? read(name) : "";
+            return Doc(xmlReadMemory(xml.data(), static_cast<int>(xml.size()), name, nullptr, 0),
+                       xmlFreeDoc);
+        };
+        const Doc file = parse("operations.xml"), web = parse("web.xml");
+        ASSERT_TRUE(file && web);
+        for (const auto& [path, expected] : c.checks) {
+            EXPECT_EQ(shown(file, path), expected) << path;
+        }
+        // The port is the servlet web.xml maps at its path, and the generated
+        // server reads every element and rpc wrapper by that namespace and name.
+        EXPECT_EQ(shown(web, "//servlet-mapping/servlet-name/text()"), shown(file, "//port/@name"));
+        EXPECT_EQ(shown(web, "//url-pattern/text()"), shown(file, "//port/@path") + "/*");
+        std::string code;
+        for (const std::string& source : filesEndingIn(".cpp")) {
+            code += read(source);
+        }
+        for (xmlNode* node : nodes(file, "//element | //input[@wrapper]")) {
+            const bool wrapper = xmlStrEqual(node->name, BAD_CAST "input");
+            const std::string literal = "\"" + text(node, wrapper ? "wrapper-ns" : "ns") +
+                                        "\", \"" + text(node, wrapper ? "wrapper" : "name") + "\"";
+            EXPECT_TRUE(has(code, literal)) << literal;
+        }
+    }
+}
 
 }  // namespace
 }  // namespace gentest

@@ -30,10 +30,9 @@ TEST_F(Samples, EditedSampleIsKeptAndTheNewOneWrittenBesideAnEmptyOneFilled) {
     EXPECT_FALSE(exists("CalculatorPortTypeServlet.cpp.sample"));
     EXPECT_FALSE(exists("CalculatorPortTypeClient.cpp.sample"));
     // An empty sample counts as unedited.
-    EXPECT_NE(read("CalculatorPortTypeImpl.h").find("class CalculatorPortTypeImpl"),
-              std::string::npos);
+    EXPECT_TRUE(has(read("CalculatorPortTypeImpl.h"), "class CalculatorPortTypeImpl"));
     EXPECT_FALSE(exists("CalculatorPortTypeImpl.h.sample"));
-    EXPECT_NE(log().find("kept CalculatorPortTypeImpl.cpp"), std::string::npos) << log();
+    EXPECT_TRUE(has(log(), "kept CalculatorPortTypeImpl.cpp")) << log();
 }
 
 class Bindgen : public GeneratorProject {};
@@ -53,8 +52,7 @@ TEST_F(Bindgen, WritesAClassPerComplexTypeAndAnonymousElementType) {
               (std::vector<std::string>{"Letter.h", "Note.h", "orvoruntime.h"}));
     EXPECT_EQ(filesEndingIn(".cpp"), (std::vector<std::string>{"Letter.cpp", "Note.cpp"}));
     // A named type is written under the first element declared with it.
-    EXPECT_NE(read("Note.cpp").find("writeXml(out, \"\", \"memo\");"), std::string::npos)
-        << read("Note.cpp");
+    EXPECT_TRUE(has(read("Note.cpp"), "writeXml(out, \"\", \"memo\");")) << read("Note.cpp");
 }
 
 // html, externalmarshaller, docsDir and incDir together on one run.
@@ -69,8 +67,8 @@ TEST_F(Bindgen, DataBindingSettingsWriteTheirFilesAndCopies) {
                                                "USAddress.html", "index.html"}));
     EXPECT_FALSE(exists("docs/datatypes"));
     const std::string page = read("docs/PurchaseOrderType.html");
-    EXPECT_NE(page.find("href=\"USAddress.html\""), std::string::npos) << page;
-    EXPECT_NE(page.find("href=\"index.html\""), std::string::npos) << page;
+    EXPECT_TRUE(has(page, "href=\"USAddress.html\"")) << page;
+    EXPECT_TRUE(has(page, "href=\"index.html\"")) << page;
     EXPECT_EQ(filesEndingIn(".html", "pub/docs"), pages);
     for (const std::string& name : pages) {
         EXPECT_EQ(read("pub/docs/" + name), read("docs/" + name)) << name;
