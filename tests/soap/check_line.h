@@ -1,8 +1,5 @@
-// The output of the check_client programs: one line per call, "label =
-// answer", or how the call failed ("label -> fault CODE: TEXT", "label ->
-// http STATUS: TEXT"); the run goes on after a failure. A folder whose
-// operations declare faults gives `declared`, which prints such a fault
-// with its detail (after "label -> ") and says whether it did.
+// One line per call of a check_client program: "label = answer", or "label -> fault CODE: TEXT"
+// (or `declared`'s text of a declared fault), "label -> http STATUS: TEXT"; the run goes on.
 #pragma once
 
 #include <cstdlib>
@@ -18,23 +15,24 @@ using DeclaredFaultPrinter = std::function<bool(const orvo::Fault&, std::ostream
 
 inline void line(const std::string& label, const std::function<std::string()>& call,
                  const DeclaredFaultPrinter& declared = {}) {
+    std::cout << label;
     try {
         const std::string answer = call();
-        std::cout << label << " = " << answer << "\n";
+        std::cout << " = " << answer;
     } catch (const orvo::Fault& fault) {
-        std::cout << label << " -> ";
+        std::cout << " -> ";
         if (!declared || !declared(fault, std::cout)) {
             std::cout << "fault " << fault.code() << ": " << fault.what();
         }
-        std::cout << "\n";
     } catch (const orvo::HttpError& error) {
-        std::cout << label << " -> http " << error.status() << ": " << error.what() << "\n";
+        std::cout << " -> http " << error.status() << ": " << error.what();
     } catch (const std::exception& error) {
-        std::cout << label << " -> error: " << error.what() << "\n";
+        std::cout << " -> error: " << error.what();
     }
+    std::cout << "\n";
 }
 
-// The service's address, the program's one argument; the usage otherwise.
+// The service's address, the program's one argument.
 inline std::string endpointOf(int argc, char** argv) {
     if (argc != 2) {
         std::cerr << "usage: check_client URL\n";

@@ -1,13 +1,7 @@
-// Calls every operation of a served project the way the try-it page does:
-// the form of each operation from the project's operations.xml, its
-// required fields filled with sample values of their types, the envelope
-// built from it and posted to the running service. Prints one line per
-// operation, "PASS ..." when the service read the request (an answer, an
-// empty one-way answer, or a fault the implementation raised) and
-// "FAIL ..." when it did not (a fault of the server's reading, or another
-// HTTP status).
-//
 // usage: kx_tryit_requests PROJECT_DIR PORT CONTEXT_PATH
+// Posts each operation of a served project as the try-it page builds it from operations.xml,
+// required fields filled with samples. PASS when the service read the request (an answer, an
+// empty one-way answer, or a fault the implementation raised), FAIL when not.
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -17,49 +11,28 @@
 
 namespace {
 
-// The values a user fills in: a sample in each required field left empty.
-KxFormValues sampleValues(const KxSoapOperation& operation) {
-    KxFormValues values;
-    for (const KxFormRow& row : formRows(operation, values)) {
-        if (row.kind == KxFormRow::Kind::Field && !row.optional && row.value.empty() &&
-            row.control == "text") {
-            values["v:" + row.path] = row.sample;
-        }
-    }
-    return values;
-}
-
-bool readByService(const kx::net::KxHttpReply& reply, const KxSoapOperation& operation,
-                   std::string& why) {
+// Empty when the service read the request, else why not.
+std::string notRead(const kx::net::KxHttpReply& reply, const KxSoapOperation& operation) {
     if (operation.oneWay && (reply.status == 200 || reply.status == 202) && reply.body.empty()) {
-        return true;
+        return {};
     }
     const KxSoapAnswer answer = readSoapAnswer(reply.body);
+    const std::string status = "HTTP " + std::to_string(reply.status);
     if (!answer.wellFormed) {
-        why = "HTTP " + std::to_string(reply.status) + ": " + answer.parseError;
-        return false;
+        return status + ": " + answer.parseError;
     }
-    // The generated server's own refusals of a request it could not read:
-    // the runtime's reading errors (with their line), a Body without the
-    // operation's element, an operation it does not know, an envelope of
-    // another version or a header it must understand. Other faults are the
-    // implementation's verdict on values it read (no book of the sample
-    // ISBN, say).
+    // The server's own refusals of a request it could not read: a reading
+    // error (with its line), a Body without the operation's element, an
+    // unknown operation, another envelope version, a header to understand.
     const std::string& text = answer.faultString;
-    const bool notRead =
-        answer.faultCode.find("VersionMismatch") != std::string::npos ||
-        answer.faultCode.find("MustUnderstand") != std::string::npos || text.starts_with("line ") ||
-        text.find("holds no element") != std::string::npos ||
-        text.starts_with("unknown operation") || text.find("has no Body") != std::string::npos;
-    if (answer.isFault && notRead) {
-        why = "fault " + answer.faultCode + ": " + answer.faultString;
-        return false;
+    if (answer.isFault &&
+        (answer.faultCode.find("VersionMismatch") != std::string::npos ||
+         answer.faultCode.find("MustUnderstand") != std::string::npos ||
+         text.starts_with("line ") || text.find("holds no element") != std::string::npos ||
+         text.starts_with("unknown operation") || text.find("has no Body") != std::string::npos)) {
+        return "fault " + answer.faultCode + ": " + text;
     }
-    if (!answer.isFault && reply.status != 200) {
-        why = "HTTP " + std::to_string(reply.status);
-        return false;
-    }
-    return true;
+    return answer.isFault || reply.status == 200 ? std::string() : status;
 }
 
 }  // namespace
@@ -71,39 +44,45 @@ int main(int argc, char** argv) {
     }
     const KxServiceDescription description = readServiceDescription(argv[1]);
     if (!description.error.empty() || description.ports.empty()) {
-        std::cout << "FAIL try-it: " << (description.error.empty() ? "no ports" : description.error)
-                  << "\n";
+        std::cout << "FAIL try-it: no ports " << description.error << "\n";
         return 1;
     }
-    const auto port = static_cast<unsigned short>(std::atoi(argv[2]));
-    const std::string context = argv[3];
     int failures = 0;
     for (const KxSoapPort& served : description.ports) {
         for (const KxSoapOperation& operation : served.operations) {
-            const std::string label = "try-it " + served.name + "." + operation.name;
-            const KxSoapRequest request =
-                buildSoapRequest(served, operation, sampleValues(operation));
-            std::string why;
-            bool passed = request.problems.empty();
-            if (!passed) {
-                why = request.problems.front();
-            } else {
-                try {
-                    const auto reply = kx::net::httpRequest(
-                        "POST", "127.0.0.1", port, context + served.path, request.headers,
-                        request.envelope, std::chrono::seconds(30), 1024 * 1024);
-                    passed = readByService(reply, operation, why);
-                } catch (const kx::net::KxHttpError& error) {
-                    passed = false;
-                    why = error.what();
+            // A sample in each required text field left empty, as a user fills it.
+            KxFormValues values;
+            for (const KxFormRow& row : formRows(operation, values)) {
+                if (row.kind == KxFormRow::Kind::Field && !row.optional && row.value.empty() &&
+                    row.control == "text") {
+                    values["v:" + row.path] = row.sample;
                 }
             }
-            std::cout << (passed ? "PASS " : "FAIL ") << label << (passed ? "" : ": " + why)
-                      << "\n";
-            if (!passed) {
-                std::cout << request.envelope;
-                ++failures;
+            const KxSoapRequest request = buildSoapRequest(served, operation, values);
+            std::string why = request.problems.empty() ? "" : request.problems.front();
+            const std::string action = "\"" + operation.action + "\"";
+            std::vector<std::pair<std::string, std::string>> headers = {
+                {"Content-Type", "text/xml; charset=utf-8"}, {"SOAPAction", action}};
+            if (served.soapVersion == "1.2") {
+                headers = {
+                    {"Content-Type", "application/soap+xml; charset=utf-8; action=" + action}};
             }
+            try {
+                if (why.empty()) {
+                    why = notRead(
+                        kx::net::httpRequest("POST", "127.0.0.1",
+                                             static_cast<unsigned short>(std::atoi(argv[2])),
+                                             argv[3] + served.path, headers, request.envelope,
+                                             std::chrono::seconds(30), 1024 * 1024),
+                        operation);
+                }
+            } catch (const kx::net::KxHttpError& error) {
+                why = error.what();
+            }
+            std::cout << (why.empty() ? "PASS" : "FAIL") << " try-it " << served.name << "."
+                      << operation.name
+                      << (why.empty() ? "\n" : ": " + why + "\n" + request.envelope);
+            failures += why.empty() ? 0 : 1;
         }
     }
     return failures == 0 ? 0 : 1;

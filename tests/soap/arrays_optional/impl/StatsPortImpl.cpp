@@ -3,24 +3,20 @@
 #include "StatsPortImpl.h"
 
 #include <algorithm>
+#include <numeric>
 
 ::kxtest_org_2025_stats::SummarizeResponse StatsPortImpl::Summarize(
     const ::kxtest_org_2025_stats::Summarize& parameters) {
-    const std::vector<std::int32_t>& values = parameters.getValue();
+    std::vector<std::int32_t> values = parameters.getValue();
     ::kxtest_org_2025_stats::SummarizeResponse response;
     response.setCount(static_cast<std::int32_t>(values.size()));
-    std::int64_t total = 0;
-    for (std::int32_t value : values) {
-        total += value;
-    }
-    response.setTotal(total);
+    response.setTotal(std::accumulate(values.begin(), values.end(), std::int64_t{0}));
+    std::sort(values.begin(), values.end());
     if (!values.empty()) {
-        response.setLargest(*std::max_element(values.begin(), values.end()));
+        response.setLargest(values.back());
     }
     response.setLabel(parameters.getLabel());
-    std::vector<std::int32_t> sorted = values;
-    std::sort(sorted.begin(), sorted.end());
-    response.setSorted(sorted);
+    response.setSorted(values);
     return response;
 }
 
@@ -30,14 +26,9 @@
     std::vector<::kxtest_org_2025_stats::Entry> entries = parameters.getEntry();
     std::stable_sort(entries.begin(), entries.end(),
                      [](const auto& a, const auto& b) { return a.getKey() < b.getKey(); });
-    std::int32_t withoutNote = 0;
-    for (const auto& entry : entries) {
-        if (!entry.getNote()) {
-            ++withoutNote;
-        }
-    }
     ::kxtest_org_2025_stats::IndexResponse response;
+    response.setWithoutNote(static_cast<std::int32_t>(std::count_if(
+        entries.begin(), entries.end(), [](const auto& entry) { return !entry.getNote(); })));
     response.setEntry(entries);
-    response.setWithoutNote(withoutNote);
     return response;
 }

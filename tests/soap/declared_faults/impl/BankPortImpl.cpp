@@ -3,64 +3,34 @@
 // their generated classes with their detail.
 #include "BankPortImpl.h"
 
+#include <cstdio>
 #include <map>
 #include <mutex>
 
 namespace {
 
 std::mutex accountsMutex;
+std::map<std::string, std::int64_t> accounts = {{"alice", 10000}, {"bob", 550}};
 
-std::map<std::string, std::int64_t>& accounts() {
-    static std::map<std::string, std::int64_t> balances = {{"alice", 10000}, {"bob", 550}};
-    return balances;
-}
-
-// An xsd:decimal with at most two digits after the point, in cents.
+// An xsd:decimal in whole cents; digits past the second after the point are dropped.
 std::int64_t toCents(const orvo::Decimal& amount) {
     const std::string& text = amount.str();
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    std::int64_t cents = 0;
-    int fraction = -1;
-    for (; i < text.size(); ++i) {
-        if (text[i] == '.') {
-            fraction = 0;
-            continue;
-        }
-        if (fraction >= 2) {
-            if (text[i] != '0') {
-                throw orvo::Fault("Client", "amounts are in whole cents: " + text);
-            }
-            continue;
-        }
-        cents = cents * 10 + (text[i] - '0');
-        if (fraction >= 0) {
-            ++fraction;
-        }
-    }
-    for (int f = fraction < 0 ? 0 : fraction; f < 2; ++f) {
-        cents *= 10;
-    }
-    return negative ? -cents : cents;
+    const std::size_t point = text.find('.');
+    std::string cents = point == std::string::npos ? "" : text.substr(point + 1);
+    cents.resize(2, '0');
+    return std::stoll(text.substr(0, point) + cents);
 }
 
-orvo::Decimal fromCents(std::int64_t cents) {
-    std::string sign = cents < 0 ? "-" : "";
-    const std::int64_t magnitude = cents < 0 ? -cents : cents;
-    std::string fraction = std::to_string(magnitude % 100);
-    if (fraction.size() < 2) {
-        fraction.insert(0, "0");
-    }
-    return orvo::Decimal(sign + std::to_string(magnitude / 100) + "." + fraction);
+orvo::Decimal fromCents(std::int64_t cents) {  // balances are never negative
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld.%02lld", static_cast<long long>(cents / 100),
+                  static_cast<long long>(cents % 100));
+    return orvo::Decimal(text);
 }
 
 std::int64_t& accountNamed(const std::string& account) {
-    const auto found = accounts().find(account);
-    if (found == accounts().end()) {
+    const auto found = accounts.find(account);
+    if (found == accounts.end()) {
         ::kxtest_bank::UnknownAccount detail;
         detail.setAccount(account);
         throw UnknownAccountFault(detail, "unknown account " + account, "Client");

@@ -6,10 +6,8 @@
 #include <vector>
 
 namespace {
-
 std::mutex journalMutex;
 std::vector<std::string> journal;
-
 }  // namespace
 
 void JournalPortImpl::Record(const ::kxtest_journal::Record& parameters) {
@@ -17,7 +15,8 @@ void JournalPortImpl::Record(const ::kxtest_journal::Record& parameters) {
     journal.push_back(parameters.getLine());
 }
 
-::kxtest_journal::ReportResponse JournalPortImpl::Report(const ::kxtest_journal::Report& /*parameters*/) {
+::kxtest_journal::ReportResponse JournalPortImpl::Report(
+    const ::kxtest_journal::Report& /*parameters*/) {
     std::lock_guard<std::mutex> lock(journalMutex);
     ::kxtest_journal::ReportResponse response;
     response.setCount(static_cast<std::int32_t>(journal.size()));

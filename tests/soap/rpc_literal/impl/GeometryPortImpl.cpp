@@ -8,15 +8,13 @@ std::string GeometryPortImpl::repeat(const std::string& word, std::int32_t times
     }
     std::string text;
     for (std::int32_t i = 0; i < times; ++i) {
-        if (i > 0) {
-            text += separator;
-        }
-        text += word;
+        text += (i > 0 ? separator : std::string()) + word;
     }
     return text;
 }
 
-::kxtest_geometry::Size GeometryPortImpl::scale(const ::kxtest_geometry::Size& size, double factor) {
+::kxtest_geometry::Size GeometryPortImpl::scale(const ::kxtest_geometry::Size& size,
+                                                double factor) {
     ::kxtest_geometry::Size scaled;
     scaled.setWidth(size.getWidth() * factor);
     scaled.setHeight(size.getHeight() * factor);

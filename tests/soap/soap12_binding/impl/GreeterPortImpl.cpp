@@ -1,21 +1,17 @@
 // GreeterPortImpl.cpp: greets in three languages and shouts back, over SOAP 1.2.
 #include "GreeterPortImpl.h"
 
+#include <map>
+
 ::kxtest_greeter::GreetResponse GreeterPortImpl::Greet(const ::kxtest_greeter::Greet& parameters) {
-    const std::string& name = parameters.getName();
-    const std::string& language = parameters.getLanguage();
-    std::string greeting;
-    if (language == "en") {
-        greeting = "Hello, " + name + "!";
-    } else if (language == "fr") {
-        greeting = "Bonjour, " + name + " !";
-    } else if (language == "de") {
-        greeting = "Hallo, " + name + "!";
-    } else {
-        throw orvo::Fault("Client", "no greeting in language '" + language + "'");
+    static const std::map<std::string, std::pair<std::string, std::string>> greetings = {
+        {"en", {"Hello, ", "!"}}, {"fr", {"Bonjour, ", " !"}}, {"de", {"Hallo, ", "!"}}};
+    const auto found = greetings.find(parameters.getLanguage());
+    if (found == greetings.end()) {
+        throw orvo::Fault("Client", "no greeting in language '" + parameters.getLanguage() + "'");
     }
     ::kxtest_greeter::GreetResponse response;
-    response.setGreeting(greeting);
+    response.setGreeting(found->second.first + parameters.getName() + found->second.second);
     return response;
 }
 
@@ -27,9 +23,7 @@
         if (c >= 'a' && c <= 'z') {
             c = static_cast<char>(c - 'a' + 'A');
         }
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
-            ++characters;
-        }
+        characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
     }
     ::kxtest_greeter::ShoutResponse response;
     response.setText(text);
