@@ -37,13 +37,11 @@ std::string shown(const Doc& doc, const std::string& path) {
     std::string joined;
     const std::vector<xmlNode*> found = nodes(doc, path);
     for (xmlNode* node : found) {
-        joined += node == found.front() ? "" : "|";
-        if (node->type != XML_ELEMENT_NODE) {
-            joined += text(node);
-        } else {
-            joined += reinterpret_cast<const char*>(node->name);
-            joined += xmlHasProp(node, BAD_CAST "name") ? ":" + text(node, "name") : "";
-        }
+        const bool named = xmlHasProp(node, BAD_CAST "name") != nullptr;
+        joined += (node == found.front() ? "" : "|") +
+                  (node->type != XML_ELEMENT_NODE ? text(node)
+                                                  : reinterpret_cast<const char*>(node->name) +
+                                                        (named ? ":" + text(node, "name") : ""));
     }
     return joined;
 }

@@ -143,17 +143,16 @@ TEST(Values, BooleansAndIntegers) {
          "'9223372036854775808' is out of range (-9223372036854775808 to 9223372036854775807)"},
         {[&] { orvo::parse("18446744073709551616", u64); },
          "'18446744073709551616' is out of range (0 to 18446744073709551615)"},
-        {[&] { orvo::parse("abc", i32); }, "'abc' is not an integer"},
-        {[&] { orvo::parse("1.0", i32); }, "'1.0' is not an integer"},
-        {[&] { orvo::parse("+", i32); }, "'+' is not an integer"},
-        {[&] { orvo::parse("", i32); }, "'' is not an integer"},
-        {[&] { orvo::parse("1 2", i32); }, "'1 2' is not an integer"},
         {[&] { orvo::parseInRange("0", u64, 1, UINT64_MAX); },
          "'0' is out of range (1 to 18446744073709551615)"},
         {[&] { orvo::parseInRange(" 11 ", i8, -10, 10); }, "'11' is out of range (-10 to 10)"},
     };
     for (const auto& [call, message] : refused) {
         EXPECT_EQ(errorOf(call).message(), message);
+    }
+    for (const char* text : {"abc", "1.0", "+", "", "1 2"}) {
+        EXPECT_EQ(errorOf([&] { orvo::parse(text, i32); }).message(),
+                  "'" + std::string(text) + "' is not an integer");
     }
     orvo::parseInRange("10", i8, -10, 10);
     EXPECT_EQ(i8, 10);
