@@ -129,7 +129,9 @@ TEST(KxXmlReaderAttributes, ReferencesAreReplacedByDefaultAndKeptAsWrittenOnRequ
             reader.readElementStart("r");
             ASSERT_TRUE(reader.isElementNext("v"));
             reader.setExpandAttributeReference(expand);
-            const KxXmlAttribute* value = reader.readElementStart("v").find("v");
+            // The set is kept: find() points into it.
+            const KxXmlAttributeSet attributes = reader.readElementStart("v");
+            const KxXmlAttribute* value = attributes.find("v");
             ASSERT_NE(value, nullptr) << inDocument;
             EXPECT_EQ(value->getValue(), expand ? expanded : asWritten) << inDocument;
         }
