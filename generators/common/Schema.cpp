@@ -8,6 +8,7 @@
 #include "generators/common/ProjectFiles.h"
 #include "generators/common/Text.h"
 #include "platform/base/KxText.h"
+#include "platform/os/KxOs.h"
 
 namespace kx::gen {
 
@@ -18,6 +19,9 @@ namespace {
 constexpr int kMaxTypeDepth = 32;
 // The most schema files one run reads through include and import.
 constexpr std::size_t kMaxSchemaFiles = 1000;
+// The most schema text one run reads, all files together: the parsed trees
+// stay in memory for the whole run.
+constexpr std::size_t kMaxSchemaBytes = 64 * 1024 * 1024;
 
 constexpr const char* kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
 
@@ -178,18 +182,27 @@ void Schema::load(const SourceFile& file) {
 }
 
 // from is the file whose include or import names this one, at its line.
+bool Schema::markLoaded(const KxCString& path) {
+    kx::os::FileStatus status;
+    if (kx::os::fileStatus(path, status)) {
+        return loadedFiles_.emplace(status.device, status.inode).second;
+    }
+    return loadedPaths_.insert(std::filesystem::path(path.c_str()).lexically_normal().string())
+        .second;
+}
+
+// from is the file whose include or import names this one, at its line.
 void Schema::loadFile(const SourceFile& file, const KxCString& chameleonNamespace,
                       const SourceFile* from, Location at) {
-    const KxCString key = std::filesystem::path(file.path.c_str()).lexically_normal().string();
-    if (loaded_.count(key) != 0) {
+    if (!markLoaded(file.path)) {
         return;  // read already: includes that form a cycle end here
     }
-    loaded_[key] = true;
-    if (loaded_.size() > kMaxSchemaFiles) {
+    const SourceFile& cited = from != nullptr ? *from : file;
+    if (++loadedCount_ > kMaxSchemaFiles) {
         diagnostics_.error("more than " + std::to_string(kMaxSchemaFiles) +
                                " schema files are included or imported; " + file.name +
                                " is not read",
-                           from != nullptr ? *from : file, at);
+                           cited, at);
         return;
     }
     KxCString text;
@@ -204,6 +217,14 @@ void Schema::loadFile(const SourceFile& file, const KxCString& chameleonNamespac
         }
         return;
     }
+    if (text.size() > kMaxSchemaBytes - bytesRead_) {
+        diagnostics_.error("the schema files of this run come to more than " +
+                               std::to_string(kMaxSchemaBytes / (1024 * 1024)) + " MB; " +
+                               file.name + " is not read",
+                           cited, at);
+        return;
+    }
+    bytesRead_ += text.size();
     XmlDocument& document = files_.emplace_back(parseXmlDocument(text));
     if (document.fault) {
         diagnostics_.error(document.fault->message, file, document.fault->at);
@@ -221,7 +242,7 @@ void Schema::loadFile(const SourceFile& file, const KxCString& chameleonNamespac
 
 void Schema::add(const XmlElement& schema, const SourceFile& source) {
     if (!source.path.empty()) {
-        loaded_[std::filesystem::path(source.path.c_str()).lexically_normal().string()] = true;
+        markLoaded(source.path);
     }
     addSchema(schema, source, {});
 }

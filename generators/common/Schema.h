@@ -12,6 +12,7 @@
 #include <deque>
 #include <map>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "generators/common/Diagnostics.h"
@@ -162,6 +163,8 @@ class Schema {
         const Document* document = nullptr;
     };
 
+    // Marks the file as read; false when it was read already.
+    bool markLoaded(const KxCString& path);
     void loadFile(const SourceFile& file, const KxCString& chameleonNamespace,
                   const SourceFile* from, Location at);
     void addSchema(const XmlElement& schema, const SourceFile& source,
@@ -195,7 +198,13 @@ class Schema {
     Diagnostics& diagnostics_;
     std::deque<XmlDocument> files_;  // the schema files read
     std::deque<Document> documents_;
-    std::map<KxCString, bool> loaded_;  // full paths of the files read
+    // The files read, by device and inode (by full path when they cannot be
+    // looked at), so that a file reached again through a link or another
+    // spelling of its folder is read once.
+    std::set<std::pair<std::uintmax_t, std::uintmax_t>> loadedFiles_;
+    std::set<KxCString> loadedPaths_;
+    std::size_t loadedCount_ = 0;
+    std::size_t bytesRead_ = 0;  // of all schema files read, against kMaxSchemaBytes
     std::vector<KxCString> targetNamespaces_;
     std::map<KxCString, KxCString> prefixes_;
     std::map<QName, Declaration> complexTypes_;

@@ -36,6 +36,8 @@ bool fileStatus(const KxCString& path, FileStatus& status) {
         status.kind = FileKind::Other;
     }
     status.size = static_cast<std::uintmax_t>(info.st_size);
+    status.device = static_cast<std::uintmax_t>(info.st_dev);
+    status.inode = static_cast<std::uintmax_t>(info.st_ino);
     return true;
 }
 

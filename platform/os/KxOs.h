@@ -24,6 +24,10 @@ enum class FileKind { Missing, Regular, Directory, Other };
 struct FileStatus {
     FileKind kind = FileKind::Missing;
     std::uintmax_t size = 0;
+    // Which file it is: two paths name the same file when both are equal,
+    // whatever links or folder aliases lie between them.
+    std::uintmax_t device = 0;
+    std::uintmax_t inode = 0;
 
     bool isDirectory() const { return kind == FileKind::Directory; }
     bool isRegular() const { return kind == FileKind::Regular; }

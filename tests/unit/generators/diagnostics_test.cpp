@@ -238,5 +238,42 @@ TEST_F(Diagnostics, CostlyInputsAreRefusedUnread) {
     }
 }
 
+// A schema set reached through folder aliases is read once per file, and the
+// text of all files read stays within one budget: a few large files named
+// again and again through links cannot make the generator hold gigabytes.
+TEST_F(Diagnostics, IncludedFilesAreReadOncePerFileAndWithinOneBudget) {
+    fs::create_directory_symlink(".", path() + "/a");
+    fs::create_directory_symlink(".", path() + "/b");
+    write("s.xsd", kSchemaHead +
+                       "  <xs:include schemaLocation='a/s.xsd'/>\n"
+                       "  <xs:include schemaLocation='b\\a/s.xsd'/>\n" +
+                       kTypeT + "xs:int'/></xs:sequence></xs:complexType>\n</xs:schema>\n");
+    writeProperties("foundation", {});
+    EXPECT_EQ(run(bindgen("s.xsd")), 0) << log();
+    EXPECT_EQ(errors().size(), 0u) << read("errors.xml");
+    EXPECT_TRUE(exists("T.h"));
+
+    // Five distinct files of 14 MB each: the fifth passes 64 MB and is not
+    // read, reported at the include that names it.
+    std::string parts = kSchemaHead;
+    std::string padding;
+    for (int i = 0; i < 14; ++i) {
+        padding += "<!--" + std::string(1024 * 1024, 'x') + "-->\n";
+    }
+    for (int i = 1; i <= 5; ++i) {
+        const std::string name = "part" + std::to_string(i) + ".xsd";
+        writeText(path() + "/" + name, kSchemaHead + padding + "</xs:schema>\n");
+        parts += "  <xs:include schemaLocation='" + name + "'/>\n";
+    }
+    write("big.xsd", parts + kTypeT + "xs:int'/></xs:sequence></xs:complexType>\n</xs:schema>\n");
+    EXPECT_EQ(run(bindgen("big.xsd")), 1) << log();
+    const auto records = errors();
+    ASSERT_EQ(records.size(), 1u) << read("errors.xml");
+    EXPECT_TRUE(has(records[0].message, "come to more than 64 MB; part5.xsd is not read"))
+        << records[0];
+    EXPECT_EQ(std::pair(records[0].line, records[0].column), std::pair(6L, 3L));
+    EXPECT_EQ(records[0].publicId, "big.xsd");
+}
+
 }  // namespace
 }  // namespace gentest
