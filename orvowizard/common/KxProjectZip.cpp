@@ -30,13 +30,18 @@ constexpr std::size_t kMagicBytes = 4;
 
 // The archive marks its names as UTF-8 (as unzip tools expect today); a byte
 // of a name that is not part of valid UTF-8 becomes an underscore, so that a
-// strangely named file still comes along and the archive stays readable.
-std::string utf8Name(std::string_view name) {
+// strangely named file still comes along and the archive stays readable. So
+// do a backslash, which extractors on Windows take for a folder separator
+// (`..\..\x` would land outside the target folder), and control characters,
+// which would let a name rewrite a terminal's listing of the archive.
+std::string entryName(std::string_view name) {
     std::string result;
     result.reserve(name.size());
     while (!name.empty()) {
         const std::size_t length = kx::utf8SequenceLength(name);
-        result.append(length == 0 ? "_" : name.substr(0, length));
+        const unsigned char first = static_cast<unsigned char>(name.front());
+        const bool replaced = length == 0 || first == '\\' || first < 0x20 || first == 0x7f;
+        result.append(replaced ? "_" : name.substr(0, length));
         name.remove_prefix(std::max<std::size_t>(length, 1));
     }
     return result;
@@ -45,15 +50,11 @@ std::string utf8Name(std::string_view name) {
 // The archive's top folder: one name, never a path or a way out of the
 // folder it is unpacked in.
 std::string safeRootName(std::string name) {
-    for (char& c : name) {
-        if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20) {
-            c = '_';
-        }
-    }
+    std::replace(name.begin(), name.end(), '/', '_');
     if (name.find_first_not_of('.') == std::string::npos) {
         return "project";
     }
-    return utf8Name(name);
+    return entryName(name);
 }
 
 bool isRealFolder(int fd, struct stat& info) {
@@ -259,7 +260,7 @@ bool KxProjectZipStream::addEntry(Folder& parent, const std::string& name) {
     if (::fstatat(parent.fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
         return true;  // gone since the folder was listed
     }
-    std::string entryPath = parent.entryPath + "/" + utf8Name(name);
+    std::string entryPath = parent.entryPath + "/" + entryName(name);
     if (S_ISDIR(info.st_mode)) {
         if (folders_.size() > kZipMaxDepth) {
             return true;

@@ -170,11 +170,17 @@ TEST(ProjectZipNames, NamesAreUtf8AndStayInsideTheTopFolder) {
     ScratchDir dir;
     dir.write("p/caf\xc3\xa9.txt", "a");
     dir.write("p/bad\xff\xc0\xaf.txt", "b");
+    // Extractors that split at backslashes, and terminals that obey escapes.
+    dir.write("p/..\\..\\..\\evil.txt", "c");
+    dir.write("p/C:\\Users\\Public\\evil.bat", "d");
+    dir.write("p/esc\x1b[2Jnew\nline\x7f.txt", "e");
     KxProjectZipStream stream(dir / "p", "../up\\and/away", false);
     const std::string zip = drain(stream).zip;
     EXPECT_EQ(namesOf(readZip(zip)),
-              (std::set<std::string>{".._up_and_away/", ".._up_and_away/caf\xc3\xa9.txt",
-                                     ".._up_and_away/bad___.txt"}));
+              (std::set<std::string>{
+                  ".._up_and_away/", ".._up_and_away/caf\xc3\xa9.txt", ".._up_and_away/bad___.txt",
+                  ".._up_and_away/.._.._.._evil.txt", ".._up_and_away/C:_Users_Public_evil.bat",
+                  ".._up_and_away/esc_[2Jnew_line_.txt"}));
     // Python's reader insists on valid UTF-8 where the archive says it is.
     const std::string path = dir.write("names.zip", zip);
     EXPECT_EQ(std::system(("/usr/bin/python3 -m zipfile -t '" + path + "' >/dev/null").c_str()), 0);
