@@ -15,8 +15,35 @@ namespace kx::container {
 
 namespace {
 
+// A log is written only into a plain file of its own: a link in its place
+// (a project folder may carry `logs/access.log -> ~/.bashrc`) is not
+// followed, a FIFO does not block the open, and a file with other names (a
+// hard link) is not appended to. Returns -1 with errno set otherwise.
 int openForAppending(const std::string& path) {
-    return ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = ::open(
+        path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return -1;
+    }
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink > 1) {
+        ::close(fd);
+        errno = EPERM;
+        return -1;
+    }
+    return fd;
+}
+
+std::string openFailure(const std::string& path, int error) {
+    if (error == ELOOP) {
+        return path + " is a symbolic link, which a log does not follow";
+    }
+    if (error == EPERM) {
+        return path +
+               " is not a plain file of its own (a device, a FIFO or a file with other "
+               "names)";
+    }
+    return "cannot open " + path + ": " + std::strerror(error);
 }
 
 }  // namespace
@@ -25,7 +52,7 @@ KxAppendLog::KxAppendLog(std::string path, std::size_t maxSize, std::size_t keep
     : path_(std::move(path)), maxSize_(maxSize), keep_(keep) {
     fd_ = openForAppending(path_);
     if (fd_ < 0) {
-        throw std::runtime_error("cannot open " + path_ + ": " + std::strerror(errno));
+        throw std::runtime_error(openFailure(path_, errno));
     }
     struct stat info;
     if (::fstat(fd_, &info) == 0) {

@@ -1,7 +1,7 @@
 #include "platform/container/KxContainerLogs.h"
 
 #include <spdlog/logger.h>
-#include <spdlog/sinks/rotating_file_sink.h>
+#include <spdlog/sinks/base_sink.h>
 
 #include <sys/stat.h>
 
@@ -11,6 +11,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <mutex>
 #include <stdexcept>
 #include <system_error>
 
@@ -27,10 +28,31 @@ namespace {
 constexpr std::size_t kLogFileSize = 5 * 1024 * 1024;
 constexpr std::size_t kLogFiles = 3;
 
+// spdlog's lines go through the access log's writer: each line in one
+// write, rotated the same way, and never through a link in the log's place.
+class AppendLogSink final : public spdlog::sinks::base_sink<std::mutex> {
+  public:
+    explicit AppendLogSink(const std::string& path) : log_(path, kLogFileSize, kLogFiles) {}
+
+  protected:
+    void sink_it_(const spdlog::details::log_msg& message) override {
+        spdlog::memory_buf_t formatted;
+        formatter_->format(message, formatted);
+        std::string_view line(formatted.data(), formatted.size());
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+            line.remove_suffix(1);
+        }
+        log_.append(line);
+    }
+    void flush_() override {}  // every line is in the file once appended
+
+  private:
+    KxAppendLog log_;
+};
+
 std::shared_ptr<spdlog::logger> openLog(const std::string& name, const std::string& path,
                                         const std::string& pattern) {
-    auto sink =
-        std::make_shared<spdlog::sinks::rotating_file_sink_mt>(path, kLogFileSize, kLogFiles);
+    auto sink = std::make_shared<AppendLogSink>(path);
     auto logger = std::make_shared<spdlog::logger>(name, std::move(sink));
     logger->set_pattern(pattern);
     logger->set_level(spdlog::level::info);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -100,6 +101,45 @@ TEST(ContainerLogs, FoldersMadeForTheLogsAreTheUsersAloneAndMissingOnesAreNamed)
     } catch (const std::runtime_error& e) {
         EXPECT_NE(std::string(e.what()).find("missing/access.log"), std::string::npos) << e.what();
     }
+}
+
+// Neither log writes through a link, a FIFO or a second name planted in its
+// place (a project's service/logs/ may carry access.log -> ~/.bashrc): the
+// logs are refused with a reason and the target keeps its text.
+TEST(ContainerLogs, LogsAreNeverWrittenThroughALinkOrIntoAnotherFile) {
+    ScratchDir dir;
+    const std::string target = dir.write("bashrc", "export PATH\n");
+    std::filesystem::create_directory(dir / "logs");
+    for (const char* name : {"access.log", "kxcontainer.log"}) {
+        SCOPED_TRACE(name);
+        std::filesystem::remove_all(dir / "logs");
+        std::filesystem::create_directory(dir / "logs");
+        const std::string log = dir / ("logs/" + std::string(name));
+        for (const auto& plant : std::vector<std::function<void()>>{
+                 [&] { std::filesystem::create_symlink(target, log); },
+                 [&] { std::filesystem::create_hard_link(target, log); },
+                 [&] { ASSERT_EQ(::mkfifo(log.c_str(), 0600), 0); }}) {
+            std::filesystem::remove(log);
+            plant();
+            try {
+                KxContainerLogs logs(dir / "logs");
+                logs.info("$(touch pwned)");
+                ADD_FAILURE() << "the logs opened over a planted " << name;
+            } catch (const std::runtime_error& e) {
+                EXPECT_NE(std::string(e.what()).find(name), std::string::npos) << e.what();
+            }
+            EXPECT_EQ(readFile(target), "export PATH\n");
+        }
+    }
+    // Rotation moves a planted older file aside rather than write through it.
+    std::filesystem::remove_all(dir / "logs");
+    std::filesystem::create_directory(dir / "logs");
+    std::filesystem::create_symlink(target, dir / "logs/access.1.log");
+    KxAppendLog access(dir / "logs/access.log", 10, 1);
+    access.append("first line");
+    access.append("second line");
+    EXPECT_EQ(readFile(target), "export PATH\n");
+    EXPECT_EQ(readFile(dir / "logs/access.1.log"), "first line\n");
 }
 
 }  // namespace
