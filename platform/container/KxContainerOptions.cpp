@@ -212,7 +212,11 @@ std::string defaultLogDirectory() {
 
 void resolveOptionDefaults(KxContainerOptions& options, const std::string& executablePath) {
     if (options.home.empty()) {
+        // KX_HOME is often written in double quotes (KX_HOME="C:\orvo"): the
+        // quotes are no part of the path, as the system reads it too, so they
+        // come off before the path is made absolute.
         options.home = kx::os::getEnvironment("KX_HOME").value_or("");
+        std::erase(options.home, '"');
     }
     if (options.logDir.empty()) {
         options.logDir = defaultLogDirectory();

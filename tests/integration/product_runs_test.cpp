@@ -1,6 +1,7 @@
 // Generation runs through the real container: a generated servlet project
 // that builds and runs in a second container, a run's output streamed to its
 // follower, and runs of several users at once, each in its own project.
+#include <csignal>
 #include <filesystem>
 #include <future>
 #include <thread>
@@ -101,6 +102,35 @@ TEST_F(ProductRuns, EightUsersGenerateAtOnceEachInTheirOwnProject) {
         earliestEnd = std::min(earliestEnd, std::stod(readFile(project / "ended.txt")));
     }
     EXPECT_LT(latestStart, earliestEnd) << "all eight generators ran at the same time";
+}
+
+// Without --home the container takes KX_HOME as users write it: in double
+// quotes, plain, or relative to its working directory. Every page sees the
+// plain absolute path.
+TEST_F(ProductRuns, TheHomeFromKxHomeLosesItsQuotesAndReachesEveryPage) {
+    home.write("docs/index.html", "<h1>Product documentation</h1>");
+    const std::string relative =
+        std::filesystem::relative(home.path(), std::filesystem::current_path()).string();
+    bool started = false;
+    for (const std::string& value : {"\"" + home.str() + "\"", home.str(), relative}) {
+        SCOPED_TRACE(value);
+        ScopedEnv kxHome("KX_HOME", value);
+        if (started) {
+            container.signal(SIGTERM);
+            ASSERT_TRUE(container.waitForExit(std::chrono::seconds(15)).has_value());
+            ASSERT_TRUE(container.start(webapp.str())) << container.failure();
+        } else {
+            start({}, false);
+            started = true;
+        }
+        const std::string encoded = kx::urlEncoded(home.str());
+        EXPECT_TRUE(contains(get("/orvo/").body, "status/docs/index.html?dir=" + encoded));
+        EXPECT_TRUE(contains(get("/orvo/server").body, "value=\"" + home.str() + "\\projects\""));
+        const HttpResponse docs = get("/orvo/status/docs/index.html?dir=" + encoded);
+        EXPECT_EQ(docs.status, 200);
+        EXPECT_TRUE(contains(docs.body, "Product documentation")) << docs.body;
+        cookie.clear();  // a new session sees the defaults anew
+    }
 }
 
 }  // namespace

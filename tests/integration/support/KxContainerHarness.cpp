@@ -210,12 +210,13 @@ bool ContainerProcess::start(const std::string& webapp,
         "0",
         "--webapp",
         webapp,
-        "--home",
-        home_.empty() ? webapp : home_,
         "--lib-dir",
         libraryDirectory_.empty() ? libraryDirectory() : libraryDirectory_,
         "--log-dir",
         logDirectory()};
+    if (home_) {
+        arguments.insert(arguments.end(), {"--home", home_->empty() ? webapp : *home_});
+    }
     arguments.insert(arguments.end(), extraArguments.begin(), extraArguments.end());
     const std::string outPath = webapp + "/stdout.txt";
     const std::string errPath = webapp + "/stderr.txt";

@@ -69,9 +69,10 @@ class ContainerProcess {
     // Starts kxcontainer on port 0 with logs in <webapp>/logs and waits for
     // the address line; false (see failure()) when none comes.
     bool start(const std::string& webapp, const std::vector<std::string>& extraArguments = {});
-    // The product home (default: the web application) and the servlet
-    // library folder (default: the build's) for the next start.
-    void setHome(const std::string& home) { home_ = home; }
+    // The product home (default: the web application; nothing: no --home,
+    // so the container takes KX_HOME) and the servlet library folder
+    // (default: the build's) for the next start.
+    void setHome(std::optional<std::string> home) { home_ = std::move(home); }
     void setLibraryDirectory(const std::string& directory) { libraryDirectory_ = directory; }
 
     unsigned short port() const { return port_; }
@@ -99,7 +100,7 @@ class ContainerProcess {
   private:
     pid_t pid_ = -1;
     std::string webapp_;
-    std::string home_;
+    std::optional<std::string> home_ = std::string();
     std::string libraryDirectory_;
     std::string url_;
     std::string application_;

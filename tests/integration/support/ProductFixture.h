@@ -26,15 +26,16 @@ class ProductTest : public ::testing::Test {
         : path_("PATH", bin.str() + ":" + binaryDirectory() + ":" + std::getenv("PATH")) {}
 
     // Copies the web application and the bundled home, then starts the
-    // container (with the extra arguments).
-    void start(const std::vector<std::string>& extraArguments = {}) {
+    // container (with the extra arguments; without --home when withHome is
+    // false, so that it takes KX_HOME).
+    void start(const std::vector<std::string>& extraArguments = {}, bool withHome = true) {
         namespace fs = std::filesystem;
         const fs::path source(KX_SOURCE_DIR);
         fs::copy(source / "webapp", webapp.path(), fs::copy_options::recursive);
         fs::copy(source / "home" / "examples", home.path() / "examples",
                  fs::copy_options::recursive);
         fs::create_directories(home.path() / "projects");
-        container.setHome(home.str());
+        container.setHome(withHome ? std::optional(home.str()) : std::nullopt);
         ASSERT_TRUE(container.start(webapp.str(), extraArguments)) << container.failure();
     }
 
