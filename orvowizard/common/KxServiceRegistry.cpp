@@ -80,20 +80,37 @@ std::string errnoText() {
 
 }  // namespace
 
+// Only the last word of the line is the container's own: the words before
+// it name the application by its web.xml, which the project wrote and which
+// may hold an address of its choosing. The host must be a loopback name, so
+// the port is the one the child listens on.
 unsigned short portOfStartLine(const std::string& line) {
-    const auto scheme = line.find("http://");
-    if (scheme == std::string::npos) {
+    const auto lastSpace = line.find_last_of(' ');
+    const std::string_view address =
+        std::string_view(line).substr(lastSpace == std::string::npos ? 0 : lastSpace + 1);
+    constexpr std::string_view kScheme = "http://";
+    if (!address.starts_with(kScheme)) {
         return 0;
     }
-    const auto hostEnd = line.find_first_of(":/ ", scheme + 7);
-    if (hostEnd == std::string::npos || line[hostEnd] != ':') {
+    const auto hostEnd = address.find_first_of(":/", kScheme.size());
+    if (hostEnd == std::string_view::npos || address[hostEnd] != ':') {
+        return 0;
+    }
+    const std::string_view host = address.substr(kScheme.size(), hostEnd - kScheme.size());
+    const bool loopback = host == "127.0.0.1" || host == "localhost" || host == "[::1]" ||
+                          (host.ends_with(".localhost") && host.size() > 10);
+    if (!loopback) {
         return 0;
     }
     unsigned long port = 0;
     std::size_t at = hostEnd + 1;
-    for (; at < line.size() && std::isdigit(static_cast<unsigned char>(line[at])) && port < 65536;
+    for (; at < address.size() && std::isdigit(static_cast<unsigned char>(address[at])) &&
+           port < 65536;
          ++at) {
-        port = port * 10 + static_cast<unsigned long>(line[at] - '0');
+        port = port * 10 + static_cast<unsigned long>(address[at] - '0');
+    }
+    if (at < address.size() && address[at] != '/') {
+        return 0;
     }
     return at == hostEnd + 1 || port == 0 || port > 65535 ? 0 : static_cast<unsigned short>(port);
 }

@@ -98,8 +98,9 @@ class KxServiceRegistry {
     std::chrono::milliseconds startTimeout_{15000};
 };
 
-// The address a kxcontainer prints at start ("... at http://HOST:PORT/...");
-// its port, or 0 when the line holds none.
+// The address a kxcontainer prints at start, the line's last word
+// ("... at http://HOST:PORT/..."); its port, or 0 when that word is no
+// address on a loopback name.
 unsigned short portOfStartLine(const std::string& line);
 
 // The libraries a deployment descriptor's servlets name (library part of

@@ -58,6 +58,16 @@ TEST(ServiceStartLine, PortIsReadFromTheAddress) {
     EXPECT_EQ(portOfStartLine("kxcontainer: serving x at http://127.0.0.1/"), 0);
     EXPECT_EQ(portOfStartLine("kxcontainer: serving x at http://127.0.0.1:99999/"), 0);
     EXPECT_EQ(portOfStartLine("no address"), 0);
+    // The application's name is the project's text: an address in it is not
+    // the child's, nor is one on another host.
+    EXPECT_EQ(
+        portOfStartLine("kxcontainer: serving http://127.0.0.1:22/ at http://127.0.0.1:8090/"),
+        8090);
+    EXPECT_EQ(portOfStartLine("kxcontainer: serving http://127.0.0.1:22/ at"), 0);
+    EXPECT_EQ(portOfStartLine("kxcontainer: serving x at http://10.0.0.1:8090/"), 0);
+    EXPECT_EQ(portOfStartLine("kxcontainer: serving x at http://127.0.0.1:80x/"), 0);
+    EXPECT_EQ(portOfStartLine("kxcontainer: serving x at http://orvo-1f.localhost:8091/?token=t"),
+              8091);
     EXPECT_EQ(librariesOfDescriptor(kDescriptor), (std::vector<std::string>{"libcalc.so"}));
     EXPECT_TRUE(librariesOfDescriptor("<web-app><servlet>").empty());
 }
