@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/base/KxText.h"
+#include "platform/xml/KxXmlLimits.h"
 #include "platform/xml/KxXmlTree.h"
 
 namespace kx {
@@ -51,6 +52,9 @@ class Layout {
 
 std::optional<std::vector<XmlDisplayToken>> layOutXml(std::string_view input) {
     using Kind = XmlDisplayToken::Kind;
+    if (findCrowdedStartTag(input)) {
+        return std::nullopt;  // shown as plain text, without libxml2's quadratic work
+    }
     std::unique_ptr<xmlTextReader, decltype(&xmlFreeTextReader)> reader(
         xmlReaderForMemory(input.data(), static_cast<int>(input.size()), nullptr, nullptr,
                            XML_PARSE_NONET),

@@ -32,6 +32,8 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/xml/KxXmlLimits.h"
+
 const KxXmlAttribute* KxXmlAttributeSet::find(const KxXmlName& name) const {
     for (const KxXmlAttribute& attribute : attributes_) {
         if (attribute.getName() == name) {
@@ -197,6 +199,9 @@ struct KxXmlReader::State : ErrorSink {
 
     KxCString document;
     std::size_t position = 0;  // how much of the document libxml2 has been given
+    // A start tag with too many attributes: libxml2 is given the document
+    // only up to it, so that everything before it reads normally.
+    std::optional<kx::XmlCrowdedTag> crowded;
     xmlTextReaderPtr reader = nullptr;
     bool expandAttributeReference = true;
     bool externalEntitiesRefused = false;
@@ -223,11 +228,12 @@ struct KxXmlReader::State : ErrorSink {
     static int readPiece(void* context, char* buffer, int length) {
         auto* state = static_cast<State*>(context);
         const KxCString& text = state->document;
-        if (length <= 0 || state->position >= text.size()) {
+        const std::size_t available = state->crowded ? state->crowded->offset : text.size();
+        if (length <= 0 || state->position >= available) {
             return 0;
         }
         std::size_t limit =
-            std::min({text.size() - state->position, static_cast<std::size_t>(length), kMaxPiece});
+            std::min({available - state->position, static_cast<std::size_t>(length), kMaxPiece});
         // At least four bytes first, which libxml2 uses to detect the encoding.
         std::size_t from = state->position + std::min<std::size_t>(limit, 4) - 1;
         std::size_t close = text.find('>', from);
@@ -272,6 +278,11 @@ struct KxXmlReader::State : ErrorSink {
         checkUsable();
         while (!next) {
             int result = xmlTextReaderRead(reader);
+            // Where libxml2's text ends early, the tag it was not given is
+            // the fault, whatever libxml2 makes of the cut.
+            if (crowded && position >= crowded->offset && (recordedError || result <= 0)) {
+                fail(crowded->message());
+            }
             // libxml2 goes on returning nodes of its own making once it has
             // met an error; none of them reaches the caller.
             if (recordedError) {
@@ -334,10 +345,11 @@ struct KxXmlReader::State : ErrorSink {
                 node.declarations.push_back({toString(declared->prefix), toString(declared->href)});
             }
         }
-        int count = xmlTextReaderAttributeCount(reader);
-        for (int i = 0; i < count; ++i) {
-            if (xmlTextReaderMoveToAttributeNo(reader, i) != 1 ||
-                xmlTextReaderIsNamespaceDecl(reader) == 1) {
+        // One walk along the attributes (moving to the i-th would walk
+        // from the first each time).
+        for (int more = xmlTextReaderMoveToFirstAttribute(reader); more == 1;
+             more = xmlTextReaderMoveToNextAttribute(reader)) {
+            if (xmlTextReaderIsNamespaceDecl(reader) == 1) {
                 continue;
             }
             Attribute attribute{toString(xmlTextReaderConstLocalName(reader)),
@@ -500,6 +512,7 @@ KxXmlReader::KxXmlReader(const KxCString& document) : state_(std::make_unique<St
     QuietLibxml quiet(state_.get());
     xmlInitParser();
     state_->document = document;
+    state_->crowded = kx::findCrowdedStartTag(state_->document);
     // No entity substitution (XML_PARSE_NOENT), no DTD loading
     // (XML_PARSE_DTDLOAD) and no network: external entities are never
     // fetched, from the network or from files. Documents that declare

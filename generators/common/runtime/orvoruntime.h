@@ -10,6 +10,7 @@
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
@@ -207,6 +208,70 @@ inline void onUnparsedEntityDecl(void* context, const xmlChar* name, const xmlCh
     refuseEntity(context, name);
 }
 
+// The most attributes one start tag may have. libxml2 checks a tag's
+// attributes against each other in quadratic time before any handler is
+// called, so the text is looked over first, in one pass that passes over
+// comments, CDATA, processing instructions, declarations and quoted values.
+inline constexpr std::size_t kMaxAttributes = 1000;
+
+// Throws XmlError naming the first start tag with more attributes.
+inline void refuseCrowdedStartTags(std::string_view text) {
+    const auto passOver = [&](std::size_t at, std::string_view open, std::string_view close) {
+        const std::size_t end = text.find(close, at + open.size());
+        return end == std::string_view::npos ? text.size() : end + close.size();
+    };
+    std::size_t at = 0;
+    while ((at = text.find('<', at)) != std::string_view::npos) {
+        const std::string_view rest = text.substr(at);
+        if (rest.substr(0, 4) == "<!--") {
+            at = passOver(at, "<!--", "-->");
+            continue;
+        }
+        if (rest.substr(0, 9) == "<![CDATA[") {
+            at = passOver(at, "<![CDATA[", "]]>");
+            continue;
+        }
+        if (rest.substr(0, 2) == "<?") {
+            at = passOver(at, "<?", "?>");
+            continue;
+        }
+        if (rest.substr(0, 2) == "</") {
+            at = passOver(at, "</", ">");
+            continue;
+        }
+        const bool declaration = rest.substr(0, 2) == "<!";
+        std::size_t attributes = 0;
+        char quote = 0;
+        std::size_t end = at + 1;
+        for (; end < text.size(); ++end) {
+            const char c = text[end];
+            if (quote != 0) {
+                quote = c == quote ? 0 : quote;
+            } else if (c == '"' || c == '\'') {
+                quote = c;
+            } else if (c == '>' || (declaration && c == '[')) {
+                break;
+            } else if (c == '=' && !declaration && ++attributes > kMaxAttributes) {
+                long line = 1;
+                std::size_t lineStart = 0;
+                for (std::size_t i = 0; i < at; ++i) {
+                    if (text[i] == '\n') {
+                        ++line;
+                        lineStart = i + 1;
+                    }
+                }
+                const std::size_t nameEnd = text.find_first_of(" \t\r\n/>", at + 1);
+                throw XmlError(
+                    "the element <" +
+                        std::string(text.substr(at + 1, std::min(nameEnd, end) - at - 1)) +
+                        "> has more than " + std::to_string(kMaxAttributes) + " attributes",
+                    line, static_cast<long>(at - lineStart + 1));
+            }
+        }
+        at = end;
+    }
+}
+
 struct DocFree {
     void operator()(xmlDocPtr doc) const { xmlFreeDoc(doc); }
 };
@@ -362,13 +427,15 @@ class Element {
 class Document {
   public:
     // Reads the text. Throws XmlError, with the line and column libxml2
-    // gives, for malformed text and for documents that declare entities.
+    // gives, for malformed text and for documents that declare entities, and
+    // for a start tag with more than detail::kMaxAttributes attributes.
     // Nothing is printed; no DTD or other file is loaded.
     static Document parse(const std::string& text) {
         detail::initParser();
         if (text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
             throw XmlError("the document is too large to read");
         }
+        detail::refuseCrowdedStartTags(text);
         std::unique_ptr<xmlParserCtxt, detail::ContextFree> context(xmlNewParserCtxt());
         if (!context || context->sax == nullptr) {
             throw XmlError("out of memory");

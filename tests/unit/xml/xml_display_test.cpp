@@ -51,6 +51,13 @@ TEST(XmlDisplay, WhatIsNotWellFormedIsNotLaidOut) {
     EXPECT_FALSE(kx::layOutXml("plain text"));
     EXPECT_FALSE(kx::layOutXml(""));
     EXPECT_FALSE(kx::layOutXml(std::string(200, '<')));
+    // Too many attributes on one tag for libxml2's quadratic check.
+    std::string crowded = "<a";
+    for (int i = 0; i < 1001; ++i) {
+        crowded += " b" + std::to_string(i) + "=''";
+    }
+    EXPECT_FALSE(kx::layOutXml(crowded + "/>"));
+    EXPECT_TRUE(kx::layOutXml(crowded.substr(0, crowded.rfind(' ')) + "/>"));
     // Entities are neither loaded nor expanded.
     const auto tokens =
         kx::layOutXml("<!DOCTYPE a [<!ENTITY e SYSTEM \"file:///etc/passwd\">]><a>&e;</a>");

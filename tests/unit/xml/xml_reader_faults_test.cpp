@@ -132,6 +132,34 @@ TEST(KxXmlReaderFault, IsRaisedWhereTheReaderMeetsItNotBefore) {
     EXPECT_EQ(fault, "line 302: Opening and ending tag mismatch: message line 302 and Error");
 }
 
+std::string tagWithAttributes(const std::string& name, int count) {
+    std::string tag = "<" + name;
+    for (int i = 0; i < count; ++i) {
+        tag += " a" + std::to_string(i) + "='v'";
+    }
+    return tag + "/>";
+}
+
+// A start tag with more attributes than any real document has is refused
+// before libxml2 parses it (its check of them is quadratic), where the reader
+// meets it; the records before it read normally. Equals signs in comments,
+// CDATA, declarations and quoted values are no attributes.
+TEST(KxXmlReaderFault, AStartTagWithTooManyAttributesIsRefusedWhereItIsMet) {
+    const std::string noise = "<!-- " + std::string(3000, '=') + " -->" + "<![CDATA[" +
+                              std::string(3000, '=') + "]]><?pi " + std::string(3000, '=') + "?>";
+    const std::string document = "<?xml version='1.0'?>\n<!DOCTYPE errors [<!ATTLIST x y CDATA '" +
+                                 std::string(3000, '=') + "'>]>\n<errors>" + noise + "\n" +
+                                 tagWithAttributes("Error", 1000) + "\n  " +
+                                 tagWithAttributes("Error", 200000) + "\n</errors>";
+    KxXmlReader reader(document);
+    reader.readElementStart("errors");
+    reader.readElementStart("Error");
+    EXPECT_EQ(reader.getLastAttributes().size(), 1000u);
+    reader.readElementEnd("Error");
+    EXPECT_EQ(faultWhileReading(reader),
+              "line 5, column 3: the element <Error> has more than 1000 attributes");
+}
+
 // Consuming <a/> reads nothing from libxml2: only the look ahead meets the entity.
 TEST(KxXmlReaderFault, MetByIsElementNextIsRaisedThereAndMetByEofByTheNextRead) {
     KxXmlReader reader("<r><a/><a/><a/><a/>&nope;</r>");
