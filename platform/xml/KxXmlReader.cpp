@@ -26,6 +26,8 @@
 #include <libxml/xmlreader.h>
 
 #include <algorithm>
+#include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -169,6 +171,11 @@ void appendWritten(KxCString& out, const xmlChar* text) {
 // runs without markup.
 constexpr std::size_t kMaxPiece = 4096;
 
+// The most replacement text the entity references of one document may stand
+// for: a multiple of the document's own size, and a bound in all.
+constexpr std::size_t kMaxEntityAmplification = 10;
+constexpr std::size_t kMaxEntityExpansion = 1024 * 1024;
+
 }  // namespace
 
 struct KxXmlReader::State : ErrorSink {
@@ -273,7 +280,7 @@ struct KxXmlReader::State : ErrorSink {
 
     // Fills the lookahead, collecting text on the way and passing over
     // comments, processing instructions and the document type. A reference
-    // to an external entity (never loaded) adds nothing.
+    // to an entity that is not declared is a fault.
     Node& peek() {
         checkUsable();
         while (!next) {
@@ -316,8 +323,15 @@ struct KxXmlReader::State : ErrorSink {
                     pendingText += toString(xmlTextReaderConstValue(reader));
                     break;
                 case XML_READER_TYPE_DOCUMENT_TYPE:
-                    refuseDeclaredEntities();
+                    checkDeclaredEntities();
                     break;
+                case XML_READER_TYPE_ENTITY_REFERENCE:
+                    // Declared entities are put in place; this one is not
+                    // declared where the reader looks.
+                    fail(withLine(xmlGetLineNo(xmlTextReaderCurrentNode(reader)),
+                                  "the entity " + toString(xmlTextReaderConstName(reader)) +
+                                      " is not declared in the document (an external DTD "
+                                      "subset is not read)"));
                 default:
                     break;
             }
@@ -378,68 +392,177 @@ struct KxXmlReader::State : ErrorSink {
         return node;
     }
 
-    // A document whose type declaration defines entities with replacement
-    // text of their own (general or parameter) is refused before any of them
-    // is used: a few nested or repeated references to them can stand for
-    // gigabytes of text. External entities may be declared unless the caller
-    // refuses them too; they are never loaded. The fault names the first such declaration, with its
-    // line and column when the text shows it.
-    void refuseDeclaredEntities() {
+    // "line L, column C" of a place in the document.
+    KxCString locationOf(std::size_t offset) const {
+        const auto begin = document.begin();
+        const long line = 1 + static_cast<long>(std::count(
+                                  begin, begin + static_cast<std::ptrdiff_t>(offset), '\n'));
+        const std::size_t lineStart =
+            offset == 0 ? KxCString::npos : document.rfind('\n', offset - 1);
+        const long column =
+            static_cast<long>(offset - (lineStart == KxCString::npos ? 0 : lineStart + 1) + 1);
+        return "line " + std::to_string(line) + ", column " + std::to_string(column);
+    }
+
+    // Fails at the declaration of the entity, with its line and column when
+    // the text shows it.
+    [[noreturn]] void failAtDeclaration(const KxCString& name, const KxCString& text) {
+        constexpr std::string_view kDeclaration = "<!ENTITY";
+        for (std::size_t at = document.find(kDeclaration); at != KxCString::npos;
+             at = document.find(kDeclaration, at + 1)) {
+            std::size_t start = at + kDeclaration.size();
+            start = document.find_first_not_of(" \t\r\n%", start);
+            const std::size_t end = document.find_first_of(" \t\r\n", start);
+            if (start != KxCString::npos && document.compare(start, end - start, name) == 0 &&
+                end - start == name.size()) {
+                fail(locationOf(at) + ": " + text);
+            }
+        }
+        fail(withLine(0, text));
+    }
+
+    // The entity references of text: (offset, name) of each &name; that
+    // names no character.
+    static std::vector<std::pair<std::size_t, KxCString>> referencesIn(std::string_view text) {
+        std::vector<std::pair<std::size_t, KxCString>> found;
+        for (std::size_t at = text.find('&'); at != std::string_view::npos;
+             at = text.find('&', at + 1)) {
+            const std::size_t end = text.find_first_of(";&<>\"' \t\r\n", at + 1);
+            if (end != std::string_view::npos && text[end] == ';' && end > at + 1 &&
+                text[at + 1] != '#') {
+                found.emplace_back(at, KxCString(text.substr(at + 1, end - at - 1)));
+            }
+        }
+        return found;
+    }
+
+    // The entities of the document's type declaration, as real XML tools take
+    // them. External entities (general or parameter) are refused: they would
+    // read files. Internal general entities are expanded, but first their
+    // expansion is worked out: the replacement text of all references
+    // together may be at most kMaxEntityAmplification times the document and
+    // at most kMaxEntityExpansion bytes, so that a few nested or repeated
+    // references cannot stand for gigabytes of text. Callers that refuse
+    // entities altogether get every declaration refused. The external DTD
+    // subset is never read; a reference to an entity it might declare is a
+    // fault where it is met.
+    void checkDeclaredEntities() {
         xmlNodePtr node = xmlTextReaderCurrentNode(reader);
         xmlDtdPtr subset = node == nullptr || node->doc == nullptr ? nullptr : node->doc->intSubset;
         if (subset == nullptr) {
             return;
         }
-        std::set<KxCString> names;
+        std::vector<KxCString> all;
         for (void* table : {subset->entities, subset->pentities}) {
             if (table != nullptr) {
-                xmlHashScan(static_cast<xmlHashTablePtr>(table),
-                            externalEntitiesRefused ? &noteEntity : &noteInternalEntity, &names);
+                xmlHashScan(static_cast<xmlHashTablePtr>(table), &noteEntity,
+                            static_cast<void*>(&all));
             }
         }
-        if (names.empty()) {
+        if (all.empty()) {
             return;
         }
-        const auto refusal = [](const KxCString& name) {
-            return "the document declares the entity " + name +
-                   "; documents that declare entities are refused";
-        };
-        // The declarations read so far, in document order.
-        constexpr std::string_view kDeclaration = "<!ENTITY";
-        for (std::size_t at = document.find(kDeclaration); at < position;
-             at = document.find(kDeclaration, at + 1)) {
-            std::size_t start = at + kDeclaration.size();
-            start = document.find_first_not_of(" \t\r\n%", start);
-            const std::size_t end = document.find_first_of(" \t\r\n", start);
-            const KxCString name =
-                start == KxCString::npos ? KxCString() : document.substr(start, end - start);
-            if (names.count(name) != 0) {
-                const long line =
-                    1 + static_cast<long>(
-                            std::count(document.begin(),
-                                       document.begin() + static_cast<std::ptrdiff_t>(at), '\n'));
-                const std::size_t lineStart = document.rfind('\n', at);
-                const long column =
-                    static_cast<long>(at - (lineStart == KxCString::npos ? 0 : lineStart + 1) + 1);
-                fail("line " + std::to_string(line) + ", column " + std::to_string(column) + ": " +
-                     refusal(name));
+        if (externalEntitiesRefused) {
+            std::sort(all.begin(), all.end());
+            failAtDeclaration(all.front(), "the document declares the entity " + all.front() +
+                                               "; documents that declare entities are refused");
+        }
+        for (void* table : {subset->entities, subset->pentities}) {
+            if (table != nullptr) {
+                xmlHashScan(static_cast<xmlHashTablePtr>(table), &sortEntity,
+                            static_cast<void*>(&sorted));
             }
         }
-        fail(withLine(0, refusal(*names.begin())));
+        for (const auto& [name, entity] : sorted.external) {
+            (void)entity;
+            failAtDeclaration(name, "the document declares the external entity " + name +
+                                        "; external entities are not read");
+        }
+        for (const auto& [name, entity] : sorted.internal) {
+            if (const auto crowded = kx::findCrowdedStartTag(toString(entity->content))) {
+                failAtDeclaration(name, "the entity " + name + " holds an element with more than " +
+                                            std::to_string(kx::kMaxXmlAttributes) + " attributes");
+            }
+        }
+        const std::size_t limit =
+            std::min(kMaxEntityExpansion, kMaxEntityAmplification * document.size());
+        std::map<KxCString, std::size_t> sizes;
+        std::set<KxCString> expanding;
+        // The size of an entity's replacement text with its references
+        // replaced, saturating just past the limit.
+        std::function<std::size_t(const KxCString&)> sizeOf = [&](const KxCString& name) {
+            if (auto known = sizes.find(name); known != sizes.end()) {
+                return known->second;
+            }
+            const auto entity = sorted.internal.find(name);
+            if (entity == sorted.internal.end()) {
+                return std::size_t{0};  // predefined or undeclared: the parser decides
+            }
+            if (!expanding.insert(name).second) {
+                failAtDeclaration(name, "the entity " + name + " refers to itself");
+            }
+            const KxCString text = toString(entity->second->content);
+            std::size_t size = text.size();
+            for (const auto& [at, inner] : referencesIn(text)) {
+                size = std::min(limit + 1, size + sizeOf(inner));
+            }
+            expanding.erase(name);
+            sizes[name] = size;
+            return size;
+        };
+        // References after the internal subset: those inside it are part
+        // of the entities' own text, counted above.
+        const std::size_t doctype = document.find("<!DOCTYPE");
+        const std::size_t subsetEnd =
+            doctype == KxCString::npos ? KxCString::npos : document.find("]>", doctype);
+        const std::size_t from = subsetEnd == KxCString::npos ? 0 : subsetEnd + 2;
+        std::size_t total = 0;
+        for (auto [at, name] : referencesIn(std::string_view(document).substr(from))) {
+            at += from;
+            if (sorted.internal.count(name) == 0) {
+                continue;
+            }
+            total += sizeOf(name);
+            if (total > limit) {
+                fail(locationOf(at) + ": the reference to the entity " + name +
+                     " takes the document's entity text past " + std::to_string(limit) +
+                     " bytes (" + std::to_string(kMaxEntityAmplification) +
+                     " times the document, at most " + std::to_string(kMaxEntityExpansion) +
+                     " bytes); the document is refused");
+            }
+        }
+        // Vetted: the parser may now put the replacement text in place.
+        xmlTextReaderSetParserProp(reader, XML_PARSER_SUBST_ENTITIES, 1);
     }
+
+    struct SortedEntities {
+        std::map<KxCString, const xmlEntity*> internal;  // general, with text of their own
+        std::map<KxCString, const xmlEntity*> external;  // general or parameter
+    } sorted;
 
     static void noteEntity(void* payload, void* data, const xmlChar* /*name*/) {
         const auto* entity = static_cast<const xmlEntity*>(payload);
         if (entity != nullptr) {
-            static_cast<std::set<KxCString>*>(data)->insert(toString(entity->name));
+            static_cast<std::vector<KxCString>*>(data)->push_back(toString(entity->name));
         }
     }
 
-    static void noteInternalEntity(void* payload, void* data, const xmlChar* /*name*/) {
+    static void sortEntity(void* payload, void* data, const xmlChar* /*name*/) {
         const auto* entity = static_cast<const xmlEntity*>(payload);
-        if (entity != nullptr && (entity->etype == XML_INTERNAL_GENERAL_ENTITY ||
-                                  entity->etype == XML_INTERNAL_PARAMETER_ENTITY)) {
-            static_cast<std::set<KxCString>*>(data)->insert(toString(entity->name));
+        if (entity == nullptr) {
+            return;
+        }
+        auto& sorted = *static_cast<SortedEntities*>(data);
+        switch (entity->etype) {
+            case XML_INTERNAL_GENERAL_ENTITY:
+                sorted.internal[toString(entity->name)] = entity;
+                break;
+            case XML_INTERNAL_PARAMETER_ENTITY:
+            case XML_INTERNAL_PREDEFINED_ENTITY:
+                break;  // put in place within the declaration already
+            default:
+                sorted.external[toString(entity->name)] = entity;
+                break;
         }
     }
 
@@ -513,10 +636,11 @@ KxXmlReader::KxXmlReader(const KxCString& document) : state_(std::make_unique<St
     xmlInitParser();
     state_->document = document;
     state_->crowded = kx::findCrowdedStartTag(state_->document);
-    // No entity substitution (XML_PARSE_NOENT), no DTD loading
-    // (XML_PARSE_DTDLOAD) and no network: external entities are never
-    // fetched, from the network or from files. Documents that declare
-    // internal entities are refused as the reader meets the declaration.
+    // No entity substitution (XML_PARSE_NOENT) until the document type's
+    // entities have been checked, no DTD loading (XML_PARSE_DTDLOAD) and no
+    // network: external entities are never fetched, from the network or from
+    // files; a document that declares one is refused as the reader meets the
+    // declaration.
     state_->reader = xmlReaderForIO(&State::readPiece, nullptr, state_.get(), nullptr, nullptr,
                                     XML_PARSE_NONET | XML_PARSE_BIG_LINES);
     if (state_->reader == nullptr) {

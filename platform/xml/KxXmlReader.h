@@ -95,9 +95,9 @@ class KxXmlReader {
     // replaced by what they stand for (the default) or left as written.
     void setExpandAttributeReference(bool expand);
 
-    // Refuses external entity declarations too (which are otherwise allowed,
-    // and never loaded), so that the document may declare no entity at all.
-    // Called before anything is read.
+    // Refuses every entity declaration, internal ones too (which are
+    // otherwise expanded within a bound), so that the document may declare
+    // no entity at all. Called before anything is read.
     void refuseExternalEntities();
 
     // Consumes the start tag of the named element, which must be the next

@@ -1,7 +1,8 @@
 #pragma once
 // A whole XML document as a tree of elements, read with the pull reader
-// (KxXmlReader), so that it refuses what the reader refuses: declared
-// entities, and nesting deeper than kMaxXmlDepth. The generators read WSDL,
+// (KxXmlReader), so that it refuses what the reader refuses: external
+// entities, entity text past the expansion bound, start tags with more than
+// kMaxXmlAttributes attributes, and nesting deeper than kMaxXmlDepth. The generators read WSDL,
 // XSD and project files this way, the container its deployment descriptor.
 // When the document is malformed, the tree holds everything read before the
 // fault and the fault is reported beside it, so that a caller can still check
@@ -66,8 +67,8 @@ struct XmlDocument {
 // libxml2's own bound (256), so that this message is the one users see.
 inline constexpr std::size_t kMaxXmlDepth = 128;
 
-// Which entity declarations a document is refused for: those with
-// replacement text of their own (the reader's rule), or any at all.
+// Which entity declarations a document is refused for: external ones (the
+// reader's rule; internal ones are expanded within a bound), or any at all.
 enum class XmlEntityRefusal { Internal, All };
 
 // Reads the document. Never throws for malformed text.

@@ -34,9 +34,18 @@ std::string quadraticBlowup() {
            "</r>";
 }
 
-std::string refused(const std::string& where, const std::string& entity) {
-    return where + ": the document declares the entity " + entity +
-           "; documents that declare entities are refused";
+// Ten entities, each ten references to the one before.
+std::string billionLaughs() {
+    std::string declarations = "  <!ENTITY l0 'lol'>\n";
+    for (int level = 1; level < 10; ++level) {
+        std::string text;
+        for (int i = 0; i < 10; ++i) {
+            text += "&l" + std::to_string(level - 1) + ";";
+        }
+        declarations += "<!ENTITY l" + std::to_string(level) + " '" + text + "'>";
+        declarations += level == 5 ? "\n" : "";
+    }
+    return "<!DOCTYPE r [\n" + declarations + "\n]>\n<r>\n&l1;&l2;&l3;&l4;\n\n\n&l5;&l9;</r>";
 }
 
 struct MalformedCase {
@@ -82,16 +91,32 @@ const std::vector<MalformedCase> kMalformed = {
                   "line 1: input conversion failed due to input error, bytes 0x81 0x3C 0x2F "
                   "0x72"},
     MalformedCase{"UndeclaredPrefix", "<p:r/>", "line 1: Namespace prefix p on r is not defined"},
-    // Documents that declare entities are refused at the declaration,
-    // before any reference to one is expanded.
-    MalformedCase{"QuadraticBlowup", quadraticBlowup(), refused("line 2, column 3", "big")},
-    MalformedCase{"ParameterEntity",
-                  "<!DOCTYPE r [\n<!ENTITY % p \"<!ELEMENT r ANY>\"> %p;\n]><r/>",
-                  refused("line 2, column 1", "p")},
-    MalformedCase{"EntityAfterAComment",
-                  "<!DOCTYPE r [<!-- <!ENTITY fake 'x'> -->\n  <!ENTITY  real 'y'>]>\n<r "
-                  "a='&real;'/>",
-                  refused("line 2, column 3", "real")},
+    // Entity text past the bound is refused at the reference that passes
+    // it, before any is expanded: one large entity used often, nested ones
+    // (a billion laughs), and one that refers to itself.
+    MalformedCase{"QuadraticBlowup", quadraticBlowup(),
+                  "line 4, column 79: the reference to the entity big takes the document's "
+                  "entity text past 600430 bytes (10 times the document, at most 1048576 "
+                  "bytes); the document is refused"},
+    MalformedCase{"BillionLaughs", billionLaughs(),
+                  "line 7, column 9: the reference to the entity l3 takes the document's "
+                  "entity text past 5700 bytes (10 times the document, at most 1048576 "
+                  "bytes); the document is refused"},
+    MalformedCase{"SelfReference",
+                  "<!DOCTYPE r [\n  <!ENTITY a 'x&b;'>\n  <!ENTITY b '&a;'>\n]>\n<r>&a;</r>",
+                  "line 2, column 3: the entity a refers to itself"},
+    // External entities would read files: refused at the declaration.
+    MalformedCase{"ExternalEntity",
+                  "<!DOCTYPE r [\n  <!ENTITY  ext SYSTEM 'file:///etc/passwd'>\n]>\n<r>&ext;</r>",
+                  "line 2, column 3: the document declares the external entity ext; external "
+                  "entities are not read"},
+    MalformedCase{"ExternalParameterEntity",
+                  "<!DOCTYPE r [\n<!ENTITY % p SYSTEM 'file:///etc/passwd'> %p;\n]><r/>",
+                  "line 2, column 1: the document declares the external entity p; external "
+                  "entities are not read"},
+    // The external subset is not read, so what it would declare is not there.
+    MalformedCase{"DeclaredOnlyOutside", "<!DOCTYPE r SYSTEM 'r.dtd'>\n<r>&outside;</r>",
+                  "line 2: Entity 'outside' not defined"},
     MalformedCase{"Truncated", "<r><a>text", "line 1: Extra content at the end of the document"},
     MalformedCase{"Empty", "", "line 1: Extra content at the end of the document"},
     MalformedCase{"TextOnly", "just text", "line 1: Document is empty"}};
