@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "platform/base/KxText.h"
+#include "platform/container/KxSecurityChecks.h"
 #include "platform/os/KxOs.h"
 
 namespace kx::container {
@@ -125,6 +126,13 @@ std::optional<int> parseContainerOptions(int argc, const char* const* argv,
                                  "access token the browser must show (default: a random one)");
     auto* noToken = app.add_flag("--no-token", options.noToken, "serve without an access token");
     token->excludes(noToken);
+    app.add_option("--host-name", options.hostName,
+                   "the server's own host name, ending in .localhost; the browser is served "
+                   "on it and the token cookie is set only there (default: orvo-<random "
+                   "hex>.localhost, none with --no-token)");
+    app.add_option("--address-file", options.addressFile,
+                   "file to write the served address to once serving (for a program that "
+                   "started this one)");
     app.add_option("--max-sessions", options.maxSessions,
                    "sessions kept at most; past it the longest idle are dropped")
         ->check(CLI::Range(std::size_t{1}, std::size_t{10000000}))
@@ -192,6 +200,19 @@ std::optional<int> parseContainerOptions(int argc, const char* const* argv,
     if (!options.noToken && options.token.empty() && app.count("--token") != 0) {
         std::cerr << "kxcontainer: --token needs a text; use --no-token to serve without one\n";
         return 2;
+    }
+    if (app.count("--host-name") != 0) {
+        if (const auto problem = ownHostNameProblem(options.hostName)) {
+            std::cerr << "kxcontainer: --host-name '" << options.hostName << "': " << *problem
+                      << "; give a name such as orvo.localhost\n";
+            return 2;
+        }
+        if (!isLoopbackAddress(options.bind)) {
+            std::cerr << "kxcontainer: --host-name needs a loopback --bind address: a "
+                         ".localhost name leads the browser to this machine's loopback\n";
+            return 2;
+        }
+        options.hostName = toLowerAscii(options.hostName);
     }
     return std::nullopt;
 }

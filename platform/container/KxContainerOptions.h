@@ -51,6 +51,13 @@ struct KxContainerOptions {
     std::string libDir;  // empty: <folder of kxcontainer>/../lib
     std::string token;   // empty: a random one, unless noToken
     bool noToken = false;
+    // The server's own host name (a .localhost name, lowercase); empty: a
+    // random one when a token is required, else none.
+    std::string hostName;
+    // When set, the address the start-up line ends with (without the token)
+    // is written to this file once the container serves, for the program
+    // that started it.
+    std::string addressFile;
     std::size_t maxSessions = 10000;
     // Of maxSessions, those whose browser has not come back with the cookie.
     std::size_t maxNewSessions = 1000;

@@ -197,12 +197,29 @@ void KxRequestHandler::handle(KxHttpRequestData request, KxDeliver deliver) {
     const auto tokenParameter =
         firstParameter(decodeFormText(query), KxSecurityChecks::kTokenParameter);
     const auto tokenCookie = request.cookie(KxSecurityChecks::kTokenCookie);
-    const KxTokenCheck check = security_.checkToken(
-        tokenCookie ? std::optional<std::string_view>(*tokenCookie) : std::nullopt,
-        tokenParameter ? std::optional<std::string_view>(*tokenParameter) : std::nullopt,
-        request.header("Authorization"));
+    const std::string host = request.header("Host");
+    const std::string authorization = request.header("Authorization");
+    const KxTokenCheck check = security_.checkToken({
+        .method = request.method,
+        .host = host,
+        .cookie = tokenCookie ? std::optional<std::string_view>(*tokenCookie) : std::nullopt,
+        .parameter =
+            tokenParameter ? std::optional<std::string_view>(*tokenParameter) : std::nullopt,
+        .authorization = authorization,
+        .navigation =
+            isBrowserNavigation(request.header("Sec-Fetch-Mode"), request.header("Sec-Fetch-Dest"),
+                                request.header("Upgrade-Insecure-Requests")),
+    });
     if (check == KxTokenCheck::Refused) {
         refuse(KxSecurityChecks::missingToken());
+        return;
+    }
+    if (check == KxTokenCheck::RedirectToOwnName) {
+        KxHttpResponseData response;
+        response.status = 302;
+        response.setHeader("Location", security_.ownNameLocation(request.target));
+        response.setHeader("Cache-Control", "no-store");  // the location holds the token
+        answer(std::move(response));
         return;
     }
     std::vector<std::string> cookies;

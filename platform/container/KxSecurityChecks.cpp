@@ -1,6 +1,7 @@
 #include "platform/container/KxSecurityChecks.h"
 
 #include "platform/base/KxText.h"
+#include "platform/container/KxSessionStore.h"
 
 #include <algorithm>
 #include <cctype>
@@ -44,7 +45,60 @@ std::optional<std::pair<std::string_view, unsigned>> splitAuthority(std::string_
     return std::make_pair(host, number);
 }
 
+bool isLabelCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
+}
+
 }  // namespace
+
+bool isBrowserNavigation(std::string_view secFetchMode, std::string_view secFetchDest,
+                         std::string_view upgradeInsecureRequests) {
+    const std::string mode = toLowerAscii(trimBlanks(secFetchMode));
+    if (mode == "navigate" || toLowerAscii(trimBlanks(secFetchDest)) == "document") {
+        return true;
+    }
+    return mode.empty() && trimBlanks(upgradeInsecureRequests) == "1";
+}
+
+std::optional<std::string> ownHostNameProblem(std::string_view name) {
+    constexpr std::string_view kSuffix = ".localhost";
+    const std::string lower = toLowerAscii(name);
+    if (lower == "localhost" || lower.find_first_not_of("0123456789.") == std::string::npos ||
+        lower.find(':') != std::string::npos || lower.starts_with("[")) {
+        return "every server on this machine is reached by that name, so it would get the "
+               "token cookie too";
+    }
+    if (!lower.ends_with(kSuffix) || lower.size() == kSuffix.size()) {
+        return "the name must end in .localhost, which browsers lead to this machine";
+    }
+    if (lower.size() > 253) {
+        return "the name is longer than 253 characters";
+    }
+    std::string_view labels(lower.data(), lower.size() - kSuffix.size());
+    while (true) {
+        const auto dot = labels.find('.');
+        const std::string_view label = labels.substr(0, dot);
+        if (label.empty() || label.size() > 63 || label.front() == '-' || label.back() == '-' ||
+            !std::all_of(label.begin(), label.end(), isLabelCharacter)) {
+            return "'" + std::string(label) +
+                   "' is not a DNS label (1 to 63 letters, digits and inner hyphens)";
+        }
+        if (dot == std::string_view::npos) {
+            return std::nullopt;
+        }
+        labels.remove_prefix(dot + 1);
+    }
+}
+
+std::string randomOwnHostName() {
+    return "orvo-" + randomHex128().substr(0, 16) + ".localhost";
+}
+
+bool isLoopbackAddress(std::string_view address) {
+    const std::string lower = toLowerAscii(trimBlanks(address));
+    return lower.empty() || lower == "localhost" || lower == "0.0.0.0" || lower == "::" ||
+           lower == "::1" || lower == "[::1]" || lower == "[::]" || lower.starts_with("127.");
+}
 
 bool constantTimeEquals(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
@@ -58,8 +112,14 @@ bool constantTimeEquals(std::string_view a, std::string_view b) {
 }
 
 KxSecurityChecks::KxSecurityChecks(const std::string& bindAddress, unsigned short port,
-                                   std::string token)
-    : hosts_{"localhost", "127.0.0.1", "[::1]"}, port_(port), token_(std::move(token)) {
+                                   std::string token, std::string ownName)
+    : hosts_{"localhost", "127.0.0.1", "[::1]"},
+      port_(port),
+      token_(std::move(token)),
+      ownName_(toLowerAscii(ownName)) {
+    if (!ownName_.empty()) {
+        hosts_.insert(hosts_.begin(), ownName_);
+    }
     std::string bind = toLowerAscii(bindAddress);
     if (bind.find(':') != std::string::npos && bind.front() != '[') {
         bind = "[" + bind + "]";
@@ -82,6 +142,19 @@ bool KxSecurityChecks::isHostAllowed(std::string_view host) const {
     const auto [name, port] = *parts;
     const bool portGiven = name.size() != trimBlanks(host).size();
     return isAllowedHostName(name) && (!portGiven || port == port_);
+}
+
+bool KxSecurityChecks::isOwnHost(std::string_view host) const {
+    if (ownName_.empty()) {
+        return true;
+    }
+    const std::string_view trimmed = trimBlanks(host);
+    const auto parts = splitAuthority(trimmed);
+    if (!parts) {
+        return false;
+    }
+    const bool portGiven = parts->first.size() != trimmed.size();
+    return toLowerAscii(parts->first) == ownName_ && (!portGiven || parts->second == port_);
 }
 
 bool KxSecurityChecks::isOriginAllowed(std::string_view origin) const {
@@ -114,24 +187,37 @@ std::optional<std::string> KxSecurityChecks::crossSiteRefusal(
     return std::nullopt;
 }
 
-KxTokenCheck KxSecurityChecks::checkToken(std::optional<std::string_view> cookie,
-                                          std::optional<std::string_view> parameter,
-                                          std::string_view authorization) const {
+KxTokenCheck KxSecurityChecks::checkToken(const KxTokenRequest& request) const {
     if (token_.empty()) {
         return KxTokenCheck::NotRequired;
     }
-    if (cookie && constantTimeEquals(*cookie, token_)) {
+    // A kxtoken cookie that comes to another name may have been set by any
+    // server on it: it proves nothing.
+    const bool ownHost = isOwnHost(request.host);
+    if (ownHost && request.cookie && constantTimeEquals(*request.cookie, token_)) {
         return KxTokenCheck::Cookie;
     }
-    authorization = trimBlanks(authorization);
+    const std::string_view authorization = trimBlanks(request.authorization);
     if (authorization.size() > 6 && toLowerAscii(authorization.substr(0, 6)) == "token " &&
         constantTimeEquals(trimBlanks(authorization.substr(6)), token_)) {
         return KxTokenCheck::Header;
     }
-    if (parameter && constantTimeEquals(*parameter, token_)) {
+    if (!request.parameter || !constantTimeEquals(*request.parameter, token_)) {
+        return KxTokenCheck::Refused;
+    }
+    if (ownHost) {
         return KxTokenCheck::Parameter;
     }
-    return KxTokenCheck::Refused;
+    // A browser opening the address on a shared name would keep the cookie
+    // there; it is sent to the own name instead. A form sent there (POST)
+    // is served as it is: a redirect would drop its body.
+    const bool reads = request.method == "GET" || request.method == "HEAD";
+    return request.navigation && reads ? KxTokenCheck::RedirectToOwnName
+                                       : KxTokenCheck::ParameterOnly;
+}
+
+std::string KxSecurityChecks::ownNameLocation(std::string_view target) const {
+    return "http://" + ownName_ + ":" + std::to_string(port_) + std::string(target);
 }
 
 std::string KxSecurityChecks::tokenCookieHeader() const {
@@ -158,8 +244,9 @@ std::optional<KxRefusal> KxSecurityChecks::refuseBeforeRouting(const KxHeaderLis
     }
     if (!host || !isHostAllowed(*host)) {
         return KxRefusal{403, "Forbidden",
-                         "This server answers only requests addressed to it as localhost, "
-                         "127.0.0.1 or [::1]."};
+                         "This server answers only requests addressed to it as " +
+                             (ownName_.empty() ? std::string() : ownName_ + ", ") +
+                             "localhost, 127.0.0.1 or [::1]."};
     }
     if (auto refusal = crossSiteRefusal(secFetchSite.value_or(""), origin)) {
         return KxRefusal{403, "Forbidden",

@@ -19,6 +19,7 @@
 #include "platform/container/KxServletGate.h"
 #include "platform/container/KxServletRegistry.h"
 #include "platform/container/KxSessionStore.h"
+#include "platform/os/KxAtomicFile.h"
 
 namespace {
 
@@ -119,6 +120,14 @@ int runContainer(KxContainerOptions& options) {
 
     const std::string token =
         options.noToken ? std::string() : (options.token.empty() ? randomHex128() : options.token);
+    // Browsers send a cookie of 127.0.0.1 to every server on it, whatever the
+    // port: the token cookie lives on a name no other server has. Without a
+    // token there is no cookie to keep; away from loopback no .localhost
+    // name leads here.
+    std::string ownName = options.hostName;
+    if (ownName.empty() && !token.empty() && isLoopbackAddress(options.bind)) {
+        ownName = randomOwnHostName();
+    }
 
     KxHttpServer server(options, *logs);
     unsigned short port = 0;
@@ -139,7 +148,7 @@ int runContainer(KxContainerOptions& options) {
         names.push_back(servlet.name);
     }
     const KxRequestMapper mapper(contextPath, descriptor.mappings, names);
-    const KxSecurityChecks security(options.bind, port, token);
+    const KxSecurityChecks security(options.bind, port, token, ownName);
     KxSessionStore sessions(options.maxSessions, options.maxNewSessions);
 
     KxServletRegistry registry(options.libDir, context);
@@ -160,8 +169,19 @@ int runContainer(KxContainerOptions& options) {
                              [&gate](std::function<void()> job) { gate.submit(std::move(job)); });
     handler.setGzip(options.gzip);
 
-    const std::string address =
-        "http://" + urlHost(options.bind) + ":" + std::to_string(port) + contextPath + "/";
+    const std::string address = "http://" + (ownName.empty() ? urlHost(options.bind) : ownName) +
+                                ":" + std::to_string(port) + contextPath + "/";
+    // The program that started this one reads the address here, from a file
+    // only the container writes, rather than from the line (which begins with
+    // the application's own display-name).
+    if (!options.addressFile.empty() &&
+        !kx::os::writeFileAtomically(options.addressFile, address + "\n")) {
+        const std::string message =
+            "the address file " + options.addressFile + " cannot be written";
+        reportError(message);
+        logs->error(message);
+        return kStartFailed;
+    }
     std::cout << "kxcontainer: serving " << applicationName(descriptor, webapp) << " at " << address
               << (token.empty() ? "" : "?token=" + token) << std::endl;
     logs->info("started: serving " + applicationName(descriptor, webapp) + " from " + webapp +

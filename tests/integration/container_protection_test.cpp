@@ -8,7 +8,9 @@
 #include <array>
 #include <future>
 #include <memory>
+#include <regex>
 #include <thread>
+#include <tuple>
 
 #include "support/KxContainerFixture.h"
 
@@ -25,7 +27,8 @@ std::chrono::milliseconds since(Clock::time_point start) {
 // The token is checked in all three places it may come in, and never logged.
 TEST_F(ContainerProtection, OnlyThisRunsTokenIsAcceptedAndNeverLogged) {
     // A given token, or none at all.
-    ASSERT_NO_FATAL_FAILURE(start({"--token", "sesame"}));
+    ASSERT_NO_FATAL_FAILURE(start({"--token", "sesame", "--host-name", "Orvo-Given.localhost"}));
+    EXPECT_EQ(container.hostName(), "orvo-given.localhost");
     EXPECT_EQ(container.request("GET", "/orvo/echo?token=sesame").status, 200);
     {
         ContainerProcess open;
@@ -42,8 +45,12 @@ TEST_F(ContainerProtection, OnlyThisRunsTokenIsAcceptedAndNeverLogged) {
     const std::string token = container.token();
     ASSERT_EQ(token.size(), 32u);
     ASSERT_NE(token, previous);
+    // The address names the server by a fresh name of its own.
+    const std::string port = std::to_string(container.port());
+    EXPECT_TRUE(std::regex_match(container.hostName(), std::regex("orvo-[0-9a-f]{16}\\.localhost")))
+        << container.hostName();
     EXPECT_EQ(container.url(),
-              "http://127.0.0.1:" + std::to_string(container.port()) + "/orvo/?token=" + token);
+              "http://" + container.hostName() + ":" + port + "/orvo/?token=" + token);
     const auto without = container.request("GET", "/orvo/echo");
     EXPECT_EQ(without.status, 403);
     EXPECT_TRUE(contains(without.body, "printed when it started")) << without.body;
@@ -55,15 +62,48 @@ TEST_F(ContainerProtection, OnlyThisRunsTokenIsAcceptedAndNeverLogged) {
         EXPECT_EQ(container.request("GET", target, headers).status, 403) << target;
     }
 
-    // This run's token works in every form; the parameter sets the cookie.
-    const auto byParameter = container.request("GET", "/orvo/echo?a=1&tok%65n=" + token);
+    // This run's token works in every form; on the own name the parameter
+    // sets the cookie, and only there is the cookie believed.
+    const auto own = container.ownHost();
+    const auto byParameter = container.request("GET", "/orvo/echo?a=1&tok%65n=" + token, {own});
     ASSERT_EQ(byParameter.status, 200);
     EXPECT_EQ(byParameter.headerValues("Set-Cookie"),
               std::vector<std::string>{"kxtoken=" + token + "; Path=/; HttpOnly; SameSite=Strict"});
     const auto byCookie =
-        container.request("GET", "/orvo/echo", {{"Cookie", "other=1; kxtoken=" + token}});
+        container.request("GET", "/orvo/echo", {own, {"Cookie", "other=1; kxtoken=" + token}});
     EXPECT_EQ(byCookie.status, 200);
     EXPECT_TRUE(byCookie.headerValues("Set-Cookie").empty());
+
+    // On the names every local server shares, no cookie is set or believed:
+    // a program is served through the parameter, a browser is sent to the
+    // own name with the same path and query.
+    const Headers navigation = {{"Sec-Fetch-Mode", "navigate"}, {"Sec-Fetch-Dest", "document"}};
+    const std::string query = "/orvo/echo/page?a=1&token=" + token;
+    for (const auto& [host, headers, status, location] :
+         std::vector<std::tuple<std::string, Headers, int, std::string>>{
+             {"127.0.0.1:" + port, {}, 200, ""},
+             {"127.0.0.1:" + port, navigation, 302, "http://" + own.second + query},
+             {"localhost:" + port,
+              {{"Upgrade-Insecure-Requests", "1"}},
+              302,
+              "http://" + own.second + query},
+             {"[::1]", navigation, 302, "http://" + own.second + query}}) {
+        Headers sent = headers;
+        sent.emplace_back("Host", host);
+        const auto answer = container.request("GET", query, sent);
+        EXPECT_EQ(answer.status, status) << host;
+        EXPECT_EQ(answer.header("Location"), location) << host;
+        EXPECT_TRUE(answer.headerValues("Set-Cookie").empty()) << host;
+        EXPECT_EQ(contains(answer.body, "method="), status == 200) << host;
+    }
+    for (const std::string& host : std::vector<std::string>{"127.0.0.1:" + port, "localhost"}) {
+        EXPECT_EQ(container
+                      .request("GET", "/orvo/echo",
+                               {{"Host", host}, {"Cookie", "kxtoken=" + token}, navigation[0]})
+                      .status,
+                  403)
+            << host;
+    }
     const auto form = container.request("POST", "/orvo/echo?last=1",
                                         {{"Authorization", "token " + token},
                                          {"Content-Type", "application/x-www-form-urlencoded"}},
@@ -84,8 +124,11 @@ TEST_F(ContainerProtection, ForeignHostsAndOriginsAreRefusedEvenWithTheToken) {
     ASSERT_NO_FATAL_FAILURE(start());
     const std::string port = std::to_string(container.port());
     const std::string own = "http://localhost:" + port;
-    for (const auto& [name, value] : Headers{
-             {"Host", "localhost:" + port}, {"Sec-Fetch-Site", "same-origin"}, {"Origin", own}}) {
+    for (const auto& [name, value] : Headers{{"Host", "localhost:" + port},
+                                             container.ownHost(),
+                                             {"Sec-Fetch-Site", "same-origin"},
+                                             {"Origin", own},
+                                             {"Origin", "http://" + container.ownHost().second}}) {
         EXPECT_EQ(container.get("/orvo/echo", {{name, value}}).status, 200) << value;
     }
     const std::string cookie = "kxtoken=" + container.token();
@@ -93,6 +136,8 @@ TEST_F(ContainerProtection, ForeignHostsAndOriginsAreRefusedEvenWithTheToken) {
              {"/orvo/shutdown", "Host", "rebind.attacker.example:" + port},
              {"/orvo/shutdown", "Sec-Fetch-Site", "cross-site"},
              {"/orvo/shutdown", "Origin", "http://attacker.example"},
+             {"/orvo/shutdown", "Host", "dev.localhost:" + port},
+             {"/orvo/shutdown", "Origin", "http://dev.localhost:" + port},
              {"/orvo/echo?token=" + container.token(), "Origin", "http://evil.example"},
              {"/orvo/static/style.css", "Host", "evil.example"},
              {"/orvo/static/style.css", "Sec-Fetch-Site", "cross-site"}}) {

@@ -186,12 +186,14 @@ TEST_F(HttpConventions, GzipIsNegotiatedForTextAndRefusedOtherwise) {
 TEST_F(HttpConventions, GoaccessReadsEveryLineOfTheAccessLog) {
     ASSERT_NO_FATAL_FAILURE(startWithFiles());
     const std::string token = container.token();
-    const std::string base = "http://127.0.0.1:" + std::to_string(container.port());
+    const std::string base = "http://" + container.ownHost().second;
     const std::string browser = "Mozilla/5.0 (X11; Linux x86_64) \"quoted\"";
-    // A browser's visit: the address with the token, what the page loads.
+    // A browser's visit: the address with the token, what the page loads,
+    // all addressed to the server's own name.
     int requests = 0;
     auto visit = [&](const std::string& path, std::vector<std::string> extra, int status) {
-        extra.insert(extra.end(), {"-A", browser, "--compressed"});
+        extra.insert(extra.end(),
+                     {"-A", browser, "--compressed", "-H", "Host: " + container.ownHost().second});
         EXPECT_EQ(curl(path, extra).status, status) << path;
         ++requests;
     };

@@ -226,16 +226,19 @@ bool ContainerProcess::start(const std::string& webapp,
         return false;
     }
     // "kxcontainer: serving <application> at <address>", the first line.
+    // The address is the line's last word: the application's name before it
+    // may hold anything but a line break.
     static const std::regex addressLine(
-        R"(^kxcontainer: serving (.*) at (http://[^:]+:(\d+)/[^?\n]*(\?token=([^\n]*))?)\n)");
+        R"(^kxcontainer: serving (.*) at (http://([^:/ ]+):(\d+)/[^? \n]*(\?token=([^ \n]*))?)\n)");
     for (const auto deadline = Clock::now() + 20s; Clock::now() < deadline;
          std::this_thread::sleep_for(20ms)) {
         const std::string out = readFile(outPath);
         if (std::smatch match; std::regex_search(out, match, addressLine)) {
             application_ = match[1];
             url_ = match[2];
-            port_ = static_cast<unsigned short>(std::stoi(match[3]));
-            token_ = match[5];
+            hostName_ = match[3];
+            port_ = static_cast<unsigned short>(std::stoi(match[4]));
+            token_ = match[6];
             return port_ != 0;
         }
         int status = 0;

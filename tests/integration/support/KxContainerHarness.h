@@ -78,6 +78,13 @@ class ContainerProcess {
     unsigned short port() const { return port_; }
     pid_t processId() const { return pid_; }  // -1 when not running
     const std::string& url() const { return url_; }
+    // The host of the printed address: the server's own name (which this
+    // machine's resolver may not know; connections go to 127.0.0.1).
+    const std::string& hostName() const { return hostName_; }
+    // "Host: <own name>:<port>", as a browser that opened the address sends it.
+    std::pair<std::string, std::string> ownHost() const {
+        return {"Host", hostName_ + ":" + std::to_string(port_)};
+    }
     const std::string& application() const { return application_; }  // of the start-up line
     const std::string& token() const { return token_; }
     const std::string& failure() const { return failure_; }
@@ -103,6 +110,7 @@ class ContainerProcess {
     std::optional<std::string> home_ = std::string();
     std::string libraryDirectory_;
     std::string url_;
+    std::string hostName_;
     std::string application_;
     std::string token_;
     std::string failure_;

@@ -49,7 +49,8 @@ TEST(ContainerOptions, EveryOptionIsReadAndFaultsEndTheProgram) {
                     "--lib-dir lib --token tk --max-sessions 5 --max-new-sessions 2 "
                     "--client-header-buffer-size 4k --client-max-body-size 3m "
                     "--client-header-timeout 2s --client-body-timeout 500ms "
-                    "--keepalive-timeout 9 --max-connections 7 --shutdown-timeout 3s --gzip off",
+                    "--keepalive-timeout 9 --max-connections 7 --shutdown-timeout 3s --gzip off "
+                    "--host-name Orvo-Dev.localhost --address-file a.txt",
                     options),
               std::nullopt);
     EXPECT_EQ(
@@ -66,13 +67,17 @@ TEST(ContainerOptions, EveryOptionIsReadAndFaultsEndTheProgram) {
     EXPECT_EQ(options.limits.keepaliveTimeout, std::chrono::seconds(9));
     EXPECT_EQ(options.shutdownGrace, std::chrono::seconds(3));
     EXPECT_FALSE(options.gzip);
+    EXPECT_EQ(options.hostName, "orvo-dev.localhost");
+    EXPECT_EQ(options.addressFile, "a.txt");
 
     testing::internal::CaptureStderr();
     testing::internal::CaptureStdout();
     for (const char* bad :
          {"--token a --no-token", "--port 70000", "--threads 0", "--max-connections 0",
           "--client-max-body-size lots", "--client-header-buffer-size 1023", "--unknown",
-          "--gzip yes", "--shutdown-timeout soon"}) {
+          "--gzip yes", "--shutdown-timeout soon", "--host-name localhost", "--host-name 127.0.0.1",
+          "--host-name orvo.example", "--host-name bad_label.localhost",
+          "--host-name orvo.localhost --bind 192.0.2.7"}) {
         KxContainerOptions rejected;
         EXPECT_EQ(parse(bad, rejected), std::optional<int>(2)) << bad;
     }
@@ -82,6 +87,8 @@ TEST(ContainerOptions, EveryOptionIsReadAndFaultsEndTheProgram) {
     testing::internal::GetCapturedStdout();
     const std::string errors = testing::internal::GetCapturedStderr();
     EXPECT_NE(errors.find("'lots' is not a size"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("--host-name 'localhost': every server"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("--host-name needs a loopback --bind"), std::string::npos) << errors;
 }
 
 // The home comes from KX_HOME, the libraries from beside the program, and the logs from the

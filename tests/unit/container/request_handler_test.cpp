@@ -36,12 +36,15 @@ class ContainerRequestHandler : public ::testing::Test {
         registry_.add("s", std::make_unique<ScriptedServlet>(std::move(script)));
     }
 
-    // The one answer a GET got, sent with the server's own Host and the token by default.
+    // The one answer a GET got, sent to 127.0.0.1 unless headers name a Host,
+    // with the token by default.
     KxHttpResponseData send(const std::string& target, KxHeaderList headers = auth_) {
         KxHttpRequestData request;
         request.target = target;
-        request.headers = {{"Host", "127.0.0.1:8080"}};
-        request.headers.insert(request.headers.end(), headers.begin(), headers.end());
+        request.headers = std::move(headers);
+        if (!request.findHeader("Host")) {
+            request.headers.emplace_back("Host", "127.0.0.1:8080");
+        }
         std::vector<KxHttpResponseData> answers;
         handler_.handle(request, [&](KxHttpResponseData r) { answers.push_back(std::move(r)); });
         EXPECT_EQ(answers.size(), 1u) << target;
@@ -54,7 +57,7 @@ class ContainerRequestHandler : public ::testing::Test {
     static inline const KxHeaderList auth_ = {{"Authorization", "token tok"}};
     KxServletContext context_{"/nowhere"};
     KxRequestMapper mapper_{"/orvo", {{"/s/*", "s"}, {"/gone", "gone"}}, {"s", "gone"}};
-    KxSecurityChecks security_{"127.0.0.1", 8080, "tok"};
+    KxSecurityChecks security_{"127.0.0.1", 8080, "tok", "orvo-t.localhost"};
     KxServletRegistry registry_{"", context_};
     KxSessionStore sessions_{100};
     RecordingLog log_;
@@ -101,7 +104,7 @@ TEST_F(ContainerRequestHandler, FlushSendsOnceWithBothCookiesAndLaterChangesStay
         response.flush();
         throw KxServletException("after the flush");
     });
-    const auto answer = send("/orvo/s?token=tok", {});
+    const auto answer = send("/orvo/s?token=tok", {{"Host", "orvo-t.localhost:8080"}});
     EXPECT_EQ(answer.status, 200);
     EXPECT_EQ(answer.body, "farewell");
     std::vector<std::string> cookies;
@@ -158,7 +161,18 @@ TEST_F(ContainerRequestHandler, RefusalsNeedNoServletCall) {
     EXPECT_EQ(send("/nowhere").status, 404);
     EXPECT_NE(send("/orvo/gone").body.find("'gone' is not available"), std::string::npos);
     EXPECT_EQ(send("/?token=tok", {}).findHeader("Location"), "/orvo/?token=tok");
+    // A browser opening the address on 127.0.0.1 is sent to the own name,
+    // without a cookie; a program is served there without one.
+    const auto navigated = send("/orvo/s/x?a=1&token=tok", {{"Sec-Fetch-Mode", "navigate"}});
+    EXPECT_EQ(navigated.status, 302);
+    EXPECT_EQ(navigated.findHeader("Location"),
+              "http://orvo-t.localhost:8080/orvo/s/x?a=1&token=tok");
+    EXPECT_EQ(navigated.findHeader("Set-Cookie"), std::nullopt);
     EXPECT_EQ(jobs_, 0);
+    const auto program = send("/orvo/s/x?token=tok", {});
+    EXPECT_EQ(program.status, 500);  // the servlet ran (and produced nothing)
+    EXPECT_EQ(program.findHeader("Set-Cookie"), std::nullopt);
+    EXPECT_EQ(send("/orvo/s/x", {{"Cookie", "kxtoken=tok"}}).status, 403);
 }
 
 TEST_F(ContainerRequestHandler, RelativeRedirectsResolveAgainstTheServletAddress) {
