@@ -80,39 +80,33 @@ std::string errnoText() {
 
 }  // namespace
 
-// Only the last word of the line is the container's own: the words before
-// it name the application by its web.xml, which the project wrote and which
-// may hold an address of its choosing. The host must be a loopback name, so
-// the port is the one the child listens on.
-unsigned short portOfStartLine(const std::string& line) {
-    const auto lastSpace = line.find_last_of(' ');
-    const std::string_view address =
-        std::string_view(line).substr(lastSpace == std::string::npos ? 0 : lastSpace + 1);
+unsigned short portOfServiceAddress(const std::string& text, const std::string& hostName) {
     constexpr std::string_view kScheme = "http://";
-    if (!address.starts_with(kScheme)) {
+    if (!text.starts_with(kScheme) || !text.ends_with("\n")) {
         return 0;
     }
-    const auto hostEnd = address.find_first_of(":/", kScheme.size());
-    if (hostEnd == std::string_view::npos || address[hostEnd] != ':') {
+    const std::string_view rest(text.data() + kScheme.size(), text.size() - kScheme.size() - 1);
+    const auto colon = rest.find(':');
+    if (colon == std::string_view::npos) {
         return 0;
     }
-    const std::string_view host = address.substr(kScheme.size(), hostEnd - kScheme.size());
-    const bool loopback = host == "127.0.0.1" || host == "localhost" || host == "[::1]" ||
-                          (host.ends_with(".localhost") && host.size() > 10);
-    if (!loopback) {
+    std::string host(rest.substr(0, colon));
+    std::transform(host.begin(), host.end(), host.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (host != "127.0.0.1" && (hostName.empty() || host != hostName)) {
         return 0;
     }
-    unsigned long port = 0;
-    std::size_t at = hostEnd + 1;
-    for (; at < address.size() && std::isdigit(static_cast<unsigned char>(address[at])) &&
-           port < 65536;
-         ++at) {
-        port = port * 10 + static_cast<unsigned long>(address[at] - '0');
-    }
-    if (at < address.size() && address[at] != '/') {
+    const auto slash = rest.find('/', colon);
+    const std::string_view digits = rest.substr(colon + 1, slash - colon - 1);
+    if (digits.empty() || digits.size() > 5 ||
+        !std::all_of(digits.begin(), digits.end(),
+                     [](unsigned char c) { return std::isdigit(c) != 0; }) ||
+        (slash != std::string_view::npos &&
+         rest.find_first_of(" \t\r\n", slash) != std::string_view::npos)) {
         return 0;
     }
-    return at == hostEnd + 1 || port == 0 || port > 65535 ? 0 : static_cast<unsigned short>(port);
+    const unsigned long port = std::stoul(std::string(digits));
+    return port == 0 || port > 65535 ? 0 : static_cast<unsigned short>(port);
 }
 
 std::vector<std::string> librariesOfDescriptor(const std::string& descriptorText) {
@@ -233,11 +227,15 @@ KxServiceRegistry::StartResult KxServiceRegistry::start(const std::string& dir) 
     Entry started;
     started.service.folder = folder;
     started.service.token = randomToken();
+    started.service.hostName = "orvo-service-" + randomToken().substr(0, 16) + ".localhost";
     started.service.started = localTime();
     const std::string serviceFolder = folder + "/" + kServiceFolder;
     const std::string outputFile = serviceFolder + "/output.txt";
     const std::string errorFile = serviceFolder + "/errors.txt";
-    if (!ensureFolder(serviceFolder) || !ensureFolder(serviceFolder + "/webapp") ||
+    const std::string addressFile = serviceFolder + "/address.txt";
+    // An address left by an earlier run must not pass for this one's.
+    if (!ensureFolder(serviceFolder) || (::unlink(addressFile.c_str()) != 0 && errno != ENOENT) ||
+        !ensureFolder(serviceFolder + "/webapp") ||
         !ensureFolder(serviceFolder + "/webapp/WEB-INF") ||
         !ensureFolder(serviceFolder + "/logs") ||
         !kx::os::writeFileAtomically(serviceFolder + "/webapp/WEB-INF/web.xml", descriptor)) {
@@ -260,6 +258,10 @@ KxServiceRegistry::StartResult KxServiceRegistry::start(const std::string& dir) 
                           "0",
                           "--token",
                           started.service.token,
+                          "--host-name",
+                          started.service.hostName,
+                          "--address-file",
+                          addressFile,
                           "--threads",
                           "4",
                           "--log-dir",
@@ -276,19 +278,19 @@ KxServiceRegistry::StartResult KxServiceRegistry::start(const std::string& dir) 
     }
 
     if (started.process != nullptr) {
-        // The container prints its address once it serves; what it wrote on
-        // standard error by then are servlets it could not load.
+        // The container writes its address once it serves (the file appears
+        // whole, renamed into place); what it wrote on standard error by then
+        // are servlets it could not load.
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         unsigned short port = 0;
-        while (port == 0 && started.process->running() &&
+        bool foreign = false;
+        while (port == 0 && !foreign && started.process->running() &&
                std::chrono::steady_clock::now() < deadline) {
-            KxCString firstLine;
-            kx::os::readRegularFile(outputFile, firstLine, 4096, kx::os::Overflow::KeepPrefix);
-            if (firstLine.find('\n') != KxCString::npos) {
-                port = portOfStartLine(firstLine.substr(0, firstLine.find('\n')));
-                if (port == 0) {
-                    break;
-                }
+            KxCString address;
+            if (kx::os::readRegularFile(addressFile, address, 4096) ==
+                kx::os::ReadOutcome::Complete) {
+                port = portOfServiceAddress(address, started.service.hostName);
+                foreign = port == 0;
             } else {
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
             }
@@ -302,9 +304,11 @@ KxServiceRegistry::StartResult KxServiceRegistry::start(const std::string& dir) 
         } else {
             const bool ran = started.process->running();
             started.process->stop(kStopGrace);
-            if (problems.empty()) {
+            if (foreign) {
+                problems.push_back("It gave an address that is not its own.");
+            } else if (problems.empty()) {
                 problems.push_back(
-                    ran ? "It printed no address within " + std::to_string(timeout.count() / 1000) +
+                    ran ? "It gave no address within " + std::to_string(timeout.count() / 1000) +
                               " s."
                         : "It ended at once with exit status " +
                               std::to_string(started.process->exitStatus().value_or(-1)) + ".");

@@ -2,8 +2,12 @@
 // The services this container runs for their projects. Each built service
 // project can run in a kxcontainer process of its own, so that a crash of
 // the service never touches this one: on 127.0.0.1, on a port the system
-// picks, with an access token of its own, and with its descriptor copy,
-// output and logs in the project's "service" folder. A limited number run at
+// picks, with an access token and a host name of its own (under .localhost:
+// a browser keeps the service's token cookie there, apart from every other
+// server's), and with its descriptor copy, output and logs in the project's
+// "service" folder. The service's address is read from a file its container
+// writes, never from its start-up line, which begins with the project's own
+// display-name. A limited number run at
 // once; all of them end when this program ends (in an orderly way through
 // stopAll, and through the child's parent-death signal when it is killed).
 //
@@ -28,7 +32,8 @@ class KxServiceRegistry {
     struct Service {
         std::string folder;  // the project folder's real path
         int pid = 0;
-        unsigned short port = 0;
+        unsigned short port = 0;  // on 127.0.0.1
+        std::string hostName;     // the name a browser reaches it by
         std::string token;
         std::string started;  // local time it started, HH:MM:SS
         bool running = false;
@@ -98,10 +103,11 @@ class KxServiceRegistry {
     std::chrono::milliseconds startTimeout_{15000};
 };
 
-// The address a kxcontainer prints at start, the line's last word
-// ("... at http://HOST:PORT/..."); its port, or 0 when that word is no
-// address on a loopback name.
-unsigned short portOfStartLine(const std::string& line);
+// The port of the address a service's container wrote to its address file
+// ("http://HOST:PORT/..." and a line break), or 0 when it is not a whole
+// address of this service: HOST must be its own name (hostName, any case)
+// or 127.0.0.1, PORT a number from 1 to 65535.
+unsigned short portOfServiceAddress(const std::string& text, const std::string& hostName);
 
 // The libraries a deployment descriptor's servlets name (library part of
 // servlet-class), in order, each once; nothing when it cannot be read.

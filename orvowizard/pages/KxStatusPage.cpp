@@ -269,9 +269,13 @@ void KxStatusPage::putServiceReport(KxContext& context, const KxCString& dir,
                     endedHow(service->exitStatus));
         return;
     }
-    const KxCString address = "http://127.0.0.1:" + std::to_string(service->port);
+    // A browser reaches the service by its own name; programs whose resolver
+    // does not know .localhost names connect to 127.0.0.1.
+    const KxCString port = std::to_string(service->port);
+    const KxCString address = "http://" + service->hostName + ":" + port;
     context.put("serviceRunning", kxcreateContextObject(true));
     context.put("serviceAddress", address);
+    context.put("serviceLoopback", "127.0.0.1:" + port);
     context.put("servicePid", kxcreateContextObject(service->pid));
     context.put("serviceStarted", service->started);
     context.put("serviceToken", service->token);

@@ -1,13 +1,19 @@
 // Hostile input to the product through the real container: paths leaving
 // the project, shell syntax in every wizard field, generators that never end
-// or flood their console, and parameters that are not valid escapes or UTF-8.
+// or flood their console, parameters that are not valid escapes or UTF-8,
+// and a service whose display-name names another port.
+#include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 
 #include "platform/base/KxText.h"
 #include "support/ProductFixture.h"
@@ -229,6 +235,63 @@ TEST_F(HostileProduct, BrokenEscapesAndInvalidUtf8AreServedAndEchoedEscaped) {
     EXPECT_FALSE(contains(page.body, "<script>x()")) << page.body;
     EXPECT_TRUE(contains(page.body, "value=\"&quot;&gt;&lt;script&gt;x()&lt;/script&gt;"));
     EXPECT_TRUE(contains(page.body, "value=\"demo%\""));
+}
+
+// A project's display-name begins the start-up line of its service's
+// container; an address in it must not steer Try-it (which sends the
+// service's token) to another port.
+TEST_F(HostileProduct, AnAddressInTheDisplayNameDoesNotSteerTryIt) {
+    // A server on another port of 127.0.0.1 that must hear nothing.
+    const int decoy = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(decoy, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(decoy, 4), 0);
+    ASSERT_EQ(::getsockname(decoy, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const std::string decoyPort = std::to_string(ntohs(address.sin_port));
+
+    ASSERT_NO_FATAL_FAILURE(start());
+    const std::string dir = home.str() + "/projects/steer";
+    home.write("projects/steer/errors.xml", "");
+    home.write("projects/steer/web.xml",
+               "<web-app><display-name>http://127.0.0.1:" + decoyPort +
+                   "/ at http://127.0.0.1:" + decoyPort +
+                   "/</display-name><servlet><servlet-name>s</servlet-name><servlet-class>"
+                   "libkxtestservlets.so:createEchoServlet</servlet-class></servlet>"
+                   "<servlet-mapping><servlet-name>s</servlet-name><url-pattern>/*</url-pattern>"
+                   "</servlet-mapping></web-app>");
+    home.write("projects/steer/operations.xml",
+               "<operations><port name=\"P\" path=\"/svc\"><operation name=\"ping\" "
+               "action=\"urn:ping\"><input wrapper=\"ping\" wrapper-ns=\"urn:t\"/>"
+               "</operation></port></operations>");
+    fs::copy_file(libraryDirectory() + "/libkxtestservlets.so",
+                  home.path() / "projects" / "steer" / "libkxtestservlets.so");
+
+    ASSERT_EQ(post("/orvo/status", "oper=run&tier=server&dir=" + kx::urlEncoded(dir)).status, 302);
+    const auto status = get("/orvo/status?tier=server&dir=" + kx::urlEncoded(dir));
+    std::smatch running;
+    ASSERT_TRUE(std::regex_search(
+        status.body, running,
+        std::regex(R"(running at <span[^>]*>http://orvo-service-[0-9a-f]+\.localhost:(\d+)<)")))
+        << status.body;
+    const std::string servicePort = running[1];
+    EXPECT_NE(servicePort, decoyPort);
+    EXPECT_TRUE(contains(readFile(home.path() / "projects/steer/service/output.txt"),
+                         "serving http://127.0.0.1:" + decoyPort))
+        << "the start-up line did begin with the display-name";
+
+    const auto sent =
+        post("/orvo/tryit", "dir=" + kx::urlEncoded(dir) + "&port=P&op=ping&action=send");
+    ASSERT_EQ(sent.status, 200);
+    EXPECT_TRUE(contains(sent.body, "http://127.0.0.1:" + servicePort + "/svc")) << sent.body;
+    EXPECT_TRUE(contains(sent.body, "method=POST")) << "the service answered: " << sent.body;
+    EXPECT_TRUE(contains(sent.body, "uri=/svc"));
+    pollfd waiting{decoy, POLLIN, 0};
+    EXPECT_EQ(::poll(&waiting, 1, 200), 0) << "a connection reached the other port";
+    ::close(decoy);
+    EXPECT_EQ(post("/orvo/status", "oper=stop&tier=server&dir=" + kx::urlEncoded(dir)).status, 302);
 }
 
 }  // namespace

@@ -46,28 +46,45 @@ class ServiceRegistryTest : public testing::Test {
     KxServiceRegistry registry;
 };
 
-const char* const kServes =
-    "echo \"$@\" > args.txt\n"
-    "echo 'kxcontainer: serving calc at http://127.0.0.1:4321/?token=x'\n"
-    "exec sleep 60\n";
+// Writes the address (http://HOST:4321/ with HOST its --host-name unless
+// the script sets host) to its --address-file, as kxcontainer does once it
+// serves; the start-up line begins with a display-name naming another port.
+std::string serving(const std::string& host = "$name") {
+    return "echo \"$@\" > args.txt\n"
+           "while [ $# -gt 1 ]; do\n"
+           "  case $1 in --host-name) name=$2;; --address-file) file=$2;; esac; shift\n"
+           "done\n"
+           "echo \"kxcontainer: serving http://127.0.0.1:22/ at http://$name:4321/?token=x\"\n"
+           "echo \"http://" +
+           host +
+           ":4321/\" > \"$file.new\" && mv \"$file.new\" \"$file\"\n"
+           "exec sleep 60\n";
+}
+const std::string kServes = serving();
 
-TEST(ServiceStartLine, PortIsReadFromTheAddress) {
-    EXPECT_EQ(portOfStartLine("kxcontainer: serving calc at http://127.0.0.1:41234/?token=ab"),
-              41234);
-    EXPECT_EQ(portOfStartLine("kxcontainer: serving x at http://127.0.0.1:8090/"), 8090);
-    EXPECT_EQ(portOfStartLine("kxcontainer: serving x at http://127.0.0.1/"), 0);
-    EXPECT_EQ(portOfStartLine("kxcontainer: serving x at http://127.0.0.1:99999/"), 0);
-    EXPECT_EQ(portOfStartLine("no address"), 0);
-    // The application's name is the project's text: an address in it is not
-    // the child's, nor is one on another host.
-    EXPECT_EQ(
-        portOfStartLine("kxcontainer: serving http://127.0.0.1:22/ at http://127.0.0.1:8090/"),
-        8090);
-    EXPECT_EQ(portOfStartLine("kxcontainer: serving http://127.0.0.1:22/ at"), 0);
-    EXPECT_EQ(portOfStartLine("kxcontainer: serving x at http://10.0.0.1:8090/"), 0);
-    EXPECT_EQ(portOfStartLine("kxcontainer: serving x at http://127.0.0.1:80x/"), 0);
-    EXPECT_EQ(portOfStartLine("kxcontainer: serving x at http://orvo-1f.localhost:8091/?token=t"),
-              8091);
+TEST(ServiceAddress, PortIsReadFromTheServicesOwnAddressOnly) {
+    for (const auto& [text, port] : std::vector<std::pair<std::string, int>>{
+             {"http://svc.localhost:41234/\n", 41234},
+             {"http://SVC.localhost:8090/orvo/\n", 8090},
+             {"http://127.0.0.1:8090\n", 8090},
+             {"http://svc.localhost:41234/", 0},  // not yet whole
+             {"http://other.localhost:41234/\n", 0},
+             {"http://localhost:41234/\n", 0},
+             {"http://127.0.0.2:41234/\n", 0},
+             {"http://svc.localhost/\n", 0},
+             {"http://svc.localhost:/\n", 0},
+             {"http://svc.localhost:0/\n", 0},
+             {"http://svc.localhost:99999/\n", 0},
+             {"http://svc.localhost:123456/\n", 0},
+             {"http://svc.localhost:80a/\n", 0},
+             {"http://svc.localhost:-80/\n", 0},
+             {"http://svc.localhost:4321/ http://127.0.0.1:22/\n", 0},
+             {"https://svc.localhost:4321/\n", 0},
+             {"kxcontainer: serving x at http://svc.localhost:4321/\n", 0},
+             {"", 0}}) {
+        EXPECT_EQ(portOfServiceAddress(text, "svc.localhost"), port) << text;
+    }
+    EXPECT_EQ(portOfServiceAddress("http://:4321/\n", ""), 0);
     EXPECT_EQ(librariesOfDescriptor(kDescriptor), (std::vector<std::string>{"libcalc.so"}));
     EXPECT_TRUE(librariesOfDescriptor("<web-app><servlet>").empty());
 }
@@ -81,7 +98,8 @@ TEST_F(ServiceRegistryTest, RunsTheProjectInItsOwnContainerUntilStopped) {
     const auto service = registry.find(dir + "/.");
     ASSERT_TRUE(service);
     EXPECT_TRUE(service->running);
-    EXPECT_EQ(service->port, 4321);
+    EXPECT_EQ(service->port, 4321) << "not the port the display-name names";
+    EXPECT_TRUE(service->hostName.ends_with(".localhost")) << service->hostName;
     EXPECT_TRUE(alive(service->pid));
     EXPECT_EQ(registry.start(dir).outcome, KxServiceRegistry::Outcome::AlreadyRunning);
 
@@ -92,6 +110,10 @@ TEST_F(ServiceRegistryTest, RunsTheProjectInItsOwnContainerUntilStopped) {
     EXPECT_NE(args.find("--bind 127.0.0.1"), std::string::npos) << args;
     EXPECT_NE(args.find("--port 0"), std::string::npos) << args;
     EXPECT_NE(args.find("--token " + service->token), std::string::npos) << args;
+    EXPECT_NE(args.find("--host-name " + service->hostName + " --address-file " + folder +
+                        "/service/address.txt"),
+              std::string::npos)
+        << args;
     EXPECT_GE(service->token.size(), 16u);
     EXPECT_NE(args.find("--webapp " + folder + "/service/webapp"), std::string::npos) << args;
     EXPECT_NE(args.find("--log-dir " + folder + "/service/logs"), std::string::npos) << args;
@@ -130,6 +152,18 @@ TEST_F(ServiceRegistryTest, AServiceThatFailsShowsWhyAndIsNotLeftRunning) {
     result = registry.start(silent);
     EXPECT_EQ(result.outcome, KxServiceRegistry::Outcome::Failed);
     EXPECT_NE(result.problems.at(0).find("no address"), std::string::npos);
+
+    // An address that is not the service's own, and one left by an earlier
+    // run, are not taken.
+    registry.setStartTimeout(std::chrono::seconds(5));
+    const std::string foreign = project("foreign", serving("127.0.0.1.nip.io"));
+    result = registry.start(foreign);
+    EXPECT_EQ(result.outcome, KxServiceRegistry::Outcome::Failed);
+    EXPECT_NE(result.problems.at(0).find("not its own"), std::string::npos);
+    registry.setStartTimeout(std::chrono::milliseconds(300));
+    const std::string stale = project("stale", "exec sleep 60\n");
+    scratch.write("stale/service/address.txt", "http://127.0.0.1:22/\n");
+    EXPECT_EQ(registry.start(stale).outcome, KxServiceRegistry::Outcome::Failed);
 
     // Without its library the project is not built.
     const std::string unbuilt = project("unbuilt", kServes);
