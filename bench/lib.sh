@@ -99,7 +99,9 @@ kx_start() {
     KX_PIDS+=("$KX_PID")
     for _ in $(seq 100); do
         if grep -q 'serving' "$out"; then
-            KX_URL="$(grep -o 'http://127.0.0.1:[0-9]*' "$out" | head -1)"
+            # The address is the line's last word (the name before it is the
+            # web application's own text).
+            KX_URL="$(head -n1 "$out" | grep -o -E 'http://[^/ ]+/[^ ]*$' | grep -o -E '^http://[^/]+')"
             return 0
         fi
         kill -0 "$KX_PID" 2>/dev/null || break

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, and starts orvowizard on
-# http://127.0.0.1:8080/orvo/ with the bundled product home (home/) and the
-# reference generators first on PATH. Arguments go to kxcontainer, e.g.
+# http://orvo-<random>.localhost:8080/orvo/ (the address it prints) with the
+# bundled product home (home/) and the reference generators first on PATH.
+# Arguments go to kxcontainer, e.g.
 #   scripts/run.sh --port 9090
 set -euo pipefail
 cd "$(dirname "$0")/.."

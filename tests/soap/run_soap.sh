@@ -61,11 +61,13 @@ step() {
   return "$status"
 }
 
-# await_url FILE PID TENTHS: the address server PID prints first in FILE, or empty.
+# await_url FILE PID TENTHS: the address ending the first line server PID prints
+# in FILE (without its query), or empty. The last word: kxcontainer's line
+# begins with the project's display-name, which may hold an address too.
 await_url() {
   local url=""
   for _ in $(seq 1 "$3"); do
-    url="$(head -n1 "$1" 2>/dev/null | grep -o -m1 -E 'https?://[^ ?]+' || true)"
+    url="$(head -n1 "$1" 2>/dev/null | grep -o -E 'https?://[^ ?]+(\?[^ ]*)?$' | sed 's/?.*//' || true)"
     [ -n "$url" ] && break
     kill -0 "$2" 2>/dev/null || break
     sleep 0.1
