@@ -1,7 +1,9 @@
 // Each wizard the whole way: start page, Browse… (for an input file), a generated project and
 // two of its files in the viewer, back through the project list into the wizard with the
-// settings kept, and Reset to the defaults. One table row per wizard.
+// settings kept, and Reset to the defaults. One table row per wizard. Before them, where the
+// browser keeps the access token: on the server's own name, out of other local servers' reach.
 import assert from 'node:assert/strict';
+import http from 'node:http';
 import { test } from 'node:test';
 import { session } from './lib/harness.mjs';
 import { checkedFlags, DEFAULT_OS, heading, pathOf, visit } from './lib/journey.mjs';
@@ -10,6 +12,46 @@ const groupHeadings = (page) =>
   page.locator('.file-group h3').evaluateAll((hs) => hs.map((h) => h.firstChild.textContent.trim()));
 const endsWith = (name, before = '') => new RegExp(`${before}${name.replace('.', '\\.')}$`);
 const COMMON_FLAGS = { make: true, msvcproject: true, sample: true, html: true, stl: true };
+
+// Browsers send a cookie of 127.0.0.1 to every port of it: the token cookie lives on the
+// server's own name, and a browser that opens the address on 127.0.0.1 is sent there.
+test('the token cookie stays on the server\'s own name; another server on 127.0.0.1 gets none', { timeout: 60_000 }, async () => {
+  const s = await session('own-name');
+  const requests = [];
+  const other = http.createServer((request, response) => {
+    requests.push({ url: request.url, cookie: request.headers.cookie ?? '' });
+    response.setHeader('Set-Cookie', 'other=1; Path=/');
+    response.end('<!DOCTYPE html><title>Another local server</title><p>another server</p>');
+  });
+  try {
+    assert.match(s.server.hostName, /^orvo-[0-9a-f]{16}\.localhost$/);
+    assert.equal(new URL(s.page.url()).hostname, s.server.hostName);
+    assert.match(await heading(s.page), /^Generate web-service/);
+    const kept = (await s.context.cookies()).filter((c) => c.name === 'kxtoken');
+    assert.deepEqual(kept.map((c) => c.domain), [s.server.hostName]);
+
+    await new Promise((resolve) => other.listen(0, '127.0.0.1', resolve));
+    const otherBase = `http://127.0.0.1:${other.address().port}`;
+    await s.page.goto(`${otherBase}/page`);
+    await s.page.goto(`${otherBase}/again`);
+    assert.deepEqual(requests, [{ url: '/page', cookie: '' }, { url: '/again', cookie: 'other=1' }],
+      'the other server sees its own cookie only');
+
+    // The printed address opened on 127.0.0.1 instead: redirected to the own name, no cookie
+    // left on 127.0.0.1 for the other server.
+    const loopback = new URL(s.server.url);
+    loopback.hostname = '127.0.0.1';
+    await s.page.goto(loopback.href);
+    assert.equal(new URL(s.page.url()).hostname, s.server.hostName);
+    assert.match(await heading(s.page), /^Generate web-service/);
+    await s.page.goto(`${otherBase}/after`);
+    assert.doesNotMatch(requests.at(-1).cookie, /kxtoken/);
+    assert.deepEqual((await s.context.cookies()).filter((c) => c.name === 'kxtoken').map((c) => c.domain), [s.server.hostName]);
+  } finally {
+    other.close();
+    await s.done();
+  }
+});
 
 const WIZARDS = [
   {

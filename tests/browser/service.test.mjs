@@ -80,7 +80,11 @@ test('build, download, run and try the calculator and the stock quote; crash, st
       readFileSync(path.join(folder, 'makefile'), 'utf8'));
 
     await pressAndLand(s, 'Run');
-    assert.match(await serviceNotice(s.page), /^The service is running at http:\/\/127\.0\.0\.1:\d+ \(process \d+, since/);
+    // On a name of its own for the browser; programs are told its port on 127.0.0.1.
+    const running = await serviceNotice(s.page);
+    const [, servicePort] = /^The service is running at http:\/\/orvo-service-[0-9a-f]{16}\.localhost:(\d+) \(process \d+, since/.exec(running) ?? [];
+    assert.ok(servicePort, running);
+    assert.equal(await s.page.locator('.service-loopback').textContent(), `127.0.0.1:${servicePort}`);
     servicePid = await servicePidOn(s.page);
     assert.match(readFileSync(path.join(folder, 'service', 'output.txt'), 'utf8'), /^kxcontainer: serving /);
     await visit(s, 'service-running');

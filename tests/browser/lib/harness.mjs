@@ -51,7 +51,9 @@ async function startContainer({ generatorDelay = 0 } = {}) {
   const url = await withTimeout(new Promise((resolve, reject) => {
     child.stdout.on('data', (chunk) => {
       stdout = (stdout + chunk).slice(-8192);
-      const match = /serving .* at (http:\/\/127\.0\.0\.1:\d+\/\S*)/.exec(stdout);
+      // The address is the first line's last word: on the server's own name
+      // (orvo-<random>.localhost), which Chromium leads to loopback itself.
+      const match = /^kxcontainer: serving .* at (http:\/\/\S+)\n/.exec(stdout);
       if (match) resolve(match[1]);
     });
     exited.then((code) => reject(new Error(`kxcontainer exited (${code}) at start: ${stderr}`)));
@@ -61,7 +63,7 @@ async function startContainer({ generatorDelay = 0 } = {}) {
     throw error;
   });
   return {
-    url, base: url.replace(/\?.*$/, ''), home, process: child, exited,
+    url, base: url.replace(/\?.*$/, ''), hostName: new URL(url).hostname, home, process: child, exited,
     async stop() {
       if (child.exitCode === null && child.signalCode === null) child.kill('SIGTERM');
       await withTimeout(exited, 15_000, 'kxcontainer stop').catch(() => { child.kill('SIGKILL'); return exited; });
@@ -71,7 +73,7 @@ async function startContainer({ generatorDelay = 0 } = {}) {
 }
 
 // Everything one test needs: a server, a fresh headless Chromium (own profile, every request
-// refused but to 127.0.0.1) on the start page, and shot(page, label), which saves numbered
+// refused but to the server's own name and 127.0.0.1) on the start page, and shot(page, label), which saves numbered
 // full-page screenshots into <build>/browser-screenshots/<suite>/; done() stops both.
 export async function session(suite, { colorScheme = 'light', javaScriptEnabled = true } = {}, serverOptions = {}) {
   const server = await startContainer(serverOptions);
@@ -94,7 +96,8 @@ export async function session(suite, { colorScheme = 'light', javaScriptEnabled 
     context.setDefaultTimeout(15_000);
     context.setDefaultNavigationTimeout(30_000);
     await context.route('**/*', (route) =>
-      new URL(route.request().url()).hostname === '127.0.0.1' ? route.fallback() : route.abort('blockedbyclient'));
+      [server.hostName, '127.0.0.1'].includes(new URL(route.request().url()).hostname)
+        ? route.fallback() : route.abort('blockedbyclient'));
     context.pages()[0].on('pageerror', (error) => pageErrors.push(error.message));
     await context.pages()[0].goto(server.url);
   } catch (error) {
