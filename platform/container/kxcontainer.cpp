@@ -171,8 +171,8 @@ int runContainer(KxContainerOptions& options) {
 
     const std::string address = "http://" + (ownName.empty() ? urlHost(options.bind) : ownName) +
                                 ":" + std::to_string(port) + contextPath + "/";
-    // The program that started this one reads the address here, from a file
-    // only the container writes, rather than from the line (which begins with
+    // The program that started this one reads the address here, in a file
+    // of the container's own, rather than from the line (which begins with
     // the application's own display-name).
     if (!options.addressFile.empty() &&
         !kx::os::writeFileAtomically(options.addressFile, address + "\n")) {
