@@ -73,7 +73,7 @@ describe('accessibility', { timeout: 300_000 }, () => {
         assert.deepEqual(asked, ['confirm: Stop the orvowizard server? Open pages will stop working.']);
         assert.equal(pathOf(s.page), '/orvo/');
         assert.equal(s.server.process.exitCode, null, 'dismissed, the server still runs');
-        assert.equal((await s.page.request.get(s.at('static/style.css'))).status(), 200);
+        assert.equal((await s.get(s.at('static/style.css'))).status, 200);
         s.page.once('dialog', (dialog) => dialog.accept());
         await stopButton.click();
         await s.page.waitForURL('**/orvo/index');

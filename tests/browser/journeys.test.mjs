@@ -180,9 +180,9 @@ for (const w of WIZARDS) {
         const gutter = await page.locator('#code-frame .gutter').textContent();
         assert.equal(gutter.split('\n').length, text.replace(/\n$/, '').split('\n').length, 'one line number per line');
         const raw = await page.getByRole('link', { name: 'Raw file' }).getAttribute('href');
-        const response = await page.request.get(new URL(raw, page.url()).href);
-        assert.equal(response.status(), 200);
-        assert.equal(await response.text(), text);
+        const response = await s.get(new URL(raw, page.url()).href);
+        assert.equal(response.status, 200);
+        assert.equal(response.text, text);
         await visit(s, `${w.tier}-file${i}`);
         await page.getByRole('link', { name: 'Back to the project' }).click();
         await page.waitForURL('**/orvo/status?**');

@@ -65,7 +65,7 @@ test('file viewer: missing files, foreign addresses, wrapping, plain text, and p
     await s.page.waitForTimeout(500);
     assert.equal(await s.page.title(), 'planted', 'no script of the page ran');
     assert.equal(await s.page.evaluate(() => self.origin), 'null', 'the page has an origin of its own');
-    assert.equal((await s.page.request.get(s.at('index'))).status(), 200, 'the server is still up');
+    assert.equal((await s.get(s.at('index'))).status, 200, 'the server is still up');
   } finally {
     await s.done();
   }

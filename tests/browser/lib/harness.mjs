@@ -109,8 +109,24 @@ export async function session(suite, { colorScheme = 'light', javaScriptEnabled 
   const ready = rm(folder, { recursive: true, force: true }).then(() => mkdir(folder, { recursive: true }));
   let count = 0;
   const at = (p) => new URL(p, server.base).href;
+  // A GET through the browser's own network stack, with its cookies: Node's resolver
+  // (and so Playwright's request API) does not know *.localhost on every machine, while
+  // Chromium leads it to loopback. It runs in a page of its own on the server's origin,
+  // so the page under test keeps its state.
+  const get = async (url) => {
+    const helper = await context.newPage();
+    try {
+      await helper.goto(at('static/style.css'));
+      return await helper.evaluate(async (address) => {
+        const response = await fetch(address, { credentials: 'same-origin', cache: 'no-store' });
+        return { status: response.status, text: await response.text() };
+      }, url);
+    } finally {
+      await helper.close();
+    }
+  };
   return {
-    server, context, page, pageErrors, at, done,
+    server, context, page, pageErrors, at, done, get,
     example: (name) => `${server.home}\\examples\\${name}`,
     async shot(shown, label) {
       await ready;
