@@ -423,11 +423,21 @@ KxCString readContentBody(const Schema& schema, const DataType& type, bool exter
     if (type.acceptsAny) {
         // Elements the type does not name are passed over.
         KxCString known;
+        const auto addKnown = [&known](const Field& named) {
+            known += (known.empty() ? "" : " || ") + KxCString("child.is(") +
+                     literalNames(named.xml) + ")";
+        };
         for (const DataType* part : lineage(schema, type)) {
             for (const Field& field : part->fields) {
-                if (!field.isAttribute && !field.isText) {
-                    known += (known.empty() ? "" : " || ") + KxCString("child.is(") +
-                             literalNames(field.xml) + ")";
+                if (field.isAttribute || field.isText) {
+                    continue;
+                }
+                // A repeated choice is known by the names of its alternatives.
+                if (field.alternatives.empty()) {
+                    addKnown(field);
+                }
+                for (const Field& alternative : field.alternatives) {
+                    addKnown(alternative);
                 }
             }
         }

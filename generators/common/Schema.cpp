@@ -897,6 +897,10 @@ void Schema::addRepeatedChoice(const XmlElement& choice, int index, const Docume
         field.alternatives.push_back(std::move(alternative));
     }
     all.erase(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
+    if (field.alternatives.empty()) {
+        // Only wildcards: what they allow is passed over, so there is nothing to hold.
+        return;
+    }
     field.member = "choice";
     const DataType& owner = types_[static_cast<std::size_t>(index)];
     field.cppType = (owner.cppNamespace.empty() ? "::" : "::" + owner.cppNamespace + "::") +

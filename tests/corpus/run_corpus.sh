@@ -67,9 +67,17 @@ run_folder() {
     mkdir -p "$schemas" "$project" "$out"
     cp -r "$src/." "$schemas/"
     if [ -f "$schemas/make_schema.py" ]; then
-        local before=$FAILED
-        KX_SOURCE_ROOT="$ROOT" check "$name: make_schema.py" "$PY" "$schemas/make_schema.py" "$schemas"
-        [ "$FAILED" -eq "$before" ] || return
+        # Status 77: the inputs it copies are not on this machine.
+        local rc=0
+        KX_SOURCE_ROOT="$ROOT" "$PY" "$schemas/make_schema.py" "$schemas" >"$work/make_schema.out" 2>&1 || rc=$?
+        if [ "$rc" -eq 77 ]; then
+            skip "$name" "$(head -n1 "$work/make_schema.out")"
+            return
+        elif [ "$rc" -ne 0 ]; then
+            fail "$name: make_schema.py" "exit status $rc" "$work/make_schema.out"
+            return
+        fi
+        pass "$name: make_schema.py"
     fi
 
     local xsds=("$schemas"/*.xsd)
