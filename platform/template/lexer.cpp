@@ -12,6 +12,12 @@ KxCString describe(Position at) {
     return std::to_string(at.line) + ":" + std::to_string(at.column);
 }
 
+bool isDirectiveName(std::string_view word) {
+    static constexpr std::string_view kNames[] = {"if",      "elseif", "else",  "end",
+                                                  "foreach", "set",    "parse", "macro"};
+    return std::find(std::begin(kNames), std::end(kNames), word) != std::end(kNames);
+}
+
 namespace {
 
 bool isNameStart(char c) {
@@ -28,12 +34,6 @@ bool isBlank(char c) {
 }
 bool isSpace(char c) {
     return isBlank(c) || c == '\n' || c == '\r';
-}
-
-bool isDirective(std::string_view word) {
-    static constexpr std::string_view kNames[] = {"if",      "elseif", "else", "end",
-                                                  "foreach", "set",    "parse"};
-    return std::find(std::begin(kNames), std::end(kNames), word) != std::end(kNames);
 }
 
 // #else and #end stand alone; the others take parenthesised arguments.
@@ -117,7 +117,8 @@ class Lexer {
         }
         char after = peek(2);
         return mode_ == LexMode::Template && peek(1) == '#' &&
-               (isNameStart(after) || after == '{' || after == '*' || after == '#');
+               (isNameStart(after) || after == '{' || after == '*' || after == '#' ||
+                (after == '[' && peek(3) == '['));
     }
 
     // ---- text mode ------------------------------------------------------
@@ -267,6 +268,10 @@ class Lexer {
             lexBlockComment();
             return true;
         }
+        if (peek(1) == '[' && peek(2) == '[') {
+            lexUnparsed();
+            return true;
+        }
         const Position start = at_;
         const bool braced = peek(1) == '{';
         std::size_t nameBegin = pos_ + (braced ? 2 : 1);
@@ -281,13 +286,17 @@ class Lexer {
             return false;
         }
         const std::string_view word = text_.substr(nameBegin, nameEnd - nameBegin);
-        if (!isDirective(word)) {
+        if (!isDirectiveName(word)) {
             std::size_t after = nameEnd;
             while (after < text_.size() && isBlank(text_[after])) {
                 ++after;
             }
-            if (braced || (after < text_.size() && text_[after] == '(')) {
+            if (braced) {
                 fail(start, "unknown directive '#" + KxCString(word) + "'");
+            }
+            if (after < text_.size() && text_[after] == '(') {
+                lexMacroCall(KxCString(word), start, after);
+                return true;
             }
             return false;
         }
@@ -311,6 +320,35 @@ class Lexer {
             lineClean_ = false;
         }
         return true;
+    }
+
+    // "#name(arguments)": a call of the macro name (the parser checks that
+    // the template defines it). A line that holds only calls and blanks
+    // leaves only what the macros write, as silent directives leave nothing.
+    void lexMacroCall(KxCString name, Position start, std::size_t open) {
+        flushText(true);
+        tokens_.push_back(Token{TokenKind::Directive, name, start});
+        tokens_.back().call = true;
+        advance(open - pos_);
+        lexArguments("the arguments of #" + name);
+        endSilentDirective();
+    }
+
+    // "#[[ ... ]]#": the text between, as it is. Generated sources keep
+    // their own #if and $ this way.
+    void lexUnparsed() {
+        const Position start = at_;
+        const std::size_t close = text_.find("]]#", pos_ + 3);
+        if (close == std::string_view::npos) {
+            fail(start, "unexpected end of file: the text #[[ opened at " + describe(start) +
+                            " needs a ]]#");
+        }
+        advance(3);
+        while (pos_ < close) {
+            addText(peek());
+            advance();
+        }
+        advance(3);
     }
 
     // "## ..." runs to the end of the line; the line end goes with it.

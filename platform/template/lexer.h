@@ -6,13 +6,16 @@
 // reference ($name, $!name, ${name}, $a.b.c($x, "y")) becomes
 //   RefStart Name {Dot Name [LParen ...arguments... RParen]} RefEnd
 // and a directive (#if, #{end}, ...) becomes a Directive token, followed by
-// its parenthesised arguments for the directives that take some. Inside
+// its parenthesised arguments for the directives that take some; a macro
+// call (#name(...)) is a Directive token marked as a call. Text between
+// #[[ and ]]# is taken as it is, without references or directives. Inside
 // parentheses the lexer reads expression tokens: references, strings,
 // numbers, words and operators. Comments (## and #* *#) produce no tokens.
 //
 // The lexer also applies the whitespace rule (see Lexer::endSilentDirective):
 // a line holding only directives that produce no output (#if, #elseif, #else,
-// #end, #foreach, #set, comments) and blanks leaves no line in the output.
+// #end, #foreach, #set, #macro, comments) and blanks leaves no line in the
+// output, and a line holding only macro calls leaves just what they write.
 #include <string_view>
 #include <vector>
 
@@ -37,6 +40,8 @@ struct Position {
 [[noreturn]] void raiseError(const KxCString& name, Position at, const KxCString& message);
 // "line:column", as messages name the place a directive was opened.
 KxCString describe(Position at);
+// The names of the language's directives; any other #name(...) calls a macro.
+bool isDirectiveName(std::string_view word);
 
 enum class TokenKind {
     Text,       // literal text, escapes already resolved
@@ -60,7 +65,8 @@ enum class TokenKind {
     Le,         // <= or le
     Ge,         // >= or ge
     Assign,     // =
-    Directive,  // text is the directive's name: if, elseif, else, end, foreach, set, parse
+    Directive,  // the directive's name (if, elseif, else, end, foreach, set, parse, macro)
+                // or, with call set, the name of a macro called
     End,        // end of the input
 };
 
@@ -70,6 +76,8 @@ struct Token {
     Position at;
     bool quiet = false;
     bool braced = false;
+    // A Directive token that calls a macro (#name(...)) rather than naming a directive.
+    bool call = false;
 };
 
 // Template: the whole language. String: the content of a double-quoted

@@ -4,6 +4,7 @@
 // by any number of renderings at once. Names are parsed into the nodes here
 // so that rendering never splits or copies them.
 #include <atomic>
+#include <map>
 #include <memory>
 #include <optional>
 #include <variant>
@@ -110,9 +111,25 @@ struct ParseNode {
     Position at;
 };
 
-using NodeVariant = std::variant<TextNode, OutputNode, IfNode, ForeachNode, SetNode, ParseNode>;
+// #name(arguments): renders the macro of that name, defined in the same
+// template, with its parameters bound to the arguments' values.
+struct MacroCallNode {
+    KxCString name;
+    ExprList arguments;
+    Position at;
+};
+
+using NodeVariant =
+    std::variant<TextNode, OutputNode, IfNode, ForeachNode, SetNode, ParseNode, MacroCallNode>;
 struct Node : NodeVariant {
     using NodeVariant::NodeVariant;
+};
+
+// #macro(name $parameter ...) body #end, wherever in the template it stands.
+struct MacroDefinition {
+    std::vector<KxCString> parameters;
+    Block body;
+    Position at;
 };
 
 // A parsed template: its name (for messages and #parse) and its nodes. The
@@ -121,6 +138,8 @@ struct Node : NodeVariant {
 struct TemplateTree {
     KxCString name;
     Block nodes;
+    // The template's macros by name; its calls name only these.
+    std::map<KxCString, MacroDefinition, std::less<>> macros;
     const TemplateSource* source = nullptr;
     // The size the last rendering wrote, plus a little: the next one reserves
     // it at once instead of growing the output (and copying it) as it goes.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <map>
+#include <string>
 #include <utility>
 
 namespace kx::tl {
@@ -13,15 +15,30 @@ class Parser {
     Parser(std::vector<Token> tokens, const KxCString& name)
         : tokens_(std::move(tokens)), name_(name) {}
 
-    // A whole template.
-    Block parseAll() {
-        Block nodes;
-        const Token& stop = parseBody(nodes);
+    // A whole template: its nodes and its macros, every call checked
+    // against the macros the template defines.
+    void parseAll(TemplateTree& tree) {
+        const Token& stop = parseBody(tree.nodes);
         if (stop.kind == TokenKind::Directive) {
-            fail(stop,
-                 "#" + stop.text + " without " + (stop.text == "end" ? "#if or #foreach" : "#if"));
+            fail(stop, "#" + stop.text + " without " +
+                           (stop.text == "end" ? "#if, #foreach or #macro" : "#if"));
         }
-        return nodes;
+        for (const Call& call : calls_) {
+            const auto macro = macros_.find(call.token->text);
+            if (macro == macros_.end()) {
+                fail(*call.token, "unknown directive '#" + call.token->text + "'");
+            }
+            if (!call.fault.empty()) {
+                throw TemplateError(call.fault);
+            }
+            const std::size_t wanted = macro->second.parameters.size();
+            if (call.arguments != wanted) {
+                fail(*call.token, "#" + call.token->text + " takes " + std::to_string(wanted) +
+                                      (wanted == 1 ? " argument" : " arguments") + ", given " +
+                                      std::to_string(call.arguments));
+            }
+        }
+        tree.macros = std::move(macros_);
     }
 
     // The content of a double-quoted string, lexed in string mode.
@@ -89,10 +106,9 @@ class Parser {
     // token.
     const Token& parseBody(Block& into) {
         static const std::pair<std::string_view, DirectiveMethod> kDirectives[] = {
-            {"if", &Parser::parse_if},
-            {"foreach", &Parser::parse_foreach},
-            {"set", &Parser::parse_set},
-            {"parse", &Parser::parse_parse},
+            {"if", &Parser::parse_if},       {"foreach", &Parser::parse_foreach},
+            {"set", &Parser::parse_set},     {"parse", &Parser::parse_parse},
+            {"macro", &Parser::parse_macro},
         };
         while (true) {
             const Token& token = peek();
@@ -105,6 +121,10 @@ class Parser {
                     break;
                 case TokenKind::Directive: {
                     next();
+                    if (token.call) {
+                        parseCall(token, into);
+                        break;
+                    }
                     auto it =
                         std::find_if(std::begin(kDirectives), std::end(kDirectives),
                                      [&](const auto& entry) { return entry.first == token.text; });
@@ -199,6 +219,79 @@ class Parser {
         ParseNode node{parseExpression("#parse"), directive.at};
         expect(TokenKind::RParen, "expected ')' in #parse");
         into.emplace_back(std::move(node));
+    }
+
+    // #macro(name $parameter ...) body #end; the parameters may be
+    // separated by blanks or commas. The definition writes nothing where it
+    // stands.
+    void parse_macro(const Token& directive, Block&) {
+        expect(TokenKind::LParen, "expected '(' after #macro");
+        const Token& name =
+            expect(TokenKind::Name, "#macro needs a name, such as #macro(row $item)");
+        if (isDirectiveName(name.text)) {
+            fail(name, "#" + name.text + " is a directive and cannot name a macro");
+        }
+        MacroDefinition macro;
+        macro.at = directive.at;
+        while (peek().kind == TokenKind::RefStart) {
+            const KxCString parameter = parseVariable("expected a parameter such as $item");
+            if (std::find(macro.parameters.begin(), macro.parameters.end(), parameter) !=
+                macro.parameters.end()) {
+                fail(name, "the macro #" + name.text + " names $" + parameter + " twice");
+            }
+            macro.parameters.push_back(parameter);
+            accept(TokenKind::Comma);
+        }
+        expect(TokenKind::RParen, "expected a parameter or ')' in #macro");
+        const Token& stop = parseBody(macro.body);
+        if (stop.kind == TokenKind::End) {
+            failUnclosed(stop, directive);
+        }
+        if (stop.text != "end") {
+            fail(stop, "#" + stop.text + " without #if inside the #macro opened at " +
+                           describe(directive.at));
+        }
+        const auto [earlier, added] = macros_.try_emplace(name.text, std::move(macro));
+        if (!added) {
+            fail(name, "the macro #" + name.text + " is defined twice; first at " +
+                           describe(earlier->second.at));
+        }
+    }
+
+    // #name(argument, ...): checked against the template's macros once all
+    // are known, since a macro may be defined after its first call.
+    // Arguments that do not parse are reported then too, unless the name is
+    // no macro at all: "#fro($x in $list)" is a misspelt directive first.
+    void parseCall(const Token& token, Block& into) {
+        const std::size_t open = pos_;
+        MacroCallNode node{token.text, {}, token.at};
+        KxCString fault;
+        try {
+            expect(TokenKind::LParen, "expected '(' after #" + token.text);
+            const KxCString what = "the arguments of #" + token.text;
+            if (!accept(TokenKind::RParen)) {
+                do {
+                    node.arguments.push_back(parseExpression(what));
+                } while (accept(TokenKind::Comma));
+                expect(TokenKind::RParen, "expected ',' or ')' in " + what);
+            }
+        } catch (const TemplateError& error) {
+            fault = error.what();
+            skipArguments(open);
+        }
+        calls_.push_back(Call{&token, node.arguments.size(), std::move(fault)});
+        into.emplace_back(std::move(node));
+    }
+
+    // Moves past the parenthesised arguments that begin at token open; the
+    // lexer made sure their parentheses balance.
+    void skipArguments(std::size_t open) {
+        pos_ = open;
+        int depth = 0;
+        do {
+            const TokenKind kind = next().kind;
+            depth += kind == TokenKind::LParen ? 1 : kind == TokenKind::RParen ? -1 : 0;
+        } while (depth > 0 && peek().kind != TokenKind::End);
     }
 
     Expr parseCondition(const KxCString& what) {
@@ -370,9 +463,18 @@ class Parser {
         return reference;
     }
 
+    // A macro call seen, to check once the whole template is read.
+    struct Call {
+        const Token* token;  // in tokens_, which stays put
+        std::size_t arguments;
+        KxCString fault;  // why the arguments did not parse, if they did not
+    };
+
     std::vector<Token> tokens_;
     const KxCString& name_;
     std::size_t pos_ = 0;
+    std::map<KxCString, MacroDefinition, std::less<>> macros_;
+    std::vector<Call> calls_;
 };
 
 }  // namespace
@@ -380,7 +482,7 @@ class Parser {
 std::shared_ptr<TemplateTree> parseTemplate(std::string_view text, const KxCString& name) {
     auto tree = std::make_shared<TemplateTree>();
     tree->name = name;
-    tree->nodes = Parser(tokenize(text, name), name).parseAll();
+    Parser(tokenize(text, name), name).parseAll(*tree);
     return tree;
 }
 

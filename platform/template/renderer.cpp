@@ -207,6 +207,7 @@ KxCString relativeTo(const KxCString& from, const KxCString& name) {
 }
 
 const KxCString kForeach = "foreach";
+const KxCString kUnbound;
 
 // ---- the walk -----------------------------------------------------------------
 
@@ -299,6 +300,37 @@ class Renderer {
         ++parseDepth_;
         renderTree(*tree);
         --parseDepth_;
+    }
+
+    // The parameters are bound for the body alone, as a loop variable is;
+    // the arguments are evaluated where the call stands, before any is bound.
+    void visit(const MacroCallNode& node) {
+        const auto macro = current_->macros.find(node.name);
+        if (macro == current_->macros.end()) {
+            report(node.at, "#" + node.name + " names no macro of this template");
+            return;
+        }
+        if (macroDepth_ >= kMaxMacroDepth) {
+            report(node.at, "#" + node.name + " nests deeper than " +
+                                std::to_string(kMaxMacroDepth) +
+                                " macro calls; does it call itself without end?");
+            return;
+        }
+        const MacroDefinition& definition = macro->second;
+        const std::size_t mark = loops_.size();
+        // Bound under a name no reference has until every argument is known.
+        for (std::size_t i = 0; i < definition.parameters.size(); ++i) {
+            KxContextObject value =
+                i < node.arguments.size() ? evaluate(node.arguments[i]) : KxContextObject();
+            loops_.push_back(LoopBinding{&kUnbound, std::move(value)});
+        }
+        for (std::size_t i = 0; i < definition.parameters.size(); ++i) {
+            loops_[mark + i].name = &definition.parameters[i];
+        }
+        ++macroDepth_;
+        renderBlock(definition.body);
+        --macroDepth_;
+        loops_.resize(mark);
     }
 
     void report(Position at, const KxCString& message) const {
@@ -469,6 +501,7 @@ class Renderer {
     KxCString& out_;
     const TemplateTree* current_ = nullptr;
     int parseDepth_ = 0;
+    int macroDepth_ = 0;
     std::vector<LoopBinding> loops_;
     std::vector<Binding> locals_;
     std::vector<std::vector<KxContextObject>> arguments_;

@@ -26,6 +26,9 @@ enum class Escape { None, Html };
 
 // How deep #parse may nest: a template that parses itself stops here.
 inline constexpr int kMaxParseDepth = 20;
+// How deep macro calls may nest: enough for the recursive shapes of a
+// generated file, and an end for a macro that calls itself unconditionally.
+inline constexpr int kMaxMacroDepth = 200;
 
 // Renders tree with context, appending to out. With Escape::Html the value
 // of every reference is escaped for HTML; template text never is. The context

@@ -1,5 +1,6 @@
 // Directives: #if/#elseif/#else, #foreach with $foreach, #set, #parse,
-// comments and the rule that directive-only lines leave no line behind.
+// #macro and its calls, #[[unparsed text]]#, comments and the rule that
+// directive-only lines leave no line behind.
 #include <gtest/gtest.h>
 
 #include "platform/template/KxTemplate.h"
@@ -101,6 +102,38 @@ TEST_F(Directives, ParseRendersAnotherTemplateWithTheSameValues) {
     EXPECT_NE(log[1].find("template error: self.tl:1:2: #parse(\"self.tl\") nests deeper than 20"),
               KxCString::npos)
         << log[1];
+}
+
+// Macros: recursion, parameters bound for the body alone (arguments taken
+// before any is bound), calls ahead of the definition, lines holding only a
+// call leaving just its output; unparsed text kept as written; a macro
+// calling itself without end stops with one log line.
+TEST_F(Directives, MacrosAndUnparsedText) {
+    const std::pair<KxCString, KxCString> cases[] = {
+        {"#macro(walk $node)[#foreach($c in $node)#if($c.entries())#walk($c)#{else}$c#end#end]"
+         "#end#walk($rows)",
+         "[[12][3]]"},
+        {"#set($x = 'outer')#macro(m $x)($x)#end#m('in')$x", "(in)outer"},
+        {"#macro(pair $a, $b)$a$b#end#set($a = '1')#set($b = '2')#pair($b, $a)", "21"},
+        {"#later()#macro(later)ok#end", "ok"},
+        {"#macro(field $v)\n  int $v;\n#end\nstruct S {\n#foreach($i in $list)\n    #field($i)\n"
+         "#end\n};\n",
+         "struct S {\n  int a;\n  int b;\n  int c;\n};\n"},
+        {"#macro(ok)ok#end##\nx = #ok(); #ok()\n", "x = ok; ok\n"},
+        {"#[[#if($x) $name #include <a.h>]]# $name", "#if($x) $name #include <a.h> World"},
+        {"#[[#pragma once\n#if defined(A) && B]]#\n\\#[[x",
+         "#pragma once\n#if defined(A) && B\n#[[x"},
+    };
+    for (const auto& [source, expected] : cases) {
+        EXPECT_EQ(render(source), expected) << source;
+    }
+    ASSERT_TRUE(log.empty()) << log.front();
+
+    EXPECT_EQ(render("#macro(again)x#again()#end#again()", "loop.tl"), KxCString(200, 'x'));
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].find("template error: loop.tl:1:15: #again nests deeper than 200"),
+              KxCString::npos)
+        << log[0];
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"#if($a)\n  #foreach($b in $c)\n  #end\n",
              "4:1: unexpected end of file: the #if opened at 1:1 needs an #end"},
         Case{"text\n#else\n", "2:1: #else without #if"},
-        Case{"#if($a)#end#{end}", "1:12: #end without #if or #foreach"},
+        Case{"#if($a)#end#{end}", "1:12: #end without #if, #foreach or #macro"},
         Case{"#if($a)x#else y#else z#end", "1:16: #else after #else in the #if opened at 1:1"},
         Case{"#foreach($i in $l)#else#end",
              "1:19: #else without #if inside the #foreach opened at 1:1"},
@@ -52,6 +52,15 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"x ${name", "1:9: expected '}' to close '${name'"},
         Case{"$a.b($c",
              "1:8: unexpected end of file in the arguments of 'b': the '(' at 1:5 needs a ')'"},
-        Case{"$a.b(,)", "1:6: expected a value in the arguments of 'b'"}));
+        Case{"$a.b(,)", "1:6: expected a value in the arguments of 'b'"},
+        Case{"#macro(row $a)x#end\n#row(1, 2)", "2:1: #row takes 1 argument, given 2"},
+        Case{"#macro(row $a)#end#row($a &)",
+             "1:27: unexpected '&' in the arguments of #row; write '&&'"},
+        Case{"#macro(if $a)#end", "1:8: #if is a directive and cannot name a macro"},
+        Case{"#macro(a $x $x)#end", "1:8: the macro #a names $x twice"},
+        Case{"#macro(a)x#end #macro(a)y#end", "1:23: the macro #a is defined twice; first at 1:1"},
+        Case{"#macro(a)\nx", "2:2: unexpected end of file: the #macro opened at 1:1 needs an #end"},
+        Case{"#macro($a)#end", "1:8: #macro needs a name, such as #macro(row $item)"},
+        Case{"a #[[ b", "1:3: unexpected end of file: the text #[[ opened at 1:3 needs a ]]#"}));
 
 }  // namespace
