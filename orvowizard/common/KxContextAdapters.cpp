@@ -89,19 +89,6 @@ KxContextObject XmlErrorContextObject::getAttribute(const KxCString& name) {
     return {};
 }
 
-KxContextObject KxNamedValuesContextObject::getAttribute(const KxCString& name) {
-    for (const auto& [key, value] : fields_) {
-        if (key == name) {
-            return value;
-        }
-    }
-    return {};
-}
-
-KxContextObject kxcreateRecord(KxNamedValuesContextObject::Fields fields) {
-    return KxContextObject(new KxNamedValuesContextObject(std::move(fields)));
-}
-
 KxContextObject kxcreateContextObject(const DirectoryData& record) {
     return KxContextObject(new DirectoryDataContextObject(record));
 }

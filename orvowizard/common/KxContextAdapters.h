@@ -55,21 +55,7 @@ class XmlErrorContextObject : public KxRecordContextObject<XmlError> {
     KxContextObject getAttribute(const KxCString& name) override;
 };
 
-// A record of named values made on the spot, for rows that only one page
-// shows: answers each name with its value, and nothing for other names.
-class KxNamedValuesContextObject : public KxContextObjectImpl {
-  public:
-    using Fields = std::vector<std::pair<KxCString, KxContextObject>>;
-    explicit KxNamedValuesContextObject(Fields fields)
-        : KxContextObjectImpl(KxContextObject::kRecord), fields_(std::move(fields)) {}
-    ~KxNamedValuesContextObject() override = default;
-    KxContextObject getAttribute(const KxCString& name) override;
-
-  private:
-    Fields fields_;
-};
-
-KxContextObject kxcreateRecord(KxNamedValuesContextObject::Fields fields);
+// kxcreateRecord (KxContextObject.h) makes the records of rows that only one page shows.
 
 KxContextObject kxcreateContextObject(const DirectoryData& record);
 KxContextObject kxcreateContextObject(const FileData& record);

@@ -169,6 +169,26 @@ class ListValue : public KxContextObjectImpl {
     std::vector<KxContextObject> values_;
 };
 
+// Answers each of its names with its value; a record has a handful of
+// names, so a walk is quicker than a map.
+class RecordValue : public KxContextObjectImpl {
+  public:
+    explicit RecordValue(KxRecordFields fields)
+        : KxContextObjectImpl(KxContextObject::kRecord), fields_(std::move(fields)) {}
+
+    KxContextObject getAttribute(const KxCString& name) override {
+        for (const auto& [key, value] : fields_) {
+            if (key == name) {
+                return value;
+            }
+        }
+        return {};
+    }
+
+  private:
+    KxRecordFields fields_;
+};
+
 }  // namespace
 
 KxContextObject kxcreateContextObject(const KxCString& text) {
@@ -209,4 +229,7 @@ KxContextObject kxcreateContextObject(double value) {
 }
 KxContextObject kxcreateContextObject(std::vector<KxContextObject> values) {
     return KxContextObject(std::make_shared<ListValue>(std::move(values)));
+}
+KxContextObject kxcreateRecord(KxRecordFields fields) {
+    return KxContextObject(std::make_shared<RecordValue>(std::move(fields)));
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/base/KxCString.h"
@@ -104,3 +105,8 @@ KxContextObject kxcreateContextObject(unsigned long long value);
 KxContextObject kxcreateContextObject(double value);
 // A list of values, enumerated in order.
 KxContextObject kxcreateContextObject(std::vector<KxContextObject> values);
+
+// A record of named values made on the spot: answers each name with its
+// value, and nothing for other names.
+using KxRecordFields = std::vector<std::pair<KxCString, KxContextObject>>;
+KxContextObject kxcreateRecord(KxRecordFields fields);
