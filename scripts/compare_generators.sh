@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Generates every case of the schema corpus (tests/corpus), of the SOAP peer
 # tests (tests/soap, server and client projects) and of the bundled examples
-# with two builds of bindgen and svcgen, and lists the files that differ.
+# with two builds of bindgen and svcgen (makefiles and developer-studio
+# files included), and lists the files that differ.
 #
 #   scripts/compare_generators.sh OLD [NEW]
 #
@@ -20,7 +21,7 @@ set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 PY=/usr/bin/python3
-[ "$#" -ge 1 ] && [ "$#" -le 2 ] || { sed -n '2,19s/^# \{0,1\}//p' "$0" >&2; exit 2; }
+[ "$#" -ge 1 ] && [ "$#" -le 2 ] || { sed -n '2,20s/^# \{0,1\}//p' "$0" >&2; exit 2; }
 
 SCRATCH="$(mktemp -d "${TMPDIR:-/tmp}/kxcompare.XXXXXX")"
 KEEP="${KX_KEEP:-}"
@@ -100,11 +101,11 @@ generate() {
     mkdir -p "$project" "$(dirname "$out")"
     local tool=bindgen flags=()
     case "$kind" in
-        schema) printf 'type=foundation\nprojectName=%s\nmake=true\nsample=true\n' "${name//-/_}" ;;
+        schema) printf 'type=foundation\nprojectName=%s\nmake=true\nsample=true\nmsvcproject=true\n' "${name//-/_}" ;;
         server) tool=svcgen
-                printf 'type=server\nprojectName=%s\nserver=true\nsample=true\nmake=true\n' "${name//-/_}" ;;
+                printf 'type=server\nprojectName=%s\nserver=true\nsample=true\nmake=true\nmsvcproject=true\n' "${name//-/_}" ;;
         client) tool=svcgen flags=(-noserver)
-                printf 'type=client\nprojectName=%s\nclient=true\nserver=false\nmake=true\n' "${name//-/_}" ;;
+                printf 'type=client\nprojectName=%s\nclient=true\nserver=false\nmake=true\nmsvcproject=true\n' "${name//-/_}" ;;
     esac >"$project/startup.properties"
     (cd "$project" && "$bin/$tool" "${flags[@]}" -properties "$project/startup.properties" \
         -compiler redhat-gcc "$input") >"$project/generator-output.txt" 2>&1 || true
