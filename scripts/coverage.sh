@@ -80,7 +80,7 @@ echo "ctest (without browser tests) took $(($(date +%s) - start)) s"
 # this script with each other, not with other tools.
 gcovr --root . --object-directory "$build" -j2 \
   --filter 'orvowizard/' --filter 'platform/' --filter 'generators/' \
-  --exclude 'generators/common/runtime/' \
+  --exclude 'generators/runtime/' \
   --gcov-ignore-parse-errors \
   --print-summary --txt "$build/coverage.txt"
 report_counts

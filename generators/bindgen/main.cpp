@@ -2,9 +2,9 @@
 // and writes a C++ data class per complex type (and per global element with
 // an anonymous complex type), optional marshaller classes, documentation and
 // build files, as the project's startup.properties asks.
-#include "generators/common/ProjectFiles.h"
-#include "generators/common/Text.h"
-#include "generators/common/Tool.h"
+#include "generators/emit/ProjectFiles.h"
+#include "generators/support/Text.h"
+#include "generators/support/Tool.h"
 
 namespace {
 

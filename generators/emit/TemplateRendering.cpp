@@ -4,8 +4,8 @@
 #include <map>
 #include <memory>
 
-#include "generators/common/BuildFiles.h"
-#include "generators/common/Text.h"
+#include "generators/emit/BuildFiles.h"
+#include "generators/support/Text.h"
 #include "platform/template/KxContext.h"
 #include "platform/template/KxTemplate.h"
 

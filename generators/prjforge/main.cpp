@@ -12,12 +12,12 @@
 #include <filesystem>
 #include <system_error>
 
-#include "generators/common/BuildFiles.h"
-#include "generators/common/OutputWriter.h"
-#include "generators/common/ProjectFiles.h"
-#include "generators/common/Settings.h"
-#include "generators/common/Text.h"
-#include "generators/common/Tool.h"
+#include "generators/emit/BuildFiles.h"
+#include "generators/emit/OutputWriter.h"
+#include "generators/emit/ProjectFiles.h"
+#include "generators/support/Settings.h"
+#include "generators/support/Text.h"
+#include "generators/support/Tool.h"
 #include "platform/os/KxOs.h"
 
 namespace {

@@ -2,10 +2,10 @@
 // the server-side and client-side C++ classes of its port types, the data
 // classes of its types, samples, documentation and build files, as the
 // project's startup.properties asks.
-#include "generators/common/ProjectFiles.h"
-#include "generators/common/Text.h"
-#include "generators/common/Tool.h"
-#include "generators/svcgen/ServiceWriter.h"
+#include "generators/emit/ProjectFiles.h"
+#include "generators/emit/ServiceWriter.h"
+#include "generators/support/Text.h"
+#include "generators/support/Tool.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // sources are the generated ones, and prjforge writes the makefile and the
 // developer-studio files of a servlet project from its project file.
 #include "GeneratorProject.h"
-#include "generators/common/BuildFiles.h"
+#include "generators/emit/BuildFiles.h"
 #include "support/ScopedEnv.h"
 
 namespace gentest {

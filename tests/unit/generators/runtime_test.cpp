@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "generators/common/runtime/orvoruntime.h"
+#include "generators/runtime/orvoruntime.h"
 
 namespace {
 

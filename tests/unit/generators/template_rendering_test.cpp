@@ -3,7 +3,7 @@
 // template renders a project of each shape.
 #include <gtest/gtest.h>
 
-#include "generators/common/BuildFiles.h"
+#include "generators/emit/BuildFiles.h"
 #include "generators/emit/TemplateRendering.h"
 
 namespace kx::gen {

@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "generators/common/Diagnostics.h"
+#include "generators/support/Diagnostics.h"
 #include "platform/base/KxCString.h"
 
 namespace kx::gen {

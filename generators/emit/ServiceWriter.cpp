@@ -1,11 +1,11 @@
-#include "generators/svcgen/ServiceWriter.h"
+#include "generators/emit/ServiceWriter.h"
 
 #include <algorithm>
 #include <optional>
 #include <set>
 
-#include "generators/common/Text.h"
-#include "generators/svcgen/OperationsWriter.h"
+#include "generators/emit/OperationsWriter.h"
+#include "generators/support/Text.h"
 
 namespace kx::gen {
 

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "generators/common/Schema.h"
+#include "generators/schema/Schema.h"
 
 namespace kx::gen {
 

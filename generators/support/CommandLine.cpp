@@ -1,4 +1,4 @@
-#include "generators/common/CommandLine.h"
+#include "generators/support/CommandLine.h"
 
 namespace kx::gen {
 

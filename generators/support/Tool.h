@@ -5,8 +5,8 @@
 #include <functional>
 #include <ostream>
 
-#include "generators/common/CommandLine.h"
-#include "generators/common/Diagnostics.h"
+#include "generators/support/CommandLine.h"
+#include "generators/support/Diagnostics.h"
 
 namespace kx::gen {
 

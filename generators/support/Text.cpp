@@ -1,4 +1,4 @@
-#include "generators/common/Text.h"
+#include "generators/support/Text.h"
 
 #include <algorithm>
 #include <cctype>

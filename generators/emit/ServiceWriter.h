@@ -13,9 +13,9 @@
 //   samples      PImpl and PServlet on the server side, PClient.cpp and
 //                main.cpp on the client side;
 //   HTML         docs/index.html and a page per class.
-#include "generators/common/DataClassWriter.h"
-#include "generators/common/OutputWriter.h"
-#include "generators/svcgen/Wsdl.h"
+#include "generators/emit/DataClassWriter.h"
+#include "generators/emit/OutputWriter.h"
+#include "generators/wsdl/Wsdl.h"
 
 namespace kx::gen {
 

@@ -1,8 +1,8 @@
-#include "generators/common/Diagnostics.h"
+#include "generators/support/Diagnostics.h"
 
 #include <algorithm>
 
-#include "generators/common/Text.h"
+#include "generators/support/Text.h"
 
 namespace kx::gen {
 

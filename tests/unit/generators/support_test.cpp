@@ -1,13 +1,13 @@
-// The generators' shared library on its own: names made into C++
+// The generators' support stage on its own: names made into C++
 // identifiers, escaping for each destination, build names and project
 // folders, command-line words and errors.xml.
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-#include "generators/common/CommandLine.h"
-#include "generators/common/Diagnostics.h"
-#include "generators/common/Text.h"
+#include "generators/support/CommandLine.h"
+#include "generators/support/Diagnostics.h"
+#include "generators/support/Text.h"
 #include "platform/xml/KxXmlTree.h"
 
 namespace {

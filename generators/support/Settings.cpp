@@ -1,10 +1,10 @@
-#include "generators/common/Settings.h"
+#include "generators/support/Settings.h"
 
 #include <cerrno>
 #include <utility>
 
-#include "generators/common/ProjectFiles.h"
-#include "generators/common/Text.h"
+#include "generators/emit/ProjectFiles.h"
+#include "generators/support/Text.h"
 #include "platform/os/KxOs.h"
 #include "platform/servlet/KxProperties.h"
 

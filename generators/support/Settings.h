@@ -4,7 +4,7 @@
 // are stored with doubled backslashes and are read back single.
 #include <initializer_list>
 
-#include "generators/common/Diagnostics.h"
+#include "generators/support/Diagnostics.h"
 #include "platform/base/KxCString.h"
 
 namespace kx::gen {

@@ -1,4 +1,4 @@
-#include "generators/common/OutputWriter.h"
+#include "generators/emit/OutputWriter.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 #include <atomic>
 #include <cerrno>
 
-#include "generators/common/Text.h"
+#include "generators/support/Text.h"
 #include "platform/os/KxOs.h"
 
 namespace kx::gen {

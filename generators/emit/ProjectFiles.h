@@ -2,11 +2,11 @@
 // Steps the generators share: reading the settings and the input document,
 // writing the data classes of a schema, and writing the build files of the
 // project.
-#include "generators/common/BuildFiles.h"
-#include "generators/common/DataClassWriter.h"
-#include "generators/common/OutputWriter.h"
-#include "generators/common/Settings.h"
-#include "generators/common/Tool.h"
+#include "generators/emit/BuildFiles.h"
+#include "generators/emit/DataClassWriter.h"
+#include "generators/emit/OutputWriter.h"
+#include "generators/support/Settings.h"
+#include "generators/support/Tool.h"
 #include "platform/xml/KxXmlTree.h"
 
 namespace kx::gen {

@@ -1,11 +1,11 @@
-#include "generators/common/ProjectFiles.h"
+#include "generators/emit/ProjectFiles.h"
 
 #include <filesystem>
 #include <system_error>
 
 #include <cerrno>
 
-#include "generators/common/Text.h"
+#include "generators/support/Text.h"
 #include "platform/os/KxOs.h"
 
 namespace kx::gen {

@@ -15,7 +15,7 @@
 #include <set>
 #include <vector>
 
-#include "generators/common/Diagnostics.h"
+#include "generators/support/Diagnostics.h"
 #include "platform/xml/KxXmlTree.h"
 
 namespace kx::gen {

@@ -1,4 +1,4 @@
-#include "generators/common/BuildFiles.h"
+#include "generators/emit/BuildFiles.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -7,9 +7,9 @@
 #include <set>
 #include <utility>
 
-#include "generators/common/OutputWriter.h"
-#include "generators/common/Text.h"
+#include "generators/emit/OutputWriter.h"
 #include "generators/emit/TemplateRendering.h"
+#include "generators/support/Text.h"
 
 namespace kx::gen {
 

@@ -1,8 +1,8 @@
-#include "generators/svcgen/OperationsWriter.h"
+#include "generators/emit/OperationsWriter.h"
 
 #include <algorithm>
 
-#include "generators/common/Text.h"
+#include "generators/support/Text.h"
 
 namespace kx::gen {
 

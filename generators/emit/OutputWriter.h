@@ -13,7 +13,7 @@
 #include <ostream>
 #include <vector>
 
-#include "generators/common/Diagnostics.h"
+#include "generators/support/Diagnostics.h"
 #include "platform/base/KxCString.h"
 
 namespace kx::gen {

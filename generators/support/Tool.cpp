@@ -1,4 +1,4 @@
-#include "generators/common/Tool.h"
+#include "generators/support/Tool.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -6,8 +6,8 @@
 #include <iostream>
 #include <sstream>
 
-#include "generators/common/OutputWriter.h"
-#include "generators/common/Text.h"
+#include "generators/emit/OutputWriter.h"
+#include "generators/support/Text.h"
 
 namespace kx::gen {
 

@@ -1,8 +1,8 @@
-#include "generators/svcgen/Wsdl.h"
+#include "generators/wsdl/Wsdl.h"
 
 #include <algorithm>
 
-#include "generators/common/Text.h"
+#include "generators/support/Text.h"
 
 namespace kx::gen {
 

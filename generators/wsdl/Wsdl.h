@@ -5,8 +5,8 @@
 #include <optional>
 #include <vector>
 
-#include "generators/common/Diagnostics.h"
-#include "generators/common/Schema.h"
+#include "generators/schema/Schema.h"
+#include "generators/support/Diagnostics.h"
 #include "platform/xml/KxXmlTree.h"
 
 namespace kx::gen {

@@ -1,9 +1,9 @@
-#include "generators/common/DataClassWriter.h"
+#include "generators/emit/DataClassWriter.h"
 
 #include <algorithm>
 #include <set>
 
-#include "generators/common/Text.h"
+#include "generators/support/Text.h"
 
 namespace kx::gen {
 

@@ -1,12 +1,12 @@
-#include "generators/common/Schema.h"
+#include "generators/schema/Schema.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <set>
 
-#include "generators/common/ProjectFiles.h"
-#include "generators/common/Text.h"
+#include "generators/emit/ProjectFiles.h"
+#include "generators/support/Text.h"
 #include "platform/base/KxText.h"
 #include "platform/os/KxOs.h"
 
