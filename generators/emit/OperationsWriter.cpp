@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "generators/emit/TemplateRendering.h"
 #include "generators/support/Text.h"
 
 namespace kx::gen {
@@ -57,10 +58,6 @@ SimpleShape shapeOf(const SimpleKind& kind) {
     return {"string", true};
 }
 
-KxCString attribute(const char* name, const KxCString& value) {
-    return KxCString(" ") + name + "=\"" + xmlEscape(value) + "\"";
-}
-
 KxCString occurs(std::size_t count) {
     return std::to_string(count);
 }
@@ -86,119 +83,139 @@ ElementItem itemOf(const Field& field) {
             field.repeated ? "unbounded" : "1"};
 }
 
-// Writes the input tree of one operation, keeping count of the nodes and of
-// the complex types being expanded.
-class InputWriter {
+// The attributes of one node of the tree, in the order they are written.
+class Attributes {
   public:
-    explicit InputWriter(const Schema& schema) : schema_(schema) {}
-
-    void element(const ElementItem& item, int depth, const KxCString& indent);
-    bool truncated() const { return truncated_; }
-    const KxCString& text() const { return text_; }
+    Attributes& add(const char* name, const KxCString& value) {
+        list_.push_back(
+            kxcreateRecord({{"name", kxcreateContextObject(name)}, {"value", inputText(value)}}));
+        return *this;
+    }
+    Attributes& addSimple(const SimpleKind& kind) {
+        const SimpleShape shape = shapeOf(kind);
+        add("type", shape.type);
+        return shape.list ? add("list", "true") : *this;
+    }
+    KxContextObject take() { return kxcreateContextObject(std::move(list_)); }
 
   private:
-    void content(int classIndex, int depth, const KxCString& indent);
-    void choice(const std::vector<ElementItem>& alternatives, const KxCString& min,
-                const KxCString& max, int depth, const KxCString& indent);
-    // The type, list flag and enumeration values of a simple value: the
-    // attributes, and the children (empty when none).
-    KxCString simpleAttributes(const SimpleKind& kind) const;
-    KxCString values(const SimpleKind& kind, const KxCString& indent) const;
+    std::vector<KxContextObject> list_;
+};
+
+// One node of the input tree (element, attribute, text or choice), as the
+// template's #node writes it: open when it has values or children (a choice
+// always is), marked recursive when its content is left out.
+KxContextObject node(const char* kind, Attributes attributes, std::vector<KxContextObject> values,
+                     std::vector<KxContextObject> children, bool recursive = false) {
+    const bool open = !values.empty() || !children.empty() || KxCString(kind) == "choice";
+    return kxcreateRecord({{"kind", kxcreateContextObject(kind)},
+                           {"attributes", attributes.take()},
+                           {"values", kxcreateContextObject(std::move(values))},
+                           {"children", kxcreateContextObject(std::move(children))},
+                           {"recursive", kxcreateContextObject(recursive)},
+                           {"open", kxcreateContextObject(open)}});
+}
+
+// Builds the input tree of one operation, keeping count of the nodes and of
+// the complex types being expanded.
+class InputTree {
+  public:
+    explicit InputTree(const Schema& schema) : schema_(schema) {}
+
+    KxContextObject element(const ElementItem& item, int depth);
+    bool truncated() const { return truncated_; }
+
+  private:
+    std::vector<KxContextObject> content(int classIndex, int depth);
+    KxContextObject choice(const std::vector<ElementItem>& alternatives, const KxCString& min,
+                           const KxCString& max, int depth);
+    KxContextObject attribute(const Field& field);
+    // The enumeration values of a simple value (none for a list).
+    std::vector<KxContextObject> values(const SimpleKind& kind) const;
 
     const Schema& schema_;
-    KxCString text_;
     std::vector<int> expanding_;
     int nodes_ = 0;
     bool truncated_ = false;
 };
 
-KxCString InputWriter::simpleAttributes(const SimpleKind& kind) const {
-    const SimpleShape shape = shapeOf(kind);
-    return attribute("type", shape.type) + (shape.list ? " list=\"true\"" : "");
-}
-
-KxCString InputWriter::values(const SimpleKind& kind, const KxCString& indent) const {
+std::vector<KxContextObject> InputTree::values(const SimpleKind& kind) const {
+    std::vector<KxContextObject> texts;
     if (kind.enumIndex < 0 || kind.xsdType == "list") {
-        return {};
+        return texts;
     }
-    KxCString text;
     for (const EnumValue& value :
          schema_.enums()[static_cast<std::size_t>(kind.enumIndex)].values) {
-        text += indent + "<value>" + xmlEscape(value.text) + "</value>\n";
+        texts.push_back(inputText(value.text));
     }
-    return text;
+    return texts;
 }
 
-void InputWriter::element(const ElementItem& item, int depth, const KxCString& indent) {
+KxContextObject InputTree::element(const ElementItem& item, int depth) {
     ++nodes_;
-    text_ += indent + "<element" + attribute("name", item.xml.local) + attribute("ns", item.xml.ns);
+    Attributes attributes;
+    attributes.add("name", item.xml.local).add("ns", item.xml.ns);
     if (!item.isClass) {
-        text_ += simpleAttributes(item.simple);
+        attributes.addSimple(item.simple);
     }
-    text_ += attribute("min", item.min) + attribute("max", item.max);
+    attributes.add("min", item.min).add("max", item.max);
     if (item.nillable) {
-        text_ += " nillable=\"true\"";
+        attributes.add("nillable", "true");
     }
     if (!item.isClass) {
-        const KxCString children = values(item.simple, indent + "  ");
-        text_ += children.empty() ? "/>\n" : ">\n" + children + indent + "</element>\n";
-        return;
+        return node("element", std::move(attributes), values(item.simple), {});
     }
     const bool inside =
         std::find(expanding_.begin(), expanding_.end(), item.classIndex) != expanding_.end();
     if (inside || depth >= kMaxInputDepth || nodes_ >= kMaxInputNodes) {
         truncated_ = truncated_ || !inside;
-        text_ += " recursive=\"true\"/>\n";
-        return;
+        return node("element", std::move(attributes), {}, {}, true);
     }
-    text_ += ">\n";
-    const std::size_t start = text_.size();
     expanding_.push_back(item.classIndex);
-    content(item.classIndex, depth, indent + "  ");
+    std::vector<KxContextObject> children = content(item.classIndex, depth);
     expanding_.pop_back();
-    if (text_.size() == start) {
-        // No content: the element is written empty.
-        text_.resize(start - 2);
-        text_ += "/>\n";
-        return;
-    }
-    text_ += indent + "</element>\n";
+    return node("element", std::move(attributes), {}, std::move(children));
 }
 
-void InputWriter::choice(const std::vector<ElementItem>& alternatives, const KxCString& min,
-                         const KxCString& max, int depth, const KxCString& indent) {
+KxContextObject InputTree::choice(const std::vector<ElementItem>& alternatives,
+                                  const KxCString& min, const KxCString& max, int depth) {
     ++nodes_;
-    text_ += indent + "<choice" + attribute("min", min) + attribute("max", max) + ">\n";
+    Attributes attributes;
+    attributes.add("min", min).add("max", max);
+    std::vector<KxContextObject> children;
     for (const ElementItem& alternative : alternatives) {
-        element(alternative, depth + 1, indent + "  ");
+        children.push_back(element(alternative, depth + 1));
     }
-    text_ += indent + "</choice>\n";
+    return node("choice", std::move(attributes), {}, std::move(children));
 }
 
-void InputWriter::content(int classIndex, int depth, const KxCString& indent) {
+KxContextObject InputTree::attribute(const Field& field) {
+    ++nodes_;
+    Attributes attributes;
+    attributes.add("name", field.xml.local).add("ns", field.xml.ns).addSimple(field.simple);
+    attributes.add("required", field.optional ? "false" : "true");
+    if (!field.defaultValue.empty()) {
+        attributes.add("default", field.defaultValue);
+    }
+    if (!field.fixedValue.empty()) {
+        attributes.add("fixed", field.fixedValue);
+    }
+    return node("attribute", std::move(attributes), values(field.simple), {});
+}
+
+std::vector<KxContextObject> InputTree::content(int classIndex, int depth) {
     // The base types' content comes first: the chain from the root down.
     std::vector<const DataType*> chain;
     for (int at = classIndex; at >= 0 && chain.size() <= schema_.types().size();
          at = schema_.types()[static_cast<std::size_t>(at)].baseIndex) {
         chain.insert(chain.begin(), &schema_.types()[static_cast<std::size_t>(at)]);
     }
+    std::vector<KxContextObject> nodes;
     for (const DataType* type : chain) {
         for (const Field& field : type->fields) {
-            if (!field.isAttribute) {
-                continue;
+            if (field.isAttribute) {
+                nodes.push_back(attribute(field));
             }
-            ++nodes_;
-            text_ += indent + "<attribute" + attribute("name", field.xml.local) +
-                     attribute("ns", field.xml.ns) + simpleAttributes(field.simple) +
-                     attribute("required", field.optional ? "false" : "true");
-            if (!field.defaultValue.empty()) {
-                text_ += attribute("default", field.defaultValue);
-            }
-            if (!field.fixedValue.empty()) {
-                text_ += attribute("fixed", field.fixedValue);
-            }
-            const KxCString children = values(field.simple, indent + "  ");
-            text_ += children.empty() ? "/>\n" : ">\n" + children + indent + "</attribute>\n";
         }
     }
     for (const DataType* type : chain) {
@@ -210,9 +227,9 @@ void InputWriter::content(int classIndex, int depth, const KxCString& indent) {
             }
             if (field.isText) {
                 ++nodes_;
-                const KxCString children = values(field.simple, indent + "  ");
-                text_ += indent + "<text" + simpleAttributes(field.simple) +
-                         (children.empty() ? "/>\n" : ">\n" + children + indent + "</text>\n");
+                Attributes attributes;
+                attributes.addSimple(field.simple);
+                nodes.push_back(node("text", std::move(attributes), values(field.simple), {}));
                 continue;
             }
             // One alternative per occurrence: a repeated choice holds them as
@@ -223,7 +240,7 @@ void InputWriter::content(int classIndex, int depth, const KxCString& indent) {
                     alternatives.push_back(itemOf(alternative));
                     alternatives.back().min = "1";
                 }
-                choice(alternatives, occurs(field.minOccurs), "unbounded", depth, indent);
+                nodes.push_back(choice(alternatives, occurs(field.minOccurs), "unbounded", depth));
                 continue;
             }
             if (field.group >= 0 && type->groups[static_cast<std::size_t>(field.group)].kind ==
@@ -237,57 +254,57 @@ void InputWriter::content(int classIndex, int depth, const KxCString& indent) {
                     }
                 }
                 --at;
-                choice(alternatives, group.optional ? "0" : "1", "1", depth, indent);
+                nodes.push_back(choice(alternatives, group.optional ? "0" : "1", "1", depth));
                 continue;
             }
-            element(itemOf(field), depth + 1, indent);
+            nodes.push_back(element(itemOf(field), depth + 1));
         }
     }
+    return nodes;
+}
+
+KxContextObject operationValues(const Schema& schema, const ServedOperation& operation) {
+    InputTree tree(schema);
+    std::vector<KxContextObject> inputs;
+    for (const ServedPart& part : operation.inputs) {
+        inputs.push_back(tree.element({part.xml, part.use.isClass, part.use.classIndex,
+                                       part.use.simple, part.nillable, "1", "1"},
+                                      1));
+    }
+    return kxcreateRecord({{"name", inputText(operation.name)},
+                           {"action", inputText(operation.soapAction)},
+                           {"style", kxcreateContextObject(operation.rpc ? "rpc" : "document")},
+                           {"oneWay", kxcreateContextObject(operation.oneWay ? "true" : "false")},
+                           {"truncated", kxcreateContextObject(tree.truncated())},
+                           {"documentation", inputText(operation.documentation)},
+                           {"rpc", kxcreateContextObject(operation.rpc)},
+                           {"wrapper", inputText(operation.wrapper.local)},
+                           {"wrapperNs", inputText(operation.wrapper.ns)},
+                           {"inputs", kxcreateContextObject(std::move(inputs))}});
 }
 
 }  // namespace
 
 KxCString operationsXml(const KxCString& tool, const KxCString& wsdlFile, const Schema& schema,
                         const std::vector<ServedPort>& ports) {
-    KxCString xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- " +
-                    xmlCommentText("operations.xml: generated by " + tool + " from " + wsdlFile +
-                                   ". The operations web.xml") +
-                    "\n     " +
-                    xmlCommentText(
-                        "serves, with the elements of their requests, for pages that "
-                        "call them.") +
-                    " -->\n<operations" + attribute("wsdl", wsdlFile) + ">\n";
+    std::vector<KxContextObject> portValues;
     for (const ServedPort& port : ports) {
-        xml += "  <port" + attribute("name", port.servlet) + attribute("path", port.path) +
-               attribute("address", port.address) + attribute("soap", port.soap12 ? "1.2" : "1.1") +
-               ">\n";
+        std::vector<KxContextObject> operations;
         for (const ServedOperation& operation : port.operations) {
-            InputWriter input(schema);
-            for (const ServedPart& part : operation.inputs) {
-                input.element({part.xml, part.use.isClass, part.use.classIndex, part.use.simple,
-                               part.nillable, "1", "1"},
-                              1, "        ");
-            }
-            xml += "    <operation" + attribute("name", operation.name) +
-                   attribute("action", operation.soapAction) +
-                   attribute("style", operation.rpc ? "rpc" : "document") +
-                   attribute("one-way", operation.oneWay ? "true" : "false") +
-                   (input.truncated() ? " truncated=\"true\"" : "") + ">\n";
-            if (!operation.documentation.empty()) {
-                xml += "      <documentation>" + xmlEscape(operation.documentation) +
-                       "</documentation>\n";
-            }
-            xml += "      <input";
-            if (operation.rpc) {
-                xml += attribute("wrapper", operation.wrapper.local) +
-                       attribute("wrapper-ns", operation.wrapper.ns);
-            }
-            xml += input.text().empty() ? "/>\n" : ">\n" + input.text() + "      </input>\n";
-            xml += "    </operation>\n";
+            operations.push_back(operationValues(schema, operation));
         }
-        xml += "  </port>\n";
+        portValues.push_back(
+            kxcreateRecord({{"servlet", inputText(port.servlet)},
+                            {"path", inputText(port.path)},
+                            {"address", inputText(port.address)},
+                            {"soap", kxcreateContextObject(port.soap12 ? "1.2" : "1.1")},
+                            {"operations", kxcreateContextObject(std::move(operations))}}));
     }
-    return xml + "</operations>\n";
+    return renderTemplate("service/operations.tl",
+                          {{"heading", inputText("operations.xml: generated by " + tool + " from " +
+                                                 wsdlFile + ". The operations web.xml")},
+                           {"wsdl", inputText(wsdlFile)},
+                           {"ports", kxcreateContextObject(std::move(portValues))}});
 }
 
 }  // namespace kx::gen
