@@ -1,8 +1,8 @@
 #include "generators/emit/TemplateRendering.h"
 
 #include <functional>
-#include <map>
 #include <memory>
+#include <optional>
 
 #include "generators/emit/BuildFiles.h"
 #include "generators/support/Text.h"
@@ -117,6 +117,11 @@ class Templates {
   public:
     Templates() {
         factory_.setLogSink([this](const KxCString& line) { faults_.push_back(line); });
+        // #parse reads the templates built in too.
+        factory_.setTextSource([](const KxCString& name) -> std::optional<KxCString> {
+            const std::string_view text = templateText(name);
+            return text.empty() ? std::nullopt : std::optional<KxCString>(text);
+        });
         for (const char* tool : {"cpp", "xml", "build"}) {
             tools_.emplace_back(tool, KxContextObject(std::make_shared<EscapeTool>(tool)));
         }
@@ -153,20 +158,10 @@ class Templates {
         return out;
     }
 
-    const KxTemplate& parse(std::string_view name) {
-        auto found = parsed_.find(name);
-        if (found == parsed_.end()) {
-            const std::string_view text = templateText(name);
-            if (text.empty()) {
-                throw std::logic_error("no template " + KxCString(name) + " is built in");
-            }
-            found =
-                parsed_
-                    .emplace(KxCString(name), factory_.parseText(KxCString(text), KxCString(name)))
-                    .first;
-            failOnFaults();
-        }
-        return found->second;
+    KxTemplate parse(std::string_view name) {
+        KxTemplate parsed = factory_.parseFile(KxCString(name));
+        failOnFaults();
+        return parsed;
     }
 
     void failOnFaults() {
@@ -180,7 +175,6 @@ class Templates {
     KxTemplateFactory factory_;
     std::vector<KxCString> faults_;
     std::vector<std::pair<KxCString, KxContextObject>> tools_;
-    std::map<KxCString, KxTemplate, std::less<>> parsed_;
 };
 
 Templates& templates() {

@@ -90,12 +90,16 @@ struct KxTemplateFactory::Cache final : kx::tl::TemplateSource {
     LogSink sink;
     Clock::duration recheck = std::chrono::seconds(1);
     mutable std::unordered_map<KxCString, Entry> entries;
+    TextSource textSource;
 
     std::shared_ptr<const kx::tl::TemplateTree> load(const KxCString& name,
                                                      KxCString& error) const override {
         if (!isValidName(name)) {
             error = "invalid template name '" + name + "'";
             return nullptr;
+        }
+        if (textSource) {
+            return loadFromSource(name, error);
         }
         const Clock::time_point now = Clock::now();
         KxCString folder;
@@ -138,6 +142,28 @@ struct KxTemplateFactory::Cache final : kx::tl::TemplateSource {
         if (directory == folder) {
             entries.insert_or_assign(name, entry);
         }
+        return entry.tree;
+    }
+
+    // A template of the text source: parsed on first use, then kept.
+    std::shared_ptr<const kx::tl::TemplateTree> loadFromSource(const KxCString& name,
+                                                               KxCString& error) const {
+        {
+            std::shared_lock lock(mutex);
+            auto it = entries.find(name);
+            if (it != entries.end()) {
+                error = it->second.error;
+                return it->second.tree;
+            }
+        }
+        const std::optional<KxCString> text = textSource(name);
+        if (!text) {
+            error = "no template '" + name + "' is built in";
+            return nullptr;
+        }
+        Entry entry{{}, parse(*text, name, error), error, Clock::now()};
+        std::unique_lock lock(mutex);
+        entries.insert_or_assign(name, entry);
         return entry.tree;
     }
 
@@ -184,6 +210,12 @@ const KxCString& KxTemplateFactory::getTemplateDirectory() const {
 void KxTemplateFactory::setRecheckInterval(std::chrono::milliseconds interval) {
     std::unique_lock lock(cache_->mutex);
     cache_->recheck = interval;
+}
+
+void KxTemplateFactory::setTextSource(TextSource source) {
+    std::unique_lock lock(cache_->mutex);
+    cache_->textSource = std::move(source);
+    cache_->entries.clear();
 }
 
 void KxTemplateFactory::setLogSink(LogSink sink) {

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
 
 #include "platform/base/KxCString.h"
@@ -55,6 +56,13 @@ class KxTemplateFactory {
     // How long a template is used without looking whether its file changed;
     // zero looks on every use.
     void setRecheckInterval(std::chrono::milliseconds interval);
+
+    // Templates read from this function instead of from files: it gives the
+    // text of a name, or nothing when there is no such template. For
+    // templates built into a program; their texts never change, so each is
+    // parsed once. #parse reads through it too.
+    using TextSource = std::function<std::optional<KxCString>(const KxCString& name)>;
+    void setTextSource(TextSource source);
 
     // The template of that file name, relative to the folder.
     KxTemplate parseFile(const KxCString& name) const;

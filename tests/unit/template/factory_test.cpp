@@ -1,10 +1,12 @@
 // KxTemplateFactory: files from one folder, parsed once and parsed again
-// when they change, refused names, log lines, many threads at once.
+// when they change, refused names, log lines, many threads at once; texts
+// from a source of built-in templates.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -39,6 +41,29 @@ class Factory : public testing::Test {
     std::mutex logMutex;
     std::vector<KxCString> log;
 };
+
+// A text source stands in for the folder: #parse reads through it, each
+// name is asked for once, and a name it does not know logs one line.
+TEST_F(Factory, TextSourceServesBuiltInTemplatesParsedOnce) {
+    dir.write("page.tl", "from the folder");
+    std::map<KxCString, int> asked;
+    factory.setTextSource([&](const KxCString& name) -> std::optional<KxCString> {
+        ++asked[name];
+        if (name == "page.tl") {
+            return KxCString("[#parse('parts/head.tl')]");
+        }
+        if (name == "parts/head.tl") {
+            return KxCString("head $x");
+        }
+        return std::nullopt;
+    });
+    EXPECT_EQ(renderFile("page.tl"), "[head 1]");
+    EXPECT_EQ(renderFile("page.tl"), "[head 1]");
+    EXPECT_EQ(asked, (std::map<KxCString, int>{{"page.tl", 1}, {"parts/head.tl", 1}}));
+    EXPECT_FALSE(factory.parseFile("other.tl").isValid());
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0], "template error: no template 'other.tl' is built in");
+}
 
 // A parsed file is kept while its time and size stay, and within the recheck
 // interval the file is not looked at.
