@@ -83,6 +83,23 @@ for dir in "$ROOT"/tests/soap/*/; do
     CASES+=("server soap-$name ${wsdl[0]}")
     [ -d "$dir/client" ] && CASES+=("client soap-$name ${wsdl[0]}")
 done
+# The public schemas and WSDL files of ../shared/corpus, when it is there
+# (KX_SHARED_CORPUS names another place).
+SHARED="${KX_SHARED_CORPUS:-$ROOT/../shared/corpus}"
+if [ -f "$SHARED/xsd/MANIFEST.json" ]; then
+    while read -r name schema; do
+        cp -r "$SHARED/xsd/$name" "$INPUTS/shared-$name"
+        CASES+=("schema shared-$name $INPUTS/shared-$name/$schema")
+    done < <("$PY" -c 'import json,sys
+for case in json.load(open(sys.argv[1])): print(case["name"], case["schema"])' "$SHARED/xsd/MANIFEST.json")
+fi
+if [ -d "$SHARED/wsdl/zeep-tests" ]; then
+    cp -r "$SHARED/wsdl/zeep-tests" "$INPUTS/shared-zeep"
+    for input in "$INPUTS"/shared-zeep/*.wsdl; do
+        name="shared-zeep-$(basename "${input%.*}")"
+        CASES+=("server $name $input" "client $name $input")
+    done
+fi
 cp -r "$ROOT/home/examples" "$INPUTS/examples"
 for input in "$INPUTS"/examples/*.wsdl "$INPUTS"/examples/*.xsd; do
     name="$(basename "${input%.*}")"
@@ -101,11 +118,11 @@ generate() {
     mkdir -p "$project" "$(dirname "$out")"
     local tool=bindgen flags=()
     case "$kind" in
-        schema) printf 'type=foundation\nprojectName=%s\nmake=true\nsample=true\nmsvcproject=true\n' "${name//-/_}" ;;
+        schema) printf 'type=foundation\nprojectName=%s\nmake=true\nsample=true\nhtml=true\nmsvcproject=true\n' "${name//-/_}" ;;
         server) tool=svcgen
-                printf 'type=server\nprojectName=%s\nserver=true\nsample=true\nmake=true\nmsvcproject=true\n' "${name//-/_}" ;;
+                printf 'type=server\nprojectName=%s\nserver=true\nsample=true\nhtml=true\nmake=true\nmsvcproject=true\n' "${name//-/_}" ;;
         client) tool=svcgen flags=(-noserver)
-                printf 'type=client\nprojectName=%s\nclient=true\nserver=false\nmake=true\nmsvcproject=true\n' "${name//-/_}" ;;
+                printf 'type=client\nprojectName=%s\nclient=true\nserver=false\nsample=true\nhtml=true\nmake=true\nmsvcproject=true\n' "${name//-/_}" ;;
     esac >"$project/startup.properties"
     (cd "$project" && "$bin/$tool" "${flags[@]}" -properties "$project/startup.properties" \
         -compiler redhat-gcc "$input") >"$project/generator-output.txt" 2>&1 || true

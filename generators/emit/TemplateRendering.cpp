@@ -59,6 +59,9 @@ class InputText : public KxContextObjectImpl {
         throw TemplateValueError("the input value \"" + shownValue(text_) +
                                  "\" is written without $cpp, $xml or $build");
     }
+    // A string built from an input value is an input value too.
+    bool guardsText() const override { return true; }
+    KxContextObject guarded(KxCString text) override { return inputText(text); }
 
   private:
     KxCString text_;
@@ -68,12 +71,15 @@ struct Method {
     const char* tool;
     const char* name;
     std::function<KxCString(std::string_view)> apply;
+    // $cpp.comment(v, indent) takes the indentation of its lines too.
+    std::function<KxCString(std::string_view, std::string_view)> applyIndented = nullptr;
 };
 
 const std::vector<Method>& methods() {
     static const std::vector<Method> kMethods = {
         {"cpp", "literal", cppLiteral},
-        {"cpp", "comment", [](std::string_view v) { return cppComment(v); }},
+        {"cpp", "comment", [](std::string_view v) { return cppComment(v); },
+         [](std::string_view v, std::string_view indent) { return cppComment(v, indent); }},
         {"cpp", "id", identifier},
         {"xml", "text", xmlEscape},
         {"xml", "attr", xmlEscape},
@@ -99,8 +105,14 @@ class EscapeTool : public KxContextObjectImpl {
                                  const std::vector<KxContextObject>& arguments) override {
         for (const Method& method : methods()) {
             if (tool_ == method.tool && name == method.name) {
-                if (arguments.size() != 1 || !arguments[0].isValid()) {
-                    throw TemplateValueError("$" + tool_ + "." + name + " takes one value");
+                const bool indented = method.applyIndented && arguments.size() == 2;
+                if ((arguments.size() != 1 && !indented) || !arguments[0].isValid()) {
+                    throw TemplateValueError("$" + tool_ + "." + name + " takes one value" +
+                                             (method.applyIndented ? " and an indentation" : ""));
+                }
+                if (indented) {
+                    return kxcreateContextObject(
+                        method.applyIndented(arguments[0].toString(), arguments[1].toString()));
                 }
                 return kxcreateContextObject(method.apply(arguments[0].toString()));
             }

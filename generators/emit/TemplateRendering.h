@@ -4,7 +4,7 @@
 // three tools, one per kind of destination, through which every value that
 // comes from an input must pass:
 //   $cpp.literal(v)  a C++ string literal (quotes included)
-//   $cpp.comment(v)  C++ line comments ("// " lines)
+//   $cpp.comment(v)  C++ line comments ("// " lines); $cpp.comment(v, "    ") indents them
 //   $cpp.id(v)       a C++ identifier made from an XML name
 //   $xml.text(v), $xml.attr(v)  XML or HTML content, attribute value in double quotes
 //   $xml.comment(v)  the inside of an XML comment
@@ -13,7 +13,8 @@
 //   $build.windowsPath(v), $build.windowsFolder(v)  a project file (".\a\b") or folder
 //                    ("a\b") as the developer-studio files name them
 //   $build.guid(v)   the GUID the developer-studio files give the name
-// A value that comes from an input is made with inputText: written by a
+// A value that comes from an input is made with inputText (and so is a
+// string a template builds from one, "$name.h"): written by a
 // template without one of these tools, it throws TemplateValueError, so a
 // template that forgets the escaping fails on its first rendering instead of
 // writing the value raw. A value that cannot stand where a tool puts it (a

@@ -75,6 +75,10 @@ KxContextObject KxContextObjectImpl::getAttribute(const KxCString&) {
     return {};
 }
 void KxContextObjectImpl::setAttribute(const KxCString&, const KxContextObject&) {}
+KxContextObject KxContextObjectImpl::guarded(KxCString text) {
+    return kxcreateContextObject(std::move(text));
+}
+
 void KxContextObjectImpl::appendTo(KxCString& out) {
     out += toString();
 }

@@ -86,6 +86,13 @@ class KxContextObjectImpl {
     // string; the default writes toString().
     virtual void appendTo(KxCString& out);
 
+    // A value that guards its text (one that may be written only in some
+    // way, say) passes the guard on to the strings it is interpolated into:
+    // "text $value" is then guarded(the joined text), a value of its own
+    // kind. The default guards nothing.
+    virtual bool guardsText() const { return false; }
+    virtual KxContextObject guarded(KxCString text);
+
   private:
     KxContextObject::Type type_;
 };

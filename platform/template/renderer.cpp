@@ -469,13 +469,18 @@ class Renderer {
         }
     }
 
-    // "text $ref text": absent references keep their source unless quiet.
+    // "text $ref text": absent references keep their source unless quiet. A
+    // value that guards its text makes the whole string guarded.
     KxContextObject interpolate(const Interpolation& interpolation) {
         KxCString text;
+        KxContextObject guard;
         for (const Expr& part : interpolation.parts) {
             if (const auto* reference = std::get_if<Reference>(&part)) {
                 const KxContextObject value = resolve(*reference);
-                if (value.isValid()) {
+                if (value.isValid() && value.getImpl()->guardsText()) {
+                    guard = value;
+                    text += value.toString();
+                } else if (value.isValid()) {
                     value.getImpl()->appendTo(text);
                 } else if (!reference->quiet) {
                     text += reference->source;
@@ -484,7 +489,8 @@ class Renderer {
                 std::get<Constant>(part).value.getImpl()->appendTo(text);
             }
         }
-        return kxcreateContextObject(std::move(text));
+        return guard.isValid() ? guard.getImpl()->guarded(std::move(text))
+                               : kxcreateContextObject(std::move(text));
     }
 
     struct LoopBinding {

@@ -25,6 +25,10 @@ TEST(TemplateRendering, InputValuesAreWrittenOnlyThroughTheirTool) {
     EXPECT_THROW(renderTemplateText("#foreach($f in $list)$f#end", "test.tl",
                                     {{"list", inputTexts({"a", hostile})}}),
                  TemplateValueError);
+    // A string built from it is an input value too: refused raw, escaped
+    // whole by a tool.
+    EXPECT_EQ(render("$cpp.literal(\"<$v>\")", "a\"b"), "\"<a\\\"b>\"");
+    EXPECT_EQ(render("$cpp.comment(\"$v!\", \"  \")", "a\nb"), "  // a\n  // b!\n");
     // Tested and compared as text, it writes nothing and may be used freely.
     EXPECT_EQ(render("#if($v && $v != 'x')set#end", hostile), "set");
 

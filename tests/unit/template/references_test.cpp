@@ -99,4 +99,34 @@ TEST(HtmlEscaping, EscapesEveryValueButNeverTheTemplateText) {
               "<p title=\"<b>&\"'</b>\"><b>&\"'</b></p><a href=\"?q=a%26b\">&lt;</a>$missing");
 }
 
+// A value that guards its text: written, it shows in brackets; a string
+// interpolating it is guarded too, the whole joined text in brackets.
+class Guarded : public KxContextObjectImpl {
+  public:
+    explicit Guarded(KxCString text)
+        : KxContextObjectImpl(KxContextObject::kString), text_(std::move(text)) {}
+    KxCString toString() override { return text_; }
+    void appendTo(KxCString& out) override { out += "[" + text_ + "]"; }
+    bool guardsText() const override { return true; }
+    KxContextObject guarded(KxCString text) override {
+        return KxContextObject(std::make_shared<Guarded>(std::move(text)));
+    }
+
+  private:
+    KxCString text_;
+};
+
+TEST(GuardedValues, PassTheirGuardToTheStringsBuiltFromThem) {
+    KxTemplateFactory factory;
+    KxTemplate page = factory.parseText(
+        "$g #set($s = \"<$g|$plain>\")$s #set($t = \"<$plain>\")$t", "test.tl");
+    ASSERT_TRUE(page.isValid());
+    KxContext context;
+    context.put("g", KxContextObject(std::make_shared<Guarded>("v")));
+    context.put("plain", "p");
+    KxCString out;
+    page.render(out, context, KxTemplate::Escaping::None);
+    EXPECT_EQ(out, "[v] [<v|p>] <p>");
+}
+
 }  // namespace

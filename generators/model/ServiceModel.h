@@ -1,0 +1,83 @@
+#pragma once
+// The code model of a WSDL file's services: per port type the C++ names of
+// its classes, operations, parameters and faults, decided once here from the
+// WSDL and schema models. The service templates and the operations page read
+// it; no name is decided anywhere else.
+#include <optional>
+#include <set>
+#include <vector>
+
+#include "generators/schema/Schema.h"
+#include "generators/wsdl/Wsdl.h"
+
+namespace kx::gen {
+
+// One value an operation takes or gives: a message part.
+struct ServiceParam {
+    KxCString name;  // the C++ parameter name
+    QName xml;       // the element that carries it
+    KxCString cppType;
+    bool isClass = false;
+    bool isScalar = false;
+    KxCString header;  // its data class's or enumeration's header, without ".h"; empty for none
+    TypeUse use;       // how its schema type is held
+    bool nillable = false;
+};
+
+struct ServiceOperation {
+    KxCString xmlName;  // the operation's name in the document
+    KxCString method;
+    KxCString soapAction;
+    KxCString documentation;
+    KxCString messages;  // "input -> output", for comments
+    std::vector<ServiceParam> inputs;
+    std::optional<ServiceParam> result;  // the first output part
+    std::vector<ServiceParam> outputs;   // further output parts, given back by reference
+    bool oneWay = true;
+    // rpc style: the parts are the children of a wrapper element named after
+    // the operation (the response's after the operation and "Response") in
+    // the soap:body namespace; document style: the parts' elements are the
+    // Body's children.
+    bool rpc = false;
+    KxCString wrapperNamespace;
+
+    QName requestWrapper() const { return {wrapperNamespace, xmlName}; }
+    QName responseWrapper() const { return {wrapperNamespace, xmlName + "Response"}; }
+};
+
+// A fault an operation declares: an exception class carrying its detail.
+struct ServiceFault {
+    KxCString className;
+    KxCString message;    // the fault message's name
+    ServiceParam detail;  // the element of the message's part
+};
+
+struct ServicePort {
+    const WsdlPortType* portType = nullptr;
+    KxCString prefix;   // P, the port type as an identifier
+    KxCString address;  // as the client calls it (https when asked)
+    bool soap12 = false;
+    std::vector<ServiceOperation> operations;
+    std::set<KxCString> classes;       // data classes the operations use
+    std::vector<ServiceFault> faults;  // the faults the operations declare, each once
+};
+
+// The ports of every port type of the WSDL file, in document order. With
+// ssl, a port's http address is given as https.
+std::vector<ServicePort> describeServices(const Wsdl& wsdl, const Schema& schema, bool ssl);
+
+// The C++ parameter list of an operation ("int a, Out& b"); with
+// namesInComments the names stand in comments, for bodies that do not use them.
+KxCString parameterList(const ServiceOperation& operation, bool namesInComments = false);
+// The operation's C++ result type ("void" when it gives nothing).
+KxCString resultType(const ServiceOperation& operation);
+// "Result qualifier method(parameters)".
+KxCString signature(const ServiceOperation& operation, const KxCString& qualifier = {});
+// The arguments a call of the operation passes ("a, b").
+KxCString argumentList(const ServiceOperation& operation);
+
+// The path web.xml maps a port type's servlet to (without "/*"): its
+// address's, or the port type's name when the address has none.
+KxCString servletPath(const KxCString& address, const KxCString& prefix);
+
+}  // namespace kx::gen
