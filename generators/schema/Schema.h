@@ -192,6 +192,8 @@ class Schema {
     int enumFor(const QName& name, const XmlElement& simpleType, const XmlElement& restriction,
                 const Document& document);
     void markCycles();
+    void addClassesOfTypes();
+    void addGlobalElements();
     void warn(const KxCString& message, const Document& document, const XmlElement& at);
     void fail(const KxCString& message, const Document& document, const XmlElement& at);
 

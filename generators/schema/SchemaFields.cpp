@@ -1,0 +1,352 @@
+// The fields of the schema model's classes: elements, attributes,
+// derivation, groups and choices.
+#include "generators/schema/Schema.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <set>
+
+#include "generators/schema/SchemaParts.h"
+#include "generators/support/Text.h"
+#include "platform/base/KxText.h"
+#include "platform/os/KxOs.h"
+
+namespace kx::gen {
+
+using namespace schema_parts;
+
+void Schema::addField(int index, Field field) {
+    // Accessors are named after the member with its first letter in upper
+    // case, so members may not differ in that letter alone.
+    std::set<KxCString> taken;
+    for (int type = index; type >= 0; type = types_[static_cast<std::size_t>(type)].baseIndex) {
+        for (const Field& other : types_[static_cast<std::size_t>(type)].fields) {
+            taken.insert(upperFirst(other.member));
+        }
+    }
+    const KxCString wanted = field.member;
+    for (int suffix = 2; taken.count(upperFirst(field.member)) != 0; ++suffix) {
+        field.member = wanted + std::to_string(suffix);
+    }
+    types_[static_cast<std::size_t>(index)].fields.push_back(std::move(field));
+}
+
+void Schema::addElementField(const XmlElement& element, int index, const Document& document,
+                             int group, bool optional, bool repeated) {
+    const DataType& owner = types_[static_cast<std::size_t>(index)];
+    const KxCString ownerName = owner.name.local;
+    const KxCString ownerClass = owner.className;
+    Field field;
+    field.at = element.at;
+    field.group = group;
+    const std::size_t minOccurs = occursValue(element, "minOccurs");
+    const std::size_t maxOccurs = occursValue(element, "maxOccurs");
+    if (maxOccurs == 0) {
+        return;  // the element may not appear
+    }
+    field.repeated = repeated || maxOccurs > 1;
+    field.optional = !field.repeated && (optional || minOccurs == 0);
+    field.minOccurs = optional ? 0 : minOccurs;
+    field.nillable = isTrueAttribute(element, "nillable");
+    std::optional<TypeUse> use;
+    if (const KxCString* ref = element.attribute("ref")) {
+        std::optional<QName> name = nameIn(document, element, *ref, true);
+        if (!name) {
+            return;
+        }
+        const GlobalElement* global = this->element(*name);
+        if (global == nullptr) {
+            fail(
+                "the element " + *ref + " referred to in the type " + ownerName + " is not defined",
+                document, element);
+            return;
+        }
+        if (!global->use) {
+            return;  // its own declaration is reported
+        }
+        field.xml = *name;
+        field.typeName = *ref;
+        field.nillable = field.nillable || global->nillable;
+        use = global->use;
+    } else {
+        const KxCString name = element.attributeOr("name");
+        if (name.empty()) {
+            warn("an element in the type " + ownerName +
+                     " has neither name nor ref and is passed over",
+                 document, element);
+            return;
+        }
+        const KxCString form = element.attributeOr("form");
+        const bool qualified = form.empty() ? document.elementsQualified : form == "qualified";
+        field.xml = QName{qualified ? document.targetNamespace : KxCString(), name};
+        field.typeName = element.attributeOr("type", "(anonymous)");
+        use = useOfElement(element, document, ownerClass + upperFirst(identifier(name)), 0);
+        if (!use) {
+            return;
+        }
+    }
+    if (!use->isClass && use->simple.xsdType == "anyType") {
+        warn("the element " + field.xml.local + " in the type " + ownerName +
+                 " has the type xsd:anyType: its text is kept, child elements in it are not",
+             document, element);
+    }
+    if (element.attribute("substitutionGroup") != nullptr) {
+        warn("substitution groups are not supported", document, element);
+    }
+    field.member = identifier(field.xml.local);
+    field.cppType = use->cppType;
+    field.isClass = use->isClass;
+    field.classIndex = use->classIndex;
+    field.simple = use->simple;
+    addField(index, std::move(field));
+}
+
+void Schema::addAttributeField(const XmlElement& attribute, int index, const Document& document) {
+    const KxCString ownerName = types_[static_cast<std::size_t>(index)].name.local;
+    const KxCString ownerClass = types_[static_cast<std::size_t>(index)].className;
+    if (attribute.attributeOr("use") == "prohibited") {
+        return;
+    }
+    Field field;
+    field.at = attribute.at;
+    field.isAttribute = true;
+    field.optional = attribute.attributeOr("use") != "required";
+    const XmlElement* declaration = &attribute;
+    const Document* declared = &document;
+    if (const KxCString* ref = attribute.attribute("ref")) {
+        std::optional<QName> name = nameIn(document, attribute, *ref, true);
+        if (!name) {
+            return;
+        }
+        if (name->ns == kXmlNamespace) {
+            warn("the attribute " + *ref + " of the XML namespace is not kept", document,
+                 attribute);
+            return;
+        }
+        auto found = attributes_.find(*name);
+        if (found == attributes_.end()) {
+            fail("the attribute " + *ref + " referred to in the type " + ownerName +
+                     " is not defined",
+                 document, attribute);
+            return;
+        }
+        field.xml = *name;
+        declaration = found->second.node;
+        declared = found->second.document;
+    } else {
+        const KxCString name = attribute.attributeOr("name");
+        if (name.empty()) {
+            return;
+        }
+        const KxCString form = attribute.attributeOr("form");
+        const bool qualified = form.empty() ? document.attributesQualified : form == "qualified";
+        field.xml = QName{qualified ? document.targetNamespace : KxCString(), name};
+    }
+    std::optional<TypeUse> use = TypeUse{"std::string", false, -1, {}};
+    field.typeName = declaration->attributeOr("type", "xsd:string");
+    if (const KxCString* type = declaration->attribute("type")) {
+        std::optional<QName> typeName = nameIn(*declared, *declaration, *type, true);
+        use = typeName ? useOfType(*typeName, 0) : std::nullopt;
+        if (!use || use->isClass) {
+            fail("the type " + *type + " of the attribute " + field.xml.local + " in the type " +
+                     ownerName + (use ? " is not a simple type" : " is not defined"),
+                 document, attribute);
+            return;
+        }
+    } else if (const XmlElement* simple = declaration->child("simpleType")) {
+        use = useOfSimpleType(
+            *simple, *declared,
+            QName{declared->targetNamespace, ownerClass + upperFirst(identifier(field.xml.local))},
+            0);
+        if (!use) {
+            return;
+        }
+    }
+    field.cppType = use->cppType;
+    field.simple = use->simple;
+    field.defaultValue = attribute.attributeOr("default", declaration->attributeOr("default"));
+    field.fixedValue = attribute.attributeOr("fixed", declaration->attributeOr("fixed"));
+    field.member = identifier(field.xml.local);
+    addField(index, std::move(field));
+}
+
+void Schema::derive(const XmlElement& derivation, int index, const Document& document,
+                    bool simpleContent) {
+    // Resolving the base may add types, so only the name is kept at hand.
+    const KxCString typeName = types_[static_cast<std::size_t>(index)].name.local;
+    const KxCString baseText = derivation.attributeOr("base");
+    std::optional<QName> base =
+        baseText.empty() ? std::nullopt : nameIn(document, derivation, baseText, true);
+    const bool extension = derivation.name == "extension";
+    if (base) {
+        auto baseClass = classOfType_.find(*base);
+        if (baseClass != classOfType_.end()) {
+            const int baseIndex = baseClass->second;
+            if (state_[static_cast<std::size_t>(baseIndex)] == 1) {
+                fail("the type " + typeName + " is derived from itself through " + baseText,
+                     document, derivation);
+            } else {
+                resolveType(baseIndex);
+                DataType& derived = types_[static_cast<std::size_t>(index)];
+                if (extension) {
+                    derived.baseIndex = baseIndex;
+                    derived.baseName = baseText;
+                } else if (simpleContent) {
+                    // A restriction of simple content keeps the base's text and
+                    // attributes as fields of its own.
+                    for (int from = baseIndex; from >= 0;
+                         from = types_[static_cast<std::size_t>(from)].baseIndex) {
+                        for (const Field& field : types_[static_cast<std::size_t>(from)].fields) {
+                            if (field.isText) {
+                                addField(index, field);
+                            }
+                        }
+                    }
+                }
+            }
+        } else if (simpleContent) {
+            std::optional<TypeUse> use = useOfType(*base, 0);
+            if (!use) {
+                fail("the base type " + baseText + " of the type " + typeName + " is not defined",
+                     document, derivation);
+            } else {
+                Field text;
+                text.isText = true;
+                text.member = "value";
+                text.typeName = baseText;
+                text.cppType = use->cppType;
+                text.simple = use->simple;
+                text.at = derivation.at;
+                addField(index, std::move(text));
+            }
+        } else if (!(base->ns == kXsdNamespace && base->local == "anyType") &&
+                   !useOfType(*base, 0)) {
+            fail("the base type " + baseText + " of the type " + typeName + " is not defined",
+                 document, derivation);
+        }
+    }
+    collect(derivation, index, document, -1, false, false);
+}
+
+void Schema::collect(const XmlElement& content, int index, const Document& document, int group,
+                     bool optional, bool repeated) {
+    for (const XmlElement& child : content.children) {
+        if (child.namespaceUri != kXsdNamespace) {
+            continue;
+        }
+        const std::size_t minOccurs = occursValue(child, "minOccurs");
+        const std::size_t maxOccurs = occursValue(child, "maxOccurs");
+        const KxCString& kind = child.name;
+        if (kind == "sequence") {
+            if (maxOccurs > 1 && !repeated) {
+                warn(
+                    "a repeated sequence is read as repeated fields; the order of its repeats is "
+                    "not kept",
+                    document, child);
+            }
+            collect(child, index, document, group, optional || minOccurs == 0,
+                    repeated || maxOccurs > 1);
+        } else if (kind == "choice" || kind == "all") {
+            const bool choice = kind == "choice";
+            if (group >= 0) {
+                warn("a " + kind + " inside a choice or all is read as optional fields", document,
+                     child);
+                collect(child, index, document, group, true, repeated || maxOccurs > 1);
+                continue;
+            }
+            std::vector<FieldGroup>& groups = types_[static_cast<std::size_t>(index)].groups;
+            groups.push_back({choice ? FieldGroup::Kind::Choice : FieldGroup::Kind::All,
+                              optional || minOccurs == 0, repeated || maxOccurs > 1});
+            const int group = static_cast<int>(groups.size()) - 1;
+            if (choice && (repeated || maxOccurs > 1)) {
+                addRepeatedChoice(child, index, document, group,
+                                  optional || minOccurs == 0 ? 0 : minOccurs);
+                continue;
+            }
+            collect(child, index, document, group, choice || optional || minOccurs == 0,
+                    repeated || maxOccurs > 1);
+        } else if (kind == "element") {
+            addElementField(child, index, document, group, optional, repeated);
+        } else if (kind == "attribute") {
+            addAttributeField(child, index, document);
+        } else if (kind == "group" || kind == "attributeGroup") {
+            const KxCString ref = child.attributeOr("ref");
+            std::optional<QName> name = nameIn(document, child, ref, true);
+            auto& table = kind == "group" ? groups_ : attributeGroups_;
+            auto found = name ? table.find(*name) : table.end();
+            if (found == table.end()) {
+                if (name) {
+                    fail("the " + kind + " " + ref + " is not defined", document, child);
+                }
+                continue;
+            }
+            if (++groupDepth_ > kMaxTypeDepth) {
+                fail("the " + kind + " " + ref + " refers to itself", document, child);
+            } else {
+                collect(*found->second.node, index, *found->second.document, group,
+                        optional || minOccurs == 0, repeated || maxOccurs > 1);
+            }
+            --groupDepth_;
+        } else if (kind == "complexContent" || kind == "simpleContent") {
+            if (isTrueAttribute(child, "mixed")) {
+                warn("mixed content: the text between child elements is not kept", document, child);
+            }
+            for (const XmlElement& derivation : child.children) {
+                if (derivation.name == "extension" || derivation.name == "restriction") {
+                    derive(derivation, index, document, kind == "simpleContent");
+                }
+            }
+        } else if (kind == "any") {
+            types_[static_cast<std::size_t>(index)].acceptsAny = true;
+            warn("xsd:any: the elements it allows are passed over when read and are not kept",
+                 document, child);
+        } else if (kind == "anyAttribute") {
+            warn("xsd:anyAttribute: the attributes it allows are not kept", document, child);
+        } else if (kind != "annotation") {
+            warn("xsd:" + kind + " is not supported here and is passed over", document, child);
+        }
+    }
+}
+
+// A repeated choice keeps the order of its alternatives: one field holding
+// a list of items, each with one alternative set.
+void Schema::addRepeatedChoice(const XmlElement& choice, int index, const Document& document,
+                               int group, std::size_t minOccurs) {
+    const std::size_t before = types_[static_cast<std::size_t>(index)].fields.size();
+    collect(choice, index, document, group, true, false);
+    Field field;
+    field.at = choice.at;
+    field.repeated = true;
+    field.minOccurs = minOccurs;
+    field.group = group;
+    field.typeName = "(choice)";
+    std::vector<Field>& all = types_[static_cast<std::size_t>(index)].fields;
+    for (std::size_t at = before; at < all.size(); ++at) {
+        if (all[at].isAttribute) {
+            continue;
+        }
+        Field alternative = all[at];
+        alternative.optional = true;
+        alternative.repeated = false;
+        alternative.group = -1;
+        field.alternatives.push_back(std::move(alternative));
+    }
+    all.erase(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
+    if (field.alternatives.empty()) {
+        // Only wildcards: what they allow is passed over, so there is nothing to hold.
+        return;
+    }
+    field.member = "choice";
+    const DataType& owner = types_[static_cast<std::size_t>(index)];
+    field.cppType = (owner.cppNamespace.empty() ? "::" : "::" + owner.cppNamespace + "::") +
+                    owner.className + "::" + upperFirst(field.member) + "Item";
+    addField(index, std::move(field));
+    Field& added = types_[static_cast<std::size_t>(index)].fields.back();
+    if (added.member != "choice") {
+        added.cppType = added.cppType.substr(0, added.cppType.rfind("::") + 2) +
+                        upperFirst(added.member) + "Item";
+    }
+}
+
+}  // namespace kx::gen
