@@ -5,6 +5,7 @@
 #include <set>
 
 #include "generators/emit/OperationsWriter.h"
+#include "generators/emit/RuntimeHeaders.h"
 #include "generators/support/Text.h"
 
 namespace kx::gen {
