@@ -16,10 +16,13 @@
 //   orvoclasses.h  what the generated classes read and write their fields with
 #pragma once
 
+// Each part after the ones it uses (clang-format would sort them).
+// clang-format off
 #include "orvobase.h"
-#include "orvoclasses.h"
+#include "orvoxml.h"
+#include "orvowriter.h"
+#include "orvovalues.h"
 #include "orvolexical.h"
 #include "orvosoap.h"
-#include "orvovalues.h"
-#include "orvowriter.h"
-#include "orvoxml.h"
+#include "orvoclasses.h"
+// clang-format on
