@@ -8,16 +8,10 @@
 #include <utility>
 #include <vector>
 
+#include "generators/emit/RuntimeHeaders.h"
 #include "generators/schema/Schema.h"
 
 namespace kx::gen {
-
-inline constexpr const char* kRuntimeHeader = "orvoruntime.h";
-inline constexpr const char* kHttpHeader = "orvohttp.h";
-
-// The text of orvoruntime.h, and of orvohttp.h (which clients post with).
-const KxCString& runtimeHeaderText();
-const KxCString& httpHeaderText();
 
 struct CodeOrigin {
     KxCString tool;   // the generator's name

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 
+#include "generators/emit/RuntimeHeaders.h"
 #include "generators/support/Text.h"
 #include "platform/os/KxOs.h"
 
@@ -114,10 +115,7 @@ void writeDataClasses(const Schema& schema, const DataClassFiles& files, OutputW
             options.prefixes.emplace_back(prefix, ns);
         }
     }
-    output.write(kRuntimeHeader, runtimeHeaderText());
-    if (!files.incDir.empty()) {
-        output.writeCopy(files.incDir, kRuntimeHeader, runtimeHeaderText());
-    }
+    writeRuntimeHeaders(output, files.incDir);
     const auto writeHeader = [&](const KxCString& name, const KxCString& content) {
         output.write(name, content);
         if (!files.incDir.empty()) {

@@ -58,8 +58,8 @@ struct DataClassFiles {
     bool sample = false;   // a sample program, main.cpp, that reads and writes a document
 };
 
-// Writes orvoruntime.h, a class (and, when asked, a marshaller) per data
-// type, and their documentation pages.
+// Writes orvoruntime.h with its parts, a class (and, when asked, a
+// marshaller) per data type, and their documentation pages.
 void writeDataClasses(const Schema& schema, const DataClassFiles& files, OutputWriter& output);
 
 // Writes the makefile and the developer-studio files the settings ask for,

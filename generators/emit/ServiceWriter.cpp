@@ -1,6 +1,7 @@
 #include "generators/emit/ServiceWriter.h"
 
 #include "generators/emit/OperationsWriter.h"
+#include "generators/emit/RuntimeHeaders.h"
 #include "generators/emit/ServiceDocs.h"
 #include "generators/emit/ServiceRecords.h"
 #include "generators/emit/TemplateRendering.h"

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "generators/emit/RuntimeHeaders.h"
 #include "platform/os/KxCommand.h"
 #include "platform/os/KxOs.h"
 #include "platform/xml/KxXmlReader.h"
@@ -29,6 +30,17 @@ inline std::string tool(const std::string& name) {
     const char* bin = std::getenv("KX_TEST_BIN_DIR");
     return bin != nullptr ? std::string(bin) + "/" + name
                           : (fs::read_symlink("/proc/self/exe").parent_path() / name).string();
+}
+
+// The names of orvoruntime.h and its parts, which every project with data
+// classes receives, sorted.
+inline std::vector<std::string> runtimeHeaderNames() {
+    std::vector<std::string> names;
+    for (const kx::gen::RuntimeFile& file : kx::gen::runtimeFiles()) {
+        names.push_back(file.name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 inline std::string example(const std::string& name) {

@@ -26,6 +26,11 @@ TEST_F(BuildFiles, DataClassBuildFilesFollowTheCompilerKeyAndNameLibxml2) {
     std::replace(folder.begin(), folder.end(), '/', '\\');
     EXPECT_TRUE(has(read("po.vcproj"), "AdditionalIncludeDirectories=\".;" + folder));
     EXPECT_TRUE(has(read("po.dsp"), "kernel32.lib libxml2.lib"));
+    // The parts of orvoruntime.h are headers of the project like the classes'.
+    for (const std::string& header : runtimeHeaderNames()) {
+        EXPECT_TRUE(has(read("po.vcproj"), "RelativePath=\".\\" + header + "\"")) << header;
+        EXPECT_TRUE(has(read("po.dsp"), "SOURCE=.\\" + header + "\r\n")) << header;
+    }
 }
 
 TEST_F(BuildFiles, NameTakenFromTheWsdlIsMadeSafeForMake) {

@@ -29,7 +29,10 @@ TEST_F(Svcgen, WritesTheFilesOfTheChosenSettings) {
         "ProxyBase.h ProxyBase.cpp /web.xml ";
     const std::string client = "ClientProxy.h ClientProxy.cpp ProxyBase.h ProxyBase.cpp ";
     const std::string serverOnly = "Base.h ServletBase.h Skeleton.h Local.h /web.xml ";
-    const std::string data = "/Operands.h /Operands.cpp /Result.h /Result.cpp /orvoruntime.h ";
+    std::string data = "/Operands.h /Operands.cpp /Result.h /Result.cpp ";
+    for (const std::string& header : runtimeHeaderNames()) {
+        data += "/" + header + " ";
+    }
     const std::string samples = "Impl.h Impl.cpp Servlet.h Servlet.cpp ";
     const std::string html =
         "/docs/index.html /docs/CalculatorPortTypeClientProxy.html "
