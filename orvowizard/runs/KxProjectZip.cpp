@@ -1,4 +1,4 @@
-#include "orvowizard/common/KxProjectZip.h"
+#include "orvowizard/runs/KxProjectZip.h"
 
 #include "orvowizard/common/KxServiceRegistry.h"
 
