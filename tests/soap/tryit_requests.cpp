@@ -6,7 +6,7 @@
 #include <iostream>
 #include <string>
 
-#include "orvowizard/common/KxSoapForm.h"
+#include "orvowizard/tryit/KxSoapForm.h"
 #include "platform/net/KxHttpClient.h"
 
 namespace {

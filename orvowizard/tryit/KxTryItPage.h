@@ -9,7 +9,7 @@
 // the address this container gave them; nothing in the request names an
 // address. The last request of each operation is kept in the session and
 // fills the form when the operation is shown again; action=reset forgets it.
-#include "orvowizard/common/KxSoapForm.h"
+#include "orvowizard/tryit/KxSoapForm.h"
 #include "platform/template/KxLumericServlet.h"
 
 class KxTryItPage : public KxLumericServlet {

@@ -1,4 +1,4 @@
-#include "orvowizard/common/KxSoapForm.h"
+#include "orvowizard/tryit/KxSoapForm.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "orvowizard/pages/KxTryItPage.h"
+#include "orvowizard/tryit/KxTryItPage.h"
 
 #include <charconv>
 #include <chrono>
@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "orvowizard/common/KxContextAdapters.h"
-#include "orvowizard/common/KxServiceRegistry.h"
 #include "orvowizard/common/KxSessionAccessors.h"
+#include "orvowizard/tryit/KxServiceRegistry.h"
 #include "platform/base/KxText.h"
 #include "platform/net/KxHttpClient.h"
 #include "platform/xml/KxXmlDisplay.h"

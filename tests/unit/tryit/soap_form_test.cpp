@@ -1,11 +1,11 @@
 // The try-it page's model: the service description, form rows, request and answer.
-#include "orvowizard/common/KxSoapForm.h"
+#include "orvowizard/tryit/KxSoapForm.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "orvowizard/pages/KxTryItPage.h"
+#include "orvowizard/tryit/KxTryItPage.h"
 #include "platform/xml/KxXmlTree.h"
 
 namespace {

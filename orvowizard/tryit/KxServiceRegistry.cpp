@@ -1,4 +1,4 @@
-#include "orvowizard/common/KxServiceRegistry.h"
+#include "orvowizard/tryit/KxServiceRegistry.h"
 
 #include <unistd.h>
 
