@@ -6,7 +6,10 @@
 #include <iostream>
 #include <string>
 
-#include "orvowizard/common/KxSoapForm.h"
+#include "orvowizard/tryit/KxServiceDescription.h"
+#include "orvowizard/tryit/KxSoapAnswer.h"
+#include "orvowizard/tryit/KxSoapForm.h"
+#include "orvowizard/tryit/KxSoapRequest.h"
 #include "platform/net/KxHttpClient.h"
 
 namespace {

@@ -6,9 +6,9 @@
 #include <sstream>
 #include <thread>
 
-#include "orvowizard/common/KxRunRegistry.h"
-#include "orvowizard/pages/KxProjectBuild.h"
-#include "orvowizard/pages/KxRunFollower.h"
+#include "orvowizard/runs/KxProjectBuild.h"
+#include "orvowizard/runs/KxRunFollower.h"
+#include "orvowizard/runs/KxRunRegistry.h"
 #include "platform/os/KxOs.h"
 #include "support/ScratchDir.h"
 

@@ -1,4 +1,4 @@
-#include "orvowizard/common/KxRunRegistry.h"
+#include "orvowizard/runs/KxRunRegistry.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "orvowizard/pages/KxProjectBuild.h"
+#include "orvowizard/runs/KxProjectBuild.h"
 
 #include <algorithm>
 #include <chrono>
@@ -6,8 +6,8 @@
 #include <filesystem>
 
 #include "orvowizard/common/KxFileUtilities.h"
-#include "orvowizard/common/KxProjectZip.h"
-#include "orvowizard/common/KxRunRegistry.h"
+#include "orvowizard/runs/KxProjectZip.h"
+#include "orvowizard/runs/KxRunRegistry.h"
 #include "platform/os/KxAtomicFile.h"
 #include "platform/os/KxCommand.h"
 #include "platform/os/KxOs.h"

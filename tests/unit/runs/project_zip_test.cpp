@@ -16,7 +16,7 @@
 #include <ranges>
 #include <set>
 
-#include "orvowizard/common/KxProjectZip.h"
+#include "orvowizard/runs/KxProjectZip.h"
 #include "support/ScratchDir.h"
 
 namespace fs = std::filesystem;

@@ -1,13 +1,17 @@
-#include "orvowizard/pages/KxTryItPage.h"
+#include "orvowizard/tryit/KxTryItPage.h"
 
-#include <charconv>
 #include <chrono>
 #include <iomanip>
 #include <sstream>
 
 #include "orvowizard/common/KxContextAdapters.h"
-#include "orvowizard/common/KxServiceRegistry.h"
 #include "orvowizard/common/KxSessionAccessors.h"
+#include "orvowizard/tryit/KxServiceDescription.h"
+#include "orvowizard/tryit/KxServiceRegistry.h"
+#include "orvowizard/tryit/KxSoapAnswer.h"
+#include "orvowizard/tryit/KxSoapForm.h"
+#include "orvowizard/tryit/KxSoapFormValues.h"
+#include "orvowizard/tryit/KxSoapRequest.h"
 #include "platform/base/KxText.h"
 #include "platform/net/KxHttpClient.h"
 #include "platform/xml/KxXmlDisplay.h"
@@ -17,11 +21,6 @@ namespace {
 // What the session keeps of one operation's form at most.
 constexpr std::size_t kMaxStoredForm = 256 * 1024;
 constexpr const char* kSessionPrefix = "tryit";
-
-bool isFormKey(const std::string& name) {
-    return name.size() > 2 && name[1] == ':' &&
-           std::string_view("vnucx").find(name[0]) != std::string_view::npos;
-}
 
 // The laid-out, marked pieces of an XML text, or the text as one plain piece
 // when it is not well-formed.
@@ -114,55 +113,90 @@ void sendRequest(KxContext& context, const KxServiceRegistry::Service& service,
     }
 }
 
+// The port asked for (else the first), and the list of ports to switch to.
+const KxSoapPort& putPorts(KxContext& context, const KxServiceDescription& description,
+                           const KxCString& portName, unsigned short servicePort) {
+    const KxSoapPort* port = description.port(portName);
+    if (port == nullptr) {
+        port = &description.ports.front();
+    }
+    context.put("portName", port->name);
+    context.put("serviceUrl", "http://127.0.0.1:" + std::to_string(servicePort) + port->path);
+    context.put("soapVersion", port->soapVersion);
+    std::vector<KxContextObject> ports;
+    for (const KxSoapPort& each : description.ports) {
+        ports.push_back(kxcreateRecord({{"name", kxcreateContextObject(each.name)},
+                                        {"current", kxcreateContextObject(&each == port)}}));
+    }
+    context.put("ports", kxcreateContextObject(std::move(ports)));
+    return *port;
+}
+
+// The port's operations, and the one asked for when there is one.
+const KxSoapOperation* putOperations(KxContext& context, const KxSoapPort& port,
+                                     const KxCString& operationName) {
+    std::vector<KxContextObject> operations;
+    for (const KxSoapOperation& each : port.operations) {
+        operations.push_back(kxcreateRecord({
+            {"name", kxcreateContextObject(each.name)},
+            {"current", kxcreateContextObject(each.name == operationName)},
+            {"documentation", kxcreateContextObject(each.documentation)},
+        }));
+    }
+    context.put("operations", kxcreateContextObject(std::move(operations)));
+    const KxSoapOperation* operation = port.operation(operationName);
+    if (operation == nullptr) {
+        return nullptr;
+    }
+    context.put("operation", operation->name);
+    context.put("action", operation->action);
+    context.put("style", operation->style);
+    context.put("documentation", operation->documentation);
+    if (operation->oneWay) {
+        context.put("oneWay", kxcreateContextObject(true));
+    }
+    if (operation->truncated) {
+        context.put("truncated", kxcreateContextObject(true));
+    }
+    return operation;
+}
+
+// The form's values: as sent, else as the session kept them from the last
+// request; a reset forgets them, a button changes the repeats.
+KxFormValues formValues(KxHttpServletRequest& request, KxHttpSession& session, const KxCString& key,
+                        const KxSoapOperation& operation, const KxCString& action) {
+    const bool posted = request.getMethod() == "POST";
+    KxFormValues values = posted ? formValuesOf(request)
+                                 : decodeFormValues(getSessionString(session, key, kSessionPrefix));
+    if (action == "reset") {
+        values.clear();
+        session.removeAttribute(kSessionPrefix + key);
+    } else {
+        applyFormAction(operation, values, action);
+    }
+    return values;
+}
+
+// Keeps the values for the next visit, makes the request, and sends it
+// unless a required value is missing.
+void send(KxContext& context, KxHttpSession& session, const KxCString& key,
+          const KxServiceRegistry::Service& service, const KxSoapPort& port,
+          const KxSoapOperation& operation, const KxFormValues& values) {
+    const std::string stored = encodeFormValues(values);
+    if (stored.size() <= kMaxStoredForm) {
+        setSessionString(session, key, stored, kSessionPrefix, false);
+    }
+    const KxSoapRequest soapRequest = buildSoapRequest(port, operation, values);
+    context.put("requestTokens", xmlTokens(soapRequest.envelope));
+    if (!soapRequest.problems.empty()) {
+        KxRecordList<KxCString> problems(soapRequest.problems.begin(), soapRequest.problems.end());
+        context.put("problems", kxcreateContextObject(problems));
+    } else {
+        sendRequest(context, service, port, soapRequest);
+    }
+}
+
 }  // namespace
-
-KxFormValues formValuesOf(const KxHttpServletRequest& request) {
-    KxFormValues values;
-    for (auto names = request.getParameterNames(); names.hasMoreElements();) {
-        const KxCString name = names.nextElement();
-        if (isFormKey(name) && !values.contains(name)) {
-            values.emplace(name, request.getParameter(name));
-        }
-    }
-    return values;
-}
-
-std::string encodeFormValues(const KxFormValues& values) {
-    std::string text;
-    for (const auto& [key, value] : values) {
-        text += std::to_string(key.size()) + ":" + key + std::to_string(value.size()) + ":" + value;
-    }
-    return text;
-}
-
-KxFormValues decodeFormValues(const std::string& text) {
-    KxFormValues values;
-    std::size_t at = 0;
-    const auto piece = [&](std::string& out) {
-        const auto colon = text.find(':', at);
-        if (colon == std::string::npos || colon == at || colon - at > 9) {
-            return false;
-        }
-        std::size_t length = 0;
-        const auto [end, error] = std::from_chars(text.data() + at, text.data() + colon, length);
-        if (error != std::errc() || end != text.data() + colon ||
-            length > text.size() - colon - 1) {
-            return false;
-        }
-        out = text.substr(colon + 1, length);
-        at = colon + 1 + length;
-        return true;
-    };
-    while (at < text.size()) {
-        std::string key;
-        std::string value;
-        if (!piece(key) || !piece(value)) {
-            break;
-        }
-        values[key] = value;
-    }
-    return values;
-}
 
 KxTemplate KxTryItPage::processRequest(KxHttpServletRequest& request, KxHttpServletResponse&,
                                        KxContext& context) {
@@ -181,76 +215,23 @@ KxTemplate KxTryItPage::processRequest(KxHttpServletRequest& request, KxHttpServ
                                             : KxCString(description.error));
         return parseFile("tryit.tl");
     }
-    const KxSoapPort* port = description.port(request.getParameter("port"));
-    if (port == nullptr) {
-        port = &description.ports.front();
-    }
-    context.put("portName", port->name);
-    context.put("serviceUrl", "http://127.0.0.1:" + std::to_string(service->port) + port->path);
-    context.put("soapVersion", port->soapVersion);
-    std::vector<KxContextObject> ports;
-    for (const KxSoapPort& each : description.ports) {
-        ports.push_back(kxcreateRecord({{"name", kxcreateContextObject(each.name)},
-                                        {"current", kxcreateContextObject(&each == port)}}));
-    }
-    context.put("ports", kxcreateContextObject(std::move(ports)));
-    const KxCString operationName = request.getParameter("op");
-    std::vector<KxContextObject> operations;
-    for (const KxSoapOperation& each : port->operations) {
-        operations.push_back(kxcreateRecord({
-            {"name", kxcreateContextObject(each.name)},
-            {"current", kxcreateContextObject(each.name == operationName)},
-            {"documentation", kxcreateContextObject(each.documentation)},
-        }));
-    }
-    context.put("operations", kxcreateContextObject(std::move(operations)));
-    const KxSoapOperation* operation = port->operation(operationName);
+    const KxSoapPort& port =
+        putPorts(context, description, request.getParameter("port"), service->port);
+    const KxSoapOperation* operation = putOperations(context, port, request.getParameter("op"));
     if (operation == nullptr) {
         return parseFile("tryit.tl");
     }
-    context.put("operation", operation->name);
-    context.put("action", operation->action);
-    context.put("style", operation->style);
-    context.put("documentation", operation->documentation);
-    if (operation->oneWay) {
-        context.put("oneWay", kxcreateContextObject(true));
-    }
-    if (operation->truncated) {
-        context.put("truncated", kxcreateContextObject(true));
-    }
-
-    // The form: as sent, else as the session kept it from the last request.
-    const KxCString key = service->folder + "|" + port->name + "|" + operation->name;
-    const bool posted = request.getMethod() == "POST";
-    const KxCString action = posted ? request.getParameter("action") : KxCString();
-    KxFormValues values = posted ? formValuesOf(request)
-                                 : decodeFormValues(getSessionString(session, key, kSessionPrefix));
-    if (action == "reset") {
-        values.clear();
-        session.removeAttribute(kSessionPrefix + key);
-    } else {
-        applyFormAction(*operation, values, action);
-    }
+    const KxCString key = service->folder + "|" + port.name + "|" + operation->name;
+    const KxCString action =
+        request.getMethod() == "POST" ? request.getParameter("action") : KxCString();
+    const KxFormValues values = formValues(request, session, key, *operation, action);
     std::vector<KxContextObject> rows;
     for (const KxFormRow& row : formRows(*operation, values)) {
         rows.push_back(rowObject(row));
     }
     context.put("rows", kxcreateContextObject(std::move(rows)));
-
     if (action == "send") {
-        const std::string stored = encodeFormValues(values);
-        if (stored.size() <= kMaxStoredForm) {
-            setSessionString(session, key, stored, kSessionPrefix, false);
-        }
-        const KxSoapRequest soapRequest = buildSoapRequest(*port, *operation, values);
-        context.put("requestTokens", xmlTokens(soapRequest.envelope));
-        if (!soapRequest.problems.empty()) {
-            KxRecordList<KxCString> problems(soapRequest.problems.begin(),
-                                             soapRequest.problems.end());
-            context.put("problems", kxcreateContextObject(problems));
-        } else {
-            sendRequest(context, *service, *port, soapRequest);
-        }
+        send(context, session, key, *service, port, *operation, values);
     }
     return parseFile("tryit.tl");
 }

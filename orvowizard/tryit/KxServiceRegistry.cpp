@@ -1,4 +1,4 @@
-#include "orvowizard/common/KxServiceRegistry.h"
+#include "orvowizard/tryit/KxServiceRegistry.h"
 
 #include <unistd.h>
 
@@ -171,153 +171,206 @@ void KxServiceRegistry::refresh(Entry& entry) {
         problemLines(entry.service.folder + "/" + kServiceFolder + "/errors.txt");
 }
 
-KxServiceRegistry::StartResult KxServiceRegistry::start(const std::string& dir) {
-    const std::string folder = kx::os::realPathOf(dir);
-    if (folder.empty()) {
-        return {Outcome::Failed, {"The project folder " + dir + " cannot be found."}};
-    }
+namespace {
 
-    // The descriptor and the libraries it names must be there.
-    KxCString descriptor;
+using Outcome = KxServiceRegistry::Outcome;
+using StartResult = KxServiceRegistry::StartResult;
+
+// The descriptor and the libraries it names must be there; nothing when
+// they are, with the descriptor read.
+std::optional<StartResult> checkBuilt(const std::string& folder, KxCString& descriptor) {
     const auto read = kx::os::readRegularFile(folder + "/web.xml", descriptor, kDescriptorLimit);
     const std::vector<std::string> libraries = read == kx::os::ReadOutcome::Complete
                                                    ? librariesOfDescriptor(descriptor)
                                                    : std::vector<std::string>{};
     if (libraries.empty()) {
-        return {Outcome::NotBuilt, {"The project has no web.xml naming a servlet library."}};
+        return StartResult{Outcome::NotBuilt,
+                           {"The project has no web.xml naming a servlet library."}};
     }
     for (const std::string& library : libraries) {
         kx::os::FileStatus status;
         if (library.find('/') != std::string::npos ||
             !kx::os::fileStatus(folder + "/" + library, status) || !status.isRegular()) {
-            return {Outcome::NotBuilt, {"Build the project first: " + library + " is missing."}};
+            return StartResult{Outcome::NotBuilt,
+                               {"Build the project first: " + library + " is missing."}};
         }
     }
+    return std::nullopt;
+}
 
+// The service folder with its descriptor copy, logs folder and no address
+// left by an earlier run, which must not pass for this one's.
+bool prepareServiceFolder(const std::string& serviceFolder, const KxCString& descriptor) {
+    const std::string addressFile = serviceFolder + "/address.txt";
+    return ensureFolder(serviceFolder) && (::unlink(addressFile.c_str()) == 0 || errno == ENOENT) &&
+           ensureFolder(serviceFolder + "/webapp") &&
+           ensureFolder(serviceFolder + "/webapp/WEB-INF") &&
+           ensureFolder(serviceFolder + "/logs") &&
+           kx::os::writeFileAtomically(serviceFolder + "/webapp/WEB-INF/web.xml", descriptor);
+}
+
+// The service's own container: on 127.0.0.1 at a port it picks, with the
+// service's token and host name, writing its address where we read it.
+kx::os::ChildProcessSpec containerSpec(const std::string& program,
+                                       const KxServiceRegistry::Service& service) {
+    const std::string serviceFolder = service.folder + "/" + KxServiceRegistry::kServiceFolder;
+    kx::os::ChildProcessSpec spec;
+    spec.arguments = {program,
+                      "--webapp",
+                      serviceFolder + "/webapp",
+                      "--lib-dir",
+                      service.folder,
+                      "--home",
+                      service.folder,
+                      "--context",
+                      "",
+                      "--bind",
+                      "127.0.0.1",
+                      "--port",
+                      "0",
+                      "--token",
+                      service.token,
+                      "--host-name",
+                      service.hostName,
+                      "--address-file",
+                      serviceFolder + "/address.txt",
+                      "--threads",
+                      "4",
+                      "--log-dir",
+                      serviceFolder + "/logs"};
+    spec.directory = service.folder;
+    spec.outputFile = serviceFolder + "/output.txt";
+    spec.errorFile = serviceFolder + "/errors.txt";
+    return spec;
+}
+
+// Prepares the service folder and starts the service's container; process
+// stays empty when either fails, and the result says why.
+StartResult launch(const std::string& program, const KxCString& descriptor,
+                   const KxServiceRegistry::Service& service,
+                   std::shared_ptr<kx::os::KxChildProcess>& process) {
+    const std::string serviceFolder = service.folder + "/" + KxServiceRegistry::kServiceFolder;
+    if (!prepareServiceFolder(serviceFolder, descriptor)) {
+        return {Outcome::Failed,
+                {"The folder " + serviceFolder + " cannot be prepared: " + errnoText() + "."}};
+    }
+    try {
+        process = kx::os::KxChildProcess::start(containerSpec(program, service));
+    } catch (const kx::os::KxChildProcessError& error) {
+        return {Outcome::Failed, {std::string("The service cannot be started: ") + error.what()}};
+    }
+    return {};
+}
+
+// The port the container writes once it serves (the file appears whole,
+// renamed into place), or 0 when it ended or the time ran out first; foreign
+// when it wrote an address that is not the service's own.
+unsigned short awaitPort(kx::os::KxChildProcess& process, const std::string& addressFile,
+                         const std::string& hostName, std::chrono::milliseconds timeout,
+                         bool& foreign) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    unsigned short port = 0;
+    foreign = false;
+    while (port == 0 && !foreign && process.running() &&
+           std::chrono::steady_clock::now() < deadline) {
+        KxCString address;
+        if (kx::os::readRegularFile(addressFile, address, 4096) == kx::os::ReadOutcome::Complete) {
+            port = portOfServiceAddress(address, hostName);
+            foreign = port == 0;
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    return port;
+}
+
+// Waits for the started container to serve. What it wrote on standard error
+// by then are servlets it could not load: the start failed, and it is
+// stopped.
+StartResult awaitServing(kx::os::KxChildProcess& process, KxServiceRegistry::Service& service,
+                         std::chrono::milliseconds timeout) {
+    const std::string serviceFolder = service.folder + "/" + KxServiceRegistry::kServiceFolder;
+    bool foreign = false;
+    const unsigned short port =
+        awaitPort(process, serviceFolder + "/address.txt", service.hostName, timeout, foreign);
+    std::vector<std::string> problems = problemLines(serviceFolder + "/errors.txt");
+    if (port != 0 && problems.empty()) {
+        service.port = port;
+        service.pid = process.pid();
+        service.running = true;
+        return {Outcome::Started, {}};
+    }
+    const bool ran = process.running();
+    process.stop(kStopGrace);
+    if (foreign) {
+        problems.push_back("It gave an address that is not its own.");
+    } else if (problems.empty()) {
+        problems.push_back(ran ? "It gave no address within " +
+                                     std::to_string(timeout.count() / 1000) + " s."
+                               : "It ended at once with exit status " +
+                                     std::to_string(process.exitStatus().value_or(-1)) + ".");
+    }
+    service.failedAtStart = true;
+    service.exitStatus = process.exitStatus();
+    service.problems = problems;
+    return {Outcome::Failed, problems};
+}
+
+}  // namespace
+
+std::optional<KxServiceRegistry::StartResult> KxServiceRegistry::reserve(
+    const std::string& folder, std::string& program, std::chrono::milliseconds& timeout) {
+    std::lock_guard lock(mutex_);
+    std::size_t active = 0;
+    for (auto& [key, entry] : entries_) {
+        refresh(entry);
+        active += entry.starting || entry.service.running ? 1 : 0;
+    }
+    if (auto found = entries_.find(folder); found != entries_.end()) {
+        if (found->second.starting) {
+            return StartResult{Outcome::Starting, {}};
+        }
+        if (found->second.service.running) {
+            return StartResult{Outcome::AlreadyRunning, {}};
+        }
+    }
+    if (active >= limit_) {
+        return StartResult{
+            Outcome::Limit,
+            {std::to_string(limit_) + " services run already; stop one to run this one."}};
+    }
+    Entry& entry = entries_[folder];
+    entry = Entry{};
+    entry.starting = true;
+    entry.service.folder = folder;
+    program = program_.empty() ? kx::os::currentExecutable() : program_;
+    timeout = startTimeout_;
+    return std::nullopt;
+}
+
+KxServiceRegistry::StartResult KxServiceRegistry::start(const std::string& dir) {
+    const std::string folder = kx::os::realPathOf(dir);
+    if (folder.empty()) {
+        return {Outcome::Failed, {"The project folder " + dir + " cannot be found."}};
+    }
+    KxCString descriptor;
+    if (auto notBuilt = checkBuilt(folder, descriptor)) {
+        return *notBuilt;
+    }
     std::string program;
     std::chrono::milliseconds timeout;
-    {
-        std::lock_guard lock(mutex_);
-        std::size_t active = 0;
-        for (auto& [key, entry] : entries_) {
-            refresh(entry);
-            active += entry.starting || entry.service.running ? 1 : 0;
-        }
-        if (auto found = entries_.find(folder); found != entries_.end()) {
-            if (found->second.starting) {
-                return {Outcome::Starting, {}};
-            }
-            if (found->second.service.running) {
-                return {Outcome::AlreadyRunning, {}};
-            }
-        }
-        if (active >= limit_) {
-            return {Outcome::Limit,
-                    {std::to_string(limit_) + " services run already; stop one to run this one."}};
-        }
-        Entry& entry = entries_[folder];
-        entry = Entry{};
-        entry.starting = true;
-        entry.service.folder = folder;
-        program = program_.empty() ? kx::os::currentExecutable() : program_;
-        timeout = startTimeout_;
+    if (auto refused = reserve(folder, program, timeout)) {
+        return *refused;
     }
 
-    StartResult result;
     Entry started;
     started.service.folder = folder;
     started.service.token = randomToken();
     started.service.hostName = "orvo-service-" + randomToken().substr(0, 16) + ".localhost";
     started.service.started = localTime();
-    const std::string serviceFolder = folder + "/" + kServiceFolder;
-    const std::string outputFile = serviceFolder + "/output.txt";
-    const std::string errorFile = serviceFolder + "/errors.txt";
-    const std::string addressFile = serviceFolder + "/address.txt";
-    // An address left by an earlier run must not pass for this one's.
-    if (!ensureFolder(serviceFolder) || (::unlink(addressFile.c_str()) != 0 && errno != ENOENT) ||
-        !ensureFolder(serviceFolder + "/webapp") ||
-        !ensureFolder(serviceFolder + "/webapp/WEB-INF") ||
-        !ensureFolder(serviceFolder + "/logs") ||
-        !kx::os::writeFileAtomically(serviceFolder + "/webapp/WEB-INF/web.xml", descriptor)) {
-        result = {Outcome::Failed,
-                  {"The folder " + serviceFolder + " cannot be prepared: " + errnoText() + "."}};
-    } else {
-        kx::os::ChildProcessSpec spec;
-        spec.arguments = {program,
-                          "--webapp",
-                          serviceFolder + "/webapp",
-                          "--lib-dir",
-                          folder,
-                          "--home",
-                          folder,
-                          "--context",
-                          "",
-                          "--bind",
-                          "127.0.0.1",
-                          "--port",
-                          "0",
-                          "--token",
-                          started.service.token,
-                          "--host-name",
-                          started.service.hostName,
-                          "--address-file",
-                          addressFile,
-                          "--threads",
-                          "4",
-                          "--log-dir",
-                          serviceFolder + "/logs"};
-        spec.directory = folder;
-        spec.outputFile = outputFile;
-        spec.errorFile = errorFile;
-        try {
-            started.process = kx::os::KxChildProcess::start(spec);
-        } catch (const kx::os::KxChildProcessError& error) {
-            result = {Outcome::Failed,
-                      {std::string("The service cannot be started: ") + error.what()}};
-        }
-    }
-
+    StartResult result = launch(program, descriptor, started.service, started.process);
     if (started.process != nullptr) {
-        // The container writes its address once it serves (the file appears
-        // whole, renamed into place); what it wrote on standard error by then
-        // are servlets it could not load.
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        unsigned short port = 0;
-        bool foreign = false;
-        while (port == 0 && !foreign && started.process->running() &&
-               std::chrono::steady_clock::now() < deadline) {
-            KxCString address;
-            if (kx::os::readRegularFile(addressFile, address, 4096) ==
-                kx::os::ReadOutcome::Complete) {
-                port = portOfServiceAddress(address, started.service.hostName);
-                foreign = port == 0;
-            } else {
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            }
-        }
-        std::vector<std::string> problems = problemLines(errorFile);
-        if (port != 0 && problems.empty()) {
-            started.service.port = port;
-            started.service.pid = started.process->pid();
-            started.service.running = true;
-            result = {Outcome::Started, {}};
-        } else {
-            const bool ran = started.process->running();
-            started.process->stop(kStopGrace);
-            if (foreign) {
-                problems.push_back("It gave an address that is not its own.");
-            } else if (problems.empty()) {
-                problems.push_back(
-                    ran ? "It gave no address within " + std::to_string(timeout.count() / 1000) +
-                              " s."
-                        : "It ended at once with exit status " +
-                              std::to_string(started.process->exitStatus().value_or(-1)) + ".");
-            }
-            started.service.failedAtStart = true;
-            started.service.exitStatus = started.process->exitStatus();
-            started.service.problems = problems;
-            result = {Outcome::Failed, problems};
-        }
+        result = awaitServing(*started.process, started.service, timeout);
     } else {
         started.service.failedAtStart = true;
         started.service.problems = result.problems;

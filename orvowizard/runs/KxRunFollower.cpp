@@ -1,11 +1,11 @@
-#include "orvowizard/pages/KxRunFollower.h"
+#include "orvowizard/runs/KxRunFollower.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <memory>
 
-#include "orvowizard/common/KxRunRegistry.h"
+#include "orvowizard/runs/KxRunRegistry.h"
 #include "platform/os/KxOs.h"
 
 namespace {

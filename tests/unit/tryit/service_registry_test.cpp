@@ -1,6 +1,6 @@
 // The services run for projects, with a stand-in for kxcontainer: a shell
 // script that records its arguments and behaves as the test tells it.
-#include "orvowizard/common/KxServiceRegistry.h"
+#include "orvowizard/tryit/KxServiceRegistry.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>

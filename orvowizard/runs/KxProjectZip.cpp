@@ -1,6 +1,6 @@
-#include "orvowizard/common/KxProjectZip.h"
+#include "orvowizard/runs/KxProjectZip.h"
 
-#include "orvowizard/common/KxServiceRegistry.h"
+#include "orvowizard/tryit/KxServiceRegistry.h"
 
 #include <archive.h>
 #include <archive_entry.h>

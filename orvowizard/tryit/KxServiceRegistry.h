@@ -95,6 +95,11 @@ class KxServiceRegistry {
     // Notices that an entry's process ended and keeps what it left; the
     // caller holds the mutex.
     void refresh(Entry& entry);
+    // Counts the project as starting unless it runs or starts already or the
+    // limit is reached (then the result says so); hands out the program and
+    // the start timeout as they are now.
+    std::optional<StartResult> reserve(const std::string& folder, std::string& program,
+                                       std::chrono::milliseconds& timeout);
 
     mutable std::mutex mutex_;
     std::map<std::string, Entry> entries_;

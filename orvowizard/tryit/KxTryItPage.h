@@ -9,7 +9,9 @@
 // the address this container gave them; nothing in the request names an
 // address. The last request of each operation is kept in the session and
 // fills the form when the operation is shown again; action=reset forgets it.
-#include "orvowizard/common/KxSoapForm.h"
+#include <chrono>
+#include <cstddef>
+
 #include "platform/template/KxLumericServlet.h"
 
 class KxTryItPage : public KxLumericServlet {
@@ -25,10 +27,3 @@ class KxTryItPage : public KxLumericServlet {
     static constexpr std::chrono::seconds kAnswerTimeout{30};
     static constexpr std::size_t kMaxAnswer = 1024 * 1024;
 };
-
-// The form values a request carries: its v:, n:, u:, c: and x: parameters.
-KxFormValues formValuesOf(const KxHttpServletRequest& request);
-
-// The session's form of values, and back: length-prefixed pairs.
-std::string encodeFormValues(const KxFormValues& values);
-KxFormValues decodeFormValues(const std::string& text);

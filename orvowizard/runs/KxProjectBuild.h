@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "orvowizard/common/KxBuildDiagnostics.h"
+#include "orvowizard/runs/KxBuildDiagnostics.h"
 #include "platform/base/KxCString.h"
 
 struct KxBuildRun {

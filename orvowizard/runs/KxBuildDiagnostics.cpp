@@ -1,4 +1,4 @@
-#include "orvowizard/common/KxBuildDiagnostics.h"
+#include "orvowizard/runs/KxBuildDiagnostics.h"
 
 #include <algorithm>
 #include <optional>
