@@ -20,12 +20,7 @@ FILES="${KX_BENCH_FILES:-50}"
 ENUMS="${KX_BENCH_ENUMS:-6000}"
 TYPES="${KX_BENCH_TYPES:-2000}"
 
-if [ -n "${KX_BENCH_BINDGEN:-}" ]; then
-    BINDGEN="$KX_BENCH_BINDGEN"
-else
-    bench_build bindgen
-    BINDGEN="$KX_BIN/bindgen"
-fi
+bench_bindgen
 bench_init
 
 # timed DIR OUT COMMAND...: runs the command in DIR (output to OUT), at most

@@ -11,12 +11,7 @@ source "$(dirname "$0")/lib.sh"
 PY=/usr/bin/python3
 HERE="$KX_ROOT/bench/bindgen"
 
-if [ -n "${KX_BENCH_BINDGEN:-}" ]; then
-    BINDGEN="$KX_BENCH_BINDGEN"
-else
-    bench_build bindgen
-    BINDGEN="$KX_BIN/bindgen"
-fi
+bench_bindgen
 bench_init
 FAILED=0
 REFERENCE=""

@@ -65,6 +65,17 @@ bench_build() {
     ninja -C "$KX_BUILD" -j "${KX_BENCH_JOBS:-2}" "$@" >/dev/null
 }
 
+# bench_bindgen: sets BINDGEN to $KX_BENCH_BINDGEN when given, else to the
+# bench build's bindgen (built when needed).
+bench_bindgen() {
+    if [ -n "${KX_BENCH_BINDGEN:-}" ]; then
+        BINDGEN="$KX_BENCH_BINDGEN"
+    else
+        bench_build bindgen
+        BINDGEN="$KX_BIN/bindgen"
+    fi
+}
+
 bench_setup() {
     bench_install
     bench_build "$@"

@@ -3,25 +3,15 @@
 #include <cstddef>
 #include <stdexcept>
 
-namespace kx::gen {
+#include "generators/support/EmbeddedText.h"
 
-// The tables CMake builds from generators/runtime (RuntimeText.cpp and
-// HttpText.cpp in the build folder).
-struct EmbeddedHeader {
-    const char* name;
-    const char* text;
-    std::size_t size;
-};
-extern const EmbeddedHeader kRuntimeSources[];
-extern const std::size_t kRuntimeSourceCount;
-extern const char kHttpSource[];
+namespace kx::gen {
 
 const std::vector<RuntimeFile>& runtimeFiles() {
     static const std::vector<RuntimeFile> files = [] {
         std::vector<RuntimeFile> made;
-        for (std::size_t i = 0; i < kRuntimeSourceCount; ++i) {
-            made.push_back({kRuntimeSources[i].name,
-                            KxCString(kRuntimeSources[i].text, kRuntimeSources[i].size)});
+        for (std::size_t i = 0; i < kRuntimeTextsCount; ++i) {
+            made.push_back({kRuntimeTexts[i].name, KxCString(kRuntimeTexts[i].view())});
         }
         return made;
     }();
@@ -41,7 +31,7 @@ const KxCString& runtimeHeaderText() {
 }
 
 const KxCString& httpHeaderText() {
-    static const KxCString text(kHttpSource);
+    static const KxCString text(kHttpTexts[0].view());
     return text;
 }
 

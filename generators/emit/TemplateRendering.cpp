@@ -5,20 +5,12 @@
 #include <optional>
 
 #include "generators/emit/BuildFiles.h"
+#include "generators/support/EmbeddedText.h"
 #include "generators/support/Text.h"
 #include "platform/template/KxContext.h"
 #include "platform/template/KxTemplate.h"
 
 namespace kx::gen {
-
-// The templates' texts, which CMake writes into TemplateTexts.cpp.
-struct EmbeddedTemplate {
-    const char* name;
-    const char* text;
-    std::size_t size;
-};
-extern const EmbeddedTemplate kEmbeddedTemplates[];
-extern const std::size_t kEmbeddedTemplateCount;
 
 namespace {
 
@@ -108,7 +100,7 @@ class EscapeTool : public KxContextObjectImpl {
                 const bool indented = method.applyIndented && arguments.size() == 2;
                 if ((arguments.size() != 1 && !indented) || !arguments[0].isValid()) {
                     throw TemplateValueError("$" + tool_ + "." + name + " takes one value" +
-                                             (method.applyIndented ? " and an indentation" : ""));
+                                             (method.applyIndented ? " (and an indentation)" : ""));
                 }
                 if (indented) {
                     return kxcreateContextObject(
@@ -220,16 +212,16 @@ KxCString renderTemplateText(std::string_view text, std::string_view name,
 
 std::vector<std::string_view> templateNames() {
     std::vector<std::string_view> names;
-    for (std::size_t i = 0; i < kEmbeddedTemplateCount; ++i) {
-        names.emplace_back(kEmbeddedTemplates[i].name);
+    for (std::size_t i = 0; i < kTemplateTextsCount; ++i) {
+        names.emplace_back(kTemplateTexts[i].name);
     }
     return names;
 }
 
 std::string_view templateText(std::string_view name) {
-    for (std::size_t i = 0; i < kEmbeddedTemplateCount; ++i) {
-        if (name == kEmbeddedTemplates[i].name) {
-            return {kEmbeddedTemplates[i].text, kEmbeddedTemplates[i].size};
+    for (std::size_t i = 0; i < kTemplateTextsCount; ++i) {
+        if (name == kTemplateTexts[i].name) {
+            return kTemplateTexts[i].view();
         }
     }
     return {};

@@ -111,7 +111,8 @@ TEST(ServiceTemplates, TheShapesOfAnOperationComeOutAsCode) {
     EXPECT_LT(proxy.find("out.text(orvo::toText(a));"), proxy.find("b.writeXml(out, "));
     EXPECT_NE(proxy.find("::ns::Item returned;"), KxCString::npos);
     EXPECT_NE(proxy.find("throwPFaults(body.firstChild());"), KxCString::npos);
-    // The one-way call returns on an empty answer, the others do not.
+    // The one-way call, and only it, returns on an empty answer.
+    EXPECT_NE(proxy.find("if (answer.empty())"), KxCString::npos);
     EXPECT_EQ(proxy.find("if (answer.empty())"), proxy.rfind("if (answer.empty())"));
 
     const KxCString skeleton = renderTemplate("service/skeleton-source.tl",
