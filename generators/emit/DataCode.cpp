@@ -194,13 +194,10 @@ KxCString isChild(const Field& field) {
     return "child && child.is(" + literalNames(field.xml) + ")";
 }
 
-// The statements that read the element fields of one group (a choice or
-// all) starting at fields[first]; first is moved past them.
-KxCString readGroup(const Schema& schema, const ClassModel& model, std::size_t& first,
-                    bool external) {
-    const DataType& type = *model.type;
+// The element fields of the group that starts at fields[first]; first is
+// moved past the group.
+std::vector<const Field*> groupMembers(const DataType& type, std::size_t& first) {
     const int groupIndex = type.fields[first].group;
-    const FieldGroup& group = type.groups[static_cast<std::size_t>(groupIndex)];
     std::vector<const Field*> members;
     while (first < type.fields.size() && type.fields[first].group == groupIndex) {
         if (!type.fields[first].isAttribute) {
@@ -208,6 +205,14 @@ KxCString readGroup(const Schema& schema, const ClassModel& model, std::size_t& 
         }
         ++first;
     }
+    return members;
+}
+
+KxCString readGroup(const Schema& schema, const ClassModel& model, std::size_t& first,
+                    bool external) {
+    const DataType& type = *model.type;
+    const FieldGroup& group = type.groups[static_cast<std::size_t>(type.fields[first].group)];
+    const std::vector<const Field*> members = groupMembers(type, first);
     const bool all = group.kind == FieldGroup::Kind::All;
     // Which members the group must have seen: one of them for a required
     // choice, each required member of an all.
@@ -290,40 +295,70 @@ KxCString readChoiceList(const Schema& schema, const ClassModel& model, const Fi
     return body + "    }\n";
 }
 
-KxCString readContentBody(const Schema& schema, const ClassModel& model, bool external) {
-    const DataType& type = *model.type;
-    KxCString body;
-    if (type.acceptsAny) {
-        // Elements the type does not name are passed over.
-        KxCString known;
-        const auto addKnown = [&known](const Field& named) {
-            known += (known.empty() ? "" : " || ") + KxCString("child.is(") +
-                     literalNames(named.xml) + ")";
-        };
-        for (const DataType* part : model.lineage) {
-            for (const Field& field : part->fields) {
-                if (field.isAttribute || field.isText) {
-                    continue;
-                }
-                // A repeated choice is known by the names of its alternatives.
-                if (field.alternatives.empty()) {
-                    addKnown(field);
-                }
-                for (const Field& alternative : field.alternatives) {
-                    addKnown(alternative);
-                }
+// The lambda that passes over the elements a type with xsd:any does not
+// name: those of none of its fields or its bases' fields.
+KxCString passOverFunction(const ClassModel& model) {
+    KxCString known;
+    const auto addKnown = [&known](const Field& named) {
+        known +=
+            (known.empty() ? "" : " || ") + KxCString("child.is(") + literalNames(named.xml) + ")";
+    };
+    for (const DataType* part : model.lineage) {
+        for (const Field& field : part->fields) {
+            if (field.isAttribute || field.isText) {
+                continue;
+            }
+            // A repeated choice is known by the names of its alternatives.
+            if (field.alternatives.empty()) {
+                addKnown(field);
+            }
+            for (const Field& alternative : field.alternatives) {
+                addKnown(alternative);
             }
         }
-        body +=
-            "    const auto passOver = [](orvo::Element child) {\n"
-            "        while (child && !(" +
-            (known.empty() ? KxCString("false") : known) +
-            ")) {\n"
-            "            child = child.nextSibling();\n"
-            "        }\n"
-            "        return child;\n"
-            "    };\n";
     }
+    return "    const auto passOver = [](orvo::Element child) {\n"
+           "        while (child && !(" +
+           (known.empty() ? KxCString("false") : known) +
+           ")) {\n"
+           "            child = child.nextSibling();\n"
+           "        }\n"
+           "        return child;\n"
+           "    };\n";
+}
+
+// The statements that read an element field outside a group: its items
+// while they come, an optional one, or the one that must come.
+KxCString readElement(const Schema& schema, const ClassModel& model, const Field& field,
+                      bool external) {
+    if (field.repeated) {
+        KxCString body = "    {\n        std::size_t count = 0;\n        while (" + isChild(field) +
+                         ") {\n" + readItem(schema, field, "            ", external) +
+                         "            " + storeItem(model, field) +
+                         "\n            child = child.nextSibling();\n            ++count;\n"
+                         "        }\n";
+        if (field.minOccurs > 0) {
+            body += "        if (count < " + std::to_string(field.minOccurs) +
+                    ") {\n            orvo::lacksChild(element, child, \"" +
+                    inLiteral(field.xml.shown()) + "\");\n        }\n";
+        }
+        return body + "    }\n";
+    }
+    if (field.optional) {
+        return "    if (" + isChild(field) + ") {\n" +
+               readItem(schema, field, "        ", external) + "        " +
+               storeItem(model, field) + "\n        child = child.nextSibling();\n    }\n";
+    }
+    return "    if (!(" + isChild(field) + ")) {\n        orvo::lacksChild(element, child, \"" +
+           inLiteral(field.xml.shown()) + "\");\n    }\n    {\n" +
+           readItem(schema, field, "        ", external) + "        " + storeItem(model, field) +
+           "\n    }\n    child = child.nextSibling();\n";
+}
+
+KxCString readContentBody(const Schema& schema, const ClassModel& model, bool external) {
+    const DataType& type = *model.type;
+    // Elements the type does not name are passed over before each field.
+    KxCString body = type.acceptsAny ? passOverFunction(model) : KxCString();
     const KxCString skip = type.acceptsAny ? "    child = passOver(child);\n" : "";
     for (std::size_t index = 0; index < type.fields.size();) {
         const Field& field = type.fields[index];
@@ -335,35 +370,11 @@ KxCString readContentBody(const Schema& schema, const ClassModel& model, bool ex
         if (!field.alternatives.empty()) {
             body += readChoiceList(schema, model, field, external);
             ++index;
-            continue;
-        }
-        if (field.group >= 0) {
+        } else if (field.group >= 0) {
             body += readGroup(schema, model, index, external);
-            continue;
-        }
-        ++index;
-        if (field.repeated) {
-            body += "    {\n        std::size_t count = 0;\n        while (" + isChild(field) +
-                    ") {\n" + readItem(schema, field, "            ", external) + "            " +
-                    storeItem(model, field) +
-                    "\n            child = child.nextSibling();\n            ++count;\n"
-                    "        }\n";
-            if (field.minOccurs > 0) {
-                body += "        if (count < " + std::to_string(field.minOccurs) +
-                        ") {\n            orvo::lacksChild(element, child, \"" +
-                        inLiteral(field.xml.shown()) + "\");\n        }\n";
-            }
-            body += "    }\n";
-        } else if (field.optional) {
-            body += "    if (" + isChild(field) + ") {\n" +
-                    readItem(schema, field, "        ", external) + "        " +
-                    storeItem(model, field) + "\n        child = child.nextSibling();\n    }\n";
         } else {
-            body += "    if (!(" + isChild(field) +
-                    ")) {\n        orvo::lacksChild(element, child, \"" +
-                    inLiteral(field.xml.shown()) + "\");\n    }\n    {\n" +
-                    readItem(schema, field, "        ", external) + "        " +
-                    storeItem(model, field) + "\n    }\n    child = child.nextSibling();\n";
+            body += readElement(schema, model, field, external);
+            ++index;
         }
     }
     return body + skip;
