@@ -208,6 +208,8 @@ std::vector<const Field*> groupMembers(const DataType& type, std::size_t& first)
     return members;
 }
 
+// The statements that read the element fields of one group (a choice or
+// all) starting at fields[first]; first is moved past them.
 KxCString readGroup(const Schema& schema, const ClassModel& model, std::size_t& first,
                     bool external) {
     const DataType& type = *model.type;
