@@ -53,7 +53,8 @@ generators() {
 OLD_BIN="$(generators old "$1")"
 NEW_BIN="$(generators new "${2:-$ROOT/build/bin}")"
 
-# The cases: "KIND NAME INPUT", KIND being schema, server or client.
+# The cases: "KIND NAME INPUT", KIND being schema, marshal (a schema with
+# marshaller classes), server or client.
 INPUTS="$SCRATCH/inputs"
 CASES=()
 mkdir -p "$INPUTS"
@@ -109,6 +110,13 @@ for input in "$INPUTS"/examples/*.wsdl "$INPUTS"/examples/*.xsd; do
     esac
 done
 
+# Each schema once more with its XML reading and writing in marshaller
+# classes.
+for case in "${CASES[@]}"; do
+    read -r kind name input <<<"$case"
+    [ "$kind" = schema ] && CASES+=("marshal $name-marshal $input")
+done
+
 # generate BIN KIND NAME INPUT OUT: one case into $SCRATCH/project, then moved to OUT.
 # A generator that refuses its input (broken.wsdl) is a case too: its
 # errors.xml is compared like any other file.
@@ -119,6 +127,7 @@ generate() {
     local tool=bindgen flags=()
     case "$kind" in
         schema) printf 'type=foundation\nprojectName=%s\nmake=true\nsample=true\nhtml=true\nmsvcproject=true\n' "${name//-/_}" ;;
+        marshal) printf 'type=foundation\nprojectName=%s\nmake=true\nsample=true\nhtml=true\nexternalmarshaller=true\n' "${name//-/_}" ;;
         server) tool=svcgen
                 printf 'type=server\nprojectName=%s\nserver=true\nsample=true\nhtml=true\nmake=true\nmsvcproject=true\n' "${name//-/_}" ;;
         client) tool=svcgen flags=(-noserver)

@@ -63,29 +63,8 @@ void generate(GeneratorRun& run) {
     files.sample = settings.sample;
     writeDataClasses(schema, files, output);
     if (settings.html) {
-        KxCString html = htmlPageStart(projectName + ": data classes") +
-                         "<p>Generated from <code>" + xmlEscape(baseName(input.name)) + "</code>";
-        for (const KxCString& ns : schema.targetNamespaces()) {
-            html += ", target namespace <code>" + xmlEscape(ns) + "</code>";
-        }
-        html += ".</p>\n<h2>Data classes</h2>\n<ul>\n";
-        for (const DataType& type : schema.types()) {
-            html += "<li><a href=\"" + xmlEscape(type.className) + ".html\">" +
-                    xmlEscape(type.className) + "</a> (" +
-                    (type.fromElement ? "element " : "type ") + xmlEscape(type.name.shown()) +
-                    ")</li>\n";
-        }
-        html += "</ul>\n";
-        if (!schema.elements().empty()) {
-            html += "<h2>Global elements</h2>\n<table>\n<tr><th>Element</th><th>Type</th></tr>\n";
-            for (const GlobalElement& element : schema.elements()) {
-                html += "<tr><td>" + xmlEscape(element.name.shown()) + "</td><td><code>" +
-                        xmlEscape(element.use ? element.use->cppType : element.typeName) +
-                        "</code></td></tr>\n";
-            }
-            html += "</table>\n";
-        }
-        html += htmlPageEnd(files.options.origin);
+        const KxCString html =
+            dataIndexHtml(schema, projectName + ": data classes", files.options.origin);
         output.write("docs/index.html", html);
         if (!settings.docsDir.empty()) {
             output.writeCopy(settings.docsDir, "index.html", html);

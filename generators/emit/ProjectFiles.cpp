@@ -122,20 +122,21 @@ void writeDataClasses(const Schema& schema, const DataClassFiles& files, OutputW
             output.writeCopy(files.incDir, name, content);
         }
     };
-    for (const EnumType& type : schema.enums()) {
-        writeHeader(type.className + ".h", enumHeader(type, options));
+    // The model is built once: every file below lays out the same names.
+    const DataModel model = buildDataModel(schema);
+    for (const EnumModel& type : model.enums) {
+        writeHeader(type.name + ".h", enumHeader(type, options));
     }
-    for (const DataType& type : schema.types()) {
-        writeHeader(type.className + ".h", dataClassHeader(schema, type, options));
-        output.write(type.className + ".cpp", dataClassSource(schema, type, options));
+    for (const ClassModel& type : model.classes) {
+        writeHeader(type.name + ".h", dataClassHeader(type, options));
+        output.write(type.name + ".cpp", dataClassSource(schema, type, options));
         if (options.externalMarshaller) {
-            writeHeader(type.className + "Marshaller.h", marshallerHeader(schema, type, options));
-            output.write(type.className + "Marshaller.cpp",
-                         marshallerSource(schema, type, options));
+            writeHeader(type.marshaller + ".h", marshallerHeader(type, options));
+            output.write(type.marshaller + ".cpp", marshallerSource(schema, type, options));
         }
     }
     if (files.sample) {
-        output.writeSample("main.cpp", sampleProgram(schema, options));
+        output.writeSample("main.cpp", sampleProgram(model, options));
     }
     if (!files.html) {
         return;
@@ -144,13 +145,12 @@ void writeDataClasses(const Schema& schema, const DataClassFiles& files, OutputW
     // link to the overview one level up.
     const bool nested = files.docsFolder.find('/') != KxCString::npos;
     const KxCString index = nested ? "../index.html" : "index.html";
-    for (const DataType& type : schema.types()) {
-        const KxCString page = dataTypeHtml(
-            schema, type, options.origin, options.externalMarshaller,
-            [](const KxCString& name) { return name + ".html"; }, index);
-        output.write(files.docsFolder + "/" + type.className + ".html", page);
+    for (const ClassModel& type : model.classes) {
+        const KxCString page =
+            dataTypeHtml(type, options.origin, options.externalMarshaller, index);
+        output.write(files.docsFolder + "/" + type.name + ".html", page);
         if (!files.docsDir.empty()) {
-            output.writeCopy(files.docsDir, type.className + ".html", page);
+            output.writeCopy(files.docsDir, type.name + ".html", page);
         }
     }
 }

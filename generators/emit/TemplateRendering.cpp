@@ -67,11 +67,18 @@ struct Method {
     std::function<KxCString(std::string_view, std::string_view)> applyIndented = nullptr;
 };
 
+// The inside of a C++ string literal, without its quotes.
+KxCString inLiteral(std::string_view value) {
+    const KxCString literal = cppLiteral(value);
+    return literal.substr(1, literal.size() - 2);
+}
+
 const std::vector<Method>& methods() {
     static const std::vector<Method> kMethods = {
         {"cpp", "literal", cppLiteral},
         {"cpp", "comment", [](std::string_view v) { return cppComment(v); },
          [](std::string_view v, std::string_view indent) { return cppComment(v, indent); }},
+        {"cpp", "inLiteral", inLiteral},
         {"cpp", "id", identifier},
         {"xml", "text", xmlEscape},
         {"xml", "attr", xmlEscape},

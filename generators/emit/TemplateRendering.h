@@ -5,6 +5,7 @@
 // comes from an input must pass:
 //   $cpp.literal(v)  a C++ string literal (quotes included)
 //   $cpp.comment(v)  C++ line comments ("// " lines); $cpp.comment(v, "    ") indents them
+//   $cpp.inLiteral(v)  the inside of a C++ string literal, without its quotes
 //   $cpp.id(v)       a C++ identifier made from an XML name
 //   $xml.text(v), $xml.attr(v)  XML or HTML content, attribute value in double quotes
 //   $xml.comment(v)  the inside of an XML comment

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "generators/emit/DataClassWriter.h"
+#include "generators/model/DataModel.h"
 #include "generators/support/Text.h"
 
     namespace kx::gen {

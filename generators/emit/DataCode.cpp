@@ -1,0 +1,470 @@
+#include "generators/emit/DataCode.h"
+
+#include <algorithm>
+
+#include "generators/emit/DataClassWriter.h"
+#include "generators/support/Text.h"
+
+namespace kx::gen {
+
+namespace {
+
+const DataType& classOf(const Schema& schema, const Field& field) {
+    return schema.types()[static_cast<std::size_t>(field.classIndex)];
+}
+
+// The accessor name the model gave a field of the class.
+const KxCString& accessor(const ClassModel& model, const Field& field) {
+    for (const FieldModel& named : model.fields) {
+        if (named.field == &field) {
+            return named.accessor;
+        }
+    }
+    throw std::logic_error("the field " + field.member + " is not one of " + model.name);
+}
+
+// Whether an item is a nillable value held as an optional (empty for nil).
+bool nilAsEmpty(const Field& field) {
+    return field.nillable && !field.pointer;
+}
+
+// ---- Writing ---------------------------------------------------------------
+// ---- Writing ---------------------------------------------------------------
+
+// The statements that write one value of an element field, given as an
+// expression of its item type.
+KxCString writeItem(const Schema& schema, const Field& field, const KxCString& value,
+                    const KxCString& indent, bool external) {
+    const KxCString names = literalNames(field.xml);
+    if (field.pointer) {
+        return indent + "if (" + value + ") {\n" + indent + "    " +
+               writeObjectStatement(classOf(schema, field), "(*" + value + ")", field.xml,
+                                    external) +
+               "\n" + indent + "}\n";
+    }
+    const KxCString present = nilAsEmpty(field) ? "(*" + value + ")" : value;
+    KxCString write;
+    if (field.isClass) {
+        write = writeObjectStatement(classOf(schema, field), present, field.xml, external) + "\n";
+    } else {
+        write = "out.start(" + names + ");\n" + indent + "out.text(orvo::toText(" + present +
+                "));\n" + indent + "out.end();\n";
+    }
+    if (!nilAsEmpty(field)) {
+        return indent + write;
+    }
+    KxCString nested = write;
+    for (std::size_t at = nested.find('\n'); at + 1 < nested.size();
+         at = nested.find('\n', at + 1)) {
+        nested.insert(at + 1, "    ");
+    }
+    return indent + "if (" + value + ") {\n" + indent + "    " + nested + indent + "} else {\n" +
+           indent + "    out.start(" + names + ");\n" + indent + "    out.nil();\n" + indent +
+           "    out.end();\n" + indent + "}\n";
+}
+
+KxCString writeAttributesBody(const ClassModel& model) {
+    KxCString body;
+    for (const Field& field : model.type->fields) {
+        if (!field.isAttribute) {
+            continue;
+        }
+        const KxCString getter = "object.get" + accessor(model, field) + "()";
+        const KxCString names = literalNames(field.xml);
+        if (field.optional) {
+            body += "    if (" + getter + ") {\n        out.attribute(" + names +
+                    ", orvo::toText(*" + getter + "));\n    }\n";
+        } else {
+            body += "    out.attribute(" + names + ", orvo::toText(" + getter + "));\n";
+        }
+    }
+    return body;
+}
+
+KxCString writeContentBody(const Schema& schema, const ClassModel& model, bool external) {
+    KxCString body;
+    for (const Field& field : model.type->fields) {
+        if (field.isAttribute) {
+            continue;
+        }
+        const KxCString getter = "object.get" + accessor(model, field) + "()";
+        if (field.isText) {
+            body += "    out.text(orvo::toText(" + getter + "));\n";
+        } else if (!field.alternatives.empty()) {
+            body += "    for (const auto& item : " + getter + ") {\n";
+            for (const Field& alternative : field.alternatives) {
+                const KxCString member = "item." + alternative.member;
+                body += alternative.pointer
+                            ? writeItem(schema, alternative, member, "        ", external)
+                            : "        if (" + member + ") {\n" +
+                                  writeItem(schema, alternative, "(*" + member + ")",
+                                            "            ", external) +
+                                  "        }\n";
+            }
+            body += "    }\n";
+        } else if (field.repeated) {
+            body += "    for (const auto& item : " + getter + ") {\n" +
+                    writeItem(schema, field, "item", "        ", external) + "    }\n";
+        } else if (field.optional && !field.pointer) {
+            body += "    if (" + getter + ") {\n" +
+                    writeItem(schema, field, "(*" + getter + ")", "        ", external) + "    }\n";
+        } else {
+            body += writeItem(schema, field, getter, "    ", external);
+        }
+    }
+    return body;
+}
+
+// ---- Reading ---------------------------------------------------------------
+
+// Statements that read one value of an element field from the element
+// `child` into a new variable `value` of its item type.
+// The check of a list value's items, when it has items of a checked type.
+KxCString checkList(const Field& field, const KxCString& at, const KxCString& value) {
+    return field.simple.listItem.empty()
+               ? KxCString()
+               : " orvo::checkListItems<" + field.simple.listItem + ">(" + at + ", " + value + ");";
+}
+
+KxCString readItem(const Schema& schema, const Field& field, const KxCString& indent,
+                   bool external) {
+    if (field.pointer) {
+        return indent + "auto value = std::make_shared<" + field.cppType + ">();\n" + indent +
+               readObjectStatement(classOf(schema, field), "child", "(*value)", external) + "\n";
+    }
+    const auto readInto = [&](const KxCString& target) {
+        if (field.isClass) {
+            return readObjectStatement(classOf(schema, field), "child", target, external);
+        }
+        return "orvo::readValue(child, child.text(), " + target + ");" +
+               checkList(field, "child", target);
+    };
+    const KxCString declaration =
+        field.cppType + (field.isClass ? " " : " ") + "%" + (field.isClass ? ";" : "{};");
+    const auto declare = [&](const KxCString& name) {
+        KxCString text = declaration;
+        text.replace(text.find('%'), 1, name);
+        return text;
+    };
+    if (nilAsEmpty(field)) {
+        return indent + "std::optional<" + field.cppType + "> value;\n" + indent +
+               "if (!child.isNil()) {\n" + indent + "    " + declare("read") + "\n" + indent +
+               "    " + readInto("read") + "\n" + indent + "    value = std::move(read);\n" +
+               indent + "}\n";
+    }
+    return indent + declare("value") + "\n" + indent + readInto("value") + "\n";
+}
+
+KxCString storeItem(const ClassModel& model, const Field& field) {
+    return (field.repeated ? "object.add" : "object.set") + accessor(model, field) +
+           "(std::move(value));";
+}
+
+// Escaped for the inside of a C++ string literal.
+KxCString inLiteral(const KxCString& text) {
+    const KxCString literal = cppLiteral(text);
+    return literal.substr(1, literal.size() - 2);
+}
+
+// The statements that read an attribute field.
+KxCString readAttribute(const ClassModel& model, const Field& field) {
+    KxCString body = "    if (element.attribute(" + literalNames(field.xml) + ", text)) {\n";
+    body += "        " + field.cppType + " value{};\n";
+    body += "        orvo::readValue(element, text, value);" +
+            checkList(field, "element", "value") + "\n";
+    if (!field.fixedValue.empty()) {
+        body += "        if (orvo::toText(value) != orvo::toText(orvo::fromText<" + field.cppType +
+                ">(" + cppLiteral(field.fixedValue) +
+                "))) {\n"
+                "            element.fail(\"the attribute " +
+                inLiteral(field.xml.local) + " holds '\" + text + \"', not its fixed value " +
+                inLiteral(field.fixedValue) + "\");\n        }\n";
+    }
+    body += "        " + storeItem(model, field) + "\n    }";
+    if (!field.optional) {
+        body +=
+            " else {\n        element.fail(\"the element \" + element.qualifiedName() + \" "
+            "lacks its attribute " +
+            inLiteral(field.xml.shown()) + "\");\n    }";
+    }
+    return body + "\n";
+}
+
+KxCString isChild(const Field& field) {
+    return "child && child.is(" + literalNames(field.xml) + ")";
+}
+
+// The element fields of the group that starts at fields[first]; first is
+// moved past the group.
+std::vector<const Field*> groupMembers(const DataType& type, std::size_t& first) {
+    const int groupIndex = type.fields[first].group;
+    std::vector<const Field*> members;
+    while (first < type.fields.size() && type.fields[first].group == groupIndex) {
+        if (!type.fields[first].isAttribute) {
+            members.push_back(&type.fields[first]);
+        }
+        ++first;
+    }
+    return members;
+}
+
+// The statements that read the element fields of one group (a choice or
+// all) starting at fields[first]; first is moved past them.
+KxCString readGroup(const Schema& schema, const ClassModel& model, std::size_t& first,
+                    bool external) {
+    const DataType& type = *model.type;
+    const FieldGroup& group = type.groups[static_cast<std::size_t>(type.fields[first].group)];
+    const std::vector<const Field*> members = groupMembers(type, first);
+    const bool all = group.kind == FieldGroup::Kind::All;
+    // Which members the group must have seen: one of them for a required
+    // choice, each required member of an all.
+    std::vector<bool> checked(members.size(), false);
+    for (std::size_t i = 0; i < members.size(); ++i) {
+        checked[i] =
+            !group.optional && (all ? !members[i]->optional && !members[i]->repeated : true);
+    }
+    const bool anyChecked = std::find(checked.begin(), checked.end(), true) != checked.end();
+    KxCString body = "    {\n";
+    if (anyChecked && !all) {
+        body += "        bool seen = false;\n";
+    }
+    for (std::size_t i = 0; all && i < members.size(); ++i) {
+        if (checked[i]) {
+            body += "        bool seen" + std::to_string(i) + " = false;\n";
+        }
+    }
+    body += "        for (;;) {\n";
+    KxCString names;
+    for (std::size_t i = 0; i < members.size(); ++i) {
+        const Field& field = *members[i];
+        names += (names.empty() ? "" : ", ") + inLiteral(field.xml.shown());
+        body += KxCString(i == 0 ? "            if (" : " else if (") + isChild(field) + ") {\n" +
+                readItem(schema, field, "                ", external) + "                " +
+                storeItem(model, field) + "\n";
+        if (checked[i]) {
+            body += "                seen" + (all ? std::to_string(i) : KxCString()) + " = true;\n";
+        }
+        body += "            }";
+    }
+    body += " else {\n                break;\n            }\n";
+    body += "            child = child.nextSibling();\n";
+    if (!all && !group.repeated) {
+        body += "            break;\n";
+    }
+    body += "        }\n";
+    for (std::size_t i = 0; all && i < members.size(); ++i) {
+        if (checked[i]) {
+            body += "        if (!seen" + std::to_string(i) +
+                    ") {\n            orvo::lacksChild(element, child, \"" +
+                    inLiteral(members[i]->xml.shown()) + "\");\n        }\n";
+        }
+    }
+    if (!all && anyChecked) {
+        body += "        if (!seen) {\n            orvo::lacksChild(element, child, \"one of " +
+                names + "\");\n        }\n";
+    }
+    return body + "    }\n";
+}
+
+// The statements that read a repeated choice: an item per child element
+// that is one of the alternatives, in document order.
+KxCString readChoiceList(const Schema& schema, const ClassModel& model, const Field& field,
+                         bool external) {
+    KxCString body = "    {\n        std::size_t count = 0;\n        for (;;) {\n            " +
+                     field.cppType + " item;\n";
+    KxCString names;
+    for (std::size_t i = 0; i < field.alternatives.size(); ++i) {
+        const Field& alternative = field.alternatives[i];
+        names += (names.empty() ? "" : ", ") + inLiteral(alternative.xml.shown());
+        body += KxCString(i == 0 ? "            if (" : " else if (") + isChild(alternative) +
+                ") {\n" + readItem(schema, alternative, "                ", external) +
+                "                item." + alternative.member + " = std::move(value);\n" +
+                "            }";
+    }
+    body +=
+        " else {\n                break;\n            }\n"
+        "            object.add" +
+        accessor(model, field) +
+        "(std::move(item));\n"
+        "            child = child.nextSibling();\n"
+        "            ++count;\n"
+        "        }\n";
+    if (field.minOccurs > 0) {
+        body += "        if (count < " + std::to_string(field.minOccurs) +
+                ") {\n            orvo::lacksChild(element, child, \"one of " + names +
+                "\");\n        }\n";
+    }
+    return body + "    }\n";
+}
+
+// The lambda that passes over the elements a type with xsd:any does not
+// name: those of none of its fields or its bases' fields.
+KxCString passOverFunction(const ClassModel& model) {
+    KxCString known;
+    const auto addKnown = [&known](const Field& named) {
+        known +=
+            (known.empty() ? "" : " || ") + KxCString("child.is(") + literalNames(named.xml) + ")";
+    };
+    for (const DataType* part : model.lineage) {
+        for (const Field& field : part->fields) {
+            if (field.isAttribute || field.isText) {
+                continue;
+            }
+            // A repeated choice is known by the names of its alternatives.
+            if (field.alternatives.empty()) {
+                addKnown(field);
+            }
+            for (const Field& alternative : field.alternatives) {
+                addKnown(alternative);
+            }
+        }
+    }
+    return "    const auto passOver = [](orvo::Element child) {\n"
+           "        while (child && !(" +
+           (known.empty() ? KxCString("false") : known) +
+           ")) {\n"
+           "            child = child.nextSibling();\n"
+           "        }\n"
+           "        return child;\n"
+           "    };\n";
+}
+
+// The statements that read an element field outside a group: its items
+// while they come, an optional one, or the one that must come.
+KxCString readElement(const Schema& schema, const ClassModel& model, const Field& field,
+                      bool external) {
+    if (field.repeated) {
+        KxCString body = "    {\n        std::size_t count = 0;\n        while (" + isChild(field) +
+                         ") {\n" + readItem(schema, field, "            ", external) +
+                         "            " + storeItem(model, field) +
+                         "\n            child = child.nextSibling();\n            ++count;\n"
+                         "        }\n";
+        if (field.minOccurs > 0) {
+            body += "        if (count < " + std::to_string(field.minOccurs) +
+                    ") {\n            orvo::lacksChild(element, child, \"" +
+                    inLiteral(field.xml.shown()) + "\");\n        }\n";
+        }
+        return body + "    }\n";
+    }
+    if (field.optional) {
+        return "    if (" + isChild(field) + ") {\n" +
+               readItem(schema, field, "        ", external) + "        " +
+               storeItem(model, field) + "\n        child = child.nextSibling();\n    }\n";
+    }
+    return "    if (!(" + isChild(field) + ")) {\n        orvo::lacksChild(element, child, \"" +
+           inLiteral(field.xml.shown()) + "\");\n    }\n    {\n" +
+           readItem(schema, field, "        ", external) + "        " + storeItem(model, field) +
+           "\n    }\n    child = child.nextSibling();\n";
+}
+
+KxCString readContentBody(const Schema& schema, const ClassModel& model, bool external) {
+    const DataType& type = *model.type;
+    // Elements the type does not name are passed over before each field.
+    KxCString body = type.acceptsAny ? passOverFunction(model) : KxCString();
+    const KxCString skip = type.acceptsAny ? "    child = passOver(child);\n" : "";
+    for (std::size_t index = 0; index < type.fields.size();) {
+        const Field& field = type.fields[index];
+        if (field.isAttribute || field.isText) {
+            ++index;
+            continue;
+        }
+        body += skip;
+        if (!field.alternatives.empty()) {
+            body += readChoiceList(schema, model, field, external);
+            ++index;
+        } else if (field.group >= 0) {
+            body += readGroup(schema, model, index, external);
+        } else {
+            body += readElement(schema, model, field, external);
+            ++index;
+        }
+    }
+    return body + skip;
+}
+
+KxCString readTextBody(const ClassModel& model) {
+    for (const Field& field : model.type->fields) {
+        if (field.isText) {
+            const KxCString read = "orvo::readValue(element, element.text(), value);" +
+                                   checkList(field, "element", "value");
+            return "    {\n        " + field.cppType + " value{};\n        " + read + "\n        " +
+                   storeItem(model, field) + "\n    }\n";
+        }
+    }
+    return {};
+}
+
+// A function's body with what comes before it: `object` named for a member
+// function that uses it, and the parameters the body does not use marked
+// as such, so that the generated code compiles without warnings.
+KxCString withPrologue(const ClassModel& model, bool external, bool constant, const KxCString& body,
+                       const char* parameter) {
+    const auto uses = [&](const KxCString& word) {
+        return body.find(word + ".") != KxCString::npos ||
+               body.find("(" + word) != KxCString::npos ||
+               body.find(", " + word) != KxCString::npos ||
+               body.find("*" + word) != KxCString::npos;
+    };
+    KxCString text;
+    if (uses("object")) {
+        if (!external) {
+            text +=
+                "    " + KxCString(constant ? "const " : "") + model.name + "& object = *this;\n";
+        }
+    } else if (external) {
+        text += "    (void)object;\n";
+    }
+    if (!uses(parameter)) {
+        text += "    (void)" + KxCString(parameter) + ";\n";
+    }
+    return text + body;
+}
+
+// The call of the base class's function of that name, or nothing without
+// a base.
+KxCString baseCall(const ClassModel& model, bool external, const KxCString& function,
+                   const KxCString& arguments) {
+    if (model.base == nullptr) {
+        return {};
+    }
+    return model.baseQualifiedName + (external ? "Marshaller::" : "::") + function + "(" +
+           arguments + (external ? ", object" : "") + ")";
+}
+
+}  // namespace
+
+XmlFunctionBodies xmlFunctionBodies(const Schema& schema, const ClassModel& model, bool external) {
+    XmlFunctionBodies bodies;
+    KxCString call = baseCall(model, external, "writeAttributes", "out");
+    bodies.writeAttributes = withPrologue(
+        model, external, true,
+        (call.empty() ? "" : "    " + call + ";\n") + writeAttributesBody(model), "out");
+    call = baseCall(model, external, "writeContent", "out");
+    bodies.writeContent = withPrologue(
+        model, external, true,
+        (call.empty() ? "" : "    " + call + ";\n") + writeContentBody(schema, model, external),
+        "out");
+    KxCString reading;
+    if (call = baseCall(model, external, "readAttributes", "element"); !call.empty()) {
+        reading += "    " + call + ";\n";
+    }
+    if (model.hasAttributes) {
+        reading += "    std::string text;\n";
+        for (const Field& field : model.type->fields) {
+            if (field.isAttribute) {
+                reading += readAttribute(model, field);
+            }
+        }
+    }
+    bodies.readAttributes =
+        withPrologue(model, external, false, reading + readTextBody(model), "element");
+    KxCString children;
+    if (call = baseCall(model, external, "readContent", "element, child"); !call.empty()) {
+        children += "    child = " + call + ";\n";
+    }
+    children += readContentBody(schema, model, external) + "    return child;\n";
+    bodies.readContent = withPrologue(model, external, false, children, "element");
+    return bodies;
+}
+
+}  // namespace kx::gen

@@ -1,0 +1,21 @@
+#pragma once
+// The statements inside a data class's XML functions: what writes its
+// attributes and content and what reads them back, field by field, with
+// the checks of occurrence, groups, choices and lists. The templates lay
+// out the functions around them.
+#include "generators/model/DataModel.h"
+
+namespace kx::gen {
+
+// The bodies of the four functions that derived classes share, each with
+// its closing line left to the template.
+struct XmlFunctionBodies {
+    KxCString writeAttributes;
+    KxCString writeContent;
+    KxCString readAttributes;
+    KxCString readContent;
+};
+
+XmlFunctionBodies xmlFunctionBodies(const Schema& schema, const ClassModel& model, bool external);
+
+}  // namespace kx::gen

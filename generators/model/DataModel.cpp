@@ -1,0 +1,213 @@
+#include "generators/model/DataModel.h"
+
+#include <set>
+
+#include "generators/support/Text.h"
+
+namespace kx::gen {
+
+bool isScalarKind(const SimpleKind& kind) {
+    static const std::set<KxCString> kScalars = {"bool",          "std::int8_t",   "std::int16_t",
+                                                 "std::int32_t",  "std::int64_t",  "std::uint8_t",
+                                                 "std::uint16_t", "std::uint32_t", "std::uint64_t",
+                                                 "float",         "double"};
+    return kind.enumIndex >= 0 || kScalars.count(kind.cppType) != 0;
+}
+
+KxCString parameterType(const KxCString& cppType, bool isScalar) {
+    return isScalar ? cppType : "const " + cppType + "&";
+}
+
+KxCString qualifiedClassName(const DataType& type) {
+    return type.cppNamespace.empty() ? "::" + type.className
+                                     : "::" + type.cppNamespace + "::" + type.className;
+}
+
+namespace {
+
+// The type of one value of the field: a class held by pointer, a nillable
+// element as an optional, or the value itself.
+KxCString itemTypeOf(const Field& field) {
+    if (field.pointer) {
+        return "std::shared_ptr<" + field.cppType + ">";
+    }
+    if (field.nillable) {
+        return "std::optional<" + field.cppType + ">";
+    }
+    return field.cppType;
+}
+
+KxCString storedTypeOf(const Field& field) {
+    if (field.repeated) {
+        return "std::vector<" + itemTypeOf(field) + ">";
+    }
+    if (field.optional && !field.pointer) {
+        return "std::optional<" + itemTypeOf(field) + ">";
+    }
+    return itemTypeOf(field);
+}
+
+KxCString xmlFormOf(const Field& field) {
+    if (field.isText) {
+        return "the element's text";
+    }
+    if (!field.alternatives.empty()) {
+        KxCString names;
+        for (const Field& alternative : field.alternatives) {
+            names += (names.empty() ? "" : ", ") + alternative.xml.shown();
+        }
+        return "a choice of " + names + ", in document order";
+    }
+    return (field.isAttribute ? "attribute " : "element ") + field.xml.shown();
+}
+
+KxCString occursOf(const Field& field) {
+    KxCString text;
+    if (field.repeated) {
+        text = field.minOccurs == 0 ? "zero or more" : std::to_string(field.minOccurs) + " or more";
+    } else {
+        text = field.optional ? "optional" : "required";
+    }
+    if (field.nillable) {
+        text += ", nillable";
+    }
+    if (!field.defaultValue.empty()) {
+        text += ", default " + field.defaultValue;
+    }
+    if (!field.fixedValue.empty()) {
+        text += ", fixed " + field.fixedValue;
+    }
+    return text;
+}
+
+const DataType& typeAt(const Schema& schema, int index) {
+    return schema.types()[static_cast<std::size_t>(index)];
+}
+
+FieldModel fieldModel(const Schema& schema, const Field& field) {
+    FieldModel model;
+    model.field = &field;
+    model.name = field.member;
+    model.accessor = upperFirst(field.member);
+    model.member = field.member + "_";
+    model.valueType = field.cppType;
+    model.itemType = itemTypeOf(field);
+    model.storedType = storedTypeOf(field);
+    model.storedScalar = !field.isClass && !field.repeated && !field.optional && !field.nillable &&
+                         isScalarKind(field.simple);
+    model.repeated = field.repeated;
+    model.xmlForm = xmlFormOf(field);
+    model.occurs = occursOf(field);
+    const KxCString& preset = field.defaultValue.empty() ? field.fixedValue : field.defaultValue;
+    if (field.optional && !field.repeated) {
+        model.preset = preset;
+    }
+    if (field.isClass) {
+        model.heldClass = typeAt(schema, field.classIndex).className;
+    }
+    if (!field.alternatives.empty()) {
+        model.itemStruct = field.cppType.substr(field.cppType.rfind("::") + 2);
+        for (const Field& alternative : field.alternatives) {
+            model.alternatives.push_back({&alternative, alternative.member,
+                                          storedTypeOf(alternative), xmlFormOf(alternative)});
+        }
+    }
+    return model;
+}
+
+// The fields of a type and the alternatives of its repeated choices.
+std::vector<const Field*> withAlternatives(const DataType& type) {
+    std::vector<const Field*> all;
+    for (const Field& field : type.fields) {
+        all.push_back(&field);
+        for (const Field& alternative : field.alternatives) {
+            all.push_back(&alternative);
+        }
+    }
+    return all;
+}
+
+void addDependencies(const Schema& schema, const DataType& type, ClassModel& model) {
+    std::set<KxCString> header;
+    std::set<KxCString> source;
+    std::set<KxCString> marshallers;
+    std::set<ForwardDeclaration> forward;
+    if (type.baseIndex >= 0) {
+        header.insert(typeAt(schema, type.baseIndex).className);
+        marshallers.insert(typeAt(schema, type.baseIndex).className);
+    }
+    for (const Field* field : withAlternatives(type)) {
+        if (field->isClass) {
+            const DataType& held = typeAt(schema, field->classIndex);
+            marshallers.insert(held.className);
+            if (field->pointer) {
+                source.insert(held.className);
+                forward.insert({held.cppNamespace, held.className});
+            } else if (&held != &type) {
+                header.insert(held.className);
+            }
+        }
+        if (field->simple.enumIndex >= 0) {
+            header.insert(
+                schema.enums()[static_cast<std::size_t>(field->simple.enumIndex)].className);
+        }
+    }
+    marshallers.erase(type.className);
+    model.headerIncludes.assign(header.begin(), header.end());
+    model.sourceIncludes.assign(source.begin(), source.end());
+    model.marshallerIncludes.assign(marshallers.begin(), marshallers.end());
+    model.forwardDeclarations.assign(forward.begin(), forward.end());
+}
+
+ClassModel classModel(const Schema& schema, const DataType& type) {
+    ClassModel model;
+    model.type = &type;
+    model.name = type.className;
+    model.qualifiedName = qualifiedClassName(type);
+    model.marshaller = type.className + "Marshaller";
+    model.cppNamespace = type.cppNamespace;
+    if (type.baseIndex >= 0) {
+        model.base = &typeAt(schema, type.baseIndex);
+        model.baseName = model.base->className;
+        model.baseQualifiedName = qualifiedClassName(*model.base);
+    }
+    // A base chain that came back to a type would be a fault of the schema
+    // model; the bound keeps the walk finite regardless.
+    for (const DataType* at = &type; at != nullptr && model.lineage.size() <= schema.types().size();
+         at = at->baseIndex >= 0 ? &typeAt(schema, at->baseIndex) : nullptr) {
+        model.lineage.insert(model.lineage.begin(), at);
+    }
+    addDependencies(schema, type, model);
+    for (const Field& field : type.fields) {
+        model.fields.push_back(fieldModel(schema, field));
+        model.hasAttributes = model.hasAttributes || field.isAttribute;
+    }
+    return model;
+}
+
+}  // namespace
+
+DataModel buildDataModel(const Schema& schema) {
+    DataModel model;
+    for (const DataType& type : schema.types()) {
+        model.classes.push_back(classModel(schema, type));
+    }
+    for (const EnumType& type : schema.enums()) {
+        EnumModel& added = model.enums.emplace_back();
+        added.type = &type;
+        added.name = type.className;
+        added.cppNamespace = type.cppNamespace;
+        for (const EnumValue& value : type.values) {
+            added.values.push_back({value.enumerator, value.text});
+        }
+    }
+    for (const GlobalElement& element : schema.elements()) {
+        if (element.use && element.use->isClass) {
+            model.roots.push_back(
+                {&element, &model.classes[static_cast<std::size_t>(element.use->classIndex)]});
+        }
+    }
+    return model;
+}
+
+}  // namespace kx::gen

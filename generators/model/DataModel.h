@@ -1,0 +1,110 @@
+#pragma once
+// The code model of the data classes: what the templates of
+// generators/templates/data write, worked out once from the schema model.
+// Every C++ name a data class file uses (the class, its accessors and
+// members, the stored types, the headers it includes and the classes it
+// declares ahead) is decided here; the schema has already made each XML
+// name into a unique identifier (Schema::resolve), and the writers only lay
+// the names out.
+#include <vector>
+
+#include "generators/schema/Schema.h"
+
+namespace kx::gen {
+
+// One alternative of a repeated choice: a member of the item struct.
+struct AlternativeModel {
+    const Field* field = nullptr;
+    KxCString member;      // the item struct's member
+    KxCString storedType;  // std::optional<T>, or std::shared_ptr<T> for a cycle
+    KxCString xmlForm;     // "element {ns}name"
+};
+
+struct FieldModel {
+    const Field* field = nullptr;
+    KxCString name;             // the field's C++ name: "name"
+    KxCString accessor;         // after get/set/add: "Name"
+    KxCString member;           // the data member: "name_"
+    KxCString valueType;        // one value: the C++ type of the schema type
+    KxCString itemType;         // one item: the value, held by pointer or as an optional
+    KxCString storedType;       // what the class stores
+    bool storedScalar = false;  // passed and returned by value, initialised with {}
+    bool repeated = false;
+    KxCString xmlForm;  // what the field is in XML, for comments and pages
+    KxCString occurs;   // "optional", "zero or more", ", nillable", ", default x"
+    // The value an absent optional field stands for (its default or fixed
+    // value); empty when there is none or the field is not optional.
+    KxCString preset;
+    KxCString heldClass;  // the class name of a class field, for links
+    // A repeated choice: the item struct (unqualified) and its members.
+    KxCString itemStruct;
+    std::vector<AlternativeModel> alternatives;
+};
+
+struct ForwardDeclaration {
+    KxCString cppNamespace;  // empty for the global one
+    KxCString className;
+    bool operator<(const ForwardDeclaration& other) const {
+        return cppNamespace != other.cppNamespace ? cppNamespace < other.cppNamespace
+                                                  : className < other.className;
+    }
+};
+
+struct ClassModel {
+    const DataType* type = nullptr;
+    KxCString name;           // the class
+    KxCString qualifiedName;  // "::ns::Class"
+    KxCString marshaller;     // "ClassMarshaller"
+    KxCString cppNamespace;
+    const DataType* base = nullptr;
+    KxCString baseName;                    // the base class, unqualified; empty without
+    KxCString baseQualifiedName;           // "::ns::Base"
+    std::vector<const DataType*> lineage;  // the bases and the type, base first
+    // The data class headers the declaration needs (base, classes held by
+    // value, enumerations), the ones the source adds for classes held by
+    // pointer, and the marshallers a marshaller's source calls: class names,
+    // sorted, without ".h".
+    std::vector<KxCString> headerIncludes;
+    std::vector<KxCString> sourceIncludes;
+    std::vector<KxCString> marshallerIncludes;
+    std::vector<ForwardDeclaration> forwardDeclarations;
+    std::vector<FieldModel> fields;
+    bool hasAttributes = false;
+};
+
+struct EnumModel {
+    const EnumType* type = nullptr;
+    KxCString name;
+    KxCString cppNamespace;
+    struct Value {
+        KxCString enumerator;
+        KxCString text;  // as written in XML
+    };
+    std::vector<Value> values;
+};
+
+// A global element of a class type: the sample program reads and writes it.
+struct RootModel {
+    const GlobalElement* element = nullptr;
+    const ClassModel* type = nullptr;
+};
+
+struct DataModel {
+    std::vector<ClassModel> classes;  // as Schema::types(), index for index
+    std::vector<EnumModel> enums;     // as Schema::enums()
+    std::vector<RootModel> roots;
+};
+
+DataModel buildDataModel(const Schema& schema);
+
+// Naming rules the model and the other writers share.
+
+// The fully qualified C++ name of a data class ("::ns::Class").
+KxCString qualifiedClassName(const DataType& type);
+// Whether values of the simple kind are passed by value.
+bool isScalarKind(const SimpleKind& kind);
+// The C++ parameter form of a type: scalars by value, the rest by const
+// reference.
+KxCString parameterType(const KxCString& cppType, bool isScalar);
+
+}  // namespace kx::gen
