@@ -5,272 +5,271 @@
 #include "generators/model/DataModel.h"
 #include "generators/support/Text.h"
 
-    namespace kx::gen {
+namespace kx::gen {
 
-    namespace {
+namespace {
 
-    // Names the generated code uses for its own variables and members; a part or
-    // operation with such a name gets a trailing '_'.
-    bool isTakenName(const KxCString& name) {
-        static const std::set<KxCString> kTaken = {"requestXml",
-                                                   "requestElement",
-                                                   "responseXml",
-                                                   "responseElement",
-                                                   "returned",
-                                                   "childXml",
-                                                   "skeleton",
-                                                   "service",
-                                                   "invoke",
-                                                   "operationFor",
-                                                   "implementation",
-                                                   "targetNamespace",
-                                                   "operationNames",
-                                                   "endpoint",
-                                                   "setEndpoint",
-                                                   "setTransport",
-                                                   "call",
-                                                   "defaultEndpoint",
-                                                   "Transport",
-                                                   "proxy",
-                                                   "fault",
-                                                   "status",
-                                                   "request",
-                                                   "response",
-                                                   "out",
-                                                   "child",
-                                                   "body",
-                                                   "content"};
-        return kTaken.count(name) != 0;
+// Names the generated code uses for its own variables and members; a part or
+// operation with such a name gets a trailing '_'.
+bool isTakenName(const KxCString& name) {
+    static const std::set<KxCString> kTaken = {"requestXml",
+                                               "requestElement",
+                                               "responseXml",
+                                               "responseElement",
+                                               "returned",
+                                               "childXml",
+                                               "skeleton",
+                                               "service",
+                                               "invoke",
+                                               "operationFor",
+                                               "implementation",
+                                               "targetNamespace",
+                                               "operationNames",
+                                               "endpoint",
+                                               "setEndpoint",
+                                               "setTransport",
+                                               "call",
+                                               "defaultEndpoint",
+                                               "Transport",
+                                               "proxy",
+                                               "fault",
+                                               "status",
+                                               "request",
+                                               "response",
+                                               "out",
+                                               "child",
+                                               "body",
+                                               "content"};
+    return kTaken.count(name) != 0;
+}
+
+KxCString safeName(const KxCString& xmlName) {
+    KxCString name = identifier(xmlName);
+    return isTakenName(name) ? name + "_" : name;
+}
+
+// Builds the ports: resolves parts against the schema and keeps the names
+// of one operation's parameters apart.
+class ServiceModelBuilder {
+  public:
+    ServiceModelBuilder(const Wsdl& wsdl, const Schema& schema, bool ssl)
+        : wsdl_(wsdl), schema_(schema), ssl_(ssl) {}
+
+    ServicePort port(const WsdlPortType& portType) const;
+
+  private:
+    std::optional<ServiceParam> paramOf(const WsdlPart& part) const;
+    ServiceOperation operation(const WsdlOperation& operation, const WsdlBinding* binding,
+                               ServicePort& port) const;
+    void bind(ServiceOperation& code, const WsdlBinding* binding) const;
+    void addFaults(const WsdlOperation& operation, ServicePort& port) const;
+
+    const Wsdl& wsdl_;
+    const Schema& schema_;
+    bool ssl_;
+};
+
+std::optional<ServiceParam> ServiceModelBuilder::paramOf(const WsdlPart& part) const {
+    std::optional<TypeUse> use;
+    bool nillable = false;
+    if (part.elementName) {
+        const GlobalElement* element = schema_.element(*part.elementName);
+        use = element != nullptr ? element->use : std::nullopt;
+        nillable = element != nullptr && element->nillable;
+    } else if (part.typeName) {
+        use = schema_.typeUse(*part.typeName);
     }
-
-    KxCString safeName(const KxCString& xmlName) {
-        KxCString name = identifier(xmlName);
-        return isTakenName(name) ? name + "_" : name;
+    if (!use) {
+        return std::nullopt;
     }
+    KxCString header;
+    if (use->isClass) {
+        header = schema_.types()[static_cast<std::size_t>(use->classIndex)].className;
+    } else if (use->simple.enumIndex >= 0) {
+        header = schema_.enums()[static_cast<std::size_t>(use->simple.enumIndex)].className;
+    }
+    return ServiceParam{safeName(part.name),
+                        part.elementName ? *part.elementName : QName{KxCString(), part.name},
+                        use->cppType,
+                        use->isClass,
+                        !use->isClass && isScalarKind(use->simple),
+                        header,
+                        *use,
+                        nillable};
+}
 
-    // Builds the ports: resolves parts against the schema and keeps the names
-    // of one operation's parameters apart.
-    class ServiceModelBuilder {
-      public:
-        ServiceModelBuilder(const Wsdl& wsdl, const Schema& schema, bool ssl)
-            : wsdl_(wsdl), schema_(schema), ssl_(ssl) {}
+ServicePort ServiceModelBuilder::port(const WsdlPortType& portType) const {
+    ServicePort port;
+    port.portType = &portType;
+    port.prefix = identifier(portType.name);
+    port.address = wsdl_.addressOf(portType);
+    if (ssl_ && port.address.rfind("http://", 0) == 0) {
+        port.address = "https://" + port.address.substr(7);
+    }
+    const WsdlBinding* binding = wsdl_.bindingOf(portType);
+    port.soap12 = binding != nullptr && binding->soap12;
+    std::set<KxCString> methods;
+    for (const WsdlOperation& operation : portType.operations) {
+        if (!operation.hasInput) {
+            continue;  // reported by the checks
+        }
+        ServiceOperation code = this->operation(operation, binding, port);
+        code.method = safeName(operation.name);
+        for (int suffix = 2; methods.count(code.method) != 0; ++suffix) {
+            code.method = safeName(operation.name) + std::to_string(suffix);
+        }
+        methods.insert(code.method);
+        addFaults(operation, port);
+        port.operations.push_back(std::move(code));
+    }
+    return port;
+}
 
-        ServicePort port(const WsdlPortType& portType) const;
+// The SOAP action, style and body namespace the binding gives the operation.
+void ServiceModelBuilder::bind(ServiceOperation& code, const WsdlBinding* binding) const {
+    KxCString style = binding != nullptr ? binding->style : KxCString();
+    if (binding != nullptr) {
+        for (const WsdlBindingOperation& bound : binding->operations) {
+            if (bound.name == code.xmlName) {
+                code.soapAction = bound.soapAction;
+                style = bound.style.empty() ? style : bound.style;
+                code.wrapperNamespace = bound.bodyNamespace;
+            }
+        }
+    }
+    code.rpc = style == "rpc";
+    if (code.rpc && code.wrapperNamespace.empty()) {
+        code.wrapperNamespace = wsdl_.targetNamespace;
+    }
+}
 
-      private:
-        std::optional<ServiceParam> paramOf(const WsdlPart& part) const;
-        ServiceOperation operation(const WsdlOperation& operation, const WsdlBinding* binding,
-                                   ServicePort& port) const;
-        void bind(ServiceOperation& code, const WsdlBinding* binding) const;
-        void addFaults(const WsdlOperation& operation, ServicePort& port) const;
-
-        const Wsdl& wsdl_;
-        const Schema& schema_;
-        bool ssl_;
+ServiceOperation ServiceModelBuilder::operation(const WsdlOperation& operation,
+                                                const WsdlBinding* binding,
+                                                ServicePort& port) const {
+    ServiceOperation code;
+    code.xmlName = operation.name;
+    code.documentation = operation.documentation;
+    code.messages = operation.input + (operation.output.empty() ? "" : " -> " + operation.output);
+    bind(code, binding);
+    std::set<KxCString> names;
+    auto addParam = [&](const WsdlPart& part, std::vector<ServiceParam>& into) {
+        std::optional<ServiceParam> param = paramOf(part);
+        if (!param) {
+            return;
+        }
+        const KxCString wanted = param->name;
+        for (int suffix = 2; names.count(param->name) != 0; ++suffix) {
+            param->name = wanted + std::to_string(suffix);
+        }
+        names.insert(param->name);
+        if (!param->header.empty()) {
+            port.classes.insert(param->header);
+        }
+        into.push_back(*param);
     };
-
-    std::optional<ServiceParam> ServiceModelBuilder::paramOf(const WsdlPart& part) const {
-        std::optional<TypeUse> use;
-        bool nillable = false;
-        if (part.elementName) {
-            const GlobalElement* element = schema_.element(*part.elementName);
-            use = element != nullptr ? element->use : std::nullopt;
-            nillable = element != nullptr && element->nillable;
-        } else if (part.typeName) {
-            use = schema_.typeUse(*part.typeName);
-        }
-        if (!use) {
-            return std::nullopt;
-        }
-        KxCString header;
-        if (use->isClass) {
-            header = schema_.types()[static_cast<std::size_t>(use->classIndex)].className;
-        } else if (use->simple.enumIndex >= 0) {
-            header = schema_.enums()[static_cast<std::size_t>(use->simple.enumIndex)].className;
-        }
-        return ServiceParam{safeName(part.name),
-                            part.elementName ? *part.elementName : QName{KxCString(), part.name},
-                            use->cppType,
-                            use->isClass,
-                            !use->isClass && isScalarKind(use->simple),
-                            header,
-                            *use,
-                            nillable};
-    }
-
-    ServicePort ServiceModelBuilder::port(const WsdlPortType& portType) const {
-        ServicePort port;
-        port.portType = &portType;
-        port.prefix = identifier(portType.name);
-        port.address = wsdl_.addressOf(portType);
-        if (ssl_ && port.address.rfind("http://", 0) == 0) {
-            port.address = "https://" + port.address.substr(7);
-        }
-        const WsdlBinding* binding = wsdl_.bindingOf(portType);
-        port.soap12 = binding != nullptr && binding->soap12;
-        std::set<KxCString> methods;
-        for (const WsdlOperation& operation : portType.operations) {
-            if (!operation.hasInput) {
-                continue;  // reported by the checks
-            }
-            ServiceOperation code = this->operation(operation, binding, port);
-            code.method = safeName(operation.name);
-            for (int suffix = 2; methods.count(code.method) != 0; ++suffix) {
-                code.method = safeName(operation.name) + std::to_string(suffix);
-            }
-            methods.insert(code.method);
-            addFaults(operation, port);
-            port.operations.push_back(std::move(code));
-        }
-        return port;
-    }
-
-    // The SOAP action, style and body namespace the binding gives the operation.
-    void ServiceModelBuilder::bind(ServiceOperation& code, const WsdlBinding* binding) const {
-        KxCString style = binding != nullptr ? binding->style : KxCString();
-        if (binding != nullptr) {
-            for (const WsdlBindingOperation& bound : binding->operations) {
-                if (bound.name == code.xmlName) {
-                    code.soapAction = bound.soapAction;
-                    style = bound.style.empty() ? style : bound.style;
-                    code.wrapperNamespace = bound.bodyNamespace;
-                }
-            }
-        }
-        code.rpc = style == "rpc";
-        if (code.rpc && code.wrapperNamespace.empty()) {
-            code.wrapperNamespace = wsdl_.targetNamespace;
+    if (const WsdlMessage* input = wsdl_.findMessage(operation.input)) {
+        for (const WsdlPart& part : input->parts) {
+            addParam(part, code.inputs);
         }
     }
-
-    ServiceOperation ServiceModelBuilder::operation(const WsdlOperation& operation,
-                                                    const WsdlBinding* binding,
-                                                    ServicePort& port) const {
-        ServiceOperation code;
-        code.xmlName = operation.name;
-        code.documentation = operation.documentation;
-        code.messages =
-            operation.input + (operation.output.empty() ? "" : " -> " + operation.output);
-        bind(code, binding);
-        std::set<KxCString> names;
-        auto addParam = [&](const WsdlPart& part, std::vector<ServiceParam>& into) {
-            std::optional<ServiceParam> param = paramOf(part);
-            if (!param) {
-                return;
-            }
-            const KxCString wanted = param->name;
-            for (int suffix = 2; names.count(param->name) != 0; ++suffix) {
-                param->name = wanted + std::to_string(suffix);
-            }
-            names.insert(param->name);
-            if (!param->header.empty()) {
-                port.classes.insert(param->header);
-            }
-            into.push_back(*param);
-        };
-        if (const WsdlMessage* input = wsdl_.findMessage(operation.input)) {
-            for (const WsdlPart& part : input->parts) {
-                addParam(part, code.inputs);
-            }
+    if (const WsdlMessage* output = wsdl_.findMessage(operation.output)) {
+        code.oneWay = false;
+        std::vector<ServiceParam> outputs;
+        for (const WsdlPart& part : output->parts) {
+            addParam(part, outputs);
         }
-        if (const WsdlMessage* output = wsdl_.findMessage(operation.output)) {
-            code.oneWay = false;
-            std::vector<ServiceParam> outputs;
-            for (const WsdlPart& part : output->parts) {
-                addParam(part, outputs);
-            }
-            if (!outputs.empty()) {
-                code.result = outputs.front();
-                code.outputs.assign(outputs.begin() + 1, outputs.end());
-            }
-        }
-        return code;
-    }
-
-    // The faults the operation declares that the port does not know yet.
-    void ServiceModelBuilder::addFaults(const WsdlOperation& operation, ServicePort& port) const {
-        for (const auto& [faultMessage, at] : operation.faults) {
-            const WsdlMessage* message = wsdl_.findMessage(faultMessage);
-            if (message == nullptr || message->parts.empty() ||
-                std::any_of(port.faults.begin(), port.faults.end(), [&](const ServiceFault& known) {
-                    return known.message == message->name;
-                })) {
-                continue;
-            }
-            std::optional<ServiceParam> detail = paramOf(message->parts.front());
-            if (!detail) {
-                continue;
-            }
-            if (!detail->header.empty()) {
-                port.classes.insert(detail->header);
-            }
-            KxCString className = upperFirst(identifier(message->name));
-            if (!className.ends_with("Fault")) {
-                className += "Fault";
-            }
-            port.faults.push_back({className, message->name, *detail});
+        if (!outputs.empty()) {
+            code.result = outputs.front();
+            code.outputs.assign(outputs.begin() + 1, outputs.end());
         }
     }
+    return code;
+}
 
-    // The path part of an address ("http://host:8090/calculator" -> "/calculator").
-    KxCString addressPath(const KxCString& address) {
-        const auto scheme = address.find("://");
-        if (scheme == KxCString::npos) {
-            return {};
+// The faults the operation declares that the port does not know yet.
+void ServiceModelBuilder::addFaults(const WsdlOperation& operation, ServicePort& port) const {
+    for (const auto& [faultMessage, at] : operation.faults) {
+        const WsdlMessage* message = wsdl_.findMessage(faultMessage);
+        if (message == nullptr || message->parts.empty() ||
+            std::any_of(port.faults.begin(), port.faults.end(), [&](const ServiceFault& known) {
+                return known.message == message->name;
+            })) {
+            continue;
         }
-        const auto path = address.find('/', scheme + 3);
-        return path == KxCString::npos ? KxCString() : address.substr(path);
-    }
-
-    }  // namespace
-
-    std::vector<ServicePort> describeServices(const Wsdl& wsdl, const Schema& schema, bool ssl) {
-        const ServiceModelBuilder builder(wsdl, schema, ssl);
-        std::vector<ServicePort> ports;
-        for (const WsdlPortType& portType : wsdl.portTypes) {
-            ports.push_back(builder.port(portType));
+        std::optional<ServiceParam> detail = paramOf(message->parts.front());
+        if (!detail) {
+            continue;
         }
-        return ports;
-    }
-
-    KxCString parameterList(const ServiceOperation& operation, bool namesInComments) {
-        KxCString text;
-        const auto name = [&](const ServiceParam& param) {
-            return namesInComments ? "/*" + param.name + "*/" : param.name;
-        };
-        for (const ServiceParam& param : operation.inputs) {
-            text += (text.empty() ? "" : ", ") + parameterType(param.cppType, param.isScalar) +
-                    " " + name(param);
+        if (!detail->header.empty()) {
+            port.classes.insert(detail->header);
         }
-        for (const ServiceParam& param : operation.outputs) {
-            text += (text.empty() ? "" : ", ") + param.cppType + "& " + name(param);
+        KxCString className = upperFirst(identifier(message->name));
+        if (!className.ends_with("Fault")) {
+            className += "Fault";
         }
-        return text;
+        port.faults.push_back({className, message->name, *detail});
     }
+}
 
-    KxCString resultType(const ServiceOperation& operation) {
-        return operation.result ? operation.result->cppType : KxCString("void");
+// The path part of an address ("http://host:8090/calculator" -> "/calculator").
+KxCString addressPath(const KxCString& address) {
+    const auto scheme = address.find("://");
+    if (scheme == KxCString::npos) {
+        return {};
     }
+    const auto path = address.find('/', scheme + 3);
+    return path == KxCString::npos ? KxCString() : address.substr(path);
+}
 
-    KxCString signature(const ServiceOperation& operation, const KxCString& qualifier) {
-        return resultType(operation) + " " + qualifier + operation.method + "(" +
-               parameterList(operation) + ")";
-    }
+}  // namespace
 
-    KxCString argumentList(const ServiceOperation& operation) {
-        KxCString text;
-        for (const ServiceParam& param : operation.inputs) {
-            text += (text.empty() ? "" : ", ") + param.name;
-        }
-        for (const ServiceParam& param : operation.outputs) {
-            text += (text.empty() ? "" : ", ") + param.name;
-        }
-        return text;
+std::vector<ServicePort> describeServices(const Wsdl& wsdl, const Schema& schema, bool ssl) {
+    const ServiceModelBuilder builder(wsdl, schema, ssl);
+    std::vector<ServicePort> ports;
+    for (const WsdlPortType& portType : wsdl.portTypes) {
+        ports.push_back(builder.port(portType));
     }
+    return ports;
+}
 
-    KxCString servletPath(const KxCString& address, const KxCString& prefix) {
-        KxCString path = addressPath(address);
-        return path.empty() || path == "/" ? "/" + prefix : path;
+KxCString parameterList(const ServiceOperation& operation, bool namesInComments) {
+    KxCString text;
+    const auto name = [&](const ServiceParam& param) {
+        return namesInComments ? "/*" + param.name + "*/" : param.name;
+    };
+    for (const ServiceParam& param : operation.inputs) {
+        text += (text.empty() ? "" : ", ") + parameterType(param.cppType, param.isScalar) + " " +
+                name(param);
     }
+    for (const ServiceParam& param : operation.outputs) {
+        text += (text.empty() ? "" : ", ") + param.cppType + "& " + name(param);
+    }
+    return text;
+}
+
+KxCString resultType(const ServiceOperation& operation) {
+    return operation.result ? operation.result->cppType : KxCString("void");
+}
+
+KxCString signature(const ServiceOperation& operation, const KxCString& qualifier) {
+    return resultType(operation) + " " + qualifier + operation.method + "(" +
+           parameterList(operation) + ")";
+}
+
+KxCString argumentList(const ServiceOperation& operation) {
+    KxCString text;
+    for (const ServiceParam& param : operation.inputs) {
+        text += (text.empty() ? "" : ", ") + param.name;
+    }
+    for (const ServiceParam& param : operation.outputs) {
+        text += (text.empty() ? "" : ", ") + param.name;
+    }
+    return text;
+}
+
+KxCString servletPath(const KxCString& address, const KxCString& prefix) {
+    KxCString path = addressPath(address);
+    return path.empty() || path == "/" ? "/" + prefix : path;
+}
 
 }  // namespace kx::gen
