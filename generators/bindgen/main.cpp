@@ -24,6 +24,33 @@ const ToolDescription kTool{
     1,
     {}};
 
+// Writes the data classes, their pages and the build files of one schema.
+void writeProject(GeneratorRun& run, const Settings& settings, const Schema& schema,
+                  const SourceFile& input) {
+    const KxCString projectName = projectNameOf(settings, withoutExtension(baseName(input.name)));
+    run.log() << "project: " << projectName << "\n";
+    OutputWriter output(settings.outDir, run.log(), run.diagnostics());
+    DataClassFiles files;
+    files.options.origin = CodeOrigin{"bindgen", input.name};
+    files.options.externalMarshaller = settings.externalMarshaller;
+    files.html = settings.html;
+    files.docsFolder = "docs";
+    files.docsDir = settings.docsDir;
+    files.incDir = settings.incDir;
+    files.sample = settings.sample;
+    writeDataClasses(schema, files, output);
+    if (settings.html) {
+        const KxCString html =
+            dataIndexHtml(schema, projectName + ": data classes", files.options.origin);
+        output.write("docs/index.html", html);
+        if (!settings.docsDir.empty()) {
+            output.writeCopy(settings.docsDir, "index.html", html);
+        }
+    }
+    writeBuildFiles(settings, projectName, run.arguments().value("-compiler"), "bindgen",
+                    BuildProject::Kind::StaticLibrary, output, run.diagnostics());
+}
+
 void generate(GeneratorRun& run) {
     const Arguments& arguments = run.arguments();
     Diagnostics& diagnostics = run.diagnostics();
@@ -50,28 +77,7 @@ void generate(GeneratorRun& run) {
                             input, document.root->at);
     }
 
-    const KxCString projectName = projectNameOf(settings, withoutExtension(baseName(input.name)));
-    run.log() << "project: " << projectName << "\n";
-    OutputWriter output(settings.outDir, run.log(), diagnostics);
-    DataClassFiles files;
-    files.options.origin = CodeOrigin{"bindgen", input.name};
-    files.options.externalMarshaller = settings.externalMarshaller;
-    files.html = settings.html;
-    files.docsFolder = "docs";
-    files.docsDir = settings.docsDir;
-    files.incDir = settings.incDir;
-    files.sample = settings.sample;
-    writeDataClasses(schema, files, output);
-    if (settings.html) {
-        const KxCString html =
-            dataIndexHtml(schema, projectName + ": data classes", files.options.origin);
-        output.write("docs/index.html", html);
-        if (!settings.docsDir.empty()) {
-            output.writeCopy(settings.docsDir, "index.html", html);
-        }
-    }
-    writeBuildFiles(settings, projectName, arguments.value("-compiler"), "bindgen",
-                    BuildProject::Kind::StaticLibrary, output, diagnostics);
+    writeProject(run, settings, schema, input);
 }
 
 }  // namespace

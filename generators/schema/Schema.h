@@ -179,6 +179,12 @@ class Schema {
     void addElementField(const XmlElement& element, int index, const Document& document, int group,
                          bool optional, bool repeated);
     void addAttributeField(const XmlElement& attribute, int index, const Document& document);
+    // The declaration an attribute of the type owner stands for (itself, or
+    // the global one it refers to), with the attribute's name; nothing when
+    // it is not kept (reported).
+    std::optional<Declaration> attributeDeclaration(const XmlElement& attribute,
+                                                    const Document& document, const QName& owner,
+                                                    QName& name);
     void addRepeatedChoice(const XmlElement& choice, int index, const Document& document, int group,
                            std::size_t minOccurs);
     void derive(const XmlElement& derivation, int index, const Document& document,

@@ -102,9 +102,42 @@ void Schema::addElementField(const XmlElement& element, int index, const Documen
     addField(index, std::move(field));
 }
 
+std::optional<Schema::Declaration> Schema::attributeDeclaration(const XmlElement& attribute,
+                                                                const Document& document,
+                                                                const QName& owner, QName& name) {
+    const KxCString* ref = attribute.attribute("ref");
+    if (ref == nullptr) {
+        const KxCString local = attribute.attributeOr("name");
+        if (local.empty()) {
+            return std::nullopt;
+        }
+        const KxCString form = attribute.attributeOr("form");
+        const bool qualified = form.empty() ? document.attributesQualified : form == "qualified";
+        name = QName{qualified ? document.targetNamespace : KxCString(), local};
+        return Declaration{&attribute, &document};
+    }
+    std::optional<QName> referred = nameIn(document, attribute, *ref, true);
+    if (!referred) {
+        return std::nullopt;
+    }
+    if (referred->ns == kXmlNamespace) {
+        warn("the attribute " + *ref + " of the XML namespace is not kept", document, attribute);
+        return std::nullopt;
+    }
+    auto found = attributes_.find(*referred);
+    if (found == attributes_.end()) {
+        fail(
+            "the attribute " + *ref + " referred to in the type " + owner.local + " is not defined",
+            document, attribute);
+        return std::nullopt;
+    }
+    name = *referred;
+    return found->second;
+}
+
 void Schema::addAttributeField(const XmlElement& attribute, int index, const Document& document) {
-    const KxCString ownerName = types_[static_cast<std::size_t>(index)].name.local;
-    const KxCString ownerClass = types_[static_cast<std::size_t>(index)].className;
+    const DataType& owner = types_[static_cast<std::size_t>(index)];
+    const KxCString ownerClass = owner.className;
     if (attribute.attributeOr("use") == "prohibited") {
         return;
     }
@@ -112,37 +145,13 @@ void Schema::addAttributeField(const XmlElement& attribute, int index, const Doc
     field.at = attribute.at;
     field.isAttribute = true;
     field.optional = attribute.attributeOr("use") != "required";
-    const XmlElement* declaration = &attribute;
-    const Document* declared = &document;
-    if (const KxCString* ref = attribute.attribute("ref")) {
-        std::optional<QName> name = nameIn(document, attribute, *ref, true);
-        if (!name) {
-            return;
-        }
-        if (name->ns == kXmlNamespace) {
-            warn("the attribute " + *ref + " of the XML namespace is not kept", document,
-                 attribute);
-            return;
-        }
-        auto found = attributes_.find(*name);
-        if (found == attributes_.end()) {
-            fail("the attribute " + *ref + " referred to in the type " + ownerName +
-                     " is not defined",
-                 document, attribute);
-            return;
-        }
-        field.xml = *name;
-        declaration = found->second.node;
-        declared = found->second.document;
-    } else {
-        const KxCString name = attribute.attributeOr("name");
-        if (name.empty()) {
-            return;
-        }
-        const KxCString form = attribute.attributeOr("form");
-        const bool qualified = form.empty() ? document.attributesQualified : form == "qualified";
-        field.xml = QName{qualified ? document.targetNamespace : KxCString(), name};
+    const std::optional<Declaration> found =
+        attributeDeclaration(attribute, document, owner.name, field.xml);
+    if (!found) {
+        return;
     }
+    const XmlElement* declaration = found->node;
+    const Document* declared = found->document;
     std::optional<TypeUse> use = TypeUse{"std::string", false, -1, {}};
     field.typeName = declaration->attributeOr("type", "xsd:string");
     if (const KxCString* type = declaration->attribute("type")) {
@@ -150,7 +159,8 @@ void Schema::addAttributeField(const XmlElement& attribute, int index, const Doc
         use = typeName ? useOfType(*typeName, 0) : std::nullopt;
         if (!use || use->isClass) {
             fail("the type " + *type + " of the attribute " + field.xml.local + " in the type " +
-                     ownerName + (use ? " is not a simple type" : " is not defined"),
+                     types_[static_cast<std::size_t>(index)].name.local +
+                     (use ? " is not a simple type" : " is not defined"),
                  document, attribute);
             return;
         }

@@ -2,6 +2,7 @@
 """Compares two XML documents the way a data binding may change them.
 
     compare_xml.py EXPECTED.xml ACTUAL.xml   exit 0 when equal, 1 when not, 2 when unreadable
+    compare_xml.py --leaves EXPECTED ACTUAL  the same for the leaves only (below)
     compare_xml.py --self-test               checks the comparison itself
 
 Names count as {namespace}local, with the order and number of children and
@@ -10,6 +11,12 @@ lists word by word; numbers equal as decimals, else as the same double when
 both have at most 17 significant digits, or float when at most 9, so that a
 decimal kept in a double shows). Comments, PIs, CDATA and white space
 between elements do not. Prints the paths of the first differences.
+
+With --leaves, only what a reader of the document gets counts: every
+attribute value (xsi: attributes aside) and every text that is not white
+space, by its path of names, must still be in the output as often as in
+the input, in any order (an xsd:all's children may come back in the
+schema's order).
 """
 
 import decimal
@@ -108,6 +115,45 @@ def compare_texts(expected, actual):
     return compare_trees(ET.fromstring(expected), ET.fromstring(actual))
 
 
+XSI = "{http://www.w3.org/2001/XMLSchema-instance}"
+
+
+def _leaves(root):
+    """{path: [value, ...]} for the attributes and texts under root."""
+    found = {}
+
+    def visit(el, path):
+        path = "%s/%s" % (path, el.tag)
+        for name, value in el.attrib.items():
+            if not name.startswith(XSI):
+                found.setdefault("%s/@%s" % (path, name), []).append(value)
+        for text in [el.text] + [k.tail for k in el]:
+            if text and text.strip():
+                found.setdefault(path + "/text()", []).append(" ".join(text.split()))
+        for child in el:
+            if isinstance(child.tag, str):
+                visit(child, path)
+
+    visit(root, "")
+    return found
+
+
+def compare_leaves(expected, actual):
+    """The leaves of expected missing from actual, as (path, expected, actual)."""
+    diffs = []
+    have = _leaves(actual)
+    for path, values in _leaves(expected).items():
+        left = list(have.get(path, []))
+        for value in values:
+            match = next((i for i, v in enumerate(left) if values_equal(value, v)), None)
+            if match is None:
+                diffs.append((path, repr(value), "(missing)" if not left else
+                              "only " + ", ".join(repr(v) for v in left[:3])))
+                break
+            del left[match]
+    return diffs[:MAX_REPORTED]
+
+
 def _self_test():
     same = [
         ('<p:a xmlns:p="urn:po" x="1"><p:b>t</p:b></p:a>', '<a xmlns="urn:po" x="1"><b>t</b></a>'),
@@ -149,16 +195,41 @@ def _self_test():
             failures += 1
             print("self-test FAILED (should differ both ways, first at %s): %s: %s"
                   % (where, a, diffs[:1]))
-    print("compare_xml self-test: %d of %d cases right"
-          % (len(same) + len(different) - failures, len(same) + len(different)))
+    leaves_same = [
+        ('<a xmlns:xsi="%s" xsi:schemaLocation="u f"><c/><b x="1">t</b></a>' % XSI[1:-1],
+         '<a><b x="1">t</b><c/></a>'),
+        ("<a>one <b>two</b> three</a>", "<a>three <b>two</b>one</a>"),
+    ]
+    leaves_different = [  # (expected, actual, path of the difference)
+        ("<a><b>t</b><b>t</b></a>", "<a><b>t</b></a>", "/a/b/text()"),
+        ("<a><b><c>1</c></b></a>", "<a><c>1</c></a>", "/a/b/c/text()"),
+        ("<a>one <b/></a>", "<a><b/></a>", "/a/text()"),
+        ('<a><b x="1"/></a>', '<a><b x="2"/></a>', "/a/b/@x"),
+    ]
+    for a, b in leaves_same:
+        diffs = compare_leaves(ET.fromstring(a), ET.fromstring(b))
+        if diffs:
+            failures += 1
+            print("self-test FAILED (leaves should be kept): %s: %s" % (a, diffs[0]))
+    for a, b, where in leaves_different:
+        diffs = compare_leaves(ET.fromstring(a), ET.fromstring(b))
+        if not diffs or diffs[0][0] != where:
+            failures += 1
+            print("self-test FAILED (leaf %s should be missing): %s: %s" % (where, a, diffs[:1]))
+    cases = len(same) + len(different) + len(leaves_same) + len(leaves_different)
+    print("compare_xml self-test: %d of %d cases right" % (cases - failures, cases))
     return 1 if failures else 0
 
 
 def main(argv):
     if argv[1:] == ["--self-test"]:
         return _self_test()
+    compare = compare_trees
+    if argv[1:2] == ["--leaves"]:
+        compare = compare_leaves
+        argv = argv[1:]
     if len(argv) != 3:
-        sys.stderr.write("usage: compare_xml.py EXPECTED.xml ACTUAL.xml | --self-test\n")
+        sys.stderr.write("usage: compare_xml.py [--leaves] EXPECTED.xml ACTUAL.xml | --self-test\n")
         return 2
     trees = []
     for path in argv[1:]:
@@ -167,7 +238,7 @@ def main(argv):
         except (OSError, ET.ParseError) as e:
             print("%s: cannot read: %s" % (path, e))
             return 2
-    diffs = compare_trees(*trees)
+    diffs = compare(*trees)
     for where, exp, act in diffs:
         print("%s: expected %s, got %s" % (where, exp, act))
     return 1 if diffs else 0

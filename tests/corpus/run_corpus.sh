@@ -3,7 +3,14 @@
 # programs make of the instance documents, against xmllint (README.md).
 #
 #   tests/corpus/run_corpus.sh [FOLDER...]     (all folders when none given)
+#   tests/corpus/run_corpus.sh --shared [CASE...]
 #   KX_TEST_BIN_DIR (bindgen's folder), KX_KEEP=1 (keep scratch), KX_MAKE_JOBS
+#
+# --shared takes the cases of the shared corpus of public schemas instead
+# (xsd/MANIFEST.json under KX_SHARED_CORPUS, else ../shared/corpus beside
+# the source tree): each listed schema with its instance documents, all of
+# which must come back valid with every leaf kept (compare_xml.py --leaves).
+# Without that corpus the run is reported as skipped (exit status 77).
 set -euo pipefail
 
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -50,8 +57,22 @@ BINDGEN="$(cd "$BIN_DIR" && pwd)/bindgen"
 
 check "compare_xml.py --self-test" "$PY" "$HERE/compare_xml.py" --self-test
 
+SHARED=
+if [ "${1:-}" = --shared ]; then
+    shift
+    SHARED="${KX_SHARED_CORPUS:-$ROOT/../shared/corpus}/xsd"
+    if [ ! -f "$SHARED/MANIFEST.json" ]; then
+        echo "SKIP  no shared corpus at $SHARED (set KX_SHARED_CORPUS)"
+        exit 77
+    fi
+    SHARED="$(cd "$SHARED" && pwd)"
+fi
+
 FOLDERS=("$@")
-if [ "$#" -eq 0 ]; then
+if [ -n "$SHARED" ] && [ "$#" -eq 0 ]; then
+    mapfile -t FOLDERS < <("$PY" -c 'import json, sys
+for case in json.load(open(sys.argv[1])): print(case["name"])' "$SHARED/MANIFEST.json")
+elif [ "$#" -eq 0 ]; then
     for d in "$HERE"/*/; do
         d="$(basename "$d")"
         if compgen -G "$HERE/$d/*.xsd" >/dev/null || [ -f "$HERE/$d/make_schema.py" ]; then
@@ -60,9 +81,26 @@ if [ "$#" -eq 0 ]; then
     done
 fi
 
+# shared_case NAME: the main schema of a case of the shared corpus, then
+# its instance documents, one a line.
+shared_case() {
+    "$PY" -c 'import json, sys
+for case in json.load(open(sys.argv[1])):
+    if case["name"] == sys.argv[2]:
+        print(case["schema"])
+        print("\n".join(case["instances"]))
+        sys.exit(0)
+sys.exit(1)' "$SHARED/MANIFEST.json" "$1"
+}
+
 run_folder() {
-    local name="$1" src="$HERE/$1" work="$SCRATCH/$1"
-    [ -d "$src" ] || { fail "$name: no such folder in $HERE"; return; }
+    local name="$1" src="$HERE/$1" work="$SCRATCH/$1" listed=()
+    if [ -n "$SHARED" ]; then
+        src="$SHARED/$1"
+        mapfile -t listed < <(shared_case "$name") || true
+        [ "${#listed[@]}" -ge 2 ] || { fail "$name: not a case with instances in $SHARED/MANIFEST.json"; return; }
+    fi
+    [ -d "$src" ] || { fail "$name: no such folder in $(dirname "$src")"; return; }
     local schemas="$work/schema" lint="$work/xmllint" project="$work/project" out="$work/out"
     mkdir -p "$schemas" "$project" "$out"
     cp -r "$src/." "$schemas/"
@@ -80,35 +118,39 @@ run_folder() {
         pass "$name: make_schema.py"
     fi
 
-    local xsds=("$schemas"/*.xsd)
-    if [ "${#xsds[@]}" -ne 1 ] || [ ! -f "${xsds[0]}" ]; then
-        fail "$name: expected exactly one schema at the top of the folder, found ${#xsds[@]}"
-        return
+    local main goods=() bads=() f
+    if [ "${#listed[@]}" -gt 0 ]; then
+        main="${listed[0]}"
+        goods=("${listed[@]:1}")
+    else
+        local xsds=("$schemas"/*.xsd)
+        if [ "${#xsds[@]}" -ne 1 ] || [ ! -f "${xsds[0]}" ]; then
+            fail "$name: expected exactly one schema at the top of the folder, found ${#xsds[@]}"
+            return
+        fi
+        main="$(basename "${xsds[0]}")"
+        for f in "$schemas"/*.xml; do
+            [ -f "$f" ] || continue
+            f="$(basename "$f")"
+            case "$f" in bad-*) bads+=("$f") ;; *) goods+=("$f") ;; esac
+        done
     fi
-    local main
-    main="$(basename "${xsds[0]}")"
 
     # xmllint reads only forward slashes in schemaLocation; bindgen gets the
     # files as written.
     cp -r "$schemas" "$lint"
     find "$lint" -name '*.xsd' -exec sed -i '/schemaLocation=/ s|\\|/|g' {} +
-    local goods=() bads=() f
-    for f in "$schemas"/*.xml; do
-        [ -f "$f" ] || continue
-        f="$(basename "$f")"
-        case "$f" in bad-*) bads+=("$f") ;; *) goods+=("$f") ;; esac
-    done
     [ "${#goods[@]}" -gt 0 ] || fail "$name: no good instance document"
 
     # The corpus itself: good instances valid, bad ones rejected, each bad
     # one with the one line of text its message must hold.
     for f in "${goods[@]}"; do
-        check "$name/$f: valid by xmllint" xmllint --noout --schema "$lint/$main" "$lint/$f"
+        check "$name/$f: valid by xmllint" xmllint --nonet --noout --schema "$lint/$main" "$lint/$f"
     done
     for f in "${bads[@]}"; do
         if [ ! -s "$schemas/${f%.xml}.expected" ] || [ "$(line_count "$schemas/${f%.xml}.expected")" -ne 1 ]; then
             fail "$name/$f: ${f%.xml}.expected must hold one line"
-        elif xmllint --noout --schema "$lint/$main" "$lint/$f" >/dev/null 2>&1; then
+        elif xmllint --nonet --noout --schema "$lint/$main" "$lint/$f" >/dev/null 2>&1; then
             fail "$name/$f: rejected by xmllint" "xmllint accepts it"
         else
             pass "$name/$f: rejected by xmllint"
@@ -160,8 +202,12 @@ run_folder() {
         fi
         pass "$name/$f: read and written"
         cp "$out/$f" "$lint/out-$f"
-        check "$name/$f: output valid by xmllint" xmllint --noout --schema "$lint/$main" "$lint/out-$f"
-        check "$name/$f: output equal to input" "$PY" "$HERE/compare_xml.py" "$schemas/$f" "$out/$f"
+        check "$name/$f: output valid by xmllint" xmllint --nonet --noout --schema "$lint/$main" "$lint/out-$f"
+        if [ -n "$SHARED" ]; then
+            check "$name/$f: every leaf kept" "$PY" "$HERE/compare_xml.py" --leaves "$schemas/$f" "$out/$f"
+        else
+            check "$name/$f: output equal to input" "$PY" "$HERE/compare_xml.py" "$schemas/$f" "$out/$f"
+        fi
     done
 
     # The bad ones: exit 1 and one line "FILE:LINE:COLUMN: message" holding
