@@ -62,6 +62,9 @@ struct FieldGroup {
     Kind kind = Kind::Choice;
     bool optional = false;
     bool repeated = false;
+    // A choice holding a sequence or another choice: its fields are read
+    // while the children are theirs, not as one element.
+    bool nested = false;
 };
 
 // One field of a data class.
@@ -185,8 +188,10 @@ class Schema {
     std::optional<Declaration> attributeDeclaration(const XmlElement& attribute,
                                                     const Document& document, const QName& owner,
                                                     QName& name);
-    void addRepeatedChoice(const XmlElement& choice, int index, const Document& document, int group,
-                           std::size_t minOccurs);
+    // A repeated choice, sequence or group: one field holding a list of
+    // items in document order, each one of the elements it allows.
+    void addRepeatedGroup(const XmlElement& content, int index, const Document& document,
+                          std::size_t minOccurs, const KxCString& member);
     void derive(const XmlElement& derivation, int index, const Document& document,
                 bool simpleContent);
     void addField(int index, Field field);

@@ -248,34 +248,29 @@ void Schema::collect(const XmlElement& content, int index, const Document& docum
         const std::size_t minOccurs = occursValue(child, "minOccurs");
         const std::size_t maxOccurs = occursValue(child, "maxOccurs");
         const KxCString& kind = child.name;
-        if (kind == "sequence") {
-            if (maxOccurs > 1 && !repeated) {
-                warn(
-                    "a repeated sequence is read as repeated fields; the order of its repeats is "
-                    "not kept",
-                    document, child);
-            }
-            collect(child, index, document, group, optional || minOccurs == 0,
-                    repeated || maxOccurs > 1);
-        } else if (kind == "choice" || kind == "all") {
-            const bool choice = kind == "choice";
+        const bool repeatedHere = maxOccurs > 1 && !repeated && group < 0;
+        const std::size_t atLeast = optional || minOccurs == 0 ? 0 : minOccurs;
+        if (kind == "sequence" || kind == "choice" || kind == "all") {
             if (group >= 0) {
-                warn("a " + kind + " inside a choice or all is read as optional fields", document,
-                     child);
-                collect(child, index, document, group, true, repeated || maxOccurs > 1);
-                continue;
+                // Inside a choice or all: its elements are fields of the
+                // outer group, which reads on while the children are theirs.
+                types_[static_cast<std::size_t>(index)]
+                    .groups[static_cast<std::size_t>(group)]
+                    .nested = true;
+                collect(child, index, document, group, kind == "choice" || optional,
+                        repeated || maxOccurs > 1);
+            } else if (repeatedHere || (kind == "choice" && repeated)) {
+                addRepeatedGroup(child, index, document, atLeast, kind);
+            } else if (kind == "sequence") {
+                collect(child, index, document, group, optional || minOccurs == 0, repeated);
+            } else {
+                std::vector<FieldGroup>& groups = types_[static_cast<std::size_t>(index)].groups;
+                groups.push_back(
+                    {kind == "choice" ? FieldGroup::Kind::Choice : FieldGroup::Kind::All,
+                     optional || minOccurs == 0, false});
+                collect(child, index, document, static_cast<int>(groups.size()) - 1,
+                        kind == "choice" || optional || minOccurs == 0, false);
             }
-            std::vector<FieldGroup>& groups = types_[static_cast<std::size_t>(index)].groups;
-            groups.push_back({choice ? FieldGroup::Kind::Choice : FieldGroup::Kind::All,
-                              optional || minOccurs == 0, repeated || maxOccurs > 1});
-            const int group = static_cast<int>(groups.size()) - 1;
-            if (choice && (repeated || maxOccurs > 1)) {
-                addRepeatedChoice(child, index, document, group,
-                                  optional || minOccurs == 0 ? 0 : minOccurs);
-                continue;
-            }
-            collect(child, index, document, group, choice || optional || minOccurs == 0,
-                    repeated || maxOccurs > 1);
         } else if (kind == "element") {
             addElementField(child, index, document, group, optional, repeated);
         } else if (kind == "attribute") {
@@ -293,6 +288,9 @@ void Schema::collect(const XmlElement& content, int index, const Document& docum
             }
             if (++groupDepth_ > kMaxTypeDepth) {
                 fail("the " + kind + " " + ref + " refers to itself", document, child);
+            } else if (kind == "group" && repeatedHere) {
+                addRepeatedGroup(*found->second.node, index, *found->second.document, atLeast,
+                                 identifier(name->local));
             } else {
                 collect(*found->second.node, index, *found->second.document, group,
                         optional || minOccurs == 0, repeated || maxOccurs > 1);
@@ -319,18 +317,19 @@ void Schema::collect(const XmlElement& content, int index, const Document& docum
     }
 }
 
-// A repeated choice keeps the order of its alternatives: one field holding
-// a list of items, each with one alternative set.
-void Schema::addRepeatedChoice(const XmlElement& choice, int index, const Document& document,
-                               int group, std::size_t minOccurs) {
+void Schema::addRepeatedGroup(const XmlElement& content, int index, const Document& document,
+                              std::size_t minOccurs, const KxCString& member) {
+    std::vector<FieldGroup>& groups = types_[static_cast<std::size_t>(index)].groups;
+    groups.push_back({FieldGroup::Kind::Choice, minOccurs == 0, true});
+    const int group = static_cast<int>(groups.size()) - 1;
     const std::size_t before = types_[static_cast<std::size_t>(index)].fields.size();
-    collect(choice, index, document, group, true, false);
+    collect(content, index, document, group, true, false);
     Field field;
-    field.at = choice.at;
+    field.at = content.at;
     field.repeated = true;
     field.minOccurs = minOccurs;
     field.group = group;
-    field.typeName = "(choice)";
+    field.typeName = "(" + content.name + ")";
     std::vector<Field>& all = types_[static_cast<std::size_t>(index)].fields;
     for (std::size_t at = before; at < all.size(); ++at) {
         if (all[at].isAttribute) {
@@ -347,13 +346,13 @@ void Schema::addRepeatedChoice(const XmlElement& choice, int index, const Docume
         // Only wildcards: what they allow is passed over, so there is nothing to hold.
         return;
     }
-    field.member = "choice";
+    field.member = member;
     const DataType& owner = types_[static_cast<std::size_t>(index)];
     field.cppType = (owner.cppNamespace.empty() ? "::" : "::" + owner.cppNamespace + "::") +
                     owner.className + "::" + upperFirst(field.member) + "Item";
     addField(index, std::move(field));
     Field& added = types_[static_cast<std::size_t>(index)].fields.back();
-    if (added.member != "choice") {
+    if (added.member != member) {
         added.cppType = added.cppType.substr(0, added.cppType.rfind("::") + 2) +
                         upperFirst(added.member) + "Item";
     }
