@@ -29,7 +29,13 @@ bool nilAsEmpty(const Field& field) {
 }
 
 // ---- Writing ---------------------------------------------------------------
-// ---- Writing ---------------------------------------------------------------
+
+// The text of a value of the field: a QName's prefix is bound where it is
+// written, so the writer takes part.
+KxCString textOf(const Field& field, const KxCString& value) {
+    return field.simple.xsdType == "QName" ? "orvo::toText(out, " + value + ")"
+                                           : "orvo::toText(" + value + ")";
+}
 
 // The statements that write one value of an element field, given as an
 // expression of its item type.
@@ -47,8 +53,8 @@ KxCString writeItem(const Schema& schema, const Field& field, const KxCString& v
     if (field.isClass) {
         write = writeObjectStatement(classOf(schema, field), present, field.xml, external) + "\n";
     } else {
-        write = "out.start(" + names + ");\n" + indent + "out.text(orvo::toText(" + present +
-                "));\n" + indent + "out.end();\n";
+        write = "out.start(" + names + ");\n" + indent + "out.text(" + textOf(field, present) +
+                ");\n" + indent + "out.end();\n";
     }
     if (!nilAsEmpty(field)) {
         return indent + write;
@@ -72,10 +78,10 @@ KxCString writeAttributesBody(const ClassModel& model) {
         const KxCString getter = "object.get" + accessor(model, field) + "()";
         const KxCString names = literalNames(field.xml);
         if (field.optional) {
-            body += "    if (" + getter + ") {\n        out.attribute(" + names +
-                    ", orvo::toText(*" + getter + "));\n    }\n";
+            body += "    if (" + getter + ") {\n        out.attribute(" + names + ", " +
+                    textOf(field, "*" + getter) + ");\n    }\n";
         } else {
-            body += "    out.attribute(" + names + ", orvo::toText(" + getter + "));\n";
+            body += "    out.attribute(" + names + ", " + textOf(field, getter) + ");\n";
         }
     }
     return body;
@@ -89,7 +95,7 @@ KxCString writeContentBody(const Schema& schema, const ClassModel& model, bool e
         }
         const KxCString getter = "object.get" + accessor(model, field) + "()";
         if (field.isText) {
-            body += "    out.text(orvo::toText(" + getter + "));\n";
+            body += "    out.text(" + textOf(field, getter) + ");\n";
         } else if (!field.alternatives.empty()) {
             body += "    for (const auto& item : " + getter + ") {\n";
             for (const Field& alternative : field.alternatives) {

@@ -1,6 +1,6 @@
 // orvoclasses.h: what the generated classes call to read and write their
-// fields: values to and from text, list items, and the errors of elements
-// that lack a child.
+// fields: values to and from text, qualified names, list items, and the
+// errors of elements that lack a child.
 #pragma once
 
 #include <cstddef>
@@ -10,9 +10,39 @@
 #include "orvobase.h"
 #include "orvolexical.h"
 #include "orvovalues.h"
+#include "orvowriter.h"
 #include "orvoxml.h"
 
 namespace orvo {
+
+// An xsd:QName value: a namespace and a local name. The prefix it was
+// read with is kept so that it is written with the same one where it can.
+struct QName {
+    std::string ns;  // empty for no namespace
+    std::string local;
+    std::string prefix;
+
+    bool operator==(const QName& other) const { return ns == other.ns && local == other.local; }
+    bool operator!=(const QName& other) const { return !(*this == other); }
+};
+
+// Without an element to resolve a prefix at, a QName's text is
+// "prefix:local" or "local", its namespace unknown ("{ns}local" names one).
+inline void parse(const std::string& text, QName& value) {
+    const std::string trimmed(detail::trim(text));
+    value = QName{};
+    if (!trimmed.empty() && trimmed[0] == '{' && trimmed.find('}') != std::string::npos) {
+        value.ns = trimmed.substr(1, trimmed.find('}') - 1);
+        value.local = trimmed.substr(trimmed.find('}') + 1);
+        return;
+    }
+    const std::size_t colon = trimmed.find(':');
+    value.prefix = colon == std::string::npos ? std::string() : trimmed.substr(0, colon);
+    value.local = colon == std::string::npos ? trimmed : trimmed.substr(colon + 1);
+}
+inline std::string format(const QName& value) {
+    return value.prefix.empty() ? value.local : value.prefix + ":" + value.local;
+}
 
 // The generated code reads and writes every value through these, so that the
 // parse() and format() of an enumeration, declared beside it in its own
@@ -72,6 +102,33 @@ void readValue(const Element& at, const std::string& text, T& value) {
 // A string read from the document is taken over, not copied.
 inline void readValue(const Element&, std::string&& text, std::string& value) {
     value = std::move(text);
+}
+// A QName's prefix is resolved where it is written; without one it is in
+// the default namespace there.
+inline void readValue(const Element& at, const std::string& text, QName& value) {
+    parse(text, value);
+    const bool emptyPrefix = value.prefix.empty() && text.find(':') != std::string::npos;
+    if (value.local.empty() || emptyPrefix || value.local.find(':') != std::string::npos) {
+        at.fail("the value " + quoted(text) + " in " + at.qualifiedName() +
+                " is not a qualified name");
+    }
+    if (!at.lookupNamespace(value.prefix, value.ns)) {
+        if (!value.prefix.empty()) {
+            at.fail("the prefix " + value.prefix + " of the value " + quoted(text) + " in " +
+                    at.qualifiedName() + " is not declared");
+        }
+        value.ns.clear();
+    }
+}
+
+// A QName written with the prefix bound to its namespace in scope, declared
+// on the element just started when there is none.
+inline std::string toText(Writer& out, const QName& value) {
+    if (!value.ns.empty()) {
+        out.prefer(value.prefix, value.ns);
+    }
+    const std::string prefix = out.prefix(value.ns);
+    return prefix.empty() ? value.local : prefix + ":" + value.local;
 }
 
 // Checks each item of a list value (items separated by white space) against

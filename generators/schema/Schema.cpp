@@ -42,19 +42,14 @@ std::optional<SimpleKind> builtinType(const KxCString& name) {
         {"duration", "orvo::Duration"},
         {"base64Binary", "orvo::Base64Binary"},
         {"hexBinary", "orvo::HexBinary"},
+        {"QName", "orvo::QName"},
     };
-    static const std::set<KxCString> kStrings = {"string",   "normalizedString",
-                                                 "token",    "NMTOKEN",
-                                                 "NMTOKENS", "Name",
-                                                 "NCName",   "ID",
-                                                 "IDREF",    "IDREFS",
-                                                 "ENTITY",   "ENTITIES",
-                                                 "language", "anyURI",
-                                                 "QName",    "NOTATION",
-                                                 "gYear",    "gYearMonth",
-                                                 "gMonth",   "gMonthDay",
-                                                 "gDay",     "anySimpleType",
-                                                 "anyType"};
+    static const std::set<KxCString> kStrings = {
+        "string",        "normalizedString", "token",    "NMTOKEN",   "NMTOKENS",
+        "Name",          "NCName",           "ID",       "IDREF",     "IDREFS",
+        "ENTITY",        "ENTITIES",         "language", "anyURI",    "NOTATION",
+        "gYear",         "gYearMonth",       "gMonth",   "gMonthDay", "gDay",
+        "anySimpleType", "anyType"};
     if (auto found = kTypes.find(name); found != kTypes.end()) {
         return SimpleKind{found->second, name, -1, {}};
     }

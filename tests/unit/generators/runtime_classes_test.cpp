@@ -8,6 +8,7 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "RuntimeErrors.h"
 
@@ -84,6 +85,55 @@ TEST_F(ElementFields, EachItemOfAListIsChecked) {
               "'x' is not an integer in {urn:shop}note");
     EXPECT_EQ(errorOf([&] { orvo::checkListItems<shop::Colour>(note_, "red blue"); }).message(),
               "'blue' is not a colour in {urn:shop}note");
+}
+
+// A QName's prefix is resolved where the value stands (the default
+// namespace for none), and bound again where it is written.
+TEST(QNames, ArePrefixesResolvedWhereReadAndDeclaredWhereWritten) {
+    const orvo::Document doc = orvo::Document::parse(
+        "<a xmlns='urn:a' xmlns:s='urn:s'><b xmlns:t='urn:t'>t:x</b><b>s:y</b><b>z</b>"
+        "<b>u:w</b><b>:v</b></a>");
+    orvo::Element b = doc.root().firstChild();
+    const orvo::QName expected[] = {{"urn:t", "x", "t"}, {"urn:s", "y", "s"}, {"urn:a", "z", ""}};
+    std::vector<orvo::QName> read;
+    for (const orvo::QName& want : expected) {
+        orvo::QName value;
+        orvo::readValue(b, b.text(), value);
+        EXPECT_EQ(value, want) << want.local;
+        EXPECT_EQ(value.prefix, want.prefix) << want.local;
+        read.push_back(value);
+        b = b.nextSibling();
+    }
+    orvo::QName value;
+    EXPECT_EQ(errorOf([&] { orvo::readValue(b, b.text(), value); }).message(),
+              "the prefix u of the value 'u:w' in {urn:a}b is not declared");
+    b = b.nextSibling();
+    EXPECT_EQ(errorOf([&] { orvo::readValue(b, b.text(), value); }).message(),
+              "the value ':v' in {urn:a}b is not a qualified name");
+
+    orvo::Writer out;
+    out.start("urn:a", "a");
+    out.attribute("", "t", orvo::toText(out, read[0]));
+    out.start("urn:a", "b");
+    out.text(orvo::toText(out, read[0]));  // t is bound on a already
+    out.end();
+    out.start("urn:a", "b");
+    out.text(orvo::toText(out, read[2]));  // the element's own namespace
+    out.end();
+    out.end();
+    const orvo::Document written = orvo::Document::parse(out.str());
+    const orvo::Element first = written.root().firstChild();
+    orvo::QName again;
+    orvo::readValue(first, first.text(), again);
+    EXPECT_EQ(again, read[0]) << out.str();
+    std::string attribute;
+    ASSERT_TRUE(written.root().attribute("", "t", attribute));
+    orvo::readValue(written.root(), attribute, again);
+    EXPECT_EQ(again, read[0]) << out.str();
+    orvo::readValue(first.nextSibling(), first.nextSibling().text(), again);
+    EXPECT_EQ(again, read[2]) << out.str();
+    EXPECT_EQ(out.str().find("xmlns:t"), out.str().rfind("xmlns:t"))
+        << "declared once: " << out.str();
 }
 
 // A missing child is reported at the element found in its place, or at the
