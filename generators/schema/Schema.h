@@ -121,6 +121,8 @@ struct GlobalElement {
     KxCString typeName;  // as written; empty for an anonymous type
     std::optional<TypeUse> use;
     bool nillable = false;
+    bool abstract = false;      // stands only for the members of its substitution group
+    std::optional<QName> head;  // the substitution group it is a member of
     Location at;
 };
 
@@ -158,6 +160,10 @@ class Schema {
     // not defined.
     std::optional<TypeUse> typeUse(const QName& name) const;
     const GlobalElement* element(const QName& name) const;
+    // The elements that may stand where the global element name is referred
+    // to: itself unless abstract, then the members of its substitution group
+    // and of theirs, in the order declared.
+    std::vector<QName> substitutes(const QName& name) const;
 
   private:
     struct Document;  // one schema element with its settings
@@ -190,6 +196,14 @@ class Schema {
                                                     QName& name);
     // A repeated choice, sequence or group: one field holding a list of
     // items in document order, each one of the elements it allows.
+    // A reference to the head of a substitution group: one field for each
+    // element that may stand there, as the alternatives of a choice.
+    void addSubstitutionField(const XmlElement& element, int index, int group, bool optional,
+                              bool repeated, const std::vector<QName>& candidates);
+    // The fields added to a type since `before` made the alternatives of
+    // one field holding a list of items, added in their place.
+    void gatherAlternatives(int index, std::size_t before, int group, std::size_t minOccurs,
+                            const KxCString& member, const KxCString& typeName, Location at);
     void addRepeatedGroup(const XmlElement& content, int index, const Document& document,
                           std::size_t minOccurs, const KxCString& member);
     void derive(const XmlElement& derivation, int index, const Document& document,
@@ -236,6 +250,7 @@ class Schema {
     // Named simple types worked out (nothing: not defined, reported).
     std::map<QName, std::optional<TypeUse>> simpleUses_;
     std::vector<GlobalElement> elements_;
+    std::map<QName, std::vector<QName>> members_;  // of each substitution group's head
     std::map<KxCString, int> classNames_;
     // Global complex types ('c') and elements ('e') in the order declared.
     std::vector<std::pair<char, QName>> order_;

@@ -62,6 +62,11 @@ void Schema::addElementField(const XmlElement& element, int index, const Documen
                 document, element);
             return;
         }
+        if (const std::vector<QName> candidates = substitutes(*name);
+            candidates.size() != 1 || candidates.front() != *name) {
+            addSubstitutionField(element, index, group, optional, repeated, candidates);
+            return;
+        }
         if (!global->use) {
             return;  // its own declaration is reported
         }
@@ -90,9 +95,6 @@ void Schema::addElementField(const XmlElement& element, int index, const Documen
         warn("the element " + field.xml.local + " in the type " + ownerName +
                  " has the type xsd:anyType: its text is kept, child elements in it are not",
              document, element);
-    }
-    if (element.attribute("substitutionGroup") != nullptr) {
-        warn("substitution groups are not supported", document, element);
     }
     field.member = identifier(field.xml.local);
     field.cppType = use->cppType;
@@ -324,18 +326,24 @@ void Schema::addRepeatedGroup(const XmlElement& content, int index, const Docume
     const int group = static_cast<int>(groups.size()) - 1;
     const std::size_t before = types_[static_cast<std::size_t>(index)].fields.size();
     collect(content, index, document, group, true, false);
+    gatherAlternatives(index, before, group, minOccurs, member, "(" + content.name + ")",
+                       content.at);
+}
+
+void Schema::gatherAlternatives(int index, std::size_t before, int group, std::size_t minOccurs,
+                                const KxCString& member, const KxCString& typeName, Location at) {
     Field field;
-    field.at = content.at;
+    field.at = at;
     field.repeated = true;
     field.minOccurs = minOccurs;
     field.group = group;
-    field.typeName = "(" + content.name + ")";
+    field.typeName = typeName;
     std::vector<Field>& all = types_[static_cast<std::size_t>(index)].fields;
-    for (std::size_t at = before; at < all.size(); ++at) {
-        if (all[at].isAttribute) {
+    for (std::size_t added = before; added < all.size(); ++added) {
+        if (all[added].isAttribute) {
             continue;
         }
-        Field alternative = all[at];
+        Field alternative = all[added];
         alternative.optional = true;
         alternative.repeated = false;
         alternative.group = -1;
@@ -351,10 +359,55 @@ void Schema::addRepeatedGroup(const XmlElement& content, int index, const Docume
     field.cppType = (owner.cppNamespace.empty() ? "::" : "::" + owner.cppNamespace + "::") +
                     owner.className + "::" + upperFirst(field.member) + "Item";
     addField(index, std::move(field));
-    Field& added = types_[static_cast<std::size_t>(index)].fields.back();
-    if (added.member != member) {
-        added.cppType = added.cppType.substr(0, added.cppType.rfind("::") + 2) +
-                        upperFirst(added.member) + "Item";
+    Field& made = types_[static_cast<std::size_t>(index)].fields.back();
+    if (made.member != member) {
+        made.cppType =
+            made.cppType.substr(0, made.cppType.rfind("::") + 2) + upperFirst(made.member) + "Item";
+    }
+}
+
+// Where the head of a substitution group is referred to, any member may
+// stand: a repeated reference keeps its items in document order, a single
+// one is a choice among them.
+void Schema::addSubstitutionField(const XmlElement& element, int index, int group, bool optional,
+                                  bool repeated, const std::vector<QName>& candidates) {
+    if (candidates.empty()) {
+        return;  // an abstract element without members: nothing can stand there
+    }
+    const std::size_t minOccurs = optional ? 0 : occursValue(element, "minOccurs");
+    const bool many = repeated || occursValue(element, "maxOccurs") > 1;
+    std::vector<FieldGroup>& groups = types_[static_cast<std::size_t>(index)].groups;
+    const bool list = many && group < 0;
+    if (group < 0) {
+        groups.push_back({FieldGroup::Kind::Choice, minOccurs == 0, list});
+        group = static_cast<int>(groups.size()) - 1;
+    }
+    const std::size_t before = types_[static_cast<std::size_t>(index)].fields.size();
+    for (const QName& candidate : candidates) {
+        const GlobalElement* global = this->element(candidate);
+        if (global == nullptr || !global->use) {
+            continue;  // reported with its own declaration
+        }
+        Field field;
+        field.at = element.at;
+        field.group = group;
+        field.xml = candidate;
+        field.typeName = global->typeName.empty() ? candidate.local : global->typeName;
+        field.repeated = many && !list;
+        field.optional = !field.repeated;
+        field.minOccurs = 0;
+        field.nillable = global->nillable;
+        field.member = identifier(candidate.local);
+        field.cppType = global->use->cppType;
+        field.isClass = global->use->isClass;
+        field.classIndex = global->use->classIndex;
+        field.simple = global->use->simple;
+        addField(index, std::move(field));
+    }
+    if (list) {
+        const KxCString head = element.attributeOr("ref");
+        gatherAlternatives(index, before, group, minOccurs, identifier(localName(head)),
+                           "(substitution group " + head + ")", element.at);
     }
 }
 

@@ -102,12 +102,39 @@ void Schema::addGlobalElements() {
         element.name = name;
         element.typeName = declaration.node->attributeOr("type");
         element.nillable = isTrueAttribute(*declaration.node, "nillable");
+        element.abstract = isTrueAttribute(*declaration.node, "abstract");
         element.at = declaration.node->at;
+        if (const KxCString* head = declaration.node->attribute("substitutionGroup")) {
+            element.head = nameIn(*declaration.document, *declaration.node, *head, true);
+            if (element.head) {
+                members_[*element.head].push_back(name);
+            }
+        }
         element.use = useOfElement(*declaration.node, *declaration.document, name.local, 0);
         if (element.use && element.use->isClass && element.typeName.empty()) {
             types_[static_cast<std::size_t>(element.use->classIndex)].name = name;
         }
         elements_.push_back(std::move(element));
+    }
+    // A member declared without a type of its own has its head's.
+    for (GlobalElement& element : elements_) {
+        const XmlElement& node = *elementDeclarations_.at(element.name).node;
+        if (!element.head || node.attribute("type") != nullptr ||
+            node.child("complexType") != nullptr || node.child("simpleType") != nullptr) {
+            continue;
+        }
+        std::set<QName> passed;
+        for (const GlobalElement* head = this->element(*element.head);
+             head != nullptr && passed.insert(head->name).second;
+             head = head->head ? this->element(*head->head) : nullptr) {
+            const XmlElement& headNode = *elementDeclarations_.at(head->name).node;
+            if (headNode.attribute("type") != nullptr || headNode.child("complexType") != nullptr ||
+                headNode.child("simpleType") != nullptr || !head->head) {
+                element.use = head->use;
+                element.typeName = head->typeName;
+                break;
+            }
+        }
     }
 }
 

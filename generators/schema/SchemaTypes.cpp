@@ -61,6 +61,27 @@ int Schema::addDataType(DataType type, const XmlElement* node, const Document* d
     return static_cast<int>(types_.size()) - 1;
 }
 
+std::vector<QName> Schema::substitutes(const QName& name) const {
+    std::vector<QName> found;
+    std::set<QName> seen;
+    std::function<void(const QName&)> add = [&](const QName& at) {
+        if (!seen.insert(at).second) {
+            return;  // a group that contains itself
+        }
+        const GlobalElement* declared = element(at);
+        if (declared != nullptr && !declared->abstract) {
+            found.push_back(at);
+        }
+        if (auto members = members_.find(at); members != members_.end()) {
+            for (const QName& member : members->second) {
+                add(member);
+            }
+        }
+    };
+    add(name);
+    return found;
+}
+
 const GlobalElement* Schema::element(const QName& name) const {
     for (const GlobalElement& element : elements_) {
         if (element.name == name) {
