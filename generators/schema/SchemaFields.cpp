@@ -402,6 +402,9 @@ void Schema::addSubstitutionField(const XmlElement& element, int index, int grou
         field.isClass = global->use->isClass;
         field.classIndex = global->use->classIndex;
         field.simple = global->use->simple;
+        // Held by pointer: a group has many members, and an object holding
+        // each by value would be the size of all of them together.
+        field.pointer = field.isClass;
         addField(index, std::move(field));
     }
     if (list) {
