@@ -114,8 +114,35 @@ KxCString writeWildcard(const ClassModel& model, const Field& field) {
     return "    orvo::writeAny(out, " + value + ");\n";
 }
 
+// For a class whose base keeps the other attributes: the statement that
+// takes back out of the base's list the attributes this class declares.
+KxCString declaredAfterBase(const ClassModel& model) {
+    const Field* kept = nullptr;
+    for (const DataType* part : model.lineage) {
+        for (const Field& field : part->fields) {
+            kept = part != model.type && field.isAnyAttribute ? &field : kept;
+        }
+    }
+    KxCString test;
+    for (const Field& field : model.type->fields) {
+        if (field.isAttribute) {
+            test += (test.empty() ? "" : " ||\n                   ") + KxCString("(a.ns == ") +
+                    cppLiteral(field.xml.ns) + " && a.name == " + cppLiteral(field.xml.local) + ")";
+        }
+    }
+    if (kept == nullptr || test.empty()) {
+        return {};
+    }
+    return "    {\n        auto& kept = object.get" + upperFirst(kept->member) +
+           "();\n        kept.erase(std::remove_if(kept.begin(), kept.end(),\n"
+           "                                  [](const orvo::AnyAttribute& a) {\n"
+           "                                      return " +
+           test +
+           ";\n                                  }),\n                   kept.end());\n    }\n";
+}
+
 KxCString readOpenAttributes(const ClassModel& model) {
-    KxCString body;
+    KxCString body = declaredAfterBase(model);
     for (const Field& field : model.type->fields) {
         if (field.isTextPieces) {
             body += "    object.set" + accessorOf(model, field) + "(element.textPieces());\n";
@@ -128,8 +155,7 @@ KxCString readOpenAttributes(const ClassModel& model) {
         body +=
             "    element.forEachAttribute([&object](std::string ns, std::string name, "
             "std::string value) {\n        if (" +
-            declaredAttributeTest(model) +
-            (test == "!" ? "" : " ||\n            " + test) +
+            declaredAttributeTest(model) + (test == "!" ? "" : " ||\n            " + test) +
             ") {\n            return;\n        }\n        object.add" + accessorOf(model, field) +
             "({std::move(ns), std::move(name), std::move(value)});\n    });\n";
     }

@@ -4,6 +4,7 @@
 // it stands.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <initializer_list>
 #include <string>

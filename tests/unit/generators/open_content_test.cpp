@@ -29,6 +29,7 @@ const KxCString kOpen = schemaText("urn:open", R"(
   <xs:complexType name="Special">
     <xs:complexContent><xs:extension base="t:Item">
       <xs:sequence><xs:element name="extra" type="xs:string"/></xs:sequence>
+      <xs:attribute name="grade" type="xs:int"/>
       <xs:anyAttribute/>
     </xs:extension></xs:complexContent>
   </xs:complexType>
@@ -150,6 +151,14 @@ TEST_F(OpenContentTest, WildcardsTakeTheirNamespacesAndLeaveTheElementsAfterThem
         item.writeAttributes.find("orvo::writeAnyAttributes(out, object.getOtherAttributes())"),
         KxCString::npos);
     EXPECT_NE(item.writeContent.find("orvo::writeAny(out, item);"), KxCString::npos);
+    // A derived class takes the attributes it declares back out of the base's list.
+    const XmlFunctionBodies special = xmlFunctionBodies(text_.schema(), type("Special"), false);
+    EXPECT_NE(special.readAttributes.find("auto& kept = object.getOtherAttributes();"),
+              KxCString::npos);
+    EXPECT_NE(special.readAttributes.find("return (a.ns == \"\" && a.name == \"grade\");"),
+              KxCString::npos)
+        << special.readAttributes;
+    EXPECT_EQ(item.readAttributes.find("auto& kept"), KxCString::npos);
     const XmlFunctionBodies para = xmlFunctionBodies(text_.schema(), type("Para"), false);
     EXPECT_NE(para.readAttributes.find("object.setMixed(element.textPieces());"), KxCString::npos);
     EXPECT_NE(para.writeAttributes.find("out.mixedText(object.getMixed());"), KxCString::npos);
