@@ -71,6 +71,7 @@ KxContextObject fieldValues(const FieldModel& field) {
                            {"storedType", text(field.storedType)},
                            {"storedScalar", flag(field.storedScalar)},
                            {"repeated", flag(field.repeated)},
+                           {"textPieces", flag(field.textPieces)},
                            {"xmlForm", inputText(field.xmlForm)},
                            {"occurs", inputText(field.occurs)},
                            {"typeName", inputText(field.field->typeName)},

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "generators/emit/DataClassWriter.h"
+#include "generators/emit/DataWildcards.h"
 #include "generators/support/Text.h"
 
 namespace kx::gen {
@@ -84,17 +85,19 @@ KxCString writeAttributesBody(const ClassModel& model) {
             body += "    out.attribute(" + names + ", " + textOf(field, getter) + ");\n";
         }
     }
-    return body;
+    return body + writeOpenAttributes(model);
 }
 
 KxCString writeContentBody(const Schema& schema, const ClassModel& model, bool external) {
     KxCString body;
     for (const Field& field : model.type->fields) {
-        if (field.isAttribute) {
+        if (field.isAttribute || field.isAnyAttribute || field.isTextPieces) {
             continue;
         }
         const KxCString getter = "object.get" + accessor(model, field) + "()";
-        if (field.isText) {
+        if (field.isWildcard) {
+            body += writeWildcard(model, field);
+        } else if (field.isText) {
             body += "    out.text(" + textOf(field, getter) + ");\n";
         } else if (!field.alternatives.empty()) {
             body += "    for (const auto& item : " + getter + ") {\n";
@@ -364,7 +367,7 @@ KxCString passOverFunction(const ClassModel& model) {
     };
     for (const DataType* part : model.lineage) {
         for (const Field& field : part->fields) {
-            if (field.isAttribute || field.isText) {
+            if (field.isAttribute || field.isText || isOpenField(field)) {
                 continue;
             }
             // A repeated choice is known by the names of its alternatives.
@@ -421,12 +424,15 @@ KxCString readContentBody(const Schema& schema, const ClassModel& model, bool ex
     const KxCString skip = type.acceptsAny ? "    child = passOver(child);\n" : "";
     for (std::size_t index = 0; index < type.fields.size();) {
         const Field& field = type.fields[index];
-        if (field.isAttribute || field.isText) {
+        if (field.isAttribute || field.isText || field.isAnyAttribute || field.isTextPieces) {
             ++index;
             continue;
         }
         body += skip;
-        if (!field.alternatives.empty()) {
+        if (field.isWildcard) {
+            body += readWildcard(model, index);
+            ++index;
+        } else if (!field.alternatives.empty()) {
             body += readChoiceList(schema, model, field, external);
             ++index;
         } else if (field.group >= 0) {
@@ -514,7 +520,8 @@ XmlFunctionBodies xmlFunctionBodies(const Schema& schema, const ClassModel& mode
         }
     }
     bodies.readAttributes =
-        withPrologue(model, external, false, reading + readTextBody(model), "element");
+        withPrologue(model, external, false,
+                     reading + readTextBody(model) + readOpenAttributes(model), "element");
     KxCString children;
     if (call = baseCall(model, external, "readContent", "element, child"); !call.empty()) {
         children += "    child = " + call + ";\n";

@@ -222,7 +222,10 @@ std::vector<KxContextObject> InputTree::content(int classIndex, int depth) {
         const std::vector<Field>& fields = type->fields;
         for (std::size_t at = 0; at < fields.size(); ++at) {
             const Field& field = fields[at];
-            if (field.isAttribute) {
+            // Open content (wildcards, other attributes, mixed text) has no
+            // form of its own to describe.
+            if (field.isAttribute || field.isWildcard || field.isAnyAttribute ||
+                field.isTextPieces) {
                 continue;
             }
             if (field.isText) {

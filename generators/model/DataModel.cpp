@@ -47,9 +47,32 @@ KxCString storedTypeOf(const Field& field) {
     return itemTypeOf(field);
 }
 
+// The namespaces a wildcard takes, for comments and pages.
+KxCString namespacesOf(const Wildcard& wildcard) {
+    if (wildcard.anyNamespace) {
+        return "any namespace";
+    }
+    KxCString names;
+    for (const KxCString& ns : wildcard.namespaces) {
+        names += (names.empty() ? "" : ", ") + (ns.empty() ? KxCString("no namespace") : ns);
+    }
+    return (wildcard.except ? "a namespace other than " : "the namespaces ") + names;
+}
+
 KxCString xmlFormOf(const Field& field) {
     if (field.isText) {
         return "the element's text";
+    }
+    if (field.isTextPieces) {
+        return "the text pieces of mixed content: one before each child element and one after "
+               "the last";
+    }
+    if (field.isWildcard) {
+        return "any element of " + namespacesOf(field.wildcard) + " (" +
+               field.wildcard.processContents + "), as it stands";
+    }
+    if (field.isAnyAttribute) {
+        return "the attributes of " + namespacesOf(field.wildcard) + " the type does not declare";
     }
     if (!field.alternatives.empty()) {
         KxCString names;
@@ -96,6 +119,7 @@ FieldModel fieldModel(const Schema& schema, const Field& field) {
     model.storedScalar = !field.isClass && !field.repeated && !field.optional && !field.nillable &&
                          isScalarKind(field.simple);
     model.repeated = field.repeated;
+    model.textPieces = field.isTextPieces;
     model.xmlForm = xmlFormOf(field);
     model.occurs = occursOf(field);
     const KxCString& preset = field.defaultValue.empty() ? field.fixedValue : field.defaultValue;

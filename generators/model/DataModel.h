@@ -30,8 +30,9 @@ struct FieldModel {
     KxCString storedType;       // what the class stores
     bool storedScalar = false;  // passed and returned by value, initialised with {}
     bool repeated = false;
-    KxCString xmlForm;  // what the field is in XML, for comments and pages
-    KxCString occurs;   // "optional", "zero or more", ", nillable", ", default x"
+    bool textPieces = false;  // mixed content's text: get<Accessor>Text() joins the pieces
+    KxCString xmlForm;        // what the field is in XML, for comments and pages
+    KxCString occurs;         // "optional", "zero or more", ", nillable", ", default x"
     // The value an absent optional field stands for (its default or fixed
     // value); empty when there is none or the field is not optional.
     KxCString preset;

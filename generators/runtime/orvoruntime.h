@@ -14,6 +14,7 @@
 //   orvolexical.h  Decimal, dates, times, durations, unbounded integers
 //   orvosoap.h     SOAP envelopes, faults, content types and actions
 //   orvoclasses.h  what the generated classes read and write their fields with
+//   orvoany.h      wildcard elements and attributes kept as they stand
 #pragma once
 
 // Each part after the ones it uses (clang-format would sort them).
@@ -25,4 +26,5 @@
 #include "orvolexical.h"
 #include "orvosoap.h"
 #include "orvoclasses.h"
+#include "orvoany.h"
 // clang-format on

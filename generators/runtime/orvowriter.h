@@ -158,6 +158,9 @@ class Writer {
     // when no prefix in scope is bound to it.
     void start(std::string_view ns, std::string_view local) {
         closeStartTag();
+        if (!frames_.empty()) {
+            nextPiece(frames_.back());
+        }
         frames_.push_back(Frame{bindings_.size(), names_.size()});
         out_ += '<';
         const std::size_t nameStart = out_.size();
@@ -204,6 +207,15 @@ class Writer {
         out_ += '"';
     }
 
+    // Text pieces of mixed content for the element just started: piece i is
+    // written before its i-th child element and the pieces left at its
+    // end. The pieces must stay as they are until the element is ended.
+    void mixedText(const std::vector<std::string>& pieces) {
+        requireStartTag("mixed text");
+        frames_.back().pieces = &pieces;
+        frames_.back().piece = 0;
+    }
+
     // xsi:nil="true" on the element just started.
     void nil() { attribute(kXsiNamespace, "nil", "true"); }
 
@@ -226,7 +238,11 @@ class Writer {
         if (frames_.empty()) {
             throw std::logic_error("orvo::Writer: end() without an open element");
         }
-        const Frame frame = frames_.back();
+        Frame& last = frames_.back();
+        while (last.pieces != nullptr && last.piece < last.pieces->size()) {
+            nextPiece(last);
+        }
+        const Frame frame = last;
         frames_.pop_back();
         if (open_) {
             out_ += "/>";
@@ -258,7 +274,21 @@ class Writer {
     struct Frame {
         std::size_t bindings;   // size of bindings_ when the element started
         std::size_t nameStart;  // where its name starts in names_
+        const std::vector<std::string>* pieces = nullptr;  // of mixed content
+        std::size_t piece = 0;                             // the next one to write
     };
+
+    // Writes the next text piece of a frame's mixed content, if any.
+    void nextPiece(Frame& frame) {
+        if (frame.pieces == nullptr || frame.piece >= frame.pieces->size()) {
+            return;
+        }
+        const std::string& piece = (*frame.pieces)[frame.piece++];
+        if (!piece.empty()) {
+            closeStartTag();
+            detail::appendEscaped(out_, piece, false);
+        }
+    }
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
     void closeStartTag() {

@@ -14,6 +14,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "orvobase.h"
 
@@ -267,6 +269,61 @@ class Element {
             }
         }
         return out;
+    }
+
+    // Calls f(namespaceUri, localName, value) for each attribute in the
+    // order written ("" for an unqualified one); namespace declarations are
+    // not attributes.
+    template <class F>
+    void forEachAttribute(F&& f) const {
+        for (xmlAttrPtr a = node_ != nullptr ? node_->properties : nullptr; a != nullptr;
+             a = a->next) {
+            std::string value;
+            for (xmlNodePtr part = a->children; part != nullptr; part = part->next) {
+                if (part->content != nullptr) {
+                    value += detail::chars(part->content);
+                }
+            }
+            const xmlChar* href = a->ns != nullptr ? a->ns->href : nullptr;
+            f(std::string(href != nullptr ? detail::chars(href) : ""),
+              std::string(detail::chars(a->name)), value);
+        }
+    }
+
+    // The element's own text in pieces: piece i is the text and CDATA
+    // before its i-th child element, the last one what follows the last
+    // child; one more piece than child elements. Comments and processing
+    // instructions are left out.
+    std::vector<std::string> textPieces() const {
+        std::vector<std::string> pieces(1);
+        for (xmlNodePtr child = node_ != nullptr ? node_->children : nullptr; child != nullptr;
+             child = child->next) {
+            if (isText(child)) {
+                pieces.back() += detail::chars(child->content);
+            } else if (child->type == XML_ELEMENT_NODE) {
+                pieces.emplace_back();
+            }
+        }
+        return pieces;
+    }
+
+    // The namespaces declared on the element, as (prefix, namespace); the
+    // prefix is "" for the default namespace.
+    std::vector<std::pair<std::string, std::string>> declaredNamespaces() const {
+        std::vector<std::pair<std::string, std::string>> declared;
+        for (xmlNsPtr ns = node_ != nullptr ? node_->nsDef : nullptr; ns != nullptr;
+             ns = ns->next) {
+            declared.emplace_back(ns->prefix != nullptr ? detail::chars(ns->prefix) : "",
+                                  ns->href != nullptr ? detail::chars(ns->href) : "");
+        }
+        return declared;
+    }
+
+    // The prefix the element's name is written with; "" for none.
+    std::string prefix() const {
+        return node_ != nullptr && node_->ns != nullptr && node_->ns->prefix != nullptr
+                   ? detail::chars(node_->ns->prefix)
+                   : "";
     }
 
     // The first child element; a null Element when there is none.

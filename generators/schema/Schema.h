@@ -67,6 +67,16 @@ struct FieldGroup {
     bool nested = false;
 };
 
+// The namespaces a wildcard (xsd:any, xsd:anyAttribute) takes.
+struct Wildcard {
+    bool anyNamespace = true;  // ##any
+    // With anyNamespace false: the namespaces it takes ("" for none), or,
+    // with except (##other), the ones it does not.
+    bool except = false;
+    std::vector<KxCString> namespaces;
+    KxCString processContents = "strict";
+};
+
 // One field of a data class.
 struct Field {
     QName xml;           // the element or attribute; empty local for text content
@@ -86,6 +96,13 @@ struct Field {
     KxCString defaultValue;  // an attribute's default
     KxCString fixedValue;    // an attribute's fixed value
     int group = -1;          // into DataType::groups
+    // Content the schema leaves open, kept as it stands: the elements of
+    // an xsd:any (orvo::AnyElement), the attributes of an xsd:anyAttribute
+    // (orvo::AnyAttribute), or the text pieces of mixed content.
+    bool isWildcard = false;
+    bool isAnyAttribute = false;
+    bool isTextPieces = false;
+    Wildcard wildcard;
     // A repeated choice: a list of items in document order, each holding
     // one of these alternatives.
     std::vector<Field> alternatives;
@@ -101,7 +118,7 @@ struct DataType {
     int baseIndex = -1;  // the data class it extends
     KxCString baseName;  // the base type as written
     bool fromElement = false;
-    bool acceptsAny = false;    // xsd:any: unknown child elements are passed over
+    bool acceptsAny = false;    // an xsd:any not kept: unknown child elements are passed over
     std::vector<Field> fields;  // its own; the base's stay in the base
     std::vector<FieldGroup> groups;
     Location at;
@@ -194,8 +211,11 @@ class Schema {
     std::optional<Declaration> attributeDeclaration(const XmlElement& attribute,
                                                     const Document& document, const QName& owner,
                                                     QName& name);
-    // A repeated choice, sequence or group: one field holding a list of
-    // items in document order, each one of the elements it allows.
+    // The fields of open content (SchemaWildcards.cpp).
+    void addWildcardField(const XmlElement& any, int index, const Document& document, int group,
+                          bool optional, bool repeated);
+    void addAnyAttributeField(const XmlElement& anyAttribute, int index, const Document& document);
+    void addMixedContent(int index, const XmlElement& at);
     // A reference to the head of a substitution group: one field for each
     // element that may stand there, as the alternatives of a choice.
     void addSubstitutionField(const XmlElement& element, int index, int group, bool optional,
@@ -204,6 +224,8 @@ class Schema {
     // one field holding a list of items, added in their place.
     void gatherAlternatives(int index, std::size_t before, int group, std::size_t minOccurs,
                             const KxCString& member, const KxCString& typeName, Location at);
+    // A repeated choice, sequence or group: one field holding a list of
+    // items in document order, each one of the elements it allows.
     void addRepeatedGroup(const XmlElement& content, int index, const Document& document,
                           std::size_t minOccurs, const KxCString& member);
     void derive(const XmlElement& derivation, int index, const Document& document,

@@ -123,8 +123,10 @@ std::optional<Schema::Declaration> Schema::attributeDeclaration(const XmlElement
         return std::nullopt;
     }
     if (referred->ns == kXmlNamespace) {
-        warn("the attribute " + *ref + " of the XML namespace is not kept", document, attribute);
-        return std::nullopt;
+        // xml:lang, xml:space and the like: kept as strings, whatever a
+        // copy of the XML namespace's schema says of them.
+        name = *referred;
+        return Declaration{&attribute, &document};
     }
     auto found = attributes_.find(*referred);
     if (found == attributes_.end()) {
@@ -299,20 +301,15 @@ void Schema::collect(const XmlElement& content, int index, const Document& docum
             }
             --groupDepth_;
         } else if (kind == "complexContent" || kind == "simpleContent") {
-            if (isTrueAttribute(child, "mixed")) {
-                warn("mixed content: the text between child elements is not kept", document, child);
-            }
             for (const XmlElement& derivation : child.children) {
                 if (derivation.name == "extension" || derivation.name == "restriction") {
                     derive(derivation, index, document, kind == "simpleContent");
                 }
             }
         } else if (kind == "any") {
-            types_[static_cast<std::size_t>(index)].acceptsAny = true;
-            warn("xsd:any: the elements it allows are passed over when read and are not kept",
-                 document, child);
+            addWildcardField(child, index, document, group, optional, repeated);
         } else if (kind == "anyAttribute") {
-            warn("xsd:anyAttribute: the attributes it allows are not kept", document, child);
+            addAnyAttributeField(child, index, document);
         } else if (kind != "annotation") {
             warn("xsd:" + kind + " is not supported here and is passed over", document, child);
         }

@@ -24,10 +24,12 @@ void Schema::resolveType(int index) {
     state_[at] = 1;
     const XmlElement& node = *typeNodes_[at];
     const Document& document = *typeDocuments_[at];
-    if (isTrueAttribute(node, "mixed")) {
-        warn("mixed content: the text between child elements is not kept", document, node);
-    }
     collect(node, index, document, -1, false, false);
+    const XmlElement* complexContent = node.child("complexContent");
+    if (isTrueAttribute(node, "mixed") ||
+        (complexContent != nullptr && isTrueAttribute(*complexContent, "mixed"))) {
+        addMixedContent(index, node);
+    }
     state_[at] = 2;
 }
 

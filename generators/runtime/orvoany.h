@@ -1,0 +1,143 @@
+// orvoany.h: what the generated classes keep of content the schema leaves
+// open: elements a wildcard (xsd:any) takes, held as a generic element tree,
+// and attributes an xsd:anyAttribute takes, each read and written back as
+// it stands.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <initializer_list>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "orvobase.h"
+#include "orvowriter.h"
+#include "orvoxml.h"
+
+namespace orvo {
+
+// All the text pieces of mixed content, concatenated.
+inline std::string joinedText(const std::vector<std::string>& pieces) {
+    std::string joined;
+    for (const std::string& piece : pieces) {
+        joined += piece;
+    }
+    return joined;
+}
+
+// An attribute the class does not declare: {ns}name="value".
+struct AnyAttribute {
+    std::string ns;  // "" for an unqualified attribute
+    std::string name;
+    std::string value;
+
+    bool operator==(const AnyAttribute& other) const {
+        return ns == other.ns && name == other.name && value == other.value;
+    }
+    bool operator!=(const AnyAttribute& other) const { return !(*this == other); }
+};
+
+// An element with everything in it: its name with namespace, its
+// attributes and its content in document order (the text pieces between
+// its child elements, as Element::textPieces gives them).
+class AnyElement {
+  public:
+    // How deep a tree may be read; libxml2 refuses deeper documents first.
+    static constexpr std::size_t kMaxDepth = 256;
+
+    std::string ns;      // "" for no namespace
+    std::string name;    // the local name
+    std::string prefix;  // as written in the document; asked for when written
+    // The namespaces declared on it in the document, (prefix, namespace):
+    // declared again where it is written, with those prefixes where they
+    // are free, so that prefixed names in its text keep their meaning.
+    std::vector<std::pair<std::string, std::string>> declarations;
+    std::vector<AnyAttribute> attributes;
+    std::vector<AnyElement> children;
+    // texts[i] comes before children[i]; the last one after the last child.
+    std::vector<std::string> texts;
+
+    // All the text of the element's own content, concatenated.
+    std::string text() const { return joinedText(texts); }
+
+    bool operator==(const AnyElement& other) const {
+        return ns == other.ns && name == other.name && attributes == other.attributes &&
+               children == other.children && texts == other.texts;
+    }
+    bool operator!=(const AnyElement& other) const { return !(*this == other); }
+};
+
+namespace detail {
+
+inline void readAnyInto(const Element& element, AnyElement& into, std::size_t depth) {
+    if (depth > AnyElement::kMaxDepth) {
+        element.fail("the element " + element.qualifiedName() + " is nested more than " +
+                     std::to_string(AnyElement::kMaxDepth) + " deep");
+    }
+    into.ns = element.namespaceUri();
+    into.name = element.localName();
+    into.prefix = element.prefix();
+    into.declarations = element.declaredNamespaces();
+    element.forEachAttribute([&into](std::string ns, std::string name, std::string value) {
+        into.attributes.push_back({std::move(ns), std::move(name), std::move(value)});
+    });
+    into.texts = element.textPieces();
+    for (Element child = element.firstChild(); child; child = child.nextSibling()) {
+        into.children.emplace_back();
+        readAnyInto(child, into.children.back(), depth + 1);
+    }
+}
+
+}  // namespace detail
+
+// The element with everything in it.
+inline AnyElement readAny(const Element& element) {
+    AnyElement read;
+    detail::readAnyInto(element, read, 1);
+    return read;
+}
+
+// Writes the element back, declaring the namespaces it needs, with the
+// prefixes it was read with where they are free.
+inline void writeAny(Writer& out, const AnyElement& element) {
+    for (const auto& declaration : element.declarations) {
+        out.prefer(declaration.first, declaration.second);
+    }
+    if (!element.ns.empty() && !element.prefix.empty()) {
+        out.prefer(element.prefix, element.ns);
+    }
+    out.start(element.ns, element.name);
+    for (const auto& declaration : element.declarations) {
+        if (!declaration.first.empty() && !declaration.second.empty()) {
+            out.prefix(declaration.second);
+        }
+    }
+    for (const AnyAttribute& attribute : element.attributes) {
+        out.attribute(attribute.ns, attribute.name, attribute.value);
+    }
+    out.mixedText(element.texts);
+    for (const AnyElement& child : element.children) {
+        writeAny(out, child);
+    }
+    out.end();
+}
+
+// Whether the namespace ns ("" for none) is one of the list.
+inline bool inNamespaces(const std::string& ns, std::initializer_list<const char*> list) {
+    for (const char* name : list) {
+        if (ns == name) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Writes the attributes on the element just started.
+inline void writeAnyAttributes(Writer& out, const std::vector<AnyAttribute>& attributes) {
+    for (const AnyAttribute& attribute : attributes) {
+        out.attribute(attribute.ns, attribute.name, attribute.value);
+    }
+}
+
+}  // namespace orvo
