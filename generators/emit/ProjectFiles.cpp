@@ -114,10 +114,11 @@ bool readyToWrite(GeneratorRun& run) {
 namespace {
 
 // Groups the data-class sources (name and size, in order) into units of
-// about kGroupBytes each, as few as that allows and of about the same size,
-// and writes a source per unit that includes them: a big schema's classes
-// then compile in a few translation units that each read the runtime and the
-// headers the classes share once, rather than one unit per class.
+// about kGroupBytes each, as few as that allows (but two for more than
+// kTwoGroupsBytes) and of about the same size, and writes a source per unit
+// that includes them: a big schema's classes then compile in a few
+// translation units that each read the runtime and the headers the classes
+// share once, rather than one unit per class.
 void writeSourceGroups(const std::vector<std::pair<KxCString, std::size_t>>& sources,
                        const DataClassOptions& options, OutputWriter& output) {
     constexpr std::size_t kGroupBytes = 384 * 1024;
@@ -128,7 +129,11 @@ void writeSourceGroups(const std::vector<std::pair<KxCString, std::size_t>>& sou
     for (const auto& source : sources) {
         total += source.second;
     }
-    const std::size_t count = std::max<std::size_t>(1, (total + kGroupBytes - 1) / kGroupBytes);
+    // Two groups at least once there is more than a little to compile, so
+    // that make -j2 keeps two cores busy.
+    constexpr std::size_t kTwoGroupsBytes = 64 * 1024;
+    const std::size_t count = std::max<std::size_t>(total > kTwoGroupsBytes ? 2 : 1,
+                                                    (total + kGroupBytes - 1) / kGroupBytes);
     const std::size_t target = total / count;
     std::vector<KxCString> parts;
     std::size_t size = 0;
