@@ -3,8 +3,8 @@
 # (bindgen/make_code_lists.py: 50 files, 6,000 enumeration values in code
 # lists imported by every module, 2,000 complex types): bindgen's time, and
 # `make -j2` of the generated project (sample program included) against
-# `make -j2` of as many translation units that include only the runtime
-# header with the same flags (the cost every source pays whatever the schema).
+# `make -j2` of as many translation units as the project's makefile compiles
+# that include only the runtime header, with the same flags (the cost every source pays whatever the schema).
 #   target: the project builds in < 60 s on two cores
 # Each build runs once (it is minutes, not a loop) and is stopped after
 # KX_BENCH_LIMIT seconds (default 600); a stopped build reports how many of
@@ -40,12 +40,18 @@ timed() {
     fi
 }
 
-# objects DIR: "made/all" objects of the makefile's sources.
+# units DIR: the translation units the project's makefile compiles (its
+# SOURCES, which name the groups of data-class sources, and main.cpp).
+units() {
+    local n
+    n="$(awk '/^SOURCES =/ { f = 1; next } f && !/^\t/ { exit } f { n++ } END { print n + 0 }' "$1/makefile")"
+    [ -f "$1/main.cpp" ] && n=$((n + 1))
+    echo "$n"
+}
+
+# objects DIR: "made/all" objects of the translation units.
 objects() {
-    local made all
-    made="$(find "$1" -maxdepth 1 -name '*.o' | wc -l)"
-    all="$(find "$1" -maxdepth 1 -name '*.cpp' | wc -l)"
-    echo "$made/$all"
+    echo "$(find "$1" -maxdepth 2 -name '*.o' | wc -l)/$2"
 }
 
 SCHEMA="$KX_TMP/schema"
@@ -58,7 +64,7 @@ log "bindgen"
 GEN_S="$(timed "$PROJECT" "$KX_TMP/bindgen.out" "$BINDGEN" -properties "$PROJECT/startup.properties" \
     -compiler redhat-gcc "$SCHEMA/invoice.xsd")" ||
     { log "bindgen failed:"; tail -n 15 "$KX_TMP/bindgen.out" >&2; exit 1; }
-UNITS="$(find "$PROJECT" -maxdepth 1 -name '*.cpp' | wc -l)"
+UNITS="$(units "$PROJECT")"
 
 # The reference: as many sources that include only the runtime header,
 # compiled with the project makefile's compiler and flags.
@@ -75,11 +81,11 @@ done
 log "make -j$JOBS of the generated project ($UNITS sources, at most $LIMIT s)"
 MAKE_S="$(timed "$PROJECT" "$KX_TMP/make.out" make -j"$JOBS")" ||
     { log "the generated project does not build:"; grep -m 15 -E 'error' "$KX_TMP/make.out" >&2; exit 1; }
-MAKE_OBJECTS="$(objects "$PROJECT")"
+MAKE_OBJECTS="$(objects "$PROJECT" "$UNITS")"
 log "make -j$JOBS of $UNITS sources that include only the runtime"
 REF_S="$(timed "$REFERENCE" "$KX_TMP/reference.out" make -j"$JOBS")" ||
     { log "the reference does not build:"; tail -n 15 "$KX_TMP/reference.out" >&2; exit 1; }
-REF_OBJECTS="$(objects "$REFERENCE")"
+REF_OBJECTS="$(objects "$REFERENCE" "$UNITS")"
 
 echo "schema of $FILES files, $ENUMS enumeration values, $TYPES complex types: $UNITS sources"
 echo "  bindgen: $GEN_S s"

@@ -22,14 +22,38 @@ bool hasProgram(const BuildProject& project) {
            project.sources.end();
 }
 
+bool isGroupPart(const BuildProject& project, const KxCString& source) {
+    return std::any_of(project.groups.begin(), project.groups.end(), [&](const SourceGroup& group) {
+        return std::find(group.parts.begin(), group.parts.end(), source) != group.parts.end();
+    });
+}
+
+// What the makefile compiles besides the groups' units: the sources but
+// main.cpp and the groups' parts.
 std::vector<KxCString> librarySources(const BuildProject& project) {
     std::vector<KxCString> sources;
     for (const KxCString& source : project.sources) {
-        if (source != kProgramSource) {
+        if (source != kProgramSource && !isGroupPart(project, source)) {
             sources.push_back(source);
         }
     }
     return sources;
+}
+
+// The makefile's rules that rebuild a unit's object when one of its parts
+// changes.
+KxContextObject groupValues(const BuildProject& project) {
+    std::vector<KxContextObject> groups;
+    for (const SourceGroup& group : project.groups) {
+        const std::size_t slash = group.unit.rfind('/');
+        const KxCString folder = slash == KxCString::npos ? "." : group.unit.substr(0, slash);
+        const KxCString file = group.unit.substr(slash + 1);
+        groups.push_back(kxcreateRecord({{"folder", inputText(folder)},
+                                         {"source", inputText(file)},
+                                         {"object", inputText(withoutExtension(file) + ".o")},
+                                         {"parts", inputTexts(group.parts)}}));
+    }
+    return kxcreateContextObject(std::move(groups));
 }
 
 // Lines joined with CR LF, as the developer-studio formats expect.
@@ -253,6 +277,7 @@ KxRecordFields buildValues(const BuildProject& project) {
         {"packages",
          kxcreateContextObject(usesHttp(project) ? "libxml-2.0 libcurl" : "libxml-2.0")},
         {"sources", inputTexts(project.sources)},
+        {"groups", groupValues(project)},
         {"librarySources", inputTexts(librarySources(project))},
         {"headers", inputTexts(project.headers)},
         {"library", inputText("lib" + project.name + (shared ? ".so" : ".a"))},

@@ -6,12 +6,11 @@
 #include <optional>
 #include <vector>
 
+#include "generators/emit/OutputWriter.h"
 #include "generators/support/Diagnostics.h"
 #include "platform/base/KxCString.h"
 
 namespace kx::gen {
-
-class OutputWriter;
 
 struct BuildProject {
     enum class Kind {
@@ -34,6 +33,9 @@ struct BuildProject {
     // that "make run" serves them with (at the paths of their addresses).
     KxCString containerProgram;
     KxCString runPort;
+    // Sources the makefile compiles in groups: their units (in a folder of
+    // their own, not among the sources) and their parts (among them).
+    std::vector<SourceGroup> groups;
 };
 
 struct Compiler {

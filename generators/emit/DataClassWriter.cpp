@@ -208,6 +208,12 @@ KxCString enumHeader(const EnumModel& type, const DataClassOptions& options) {
                            {"values", kxcreateContextObject(std::move(values))}});
 }
 
+KxCString sourceGroup(const std::vector<KxCString>& parts, const DataClassOptions& options,
+                      const KxCString& fileName) {
+    return renderTemplate("data/source-group.tl",
+                          {{"heading", heading(options, fileName)}, {"parts", texts(parts)}});
+}
+
 KxCString sampleProgram(const DataModel& model, const DataClassOptions& options) {
     std::set<KxCString> headers;
     std::vector<KxContextObject> roots;

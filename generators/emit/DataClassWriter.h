@@ -33,6 +33,10 @@ KxCString dataClassSource(const Schema& schema, const ClassModel& type,
 KxCString marshallerHeader(const ClassModel& type, const DataClassOptions& options);
 KxCString marshallerSource(const Schema& schema, const ClassModel& type,
                            const DataClassOptions& options);
+// A source that includes the data-class sources parts (file names), which
+// the makefile compiles as one translation unit.
+KxCString sourceGroup(const std::vector<KxCString>& parts, const DataClassOptions& options,
+                      const KxCString& fileName);
 KxCString enumHeader(const EnumModel& type, const DataClassOptions& options);
 
 // A program that reads an instance document of one of the schema's global

@@ -11,6 +11,7 @@
 // then renamed over the name, which replaces a link planted there rather
 // than writing through it.
 #include <ostream>
+#include <utility>
 #include <vector>
 
 #include "generators/support/Diagnostics.h"
@@ -23,6 +24,15 @@ namespace kx::gen {
 // (EINVAL), and so is a directory level that is a symbolic link (ELOOP). False
 // with errno set when the file cannot be written.
 bool writeProjectFile(const KxCString& path, const KxCString& content);
+
+// Sources the makefile compiles as one translation unit: unit, a file in a
+// folder of its own (so that a build of every *.cpp of the project does not
+// define the classes twice), includes each of parts, which the makefile
+// then leaves out. The developer-studio files list the parts.
+struct SourceGroup {
+    KxCString unit;
+    std::vector<KxCString> parts;
+};
 
 class OutputWriter {
   public:
@@ -44,6 +54,11 @@ class OutputWriter {
     // because it was edited is listed under its own name).
     const std::vector<KxCString>& written() const { return written_; }
 
+    // Records a group of sources written (the unit among them) for the build
+    // files.
+    void addGroup(SourceGroup group) { groups_.push_back(std::move(group)); }
+    const std::vector<SourceGroup>& groups() const { return groups_; }
+
   private:
     // The path of a file below the output directory, as the log shows it.
     KxCString shown(const KxCString& name) const;
@@ -53,6 +68,7 @@ class OutputWriter {
     std::ostream& log_;
     Diagnostics& diagnostics_;
     std::vector<KxCString> written_;
+    std::vector<SourceGroup> groups_;
 };
 
 }  // namespace kx::gen

@@ -1,7 +1,11 @@
 #include "generators/emit/ProjectFiles.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <string>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include <cerrno>
 
@@ -107,6 +111,55 @@ bool readyToWrite(GeneratorRun& run) {
     return true;
 }
 
+namespace {
+
+// Groups the data-class sources (name and size, in order) into units of
+// about kGroupBytes each, as few as that allows (but two for more than
+// kTwoGroupsBytes) and of about the same size, and writes a source per unit
+// that includes them: a big schema's classes then compile in a few
+// translation units that each read the runtime and the headers the classes
+// share once, rather than one unit per class.
+void writeSourceGroups(const std::vector<std::pair<KxCString, std::size_t>>& sources,
+                       const DataClassOptions& options, OutputWriter& output) {
+    constexpr std::size_t kGroupBytes = 384 * 1024;
+    if (sources.size() < 2) {
+        return;
+    }
+    std::size_t total = 0;
+    for (const auto& source : sources) {
+        total += source.second;
+    }
+    // Two groups at least once there is more than a little to compile, so
+    // that make -j2 keeps two cores busy.
+    constexpr std::size_t kTwoGroupsBytes = 64 * 1024;
+    const std::size_t count = std::max<std::size_t>(total > kTwoGroupsBytes ? 2 : 1,
+                                                    (total + kGroupBytes - 1) / kGroupBytes);
+    const std::size_t target = total / count;
+    std::vector<KxCString> parts;
+    std::size_t size = 0;
+    const auto flush = [&] {
+        const KxCString file = "classes-" + std::to_string(output.groups().size() + 1) + ".cpp";
+        const KxCString unit = "units/" + file;
+        if (output.write(unit, sourceGroup(parts, options, file))) {
+            output.addGroup({unit, parts});
+        }
+        parts.clear();
+        size = 0;
+    };
+    for (const auto& [name, bytes] : sources) {
+        parts.push_back(name);
+        size += bytes;
+        if (size >= target && output.groups().size() + 1 < count) {
+            flush();
+        }
+    }
+    if (!parts.empty()) {
+        flush();
+    }
+}
+
+}  // namespace
+
 void writeDataClasses(const Schema& schema, const DataClassFiles& files, OutputWriter& output) {
     DataClassOptions options = files.options;
     for (const KxCString& ns : schema.targetNamespaces()) {
@@ -127,14 +180,21 @@ void writeDataClasses(const Schema& schema, const DataClassFiles& files, OutputW
     for (const EnumModel& type : model.enums) {
         writeHeader(type.name + ".h", enumHeader(type, options));
     }
+    std::vector<std::pair<KxCString, std::size_t>> sources;
+    const auto writeSource = [&](const KxCString& name, const KxCString& content) {
+        if (output.write(name, content)) {
+            sources.emplace_back(name, content.size());
+        }
+    };
     for (const ClassModel& type : model.classes) {
         writeHeader(type.name + ".h", dataClassHeader(type, options));
-        output.write(type.name + ".cpp", dataClassSource(schema, type, options));
+        writeSource(type.name + ".cpp", dataClassSource(schema, type, options));
         if (options.externalMarshaller) {
             writeHeader(type.marshaller + ".h", marshallerHeader(type, options));
-            output.write(type.marshaller + ".cpp", marshallerSource(schema, type, options));
+            writeSource(type.marshaller + ".cpp", marshallerSource(schema, type, options));
         }
     }
+    writeSourceGroups(sources, options, output);
     if (files.sample) {
         output.writeSample("main.cpp", sampleProgram(model, options));
     }
@@ -201,6 +261,7 @@ void writeBuildFiles(const Settings& settings, const KxCString& projectName,
         project.containerProgram = containerProgram();
         project.runPort = runPort;
     }
+    project.groups = output.groups();
     for (const KxCString& name : output.written()) {
         if (name.find_first_of("/\\") != KxCString::npos) {
             continue;  // documentation

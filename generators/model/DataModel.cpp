@@ -175,6 +175,11 @@ void addDependencies(const Schema& schema, const DataType& type, ClassModel& mod
             header.insert(
                 schema.enums()[static_cast<std::size_t>(field->simple.enumIndex)].className);
         }
+        // The items of a list of an enumeration are checked in the source.
+        if (field->simple.listItemEnum >= 0) {
+            source.insert(
+                schema.enums()[static_cast<std::size_t>(field->simple.listItemEnum)].className);
+        }
     }
     marshallers.erase(type.className);
     model.headerIncludes.assign(header.begin(), header.end());

@@ -89,6 +89,32 @@ inline std::string quoted(const std::string& text) {
     return detail::quote(text);
 }
 
+// The values of an enumeration as written in XML, in the order of its
+// enumerators (the first is 0): every enumeration's conversions look their
+// value up here, so that each is a table of data and not code.
+struct EnumTexts {
+    const char* const* texts;
+    std::size_t count;
+    const char* typeName;  // the enumeration's XML name, for messages
+};
+
+// The text of the enumerator numbered value; "" for a number outside.
+inline const char* enumText(const EnumTexts& table, int value) {
+    return value >= 0 && static_cast<std::size_t>(value) < table.count ? table.texts[value] : "";
+}
+
+// The number of the enumerator written as text (white space collapsed); an
+// unknown value is an XmlError.
+inline int enumValue(const EnumTexts& table, const std::string& text) {
+    const std::string word = collapseWhiteSpace(text);
+    for (std::size_t i = 0; i < table.count; ++i) {
+        if (word == table.texts[i]) {
+            return static_cast<int>(i);
+        }
+    }
+    throw XmlError(quoted(text) + " is not a value of the enumeration " + table.typeName);
+}
+
 // Reads the text of an element or attribute into value; a text that is not
 // of the value's type is an XmlError at the element's line.
 template <class T>

@@ -40,6 +40,7 @@ struct SimpleKind {
     KxCString xsdType = "string";  // the built-in type it rests on
     int enumIndex = -1;            // into Schema::enums() for an enumeration
     KxCString listItem;            // for a list: the C++ type its items are checked against
+    int listItemEnum = -1;         // for a list of an enumeration: into Schema::enums()
 };
 
 struct EnumValue {

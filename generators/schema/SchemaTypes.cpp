@@ -161,6 +161,7 @@ std::optional<TypeUse> Schema::useOfSimpleType(const XmlElement& simpleType,
         }
         if (item && !item->isClass && item->cppType != "std::string") {
             text.listItem = item->cppType;
+            text.listItemEnum = item->simple.enumIndex;
         }
         return TypeUse{"std::string", false, -1, text};
     }

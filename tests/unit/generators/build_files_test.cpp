@@ -1,6 +1,9 @@
 // Build files: the makefile's compiler follows the compiler key, its
 // sources are the generated ones, and prjforge writes the makefile and the
 // developer-studio files of a servlet project from its project file.
+#include <algorithm>
+#include <map>
+
 #include "GeneratorProject.h"
 #include "generators/emit/BuildFiles.h"
 #include "support/ScopedEnv.h"
@@ -54,6 +57,70 @@ TEST_F(BuildFiles, UnknownCompilerKeysAreNotWrittenIntoTheMakefile) {
     const std::string makefile = kx::gen::makefileText(project);
     EXPECT_TRUE(has(makefile, "for the compiler (an unknown key).\n")) << makefile;
     EXPECT_FALSE(has(makefile, "MARKER")) << makefile;
+}
+
+// A group of sources: the makefile compiles its unit (rebuilt when a part
+// changes) and not the parts; the developer-studio files list the parts and
+// not the unit, which would define each class twice.
+TEST_F(BuildFiles, GroupedSourcesCompileThroughTheirUnitInTheMakefileOnly) {
+    kx::gen::BuildProject project;
+    project.name = "demo";
+    project.sources = {"A.cpp", "B.cpp", "C.cpp", "main.cpp"};
+    project.groups = {{"units/classes-1.cpp", {"A.cpp", "B.cpp"}}};
+    const std::string makefile = kx::gen::makefileText(project);
+    EXPECT_TRUE(has(makefile, "SOURCES = \\\n\tunits/classes-1.cpp \\\n\tC.cpp\n")) << makefile;
+    EXPECT_TRUE(has(makefile, "\nunits/classes-1.o: \\\n\tA.cpp \\\n\tB.cpp\n")) << makefile;
+    EXPECT_FALSE(has(makefile.substr(0, makefile.find("OBJECTS")), "A.cpp")) << makefile;
+    for (const std::string& studio : {kx::gen::dspText(project), kx::gen::vcprojText(project)}) {
+        for (const char* part : {"A.cpp", "B.cpp", "C.cpp"}) {
+            EXPECT_TRUE(has(studio, std::string(".\\") + part)) << part << studio;
+        }
+        EXPECT_FALSE(has(studio, "classes-1")) << studio;
+    }
+}
+
+// A schema of many classes: its sources are split into groups of about the
+// same size, each class source in exactly one, and the makefile names the
+// groups' units only.
+TEST_F(BuildFiles, ManyClassesAreGroupedIntoUnitsOfAboutTheSameSize) {
+    std::string types;
+    for (int i = 0; i < 400; ++i) {
+        types += "<xs:complexType name='T" + std::to_string(i) + "'><xs:sequence>";
+        for (int f = 0; f < 12; ++f) {
+            types += "<xs:element name='f" + std::to_string(f) +
+                     "' type='xs:string' minOccurs='0' maxOccurs='unbounded'/>";
+        }
+        types += "</xs:sequence><xs:attribute name='a' type='xs:int'/></xs:complexType>\n";
+    }
+    write("many.xsd",
+          "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema' targetNamespace='urn:m'>\n" +
+              types + "</xs:schema>\n");
+    writeProperties("foundation", {"make=true", "projectName=many"});
+    ASSERT_EQ(run(bindgen(path() + "/many.xsd")), 0) << log();
+    std::map<std::string, int> included;
+    std::vector<std::size_t> sizes;
+    for (int unit = 1; exists("units/classes-" + std::to_string(unit) + ".cpp"); ++unit) {
+        std::size_t size = 0;
+        for (const std::string& line :
+             split(read("units/classes-" + std::to_string(unit) + ".cpp"), '\n')) {
+            if (line.starts_with("#include \"../")) {
+                const std::string part = line.substr(13, line.size() - 14);
+                ++included[part];
+                size += read(part).size();
+            }
+        }
+        sizes.push_back(size);
+    }
+    ASSERT_GE(sizes.size(), 2u);
+    ASSERT_EQ(included.size(), 400u);
+    for (const auto& [part, count] : included) {
+        EXPECT_EQ(count, 1) << part;
+    }
+    const auto [smallest, largest] = std::minmax_element(sizes.begin(), sizes.end());
+    EXPECT_LT(*largest, *smallest * 2) << *smallest << " " << *largest;
+    const std::string makefile = read("makefile");
+    EXPECT_TRUE(has(makefile, "\tunits/classes-2.cpp")) << makefile;
+    EXPECT_FALSE(has(makefile.substr(0, makefile.find("OBJECTS")), "T7.cpp")) << makefile;
 }
 
 class Prjforge : public GeneratorProject {

@@ -19,6 +19,8 @@ namespace {
 const KxCString kOrders = schemaText("urn:orders", R"(
   <xs:complexType name="Address">
     <xs:sequence><xs:element name="street" type="xs:string"/></xs:sequence>
+    <xs:attribute name="history"><xs:simpleType><xs:list itemType="t:Status"/></xs:simpleType>
+    </xs:attribute>
   </xs:complexType>
   <xs:simpleType name="Status">
     <xs:restriction base="xs:string">
@@ -195,6 +197,12 @@ TEST_F(DataModelTest, HeadersAndForwardDeclarationsFollowTheFields) {
     EXPECT_EQ(node.forwardDeclarations.front().className, node.name);
     EXPECT_FALSE(contains(node.headerIncludes, node.name));
     EXPECT_TRUE(contains(node.sourceIncludes, node.name));
+    // A list of an enumeration is text whose items the source checks against
+    // the enumeration: the source includes its header.
+    const ClassModel& address = type("Address");
+    EXPECT_EQ(field(address, "history", true).storedType, "std::optional<std::string>");
+    EXPECT_TRUE(contains(address.sourceIncludes, model_.enums.front().name));
+    EXPECT_FALSE(contains(address.headerIncludes, model_.enums.front().name));
     // The global element is the sample program's root, with its own class.
     ASSERT_EQ(model_.roots.size(), 1u);
     EXPECT_EQ(model_.roots.front().type, &type("Order", true));

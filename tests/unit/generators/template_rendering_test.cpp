@@ -99,7 +99,8 @@ TEST(TemplateRendering, EveryBuildFileTemplateRendersEachProjectShape) {
                          "",
                          "",
                          "",
-                         ""};
+                         "",
+                         {}};
     BuildProject services{"calc",
                           "svcgen",
                           "msvc",
@@ -109,7 +110,8 @@ TEST(TemplateRendering, EveryBuildFileTemplateRendersEachProjectShape) {
                           "/opt/kx/include",
                           "/opt/kx/lib",
                           "/opt/kx/bin/kxcontainer",
-                          "8080"};
+                          "8080",
+                          {}};
     BuildProject servlets{"shop",
                           "prjforge",
                           "",
@@ -119,7 +121,8 @@ TEST(TemplateRendering, EveryBuildFileTemplateRendersEachProjectShape) {
                           "/opt/kx/include",
                           "/opt/kx/lib",
                           "",
-                          ""};
+                          "",
+                          {}};
     for (const BuildProject& project : {library, services, servlets}) {
         const KxCString files[] = {makefileText(project), dswText(project), dspText(project),
                                    slnText(project), vcprojText(project)};
