@@ -318,6 +318,9 @@ struct Base64Binary {
 };
 struct HexBinary {
     std::vector<unsigned char> bytes;
+    // Written in lower case: read so (as KML's colours are), so that what
+    // is read comes back as written.
+    bool lowerCase = false;
 };
 inline bool operator==(const Base64Binary& a, const Base64Binary& b) {
     return a.bytes == b.bytes;
@@ -414,7 +417,8 @@ inline std::string format(const Base64Binary& value) {
     return out;
 }
 
-// Hexadecimal digits in pairs; either case is read, uppercase is written.
+// Hexadecimal digits in pairs; either case is read, and written in the case
+// read (upper case for a value made in code).
 inline void parse(const std::string& text, HexBinary& value) {
     const std::string_view word = detail::trim(text);
     const auto digit = [](char c) {
@@ -434,10 +438,12 @@ inline void parse(const std::string& text, HexBinary& value) {
         bytes.push_back(static_cast<unsigned char>(high * 16 + low));
     }
     value.bytes = std::move(bytes);
+    value.lowerCase = word.find_first_of("abcdef") != std::string_view::npos &&
+                      word.find_first_of("ABCDEF") == std::string_view::npos;
 }
 
 inline std::string format(const HexBinary& value) {
-    static const char kDigits[] = "0123456789ABCDEF";
+    const char* kDigits = value.lowerCase ? "0123456789abcdef" : "0123456789ABCDEF";
     std::string out;
     out.reserve(value.bytes.size() * 2);
     for (unsigned char byte : value.bytes) {

@@ -206,6 +206,9 @@ class Schema {
     void addElementField(const XmlElement& element, int index, const Document& document, int group,
                          bool optional, bool repeated);
     void addAttributeField(const XmlElement& attribute, int index, const Document& document);
+    // Marks the choice `group` as one that may be empty when a particle in it
+    // has minOccurs 0.
+    void emptiableInGroup(int index, int group, std::size_t minOccurs);
     // The declaration an attribute of the type owner stands for (itself, or
     // the global one it refers to), with the attribute's name; nothing when
     // it is not kept (reported).

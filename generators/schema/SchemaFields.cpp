@@ -32,6 +32,18 @@ void Schema::addField(int index, Field field) {
     types_[static_cast<std::size_t>(index)].fields.push_back(std::move(field));
 }
 
+void Schema::emptiableInGroup(int index, int group, std::size_t minOccurs) {
+    if (group < 0 || minOccurs != 0) {
+        return;
+    }
+    // A choice with an alternative that may be absent may be empty.
+    FieldGroup& outer =
+        types_[static_cast<std::size_t>(index)].groups[static_cast<std::size_t>(group)];
+    if (outer.kind == FieldGroup::Kind::Choice) {
+        outer.optional = true;
+    }
+}
+
 void Schema::addElementField(const XmlElement& element, int index, const Document& document,
                              int group, bool optional, bool repeated) {
     const DataType& owner = types_[static_cast<std::size_t>(index)];
@@ -45,6 +57,7 @@ void Schema::addElementField(const XmlElement& element, int index, const Documen
     if (maxOccurs == 0) {
         return;  // the element may not appear
     }
+    emptiableInGroup(index, group, minOccurs);
     field.repeated = repeated || maxOccurs > 1;
     field.optional = !field.repeated && (optional || minOccurs == 0);
     field.minOccurs = optional ? 0 : minOccurs;
@@ -256,6 +269,7 @@ void Schema::collect(const XmlElement& content, int index, const Document& docum
         const std::size_t atLeast = optional || minOccurs == 0 ? 0 : minOccurs;
         if (kind == "sequence" || kind == "choice" || kind == "all") {
             if (group >= 0) {
+                emptiableInGroup(index, group, minOccurs);
                 // Inside a choice or all: its elements are fields of the
                 // outer group, which reads on while the children are theirs.
                 types_[static_cast<std::size_t>(index)]

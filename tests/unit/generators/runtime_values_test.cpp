@@ -137,6 +137,12 @@ TEST(Values, BinaryData) {
     EXPECT_EQ(hex.bytes, (std::vector<unsigned char>{0x00, 0xff, 0xa1}));
     EXPECT_EQ(orvo::format(hex), "00FFA1");
     EXPECT_EQ(hex, (orvo::HexBinary{{0x00, 0xff, 0xa1}}));
+    // Written in the case it was read in; mixed case and made in code: upper.
+    orvo::parse("7fa7ce9e", hex);
+    EXPECT_EQ(orvo::format(hex), "7fa7ce9e");
+    EXPECT_EQ(hex, (orvo::HexBinary{{0x7f, 0xa7, 0xce, 0x9e}}))
+        << "the case is no part of the value";
+    EXPECT_EQ(orvo::format(orvo::HexBinary{{0xab}}), "AB");
     for (const char* text : {"abc", "0g"}) {
         EXPECT_THROW(orvo::parse(text, hex), orvo::XmlError) << text;
     }
