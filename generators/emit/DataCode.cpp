@@ -3,12 +3,13 @@
 #include <algorithm>
 
 #include "generators/emit/DataClassWriter.h"
+#include "generators/emit/DataCodeParts.h"
 #include "generators/emit/DataWildcards.h"
 #include "generators/support/Text.h"
 
 namespace kx::gen {
 
-namespace {
+namespace data_code {
 
 const DataType& classOf(const Schema& schema, const Field& field) {
     return schema.types()[static_cast<std::size_t>(field.classIndex)];
@@ -203,160 +204,6 @@ KxCString isChild(const Field& field) {
     return "child && child.is(" + literalNames(field.xml) + ")";
 }
 
-// The element fields of the group that starts at fields[first]; first is
-// moved past the group.
-std::vector<const Field*> groupMembers(const DataType& type, std::size_t& first) {
-    const int groupIndex = type.fields[first].group;
-    std::vector<const Field*> members;
-    while (first < type.fields.size() && type.fields[first].group == groupIndex) {
-        if (!type.fields[first].isAttribute) {
-            members.push_back(&type.fields[first]);
-        }
-        ++first;
-    }
-    return members;
-}
-
-// How one group (a choice or all) of element fields is read: which
-// members it must have seen (one of them for a required choice, each
-// required member of an all), and whether a choice reads on.
-struct GroupReading {
-    GroupReading(const FieldGroup& group, std::vector<const Field*> fields)
-        : members(std::move(fields)),
-          all(group.kind == FieldGroup::Kind::All),
-          nested(group.nested),
-          checked(members.size(), false) {
-        for (std::size_t i = 0; i < members.size(); ++i) {
-            checked[i] =
-                !group.optional && (all ? !members[i]->optional && !members[i]->repeated : true);
-            anyChecked = anyChecked || checked[i];
-            readsOn = readsOn || (!all && (nested || members[i]->repeated));
-        }
-    }
-
-    // The flags the loop keeps: seen (a required choice), seenN (each
-    // required member of an all), chosen (the alternative of a choice
-    // with repeated members), readN (each single member of a choice that
-    // holds a sequence).
-    KxCString declarations() const {
-        KxCString text = anyChecked && !all ? "        bool seen = false;\n" : "";
-        if (readsOn && !nested) {
-            text += "        int chosen = -1;\n";
-        }
-        for (std::size_t i = 0; i < members.size(); ++i) {
-            const bool once = readsOn && nested && !members[i]->repeated;
-            if (once || (all && checked[i])) {
-                text += KxCString("        bool ") + (once ? "read" : "seen") + std::to_string(i) +
-                        " = false;\n";
-            }
-        }
-        return text;
-    }
-
-    // The test for member i's element, and what its branch marks.
-    std::pair<KxCString, KxCString> condition(std::size_t i) const {
-        const Field& field = *members[i];
-        const KxCString number = std::to_string(i);
-        KxCString test = isChild(field);
-        KxCString mark;
-        if (readsOn && !nested) {
-            test += field.repeated ? " && (chosen < 0 || chosen == " + number + ")"
-                                   : KxCString(" && chosen < 0");
-            mark = "                chosen = " + number + ";\n";
-        } else if (readsOn && !field.repeated) {
-            test += " && !read" + number;
-            mark = "                read" + number + " = true;\n";
-        }
-        if (checked[i]) {
-            mark += "                seen" + (all ? number : KxCString()) + " = true;\n";
-        }
-        return {test, mark};
-    }
-
-    // The checks after the loop for what the group lacks.
-    KxCString checks() const {
-        KxCString text;
-        KxCString names;
-        for (std::size_t i = 0; i < members.size(); ++i) {
-            names += (names.empty() ? "" : ", ") + inLiteral(members[i]->xml.shown());
-            if (all && checked[i]) {
-                text += "        if (!seen" + std::to_string(i) +
-                        ") {\n            orvo::lacksChild(element, child, \"" +
-                        inLiteral(members[i]->xml.shown()) + "\");\n        }\n";
-            }
-        }
-        if (!all && anyChecked) {
-            text += "        if (!seen) {\n            orvo::lacksChild(element, child, \"one of " +
-                    names + "\");\n        }\n";
-        }
-        return text;
-    }
-
-    std::vector<const Field*> members;
-    bool all = false;
-    bool nested = false;
-    std::vector<bool> checked;
-    bool anyChecked = false;
-    // A choice reads one element, unless it holds a sequence or a
-    // repeated element: then it reads on while the children are its
-    // fields, each single one once.
-    bool readsOn = false;
-};
-
-// The statements that read the element fields of one group (a choice or
-// all) starting at fields[first]; first is moved past them.
-KxCString readGroup(const Schema& schema, const ClassModel& model, std::size_t& first,
-                    bool external) {
-    const DataType& type = *model.type;
-    const FieldGroup& group = type.groups[static_cast<std::size_t>(type.fields[first].group)];
-    const GroupReading reading(group, groupMembers(type, first));
-    KxCString body = "    {\n" + reading.declarations() + "        for (;;) {\n";
-    for (std::size_t i = 0; i < reading.members.size(); ++i) {
-        const auto [test, mark] = reading.condition(i);
-        body += KxCString(i == 0 ? "            if (" : " else if (") + test + ") {\n" +
-                readItem(schema, *reading.members[i], "                ", external) +
-                "                " + storeItem(model, *reading.members[i]) + "\n" + mark +
-                "            }";
-    }
-    body += " else {\n                break;\n            }\n";
-    body += "            child = child.nextSibling();\n";
-    if (!reading.all && !reading.readsOn) {
-        body += "            break;\n";
-    }
-    return body + "        }\n" + reading.checks() + "    }\n";
-}
-
-// The statements that read a repeated choice: an item per child element
-// that is one of the alternatives, in document order.
-KxCString readChoiceList(const Schema& schema, const ClassModel& model, const Field& field,
-                         bool external) {
-    KxCString body = "    {\n        std::size_t count = 0;\n        for (;;) {\n            " +
-                     field.cppType + " item;\n";
-    KxCString names;
-    for (std::size_t i = 0; i < field.alternatives.size(); ++i) {
-        const Field& alternative = field.alternatives[i];
-        names += (names.empty() ? "" : ", ") + inLiteral(alternative.xml.shown());
-        body += KxCString(i == 0 ? "            if (" : " else if (") + isChild(alternative) +
-                ") {\n" + readItem(schema, alternative, "                ", external) +
-                "                item." + alternative.member + " = std::move(value);\n" +
-                "            }";
-    }
-    body +=
-        " else {\n                break;\n            }\n"
-        "            object.add" +
-        accessor(model, field) +
-        "(std::move(item));\n"
-        "            child = child.nextSibling();\n"
-        "            ++count;\n"
-        "        }\n";
-    if (field.minOccurs > 0) {
-        body += "        if (count < " + std::to_string(field.minOccurs) +
-                ") {\n            orvo::lacksChild(element, child, \"one of " + names +
-                "\");\n        }\n";
-    }
-    return body + "    }\n";
-}
-
 // The lambda that passes over the elements a type with xsd:any does not
 // name: those of none of its fields or its bases' fields.
 KxCString passOverFunction(const ClassModel& model) {
@@ -494,7 +341,9 @@ KxCString baseCall(const ClassModel& model, bool external, const KxCString& func
            arguments + (external ? ", object" : "") + ")";
 }
 
-}  // namespace
+}  // namespace data_code
+
+using namespace data_code;
 
 XmlFunctionBodies xmlFunctionBodies(const Schema& schema, const ClassModel& model, bool external) {
     XmlFunctionBodies bodies;

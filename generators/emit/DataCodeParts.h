@@ -1,0 +1,32 @@
+#pragma once
+// The pieces of a data class's XML function bodies that DataCode.cpp and
+// DataGroups.cpp share: how one element field's value is read and stored.
+#include <cstddef>
+
+#include "generators/model/DataModel.h"
+
+namespace kx::gen::data_code {
+
+// The name after get/set/add of a field's accessors.
+const KxCString& accessor(const ClassModel& model, const Field& field);
+// Statements that read one value of an element field from the element
+// `child` into a new variable `value` of its item type.
+KxCString readItem(const Schema& schema, const Field& field, const KxCString& indent,
+                   bool external);
+// The statement that stores `value` in the object.
+KxCString storeItem(const ClassModel& model, const Field& field);
+// Escaped for the inside of a C++ string literal.
+KxCString inLiteral(const KxCString& text);
+// The test that `child` is the field's element.
+KxCString isChild(const Field& field);
+
+// The statements that read the element fields of one group (a choice or
+// all) starting at fields[first]; first is moved past them.
+KxCString readGroup(const Schema& schema, const ClassModel& model, std::size_t& first,
+                    bool external);
+// The statements that read a repeated group: an item per child element that
+// is one of its alternatives, in document order.
+KxCString readChoiceList(const Schema& schema, const ClassModel& model, const Field& field,
+                         bool external);
+
+}  // namespace kx::gen::data_code
