@@ -32,6 +32,25 @@ void Schema::addField(int index, Field field) {
     types_[static_cast<std::size_t>(index)].fields.push_back(std::move(field));
 }
 
+namespace {
+
+// The xsd:any that is the only particle of a model group, or nothing.
+const XmlElement* onlyWildcard(const XmlElement& group) {
+    const XmlElement* found = nullptr;
+    for (const XmlElement& child : group.children) {
+        if (child.namespaceUri != kXsdNamespace || child.name == "annotation") {
+            continue;
+        }
+        if (child.name != "any" || found != nullptr) {
+            return nullptr;
+        }
+        found = &child;
+    }
+    return found;
+}
+
+}  // namespace
+
 void Schema::emptiableInGroup(int index, int group, std::size_t minOccurs) {
     if (group < 0 || minOccurs != 0) {
         return;
@@ -277,6 +296,10 @@ void Schema::collect(const XmlElement& content, int index, const Document& docum
                     .nested = true;
                 collect(child, index, document, group, kind == "choice" || optional,
                         repeated || maxOccurs > 1);
+            } else if (const XmlElement* any = onlyWildcard(child);
+                       any != nullptr && (repeatedHere || repeated)) {
+                // A repeated group of one wildcard is a repeated wildcard.
+                addWildcardField(*any, index, document, group, atLeast == 0, true);
             } else if (repeatedHere || (kind == "choice" && repeated)) {
                 addRepeatedGroup(child, index, document, atLeast, kind);
             } else if (kind == "sequence") {
