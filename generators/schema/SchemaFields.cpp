@@ -49,6 +49,14 @@ const XmlElement* onlyWildcard(const XmlElement& group) {
     return found;
 }
 
+bool isFacet(const KxCString& kind) {
+    static const std::set<KxCString> kFacets = {"enumeration",  "pattern",        "length",
+                                                "minLength",    "maxLength",      "minInclusive",
+                                                "maxInclusive", "minExclusive",   "maxExclusive",
+                                                "totalDigits",  "fractionDigits", "whiteSpace"};
+    return kFacets.count(kind) != 0;
+}
+
 }  // namespace
 
 void Schema::emptiableInGroup(int index, int group, std::size_t minOccurs) {
@@ -347,6 +355,10 @@ void Schema::collect(const XmlElement& content, int index, const Document& docum
             addWildcardField(child, index, document, group, optional, repeated);
         } else if (kind == "anyAttribute") {
             addAnyAttributeField(child, index, document);
+        } else if (isFacet(kind)) {
+            // The value is kept as read; only the check is missing.
+            warn("the facet xsd:" + kind + " of a simple content restriction is not checked",
+                 document, child);
         } else if (kind != "annotation") {
             warn("xsd:" + kind + " is not supported here and is passed over", document, child);
         }
