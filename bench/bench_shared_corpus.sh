@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The shared corpus of public schemas (KX_SHARED_CORPUS, default
-# /work/shared/corpus/xsd, cases listed in its MANIFEST.json): for each case,
+# The shared corpus of public schemas (xsd/ under KX_SHARED_CORPUS, else
+# ../shared/corpus beside the source tree; cases listed in its
+# MANIFEST.json): for each case,
 # bindgen's time and peak memory (/usr/bin/time -f '%e %M') and `make -j2`
 # of the generated project (sample program included), against
 # `xmllint --noout --schema` of the same schema over the case's instances,
@@ -10,7 +11,7 @@
 #   bench/bench_shared_corpus.sh
 source "$(dirname "$0")/lib.sh"
 PY=/usr/bin/python3
-CORPUS="${KX_SHARED_CORPUS:-/work/shared/corpus/xsd}"
+CORPUS="${KX_SHARED_CORPUS:-$KX_ROOT/../shared/corpus}/xsd"
 JOBS="${KX_BENCH_JOBS:-2}"
 LIMIT="${KX_BENCH_LIMIT:-600}"
 [ -f "$CORPUS/MANIFEST.json" ] || { log "no $CORPUS/MANIFEST.json"; exit 1; }
