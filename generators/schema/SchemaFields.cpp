@@ -34,6 +34,14 @@ void Schema::addField(int index, Field field) {
 
 namespace {
 
+// The field holds values of the C++ form of its schema type.
+void holdAs(Field& field, const TypeUse& use) {
+    field.cppType = use.cppType;
+    field.isClass = use.isClass;
+    field.classIndex = use.classIndex;
+    field.simple = use.simple;
+}
+
 // The xsd:any that is the only particle of a model group, or nothing.
 const XmlElement* onlyWildcard(const XmlElement& group) {
     const XmlElement* found = nullptr;
@@ -137,10 +145,7 @@ void Schema::addElementField(const XmlElement& element, int index, const Documen
              document, element);
     }
     field.member = identifier(field.xml.local);
-    field.cppType = use->cppType;
-    field.isClass = use->isClass;
-    field.classIndex = use->classIndex;
-    field.simple = use->simple;
+    holdAs(field, *use);
     addField(index, std::move(field));
 }
 
@@ -444,10 +449,7 @@ void Schema::addSubstitutionField(const XmlElement& element, int index, int grou
         field.minOccurs = 0;
         field.nillable = global->nillable;
         field.member = identifier(candidate.local);
-        field.cppType = global->use->cppType;
-        field.isClass = global->use->isClass;
-        field.classIndex = global->use->classIndex;
-        field.simple = global->use->simple;
+        holdAs(field, *global->use);
         // Held by pointer: a group has many members, and an object holding
         // each by value would be the size of all of them together.
         field.pointer = field.isClass;

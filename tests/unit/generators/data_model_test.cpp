@@ -208,36 +208,24 @@ TEST_F(DataModelTest, HeadersAndForwardDeclarationsFollowTheFields) {
     EXPECT_EQ(model_.roots.front().type, &type("Order", true));
 }
 
-// The elements that may stand for a substitution group's head: the members
-// of members too, an abstract one never, and a group that names itself
-// (through another) neither loops nor repeats a member.
-TEST(SubstitutionGroups, StandInsAreTheNonAbstractMembersOfEveryLevel) {
+// What the substitution corpus case cannot show: a group that names itself
+// through another neither loops nor repeats a member, and an abstract
+// element never stands for itself.
+TEST(SubstitutionGroups, CyclesEndAndAbstractHeadsStandOnlyForMembers) {
     const SchemaText text(schemaText("urn:s", R"(
       <xs:element name="head" type="xs:string" abstract="true"/>
       <xs:element name="a" type="xs:string" substitutionGroup="t:head"/>
-      <xs:element name="b" abstract="true" substitutionGroup="t:head"/>
-      <xs:element name="c" substitutionGroup="t:b"/>
-      <xs:element name="loopX" type="xs:int" substitutionGroup="t:loopY"/>
-      <xs:element name="loopY" type="xs:int" substitutionGroup="t:loopX"/>
-      <xs:element name="alone" type="xs:int"/>)"));
-    const Schema& schema = text.schema();
+      <xs:element name="x" type="xs:int" substitutionGroup="t:y"/>
+      <xs:element name="y" type="xs:int" substitutionGroup="t:x"/>)"));
     const auto names = [&](const char* head) {
         std::vector<KxCString> found;
-        for (const QName& name : schema.substitutes(QName{"urn:s", head})) {
+        for (const QName& name : text.schema().substitutes(QName{"urn:s", head})) {
             found.push_back(name.local);
         }
         return found;
     };
-    EXPECT_EQ(names("head"), (std::vector<KxCString>{"a", "c"}));
-    EXPECT_EQ(names("b"), (std::vector<KxCString>{"c"}));
-    EXPECT_EQ(names("loopX"), (std::vector<KxCString>{"loopX", "loopY"}));
-    EXPECT_EQ(names("alone"), (std::vector<KxCString>{"alone"}));
-    // A member without a type of its own takes its head's, through an
-    // abstract head as well.
-    const GlobalElement* c = schema.element(QName{"urn:s", "c"});
-    ASSERT_NE(c, nullptr);
-    ASSERT_TRUE(c->use);
-    EXPECT_EQ(c->use->cppType, "std::string");
+    EXPECT_EQ(names("head"), (std::vector<KxCString>{"a"}));
+    EXPECT_EQ(names("x"), (std::vector<KxCString>{"x", "y"}));
 }
 
 }  // namespace
