@@ -167,12 +167,12 @@ ServiceOperation ServiceModelBuilder::operation(const WsdlOperation& operation,
         }
         into.push_back(*param);
     };
-    if (const WsdlMessage* input = wsdl_.findMessage(operation.input)) {
+    if (const WsdlMessage* input = wsdl_.findMessage(operation.inputName)) {
         for (const WsdlPart& part : input->parts) {
             addParam(part, code.inputs);
         }
     }
-    if (const WsdlMessage* output = wsdl_.findMessage(operation.output)) {
+    if (const WsdlMessage* output = wsdl_.findMessage(operation.outputName)) {
         code.oneWay = false;
         std::vector<ServiceParam> outputs;
         for (const WsdlPart& part : output->parts) {
@@ -188,8 +188,8 @@ ServiceOperation ServiceModelBuilder::operation(const WsdlOperation& operation,
 
 // The faults the operation declares that the port does not know yet.
 void ServiceModelBuilder::addFaults(const WsdlOperation& operation, ServicePort& port) const {
-    for (const auto& [faultMessage, at] : operation.faults) {
-        const WsdlMessage* message = wsdl_.findMessage(faultMessage);
+    for (const WsdlOperation::Fault& fault : operation.faults) {
+        const WsdlMessage* message = wsdl_.findMessage(fault.messageName);
         if (message == nullptr || message->parts.empty() ||
             std::any_of(port.faults.begin(), port.faults.end(), [&](const ServiceFault& known) {
                 return known.message == message->name;

@@ -181,6 +181,10 @@ void Schema::loadFile(const SourceFile& file, const KxCString& chameleonNamespac
     addSchema(root, file, chameleonNamespace);
 }
 
+const XmlDocument& Schema::keep(XmlDocument document) {
+    return files_.emplace_back(std::move(document));
+}
+
 void Schema::add(const XmlElement& schema, const SourceFile& source) {
     if (!source.path.empty()) {
         markLoaded(source.path);
@@ -235,26 +239,25 @@ void Schema::addSchema(const XmlElement& schema, const SourceFile& source,
             const bool include = child.name == "include";
             const KxCString location(kx::trimWhitespace(child.attributeOr("schemaLocation")));
             const KxCString imported = child.attributeOr("namespace");
-            if (location.empty()) {
-                if (include) {
-                    fail("the include names no schemaLocation", document, child);
-                } else if (imported != kXmlNamespace && imported != kXsdNamespace) {
-                    pendingImports_.push_back({imported, &document, &child});
-                }
-                continue;
-            }
-            if (location.find("://") != KxCString::npos) {
-                fail("the schema " + location +
-                         " is named by a URL; only local files are read (name a copy beside "
-                         "this file instead)",
+            const bool url = location.find("://") != KxCString::npos;
+            if (include && (location.empty() || url)) {
+                fail(url ? "the schema " + location +
+                               " is named by a URL; only local files are read (name a copy "
+                               "beside this file instead)"
+                         : KxCString("the include names no schemaLocation"),
                      document, child);
                 continue;
             }
-            KxCString named = location;
-            std::replace(named.begin(), named.end(), '\\', '/');
-            if (!isAbsolutePath(named)) {
-                named = directoryOf(source.name) + named;
+            // An import the run does not read is fine as long as another
+            // schema defines its namespace or nothing from it is used; what
+            // is used and missing is reported where it is used.
+            if (location.empty() || url) {
+                if (imported != kXmlNamespace && imported != kXsdNamespace) {
+                    pendingImports_.push_back({imported, &document, &child, location});
+                }
+                continue;
             }
+            const KxCString named = locationBeside(source.name, location);
             const std::size_t before = documents_.size();
             loadFile(SourceFile::named(named), include ? target : KxCString(), &source, child.at);
             // The file read declares the namespace the include or import expects.

@@ -159,6 +159,9 @@ class Schema {
     // which must outlive the schema; includes and imports it names are read
     // relative to source.
     void add(const XmlElement& schema, const SourceFile& source);
+    // Holds a document whose schema elements are added with add() for as
+    // long as the schema lives (a WSDL file imported by another).
+    const XmlDocument& keep(XmlDocument document);
 
     // Works out the classes, enums and fields, reporting what is not
     // defined or not supported.
@@ -284,8 +287,10 @@ class Schema {
         KxCString ns;
         const Document* document = nullptr;
         const XmlElement* at = nullptr;
+        KxCString url;  // the schemaLocation not fetched, if it named one
     };
-    std::vector<PendingImport> pendingImports_;  // imports without a schemaLocation
+    // Imports without a schemaLocation, or whose schemaLocation is a URL.
+    std::vector<PendingImport> pendingImports_;
     int groupDepth_ = 0;
     bool resolved_ = false;
 };

@@ -42,15 +42,6 @@ inline bool isTrueAttribute(const XmlElement& element, const char* attribute) {
     return value == "true" || value == "1";
 }
 
-// The directory part of a file name as given (empty when it has none),
-// with '/' as separator.
-inline KxCString directoryOf(const KxCString& name) {
-    KxCString slashed = name;
-    std::replace(slashed.begin(), slashed.end(), '\\', '/');
-    const auto slash = slashed.rfind('/');
-    return slash == KxCString::npos ? KxCString() : slashed.substr(0, slash + 1);
-}
-
 inline KxCString qualifiedCppName(const KxCString& cppNamespace, const KxCString& className) {
     return cppNamespace.empty() ? "::" + className : "::" + cppNamespace + "::" + className;
 }

@@ -148,8 +148,11 @@ void Schema::resolve() {
     for (const PendingImport& import : pendingImports_) {
         if (std::find(targetNamespaces_.begin(), targetNamespaces_.end(), import.ns) ==
             targetNamespaces_.end()) {
-            warn("the import of the namespace \"" + import.ns +
-                     "\" names no schemaLocation, and no schema read defines it",
+            warn("the import of the namespace \"" + import.ns + "\" names " +
+                     (import.url.empty() ? KxCString("no schemaLocation")
+                                         : "the URL " + import.url + ", which is not fetched") +
+                     ", and no schema read defines it" +
+                     (import.url.empty() ? "" : " (name a copy beside this file instead)"),
                  *import.document, *import.at);
         }
     }

@@ -336,6 +336,19 @@ KxCString baseName(std::string_view path) {
     return KxCString(separator == std::string_view::npos ? path : path.substr(separator + 1));
 }
 
+KxCString locationBeside(std::string_view documentName, std::string_view location) {
+    KxCString named(location);
+    std::replace(named.begin(), named.end(), '\\', '/');
+    if (isAbsolutePath(named)) {
+        return named;
+    }
+    const auto slash = documentName.find_last_of("/\\");
+    KxCString folder(slash == std::string_view::npos ? std::string_view()
+                                                     : documentName.substr(0, slash + 1));
+    std::replace(folder.begin(), folder.end(), '\\', '/');
+    return folder + named;
+}
+
 KxCString withoutExtension(const KxCString& name) {
     const auto dot = name.rfind('.');
     return dot == KxCString::npos || dot == 0 ? name : name.substr(0, dot);

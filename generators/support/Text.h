@@ -87,6 +87,11 @@ bool isAbsolutePath(std::string_view path);
 // The last component of a path, either separator counting.
 KxCString baseName(std::string_view path);
 
+// The file that a location written in a document (an include's or import's)
+// names: taken from the folder of the document's file name unless it is
+// absolute, with '/' for either separator.
+KxCString locationBeside(std::string_view documentName, std::string_view location);
+
 // The name without its last extension ("a.b.wsdl" gives "a.b"); a name
 // whose only dot leads it is kept whole.
 KxCString withoutExtension(const KxCString& name);

@@ -72,8 +72,8 @@ void generate(GeneratorRun& run) {
         return;
     }
     Schema schema(diagnostics);
-    const Wsdl wsdl = readWsdl(*document.root, input, schema);
-    checkWsdl(wsdl, schema, input, diagnostics);
+    const Wsdl wsdl = readWsdl(*document.root, input, schema, diagnostics);
+    checkWsdl(wsdl, schema, diagnostics);
     reportFault(document, input, diagnostics);
     if (!options.server && !options.client) {
         diagnostics.warning(

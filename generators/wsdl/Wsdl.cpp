@@ -1,8 +1,11 @@
 #include "generators/wsdl/Wsdl.h"
 
-#include <algorithm>
+#include <set>
 
+#include "generators/emit/ProjectFiles.h"
 #include "generators/support/Text.h"
+#include "platform/base/KxText.h"
+#include "platform/os/KxOs.h"
 
 namespace kx::gen {
 
@@ -11,44 +14,102 @@ namespace {
 constexpr const char* kSoap11BindingNamespace = "http://schemas.xmlsoap.org/wsdl/soap/";
 constexpr const char* kSoap12BindingNamespace = "http://schemas.xmlsoap.org/wsdl/soap12/";
 
+// The most WSDL files one run reads through wsdl:import, and their text
+// together: each parsed tree stays in memory for the whole run.
+constexpr std::size_t kMaxWsdlFiles = 100;
+constexpr std::size_t kMaxWsdlBytes = 64 * 1024 * 1024;
+
 template <typename Item>
-const Item* findByName(const std::vector<Item>& items, const KxCString& qname) {
-    const KxCString local = localName(qname);
+const Item* findByName(const std::vector<Item>& items, const QName& name) {
+    const Item* onlyByLocalName = nullptr;
+    std::size_t byLocalName = 0;
     for (const Item& item : items) {
-        if (item.name == local) {
-            return &item;
+        if (item.name == name.local) {
+            if (item.ns == name.ns) {
+                return &item;
+            }
+            onlyByLocalName = &item;
+            ++byLocalName;
         }
     }
-    return nullptr;
+    return byLocalName == 1 ? onlyByLocalName : nullptr;
+}
+
+// The name a reference stands for where it is written; an undeclared
+// prefix leaves the namespace empty, which only a lone local name matches.
+QName referenceAt(const XmlElement& at, const KxCString& text) {
+    const KxCString trimmed(kx::trimWhitespace(text));
+    return QName{at.namespaceOf(prefixOf(trimmed)).value_or(KxCString()), localName(trimmed)};
+}
+
+WsdlOperation readOperation(const XmlElement& element) {
+    WsdlOperation operation;
+    operation.name = element.attributeOr("name");
+    operation.documentation = documentationOf(element);
+    operation.at = element.at;
+    if (const XmlElement* input = element.child("input")) {
+        operation.hasInput = true;
+        operation.input = input->attributeOr("message");
+        operation.inputName = referenceAt(*input, operation.input);
+        operation.inputAt = input->at;
+    }
+    if (const XmlElement* output = element.child("output")) {
+        operation.output = output->attributeOr("message");
+        operation.outputName = referenceAt(*output, operation.output);
+        operation.outputAt = output->at;
+    }
+    for (const XmlElement* fault : element.childrenNamed("fault")) {
+        const KxCString message = fault->attributeOr("message");
+        operation.faults.push_back({message, referenceAt(*fault, message), fault->at});
+    }
+    return operation;
 }
 
 WsdlPortType readPortType(const XmlElement& element) {
-    WsdlPortType portType{element.attributeOr("name"), documentationOf(element), {}, element.at};
+    WsdlPortType portType;
+    portType.name = element.attributeOr("name");
+    portType.documentation = documentationOf(element);
+    portType.at = element.at;
     for (const XmlElement* child : element.childrenNamed("operation")) {
-        WsdlOperation operation;
-        operation.name = child->attributeOr("name");
-        operation.documentation = documentationOf(*child);
-        operation.at = child->at;
-        if (const XmlElement* input = child->child("input")) {
-            operation.hasInput = true;
-            operation.input = input->attributeOr("message");
-            operation.inputAt = input->at;
-        }
-        if (const XmlElement* output = child->child("output")) {
-            operation.output = output->attributeOr("message");
-            operation.outputAt = output->at;
-        }
-        for (const XmlElement* fault : child->childrenNamed("fault")) {
-            operation.faults.emplace_back(fault->attributeOr("message"), fault->at);
-        }
-        portType.operations.push_back(std::move(operation));
+        portType.operations.push_back(readOperation(*child));
     }
     return portType;
 }
 
+WsdlBindingOperation readBindingOperation(const XmlElement& child) {
+    WsdlBindingOperation operation{child.attributeOr("name"), {}, child.at, {}, {}, {}, {}};
+    if (const XmlElement* soap = child.child("operation")) {
+        operation.soapAction = soap->attributeOr("soapAction");
+        operation.style = soap->attributeOr("style");
+    }
+    if (const XmlElement* input = child.child("input")) {
+        if (const XmlElement* body = input->child("body")) {
+            operation.use = body->attributeOr("use", "literal");
+            operation.bodyNamespace = body->attributeOr("namespace");
+        }
+    }
+    for (const char* direction : {"input", "output"}) {
+        const XmlElement* message = child.child(direction);
+        if (message == nullptr) {
+            continue;
+        }
+        if (const XmlElement* body = message->child("body"); body && body->attribute("parts")) {
+            operation.unsupported.emplace_back("soap:body parts (every part is sent)", body->at);
+        }
+        if (const XmlElement* header = message->child("header")) {
+            operation.unsupported.emplace_back("soap:header (no header block is sent or read)",
+                                               header->at);
+        }
+    }
+    return operation;
+}
+
 WsdlBinding readBinding(const XmlElement& element) {
-    WsdlBinding binding{
-        element.attributeOr("name"), element.attributeOr("type"), {}, {}, element.at};
+    WsdlBinding binding;
+    binding.name = element.attributeOr("name");
+    binding.type = element.attributeOr("type");
+    binding.typeName = referenceAt(element, binding.type);
+    binding.at = element.at;
     // <soap:binding> has the same local name as its parent.
     if (const XmlElement* soap = element.child("binding")) {
         binding.style = soap->attributeOr("style");
@@ -56,40 +117,22 @@ WsdlBinding readBinding(const XmlElement& element) {
         binding.soap = binding.soap12 || soap->namespaceUri == kSoap11BindingNamespace;
     }
     for (const XmlElement* child : element.childrenNamed("operation")) {
-        WsdlBindingOperation operation{child->attributeOr("name"), {}, child->at, {}, {}, {}, {}};
-        if (const XmlElement* soap = child->child("operation")) {
-            operation.soapAction = soap->attributeOr("soapAction");
-            operation.style = soap->attributeOr("style");
-        }
-        if (const XmlElement* input = child->child("input")) {
-            if (const XmlElement* body = input->child("body")) {
-                operation.use = body->attributeOr("use", "literal");
-                operation.bodyNamespace = body->attributeOr("namespace");
-            }
-        }
-        for (const char* direction : {"input", "output"}) {
-            const XmlElement* message = child->child(direction);
-            if (message == nullptr) {
-                continue;
-            }
-            if (const XmlElement* body = message->child("body"); body && body->attribute("parts")) {
-                operation.unsupported.emplace_back("soap:body parts (every part is sent)",
-                                                   body->at);
-            }
-            if (const XmlElement* header = message->child("header")) {
-                operation.unsupported.emplace_back("soap:header (no header block is sent or read)",
-                                                   header->at);
-            }
-        }
-        binding.operations.push_back(std::move(operation));
+        binding.operations.push_back(readBindingOperation(*child));
     }
     return binding;
 }
 
 WsdlService readService(const XmlElement& element) {
-    WsdlService service{element.attributeOr("name"), documentationOf(element), {}, element.at};
+    WsdlService service;
+    service.name = element.attributeOr("name");
+    service.documentation = documentationOf(element);
+    service.at = element.at;
     for (const XmlElement* child : element.childrenNamed("port")) {
-        WsdlPort port{child->attributeOr("name"), child->attributeOr("binding"), {}, child->at};
+        WsdlPort port;
+        port.name = child->attributeOr("name");
+        port.binding = child->attributeOr("binding");
+        port.bindingName = referenceAt(*child, port.binding);
+        port.at = child->at;
         if (const XmlElement* address = child->child("address")) {
             port.address = address->attributeOr("location");
         }
@@ -98,23 +141,181 @@ WsdlService readService(const XmlElement& element) {
     return service;
 }
 
+WsdlMessage readMessage(const XmlElement& element, const Schema& schema) {
+    WsdlMessage message;
+    message.name = element.attributeOr("name");
+    message.at = element.at;
+    for (const XmlElement* part : element.childrenNamed("part")) {
+        WsdlPart read{part->attributeOr("name"),
+                      part->attributeOr("element"),
+                      part->attributeOr("type"),
+                      std::nullopt,
+                      std::nullopt,
+                      part->at};
+        if (!read.element.empty()) {
+            read.elementName = schema.resolveName(*part, read.element);
+        } else if (!read.type.empty()) {
+            read.typeName = schema.resolveName(*part, read.type);
+        }
+        message.parts.push_back(std::move(read));
+    }
+    return message;
+}
+
+// Reads the WSDL files of a description: the main one, then each file a
+// wsdl:import names, depth first.
+class WsdlFiles {
+  public:
+    WsdlFiles(Wsdl& wsdl, Schema& schema, Diagnostics& diagnostics)
+        : wsdl_(wsdl), schema_(schema), diagnostics_(diagnostics) {}
+
+    void readMain(const XmlElement& definitions, const SourceFile& source) {
+        markRead(source.path);
+        wsdl_.files.push_back(source);
+        read(definitions, 0);
+    }
+
+  private:
+    // Marks the file as read; false when it was read already.
+    bool markRead(const KxCString& path) {
+        kx::os::FileStatus status;
+        if (kx::os::fileStatus(path, status)) {
+            return read_.emplace(status.device, status.inode).second;
+        }
+        return readPaths_.insert(path).second;
+    }
+
+    void read(const XmlElement& definitions, std::size_t file);
+    void import(const XmlElement& import, std::size_t from);
+    void readImported(const XmlDocument& document, const SourceFile& source,
+                      const XmlElement& import, std::size_t from);
+
+    Wsdl& wsdl_;
+    Schema& schema_;
+    Diagnostics& diagnostics_;
+    std::set<std::pair<std::uintmax_t, std::uintmax_t>> read_;
+    std::set<KxCString> readPaths_;
+    std::size_t bytesRead_ = 0;
+};
+
+void WsdlFiles::read(const XmlElement& definitions, std::size_t file) {
+    const KxCString ns = definitions.attributeOr("targetNamespace");
+    const auto placed = [&](auto item) {
+        item.ns = ns;
+        item.file = file;
+        return item;
+    };
+    for (const XmlElement& child : definitions.children) {
+        if (child.name == "import") {
+            import(child, file);
+        } else if (child.name == "types") {
+            for (const XmlElement* types : child.childrenNamed("schema")) {
+                schema_.add(*types, wsdl_.files[file]);
+            }
+        } else if (child.name == "message") {
+            wsdl_.messages.push_back(placed(readMessage(child, schema_)));
+        } else if (child.name == "portType") {
+            wsdl_.portTypes.push_back(placed(readPortType(child)));
+        } else if (child.name == "binding") {
+            wsdl_.bindings.push_back(placed(readBinding(child)));
+        } else if (child.name == "service") {
+            WsdlService service = readService(child);
+            service.file = file;
+            wsdl_.services.push_back(std::move(service));
+        }
+    }
+}
+
+void WsdlFiles::import(const XmlElement& import, std::size_t from) {
+    const SourceFile source = wsdl_.files[from];  // files grows below
+    const KxCString location(kx::trimWhitespace(import.attributeOr("location")));
+    if (location.empty()) {
+        diagnostics_.error("the wsdl:import names no location", source, import.at);
+        return;
+    }
+    if (location.find("://") != KxCString::npos) {
+        diagnostics_.error("the WSDL file " + location +
+                               " is named by a URL; only local files are read (name a copy "
+                               "beside this file instead)",
+                           source, import.at);
+        return;
+    }
+    const SourceFile named = SourceFile::named(locationBeside(source.name, location));
+    if (!markRead(named.path)) {
+        return;  // read already: imports that form a cycle end here
+    }
+    if (wsdl_.files.size() >= kMaxWsdlFiles) {
+        diagnostics_.error("more than " + std::to_string(kMaxWsdlFiles) +
+                               " WSDL files are imported; " + location + " is not read",
+                           source, import.at);
+        return;
+    }
+    KxCString text;
+    Diagnostics reading;
+    if (!readInputFile(named, "imported file", text, reading)) {
+        for (const Diagnostic& problem : reading.all()) {
+            diagnostics_.error(problem.message, source, import.at);
+        }
+        return;
+    }
+    if (text.size() > kMaxWsdlBytes - bytesRead_) {
+        diagnostics_.error("the WSDL files of this run come to more than " +
+                               std::to_string(kMaxWsdlBytes / (1024 * 1024)) + " MB; " + location +
+                               " is not read",
+                           source, import.at);
+        return;
+    }
+    bytesRead_ += text.size();
+    // The schema keeps the document first: the elements it takes in point
+    // into it.
+    readImported(schema_.keep(parseXmlDocument(text)), named, import, from);
+}
+
+void WsdlFiles::readImported(const XmlDocument& document, const SourceFile& source,
+                             const XmlElement& import, std::size_t from) {
+    if (document.fault) {
+        diagnostics_.error(document.fault->message, source, document.fault->at);
+        return;
+    }
+    const XmlElement& root = *document.root;
+    const KxCString expected = import.attributeOr("namespace");
+    const KxCString declared = root.attributeOr("targetNamespace");
+    if (!expected.empty() && declared != expected) {
+        diagnostics_.warning("the imported file " + source.name + " has the target namespace \"" +
+                                 declared + "\", not \"" + expected + "\" as the import says",
+                             wsdl_.files[from], import.at);
+    }
+    if (root.name == "schema" && root.namespaceUri == kXsdNamespace) {
+        wsdl_.files.push_back(source);
+        schema_.add(root, source);
+    } else if (root.name == "definitions") {
+        wsdl_.files.push_back(source);
+        read(root, wsdl_.files.size() - 1);
+    } else {
+        diagnostics_.error("the imported file " + source.name +
+                               " is neither a WSDL file nor an XML Schema: its root element is <" +
+                               root.name + "> in the namespace \"" + root.namespaceUri + "\"",
+                           wsdl_.files[from], import.at);
+    }
+}
+
 }  // namespace
 
-const WsdlMessage* Wsdl::findMessage(const KxCString& qname) const {
-    return findByName(messages, qname);
+const WsdlMessage* Wsdl::findMessage(const QName& name) const {
+    return findByName(messages, name);
 }
 
-const WsdlPortType* Wsdl::findPortType(const KxCString& qname) const {
-    return findByName(portTypes, qname);
+const WsdlPortType* Wsdl::findPortType(const QName& name) const {
+    return findByName(portTypes, name);
 }
 
-const WsdlBinding* Wsdl::findBinding(const KxCString& qname) const {
-    return findByName(bindings, qname);
+const WsdlBinding* Wsdl::findBinding(const QName& name) const {
+    return findByName(bindings, name);
 }
 
 const WsdlBinding* Wsdl::bindingOf(const WsdlPortType& portType) const {
     for (const WsdlBinding& binding : bindings) {
-        if (localName(binding.type) == portType.name) {
+        if (findPortType(binding.typeName) == &portType) {
             return &binding;
         }
     }
@@ -124,8 +325,8 @@ const WsdlBinding* Wsdl::bindingOf(const WsdlPortType& portType) const {
 KxCString Wsdl::addressOf(const WsdlPortType& portType) const {
     for (const WsdlService& service : services) {
         for (const WsdlPort& port : service.ports) {
-            const WsdlBinding* binding = findBinding(port.binding);
-            if (binding != nullptr && localName(binding->type) == portType.name) {
+            const WsdlBinding* binding = findBinding(port.bindingName);
+            if (binding != nullptr && findPortType(binding->typeName) == &portType) {
                 return port.address;
             }
         }
@@ -133,194 +334,14 @@ KxCString Wsdl::addressOf(const WsdlPortType& portType) const {
     return {};
 }
 
-Wsdl readWsdl(const XmlElement& definitions, const SourceFile& source, Schema& schema) {
+Wsdl readWsdl(const XmlElement& definitions, const SourceFile& source, Schema& schema,
+              Diagnostics& diagnostics) {
     Wsdl wsdl;
     wsdl.name = definitions.attributeOr("name");
     wsdl.targetNamespace = definitions.attributeOr("targetNamespace");
-    for (const XmlElement& child : definitions.children) {
-        if (child.name == "types") {
-            for (const XmlElement* types : child.childrenNamed("schema")) {
-                schema.add(*types, source);
-            }
-        } else if (child.name == "message") {
-            WsdlMessage message{child.attributeOr("name"), {}, child.at};
-            for (const XmlElement* part : child.childrenNamed("part")) {
-                WsdlPart read{part->attributeOr("name"),
-                              part->attributeOr("element"),
-                              part->attributeOr("type"),
-                              std::nullopt,
-                              std::nullopt,
-                              part->at};
-                if (!read.element.empty()) {
-                    read.elementName = schema.resolveName(*part, read.element);
-                } else if (!read.type.empty()) {
-                    read.typeName = schema.resolveName(*part, read.type);
-                }
-                message.parts.push_back(std::move(read));
-            }
-            wsdl.messages.push_back(std::move(message));
-        } else if (child.name == "portType") {
-            wsdl.portTypes.push_back(readPortType(child));
-        } else if (child.name == "binding") {
-            wsdl.bindings.push_back(readBinding(child));
-        } else if (child.name == "service") {
-            wsdl.services.push_back(readService(child));
-        }
-    }
+    WsdlFiles(wsdl, schema, diagnostics).readMain(definitions, source);
     schema.resolve();
     return wsdl;
-}
-
-namespace {
-
-// Every part names an element or a type that the schemas define.
-void checkParts(const Wsdl& wsdl, const Schema& schema, const SourceFile& source,
-                Diagnostics& diagnostics) {
-    for (const WsdlMessage& message : wsdl.messages) {
-        for (const WsdlPart& part : message.parts) {
-            const KxCString where = " of the part " + part.name + " of the message " + message.name;
-            if (!part.element.empty() &&
-                (!part.elementName || schema.element(*part.elementName) == nullptr)) {
-                diagnostics.error("the element " + part.element + where + " is not defined", source,
-                                  part.at);
-            } else if (!part.type.empty() && (!part.typeName || !schema.typeUse(*part.typeName))) {
-                diagnostics.error("the type " + part.type + where + " is not defined", source,
-                                  part.at);
-            } else if (part.element.empty() && part.type.empty()) {
-                diagnostics.error("the part " + part.name + " of the message " + message.name +
-                                      " names neither an element nor a type",
-                                  source, part.at);
-            }
-        }
-    }
-}
-
-// The operation has an input, and its input, output and fault messages are
-// defined.
-void checkOperation(const Wsdl& wsdl, const WsdlPortType& portType, const WsdlOperation& operation,
-                    const SourceFile& source, Diagnostics& diagnostics) {
-    const KxCString where =
-        " of the operation " + operation.name + " (port type " + portType.name + ")";
-    if (!operation.hasInput) {
-        diagnostics.warning("the operation " + operation.name + " of the port type " +
-                                portType.name +
-                                " has no input; only request-response and one-way "
-                                "operations are supported",
-                            source, operation.at);
-    }
-    if (!operation.input.empty() && wsdl.findMessage(operation.input) == nullptr) {
-        diagnostics.error("the input message " + operation.input + where + " is not defined",
-                          source, operation.inputAt);
-    }
-    if (!operation.output.empty() && wsdl.findMessage(operation.output) == nullptr) {
-        diagnostics.error("the output message " + operation.output + where + " is not defined",
-                          source, operation.outputAt);
-    }
-    for (const auto& [fault, at] : operation.faults) {
-        if (wsdl.findMessage(fault) == nullptr) {
-            diagnostics.error("the fault message " + fault + where + " is not defined", source, at);
-        }
-    }
-}
-
-// There is a port type, each has operations, and each operation checks.
-void checkPortTypes(const Wsdl& wsdl, const SourceFile& source, Diagnostics& diagnostics) {
-    if (wsdl.portTypes.empty()) {
-        diagnostics.warning("the document defines no port type; no service classes are written",
-                            source);
-    }
-    for (const WsdlPortType& portType : wsdl.portTypes) {
-        if (portType.operations.empty()) {
-            diagnostics.warning("the port type " + portType.name + " has no operations", source,
-                                portType.at);
-        }
-        for (const WsdlOperation& operation : portType.operations) {
-            checkOperation(wsdl, portType, operation, source, diagnostics);
-        }
-    }
-}
-
-// The binding binds exactly the operations of its port type: a missing or
-// an unknown one is a warning.
-void checkBoundOperations(const WsdlBinding& binding, const WsdlPortType& portType,
-                          const SourceFile& source, Diagnostics& diagnostics) {
-    for (const WsdlOperation& operation : portType.operations) {
-        const bool bound = std::any_of(binding.operations.begin(), binding.operations.end(),
-                                       [&](const WsdlBindingOperation& candidate) {
-                                           return candidate.name == operation.name;
-                                       });
-        if (!bound) {
-            diagnostics.warning("the binding " + binding.name + " lacks the operation " +
-                                    operation.name + " of the port type " + portType.name,
-                                source, binding.at);
-        }
-    }
-    for (const WsdlBindingOperation& candidate : binding.operations) {
-        for (const auto& [what, at] : candidate.unsupported) {
-            diagnostics.warning("the operation " + candidate.name + " of the binding " +
-                                    binding.name + " uses " + what + ", which is not supported",
-                                source, at);
-        }
-        if (candidate.use == "encoded") {
-            diagnostics.error("the operation " + candidate.name + " of the binding " +
-                                  binding.name +
-                                  " uses SOAP encoding (use=\"encoded\"), which is not "
-                                  "supported; only literal messages are",
-                              source, candidate.at);
-        }
-        const bool known = std::any_of(
-            portType.operations.begin(), portType.operations.end(),
-            [&](const WsdlOperation& operation) { return candidate.name == operation.name; });
-        if (!known) {
-            diagnostics.warning("the binding " + binding.name + " binds the operation " +
-                                    candidate.name + ", which the port type " + portType.name +
-                                    " does not define",
-                                source, candidate.at);
-        }
-    }
-}
-
-// Every binding's port type is defined, and its operations match.
-void checkBindings(const Wsdl& wsdl, const SourceFile& source, Diagnostics& diagnostics) {
-    for (const WsdlBinding& binding : wsdl.bindings) {
-        const WsdlPortType* portType = wsdl.findPortType(binding.type);
-        if (!binding.soap) {
-            diagnostics.warning("the binding " + binding.name +
-                                    " is not a SOAP binding; its operations are served and "
-                                    "called as SOAP 1.1 document/literal",
-                                source, binding.at);
-        }
-        if (portType == nullptr) {
-            diagnostics.error("the port type " + binding.type + " of the binding " + binding.name +
-                                  " is not defined",
-                              source, binding.at);
-        } else {
-            checkBoundOperations(binding, *portType, source, diagnostics);
-        }
-    }
-}
-
-// Every port's binding is defined.
-void checkPorts(const Wsdl& wsdl, const SourceFile& source, Diagnostics& diagnostics) {
-    for (const WsdlService& service : wsdl.services) {
-        for (const WsdlPort& port : service.ports) {
-            if (wsdl.findBinding(port.binding) == nullptr) {
-                diagnostics.error("the binding " + port.binding + " of the port " + port.name +
-                                      " of the service " + service.name + " is not defined",
-                                  source, port.at);
-            }
-        }
-    }
-}
-
-}  // namespace
-
-void checkWsdl(const Wsdl& wsdl, const Schema& schema, const SourceFile& source,
-               Diagnostics& diagnostics) {
-    checkParts(wsdl, schema, source, diagnostics);
-    checkPortTypes(wsdl, source, diagnostics);
-    checkBindings(wsdl, source, diagnostics);
-    checkPorts(wsdl, source, diagnostics);
 }
 
 }  // namespace kx::gen

@@ -1,7 +1,12 @@
 #pragma once
-// A WSDL 1.1 document as svcgen uses it: messages and their parts, port
+// A WSDL 1.1 description as svcgen uses it: messages and their parts, port
 // types with their operations, bindings (with SOAP actions) and services
-// (with port addresses). The types section goes into a Schema.
+// (with port addresses), gathered from the main file and the WSDL files it
+// imports. The types sections go into a Schema.
+//
+// Each definition keeps the target namespace of the file that declares it
+// and that file's index in Wsdl::files; each reference keeps the text as
+// written (for messages) and the name it resolves to where it is written.
 #include <optional>
 #include <vector>
 
@@ -22,6 +27,8 @@ struct WsdlPart {
 
 struct WsdlMessage {
     KxCString name;
+    KxCString ns;
+    std::size_t file = 0;
     std::vector<WsdlPart> parts;
     Location at;
 };
@@ -30,7 +37,14 @@ struct WsdlOperation {
     KxCString name;
     KxCString input;   // message qualified name; empty when absent
     KxCString output;  // empty for a one-way operation
-    std::vector<std::pair<KxCString, Location>> faults;
+    QName inputName;
+    QName outputName;
+    struct Fault {
+        KxCString message;
+        QName messageName;
+        Location at;
+    };
+    std::vector<Fault> faults;
     KxCString documentation;
     bool hasInput = false;
     Location at;
@@ -40,6 +54,8 @@ struct WsdlOperation {
 
 struct WsdlPortType {
     KxCString name;
+    KxCString ns;
+    std::size_t file = 0;
     KxCString documentation;
     std::vector<WsdlOperation> operations;
     Location at;
@@ -59,7 +75,10 @@ struct WsdlBindingOperation {
 
 struct WsdlBinding {
     KxCString name;
+    KxCString ns;
+    std::size_t file = 0;
     KxCString type;  // the port type's qualified name
+    QName typeName;
     KxCString style;
     std::vector<WsdlBindingOperation> operations;
     Location at;
@@ -70,44 +89,52 @@ struct WsdlBinding {
 struct WsdlPort {
     KxCString name;
     KxCString binding;
+    QName bindingName;
     KxCString address;
     Location at;
 };
 
 struct WsdlService {
     KxCString name;
+    std::size_t file = 0;
     KxCString documentation;
     std::vector<WsdlPort> ports;
     Location at;
 };
 
 struct Wsdl {
-    KxCString name;
-    KxCString targetNamespace;
+    KxCString name;                 // of the main file's definitions
+    KxCString targetNamespace;      // of the main file's definitions
+    std::vector<SourceFile> files;  // the main file first, then those imported
     std::vector<WsdlMessage> messages;
     std::vector<WsdlPortType> portTypes;
     std::vector<WsdlBinding> bindings;
     std::vector<WsdlService> services;
 
-    // Looked up by the local part of a qualified name; nullptr when missing.
-    const WsdlMessage* findMessage(const KxCString& qname) const;
-    const WsdlPortType* findPortType(const KxCString& qname) const;
-    const WsdlBinding* findBinding(const KxCString& qname) const;
+    // The definition a reference names: the one of that namespace and local
+    // name, else the only one of that local name (WSDL files often refer
+    // with the wrong prefix or none); nullptr when missing.
+    const WsdlMessage* findMessage(const QName& name) const;
+    const WsdlPortType* findPortType(const QName& name) const;
+    const WsdlBinding* findBinding(const QName& name) const;
     // The first binding of the port type, or nullptr.
     const WsdlBinding* bindingOf(const WsdlPortType& portType) const;
     // The address of the first port whose binding is of the port type.
     KxCString addressOf(const WsdlPortType& portType) const;
 };
 
-// Reads the <definitions> element of the file source; the schemas in
-// <types> go into schema.
-Wsdl readWsdl(const XmlElement& definitions, const SourceFile& source, Schema& schema);
+// Reads the <definitions> element of the file source and, through
+// wsdl:import, the WSDL files it names (each once, by device and inode, so
+// that cycles end) and the schema files imported that way; the schemas in
+// every <types> go into schema, which keeps the documents read. A file that
+// cannot be read is an error naming the import's file, line and column.
+Wsdl readWsdl(const XmlElement& definitions, const SourceFile& source, Schema& schema,
+              Diagnostics& diagnostics);
 
 // Reports what the document refers to but does not define: messages of
 // operations, elements and types of parts, port types of bindings, bindings
 // of ports (errors), and bindings that lack operations of their port type,
 // or port types without operations (warnings).
-void checkWsdl(const Wsdl& wsdl, const Schema& schema, const SourceFile& source,
-               Diagnostics& diagnostics);
+void checkWsdl(const Wsdl& wsdl, const Schema& schema, Diagnostics& diagnostics);
 
 }  // namespace kx::gen

@@ -199,5 +199,61 @@ TEST_F(Svcgen, LinksOutOfTheProjectAreNotFollowed) {
     EXPECT_EQ(read("errors.xml"), "");
 }
 
+// A main WSDL file whose port type, messages and types come from an
+// imported file of another namespace: the import is found with either
+// separator, a second spelling of its path and the import back to the main
+// file read nothing twice, and a message is told from one of the same local
+// name in the other namespace.
+TEST_F(Svcgen, ImportedWsdlFilesAreMergedOnceAndTheirProblemsNameTheImport) {
+    const std::string wsdl = "http://schemas.xmlsoap.org/wsdl/";
+    fs::create_directories(path() + "/parts");
+    write("main.wsdl",
+          "<definitions name='Main' targetNamespace='urn:main' xmlns:tns='urn:main'"
+          " xmlns:p='urn:parts' xmlns:soap='http://schemas.xmlsoap.org/wsdl/soap/'"
+          " xmlns='" +
+              wsdl +
+              "'>\n"
+              "  <import namespace='urn:parts' location='parts\\types.wsdl'/>\n"
+              "  <import namespace='urn:parts' location='./parts/../parts/types.wsdl'/>\n"
+              "  <message name='In'/>\n"
+              "  <binding name='B' type='p:Port'><soap:binding style='document'/>\n"
+              "    <operation name='Look'><input><soap:body use='literal'/></input>"
+              "<output><soap:body use='literal'/></output></operation></binding>\n"
+              "  <service name='S'><port name='X' binding='tns:B'>"
+              "<soap:address location='http://localhost:8093/look'/></port></service>\n"
+              "</definitions>\n");
+    const std::string parts =
+        "<definitions targetNamespace='urn:parts' xmlns:tns='urn:parts'"
+        " xmlns:xs='http://www.w3.org/2001/XMLSchema' xmlns='" +
+        wsdl +
+        "'>\n"
+        "  <import namespace='urn:main' location='../main.wsdl'/>\n"
+        "  <types><xs:schema targetNamespace='urn:parts' elementFormDefault='qualified'>\n"
+        "    <xs:element name='fromParts' type='xs:int'/>\n"
+        "    <xs:element name='answer' type='xs:string'/></xs:schema></types>\n"
+        "  <message name='In'><part name='fromParts' element='tns:fromParts'/></message>\n"
+        "  <message name='Out'><part name='answer' element='tns:answer'/></message>\n"
+        "  <portType name='Port'><operation name='Look'><input message='tns:In'/>"
+        "<output message='tns:Out'/></operation></portType>\n";
+    write("parts/types.wsdl", parts + "</definitions>\n");
+    writeProperties("server", {"client=true"});
+    EXPECT_EQ(run(svcgen("main.wsdl")), 0) << log();
+    EXPECT_EQ(read("errors.xml"), "");
+    // The part of the imported message In, not the empty In of the main file.
+    EXPECT_TRUE(has(read("PortBase.h"), "fromParts")) << read("PortBase.h");
+    EXPECT_TRUE(has(read("web.xml"), "/look"));
+
+    // A file the imported one imports in turn is missing: reported in the
+    // file that names it, at its import.
+    write("parts/types.wsdl",
+          parts + "  <import namespace='urn:gone' location='gone.wsdl'/>\n</definitions>\n");
+    EXPECT_EQ(run(svcgen("main.wsdl")), 1) << log();
+    const auto records = errors();
+    ASSERT_EQ(records.size(), 1u) << read("errors.xml");
+    EXPECT_TRUE(has(records[0].message, "parts/gone.wsdl")) << records[0];
+    EXPECT_EQ(std::pair(records[0].line, records[0].column), std::pair(9L, 3L)) << records[0];
+    EXPECT_TRUE(records[0].systemId.ends_with("parts/types.wsdl")) << records[0];
+}
+
 }  // namespace
 }  // namespace gentest
