@@ -14,15 +14,9 @@ python=/usr/bin/python3
 body_limit=65536
 scratch="$(mktemp -d "${TMPDIR:-/tmp}/kx-soap.XXXXXX")"
 container_pid="" spyne_pid=""
+# shellcheck source=peer_lib.sh
+source "$soap_dir/peer_lib.sh"
 
-# stop_pid PID TENTHS: SIGTERM, SIGKILL after TENTHS tenths of a second; its exit status.
-stop_pid() {
-  [ -n "$1" ] && kill -0 "$1" 2>/dev/null || return 0
-  kill -TERM "$1" 2>/dev/null || true
-  for _ in $(seq 1 "$2"); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
-  kill -KILL "$1" 2>/dev/null || true
-  wait "$1" 2>/dev/null
-}
 stop_container() { local status=0; stop_pid "$container_pid" 150 || status=$?; container_pid=""; return "$status"; }
 stop_spyne() { stop_pid "$spyne_pid" 50 || true; spyne_pid=""; }
 
@@ -34,46 +28,13 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-passed=0 failed=0 skipped=0 failed_folders=()
-pass() { echo "PASS $1"; passed=$((passed + 1)); }
-fail() { echo "FAIL $1${2:+: $2}"; failed=$((failed + 1)); }
-skip() { echo "SKIP $1${2:+: $2}"; skipped=$((skipped + 1)); }
-# The first lines of a log, indented, after a failure.
-show() { sed -n "1,${2:-15}p" "$1" | sed 's/^/    | /'; }
+failed_folders=()
 
 for tool in svcgen kxcontainer kx_tryit_requests; do
   [ -x "$bin_dir/$tool" ] || { echo "run_soap.sh: no $bin_dir/$tool (set KX_TEST_BIN_DIR)" >&2; exit 1; }
 done
 "$python" -c 'import zeep' 2>/dev/null ||
   { echo "run_soap.sh: $python cannot import zeep (scripts/setup.sh installs python3-zeep)" >&2; exit 1; }
-
-# step WHAT LOG DIR COMMAND...: the command in DIR, PASS or FAIL with its errors.
-step() {
-  local what="$1" log="$2" dir="$3" status=0
-  shift 3
-  (cd "$dir" && "$@") >"$log" 2>&1 || status=$?
-  if [ "$status" -eq 0 ]; then
-    pass "$what"
-  else
-    fail "$what" "exit status $status"
-    if grep -q error "$log"; then grep -m15 -A3 error "$log" | sed 's/^/    | /'; else show "$log" 20; fi
-  fi
-  return "$status"
-}
-
-# await_url FILE PID TENTHS: the address ending the first line server PID prints
-# in FILE (without its query), or empty. The last word: kxcontainer's line
-# begins with the project's display-name, which may hold an address too.
-await_url() {
-  local url=""
-  for _ in $(seq 1 "$3"); do
-    url="$(head -n1 "$1" 2>/dev/null | grep -o -E 'https?://[^ ?]+(\?[^ ]*)?$' | sed 's/?.*//' || true)"
-    [ -n "$url" ] && break
-    kill -0 "$2" 2>/dev/null || break
-    sleep 0.1
-  done
-  printf '%s' "${url%/}"
-}
 
 # start_container WHAT: kxcontainer on $work's project; sets container_base or FAILs WHAT.
 start_container() {
@@ -87,13 +48,6 @@ start_container() {
   show "$work/container.err"
   stop_container || true
   return 1
-}
-
-# counted OUT: a checker's output, its PASS and FAIL lines counted.
-counted() {
-  sed 's/^/  /' "$1"
-  passed=$((passed + $(grep -c '^PASS ' "$1" || true)))
-  failed=$((failed + $(grep -c '^FAIL ' "$1" || true)))
 }
 
 # run_folder: generate, build, deploy, call; returns 1 at the first step that fails.

@@ -1,0 +1,53 @@
+# What the SOAP peer scripts share (run_soap.sh, run_shared.sh): PASS, FAIL
+# and SKIP lines with their counts, steps run in a folder, and servers
+# started and stopped by pid. Sourced; sets nothing else.
+
+passed=0 failed=0 skipped=0
+pass() { echo "PASS $1"; passed=$((passed + 1)); }
+fail() { echo "FAIL $1${2:+: $2}"; failed=$((failed + 1)); }
+skip() { echo "SKIP $1${2:+: $2}"; skipped=$((skipped + 1)); }
+# The first lines of a log, indented, after a failure.
+show() { sed -n "1,${2:-15}p" "$1" | sed 's/^/    | /'; }
+
+# stop_pid PID TENTHS: SIGTERM, SIGKILL after TENTHS tenths of a second; its exit status.
+stop_pid() {
+  [ -n "$1" ] && kill -0 "$1" 2>/dev/null || return 0
+  kill -TERM "$1" 2>/dev/null || true
+  for _ in $(seq 1 "$2"); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+  kill -KILL "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null
+}
+# step WHAT LOG DIR COMMAND...: the command in DIR, PASS or FAIL with its errors.
+step() {
+  local what="$1" log="$2" dir="$3" status=0
+  shift 3
+  (cd "$dir" && "$@") >"$log" 2>&1 || status=$?
+  if [ "$status" -eq 0 ]; then
+    pass "$what"
+  else
+    fail "$what" "exit status $status"
+    if grep -q error "$log"; then grep -m15 -A3 error "$log" | sed 's/^/    | /'; else show "$log" 20; fi
+  fi
+  return "$status"
+}
+
+# await_url FILE PID TENTHS: the address ending the first line server PID prints
+# in FILE (without its query), or empty. The last word: kxcontainer's line
+# begins with the project's display-name, which may hold an address too.
+await_url() {
+  local url=""
+  for _ in $(seq 1 "$3"); do
+    url="$(head -n1 "$1" 2>/dev/null | grep -o -E 'https?://[^ ?]+(\?[^ ]*)?$' | sed 's/?.*//' || true)"
+    [ -n "$url" ] && break
+    kill -0 "$2" 2>/dev/null || break
+    sleep 0.1
+  done
+  printf '%s' "${url%/}"
+}
+
+# counted OUT: a checker's output, its PASS and FAIL lines counted.
+counted() {
+  sed 's/^/  /' "$1"
+  passed=$((passed + $(grep -c '^PASS ' "$1" || true)))
+  failed=$((failed + $(grep -c '^FAIL ' "$1" || true)))
+}

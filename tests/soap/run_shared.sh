@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# The SOAP peer tests on WSDL files nobody here wrote: every *.wsdl of each
+# folder of the shared corpus's wsdl/ (KX_SHARED_CORPUS, else ../shared/corpus
+# beside the source tree), or the files named. Per file: svcgen writes the
+# server and client projects with samples and makefile, make builds them,
+# make run serves the sample server at a free port, and zeep_any.py calls
+# every operation of every SOAP port with values made from the schema. A file
+# with SOAP encoding (use="encoded") must instead be refused with an error
+# that says so. One PASS, FAIL or SKIP line per check, then a summary; exit 1
+# on a failure, 77 when there is no shared corpus.
+#
+#   run_shared.sh [WSDL ...]    KX_TEST_BIN_DIR (default build/bin), KX_MAKE_JOBS, KX_SOAP_KEEP=1
+set -euo pipefail
+
+soap_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+bin_dir="$(cd "${KX_TEST_BIN_DIR:-$soap_dir/../../build/bin}" && pwd)"
+python=/usr/bin/python3
+scratch="$(mktemp -d "${TMPDIR:-/tmp}/kx-shared-soap.XXXXXX")"
+server_pid=""
+# shellcheck source=peer_lib.sh
+source "$soap_dir/peer_lib.sh"
+
+cleanup() {
+  stop_pid "$server_pid" 150 || true
+  [ "${KX_SOAP_KEEP:-0}" = 1 ] && echo "scratch kept in $scratch" || rm -rf "$scratch"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+[ -x "$bin_dir/svcgen" ] || { echo "run_shared.sh: no $bin_dir/svcgen (set KX_TEST_BIN_DIR)" >&2; exit 1; }
+"$python" -c 'import zeep' 2>/dev/null ||
+  { echo "run_shared.sh: $python cannot import zeep (scripts/setup.sh installs python3-zeep)" >&2; exit 1; }
+
+wsdls=("$@")
+if [ $# -eq 0 ]; then
+  shared="${KX_SHARED_CORPUS:-$soap_dir/../../../shared/corpus}/wsdl"
+  if [ ! -d "$shared" ]; then
+    echo "SKIP no shared corpus at $shared (set KX_SHARED_CORPUS)"
+    exit 77
+  fi
+  mapfile -t wsdls < <(find "$(cd "$shared" && pwd)" -name '*.wsdl' | sort)
+fi
+
+# serve_and_call NAME WSDL PROJECT: make run at a free port, zeep_any.py against it.
+serve_and_call() {
+  (cd "$3" && exec make -s run PORT=0) >"$work/run.out" 2>"$work/run.err" &
+  server_pid=$!
+  local base
+  base="$(await_url "$work/run.out" "$server_pid" 300)"
+  if [ -z "$base" ]; then
+    fail "$1: make run serves the services" "no address printed"
+    show "$work/run.err"
+  else
+    pass "$1: make run serves the services"
+    "$python" "$soap_dir/zeep_any.py" "$2" "$base" >"$work/zeep.out" 2>&1 || true
+    if grep -q -E '^(PASS|FAIL) ' "$work/zeep.out"; then
+      counted "$work/zeep.out"
+    elif grep -q 'no SOAP port' "$work/zeep.out"; then
+      skip "$1: zeep calls every operation" "no SOAP port with operations"
+    else
+      fail "$1: zeep_any.py runs" "no result"
+      show "$work/zeep.out"
+    fi
+  fi
+  stop_pid "$server_pid" 150 || true
+  server_pid=""
+}
+
+for wsdl in "${wsdls[@]}"; do
+  name="$(basename "$(dirname "$wsdl")")/$(basename "$wsdl" .wsdl)"
+  echo "== $name"
+  work="$scratch/${name//\//_}"
+  project="$work/project"
+  mkdir -p "$project"
+  printf 'type=server\nprojectName=%s\nserver=true\nclient=true\nsample=true\nmake=true\n' \
+    "shared_$(basename "$wsdl" .wsdl | tr -c 'A-Za-z0-9_\n' '_')" >"$project/startup.properties"
+  status=0
+  (cd "$project" && "$bin_dir/svcgen" -properties startup.properties -compiler redhat-gcc "$wsdl") \
+    >"$work/svcgen.log" 2>&1 || status=$?
+  if grep -q -E 'use="encoded"' "$wsdl"; then
+    if [ "$status" -ne 0 ] && grep -q 'SOAP encoding' "$work/svcgen.log"; then
+      pass "$name: SOAP encoding is refused with an error"
+    else
+      fail "$name: SOAP encoding is refused with an error" "svcgen exit status $status"
+      show "$work/svcgen.log"
+    fi
+    continue
+  fi
+  if [ "$status" -ne 0 ]; then
+    fail "$name: svcgen generates the project" "exit status $status"
+    grep -E '^(error|warning)' "$work/svcgen.log" | sed 's/^/    | /' || show "$work/svcgen.log"
+    continue
+  fi
+  pass "$name: svcgen generates the project"
+  step "$name: the project builds" "$work/make.log" "$project" make -j "${KX_MAKE_JOBS:-2}" || continue
+  serve_and_call "$name" "$wsdl" "$project"
+done
+
+echo "shared WSDL files: $passed passed, $failed failed, $skipped skipped (${#wsdls[@]} files)"
+[ "$failed" -eq 0 ]
