@@ -6,6 +6,7 @@
 #include "generators/emit/ServiceWriter.h"
 #include "generators/support/Text.h"
 #include "generators/support/Tool.h"
+#include "generators/wsdl/WsdlHeaders.h"
 
 namespace {
 
@@ -74,6 +75,7 @@ void generate(GeneratorRun& run) {
     Schema schema(diagnostics);
     const Wsdl wsdl = readWsdl(*document.root, input, schema);
     checkWsdl(wsdl, schema, input, diagnostics);
+    checkHeaders(wsdl, schema, input, diagnostics);
     reportFault(document, input, diagnostics);
     if (!options.server && !options.client) {
         diagnostics.warning(

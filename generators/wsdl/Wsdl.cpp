@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "generators/support/Text.h"
+#include "generators/wsdl/WsdlHeaders.h"
 
 namespace kx::gen {
 
@@ -56,7 +57,8 @@ WsdlBinding readBinding(const XmlElement& element) {
         binding.soap = binding.soap12 || soap->namespaceUri == kSoap11BindingNamespace;
     }
     for (const XmlElement* child : element.childrenNamed("operation")) {
-        WsdlBindingOperation operation{child->attributeOr("name"), {}, child->at, {}, {}, {}, {}};
+        WsdlBindingOperation operation{
+            child->attributeOr("name"), {}, child->at, {}, {}, {}, {}, {}, {}};
         if (const XmlElement* soap = child->child("operation")) {
             operation.soapAction = soap->attributeOr("soapAction");
             operation.style = soap->attributeOr("style");
@@ -73,13 +75,15 @@ WsdlBinding readBinding(const XmlElement& element) {
                 continue;
             }
             if (const XmlElement* body = message->child("body"); body && body->attribute("parts")) {
-                operation.unsupported.emplace_back("soap:body parts (every part is sent)",
-                                                   body->at);
+                operation.unsupported.emplace_back(
+                    "soap:body parts (every part not carried in a header is sent)", body->at);
             }
-            if (const XmlElement* header = message->child("header")) {
-                operation.unsupported.emplace_back("soap:header (no header block is sent or read)",
-                                                   header->at);
-            }
+        }
+        if (const XmlElement* input = child->child("input")) {
+            operation.inputHeaders = readHeaders(*input);
+        }
+        if (const XmlElement* output = child->child("output")) {
+            operation.outputHeaders = readHeaders(*output);
         }
         binding.operations.push_back(std::move(operation));
     }

@@ -45,6 +45,17 @@ struct WsdlPortType {
     Location at;
 };
 
+// A soap:header (or soap12:header) of a binding operation's input or output:
+// the part of a message carried as a header block, and the soap:headerfault
+// elements inside it (message and part of each, the same shape).
+struct WsdlHeader {
+    KxCString message;  // qualified name
+    KxCString part;
+    KxCString use;  // "literal" or "encoded"
+    Location at;
+    std::vector<WsdlHeader> faults;  // its soap:headerfault elements
+};
+
 struct WsdlBindingOperation {
     KxCString name;
     KxCString soapAction;
@@ -52,9 +63,11 @@ struct WsdlBindingOperation {
     KxCString style;          // the operation's own style; empty for the binding's
     KxCString use;            // of its input's soap:body: "literal" or "encoded"
     KxCString bodyNamespace;  // of its input's soap:body, for rpc wrappers
-    // What the binding asks that is not supported: soap:body parts, or
-    // soap:header blocks (with where they stand).
+    // What the binding asks that is not supported: soap:body parts (with
+    // where they stand).
     std::vector<std::pair<KxCString, Location>> unsupported;
+    std::vector<WsdlHeader> inputHeaders;   // the header blocks of the request
+    std::vector<WsdlHeader> outputHeaders;  // and of the response
 };
 
 struct WsdlBinding {
