@@ -1,6 +1,7 @@
 #include "generators/wsdl/Wsdl.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "generators/support/Text.h"
 #include "generators/wsdl/WsdlHeaders.h"
@@ -78,12 +79,9 @@ WsdlBinding readBinding(const XmlElement& element) {
                 operation.unsupported.emplace_back(
                     "soap:body parts (every part not carried in a header is sent)", body->at);
             }
-        }
-        if (const XmlElement* input = child->child("input")) {
-            operation.inputHeaders = readHeaders(*input);
-        }
-        if (const XmlElement* output = child->child("output")) {
-            operation.outputHeaders = readHeaders(*output);
+            (std::string_view(direction) == "input" ? operation.inputHeaders
+                                                    : operation.outputHeaders) =
+                readHeaders(*message);
         }
         binding.operations.push_back(std::move(operation));
     }

@@ -258,7 +258,7 @@ int main() {
         "<ns1:AddResponse xmlns:ns1=\"urn:tally\"><ns1:sum>11</ns1:sum></ns1:AddResponse>",
         "500 ",
         "soap:MustUnderstand",
-        "the header block t:Trace is not understood",
+        "the header block {urn:tally}Trace is not understood",
     };
     for (const std::string& text : expected) {
         EXPECT_TRUE(has(output, text)) << text << "\nnot in\n" << output;

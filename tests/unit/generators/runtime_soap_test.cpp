@@ -68,8 +68,8 @@ TEST(Soap, OnlyHeaderBlocksTheOperationReadsMayBeMarkedMustUnderstand) {
         {orvo::SoapVersion::Soap11, "<h:Auth e:mustUnderstand='1'/>", nullptr},
         {orvo::SoapVersion::Soap12, "<h:Auth e:mustUnderstand='true'/>", nullptr},
         {orvo::SoapVersion::Soap11,
-         "<h:Auth e:mustUnderstand='1'/><h:Trace e:mustUnderstand=' 1 '/>", "h:Trace"},
-        {orvo::SoapVersion::Soap12, "<h:Trace e:mustUnderstand='true'/>", "h:Trace"},
+         "<h:Auth e:mustUnderstand='1'/><h:Trace e:mustUnderstand=' 1 '/>", "{urn:h}Trace"},
+        {orvo::SoapVersion::Soap12, "<h:Trace e:mustUnderstand='true'/>", "{urn:h}Trace"},
         {orvo::SoapVersion::Soap11,
          "<h:Trace e:mustUnderstand='0'/><h:Other h:mustUnderstand='1'/>", nullptr},
     };

@@ -147,7 +147,7 @@ TEST(ServiceTemplates, TheShapesOfAnOperationComeOutAsCode) {
     EXPECT_NE(servlet.find("const bool rpc = operation == \"op"), KxCString::npos);
     EXPECT_NE(servlet.find("candidate(\"bare\", \"\", false);"), KxCString::npos);
     // Only op declares a header block: it alone understands one.
-    EXPECT_NE(servlet.find("        return block.is(\"x\\\"*/\\n#include <evil>\\n</b>\", \"parth"),
+    EXPECT_NE(servlet.find("        return block.is(\"x\\\"*/\\n#include <evil>\\n</b>\", \"partx"),
               KxCString::npos)
         << servlet;
     EXPECT_EQ(servlet.find("return block.is("), servlet.rfind("return block.is("));
