@@ -170,8 +170,8 @@ int main() {
 }
 
 // A SOAP 1.2 binding whose request carries a part of its own message as a
-// header block (left out of the Body by soap:body parts) and whose response
-// carries a block of another message.
+// header block (left out of the Body by soap:body parts), with a header
+// fault, and whose response carries a block of another message.
 const char* const kTallyWsdl = R"(<?xml version="1.0"?>
 <definitions name="Tally" targetNamespace="urn:tally" xmlns:tns="urn:tally"
     xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:soap12="http://schemas.xmlsoap.org/wsdl/soap12/"
@@ -183,16 +183,20 @@ const char* const kTallyWsdl = R"(<?xml version="1.0"?>
       </xs:sequence></xs:complexType></xs:element>
     <xs:element name="Ticket" type="xs:string"/>
     <xs:element name="Calls" type="xs:int"/>
+    <xs:element name="Refused" type="xs:string"/>
   </xs:schema></types>
   <message name="AddIn"><part name="parameters" element="tns:Add"/><part name="ticket" element="tns:Ticket"/></message>
   <message name="AddOut"><part name="parameters" element="tns:AddResponse"/></message>
   <message name="CallsHeader"><part name="calls" element="tns:Calls"/></message>
+  <message name="RefusedTicket"><part name="refused" element="tns:Refused"/></message>
   <portType name="TallyPort"><operation name="Add"><input message="tns:AddIn"/>
     <output message="tns:AddOut"/></operation></portType>
   <binding name="TallyBinding" type="tns:TallyPort"><soap12:binding style="document"/>
     <operation name="Add"><soap12:operation soapAction="urn:tally:Add"/>
       <input><soap12:body parts="parameters" use="literal"/>
-        <soap12:header message="tns:AddIn" part="ticket" use="literal"/></input>
+        <soap12:header message="tns:AddIn" part="ticket" use="literal">
+          <soap12:headerfault message="tns:RefusedTicket" part="refused" use="literal"/>
+        </soap12:header></input>
       <output><soap12:body use="literal"/>
         <soap12:header message="tns:CallsHeader" part="calls" use="literal"/></output></operation>
   </binding>
@@ -209,6 +213,7 @@ TEST_F(WorkingCode, HeaderBlocksTravelBothWaysAndOnlyDeclaredOnesAreUnderstood) 
     ASSERT_EQ(run(svcgen(path() + "/tally.wsdl")), 0) << log();
     const std::string output = buildAndRun(R"(
 #include <iostream>
+#include "TallyPortClientProxy.h"
 #include "TallyPortLocal.h"
 #include "TallyPortServletBase.h"
 
@@ -217,7 +222,7 @@ class Tally : public TallyPortBase {
   public:
     ::tally::AddResponse Add(const ::tally::Add& parameters, const std::string& ticket,
                              int& calls) override {
-        if (ticket != "ok") throw orvo::Fault("Client", "ticket [" + ticket + "]");
+        if (ticket != "ok") throw RefusedTicketFault(ticket, "ticket refused", "Client");
         sum_ += parameters.getN();
         calls = ++calls_;
         ::tally::AddResponse response;
@@ -234,10 +239,24 @@ int main() {
     int calls = -1;
     std::cout << "sum " << local.Add(add, "ok", calls).getSum() << " calls " << calls << "\n";
     std::cout << "sum " << local.Add(add, "ok", calls).getSum() << " calls " << calls << "\n";
+    // The header fault's class comes back with its detail: from the fault's
+    // detail as this server sends it, and from the fault envelope's Header.
     try {
         local.Add(add, "bad", calls);
-    } catch (const orvo::Fault& fault) {
-        std::cout << "fault " << fault.code() << ": " << fault.what() << "\n";
+    } catch (const RefusedTicketFault& fault) {
+        std::cout << "refused " << fault.code() << ": " << fault.what() << " [" << fault.detail() << "]\n";
+    }
+    TallyPortClientProxy proxy;
+    proxy.setTransport([](const std::string&, const std::string&, const std::string&) {
+        return std::string("<e:Envelope xmlns:e='http://www.w3.org/2003/05/soap-envelope' "
+                           "xmlns:t='urn:tally'><e:Header><t:Refused>late</t:Refused></e:Header>"
+                           "<e:Body><e:Fault><e:Code><e:Value>e:Sender</e:Value></e:Code>"
+                           "<e:Reason><e:Text>too late</e:Text></e:Reason></e:Fault></e:Body></e:Envelope>");
+    });
+    try {
+        proxy.Add(add, "ok", calls);
+    } catch (const RefusedTicketFault& fault) {
+        std::cout << "refused " << fault.code() << ": " << fault.what() << " [" << fault.detail() << "]\n";
     }
     TallyPortServletBase server(tally);
     for (const char* blocks : {"<t:Ticket e:mustUnderstand='true'>ok</t:Ticket>",
@@ -251,7 +270,8 @@ int main() {
 }
 )");
     const std::string expected[] = {
-        "sum 5 calls 1\nsum 10 calls 2\nfault Client: ticket [bad]\n",
+        "sum 5 calls 1\nsum 10 calls 2\nrefused Client: ticket refused [bad]\n"
+        "refused Client: too late [late]\n",
         // The answer's block stands in the Header, before the Body.
         "200 <soap:Envelope xmlns:soap=\"http://www.w3.org/2003/05/soap-envelope\"><soap:Header>"
         "<ns1:Calls xmlns:ns1=\"urn:tally\">3</ns1:Calls></soap:Header><soap:Body>"
