@@ -11,7 +11,7 @@ namespace kx::gen {
 namespace {
 
 // Names the generated code uses for its own variables and members; a part or
-// operation with such a name gets a trailing '_'.
+// operation with such a name gets trailing '_' until it has none of them.
 bool isTakenName(const KxCString& name) {
     static const std::set<KxCString> kTaken = {"requestXml",
                                                "requestElement",
@@ -40,13 +40,21 @@ bool isTakenName(const KxCString& name) {
                                                "out",
                                                "child",
                                                "body",
-                                               "content"};
+                                               "content",
+                                               "header",
+                                               "version",
+                                               "answer",
+                                               "service_",
+                                               "version_"};
     return kTaken.count(name) != 0;
 }
 
 KxCString safeName(const KxCString& xmlName) {
     KxCString name = identifier(xmlName);
-    return isTakenName(name) ? name + "_" : name;
+    while (isTakenName(name)) {
+        name += "_";  // "version" -> "version_", itself a member's name -> "version__"
+    }
+    return name;
 }
 
 // Builds the ports: resolves parts against the schema and keeps the names

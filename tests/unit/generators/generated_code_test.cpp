@@ -171,7 +171,8 @@ int main() {
 
 // A SOAP 1.2 binding whose request carries a part of its own message as a
 // header block (left out of the Body by soap:body parts), with a header
-// fault, and whose response carries a block of another message.
+// fault, and whose response carries a block of another message. The parts
+// are named as variables of the generated code are.
 const char* const kTallyWsdl = R"(<?xml version="1.0"?>
 <definitions name="Tally" targetNamespace="urn:tally" xmlns:tns="urn:tally"
     xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:soap12="http://schemas.xmlsoap.org/wsdl/soap12/"
@@ -185,20 +186,20 @@ const char* const kTallyWsdl = R"(<?xml version="1.0"?>
     <xs:element name="Calls" type="xs:int"/>
     <xs:element name="Refused" type="xs:string"/>
   </xs:schema></types>
-  <message name="AddIn"><part name="parameters" element="tns:Add"/><part name="ticket" element="tns:Ticket"/></message>
+  <message name="AddIn"><part name="parameters" element="tns:Add"/><part name="header" element="tns:Ticket"/></message>
   <message name="AddOut"><part name="parameters" element="tns:AddResponse"/></message>
-  <message name="CallsHeader"><part name="calls" element="tns:Calls"/></message>
+  <message name="CallsHeader"><part name="version" element="tns:Calls"/></message>
   <message name="RefusedTicket"><part name="refused" element="tns:Refused"/></message>
   <portType name="TallyPort"><operation name="Add"><input message="tns:AddIn"/>
     <output message="tns:AddOut"/></operation></portType>
   <binding name="TallyBinding" type="tns:TallyPort"><soap12:binding style="document"/>
     <operation name="Add"><soap12:operation soapAction="urn:tally:Add"/>
       <input><soap12:body parts="parameters" use="literal"/>
-        <soap12:header message="tns:AddIn" part="ticket" use="literal">
+        <soap12:header message="tns:AddIn" part="header" use="literal">
           <soap12:headerfault message="tns:RefusedTicket" part="refused" use="literal"/>
         </soap12:header></input>
       <output><soap12:body use="literal"/>
-        <soap12:header message="tns:CallsHeader" part="calls" use="literal"/></output></operation>
+        <soap12:header message="tns:CallsHeader" part="version" use="literal"/></output></operation>
   </binding>
   <service name="TallyService"><port name="TallySoap" binding="tns:TallyBinding">
     <soap12:address location="http://localhost:8090/tally"/></port></service>
