@@ -37,12 +37,15 @@ ClassDoc skeletonDoc(const ServicePort& port) {
                  {}};
     for (const ServiceOperation& operation : port.operations) {
         doc.members.emplace_back(
-            "void " + operation.method + "(const orvo::Element& request, orvo::Writer& out)",
-            "Runs " + operation.xmlName + " on a request element.");
+            "void " + operation.method +
+                "(const orvo::Element& request, const orvo::Element& header, orvo::Writer& out)",
+            "Runs " + operation.xmlName +
+                " on a request element and the envelope's Header, writing the response's "
+                "Header and Body.");
     }
     doc.members.emplace_back(
         "bool invoke(const std::string& operation, const orvo::Element& request, "
-        "orvo::Writer& out)",
+        "const orvo::Element& header, orvo::Writer& out)",
         "Runs the named operation.");
     return doc;
 }
@@ -59,7 +62,12 @@ ClassDoc servletBaseDoc(const ServicePort& port) {
               "answer with."},
              {"static std::string operationFor(const std::string& soapAction, const "
               "orvo::Element& body)",
-              "Finds the operation of a request."}}};
+              "Finds the operation of a request."},
+             {"static bool understands(const std::string& operation, const orvo::Element& "
+              "block)",
+              "Whether the operation reads the header block (a soap:header of its input): "
+              "such a block marked mustUnderstand is served, any other is a MustUnderstand "
+              "fault."}}};
 }
 
 ClassDoc localDoc(const ServicePort& port) {

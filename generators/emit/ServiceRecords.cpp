@@ -30,7 +30,10 @@ KxContextObject paramList(const std::vector<ServiceParam>& params) {
 
 KxContextObject operationRecord(const ServiceOperation& operation) {
     std::vector<ServiceParam> all = operation.inputs;
-    all.insert(all.end(), operation.outputs.begin(), operation.outputs.end());
+    for (const auto* params :
+         {&operation.inputHeaders, &operation.outputs, &operation.outputHeaders}) {
+        all.insert(all.end(), params->begin(), params->end());
+    }
     KxRecordFields fields = {{"name", inputText(operation.xmlName)},
                              {"action", inputText(operation.soapAction)},
                              {"documentation", inputText(operation.documentation)},
@@ -44,6 +47,8 @@ KxContextObject operationRecord(const ServiceOperation& operation) {
                              {"signature", text(signature(operation))},
                              {"inputs", paramList(operation.inputs)},
                              {"outputs", paramList(operation.outputs)},
+                             {"inputHeaders", paramList(operation.inputHeaders)},
+                             {"outputHeaders", paramList(operation.outputHeaders)},
                              {"allParams", paramList(all)},
                              {"oneWay", kxcreateContextObject(operation.oneWay)},
                              {"rpc", kxcreateContextObject(operation.rpc)}};

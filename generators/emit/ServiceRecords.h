@@ -18,7 +18,9 @@ namespace kx::gen {
 //                                     those in rpc style
 // and an operation: name, action, documentation, messages, wrapperNs (input);
 // method, resultType, parameters, unnamedParameters, arguments, signature;
-// inputs, outputs, allParams, result and firstInput (when there are any);
+// inputs, outputs, inputHeaders, outputHeaders (the soap:header parts of the
+// request and of the response), allParams, result and firstInput (when there
+// are any);
 // oneWay, rpc. A parameter: name, cppType, isClass, isScalar, ns, local,
 // shown ({ns}local). A fault: className, message, detail.
 KxContextObject portRecord(const ServicePort& port);

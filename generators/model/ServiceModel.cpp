@@ -4,13 +4,14 @@
 
 #include "generators/model/DataModel.h"
 #include "generators/support/Text.h"
+#include "generators/wsdl/WsdlHeaders.h"
 
 namespace kx::gen {
 
 namespace {
 
 // Names the generated code uses for its own variables and members; a part or
-// operation with such a name gets a trailing '_'.
+// operation with such a name gets trailing '_' until it has none of them.
 bool isTakenName(const KxCString& name) {
     static const std::set<KxCString> kTaken = {"requestXml",
                                                "requestElement",
@@ -39,13 +40,21 @@ bool isTakenName(const KxCString& name) {
                                                "out",
                                                "child",
                                                "body",
-                                               "content"};
+                                               "content",
+                                               "header",
+                                               "version",
+                                               "answer",
+                                               "service_",
+                                               "version_"};
     return kTaken.count(name) != 0;
 }
 
 KxCString safeName(const KxCString& xmlName) {
     KxCString name = identifier(xmlName);
-    return isTakenName(name) ? name + "_" : name;
+    while (isTakenName(name)) {
+        name += "_";  // "version" -> "version_", itself a member's name -> "version__"
+    }
+    return name;
 }
 
 // Builds the ports: resolves parts against the schema and keeps the names
@@ -61,8 +70,13 @@ class ServiceModelBuilder {
     std::optional<ServiceParam> paramOf(const WsdlPart& part) const;
     ServiceOperation operation(const WsdlOperation& operation, const WsdlBinding* binding,
                                ServicePort& port) const;
-    void bind(ServiceOperation& code, const WsdlBinding* binding) const;
+    const WsdlBindingOperation* bind(ServiceOperation& code, const WsdlBinding* binding) const;
+    void addParam(const WsdlPart& part, std::vector<ServiceParam>& into, std::set<KxCString>& names,
+                  ServicePort& port) const;
+    std::vector<const WsdlPart*> bodyParts(const WsdlMessage& message,
+                                           const std::vector<WsdlHeader>& headers) const;
     void addFaults(const WsdlOperation& operation, ServicePort& port) const;
+    void addFault(const WsdlMessage* message, const WsdlPart* part, ServicePort& port) const;
 
     const Wsdl& wsdl_;
     const Schema& schema_;
@@ -125,15 +139,19 @@ ServicePort ServiceModelBuilder::port(const WsdlPortType& portType) const {
     return port;
 }
 
-// The SOAP action, style and body namespace the binding gives the operation.
-void ServiceModelBuilder::bind(ServiceOperation& code, const WsdlBinding* binding) const {
+// The SOAP action, style and body namespace the binding gives the operation;
+// the binding's operation (the last of that name), or nullptr.
+const WsdlBindingOperation* ServiceModelBuilder::bind(ServiceOperation& code,
+                                                      const WsdlBinding* binding) const {
     KxCString style = binding != nullptr ? binding->style : KxCString();
+    const WsdlBindingOperation* found = nullptr;
     if (binding != nullptr) {
         for (const WsdlBindingOperation& bound : binding->operations) {
             if (bound.name == code.xmlName) {
                 code.soapAction = bound.soapAction;
                 style = bound.style.empty() ? style : bound.style;
                 code.wrapperNamespace = bound.bodyNamespace;
+                found = &bound;
             }
         }
     }
@@ -141,6 +159,39 @@ void ServiceModelBuilder::bind(ServiceOperation& code, const WsdlBinding* bindin
     if (code.rpc && code.wrapperNamespace.empty()) {
         code.wrapperNamespace = wsdl_.targetNamespace;
     }
+    return found;
+}
+
+void ServiceModelBuilder::addParam(const WsdlPart& part, std::vector<ServiceParam>& into,
+                                   std::set<KxCString>& names, ServicePort& port) const {
+    std::optional<ServiceParam> param = paramOf(part);
+    if (!param) {
+        return;
+    }
+    const KxCString wanted = param->name;
+    for (int suffix = 2; names.count(param->name) != 0; ++suffix) {
+        param->name = wanted + std::to_string(suffix);
+    }
+    names.insert(param->name);
+    if (!param->header.empty()) {
+        port.classes.insert(param->header);
+    }
+    into.push_back(*param);
+}
+
+// The parts of the message in the Body: all but those its headers carry.
+std::vector<const WsdlPart*> ServiceModelBuilder::bodyParts(
+    const WsdlMessage& message, const std::vector<WsdlHeader>& headers) const {
+    std::vector<const WsdlPart*> parts;
+    for (const WsdlPart& part : message.parts) {
+        const bool inHeader = std::any_of(
+            headers.begin(), headers.end(),
+            [&](const WsdlHeader& header) { return headerPart(wsdl_, header) == &part; });
+        if (!inHeader) {
+            parts.push_back(&part);
+        }
+    }
+    return parts;
 }
 
 ServiceOperation ServiceModelBuilder::operation(const WsdlOperation& operation,
@@ -150,38 +201,40 @@ ServiceOperation ServiceModelBuilder::operation(const WsdlOperation& operation,
     code.xmlName = operation.name;
     code.documentation = operation.documentation;
     code.messages = operation.input + (operation.output.empty() ? "" : " -> " + operation.output);
-    bind(code, binding);
+    const WsdlBindingOperation* bound = bind(code, binding);
+    static const std::vector<WsdlHeader> kNoHeaders;
+    const std::vector<WsdlHeader>& inHeaders = bound ? bound->inputHeaders : kNoHeaders;
+    const std::vector<WsdlHeader>& outHeaders = bound ? bound->outputHeaders : kNoHeaders;
     std::set<KxCString> names;
-    auto addParam = [&](const WsdlPart& part, std::vector<ServiceParam>& into) {
-        std::optional<ServiceParam> param = paramOf(part);
-        if (!param) {
-            return;
-        }
-        const KxCString wanted = param->name;
-        for (int suffix = 2; names.count(param->name) != 0; ++suffix) {
-            param->name = wanted + std::to_string(suffix);
-        }
-        names.insert(param->name);
-        if (!param->header.empty()) {
-            port.classes.insert(param->header);
-        }
-        into.push_back(*param);
-    };
     if (const WsdlMessage* input = wsdl_.findMessage(operation.inputName)) {
-        for (const WsdlPart& part : input->parts) {
-            addParam(part, code.inputs);
+        for (const WsdlPart* part : bodyParts(*input, inHeaders)) {
+            addParam(*part, code.inputs, names, port);
         }
     }
     if (const WsdlMessage* output = wsdl_.findMessage(operation.outputName)) {
         code.oneWay = false;
         std::vector<ServiceParam> outputs;
-        for (const WsdlPart& part : output->parts) {
-            addParam(part, outputs);
+        for (const WsdlPart* part : bodyParts(*output, outHeaders)) {
+            addParam(*part, outputs, names, port);
         }
         if (!outputs.empty()) {
             code.result = outputs.front();
             code.outputs.assign(outputs.begin() + 1, outputs.end());
         }
+    }
+    for (const auto& [headers, into] :
+         {std::pair{&inHeaders, &code.inputHeaders}, std::pair{&outHeaders, &code.outputHeaders}}) {
+        for (const WsdlHeader& header : *headers) {
+            if (const WsdlPart* part = headerPart(wsdl_, header)) {
+                addParam(*part, *into, names, port);
+            }
+            for (const WsdlHeader& fault : header.faults) {
+                addFault(wsdl_.findMessage(fault.messageName), headerPart(wsdl_, fault), port);
+            }
+        }
+    }
+    if (code.oneWay) {
+        code.outputHeaders.clear();  // a one-way operation answers nothing
     }
     return code;
 }
@@ -190,25 +243,31 @@ ServiceOperation ServiceModelBuilder::operation(const WsdlOperation& operation,
 void ServiceModelBuilder::addFaults(const WsdlOperation& operation, ServicePort& port) const {
     for (const WsdlOperation::Fault& fault : operation.faults) {
         const WsdlMessage* message = wsdl_.findMessage(fault.messageName);
-        if (message == nullptr || message->parts.empty() ||
-            std::any_of(port.faults.begin(), port.faults.end(), [&](const ServiceFault& known) {
-                return known.message == message->name;
-            })) {
-            continue;
-        }
-        std::optional<ServiceParam> detail = paramOf(message->parts.front());
-        if (!detail) {
-            continue;
-        }
-        if (!detail->header.empty()) {
-            port.classes.insert(detail->header);
-        }
-        KxCString className = upperFirst(identifier(message->name));
-        if (!className.ends_with("Fault")) {
-            className += "Fault";
-        }
-        port.faults.push_back({className, message->name, *detail});
+        addFault(message, message && !message->parts.empty() ? &message->parts.front() : nullptr,
+                 port);
     }
+}
+
+// The fault whose detail is the part of the message, unless the port knows it.
+void ServiceModelBuilder::addFault(const WsdlMessage* message, const WsdlPart* part,
+                                   ServicePort& port) const {
+    if (message == nullptr || part == nullptr ||
+        std::any_of(port.faults.begin(), port.faults.end(),
+                    [&](const ServiceFault& known) { return known.message == message->name; })) {
+        return;
+    }
+    std::optional<ServiceParam> detail = paramOf(*part);
+    if (!detail) {
+        return;
+    }
+    if (!detail->header.empty()) {
+        port.classes.insert(detail->header);
+    }
+    KxCString className = upperFirst(identifier(message->name));
+    if (!className.ends_with("Fault")) {
+        className += "Fault";
+    }
+    port.faults.push_back({className, message->name, *detail});
 }
 
 // The path part of an address ("http://host:8090/calculator" -> "/calculator").
@@ -241,8 +300,14 @@ KxCString parameterList(const ServiceOperation& operation, bool namesInComments)
         text += (text.empty() ? "" : ", ") + parameterType(param.cppType, param.isScalar) + " " +
                 name(param);
     }
-    for (const ServiceParam& param : operation.outputs) {
-        text += (text.empty() ? "" : ", ") + param.cppType + "& " + name(param);
+    for (const ServiceParam& param : operation.inputHeaders) {
+        text += (text.empty() ? "" : ", ") + parameterType(param.cppType, param.isScalar) + " " +
+                name(param);
+    }
+    for (const auto* outputs : {&operation.outputs, &operation.outputHeaders}) {
+        for (const ServiceParam& param : *outputs) {
+            text += (text.empty() ? "" : ", ") + param.cppType + "& " + name(param);
+        }
     }
     return text;
 }
@@ -258,11 +323,11 @@ KxCString signature(const ServiceOperation& operation, const KxCString& qualifie
 
 KxCString argumentList(const ServiceOperation& operation) {
     KxCString text;
-    for (const ServiceParam& param : operation.inputs) {
-        text += (text.empty() ? "" : ", ") + param.name;
-    }
-    for (const ServiceParam& param : operation.outputs) {
-        text += (text.empty() ? "" : ", ") + param.name;
+    for (const auto* params : {&operation.inputs, &operation.inputHeaders, &operation.outputs,
+                               &operation.outputHeaders}) {
+        for (const ServiceParam& param : *params) {
+            text += (text.empty() ? "" : ", ") + param.name;
+        }
     }
     return text;
 }

@@ -33,6 +33,11 @@ struct ServiceOperation {
     std::vector<ServiceParam> inputs;
     std::optional<ServiceParam> result;  // the first output part
     std::vector<ServiceParam> outputs;   // further output parts, given back by reference
+    // The parts carried as header blocks (soap:header): those of the request,
+    // passed after the inputs, and those of the response, given back by
+    // reference after the outputs.
+    std::vector<ServiceParam> inputHeaders;
+    std::vector<ServiceParam> outputHeaders;
     bool oneWay = true;
     // rpc style: the parts are the children of a wrapper element named after
     // the operation (the response's after the operation and "Response") in
@@ -45,7 +50,8 @@ struct ServiceOperation {
     QName responseWrapper() const { return {wrapperNamespace, xmlName + "Response"}; }
 };
 
-// A fault an operation declares: an exception class carrying its detail.
+// A fault an operation declares (a wsdl:fault, or a soap:headerfault of
+// one of its headers): an exception class carrying its detail.
 struct ServiceFault {
     KxCString className;
     KxCString message;    // the fault message's name
@@ -66,7 +72,8 @@ struct ServicePort {
 // ssl, a port's http address is given as https.
 std::vector<ServicePort> describeServices(const Wsdl& wsdl, const Schema& schema, bool ssl);
 
-// The C++ parameter list of an operation ("int a, Out& b"); with
+// The C++ parameter list of an operation ("int a, const Header& h, Out& b,
+// OutHeader& o": inputs, input headers, outputs, output headers); with
 // namesInComments the names stand in comments, for bodies that do not use them.
 KxCString parameterList(const ServiceOperation& operation, bool namesInComments = false);
 // The operation's C++ result type ("void" when it gives nothing).

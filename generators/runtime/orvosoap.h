@@ -104,26 +104,40 @@ inline Element soapBody(const Document& envelope, SoapVersion& version) {
     throw Fault("Client", "the SOAP envelope has no Body");
 }
 
-// Refuses a header block the receiver must understand (mustUnderstand "1"
-// or "true"): the services the generator writes understand none, so such
-// a block is a MustUnderstand fault.
-inline void refuseHeadersToUnderstand(const Document& envelope, SoapVersion version) {
+// The Header of an envelope of that version; a null Element when it has none.
+inline Element soapHeader(const Document& envelope, SoapVersion version) {
     const char* ns = soapNamespace(version);
     for (Element part = envelope.root().firstChild(); part; part = part.nextSibling()) {
-        if (!part.is(ns, "Header")) {
-            continue;
+        if (part.is(ns, "Header")) {
+            return part;
         }
-        for (Element block = part.firstChild(); block; block = block.nextSibling()) {
-            std::string value;
-            if (block.attribute(ns, "mustUnderstand", value)) {
-                const std::string_view word = detail::trim(value);
-                if (word == "1" || word == "true") {
-                    throw Fault("MustUnderstand",
-                                "the header block " + block.qualifiedName() + " is not understood");
-                }
+    }
+    return Element();
+}
+
+// Refuses a header block the receiver must understand (mustUnderstand "1"
+// or "true") unless understood(block) says it is one the operation reads:
+// such a block is a MustUnderstand fault.
+template <typename Understood>
+void refuseHeadersToUnderstand(const Document& envelope, SoapVersion version,
+                               const Understood& understood) {
+    const char* ns = soapNamespace(version);
+    const Element header = soapHeader(envelope, version);
+    for (Element block = header.firstChild(); block; block = block.nextSibling()) {
+        std::string value;
+        if (block.attribute(ns, "mustUnderstand", value)) {
+            const std::string_view word = detail::trim(value);
+            if ((word == "1" || word == "true") && !understood(block)) {
+                throw Fault("MustUnderstand",
+                            "the header block " + block.qualifiedName() + " is not understood");
             }
         }
     }
+}
+
+// Refuses every header block the receiver must understand.
+inline void refuseHeadersToUnderstand(const Document& envelope, SoapVersion version) {
+    refuseHeadersToUnderstand(envelope, version, [](const Element&) { return false; });
 }
 
 // The first element inside a SOAP 1.1 or 1.2 envelope's Body; a null
@@ -140,6 +154,24 @@ inline void startSoapEnvelope(Writer& out, SoapVersion version = SoapVersion::So
     out.prefer("soap", ns);
     out.start(ns, "Envelope");
     out.start(ns, "Body");
+}
+
+// The parts of an envelope with header blocks: startSoapEnvelopeOnly starts
+// <soap:Envelope>, startSoapHeader <soap:Header> (the caller writes the
+// blocks and ends it), startSoapBody <soap:Body>; the caller ends the Body
+// and the Envelope.
+inline void startSoapEnvelopeOnly(Writer& out, SoapVersion version) {
+    const char* ns = soapNamespace(version);
+    out.prefer("soap", ns);
+    out.start(ns, "Envelope");
+}
+
+inline void startSoapHeader(Writer& out, SoapVersion version) {
+    out.start(soapNamespace(version), "Header");
+}
+
+inline void startSoapBody(Writer& out, SoapVersion version) {
+    out.start(soapNamespace(version), "Body");
 }
 
 // A Fault element with the fault's code (as a QName in the envelope

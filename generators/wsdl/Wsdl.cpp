@@ -1,9 +1,11 @@
 #include "generators/wsdl/Wsdl.h"
 
 #include <set>
+#include <string_view>
 
 #include "generators/emit/ProjectFiles.h"
 #include "generators/support/Text.h"
+#include "generators/wsdl/WsdlHeaders.h"
 #include "platform/base/KxText.h"
 #include "platform/os/KxOs.h"
 
@@ -35,13 +37,6 @@ const Item* findByName(const std::vector<Item>& items, const QName& name) {
     return byLocalName == 1 ? onlyByLocalName : nullptr;
 }
 
-// The name a reference stands for where it is written; an undeclared
-// prefix leaves the namespace empty, which only a lone local name matches.
-QName referenceAt(const XmlElement& at, const KxCString& text) {
-    const KxCString trimmed(kx::trimWhitespace(text));
-    return QName{at.namespaceOf(prefixOf(trimmed)).value_or(KxCString()), localName(trimmed)};
-}
-
 WsdlOperation readOperation(const XmlElement& element) {
     WsdlOperation operation;
     operation.name = element.attributeOr("name");
@@ -50,17 +45,17 @@ WsdlOperation readOperation(const XmlElement& element) {
     if (const XmlElement* input = element.child("input")) {
         operation.hasInput = true;
         operation.input = input->attributeOr("message");
-        operation.inputName = referenceAt(*input, operation.input);
+        operation.inputName = wsdlReference(*input, operation.input);
         operation.inputAt = input->at;
     }
     if (const XmlElement* output = element.child("output")) {
         operation.output = output->attributeOr("message");
-        operation.outputName = referenceAt(*output, operation.output);
+        operation.outputName = wsdlReference(*output, operation.output);
         operation.outputAt = output->at;
     }
     for (const XmlElement* fault : element.childrenNamed("fault")) {
         const KxCString message = fault->attributeOr("message");
-        operation.faults.push_back({message, referenceAt(*fault, message), fault->at});
+        operation.faults.push_back({message, wsdlReference(*fault, message), fault->at});
     }
     return operation;
 }
@@ -77,7 +72,9 @@ WsdlPortType readPortType(const XmlElement& element) {
 }
 
 WsdlBindingOperation readBindingOperation(const XmlElement& child) {
-    WsdlBindingOperation operation{child.attributeOr("name"), {}, child.at, {}, {}, {}, {}};
+    WsdlBindingOperation operation;
+    operation.name = child.attributeOr("name");
+    operation.at = child.at;
     if (const XmlElement* soap = child.child("operation")) {
         operation.soapAction = soap->attributeOr("soapAction");
         operation.style = soap->attributeOr("style");
@@ -94,12 +91,11 @@ WsdlBindingOperation readBindingOperation(const XmlElement& child) {
             continue;
         }
         if (const XmlElement* body = message->child("body"); body && body->attribute("parts")) {
-            operation.unsupported.emplace_back("soap:body parts (every part is sent)", body->at);
+            operation.unsupported.emplace_back(
+                "soap:body parts (every part not carried in a header is sent)", body->at);
         }
-        if (const XmlElement* header = message->child("header")) {
-            operation.unsupported.emplace_back("soap:header (no header block is sent or read)",
-                                               header->at);
-        }
+        (std::string_view(direction) == "input" ? operation.inputHeaders
+                                                : operation.outputHeaders) = readHeaders(*message);
     }
     return operation;
 }
@@ -108,7 +104,7 @@ WsdlBinding readBinding(const XmlElement& element) {
     WsdlBinding binding;
     binding.name = element.attributeOr("name");
     binding.type = element.attributeOr("type");
-    binding.typeName = referenceAt(element, binding.type);
+    binding.typeName = wsdlReference(element, binding.type);
     binding.at = element.at;
     // <soap:binding> has the same local name as its parent.
     if (const XmlElement* soap = element.child("binding")) {
@@ -131,7 +127,7 @@ WsdlService readService(const XmlElement& element) {
         WsdlPort port;
         port.name = child->attributeOr("name");
         port.binding = child->attributeOr("binding");
-        port.bindingName = referenceAt(*child, port.binding);
+        port.bindingName = wsdlReference(*child, port.binding);
         port.at = child->at;
         if (const XmlElement* address = child->child("address")) {
             port.address = address->attributeOr("location");
@@ -300,6 +296,11 @@ void WsdlFiles::readImported(const XmlDocument& document, const SourceFile& sour
 }
 
 }  // namespace
+
+QName wsdlReference(const XmlElement& at, const KxCString& text) {
+    const KxCString trimmed(kx::trimWhitespace(text));
+    return QName{at.namespaceOf(prefixOf(trimmed)).value_or(KxCString()), localName(trimmed)};
+}
 
 const WsdlMessage* Wsdl::findMessage(const QName& name) const {
     return findByName(messages, name);

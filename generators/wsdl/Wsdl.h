@@ -61,6 +61,18 @@ struct WsdlPortType {
     Location at;
 };
 
+// A soap:header (or soap12:header) of a binding operation's input or output:
+// the part of a message carried as a header block, and the soap:headerfault
+// elements inside it (message and part of each, the same shape).
+struct WsdlHeader {
+    KxCString message;  // qualified name
+    QName messageName;
+    KxCString part;
+    KxCString use;  // "literal" or "encoded"
+    Location at;
+    std::vector<WsdlHeader> faults;  // its soap:headerfault elements
+};
+
 struct WsdlBindingOperation {
     KxCString name;
     KxCString soapAction;
@@ -68,9 +80,11 @@ struct WsdlBindingOperation {
     KxCString style;          // the operation's own style; empty for the binding's
     KxCString use;            // of its input's soap:body: "literal" or "encoded"
     KxCString bodyNamespace;  // of its input's soap:body, for rpc wrappers
-    // What the binding asks that is not supported: soap:body parts, or
-    // soap:header blocks (with where they stand).
+    // What the binding asks that is not supported: soap:body parts (with
+    // where they stand).
     std::vector<std::pair<KxCString, Location>> unsupported;
+    std::vector<WsdlHeader> inputHeaders;   // the header blocks of the request
+    std::vector<WsdlHeader> outputHeaders;  // and of the response
 };
 
 struct WsdlBinding {
@@ -123,6 +137,11 @@ struct Wsdl {
     KxCString addressOf(const WsdlPortType& portType) const;
 };
 
+// The name a reference (a QName in an attribute) stands for where it is
+// written; an undeclared prefix leaves the namespace empty, which only a
+// lone local name matches.
+QName wsdlReference(const XmlElement& at, const KxCString& text);
+
 // Reads the <definitions> element of the file source and, through
 // wsdl:import, the WSDL files it names (each once, by device and inode, so
 // that cycles end) and the schema files imported that way; the schemas in
@@ -133,8 +152,9 @@ Wsdl readWsdl(const XmlElement& definitions, const SourceFile& source, Schema& s
 
 // Reports what the document refers to but does not define: messages of
 // operations, elements and types of parts, port types of bindings, bindings
-// of ports (errors), and bindings that lack operations of their port type,
-// or port types without operations (warnings).
+// of ports, messages and parts of header blocks (errors), and bindings that
+// lack operations of their port type, or port types without operations
+// (warnings).
 void checkWsdl(const Wsdl& wsdl, const Schema& schema, Diagnostics& diagnostics);
 
 }  // namespace kx::gen

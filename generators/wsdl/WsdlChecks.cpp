@@ -4,6 +4,7 @@
 
 #include "generators/support/Text.h"
 #include "generators/wsdl/Wsdl.h"
+#include "generators/wsdl/WsdlHeaders.h"
 
 namespace kx::gen {
 
@@ -164,6 +165,7 @@ void checkWsdl(const Wsdl& wsdl, const Schema& schema, Diagnostics& diagnostics)
     checkPortTypes(wsdl, diagnostics);
     checkBindings(wsdl, diagnostics);
     checkPorts(wsdl, diagnostics);
+    checkHeaders(wsdl, schema, diagnostics);
 }
 
 }  // namespace kx::gen

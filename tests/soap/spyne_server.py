@@ -1,7 +1,7 @@
 """Some SOAP peer test folders' services served by spyne, another SOAP stack,
 with the messages of the folder's WSDL file and the behaviour of its impl/.
 
-    spyne_server.py [--port N] [calculator_wrapped|arrays_optional|declared_faults]
+    spyne_server.py [--port N] [calculator_wrapped|arrays_optional|declared_faults|headers]
 
 Prints "spyne: serving NAME at http://127.0.0.1:PORT/PATH" once it listens;
 SIGTERM or SIGINT stops it.
@@ -127,11 +127,56 @@ class BankService(ServiceBase):
         return BankService.account(account).quantize(CENT)
 
 
+# headers --------------------------------------------------------------------
+
+SESSION_NS = "urn:kxtest:session"
+
+
+class Credentials(ComplexModel):
+    __namespace__ = SESSION_NS
+    _type_info = [("username", Unicode(**REQUIRED)), ("token", Unicode(**REQUIRED))]
+
+
+class Session(ComplexModel):
+    __namespace__ = SESSION_NS
+    _type_info = [("id", Unicode(**REQUIRED)), ("calls", Integer32(**REQUIRED))]
+
+
+def auth_failed(username, reason):
+    """The header fault AuthFailed, sent as the fault's detail as the generated server does."""
+    detail = etree.Element(f"{{{SESSION_NS}}}AuthFailed", nsmap={"tns": SESSION_NS})
+    etree.SubElement(detail, f"{{{SESSION_NS}}}username").text = username
+    etree.SubElement(detail, f"{{{SESSION_NS}}}reason").text = reason
+    return Fault(faultcode="Client", faultstring=f"authentication failed: {reason}", detail=detail)
+
+
+class SessionService(ServiceBase):
+    calls = {}
+
+    @rpc(Unicode(**REQUIRED), _returns=Unicode, _out_variable_name="greeting", _args=("name",),
+         _in_header=(Credentials,), _out_header=(Session,))
+    def Greet(ctx, name):
+        credentials = ctx.in_header
+        username = (credentials.username or "") if credentials is not None else ""
+        if not username:
+            raise auth_failed(username, "no credentials")
+        if credentials.token != f"secret-{username}":
+            raise auth_failed(username, "wrong token")
+        SessionService.calls[username] = SessionService.calls.get(username, 0) + 1
+        ctx.out_header = Session(id=f"session-{username}", calls=SessionService.calls[username])
+        return f"Hello, {name}, from {username}"
+
+    @rpc(Unicode(**REQUIRED), _returns=Unicode, _out_variable_name="text", _args=("text",))
+    def Echo(ctx, text):
+        return text
+
+
 # folder: (service, its name in the WSDL file, target namespace, address path)
 SERVICES = {
     "calculator_wrapped": (CalcService, "CalcService", "urn:kxtest:calc", "/calc"),
     "arrays_optional": (StatsService, "StatsService", STATS_NS, "/stats"),
     "declared_faults": (BankService, "BankService", BANK_NS, "/bank"),
+    "headers": (SessionService, "SessionService", SESSION_NS, "/session"),
 }
 
 

@@ -142,7 +142,9 @@ TEST_F(Diagnostics, ReportsCarryTheirLineAndStopGenerationOnlyWhenErrors) {
              "    <operation name='a'><input><soap:body use='literal'/>\n"
              "      <soap:header message='tns:M' part='h' use='literal'/></input>"
              "</operation>\n  </binding>\n</definitions>\n",
-         false, "soap:header|not supported", 6},
+         true,
+         "message M has no part h|soap:header of the input of the operation a of the binding B", 6,
+         7},
         {true, kWsdlHead + kPortType + "</definitions>\n", false,
          "neither the server nor the client side|only data classes", -1, -2,
          "server=false\nclient=false"},
@@ -191,6 +193,55 @@ TEST_F(Diagnostics, WsdlReferencesToUndefinedThingsAreErrors) {
         ASSERT_EQ(found.size(), 1u) << about << "\n" << read("errors.xml");
         EXPECT_TRUE(found[0].isError) << found[0];
         EXPECT_EQ(found[0].line, line) << found[0];
+    }
+}
+
+// Each soap:header and soap:headerfault is checked where it stands: its
+// message and part must exist, and the part must name an element (or a
+// simple type, which is warned about); a header that is right says nothing.
+TEST_F(Diagnostics, HeaderReferencesAreCheckedWhereTheyStand) {
+    write("headers.wsdl",
+          "<definitions name='W' targetNamespace='urn:w' xmlns:tns='urn:w'"
+          " xmlns:xs='http://www.w3.org/2001/XMLSchema'"
+          " xmlns:soap='http://schemas.xmlsoap.org/wsdl/soap12/'"
+          " xmlns='http://schemas.xmlsoap.org/wsdl/'>\n"
+          "  <types><xs:schema targetNamespace='urn:w'><xs:element name='E' type='xs:int'/>\n"
+          "    <xs:complexType name='C'><xs:sequence/></xs:complexType></xs:schema></types>\n"
+          "  <message name='M'><part name='p' element='tns:E'/></message>\n"
+          "  <message name='H'><part name='e' element='tns:E'/><part name='c' type='tns:C'/>"
+          "<part name='s' type='xs:string'/></message>\n"
+          "  <portType name='P'><operation name='a'><input message='tns:M'/>"
+          "<output message='tns:M'/></operation></portType>\n"
+          "  <binding name='B' type='tns:P'><soap:binding style='document'/>\n"
+          "    <operation name='a'><input><soap:body use='literal'/>\n"
+          "      <soap:header message='tns:H' part='e'/>\n"
+          "      <soap:header message='tns:Nowhere' part='e'/>\n"
+          "      <soap:header message='tns:H' part='nope'/>\n"
+          "      <soap:header message='tns:H' part='s'>\n"
+          "        <soap:headerfault message='tns:Lost' part='f'/></soap:header></input>\n"
+          "      <output><soap:body use='literal'/>\n"
+          "        <soap:header message='tns:H' part='c'/></output></operation>\n"
+          "  </binding>\n</definitions>\n");
+    writeProperties("server", {});
+    EXPECT_EQ(run(svcgen("headers.wsdl")), 1) << log();
+    const auto records = errors();
+    EXPECT_EQ(records.size(), 5u) << read("errors.xml");
+    struct Expected {
+        std::string about, where, what;
+        long line;
+        bool isError;
+    } const expected[] = {
+        {"message tns:Nowhere", "soap:header of the input", "not defined", 10, true},
+        {"message H has no part nope", "soap:header of the input", "", 11, true},
+        {"part s of the message H", "soap:header of the input", "unqualified element s", 12, false},
+        {"message tns:Lost", "soap:headerfault of the input", "not defined", 13, true},
+        {"part c of the message H", "soap:header of the output", "complex type tns:C", 15, true},
+    };
+    for (const Expected& e : expected) {
+        const auto found = recordsAbout(records, {e.about, e.where, e.what});
+        ASSERT_EQ(found.size(), 1u) << e.about << "\n" << read("errors.xml");
+        EXPECT_EQ(found[0].isError, e.isError) << found[0];
+        EXPECT_EQ(found[0].line, e.line) << found[0];
     }
 }
 

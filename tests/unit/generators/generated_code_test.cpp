@@ -169,6 +169,126 @@ int main() {
     EXPECT_FALSE(exists("MARKER"));
 }
 
+// A SOAP 1.2 binding whose request carries a part of its own message as a
+// header block (left out of the Body by soap:body parts), with a header
+// fault, and whose response carries a block of another message. The parts
+// are named as variables of the generated code are.
+const char* const kTallyWsdl = R"(<?xml version="1.0"?>
+<definitions name="Tally" targetNamespace="urn:tally" xmlns:tns="urn:tally"
+    xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:soap12="http://schemas.xmlsoap.org/wsdl/soap12/"
+    xmlns="http://schemas.xmlsoap.org/wsdl/">
+  <types><xs:schema targetNamespace="urn:tally" elementFormDefault="qualified">
+    <xs:element name="Add"><xs:complexType><xs:sequence><xs:element name="n" type="xs:int"/>
+      </xs:sequence></xs:complexType></xs:element>
+    <xs:element name="AddResponse"><xs:complexType><xs:sequence><xs:element name="sum" type="xs:int"/>
+      </xs:sequence></xs:complexType></xs:element>
+    <xs:element name="Ticket" type="xs:string"/>
+    <xs:element name="Calls" type="xs:int"/>
+    <xs:element name="Refused" type="xs:string"/>
+  </xs:schema></types>
+  <message name="AddIn"><part name="parameters" element="tns:Add"/><part name="header" element="tns:Ticket"/></message>
+  <message name="AddOut"><part name="parameters" element="tns:AddResponse"/></message>
+  <message name="CallsHeader"><part name="version" element="tns:Calls"/></message>
+  <message name="RefusedTicket"><part name="refused" element="tns:Refused"/></message>
+  <portType name="TallyPort"><operation name="Add"><input message="tns:AddIn"/>
+    <output message="tns:AddOut"/></operation></portType>
+  <binding name="TallyBinding" type="tns:TallyPort"><soap12:binding style="document"/>
+    <operation name="Add"><soap12:operation soapAction="urn:tally:Add"/>
+      <input><soap12:body parts="parameters" use="literal"/>
+        <soap12:header message="tns:AddIn" part="header" use="literal">
+          <soap12:headerfault message="tns:RefusedTicket" part="refused" use="literal"/>
+        </soap12:header></input>
+      <output><soap12:body use="literal"/>
+        <soap12:header message="tns:CallsHeader" part="version" use="literal"/></output></operation>
+  </binding>
+  <service name="TallyService"><port name="TallySoap" binding="tns:TallyBinding">
+    <soap12:address location="http://localhost:8090/tally"/></port></service>
+</definitions>
+)";
+
+// The header blocks go both ways through the in-process binding, in SOAP
+// 1.2; the request's block may be marked mustUnderstand, another may not.
+TEST_F(WorkingCode, HeaderBlocksTravelBothWaysAndOnlyDeclaredOnesAreUnderstood) {
+    write("tally.wsdl", kTallyWsdl);
+    writeProperties("server", {"client=true"});
+    ASSERT_EQ(run(svcgen(path() + "/tally.wsdl")), 0) << log();
+    const std::string output = buildAndRun(R"(
+#include <iostream>
+#include "TallyPortClientProxy.h"
+#include "TallyPortLocal.h"
+#include "TallyPortServletBase.h"
+
+class Tally : public TallyPortBase {
+    int sum_ = 0, calls_ = 0;
+  public:
+    ::tally::AddResponse Add(const ::tally::Add& parameters, const std::string& ticket,
+                             int& calls) override {
+        if (ticket != "ok") throw RefusedTicketFault(ticket, "ticket refused", "Client");
+        sum_ += parameters.getN();
+        calls = ++calls_;
+        ::tally::AddResponse response;
+        response.setSum(sum_);
+        return response;
+    }
+};
+
+int main() {
+    Tally tally;
+    TallyPortLocal local(tally);
+    ::tally::Add add;
+    add.setN(5);
+    int calls = -1;
+    std::cout << "sum " << local.Add(add, "ok", calls).getSum() << " calls " << calls << "\n";
+    std::cout << "sum " << local.Add(add, "ok", calls).getSum() << " calls " << calls << "\n";
+    // The header fault's class comes back with its detail: from the fault's
+    // detail as this server sends it, and from the fault envelope's Header.
+    try {
+        local.Add(add, "bad", calls);
+    } catch (const RefusedTicketFault& fault) {
+        std::cout << "refused " << fault.code() << ": " << fault.what() << " [" << fault.detail() << "]\n";
+    }
+    TallyPortClientProxy proxy;
+    proxy.setTransport([](const std::string&, const std::string&, const std::string&) {
+        return std::string("<e:Envelope xmlns:e='http://www.w3.org/2003/05/soap-envelope' "
+                           "xmlns:t='urn:tally'><e:Header><t:Refused>late</t:Refused></e:Header>"
+                           "<e:Body><e:Fault><e:Code><e:Value>e:Sender</e:Value></e:Code>"
+                           "<e:Reason><e:Text>too late</e:Text></e:Reason></e:Fault></e:Body></e:Envelope>");
+    });
+    try {
+        proxy.Add(add, "ok", calls);
+    } catch (const RefusedTicketFault& fault) {
+        std::cout << "refused " << fault.code() << ": " << fault.what() << " [" << fault.detail() << "]\n";
+    }
+    TallyPortServletBase server(tally);
+    for (const char* blocks : {"<t:Ticket e:mustUnderstand='true'>ok</t:Ticket>",
+                               "<t:Ticket>ok</t:Ticket><t:Trace e:mustUnderstand='1'/>"}) {
+        const orvo::SoapAnswer answer = server.handle("application/soap+xml", "",
+            std::string("<e:Envelope xmlns:e='http://www.w3.org/2003/05/soap-envelope' "
+                        "xmlns:t='urn:tally'><e:Header>") + blocks +
+            "</e:Header><e:Body><t:Add><t:n>1</t:n></t:Add></e:Body></e:Envelope>");
+        std::cout << answer.status << " " << answer.body << "\n";
+    }
+}
+)");
+    const std::string expected[] = {
+        "sum 5 calls 1\nsum 10 calls 2\nrefused Client: ticket refused [bad]\n"
+        "refused Client: too late [late]\n",
+        // The answer's block stands in the Header, before the Body.
+        "200 <soap:Envelope xmlns:soap=\"http://www.w3.org/2003/05/soap-envelope\"><soap:Header>"
+        "<ns1:Calls xmlns:ns1=\"urn:tally\">3</ns1:Calls></soap:Header><soap:Body>"
+        "<ns1:AddResponse xmlns:ns1=\"urn:tally\"><ns1:sum>11</ns1:sum></ns1:AddResponse>",
+        "500 ",
+        "soap:MustUnderstand",
+        "the header block {urn:tally}Trace is not understood",
+    };
+    for (const std::string& text : expected) {
+        EXPECT_TRUE(has(output, text)) << text << "\nnot in\n" << output;
+    }
+    // The ticket is a header block of the request, not a part of its Body.
+    const std::string proxy = read("TallyPortProxyBase.cpp");
+    EXPECT_LT(proxy.find("\"Ticket\""), proxy.find("orvo::startSoapBody"));
+}
+
 // The tricky schema through marshallers, which call each other for the
 // derived type's base, the nodes and the meta.
 TEST_F(WorkingCode, MarshallersWriteAndReadBackWhatTheProgramBuilt) {

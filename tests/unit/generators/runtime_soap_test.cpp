@@ -49,4 +49,74 @@ TEST(Soap, TheActionIsTheContentTypesParameterOrElseTheSoapActionHeader) {
     }
 }
 
+// A block the operation reads may be marked mustUnderstand; any other so
+// marked is refused by its name, in either version's spelling, while one
+// marked "0" or in another namespace's attribute is let through.
+TEST(Soap, OnlyHeaderBlocksTheOperationReadsMayBeMarkedMustUnderstand) {
+    const auto envelope = [](const char* ns, const std::string& blocks) {
+        return orvo::Document::parse(std::string("<e:Envelope xmlns:e='") + ns +
+                                     "' xmlns:h='urn:h'><e:Header>" + blocks +
+                                     "</e:Header><e:Body/></e:Envelope>");
+    };
+    const auto readsAuth = [](const orvo::Element& block) { return block.is("urn:h", "Auth"); };
+    struct Case {
+        orvo::SoapVersion version;
+        std::string blocks;
+        const char* refused;  // the block named in the fault, or nullptr
+    };
+    const Case cases[] = {
+        {orvo::SoapVersion::Soap11, "<h:Auth e:mustUnderstand='1'/>", nullptr},
+        {orvo::SoapVersion::Soap12, "<h:Auth e:mustUnderstand='true'/>", nullptr},
+        {orvo::SoapVersion::Soap11,
+         "<h:Auth e:mustUnderstand='1'/><h:Trace e:mustUnderstand=' 1 '/>", "{urn:h}Trace"},
+        {orvo::SoapVersion::Soap12, "<h:Trace e:mustUnderstand='true'/>", "{urn:h}Trace"},
+        {orvo::SoapVersion::Soap11,
+         "<h:Trace e:mustUnderstand='0'/><h:Other h:mustUnderstand='1'/>", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.blocks);
+        const orvo::Document request = envelope(orvo::soapNamespace(c.version), c.blocks);
+        EXPECT_EQ(orvo::soapHeader(request, c.version).firstChild().localName(),
+                  c.blocks.substr(3, c.blocks.find(' ') - 3));
+        try {
+            orvo::refuseHeadersToUnderstand(request, c.version, readsAuth);
+            EXPECT_EQ(c.refused, nullptr);
+        } catch (const orvo::Fault& fault) {
+            ASSERT_NE(c.refused, nullptr) << fault.what();
+            EXPECT_EQ(fault.code(), "MustUnderstand");
+            EXPECT_NE(std::string(fault.what()).find(c.refused), std::string::npos) << fault.what();
+        }
+    }
+    // Without a Header there is nothing to refuse, and no Header is found.
+    const orvo::Document bare =
+        orvo::Document::parse(std::string("<e:Envelope xmlns:e='") + orvo::kSoapEnvelopeNamespace +
+                              "'><e:Body/></e:Envelope>");
+    EXPECT_FALSE(orvo::soapHeader(bare, orvo::SoapVersion::Soap11));
+    EXPECT_NO_THROW(orvo::refuseHeadersToUnderstand(bare, orvo::SoapVersion::Soap11));
+}
+
+// An envelope with a Header: the blocks stand before the Body and read back.
+TEST(Soap, HeaderBlocksAreWrittenBeforeTheBody) {
+    orvo::Writer out;
+    orvo::startSoapEnvelopeOnly(out, orvo::SoapVersion::Soap12);
+    orvo::startSoapHeader(out, orvo::SoapVersion::Soap12);
+    out.start("urn:h", "Session");
+    out.text("s-1");
+    out.end();
+    out.end();
+    orvo::startSoapBody(out, orvo::SoapVersion::Soap12);
+    out.start("urn:h", "Answer");
+    out.end();
+    out.end();
+    out.end();
+    const orvo::Document written = orvo::Document::parse(out.str());
+    orvo::SoapVersion version = orvo::SoapVersion::Soap11;
+    EXPECT_TRUE(orvo::soapBody(written, version).firstChild().is("urn:h", "Answer"));
+    EXPECT_EQ(version, orvo::SoapVersion::Soap12);
+    const orvo::Element session = orvo::soapHeader(written, version).firstChild();
+    EXPECT_TRUE(session.is("urn:h", "Session")) << out.str();
+    EXPECT_EQ(session.text(), "s-1");
+    EXPECT_LT(out.str().find("Header"), out.str().find("Body"));
+}
+
 }  // namespace

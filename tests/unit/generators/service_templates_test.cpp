@@ -25,8 +25,9 @@ ServiceParam param(const KxCString& name, bool isClass) {
     return p;
 }
 
-// One operation of each shape the templates tell apart: rpc with a result
-// and an output, document style one-way, and one with no parts at all.
+// One operation of each shape the templates tell apart: rpc with a result,
+// an output and header blocks both ways, document style one-way, and one
+// with no parts at all.
 ServicePort hostilePort(const WsdlPortType& portType) {
     ServicePort port;
     port.portType = &portType;
@@ -41,6 +42,8 @@ ServicePort hostilePort(const WsdlPortType& portType) {
     rpc.inputs = {param("a", false), param("b", true)};
     rpc.result = param("r", true);
     rpc.outputs = {param("o", false)};
+    rpc.inputHeaders = {param("h", true)};
+    rpc.outputHeaders = {param("s", false)};
     rpc.oneWay = false;
     rpc.rpc = true;
     rpc.wrapperNamespace = kHostile;
@@ -110,21 +113,46 @@ TEST(ServiceTemplates, TheShapesOfAnOperationComeOutAsCode) {
     EXPECT_NE(proxy.find(wrapper), KxCString::npos);
     EXPECT_LT(proxy.find("out.text(orvo::toText(a));"), proxy.find("b.writeXml(out, "));
     EXPECT_NE(proxy.find("::ns::Item returned;"), KxCString::npos);
-    EXPECT_NE(proxy.find("throwPFaults(body.firstChild());"), KxCString::npos);
+    EXPECT_NE(proxy.find("throwPFaults(body.firstChild(), orvo::soapHeader(response, version));"),
+              KxCString::npos);
+    // The request's header block goes into the Header, before the Body; the
+    // response's is read from the Header.
+    EXPECT_LT(proxy.find("orvo::startSoapHeader(out, "), proxy.find("h.writeXml(out, "));
+    EXPECT_LT(proxy.find("h.writeXml(out, "), proxy.find("orvo::startSoapBody(out, "));
+    EXPECT_NE(proxy.find("orvo::readValue(child, child.text(), s);"), KxCString::npos);
+    EXPECT_LT(proxy.find("const orvo::Element header = orvo::soapHeader(response, version);"),
+              proxy.find("orvo::readValue(child, child.text(), s);"));
     // The one-way call, and only it, returns on an empty answer.
     EXPECT_NE(proxy.find("if (answer.empty())"), KxCString::npos);
     EXPECT_EQ(proxy.find("if (answer.empty())"), proxy.rfind("if (answer.empty())"));
 
     const KxCString skeleton = renderTemplate("service/skeleton-source.tl",
                                               {{"port", record}, {"heading", inputText("P.cpp")}});
-    EXPECT_NE(skeleton.find("const ::ns::Item returned = service_.op(a, b, o);"), KxCString::npos);
-    EXPECT_NE(skeleton.find("        tell(request, out);\n        return false;"), KxCString::npos);
-    EXPECT_NE(skeleton.find("        bare(request, out);\n        return true;"), KxCString::npos);
+    // Inputs, input headers, outputs, output headers; the response's header
+    // block is written before the Body starts.
+    EXPECT_NE(skeleton.find("const ::ns::Item returned = service_.op(a, b, h, o, s);"),
+              KxCString::npos);
+    EXPECT_NE(skeleton.find("h.readXml(child);"), KxCString::npos);
+    EXPECT_LT(skeleton.find("orvo::startSoapHeader(out, version_);"),
+              skeleton.find("out.text(orvo::toText(s));"));
+    EXPECT_LT(skeleton.find("out.text(orvo::toText(s));"),
+              skeleton.find("orvo::startSoapBody(out, version_);"));
+    EXPECT_NE(skeleton.find("        tell(request, header, out);\n        return false;"),
+              KxCString::npos);
+    EXPECT_NE(skeleton.find("        bare(request, header, out);\n        return true;"),
+              KxCString::npos);
 
     const KxCString servlet = renderTemplate("service/servlet-base-source.tl",
                                              {{"port", record}, {"heading", inputText("P.cpp")}});
     EXPECT_NE(servlet.find("const bool rpc = operation == \"op"), KxCString::npos);
     EXPECT_NE(servlet.find("candidate(\"bare\", \"\", false);"), KxCString::npos);
+    // Only op declares a header block: it alone understands one.
+    EXPECT_NE(servlet.find("        return block.is(\"x\\\"*/\\n#include <evil>\\n</b>\", \"partx"),
+              KxCString::npos)
+        << servlet;
+    EXPECT_EQ(servlet.find("return block.is("), servlet.rfind("return block.is("));
+    EXPECT_LT(servlet.find("operationFor(orvo::soapActionOf"),
+              servlet.find("orvo::refuseHeadersToUnderstand(request, version"));
 }
 
 }  // namespace
