@@ -93,8 +93,11 @@ KxContextObject portRecord(const ServicePort& port) {
     return kxcreateRecord({{"name", inputText(port.portType->name)},
                            {"documentation", inputText(port.portType->documentation)},
                            {"address", inputText(port.address)},
+                           {"address11", inputText(port.address11)},
+                           {"address12", inputText(port.address12)},
                            {"prefix", text(port.prefix)},
                            {"soap12", kxcreateContextObject(port.soap12)},
+                           {"soapVersionName", text(port.soap12 ? "SOAP 1.2" : "SOAP 1.1")},
                            {"soapVersion", text(port.soap12 ? "orvo::SoapVersion::Soap12"
                                                             : "orvo::SoapVersion::Soap11")},
                            {"classes", texts(port.classes)},

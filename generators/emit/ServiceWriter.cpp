@@ -100,9 +100,10 @@ void ServiceWriter::writePort(const ServicePort& port, const KxContextObject& re
 void ServiceWriter::writeWebXml(const std::vector<ServicePort>& ports) {
     std::vector<KxContextObject> servlets;
     for (const ServicePort& port : ports) {
-        servlets.push_back(
-            kxcreateRecord({{"name", kxcreateContextObject(port.prefix)},
-                            {"path", inputText(servletPath(port.address, port.prefix))}}));
+        const std::vector<KxCString> paths =
+            port.paths.empty() ? std::vector{servletPath(port.address, port.prefix)} : port.paths;
+        servlets.push_back(kxcreateRecord(
+            {{"name", kxcreateContextObject(port.prefix)}, {"paths", inputTexts(paths)}}));
     }
     output_.write(
         "web.xml",

@@ -57,6 +57,16 @@ KxCString safeName(const KxCString& xmlName) {
     return name;
 }
 
+// The path part of an address ("http://host:8090/calculator" -> "/calculator").
+KxCString addressPath(const KxCString& address) {
+    const auto scheme = address.find("://");
+    if (scheme == KxCString::npos) {
+        return {};
+    }
+    const auto path = address.find('/', scheme + 3);
+    return path == KxCString::npos ? KxCString() : address.substr(path);
+}
+
 // Builds the ports: resolves parts against the schema and keeps the names
 // of one operation's parameters apart.
 class ServiceModelBuilder {
@@ -75,6 +85,7 @@ class ServiceModelBuilder {
                   ServicePort& port) const;
     std::vector<const WsdlPart*> bodyParts(const WsdlMessage& message,
                                            const std::vector<WsdlHeader>& headers) const;
+    void addAddresses(const WsdlPortType& portType, ServicePort& port) const;
     void addFaults(const WsdlOperation& operation, ServicePort& port) const;
     void addFault(const WsdlMessage* message, const WsdlPart* part, ServicePort& port) const;
 
@@ -116,12 +127,9 @@ ServicePort ServiceModelBuilder::port(const WsdlPortType& portType) const {
     ServicePort port;
     port.portType = &portType;
     port.prefix = identifier(portType.name);
-    port.address = wsdl_.addressOf(portType);
-    if (ssl_ && port.address.rfind("http://", 0) == 0) {
-        port.address = "https://" + port.address.substr(7);
-    }
     const WsdlBinding* binding = wsdl_.bindingOf(portType);
     port.soap12 = binding != nullptr && binding->soap12;
+    addAddresses(portType, port);
     std::set<KxCString> methods;
     for (const WsdlOperation& operation : portType.operations) {
         if (!operation.hasInput) {
@@ -137,6 +145,35 @@ ServicePort ServiceModelBuilder::port(const WsdlPortType& portType) const {
         port.operations.push_back(std::move(code));
     }
     return port;
+}
+
+// The addresses a client calls and the paths a server answers at. The
+// default binding is the first SOAP 1.1 one, else the first SOAP 1.2 one.
+void ServiceModelBuilder::addAddresses(const WsdlPortType& portType, ServicePort& port) const {
+    const auto secured = [this](const KxCString& address) {
+        return ssl_ && address.rfind("http://", 0) == 0 ? "https://" + address.substr(7) : address;
+    };
+    const WsdlBinding* first[2] = {nullptr, nullptr};  // SOAP 1.1, SOAP 1.2
+    for (const WsdlBinding* binding : wsdl_.soapBindingsOf(portType)) {
+        const WsdlBinding*& ofVersion = first[binding->soap12 ? 1 : 0];
+        ofVersion = ofVersion != nullptr ? ofVersion : binding;
+        for (const KxCString& address : wsdl_.addressesOf(*binding)) {
+            const KxCString path = servletPath(address, port.prefix);
+            if (std::find(port.paths.begin(), port.paths.end(), path) == port.paths.end()) {
+                port.paths.push_back(path);
+            }
+        }
+    }
+    const auto addressOf = [&](const WsdlBinding* binding) {
+        const std::vector<KxCString> addresses = wsdl_.addressesOf(*binding);
+        return addresses.empty() ? KxCString() : secured(addresses.front());
+    };
+    port.address = secured(wsdl_.addressOf(portType));
+    if (first[0] != nullptr && first[1] != nullptr) {
+        port.address11 = addressOf(first[0]);
+        port.address12 = addressOf(first[1]);
+        port.address = port.address11.empty() ? port.address : port.address11;
+    }
 }
 
 // The SOAP action, style and body namespace the binding gives the operation;
@@ -268,16 +305,6 @@ void ServiceModelBuilder::addFault(const WsdlMessage* message, const WsdlPart* p
         className += "Fault";
     }
     port.faults.push_back({className, message->name, *detail});
-}
-
-// The path part of an address ("http://host:8090/calculator" -> "/calculator").
-KxCString addressPath(const KxCString& address) {
-    const auto scheme = address.find("://");
-    if (scheme == KxCString::npos) {
-        return {};
-    }
-    const auto path = address.find('/', scheme + 3);
-    return path == KxCString::npos ? KxCString() : address.substr(path);
 }
 
 }  // namespace

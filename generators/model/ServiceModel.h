@@ -61,8 +61,15 @@ struct ServiceFault {
 struct ServicePort {
     const WsdlPortType* portType = nullptr;
     KxCString prefix;   // P, the port type as an identifier
-    KxCString address;  // as the client calls it (https when asked)
-    bool soap12 = false;
+    KxCString address;  // as the client calls it by default (https when asked)
+    // Of the SOAP 1.1 and SOAP 1.2 bindings' first ports, when the port type
+    // has both (a client may call either); empty otherwise.
+    KxCString address11;
+    KxCString address12;
+    // The paths the server answers at: those of every SOAP port of the port
+    // type, in both versions.
+    std::vector<KxCString> paths;
+    bool soap12 = false;  // the default: SOAP 1.2 only when there is no 1.1 binding
     std::vector<ServiceOperation> operations;
     std::set<KxCString> classes;       // data classes the operations use
     std::vector<ServiceFault> faults;  // the faults the operations declare, each once

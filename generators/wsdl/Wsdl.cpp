@@ -315,6 +315,9 @@ const WsdlBinding* Wsdl::findBinding(const QName& name) const {
 }
 
 const WsdlBinding* Wsdl::bindingOf(const WsdlPortType& portType) const {
+    if (const std::vector<const WsdlBinding*> soap = soapBindingsOf(portType); !soap.empty()) {
+        return soap.front();
+    }
     for (const WsdlBinding& binding : bindings) {
         if (findPortType(binding.typeName) == &portType) {
             return &binding;
@@ -323,13 +326,38 @@ const WsdlBinding* Wsdl::bindingOf(const WsdlPortType& portType) const {
     return nullptr;
 }
 
-KxCString Wsdl::addressOf(const WsdlPortType& portType) const {
+std::vector<const WsdlBinding*> Wsdl::soapBindingsOf(const WsdlPortType& portType) const {
+    std::vector<const WsdlBinding*> found;
+    for (const WsdlBinding& binding : bindings) {
+        if (binding.soap && findPortType(binding.typeName) == &portType) {
+            found.push_back(&binding);
+        }
+    }
+    return found;
+}
+
+std::vector<KxCString> Wsdl::addressesOf(const WsdlBinding& binding) const {
+    std::vector<KxCString> addresses;
     for (const WsdlService& service : services) {
         for (const WsdlPort& port : service.ports) {
-            const WsdlBinding* binding = findBinding(port.bindingName);
-            if (binding != nullptr && findPortType(binding->typeName) == &portType) {
-                return port.address;
+            if (findBinding(port.bindingName) == &binding) {
+                addresses.push_back(port.address);
             }
+        }
+    }
+    return addresses;
+}
+
+KxCString Wsdl::addressOf(const WsdlPortType& portType) const {
+    for (const WsdlBinding* binding : soapBindingsOf(portType)) {
+        if (const std::vector<KxCString> addresses = addressesOf(*binding); !addresses.empty()) {
+            return addresses.front();
+        }
+    }
+    for (const WsdlBinding& binding : bindings) {
+        if (const std::vector<KxCString> addresses = addressesOf(binding);
+            !addresses.empty() && findPortType(binding.typeName) == &portType) {
+            return addresses.front();
         }
     }
     return {};

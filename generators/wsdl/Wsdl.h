@@ -133,8 +133,13 @@ struct Wsdl {
     const WsdlBinding* findBinding(const QName& name) const;
     // The first binding of the port type, or nullptr.
     const WsdlBinding* bindingOf(const WsdlPortType& portType) const;
-    // The address of the first port whose binding is of the port type.
+    // The SOAP bindings of the port type (of either version), in document order.
+    std::vector<const WsdlBinding*> soapBindingsOf(const WsdlPortType& portType) const;
+    // The address of the first port whose binding is of the port type, a
+    // SOAP binding before any other.
     KxCString addressOf(const WsdlPortType& portType) const;
+    // The addresses of the ports of the binding, in document order.
+    std::vector<KxCString> addressesOf(const WsdlBinding& binding) const;
 };
 
 // The name a reference (a QName in an attribute) stands for where it is

@@ -128,16 +128,20 @@ void checkBindings(const Wsdl& wsdl, Diagnostics& diagnostics) {
     for (const WsdlBinding& binding : wsdl.bindings) {
         const SourceFile& source = wsdl.files[binding.file];
         const WsdlPortType* portType = wsdl.findPortType(binding.typeName);
-        if (!binding.soap) {
-            diagnostics.warning("the binding " + binding.name +
-                                    " is not a SOAP binding; its operations are served and "
-                                    "called as SOAP 1.1 document/literal",
-                                source, binding.at);
-        }
         if (portType == nullptr) {
             diagnostics.error("the port type " + binding.type + " of the binding " + binding.name +
                                   " is not defined",
                               source, binding.at);
+        } else if (!binding.soap) {
+            // An HTTP GET or POST binding beside the SOAP ones, as services
+            // often publish.
+            diagnostics.warning("the binding " + binding.name +
+                                    " is not a SOAP binding and is passed over" +
+                                    (wsdl.soapBindingsOf(*portType).empty()
+                                         ? "; the operations of its port type " + portType->name +
+                                               " are served and called as SOAP 1.1 document/literal"
+                                         : KxCString()),
+                                source, binding.at);
         } else {
             checkBoundOperations(binding, *portType, source, diagnostics);
         }
