@@ -132,6 +132,8 @@ run_client() {
   local what="$name: generated client calls spyne"
   if ! "$python" -c 'import spyne' 2>/dev/null; then
     skip "$what" "$python cannot import spyne (python3-spyne)"
+  elif ! "$python" "$soap_dir/spyne_server.py" --list | grep -qx "$name"; then
+    skip "$what" "spyne_server.py does not serve $name"
   else
     "$python" "$soap_dir/spyne_server.py" --port 0 "$name" >"$work/spyne.out" 2>"$work/spyne.err" &
     spyne_pid=$!

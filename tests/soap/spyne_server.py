@@ -2,6 +2,7 @@
 with the messages of the folder's WSDL file and the behaviour of its impl/.
 
     spyne_server.py [--port N] [calculator_wrapped|arrays_optional|declared_faults|headers]
+    spyne_server.py --list
 
 Prints "spyne: serving NAME at http://127.0.0.1:PORT/PATH" once it listens;
 SIGTERM or SIGINT stops it.
@@ -188,8 +189,12 @@ class QuietHandler(WSGIRequestHandler):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--list", action="store_true", help="print the folders served, and stop")
     parser.add_argument("folder", nargs="?", default="calculator_wrapped", choices=sorted(SERVICES))
     args = parser.parse_args()
+    if args.list:
+        print("\n".join(sorted(SERVICES)))
+        return 0
     logging.basicConfig(level=logging.ERROR)
 
     service, name, namespace, path = SERVICES[args.folder]
