@@ -31,6 +31,9 @@ KX_PIDS=()
 
 log() { printf '[%s] %s\n' "$(date -u +%H:%M:%S)" "$*" >&2; }
 
+# A command that ends the script through set -e says which one it was.
+trap 'log "stopped: \"$BASH_COMMAND\" failed (exit $?) at ${BASH_SOURCE[0]##*/} line $LINENO"' ERR
+
 # True in quick mode.
 bench_quick() { [ "$KX_QUICK" = 1 ]; }
 
