@@ -41,9 +41,13 @@ bench_quick() { [ "$KX_QUICK" = 1 ]; }
 # or a duration; the scripts' own KX_BENCH_* variables still override it).
 sized() { if bench_quick; then echo "$2"; else echo "$1"; fi; }
 
-# have_nginx: true when nginx is installed. Missing in normal mode it is
-# installed by bench_install; in quick mode the comparison with it is skipped.
-have_nginx() { command -v nginx >/dev/null || [ -x /usr/sbin/nginx ]; }
+# have_nginx: true when nginx is installed (bench_install installs it in
+# normal mode); else says that the comparison with it is skipped.
+have_nginx() {
+    command -v nginx >/dev/null || [ -x /usr/sbin/nginx ] && return 0
+    log "nginx is not installed: the comparison with it is skipped"
+    return 1
+}
 
 # apt_install PACKAGE...: installs Debian packages (sudo when not root); in
 # quick mode names them and fails instead.
@@ -89,10 +93,8 @@ bench_install() {
     local missing=()
     command -v wrk >/dev/null || missing+=(wrk)
     command -v curl >/dev/null || missing+=(curl)
-    if bench_quick; then
-        have_nginx || log "nginx is missing: the comparisons with it are skipped"
-    else
-        have_nginx || missing+=(nginx)
+    if ! bench_quick && ! command -v nginx >/dev/null && [ ! -x /usr/sbin/nginx ]; then
+        missing+=(nginx)
     fi
     apt_install "${missing[@]}"
 }
