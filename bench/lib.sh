@@ -25,6 +25,8 @@ else
     KX_BUILD="${KX_BENCH_BUILD:-$KX_ROOT/build-bench}"
     KX_RUNS="${KX_BENCH_RUNS:-3}"
 fi
+# Absolute, as the scripts run programs from scratch folders.
+KX_BUILD="$(realpath -m "$KX_BUILD")"
 KX_BIN="$KX_BUILD/bin"
 KX_TMP=""
 KX_PIDS=()
@@ -131,7 +133,7 @@ bench_build() {
 # bench build's bindgen (built when needed).
 bench_bindgen() {
     if [ -n "${KX_BENCH_BINDGEN:-}" ]; then
-        BINDGEN="$KX_BENCH_BINDGEN"
+        BINDGEN="$(realpath -m "$KX_BENCH_BINDGEN")"
     else
         bench_build bindgen
         BINDGEN="$KX_BIN/bindgen"
