@@ -16,9 +16,11 @@ source "$(dirname "$0")/lib.sh"
 PY=/usr/bin/python3
 JOBS="${KX_BENCH_JOBS:-2}"
 LIMIT="${KX_BENCH_LIMIT:-600}"
-FILES="${KX_BENCH_FILES:-50}"
-ENUMS="${KX_BENCH_ENUMS:-6000}"
-TYPES="${KX_BENCH_TYPES:-2000}"
+# Quick mode: the smallest shape that still has code lists, data types,
+# aggregates and a main module.
+FILES="${KX_BENCH_FILES:-$(sized 50 7)}"
+ENUMS="${KX_BENCH_ENUMS:-$(sized 6000 30)}"
+TYPES="${KX_BENCH_TYPES:-$(sized 2000 24)}"
 
 bench_bindgen
 bench_init

@@ -87,3 +87,4 @@ echo "== Parallel runs (median of $KX_RUNS runs) =="
 printf 'one generate %s s | %d at once %s s | ratio %s (<= 1.3: %s)%s\n' "$ONE" "$PARALLEL" "$EIGHT" \
     "$R" "$(verdict "$R" '<=' 1.3)" "$([ "$FAILED" -eq 0 ] && echo ', every answer a redirect to the status page' || echo ', SOME ANSWERS WRONG')"
 printf '(for reading it: eight svcgen runs started at once by the shell alone take %s s)\n' "$SHELL8"
+exit "$FAILED"

@@ -8,8 +8,9 @@
 #   bench/bench_memory.sh        (KX_BENCH_FIRST / KX_BENCH_TOTAL change the counts)
 source "$(dirname "$0")/lib.sh"
 bench_setup kxcontainer orvowizard
-FIRST="${KX_BENCH_FIRST:-1000}"
-TOTAL="${KX_BENCH_TOTAL:-100000}"
+FIRST="${KX_BENCH_FIRST:-$(sized 1000 100)}"
+TOTAL="${KX_BENCH_TOTAL:-$(sized 100000 1000)}"
+SLICE="$(sized 2 1)"
 
 mkdir -p "$KX_TMP/home/projects"
 cp -r "$KX_ROOT/home/docs" "$KX_ROOT/home/examples" "$KX_TMP/home/" 2>/dev/null || true
@@ -45,13 +46,13 @@ answered() { access_lines | wc -l; }
 
 # send COUNT: wrk in short slices (a slice stops early once its share of
 # answers is in) until the access log holds COUNT more answers; at most 300
-# slices of 2 s.
+# slices of 2 s (1 s in quick mode).
 send() {
     local goal=$(( $(answered) + $1 )) left
     for _ in $(seq 300); do
         left=$(( goal - $(answered) ))
         [ "$left" -gt 0 ] || break
-        KX_LIMIT="$left" timeout 30 wrk -t1 -c8 -d2s --timeout 10s -s "$KX_TMP/count.lua" \
+        KX_LIMIT="$left" timeout 30 wrk -t1 -c8 -d"${SLICE}s" --timeout 10s -s "$KX_TMP/count.lua" \
             "$KX_URL/" >>"$KX_TMP/wrk.txt"
         sleep 0.2
     done

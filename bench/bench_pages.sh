@@ -9,8 +9,8 @@
 #   bench/bench_pages.sh            (KX_BENCH_DURATION / KX_BENCH_LONG change 10 s / 30 s)
 source "$(dirname "$0")/lib.sh"
 bench_setup kxcontainer orvowizard
-DURATION="${KX_BENCH_DURATION:-10}"
-LONG="${KX_BENCH_LONG:-30}"
+DURATION="${KX_BENCH_DURATION:-$(sized 10 1)}"
+LONG="${KX_BENCH_LONG:-$(sized 30 1)}"
 
 mkdir -p "$KX_TMP/home/projects" "$KX_TMP/html"
 cp -r "$KX_ROOT/home/docs" "$KX_ROOT/home/examples" "$KX_TMP/home/" 2>/dev/null || true
@@ -25,8 +25,12 @@ COOKIE="Cookie: JSESSIONID=$SESSION"
 curl -s --max-time 10 -o "$KX_TMP/html/index.html" "$KX_URL/orvo/"
 curl -s --max-time 10 -H "$COOKIE" -o "$KX_TMP/html/server.html" "$KX_URL/orvo/server"
 log "pages: start $(wc -c <"$KX_TMP/html/index.html") bytes, server $(wc -c <"$KX_TMP/html/server.html") bytes"
-nginx_start "$KX_TMP/html"
-log "nginx at $NGINX_URL"
+NGINX=0
+if have_nginx; then
+    nginx_start "$KX_TMP/html"
+    NGINX=1
+    log "nginx at $NGINX_URL"
+fi
 
 # wrk_run URL [header]: "requests/s p99-ms socket-errors non2xx"
 wrk_run() {
@@ -47,6 +51,7 @@ for page in start server; do
         read -r r p e b < <(wrk_run "$KX_URL$kxpath" "$hdr")
         echo "$r $p" >>"$KX_TMP/kx.$page"
         log "$page run $run kxcontainer: $r req/s, p99 $p ms, socket errors $e, non-2xx $b"
+        [ "$NGINX" -eq 1 ] || continue
         read -r r p e b < <(wrk_run "$NGINX_URL$file")
         echo "$r $p" >>"$KX_TMP/ng.$page"
         log "$page run $run nginx:       $r req/s, p99 $p ms, socket errors $e, non-2xx $b"
@@ -82,6 +87,11 @@ done
 echo
 echo "== Pages under load (wrk -t2 -c32 -d${DURATION}s --latency, median of $KX_RUNS runs) =="
 for page in start server; do
+    if [ "$NGINX" -eq 0 ]; then
+        printf '%-7s kxcontainer %s req/s p99 %s ms | nginx not installed: no comparison\n' \
+            "$page" "${RPS[kx.$page]}" "${P99[kx.$page]}"
+        continue
+    fi
     rr="$(ratio "${RPS[kx.$page]}" "${RPS[ng.$page]}")"
     pr="$(ratio "${P99[kx.$page]}" "${P99[ng.$page]}")"
     printf '%-7s kxcontainer %s req/s p99 %s ms | nginx %s req/s p99 %s ms | req/s ratio %s (>= 0.8: %s), p99 ratio %s (<= 2: %s)\n' \

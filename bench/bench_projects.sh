@@ -9,13 +9,15 @@
 #   bench/bench_projects.sh
 source "$(dirname "$0")/lib.sh"
 bench_setup kxcontainer orvowizard
-REQUESTS="${KX_BENCH_REQUESTS:-10}"
+REQUESTS="${KX_BENCH_REQUESTS:-$(sized 10 2)}"
+COUNT="$(sized 1000 10)"
 
 TREE="$KX_TMP/projects"
 mkdir -p "$TREE" "$KX_TMP/home/projects"
 cp -r "$KX_ROOT/home/docs" "$KX_ROOT/home/examples" "$KX_TMP/home/" 2>/dev/null || true
-log "generating 1,000 projects"
-for i in $(seq -w 1 1000); do
+log "generating $COUNT projects"
+for n in $(seq "$COUNT"); do
+    i="$(printf '%04d' "$n")"
     d="$TREE/Project$i"
     mkdir "$d"
     printf '<?xml version="1.0"?>\n<project name="Project%s"/>\n' "$i" >"$d/Project${i}Project.xml"

@@ -8,16 +8,18 @@
 # its time stamp). The first and the later requests' times are shown too.
 #   bench/bench_templates.sh
 source "$(dirname "$0")/lib.sh"
-command -v strace >/dev/null || NEED_STRACE=1
 bench_setup kxcontainer orvowizard bench_template
-if [ -n "${NEED_STRACE:-}" ]; then
-    sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
-    $sudo apt-get install -y strace >/dev/null
-fi
-REQUESTS="${KX_BENCH_REQUESTS:-50}"
+missing=()
+command -v strace >/dev/null || missing+=(strace)
+command -v jq >/dev/null || missing+=(jq)
+apt_install "${missing[@]}"
+REQUESTS="${KX_BENCH_REQUESTS:-$(sized 50 5)}"
+# Quick mode: Google Benchmark's least time per repetition cut to 0.1 s.
+MIN_TIME=()
+bench_quick && MIN_TIME=(--benchmark_min_time=0.1)
 
 log "bench_template"
-"$KX_BIN/bench_template" --benchmark_repetitions="$KX_RUNS" --benchmark_format=json \
+"$KX_BIN/bench_template" --benchmark_repetitions="$KX_RUNS" "${MIN_TIME[@]}" --benchmark_format=json \
     --benchmark_out="$KX_TMP/bench.json" --benchmark_out_format=json >/dev/null
 PER_ROW_NS="$(jq -r '[.benchmarks[] | select(.run_type == "iteration") | .per_row]
     | sort | .[(length / 2 | floor)] * 1e9 | . * 10 | round / 10' "$KX_TMP/bench.json")"

@@ -1,19 +1,69 @@
+# shellcheck shell=bash disable=SC2034  # sourced: the scripts use what it sets
 # Shared helpers of the benchmark scripts; sourced, not run.
 #
 # Every script builds its own Release build (build-bench/ unless
 # KX_BENCH_BUILD names another folder), starts its own servers on 127.0.0.1
 # in a scratch folder, bounds every request loop in count and time, and stops
 # and removes everything it started when it ends (also on Ctrl-C).
+#
+# Quick mode (KX_BENCH_QUICK=1) proves that a script still works end to end:
+# the same steps and tools, one run, about a second per measurement and tiny
+# sizes, on the ordinary build in build/ (debug or not) unless KX_BENCH_BUILD
+# names another. It builds and installs nothing: a missing program is an
+# error naming what to build or install, except a reference tool that only
+# serves for comparison (nginx), whose part is skipped with a message. Its
+# figures mean nothing and no figure makes it fail; bench/smoke.sh (the CTest
+# test bench_smoke) runs every script this way.
 set -euo pipefail
 
 KX_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-KX_BUILD="${KX_BENCH_BUILD:-$KX_ROOT/build-bench}"
+KX_QUICK="${KX_BENCH_QUICK:-0}"
+if [ "$KX_QUICK" = 1 ]; then
+    KX_BUILD="${KX_BENCH_BUILD:-$KX_ROOT/build}"
+    KX_RUNS="${KX_BENCH_RUNS:-1}"
+else
+    KX_BUILD="${KX_BENCH_BUILD:-$KX_ROOT/build-bench}"
+    KX_RUNS="${KX_BENCH_RUNS:-3}"
+fi
+# Absolute, as the scripts run programs from scratch folders.
+KX_BUILD="$(realpath -m "$KX_BUILD")"
 KX_BIN="$KX_BUILD/bin"
-KX_RUNS="${KX_BENCH_RUNS:-3}"
 KX_TMP=""
 KX_PIDS=()
 
 log() { printf '[%s] %s\n' "$(date -u +%H:%M:%S)" "$*" >&2; }
+
+# A command that ends the script through set -e says which one it was.
+trap 'log "stopped: \"$BASH_COMMAND\" failed (exit $?) at ${BASH_SOURCE[0]##*/} line $LINENO"' ERR
+
+# True in quick mode.
+bench_quick() { [ "$KX_QUICK" = 1 ]; }
+
+# sized NORMAL QUICK: the value for the mode this run is in (a size, a count
+# or a duration; the scripts' own KX_BENCH_* variables still override it).
+sized() { if bench_quick; then echo "$2"; else echo "$1"; fi; }
+
+# have_nginx: true when nginx is installed (bench_install installs it in
+# normal mode); else says that the comparison with it is skipped.
+have_nginx() {
+    command -v nginx >/dev/null || [ -x /usr/sbin/nginx ] && return 0
+    log "nginx is not installed: the comparison with it is skipped"
+    return 1
+}
+
+# apt_install PACKAGE...: installs Debian packages (sudo when not root); in
+# quick mode names them and fails instead.
+apt_install() {
+    [ "$#" -gt 0 ] || return 0
+    if bench_quick; then
+        log "missing: $* (scripts/setup.sh installs them; quick mode installs nothing)"
+        exit 1
+    fi
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    log "installing $*"
+    $sudo apt-get install -y "$@" >/dev/null
+}
 
 # Stops what this script started (by pid) and removes the scratch folder.
 bench_cleanup() {
@@ -39,25 +89,39 @@ bench_init() {
     chmod 755 "$KX_TMP"
 }
 
-# Installs wrk and nginx when missing; sudo when not root.
+# Installs wrk, curl and nginx when missing; in quick mode nginx may be
+# missing (see have_nginx).
 bench_install() {
     local missing=()
     command -v wrk >/dev/null || missing+=(wrk)
-    command -v nginx >/dev/null || [ -x /usr/sbin/nginx ] || missing+=(nginx)
     command -v curl >/dev/null || missing+=(curl)
-    command -v cmake >/dev/null || missing+=(cmake)
-    command -v ninja >/dev/null || missing+=(ninja-build)
-    [ -f /usr/include/benchmark/benchmark.h ] || missing+=(libbenchmark-dev)
-    if [ "${#missing[@]}" -gt 0 ]; then
-        local sudo=""
-        [ "$(id -u)" -eq 0 ] || sudo="sudo"
-        log "installing ${missing[*]}"
-        $sudo apt-get install -y "${missing[@]}" >/dev/null
+    if ! bench_quick && ! command -v nginx >/dev/null && [ ! -x /usr/sbin/nginx ]; then
+        missing+=(nginx)
     fi
+    apt_install "${missing[@]}"
 }
 
-# The Release build of the container, the library and the benchmarks.
+# bench_build TARGET...: the Release build of the targets (configured in
+# $KX_BUILD when it has no build yet; cmake, ninja and libbenchmark-dev
+# installed when missing). In quick mode the targets must already be built
+# there: nothing is installed, configured or built.
 bench_build() {
+    if bench_quick; then
+        local target missing=()
+        for target in "$@"; do
+            [ -e "$KX_BIN/$target" ] || [ -e "$KX_BUILD/lib/lib$target.so" ] || missing+=("$target")
+        done
+        if [ "${#missing[@]}" -gt 0 ]; then
+            log "not built in $KX_BUILD: ${missing[*]} (ninja -C $KX_BUILD ${missing[*]})"
+            exit 1
+        fi
+        return 0
+    fi
+    local tools=()
+    command -v cmake >/dev/null || tools+=(cmake)
+    command -v ninja >/dev/null || tools+=(ninja-build)
+    [ -f /usr/include/benchmark/benchmark.h ] || tools+=(libbenchmark-dev)
+    apt_install "${tools[@]}"
     if [ ! -f "$KX_BUILD/build.ninja" ]; then
         cmake -S "$KX_ROOT" -B "$KX_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
             -DKX_BUILD_TESTS=OFF >/dev/null
@@ -69,7 +133,7 @@ bench_build() {
 # bench build's bindgen (built when needed).
 bench_bindgen() {
     if [ -n "${KX_BENCH_BINDGEN:-}" ]; then
-        BINDGEN="$KX_BENCH_BINDGEN"
+        BINDGEN="$(realpath -m "$KX_BENCH_BINDGEN")"
     else
         bench_build bindgen
         BINDGEN="$KX_BIN/bindgen"

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing orvowizard
-# need, then the npm packages of tests/browser (the browser tests' driver and
-# the file viewer's highlighter). Safe to run again: when everything is
-# present it only checks and exits.
+# need (the benchmarks' quick mode among them: wrk, jq, strace, time; nginx,
+# only compared against, is left to the benchmarks themselves), then the npm
+# packages of tests/browser (the browser tests' driver and the file viewer's
+# highlighter). Safe to run again: when everything is present it only checks
+# and exits.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,6 +15,7 @@ packages=(
   libxml2-dev libxml2-utils libre2-dev libcurl4-openssl-dev libarchive-dev zlib1g-dev
   clang zip unzip goaccess
   python3-zeep python3-spyne
+  wrk jq strace time
   chromium
 )
 # Node.js and npm: a machine that has them (from any source) keeps them.

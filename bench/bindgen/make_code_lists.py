@@ -86,6 +86,9 @@ def main():
     # Reusable aggregates: each type a sequence of data-type fields and of
     # earlier aggregates of the same module.
     ram_types = types - len(udt_names) - lists - 1
+    if ram_types < modules:
+        sys.exit(f"make_code_lists.py: {types} complex types are too few for {lists} code lists: "
+                 f"at least {len(udt_names) + lists + 1 + modules}")
     per_module = [ram_types // modules + (1 if m < ram_types % modules else 0)
                   for m in range(modules)]
     first = 0
