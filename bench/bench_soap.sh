@@ -37,21 +37,39 @@ bench_init
 PROJECT="$KX_TMP/project"
 APP="$KX_TMP/app"
 mkdir -p "$PROJECT" "$APP/WEB-INF" "$APP/static" "$KX_TMP/home" "$KX_TMP/kxlogs"
-printf 'type=server\nprojectName=soap_calc\nserver=true\nsample=true\nmake=true\n' \
-    >"$PROJECT/startup.properties"
-log "svcgen on $WSDL"
-if ! (cd "$PROJECT" && "$KX_BIN/svcgen" -properties "$PROJECT/startup.properties" \
-        -compiler redhat-gcc "$WSDL") >"$KX_TMP/svcgen.out" 2>&1; then
-    log "svcgen failed:"; sed -n '1,20p' "$KX_TMP/svcgen.out" >&2; exit 1
-fi
-cp "$CASE"/impl/*Impl.cpp "$PROJECT/"
-log "make -j$KX_BENCH_JOBS (the makefile's flags)"
-if ! (cd "$PROJECT" && make -j"$KX_BENCH_JOBS") >"$KX_TMP/make.out" 2>&1; then
-    log "make failed:"; grep -m15 -A3 error "$KX_TMP/make.out" >&2 || tail -20 "$KX_TMP/make.out" >&2; exit 1
-fi
-cp "$PROJECT/web.xml" "$APP/WEB-INF/web.xml"
 
-# Deploy: kxcontainer serving the service's web application.
+# build_service FOLDER NAME DIR: the server project of a SOAP peer folder, with
+# its impl/, generated and built in DIR.
+build_service() {
+    local folder="$1" name="$2" dir="$3" wsdl
+    wsdl="$(ls "$folder"/*.wsdl)"
+    mkdir -p "$dir"
+    printf 'type=server\nprojectName=%s\nserver=true\nsample=true\nmake=true\n' "$name" \
+        >"$dir/startup.properties"
+    log "svcgen on $wsdl"
+    if ! (cd "$dir" && "$KX_BIN/svcgen" -properties "$dir/startup.properties" \
+            -compiler redhat-gcc "$wsdl") >"$dir/svcgen.out" 2>&1; then
+        log "svcgen failed:"; sed -n '1,20p' "$dir/svcgen.out" >&2; return 1
+    fi
+    cp "$folder"/impl/*Impl.cpp "$dir/"
+    log "make -j$KX_BENCH_JOBS (the makefile's flags)"
+    if ! (cd "$dir" && make -j"$KX_BENCH_JOBS") >"$dir/make.out" 2>&1; then
+        log "make failed:"; grep -m15 -A3 error "$dir/make.out" >&2 || tail -20 "$dir/make.out" >&2
+        return 1
+    fi
+}
+build_service "$CASE" soap_calc "$PROJECT" || exit 1
+# Beside Add, an operation with header blocks in and out: Greet of
+# tests/soap/headers, its library in the same folder, its servlets in the
+# same web.xml.
+build_service "$KX_ROOT/tests/soap/headers" soap_session "$KX_TMP/session" || exit 1
+cp "$KX_TMP/session/libsoap_session.so" "$PROJECT/"
+{
+    sed '/<\/web-app>/d' "$PROJECT/web.xml"
+    sed -n '/<servlet>/,/<\/servlet-mapping>/p' "$KX_TMP/session/web.xml"
+    echo '</web-app>'
+} >"$APP/WEB-INF/web.xml"
+
 KX_WEBAPP="$APP" kx_start "$KX_TMP/home" --lib-dir "$PROJECT" || exit 1
 ADDRESS="$KX_URL/orvo"
 # The path of the port's address, where the container serves it (read as
@@ -60,7 +78,8 @@ ADDRESS_PATH="$(sed -n -E 's|.*address location="[a-z]+://[^/"]*([^"]*)".*|\1|p'
 [ -n "$ADDRESS_PATH" ] || { log "no SOAP address in $WSDL"; exit 1; }
 SOAP_URL="$ADDRESS$ADDRESS_PATH"
 STATIC_URL="$ADDRESS/static/reply.xml"
-log "service at $SOAP_URL"
+GREET_URL="$ADDRESS/session"
+log "services at $SOAP_URL and $GREET_URL"
 
 # The reply to the envelope wrk sends, kept as the static file.
 export KX_SOAP_BODY="$HERE/add.xml"
@@ -69,6 +88,12 @@ status="$(curl -s --max-time 10 -o "$APP/static/reply.xml" -w '%{http_code}' \
     --data-binary @"$KX_SOAP_BODY" "$SOAP_URL")"
 if [ "$status" != 200 ] || ! grep -q '>42<' "$APP/static/reply.xml"; then
     log "Add(20, 22) answered HTTP $status:"; cat "$APP/static/reply.xml" >&2; exit 1
+fi
+status="$(curl -s --max-time 10 -o "$KX_TMP/greet.reply" -w '%{http_code}' \
+    -H 'Content-Type: text/xml; charset=utf-8' -H 'SOAPAction: "urn:kxtest:session:Greet"' \
+    --data-binary @"$HERE/greet.xml" "$GREET_URL")"
+if [ "$status" != 200 ] || ! grep -q 'Session' "$KX_TMP/greet.reply"; then
+    log "Greet answered HTTP $status:"; cat "$KX_TMP/greet.reply" >&2; exit 1
 fi
 REPLY_BYTES="$(wc -c <"$APP/static/reply.xml")"
 STATIC_BYTES="$(curl -s --max-time 10 -o /dev/null -w '%{size_download}' "$STATIC_URL")"
@@ -86,12 +111,17 @@ wrk_run() {
 # (a) SOAP against the static file, alternating. An answer other than 2xx
 # is a fault of the service, not a figure.
 FAILED=0
-: >"$KX_TMP/soap.runs"; : >"$KX_TMP/static.runs"
+: >"$KX_TMP/soap.runs"; : >"$KX_TMP/static.runs"; : >"$KX_TMP/greet.runs"
 for run in $(seq "$KX_RUNS"); do
     read -r r p e b < <(wrk_run "$SOAP_URL" -s "$HERE/post.lua")
     echo "$r $p" >>"$KX_TMP/soap.runs"
     log "run $run SOAP Add:    $r req/s, p99 $p ms, socket errors $e, non-2xx $b"
     [ "$b" -eq 0 ] || { log "run $run: $b SOAP answers were not 2xx"; FAILED=1; }
+    read -r r p e b < <(KX_SOAP_BODY="$HERE/greet.xml" KX_SOAP_ACTION=urn:kxtest:session:Greet \
+        wrk_run "$GREET_URL" -s "$HERE/post.lua")
+    echo "$r $p" >>"$KX_TMP/greet.runs"
+    log "run $run SOAP Greet:  $r req/s, p99 $p ms, socket errors $e, non-2xx $b"
+    [ "$b" -eq 0 ] || { log "run $run: $b Greet answers were not 2xx"; FAILED=1; }
     read -r r p e b < <(wrk_run "$STATIC_URL")
     echo "$r $p" >>"$KX_TMP/static.runs"
     log "run $run static file: $r req/s, p99 $p ms, socket errors $e, non-2xx $b"
@@ -99,6 +129,8 @@ for run in $(seq "$KX_RUNS"); do
 done
 SOAP_RPS="$(cut -d' ' -f1 "$KX_TMP/soap.runs" | median)"
 SOAP_P99="$(cut -d' ' -f2 "$KX_TMP/soap.runs" | median)"
+GREET_RPS="$(cut -d' ' -f1 "$KX_TMP/greet.runs" | median)"
+GREET_P99="$(cut -d' ' -f2 "$KX_TMP/greet.runs" | median)"
 STATIC_RPS="$(cut -d' ' -f1 "$KX_TMP/static.runs" | median)"
 STATIC_P99="$(cut -d' ' -f2 "$KX_TMP/static.runs" | median)"
 
@@ -138,6 +170,8 @@ echo "== SOAP Add against a static file of the reply's $REPLY_BYTES bytes, same 
 printf 'SOAP %s req/s p99 %s ms | static %s req/s p99 %s ms | req/s ratio %s (>= 0.5: %s), p99 ratio %s (<= 2: %s)\n' \
     "$SOAP_RPS" "$SOAP_P99" "$STATIC_RPS" "$STATIC_P99" \
     "$rr" "$(verdict "$rr" '>=' 0.5)" "$pr" "$(verdict "$pr" '<=' 2)"
+printf 'SOAP Greet with header blocks in and out %s req/s p99 %s ms | ratio to Add %s\n' \
+    "$GREET_RPS" "$GREET_P99" "$(ratio "$GREET_RPS" "$SOAP_RPS")"
 echo "== zeep, $CALLS Add calls one after the other (median of $KX_RUNS runs) =="
 printf 'generated service %s s | spyne %s s | ratio %s\n' "$ZEEP_KX" "$ZEEP_SPYNE" "$zr"
 exit "$FAILED"
