@@ -313,6 +313,11 @@ std::vector<ServicePort> describeServices(const Wsdl& wsdl, const Schema& schema
     const ServiceModelBuilder builder(wsdl, schema, ssl);
     std::vector<ServicePort> ports;
     for (const WsdlPortType& portType : wsdl.portTypes) {
+        // A port type bound only by HTTP GET or POST (beside its SOAP twin,
+        // as services publish them) is not served: the checks warn.
+        if (wsdl.bindingOf(portType) != nullptr && wsdl.soapBindingsOf(portType).empty()) {
+            continue;
+        }
         ports.push_back(builder.port(portType));
     }
     return ports;

@@ -221,6 +221,8 @@ class Schema {
     // The fields of open content (SchemaWildcards.cpp).
     void addWildcardField(const XmlElement& any, int index, const Document& document, int group,
                           bool optional, bool repeated);
+    void addInlineSchemaField(const XmlElement& ref, int index, const Document& document, int group,
+                              bool optional, bool repeated);
     void addAnyAttributeField(const XmlElement& anyAttribute, int index, const Document& document);
     void addMixedContent(int index, const XmlElement& at);
     // A reference to the head of a substitution group: one field for each

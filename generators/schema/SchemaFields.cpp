@@ -103,6 +103,10 @@ void Schema::addElementField(const XmlElement& element, int index, const Documen
         if (!name) {
             return;
         }
+        if (*name == QName{kXsdNamespace, "schema"}) {
+            addInlineSchemaField(element, index, document, group, optional, repeated);
+            return;
+        }
         const GlobalElement* global = this->element(*name);
         if (global == nullptr) {
             fail(

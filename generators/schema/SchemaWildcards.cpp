@@ -89,6 +89,22 @@ void Schema::addWildcardField(const XmlElement& any, int index, const Document& 
     addField(index, std::move(field));
 }
 
+// A reference to xsd:schema, as data sets carry their own schema before
+// their rows: the schema is kept as it stands, like an xsd:any of the XML
+// Schema namespace.
+void Schema::addInlineSchemaField(const XmlElement& ref, int index, const Document& document,
+                                  int group, bool optional, bool repeated) {
+    XmlElement any = ref;
+    any.name = "any";
+    any.attributes = {{"namespace", kXsdNamespace}, {"processContents", "skip"}};
+    for (const char* occurs : {"minOccurs", "maxOccurs"}) {
+        if (const KxCString* value = ref.attribute(occurs)) {
+            any.attributes.emplace_back(occurs, *value);
+        }
+    }
+    addWildcardField(any, index, document, group, optional, repeated);
+}
+
 void Schema::addAnyAttributeField(const XmlElement& anyAttribute, int index,
                                   const Document& document) {
     if (hasField(types_, index, [](const Field& field) { return field.isAnyAttribute; })) {
