@@ -1,6 +1,6 @@
 """Calls every operation of every SOAP port of a WSDL file through zeep, with
-values made from the schema alone: every required element and attribute
-gets a value of its type, optional ones are left out. For WSDL files nobody
+values made from the schema alone: once with every required element and
+attribute given a value of its type, once with the optional ones too. For WSDL files nobody
 here wrote, served by the generated sample server.
 
     zeep_any.py WSDL BASE_URL
@@ -83,10 +83,13 @@ class LocalCopies(zeep.Transport):
 
 
 class Values:
-    """Sample values of the schema's types, for the required parts of a message."""
+    """Sample values of the schema's types for the parts of a message: the
+    required ones, or with full every optional one too (one occurrence, a few
+    levels deep, so that recursive types end)."""
 
-    def __init__(self, first_enumerations):
+    def __init__(self, first_enumerations, full=False):
         self.first = first_enumerations
+        self.full = full
 
     def simple(self, xsd_type):
         qname = getattr(xsd_type, "qname", None)
@@ -109,33 +112,33 @@ class Values:
             return "x"
         return self.simple(xsd_type)
 
-    def particle(self, name, particle, depth, into):
-        """Fills into with the required content of one particle of a type."""
+    def particle(self, particle, depth, into):
+        """Fills into with the content of one particle of a type: an element,
+        or a sequence, all, choice (its first alternative) or group of them."""
         occurs = getattr(particle, "min_occurs", 1) or 0
+        if self.full and depth <= 6:
+            occurs = max(occurs, 1)
         if occurs == 0 or depth > 20:
             return
         if isinstance(particle, indicators.Choice):
-            option = particle[0] if len(particle) else None
-            if option is not None:
-                self.particle(getattr(option, "name", None), option, depth, into)
-        elif isinstance(particle, (indicators.Sequence, indicators.All, indicators.Group)):
-            for child_name, child in getattr(particle, "elements", []):
-                self.particle(child_name, child, depth, into)
-        elif hasattr(particle, "type") and name:
+            if len(particle):
+                self.particle(particle[0], depth, into)
+        elif isinstance(particle, indicators.Group):
+            self.particle(particle.child, depth, into)
+        elif isinstance(particle, indicators.OrderIndicator):
+            for child in particle:
+                self.particle(child, depth, into)
+        elif hasattr(particle, "type") and getattr(particle, "attr_name", None):
             one = self.element(particle, depth)
-            into[name] = [one] * occurs if particle.max_occurs != 1 else one
+            into[particle.attr_name] = [one] * occurs if particle.max_occurs != 1 else one
 
     def fields(self, xsd_type, depth=0):
         into = {}
         content = getattr(xsd_type, "_element", None)
         if content is not None:
-            if isinstance(content, (indicators.Choice, indicators.Group)):
-                self.particle(None, content, depth, into)
-            else:
-                for name, child in content.elements:
-                    self.particle(name, child, depth, into)
+            self.particle(content, depth, into)
         for name, attribute in getattr(xsd_type, "attributes", []):
-            if getattr(attribute, "required", False):
+            if getattr(attribute, "required", False) or self.full:
                 into[name] = self.simple(attribute.type)
         return into
 
@@ -152,7 +155,8 @@ class Values:
 def main():
     wsdl_path, base = sys.argv[1], sys.argv[2].rstrip("/")
     client = zeep.Client(wsdl_path, transport=LocalCopies(os.path.dirname(os.path.abspath(wsdl_path))))
-    values = Values(enumerations(wsdl_path))
+    first = enumerations(wsdl_path)
+    requests = [("", Values(first)), (" with every optional part", Values(first, full=True))]
     failed = checked = 0
     for service in client.wsdl.services.values():
         for port in service.ports.values():
@@ -161,17 +165,18 @@ def main():
             path = urllib.parse.urlsplit(port.binding_options.get("address", "")).path
             proxy = ServiceProxy(client, port.binding, address=base + path)
             for name, operation in port.binding._operations.items():
-                what = f"{service.name}/{port.name}: {name}"
-                checked += 1
-                try:
-                    args, kwargs = values.arguments(operation)
-                    getattr(proxy, name)(*args, **kwargs)
-                except Exception as error:  # a fault, or an answer zeep could not read
-                    failed += 1
-                    text = str(error).strip().splitlines() or [type(error).__name__]
-                    print(f"FAIL {what}: {type(error).__name__}: {text[0]}", flush=True)
-                else:
-                    print(f"PASS {what}", flush=True)
+                for label, values in requests:
+                    what = f"{service.name}/{port.name}: {name}{label}"
+                    checked += 1
+                    try:
+                        args, kwargs = values.arguments(operation)
+                        getattr(proxy, name)(*args, **kwargs)
+                    except Exception as error:  # a fault, or an answer zeep could not read
+                        failed += 1
+                        text = str(error).strip().splitlines() or [type(error).__name__]
+                        print(f"FAIL {what}: {type(error).__name__}: {text[0]}", flush=True)
+                    else:
+                        print(f"PASS {what}", flush=True)
     if checked == 0:
         print("the WSDL file has no SOAP port with operations", flush=True)
     return 1 if failed else 0
