@@ -70,6 +70,8 @@ serve_and_call() {
 }
 
 for wsdl in "${wsdls[@]}"; do
+  [ -f "$wsdl" ] || { fail "$wsdl" "no such file"; continue; }
+  wsdl="$(cd "$(dirname "$wsdl")" && pwd)/$(basename "$wsdl")"  # svcgen runs in the project
   name="$(basename "$(dirname "$wsdl")")/$(basename "$wsdl" .wsdl)"
   echo "== $name"
   work="$scratch/${name//\//_}"
