@@ -104,7 +104,10 @@ KxCString writeContentBody(const Schema& schema, const ClassModel& model, bool e
             body += "    for (const auto& item : " + getter + ") {\n";
             for (const Field& alternative : field.alternatives) {
                 const KxCString member = "item." + alternative.member;
-                body += alternative.pointer
+                body += alternative.isWildcard
+                            ? "        if (" + member + ") {\n            orvo::writeAny(out, *" +
+                                  member + ");\n        }\n"
+                        : alternative.pointer
                             ? writeItem(schema, alternative, member, "        ", external)
                             : "        if (" + member + ") {\n" +
                                   writeItem(schema, alternative, "(*" + member + ")",
@@ -138,6 +141,9 @@ KxCString checkList(const Field& field, const KxCString& at, const KxCString& va
 
 KxCString readItem(const Schema& schema, const Field& field, const KxCString& indent,
                    bool external) {
+    if (field.isWildcard) {
+        return indent + "auto value = orvo::readAny(child);\n";
+    }
     if (field.pointer) {
         return indent + "auto value = std::make_shared<" + field.cppType + ">();\n" + indent +
                readObjectStatement(classOf(schema, field), "child", "(*value)", external) + "\n";
@@ -222,7 +228,9 @@ KxCString passOverFunction(const ClassModel& model) {
                 addKnown(field);
             }
             for (const Field& alternative : field.alternatives) {
-                addKnown(alternative);
+                if (!alternative.isWildcard) {
+                    addKnown(alternative);
+                }
             }
         }
     }

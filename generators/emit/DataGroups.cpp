@@ -5,14 +5,16 @@
 
 #include "generators/emit/DataClassWriter.h"
 #include "generators/emit/DataCodeParts.h"
+#include "generators/emit/DataWildcards.h"
 #include "generators/support/Text.h"
 
 namespace kx::gen::data_code {
 
 namespace {
 
-// The element fields of the group that starts at fields[first]; first is
-// moved past the group.
+// The element fields of the group that starts at fields[first], its
+// wildcards last (they take what the named members do not); first is moved
+// past the group.
 std::vector<const Field*> groupMembers(const DataType& type, std::size_t& first) {
     const int groupIndex = type.fields[first].group;
     std::vector<const Field*> members;
@@ -22,6 +24,8 @@ std::vector<const Field*> groupMembers(const DataType& type, std::size_t& first)
         }
         ++first;
     }
+    std::stable_partition(members.begin(), members.end(),
+                          [](const Field* member) { return !member->isWildcard; });
     return members;
 }
 
@@ -29,8 +33,12 @@ std::vector<const Field*> groupMembers(const DataType& type, std::size_t& first)
 // members it must have seen (one of them for a required choice, each
 // required member of an all), and whether a choice reads on.
 struct GroupReading {
-    GroupReading(const FieldGroup& group, std::vector<const Field*> fields)
+    // last: the index of the group's last field in type.fields.
+    GroupReading(const FieldGroup& group, std::vector<const Field*> fields, const DataType& type,
+                 std::size_t last)
         : members(std::move(fields)),
+          type(type),
+          last(last),
           all(group.kind == FieldGroup::Kind::All),
           nested(group.nested),
           checked(members.size(), false) {
@@ -65,7 +73,7 @@ struct GroupReading {
     std::pair<KxCString, KxCString> condition(std::size_t i) const {
         const Field& field = *members[i];
         const KxCString number = std::to_string(i);
-        KxCString test = isChild(field);
+        KxCString test = field.isWildcard ? wildcardTest(field) : isChild(field);
         KxCString mark;
         if (readsOn && !nested) {
             test += field.repeated ? " && (chosen < 0 || chosen == " + number + ")"
@@ -86,7 +94,9 @@ struct GroupReading {
         KxCString text;
         KxCString names;
         for (std::size_t i = 0; i < members.size(); ++i) {
-            names += (names.empty() ? "" : ", ") + inLiteral(members[i]->xml.shown());
+            names += (names.empty() ? "" : ", ") + (members[i]->isWildcard
+                                                        ? KxCString("any element")
+                                                        : inLiteral(members[i]->xml.shown()));
             if (all && checked[i]) {
                 text += "        if (!seen" + std::to_string(i) +
                         ") {\n            orvo::lacksChild(element, child, \"" +
@@ -100,7 +110,22 @@ struct GroupReading {
         return text;
     }
 
+    // A wildcard member takes an element of its namespaces that is neither a
+    // named member nor declared after the group.
+    KxCString wildcardTest(const Field& field) const {
+        KxCString named;
+        for (const Field* member : members) {
+            if (!member->isWildcard) {
+                named += (named.empty() ? "" : " || ") + KxCString("child.is(") +
+                         literalNames(member->xml) + ")";
+            }
+        }
+        return takesAlternative(type, last, field) + (named.empty() ? "" : " && !(" + named + ")");
+    }
+
     std::vector<const Field*> members;
+    const DataType& type;
+    std::size_t last = 0;
     bool all = false;
     bool nested = false;
     std::vector<bool> checked;
@@ -119,7 +144,8 @@ KxCString readGroup(const Schema& schema, const ClassModel& model, std::size_t& 
                     bool external) {
     const DataType& type = *model.type;
     const FieldGroup& group = type.groups[static_cast<std::size_t>(type.fields[first].group)];
-    const GroupReading reading(group, groupMembers(type, first));
+    std::vector<const Field*> members = groupMembers(type, first);
+    const GroupReading reading(group, std::move(members), type, first - 1);
     KxCString body = "    {\n" + reading.declarations() + "        for (;;) {\n";
     for (std::size_t i = 0; i < reading.members.size(); ++i) {
         const auto [test, mark] = reading.condition(i);
@@ -143,13 +169,24 @@ KxCString readChoiceList(const Schema& schema, const ClassModel& model, const Fi
     KxCString body = "    {\n        std::size_t count = 0;\n        for (;;) {\n            " +
                      field.cppType + " item;\n";
     KxCString names;
-    for (std::size_t i = 0; i < field.alternatives.size(); ++i) {
-        const Field& alternative = field.alternatives[i];
-        names += (names.empty() ? "" : ", ") + inLiteral(alternative.xml.shown());
-        body += KxCString(i == 0 ? "            if (" : " else if (") + isChild(alternative) +
-                ") {\n" + readItem(schema, alternative, "                ", external) +
-                "                item." + alternative.member + " = std::move(value);\n" +
-                "            }";
+    const std::size_t index = static_cast<std::size_t>(&field - model.type->fields.data());
+    bool first = true;
+    // The named alternatives first: a wildcard takes what they do not.
+    for (const bool wildcards : {false, true}) {
+        for (const Field& alternative : field.alternatives) {
+            if (alternative.isWildcard != wildcards) {
+                continue;
+            }
+            names += (names.empty() ? "" : ", ") +
+                     inLiteral(wildcards ? KxCString("any element") : alternative.xml.shown());
+            body += KxCString(first ? "            if (" : " else if (") +
+                    (wildcards ? takesAlternative(*model.type, index, alternative)
+                               : isChild(alternative)) +
+                    ") {\n" + readItem(schema, alternative, "                ", external) +
+                    "                item." + alternative.member + " = std::move(value);\n" +
+                    "            }";
+            first = false;
+        }
     }
     body +=
         " else {\n                break;\n            }\n"

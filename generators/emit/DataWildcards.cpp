@@ -64,7 +64,9 @@ KxCString declaredAfter(const DataType& type, std::size_t index) {
             add(field);
         }
         for (const Field& alternative : field.alternatives) {
-            add(alternative);
+            if (!alternative.isWildcard) {
+                add(alternative);
+            }
         }
     }
     return known;
@@ -160,6 +162,18 @@ KxCString readOpenAttributes(const ClassModel& model) {
             "({std::move(ns), std::move(name), std::move(value)});\n    });\n";
     }
     return body;
+}
+
+KxCString takesAlternative(const DataType& type, std::size_t index, const Field& alternative) {
+    KxCString takes = "child";
+    if (const KxCString test = namespaceTest(alternative.wildcard, "child.namespaceUri()");
+        !test.empty()) {
+        takes += " && " + test;
+    }
+    if (const KxCString after = declaredAfter(type, index); !after.empty()) {
+        takes += " && !(" + after + ")";
+    }
+    return takes;
 }
 
 KxCString readWildcard(const ClassModel& model, std::size_t index) {

@@ -25,5 +25,10 @@ KxCString writeWildcard(const ClassModel& model, const Field& field);
 KxCString readOpenAttributes(const ClassModel& model);
 // For readContent: the elements the wildcard at type.fields[index] takes.
 KxCString readWildcard(const ClassModel& model, std::size_t index);
+// The test that `child` is an element the wildcard alternative of the
+// repeated choice at type.fields[index] takes: of its namespaces and not
+// one of the elements declared after the choice (its named alternatives are
+// tried first).
+KxCString takesAlternative(const DataType& type, std::size_t index, const Field& alternative);
 
 }  // namespace kx::gen

@@ -240,10 +240,15 @@ std::vector<KxContextObject> InputTree::content(int classIndex, int depth) {
             if (!field.alternatives.empty()) {
                 std::vector<ElementItem> alternatives;
                 for (const Field& alternative : field.alternatives) {
-                    alternatives.push_back(itemOf(alternative));
-                    alternatives.back().min = "1";
+                    if (!alternative.isWildcard) {  // open content has no form
+                        alternatives.push_back(itemOf(alternative));
+                        alternatives.back().min = "1";
+                    }
                 }
-                nodes.push_back(choice(alternatives, occurs(field.minOccurs), "unbounded", depth));
+                if (!alternatives.empty()) {
+                    nodes.push_back(
+                        choice(alternatives, occurs(field.minOccurs), "unbounded", depth));
+                }
                 continue;
             }
             if (field.group >= 0 && type->groups[static_cast<std::size_t>(field.group)].kind ==

@@ -77,7 +77,8 @@ KxCString xmlFormOf(const Field& field) {
     if (!field.alternatives.empty()) {
         KxCString names;
         for (const Field& alternative : field.alternatives) {
-            names += (names.empty() ? "" : ", ") + alternative.xml.shown();
+            names += (names.empty() ? "" : ", ") +
+                     (alternative.isWildcard ? xmlFormOf(alternative) : alternative.xml.shown());
         }
         return "a choice of " + names + ", in document order";
     }

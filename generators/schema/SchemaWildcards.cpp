@@ -61,13 +61,16 @@ bool hasField(const std::vector<DataType>& types, int index, bool (*test)(const 
 
 void Schema::addWildcardField(const XmlElement& any, int index, const Document& document, int group,
                               bool optional, bool repeated) {
-    if (group >= 0) {
-        // Inside a choice or all the wildcard's elements come among the
-        // others in any order: they are passed over.
+    // In a choice the wildcard is one more alternative, tried after the
+    // named ones; inside an all its elements would come among the others
+    // in any order: they are passed over.
+    if (group >= 0 &&
+        types_[static_cast<std::size_t>(index)].groups[static_cast<std::size_t>(group)].kind ==
+            FieldGroup::Kind::All) {
         types_[static_cast<std::size_t>(index)].acceptsAny = true;
         warn(
-            "xsd:any inside a choice or all: the elements it allows are passed over when read "
-            "and are not kept",
+            "xsd:any inside an all: the elements it allows are passed over when read and are not "
+            "kept",
             document, any);
         return;
     }
@@ -76,8 +79,12 @@ void Schema::addWildcardField(const XmlElement& any, int index, const Document& 
     if (maxOccurs == 0) {
         return;
     }
+    if (group >= 0) {
+        emptiableInGroup(index, group, minOccurs);
+    }
     Field field;
     field.at = any.at;
+    field.group = group;
     field.isWildcard = true;
     field.wildcard = wildcardOf(any, document.targetNamespace);
     field.repeated = repeated || maxOccurs > 1;
