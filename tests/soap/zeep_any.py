@@ -152,6 +152,18 @@ class Values:
         return [self.element(body)], {}
 
 
+def answered(client, proxy, name, args, kwargs):
+    """Whether the service answers the call with HTTP 200 and a Body holding
+    an element that is no fault: for answers zeep 4.2 fails to read (a bare
+    body element of a simple type)."""
+    with client.settings(raw_response=True):
+        response = getattr(proxy, name)(*args, **kwargs)
+    if response.status_code != 200:
+        return False
+    body = [child for child in etree.fromstring(response.content) if etree.QName(child).localname == "Body"]
+    return bool(body) and len(body[0]) > 0 and etree.QName(body[0][0]).localname != "Fault"
+
+
 def main():
     wsdl_path, base = sys.argv[1], sys.argv[2].rstrip("/")
     client = zeep.Client(wsdl_path, transport=LocalCopies(os.path.dirname(os.path.abspath(wsdl_path))))
@@ -172,6 +184,9 @@ def main():
                         args, kwargs = values.arguments(operation)
                         getattr(proxy, name)(*args, **kwargs)
                     except Exception as error:  # a fault, or an answer zeep could not read
+                        if not isinstance(error, zeep.exceptions.Fault) and answered(client, proxy, name, args, kwargs):
+                            print(f"PASS {what} (an answer zeep cannot read, read raw)", flush=True)
+                            continue
                         failed += 1
                         text = str(error).strip().splitlines() or [type(error).__name__]
                         print(f"FAIL {what}: {type(error).__name__}: {text[0]}", flush=True)
