@@ -35,8 +35,9 @@ class SampleFiller {
     // An expression of one item of the field, with the statements it needs
     // written before it; empty when a class is not filled (a cycle, too deep).
     KxCString itemValue(const Field& field, int depth, const KxCString& indent);
-    // The statements around count items: a block, or a loop for more than one.
-    void openItems(std::size_t count, const KxCString& indent);
+    // The statements around minOccurs items (one at least, kMaxSampleOccurrences
+    // at most): a block, or a loop for more than one.
+    void openItems(std::size_t minOccurs, const KxCString& indent);
     const KxCString& accessorOf(const ClassModel& model, const Field& field) const;
 
     const Schema& schema_;
@@ -73,7 +74,8 @@ KxCString SampleFiller::itemValue(const Field& field, int depth, const KxCString
                          : "std::move(" + name + ")";
 }
 
-void SampleFiller::openItems(std::size_t count, const KxCString& indent) {
+void SampleFiller::openItems(std::size_t minOccurs, const KxCString& indent) {
+    const std::size_t count = std::clamp<std::size_t>(minOccurs, 1, kMaxSampleOccurrences);
     lines.push_back(count > 1 ? indent + "for (std::size_t i = 0; i < " + std::to_string(count) +
                                     "; ++i) {"
                               : indent + "{");
@@ -98,7 +100,7 @@ void SampleFiller::fillField(const ClassModel& model, const Field& field, const 
                              int depth, const KxCString& indent) {
     const KxCString& accessor = accessorOf(model, field);
     if (field.repeated) {
-        openItems(std::max<std::size_t>(field.minOccurs, 1), indent);
+        openItems(field.minOccurs, indent);
         const KxCString value = itemValue(field, depth, indent + "    ");
         if (!value.empty()) {
             lines.push_back(indent + "    " + variable + ".add" + accessor + "(" + value + ");");

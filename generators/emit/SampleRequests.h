@@ -6,6 +6,7 @@
 // value, a fixed or default value where the schema gives one, and otherwise
 // the built-in type's sample (kx::xsdSampleInRange, which the try-it page's
 // samples share) within the type's range facets. Optional fields stay unset.
+#include <cstddef>
 #include <vector>
 
 #include "generators/model/DataModel.h"
@@ -27,5 +28,8 @@ KxCString sampleText(const Schema& schema, const SimpleKind& kind, const KxCStri
 // How far the sample fills nested classes; a required class deeper, or one
 // already being filled (a cycle), is left as it is.
 inline constexpr int kMaxSampleDepth = 24;
+// The occurrences the sample writes of a repeat at most: a schema asking
+// for more (minOccurs) gets this many, and a request the server refuses.
+inline constexpr std::size_t kMaxSampleOccurrences = 1000;
 
 }  // namespace kx::gen

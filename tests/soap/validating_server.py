@@ -87,13 +87,18 @@ class Schemas:
                 target = local_file(reference.get("schemaLocation"), wsdl_dir)
                 if target is None and reference.get("namespace", "") in self.files:
                     target = self.files[reference.get("namespace", "")]
+                # Nothing is fetched from elsewhere: other locations are dropped.
                 if target is not None:
                     reference.set("schemaLocation", target)
+                else:
+                    reference.attrib.pop("schemaLocation", None)
             for reference in list(piece.iterfind(f"{{{XSD}}}include")) + list(
                     piece.iterfind(f"{{{XSD}}}redefine")):
                 target = local_file(reference.get("schemaLocation"), wsdl_dir)
                 if target is not None:
                     reference.set("schemaLocation", target)
+                else:
+                    piece.remove(reference)
             path = f"{base[:-4]}-{i}.xsd"
             etree.ElementTree(piece).write(path)
             etree.SubElement(wrapper, f"{{{XSD}}}include", schemaLocation=path)
@@ -105,7 +110,7 @@ class Service:
     request's Body holds."""
 
     def __init__(self, wsdl_path):
-        tree = etree.parse(wsdl_path)
+        tree = etree.parse(wsdl_path, etree.XMLParser(resolve_entities=False, no_network=True))
         root = tree.getroot()
         self.messages = {}
         for message in root.iterfind(f"{{{WSDL}}}message"):
