@@ -9,7 +9,8 @@ namespace {
 
 // Required repeats (one below its minOccurs of 2), a required choice, a
 // repeated choice holding a class, an enumeration, range facets, dates, a
-// QName, binary data and a required attribute, nested two levels deep.
+// QName, binary data and a required attribute, nested two levels deep; a
+// required field that closes a cycle.
 const char* const kOrderWsdl = R"(<?xml version="1.0"?>
 <definitions name="Orders" targetNamespace="urn:r" xmlns:t="urn:r"
     xmlns:xsd="http://www.w3.org/2001/XMLSchema" xmlns:soap="http://schemas.xmlsoap.org/wsdl/soap/"
@@ -36,7 +37,12 @@ const char* const kOrderWsdl = R"(<?xml version="1.0"?>
       <xsd:element name="tags" type="xsd:string" minOccurs="0" maxOccurs="unbounded"/>
     </xsd:sequence><xsd:attribute name="id" type="xsd:positiveInteger" use="required"/>
     </xsd:complexType>
+    <xsd:complexType name="Box"><xsd:sequence>
+      <xsd:element name="inner" type="t:Wrap" minOccurs="0"/></xsd:sequence></xsd:complexType>
+    <xsd:complexType name="Wrap"><xsd:sequence>
+      <xsd:element name="box" type="t:Box"/></xsd:sequence></xsd:complexType>
     <xsd:element name="Order"><xsd:complexType><xsd:sequence>
+      <xsd:element name="box" type="t:Box"/>
       <xsd:element name="line" type="t:Line" minOccurs="2" maxOccurs="unbounded"/>
       <xsd:choice maxOccurs="unbounded"><xsd:element name="gift" type="t:Line"/>
         <xsd:element name="coupon" type="xsd:string"/></xsd:choice>
@@ -113,6 +119,14 @@ int main() {
               << orvo::toText(line.getLoss()) << " name " << orvo::toText(line.getName())
               << " byCode " << line.getByCode().has_value() << " note " << line.getNote().has_value()
               << "\n";
+
+    // Wrap's required box closes the cycle Box, Wrap: held by shared_ptr.
+    Box box;
+    box.setInner(Wrap());
+    show("empty pointer", box.missingFields());
+    Wrap wrap;
+    wrap.setBox(std::make_shared<Box>());
+    show("set pointer", wrap.missingFields());
 }
 )";
 
@@ -152,6 +166,9 @@ TEST_F(RequiredFields, SampleRequestsAreCompleteAndIncompleteOnesAreRefused) {
     EXPECT_EQ(lines[6],
               "status 0 lines 2 items 1 sku 1 colour red share 10 loss -1.000000 name sample "
               "byCode 1 note 0");
+    ASSERT_GE(lines.size(), 9u);
+    EXPECT_EQ(lines[7], "empty pointer: inner/box");
+    EXPECT_EQ(lines[8], "set pointer:");
 }
 
 struct RangeCase {
