@@ -169,6 +169,7 @@ KxCString dataClassSource(const Schema& schema, const ClassModel& type,
                           const DataClassOptions& options) {
     KxRecordFields values = classFileValues(type, options, type.name + ".cpp");
     values.emplace_back("owner", text(type.name));
+    values.emplace_back("missingBody", text(data_code::missingFieldsBody(type)));
     if (!options.externalMarshaller) {
         values.emplace_back("bodies", bodyValues(schema, type, false));
     }

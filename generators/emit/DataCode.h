@@ -18,4 +18,10 @@ struct XmlFunctionBodies {
 
 XmlFunctionBodies xmlFunctionBodies(const Schema& schema, const ClassModel& model, bool external);
 
+namespace data_code {
+// The body of collectMissing(prefix, out, depth), the walk behind
+// missingFields() (DataMissing.cpp), with its closing line left to the template.
+KxCString missingFieldsBody(const ClassModel& model);
+}  // namespace data_code
+
 }  // namespace kx::gen

@@ -9,55 +9,6 @@ namespace kx::gen {
 
 namespace {
 
-// The built-in type a simple value rests on, as XML Schema names it. A union
-// is read as its text; a list's items are named by the type they are checked
-// against (text when none is).
-struct SimpleShape {
-    KxCString type;
-    bool list = false;
-};
-
-SimpleShape shapeOf(const SimpleKind& kind) {
-    if (kind.xsdType == "union") {
-        return {"string", false};
-    }
-    if (kind.xsdType != "list") {
-        return {kind.xsdType, false};
-    }
-    // Only the C++ type of the items is kept; the built-in types are tried in
-    // a fixed order so that the same C++ type always gives the same name.
-    static const char* const kItemTypes[] = {"boolean",
-                                             "byte",
-                                             "short",
-                                             "int",
-                                             "long",
-                                             "unsignedByte",
-                                             "unsignedShort",
-                                             "unsignedInt",
-                                             "unsignedLong",
-                                             "integer",
-                                             "nonNegativeInteger",
-                                             "positiveInteger",
-                                             "nonPositiveInteger",
-                                             "negativeInteger",
-                                             "float",
-                                             "double",
-                                             "decimal",
-                                             "dateTime",
-                                             "date",
-                                             "time",
-                                             "duration",
-                                             "base64Binary",
-                                             "hexBinary"};
-    for (const char* name : kItemTypes) {
-        if (std::optional<SimpleKind> builtin = builtinType(name);
-            builtin && builtin->cppType == kind.listItem) {
-            return {name, true};
-        }
-    }
-    return {"string", true};
-}
-
 KxCString occurs(std::size_t count) {
     return std::to_string(count);
 }
@@ -292,6 +243,47 @@ KxContextObject operationValues(const Schema& schema, const ServedOperation& ope
 }
 
 }  // namespace
+
+SimpleShape shapeOf(const SimpleKind& kind) {
+    if (kind.xsdType == "union") {
+        return {"string", false};
+    }
+    if (kind.xsdType != "list") {
+        return {kind.xsdType, false};
+    }
+    // Only the C++ type of the items is kept; the built-in types are tried in
+    // a fixed order so that the same C++ type always gives the same name.
+    static const char* const kItemTypes[] = {"boolean",
+                                             "byte",
+                                             "short",
+                                             "int",
+                                             "long",
+                                             "unsignedByte",
+                                             "unsignedShort",
+                                             "unsignedInt",
+                                             "unsignedLong",
+                                             "integer",
+                                             "nonNegativeInteger",
+                                             "positiveInteger",
+                                             "nonPositiveInteger",
+                                             "negativeInteger",
+                                             "float",
+                                             "double",
+                                             "decimal",
+                                             "dateTime",
+                                             "date",
+                                             "time",
+                                             "duration",
+                                             "base64Binary",
+                                             "hexBinary"};
+    for (const char* name : kItemTypes) {
+        if (std::optional<SimpleKind> builtin = builtinType(name);
+            builtin && builtin->cppType == kind.listItem) {
+            return {name, true};
+        }
+    }
+    return {"string", true};
+}
 
 KxCString operationsXml(const KxCString& tool, const KxCString& wsdlFile, const Schema& schema,
                         const std::vector<ServedPort>& ports) {

@@ -42,6 +42,15 @@ struct ServedPort {
 inline constexpr int kMaxInputDepth = 12;
 inline constexpr int kMaxInputNodes = 2000;
 
+// The built-in type a simple value rests on, as XML Schema names it ("int",
+// "dateTime"): a union is read as its text ("string"); a list's items are
+// named by the type they are checked against ("string" when none is).
+struct SimpleShape {
+    KxCString type;
+    bool list = false;
+};
+SimpleShape shapeOf(const SimpleKind& kind);
+
 // The text of operations.xml for the ports, written by the tool from the
 // WSDL file named wsdlFile (a base name).
 KxCString operationsXml(const KxCString& tool, const KxCString& wsdlFile, const Schema& schema,

@@ -28,6 +28,8 @@ KxContextObject paramList(const std::vector<ServiceParam>& params) {
     return kxcreateContextObject(std::move(records));
 }
 
+}  // namespace
+
 KxContextObject operationRecord(const ServiceOperation& operation) {
     std::vector<ServiceParam> all = operation.inputs;
     for (const auto* params :
@@ -58,8 +60,17 @@ KxContextObject operationRecord(const ServiceOperation& operation) {
     if (!operation.inputs.empty()) {
         fields.emplace_back("firstInput", paramRecord(operation.inputs.front()));
     }
+    std::vector<ServiceParam> classInputs;
+    for (const ServiceParam& param : operation.inputs) {
+        if (param.isClass) {
+            classInputs.push_back(param);
+        }
+    }
+    fields.emplace_back("classInputs", paramList(classInputs));
     return kxcreateRecord(std::move(fields));
 }
+
+namespace {
 
 KxContextObject texts(const std::set<KxCString>& values) {
     std::vector<KxContextObject> records;

@@ -24,5 +24,8 @@ namespace kx::gen {
 // oneWay, rpc. A parameter: name, cppType, isClass, isScalar, ns, local,
 // shown ({ns}local). A fault: className, message, detail.
 KxContextObject portRecord(const ServicePort& port);
+// An operation as the templates see it (as in portRecord), with classInputs:
+// the inputs of a data class, whose missing fields the proxy checks.
+KxContextObject operationRecord(const ServiceOperation& operation);
 
 }  // namespace kx::gen

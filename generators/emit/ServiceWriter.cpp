@@ -2,6 +2,7 @@
 
 #include "generators/emit/OperationsWriter.h"
 #include "generators/emit/RuntimeHeaders.h"
+#include "generators/emit/SampleRequests.h"
 #include "generators/emit/ServiceDocs.h"
 #include "generators/emit/ServiceRecords.h"
 #include "generators/emit/TemplateRendering.h"
@@ -32,6 +33,9 @@ class ServiceWriter {
     KxCString render(const KxCString& templateName, const KxCString& file,
                      KxRecordFields values) const;
     void writeWebXml(const std::vector<ServicePort>& ports);
+    // Per operation of the port, what the sample client sends: the
+    // operation's record and the statements that fill its inputs.
+    KxContextObject sampleRequests(const ServicePort& port) const;
     void writeOperations(const std::vector<ServicePort>& ports);
 
     KxCString libraryName() const { return "lib" + options_.projectName + ".so"; }
@@ -93,8 +97,25 @@ void ServiceWriter::writePort(const ServicePort& port, const KxContextObject& re
     }
     if (options_.samples && options_.client) {
         const KxCString name = port.prefix + "Client.cpp";
-        output_.writeSample(name, render("service/client.tl", name, {{"port", record}}));
+        output_.writeSample(name, render("service/client.tl", name,
+                                         {{"port", record}, {"requests", sampleRequests(port)}}));
     }
+}
+
+KxContextObject ServiceWriter::sampleRequests(const ServicePort& port) const {
+    const DataModel model = buildDataModel(schema_);
+    std::vector<KxContextObject> requests;
+    for (const ServiceOperation& operation : port.operations) {
+        std::vector<KxContextObject> lines;
+        for (const ServiceParam& param : operation.inputs) {
+            for (const KxCString& line : sampleStatements(schema_, model, param)) {
+                lines.push_back(kxcreateContextObject(line));
+            }
+        }
+        requests.push_back(kxcreateRecord({{"operation", operationRecord(operation)},
+                                           {"fill", kxcreateContextObject(std::move(lines))}}));
+    }
+    return kxcreateContextObject(std::move(requests));
 }
 
 void ServiceWriter::writeWebXml(const std::vector<ServicePort>& ports) {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "orvobase.h"
 #include "orvolexical.h"
@@ -175,6 +176,73 @@ void checkListItems(const Element& at, const std::string& text) {
             readValue(at, text.substr(first, end - first), item);
         }
         first = end;
+    }
+}
+
+// ---- required fields still unset ---------------------------------------------
+// The generated missingFields() walks an object with these: the path of a
+// field below its holder, and which values held by value count as unset.
+// A string, number, boolean, enumeration or date held by value always holds
+// a value of its type, so only a QName without a local name counts.
+
+// The walk stops this deep in held objects (objects held by shared_ptr may
+// make a cycle) and after this many paths.
+inline constexpr int kMaxMissingDepth = 64;
+inline constexpr std::size_t kMaxMissingFields = 100;
+
+// "prefix/name", or name at the top.
+inline std::string fieldPath(const std::string& prefix, const std::string& name) {
+    return prefix.empty() ? name : prefix + "/" + name;
+}
+// "name[index]": one item of a repeated field.
+inline std::string itemPath(const std::string& path, std::size_t index) {
+    return path + "[" + std::to_string(index) + "]";
+}
+
+template <class T>
+bool isUnsetValue(const T&) {
+    return false;
+}
+inline bool isUnsetValue(const QName& value) {
+    return value.local.empty();
+}
+
+// Whether the walk may go on: not too deep and not too many found.
+inline bool walksOn(int depth, const std::vector<std::string>& found) {
+    return depth <= kMaxMissingDepth && found.size() < kMaxMissingFields;
+}
+
+// The error a client proxy throws, before sending anything, for a request
+// whose required fields are unset (missingFields() of its inputs): a fault
+// of the client, naming the first of them.
+class IncompleteRequest : public Fault {
+  public:
+    IncompleteRequest(const std::string& operation, std::vector<std::string> missing)
+        : Fault("Client", textOf(operation, missing)), missing_(std::move(missing)) {}
+    // The paths of the unset fields, each from the input's element name.
+    const std::vector<std::string>& missing() const { return missing_; }
+
+  private:
+    static std::string textOf(const std::string& operation,
+                              const std::vector<std::string>& missing) {
+        std::string text = "the request of " + operation + " is not sent: required ";
+        text += missing.size() == 1 ? "field unset: " : "fields unset: ";
+        const std::size_t shown = missing.size() < 3 ? missing.size() : 3;
+        for (std::size_t i = 0; i < shown; ++i) {
+            text += (i == 0 ? "" : ", ") + missing[i];
+        }
+        if (missing.size() > shown) {
+            text += " and " + std::to_string(missing.size() - shown) + " more";
+        }
+        return text + " (setSendIncomplete(true) sends it as it is)";
+    }
+
+    std::vector<std::string> missing_;
+};
+
+inline void refuseIncomplete(const std::string& operation, std::vector<std::string> missing) {
+    if (!missing.empty()) {
+        throw IncompleteRequest(operation, std::move(missing));
     }
 }
 

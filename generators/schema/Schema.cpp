@@ -51,10 +51,10 @@ std::optional<SimpleKind> builtinType(const KxCString& name) {
         "gYear",         "gYearMonth",       "gMonth",   "gMonthDay", "gDay",
         "anySimpleType", "anyType"};
     if (auto found = kTypes.find(name); found != kTypes.end()) {
-        return SimpleKind{found->second, name, -1, {}};
+        return SimpleKind{found->second, name, -1, {}, -1, {}};
     }
     if (kStrings.count(name) != 0) {
-        return SimpleKind{"std::string", name, -1, {}};
+        return SimpleKind{"std::string", name, -1, {}, -1, {}};
     }
     return std::nullopt;
 }

@@ -17,6 +17,7 @@
 
 #include "generators/support/Diagnostics.h"
 #include "platform/xml/KxXmlTree.h"
+#include "platform/xml/KxXsdSamples.h"
 
 namespace kx::gen {
 
@@ -41,6 +42,9 @@ struct SimpleKind {
     int enumIndex = -1;            // into Schema::enums() for an enumeration
     KxCString listItem;            // for a list: the C++ type its items are checked against
     int listItemEnum = -1;         // for a list of an enumeration: into Schema::enums()
+    // The range facets of a restriction (and of the restrictions it rests
+    // on): the sample values keep within them.
+    XsdRange range;
 };
 
 struct EnumValue {

@@ -195,6 +195,17 @@ std::optional<TypeUse> Schema::useOfSimpleType(const XmlElement& simpleType,
         use.simple.enumIndex = index;
         return use;
     }
+    // The range facets narrow the base's: the restriction's own replace them.
+    const std::pair<const char*, std::string XsdRange::*> kRangeFacets[] = {
+        {"minInclusive", &XsdRange::minInclusive},
+        {"maxInclusive", &XsdRange::maxInclusive},
+        {"minExclusive", &XsdRange::minExclusive},
+        {"maxExclusive", &XsdRange::maxExclusive}};
+    for (const auto& [facet, bound] : kRangeFacets) {
+        if (const XmlElement* given = restriction->child(facet)) {
+            base->simple.range.*bound = given->attributeOr("value").substr(0, 64);
+        }
+    }
     return base;
 }
 

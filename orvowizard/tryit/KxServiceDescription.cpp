@@ -1,12 +1,12 @@
 #include "orvowizard/tryit/KxServiceDescription.h"
 
 #include <charconv>
-#include <map>
 
 #include "platform/base/KxCString.h"
 #include "platform/base/KxText.h"
 #include "platform/os/KxOs.h"
 #include "platform/xml/KxXmlTree.h"
+#include "platform/xml/KxXsdSamples.h"
 
 namespace {
 
@@ -90,35 +90,7 @@ std::string sampleValue(const KxSoapItem& item) {
     if (!item.values.empty()) {
         return item.values.front();
     }
-    static const std::map<std::string, std::string> kSamples = {
-        {"boolean", "true"},
-        {"decimal", "1.5"},
-        {"float", "1.5"},
-        {"double", "1.5"},
-        {"negativeInteger", "-1"},
-        {"nonPositiveInteger", "0"},
-        {"dateTime", "2026-12-06T10:00:00Z"},
-        {"date", "2026-12-06"},
-        {"time", "10:00:00"},
-        {"duration", "P1DT2H"},
-        {"gYear", "2026"},
-        {"gYearMonth", "2026-12"},
-        {"gMonth", "--12"},
-        {"gDay", "---06"},
-        {"gMonthDay", "--12-06"},
-        {"base64Binary", "aGVsbG8="},
-        {"hexBinary", "68656C6C6F"},
-        {"anyURI", "http://example.com/"},
-        {"language", "en"},
-    };
-    if (const auto found = kSamples.find(item.type); found != kSamples.end()) {
-        return found->second;
-    }
-    const bool integral = item.type.find("nteger") != std::string::npos ||
-                          item.type.ends_with("int") || item.type.ends_with("Int") ||
-                          item.type.ends_with("ong") || item.type.ends_with("hort") ||
-                          item.type.ends_with("yte");
-    return integral ? "1" : "sample";
+    return kx::xsdSampleText(item.type);
 }
 
 const KxSoapOperation* KxSoapPort::operation(const std::string& operationName) const {

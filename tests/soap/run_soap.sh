@@ -152,6 +152,27 @@ run_client() {
     check_run "$what" "$container_base$address_path" "$work/check-server.out"
     stop_container || true
   fi
+  run_sample_client || true
+}
+
+# ---- The sample client against a validating server --------------------------
+# The client project generated again with sample=true, built, and its sample
+# program run by check_sample_client.sh against validating_server.py: the
+# first request of every operation must be valid against the WSDL's schemas.
+run_sample_client() {
+  local sample="$work/sample-client"
+  mkdir -p "$sample"
+  printf 'type=client\nprojectName=sample_%s\nclient=true\nserver=false\nsample=true\nmake=true\n' \
+    "$name" >"$sample/startup.properties"
+  step "$name: svcgen generates the sample client" "$work/sample-svcgen.log" "$sample" \
+    "$bin_dir/svcgen" -noserver -properties "$sample/startup.properties" \
+    -compiler redhat-gcc "$wsdl" || return 1
+  step "$name: the sample client builds" "$work/sample-make.log" "$sample" make -j1 || return 1
+  "$soap_dir/check_sample_client.sh" "$sample" "$wsdl" >"$work/sample-check.out" 2>&1 || true
+  sed -i "s/^\(PASS\|FAIL\) sample client: /\1 $name: sample client: /" "$work/sample-check.out"
+  counted "$work/sample-check.out"
+  grep -q -E '^(PASS|FAIL) ' "$work/sample-check.out" ||
+    { fail "$name: check_sample_client.sh runs" "no result"; show "$work/sample-check.out"; }
 }
 
 folders=("${@%/}")

@@ -70,6 +70,9 @@ class Entry(ComplexModel):
     _type_info = [("key", Unicode(**REQUIRED)), ("note", optional(Unicode))]
 
 
+Order = Unicode(values=["ascending", "descending"], type_name="Order")
+
+
 class StatsService(ServiceBase):
     @rpc(repeated(Integer32), optional(Unicode),
          _returns=(Integer32(**REQUIRED), Long(**REQUIRED), optional(Integer32), optional(Unicode),
@@ -80,10 +83,11 @@ class StatsService(ServiceBase):
         values = sorted(value or [])
         return len(values), sum(values), values[-1] if values else None, label, values
 
-    @rpc(repeated(Entry, min_occurs=1), _returns=(repeated(Entry), Integer32(**REQUIRED)),
-         _out_variable_names=("entry", "withoutNote"), _args=("entry",))
-    def Index(ctx, entry):
-        entries = sorted(entry or [], key=lambda e: e.key)
+    @rpc(repeated(Entry, min_occurs=1), Order.customize(**REQUIRED),
+         _returns=(repeated(Entry), Integer32(**REQUIRED)),
+         _out_variable_names=("entry", "withoutNote"), _args=("entry", "order"))
+    def Index(ctx, entry, order):
+        entries = sorted(entry or [], key=lambda e: e.key, reverse=order == "descending")
         return entries, sum(1 for e in entries if e.note is None)
 
 

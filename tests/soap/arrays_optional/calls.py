@@ -24,11 +24,13 @@ def run(service, report, peer):
             answer = peer.body_element("Summarize", value=values, label=label)
             case.equal([child.tag.replace(f"{{{NS}}}", "") for child in answer], names, "elements")
             case.equal(answer.findtext(f"{{{NS}}}label"), label, "label")
-    for entries, want, without_note in [
-            ([("pear", "ripe"), ("apple", None), ("fig", "dried"), ("banana", None)],
+    for entries, order, want, without_note in [
+            ([("pear", "ripe"), ("apple", None), ("fig", "dried"), ("banana", None)], "ascending",
              [("apple", None), ("banana", None), ("fig", "dried"), ("pear", "ripe")], 2),
-            ([("only", "x")], [("only", "x")], 0)]:
-        with report.case(f"Index orders {len(entries)} entries, optional notes kept") as case:
-            answer = service.Index(entry=[{"key": k, "note": n} for k, n in entries])
+            ([("b", None), ("c", "y"), ("a", None)], "descending",
+             [("c", "y"), ("b", None), ("a", None)], 2),
+            ([("only", "x")], "ascending", [("only", "x")], 0)]:
+        with report.case(f"Index orders {len(entries)} entries {order}, optional notes kept") as case:
+            answer = service.Index(entry=[{"key": k, "note": n} for k, n in entries], order=order)
             case.equal([(e.key, e.note) for e in answer.entry], want, "entries")
             case.equal(answer.withoutNote, without_note, "withoutNote")

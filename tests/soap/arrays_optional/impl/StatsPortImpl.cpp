@@ -22,10 +22,12 @@
 
 ::kxtest_org_2025_stats::IndexResponse StatsPortImpl::Index(
     const ::kxtest_org_2025_stats::Index& parameters) {
-    // The entries ordered by key; those without a note are counted.
+    // The entries ordered by key, in the order asked; those without a note are counted.
     std::vector<::kxtest_org_2025_stats::Entry> entries = parameters.getEntry();
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const auto& a, const auto& b) { return a.getKey() < b.getKey(); });
+    const bool descending = parameters.getOrder() == ::kxtest_org_2025_stats::Order::descending;
+    std::stable_sort(entries.begin(), entries.end(), [descending](const auto& a, const auto& b) {
+        return descending ? b.getKey() < a.getKey() : a.getKey() < b.getKey();
+    });
     ::kxtest_org_2025_stats::IndexResponse response;
     response.setWithoutNote(static_cast<std::int32_t>(std::count_if(
         entries.begin(), entries.end(), [](const auto& entry) { return !entry.getNote(); })));
