@@ -3,7 +3,6 @@
 // escaping, the inputs refused unread, and an empty file after a clean run.
 #include <sys/stat.h>
 
-#include <fstream>
 #include <functional>
 
 #include "GeneratorProject.h"
@@ -245,10 +244,6 @@ TEST_F(Diagnostics, HeaderReferencesAreCheckedWhereTheyStand) {
     }
 }
 
-void writeText(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
 // Inputs refused before any of them is taken in: an Error against the input,
 // found quickly whatever the input would have cost.
 TEST_F(Diagnostics, CostlyInputsAreRefusedUnread) {
@@ -264,12 +259,13 @@ TEST_F(Diagnostics, CostlyInputsAreRefusedUnread) {
         deep += "<a>";
     }
     const std::tuple<std::function<void()>, std::string, long, long> cases[] = {
-        {[&] { writeText(input, quadratic + "</definitions>\n"); },
+        {[&] { write("input.wsdl", quadratic + "</definitions>\n"); },
          "the reference to the entity a takes the document's entity text past 1048576 bytes", 5,
          686},
-        {[&] { writeText(input, deep); }, "elements are nested more than 128 levels deep", 3, -1},
+        {[&] { write("input.wsdl", deep); }, "elements are nested more than 128 levels deep", 3,
+         -1},
         {[&] {
-             writeText(input, "<definitions/>");
+             write("input.wsdl", "<definitions/>");
              fs::resize_file(input, 16 * 1024 * 1024 + 1);
          },
          "it is larger than 16 MB, the limit for the files a generator reads", -1, -1},
@@ -314,7 +310,7 @@ TEST_F(Diagnostics, IncludedFilesAreReadOncePerFileAndWithinOneBudget) {
     }
     for (int i = 1; i <= 5; ++i) {
         const std::string name = "part" + std::to_string(i) + ".xsd";
-        writeText(path() + "/" + name, kSchemaHead + padding + "</xs:schema>\n");
+        write(name, kSchemaHead + padding + "</xs:schema>\n");
         parts += "  <xs:include schemaLocation='" + name + "'/>\n";
     }
     write("big.xsd", parts + kTypeT + "xs:int'/></xs:sequence></xs:complexType>\n</xs:schema>\n");

@@ -3,10 +3,10 @@
 // captured for each request.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <vector>
 
 #include "orvowizard/common/KxSessionAccessors.h"
+#include "support/Files.h"
 #include "support/ServletHarness.h"
 
 template <class Page>
@@ -52,8 +52,7 @@ class PageFixture : public testing::Test {
         if (response.getPayloadFile() < 0) {
             return response.getPayload();
         }
-        std::ifstream file("/proc/self/fd/" + std::to_string(response.getPayloadFile()));
-        return {std::istreambuf_iterator<char>(file), {}};
+        return readFile("/proc/self/fd/" + std::to_string(response.getPayloadFile()));
     }
 
     // The values of one attribute over a list in the context.

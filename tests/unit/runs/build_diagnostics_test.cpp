@@ -4,9 +4,8 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
+#include "support/Files.h"
 #include "support/ScratchDir.h"
 
 namespace {
@@ -28,9 +27,7 @@ bool onPath(const std::string& tool) {
 std::string run(const ScratchDir& dir, const std::string& command) {
     const std::string console = dir / "console.txt";
     std::system(("cd '" + dir.str() + "' && " + command + " >'" + console + "' 2>&1").c_str());
-    std::stringstream text;
-    text << std::ifstream(console).rdbuf();
-    return text.str();
+    return readFile(console);
 }
 
 // "error file:line:column", the place and kind of one entry.

@@ -10,13 +10,13 @@
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <random>
 #include <ranges>
 #include <set>
 
 #include "orvowizard/runs/KxProjectZip.h"
+#include "support/Files.h"
 #include "support/ScratchDir.h"
 
 namespace fs = std::filesystem;
@@ -141,9 +141,7 @@ TEST_F(ProjectZipTest, HoldsTheFolderButNoLinksDevicesOrBuildOutputs) {
         EXPECT_EQ(namesOf(entries), expected);
         for (const auto& [name, entry] : entries) {
             if (!name.ends_with('/')) {
-                std::ifstream file(dir / name, std::ios::binary);
-                EXPECT_EQ(entry.content, std::string(std::istreambuf_iterator<char>(file), {}))
-                    << name;
+                EXPECT_EQ(entry.content, readFile(dir / name)) << name;
             }
             EXPECT_EQ(entry.content.find(kSecret), std::string::npos) << name;
         }

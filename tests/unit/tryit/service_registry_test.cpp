@@ -7,10 +7,10 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
 #include <thread>
 
 #include "platform/os/KxOs.h"
+#include "support/Files.h"
 #include "support/ScratchDir.h"
 
 namespace {
@@ -33,11 +33,6 @@ class ServiceRegistryTest : public testing::Test {
         ::chmod(program.c_str(), 0755);
         registry.setContainerProgram(program);
         return scratch / name;
-    }
-
-    static std::string read(const std::string& path) {
-        std::ifstream in(path);
-        return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
     static bool alive(int pid) { return pid > 0 && ::kill(pid, 0) == 0; }
@@ -105,7 +100,7 @@ TEST_F(ServiceRegistryTest, RunsTheProjectInItsOwnContainerUntilStopped) {
 
     // Loopback, a free port, a token of its own, the descriptor's copy and
     // the logs in the project's service folder, served at the root.
-    const std::string args = read(dir + "/args.txt");
+    const std::string args = readFile(dir + "/args.txt");
     const std::string folder = kx::os::realPathOf(dir);
     EXPECT_NE(args.find("--bind 127.0.0.1"), std::string::npos) << args;
     EXPECT_NE(args.find("--port 0"), std::string::npos) << args;
@@ -118,7 +113,7 @@ TEST_F(ServiceRegistryTest, RunsTheProjectInItsOwnContainerUntilStopped) {
     EXPECT_NE(args.find("--webapp " + folder + "/service/webapp"), std::string::npos) << args;
     EXPECT_NE(args.find("--log-dir " + folder + "/service/logs"), std::string::npos) << args;
     EXPECT_NE(args.find("--context  --bind"), std::string::npos) << args;
-    EXPECT_EQ(read(dir + "/service/webapp/WEB-INF/web.xml"), kDescriptor);
+    EXPECT_EQ(readFile(dir + "/service/webapp/WEB-INF/web.xml"), kDescriptor);
 
     EXPECT_TRUE(registry.stop(dir));
     EXPECT_FALSE(alive(service->pid));
