@@ -5,7 +5,9 @@
 # tree), which nobody here wrote; or the files named. Per file: svcgen writes the
 # server and client projects with samples and makefile, make builds them,
 # make run serves the sample server at a free port, and zeep_any.py calls
-# every operation of every SOAP port with values made from the schema. A file
+# every operation of every SOAP port with values made from the schema; the
+# project's sample client then calls validating_server.py, whose checks each
+# request must pass. A file
 # with SOAP encoding (use="encoded") must instead be refused with an error
 # that says so. One PASS, FAIL or SKIP line per check, then a summary; exit 1
 # on a failure; the shared corpus, when absent, is one SKIP.
@@ -99,6 +101,16 @@ for wsdl in "${wsdls[@]}"; do
   pass "$name: svcgen generates the project"
   step "$name: the project builds" "$work/make.log" "$project" make -j "${KX_MAKE_JOBS:-2}" || continue
   serve_and_call "$name" "$wsdl" "$project"
+  # The sample client program of the same project against a server that
+  # validates every request against the WSDL's schemas.
+  "$soap_dir/check_sample_client.sh" "$project" "$wsdl" >"$work/sample-check.out" 2>&1 || true
+  sed -i "s/^\(PASS\|FAIL\) sample client: /\1 $(printf '%s' "$name" | sed 's|/|\\/|g'): sample client: /" \
+    "$work/sample-check.out"
+  if grep -q -E '^(PASS|FAIL) ' "$work/sample-check.out"; then
+    counted "$work/sample-check.out"
+  else
+    skip "$name: the sample client's requests validate" "$(head -n1 "$work/sample-check.out")"
+  fi
 done
 
 echo "WSDL files without an implementation: $passed passed, $failed failed, $skipped skipped (${#wsdls[@]} files)"

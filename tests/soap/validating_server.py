@@ -4,8 +4,9 @@ content against the schemas of a WSDL file and logs what it found.
     validating_server.py [--port N] [--log FILE] WSDL
     validating_server.py --operations WSDL   (the operations it serves, one a line)
 
-The schemas are those of the WSDL's types, each with the namespace
-declarations in scope where it stands, following xsd:import and xsd:include
+The schemas are those of the WSDL's types and of the WSDL files it imports
+(local locations), each with the namespace declarations in scope where it
+stands, following xsd:import and xsd:include
 with a local schemaLocation (an import without one names another inline
 schema). An rpc operation's wrapper is checked as an element of its parts.
 Prints "validating: serving WSDL at http://127.0.0.1:PORT/PATH" once it
@@ -54,17 +55,18 @@ class Schemas:
     """The WSDL's schemas made into one lxml XMLSchema, through files in a
     scratch folder: per target namespace a file including its pieces."""
 
-    def __init__(self, wsdl_tree, wsdl_dir, extra_pieces):
+    def __init__(self, definitions, extra_pieces):
         self.scratch = tempfile.mkdtemp(prefix="kx-validating-")
         atexit.register(shutil.rmtree, self.scratch, True)
-        pieces = {}  # target namespace -> schema element texts
-        for schema in wsdl_tree.iterfind(f"{{{WSDL}}}types/{{{XSD}}}schema"):
-            pieces.setdefault(schema.get("targetNamespace", ""), []).append(schema)
-        for ns, text in extra_pieces:
-            pieces.setdefault(ns, []).append(etree.fromstring(text))
+        pieces = {}  # target namespace -> (schema element, the folder of its file)
+        for root, folder in definitions:
+            for schema in root.iterfind(f"{{{WSDL}}}types/{{{XSD}}}schema"):
+                pieces.setdefault(schema.get("targetNamespace", ""), []).append((schema, folder))
+        for ns, text, folder in extra_pieces:
+            pieces.setdefault(ns, []).append((etree.fromstring(text), folder))
         self.files = {ns: os.path.join(self.scratch, f"ns{i}.xsd") for i, ns in enumerate(pieces)}
         for ns, elements in pieces.items():
-            self._write_namespace(ns, elements, wsdl_dir)
+            self._write_namespace(ns, elements)
         driver = etree.Element(f"{{{XSD}}}schema", nsmap={"xsd": XSD})
         for ns, path in self.files.items():
             if ns:
@@ -75,14 +77,23 @@ class Schemas:
         etree.ElementTree(driver).write(driver_path)
         self.schema = etree.XMLSchema(etree.parse(driver_path))
 
-    def _write_namespace(self, ns, elements, wsdl_dir):
+    def _write_namespace(self, ns, elements):
         wrapper = etree.Element(f"{{{XSD}}}schema", nsmap={"xsd": XSD})
         if ns:
             wrapper.set("targetNamespace", ns)
         base = self.files[ns]
-        for i, element in enumerate(elements):
+        for i, (element, wsdl_dir) in enumerate(elements):
             # Serialised alone, the element keeps every declaration in scope.
             piece = etree.fromstring(etree.tostring(element))
+            # A data set's own schema (ref="xsd:schema") is open content here:
+            # the schema for schemas is not at hand.
+            for ref in list(piece.iter(f"{{{XSD}}}element")):
+                if ref.get("ref") and qname(ref, ref.get("ref")) == f"{{{XSD}}}schema":
+                    any_element = etree.Element(f"{{{XSD}}}any", namespace=XSD, processContents="skip")
+                    for occurs in ("minOccurs", "maxOccurs"):
+                        if ref.get(occurs) is not None:
+                            any_element.set(occurs, ref.get(occurs))
+                    ref.getparent().replace(ref, any_element)
             for reference in piece.iterfind(f"{{{XSD}}}import"):
                 target = local_file(reference.get("schemaLocation"), wsdl_dir)
                 if target is None and reference.get("namespace", "") in self.files:
@@ -110,25 +121,60 @@ class Service:
     request's Body holds."""
 
     def __init__(self, wsdl_path):
-        tree = etree.parse(wsdl_path, etree.XMLParser(resolve_entities=False, no_network=True))
-        root = tree.getroot()
+        definitions = self._definitions(wsdl_path)
         self.messages = {}
-        for message in root.iterfind(f"{{{WSDL}}}message"):
-            name = etree.QName(root.get("targetNamespace", ""), message.get("name")).text
-            self.messages[name] = [(p.get("name"), p) for p in message.iterfind(f"{{{WSDL}}}part")]
-        port_types = {etree.QName(root.get("targetNamespace", ""), p.get("name")).text: p
-                      for p in root.iterfind(f"{{{WSDL}}}portType")}
+        port_types = {}
+        for root, _ in definitions:
+            target = root.get("targetNamespace", "")
+            for message in root.iterfind(f"{{{WSDL}}}message"):
+                name = etree.QName(target, message.get("name")).text
+                self.messages[name] = [(p.get("name"), p) for p in message.iterfind(f"{{{WSDL}}}part")]
+            for port_type in root.iterfind(f"{{{WSDL}}}portType"):
+                port_types[etree.QName(target, port_type.get("name")).text] = port_type
         self.operations = {}  # request element -> (operation name, response element or None)
         extra = []
-        for binding in root.iterfind(f"{{{WSDL}}}binding"):
-            port_type = port_types.get(qname(binding, binding.get("type", "")))
-            if port_type is not None:
-                self._read_binding(binding, port_type, extra)
-        self.schemas = Schemas(root, os.path.dirname(os.path.abspath(wsdl_path)), extra)
-        address = root.find(f".//{{{WSDL}}}port/*[@location]")
+        bound = set()
+        for root, folder in definitions:
+            for binding in root.iterfind(f"{{{WSDL}}}binding"):
+                port_type = port_types.get(qname(binding, binding.get("type", "")))
+                if port_type is not None:
+                    bound.add(id(port_type))
+                    self._read_binding(binding, port_type, extra, folder)
+        # A port type no binding names is served as document/literal, as the
+        # generators serve it.
+        for port_type in port_types.values():
+            if id(port_type) not in bound:
+                binding = etree.Element(f"{{{WSDL}}}binding")
+                for abstract in port_type.iterfind(f"{{{WSDL}}}operation"):
+                    etree.SubElement(binding, f"{{{WSDL}}}operation", name=abstract.get("name"))
+                self._read_binding(binding, port_type, extra, definitions[0][1])
+        self.schemas = Schemas(definitions, extra)
+        address = next((found for root, _ in definitions
+                        for found in root.iterfind(f".//{{{WSDL}}}port/*[@location]")), None)
         self.path = urlparse(address.get("location")).path if address is not None else "/"
 
-    def _read_binding(self, binding, port_type, extra):
+    @staticmethod
+    def _definitions(wsdl_path):
+        """The definitions of the WSDL file and of those it imports with a
+        local location, each once: (root element, its file's folder)."""
+        found, seen, pending = [], set(), [os.path.abspath(wsdl_path)]
+        while pending:
+            path = os.path.realpath(pending.pop(0))
+            if path in seen:
+                continue
+            seen.add(path)
+            root = etree.parse(path, etree.XMLParser(resolve_entities=False, no_network=True)).getroot()
+            folder = os.path.dirname(path)
+            if etree.QName(root).localname != "definitions":
+                continue
+            found.append((root, folder))
+            for imported in root.iterfind(f"{{{WSDL}}}import"):
+                target = local_file(imported.get("location", "").replace("\\", "/"), folder)
+                if target is not None:
+                    pending.append(target)
+        return found
+
+    def _read_binding(self, binding, port_type, extra, folder):
         style = "document"
         for soap in SOAP_BINDINGS:
             found = binding.find(f"{{{soap}}}binding")
@@ -145,18 +191,18 @@ class Service:
                 op_style = found.get("style", op_style) if found is not None else op_style
                 body = operation.find(f"{{{WSDL}}}input/{{{soap}}}body")
                 body_ns = body.get("namespace", body_ns) if body is not None else body_ns
-            parts = self._parts(abstract, "input")
+            parts = self._body_parts(operation, abstract, "input")
             output = abstract.find(f"{{{WSDL}}}output")
             if op_style == "rpc":
                 request = etree.QName(body_ns, name).text
                 response = etree.QName(body_ns, name + "Response").text if output is not None else None
-                extra.append((body_ns, self._rpc_wrapper(body_ns, name, parts)))
+                extra.append((body_ns, self._rpc_wrapper(body_ns, name, parts), folder))
             else:
                 elements = [qname(p, p.get("element")) for _, p in parts if p.get("element")]
                 if not elements:
                     continue
                 request = elements[0]
-                out_parts = self._parts(abstract, "output") if output is not None else []
+                out_parts = self._body_parts(operation, abstract, "output") if output is not None else []
                 out_elements = [qname(p, p.get("element")) for _, p in out_parts if p.get("element")]
                 response = out_elements[0] if out_elements else None
             self.operations[request] = (name, response, output is None)
@@ -164,6 +210,18 @@ class Service:
     def _parts(self, abstract, direction):
         use = abstract.find(f"{{{WSDL}}}{direction}")
         return self.messages.get(qname(use, use.get("message", "")), [])
+
+    def _body_parts(self, operation, abstract, direction):
+        """The parts of the message that go in the Body: not those the
+        binding carries in header blocks."""
+        in_headers = set()
+        for soap in SOAP_BINDINGS:
+            for header in operation.iterfind(f"{{{WSDL}}}{direction}/{{{soap}}}header"):
+                in_headers.add((qname(header, header.get("message", "")), header.get("part")))
+        use = abstract.find(f"{{{WSDL}}}{direction}")
+        message = qname(use, use.get("message", ""))
+        return [(name, part) for name, part in self._parts(abstract, direction)
+                if (message, name) not in in_headers]
 
     @staticmethod
     def _rpc_wrapper(ns, name, parts):

@@ -93,9 +93,13 @@ TEST_F(OpenContentTest, WildcardsAreFieldsInTheirPlaceWithTheNamespacesTheyTake)
     EXPECT_EQ(model.storedType, "std::vector<orvo::AnyElement>");
     EXPECT_EQ(model.xmlForm,
               "any element of a namespace other than no namespace, urn:open (lax), as it stands");
-    // In a choice a wildcard is no field: what it takes is passed over.
-    EXPECT_TRUE(type("Choosy").type->acceptsAny);
-    EXPECT_EQ(type("Choosy").type->fields.size(), 1u);
+    // In a choice a wildcard is one more member of the choice's group.
+    const DataType& choosy = *type("Choosy").type;
+    EXPECT_FALSE(choosy.acceptsAny);
+    ASSERT_EQ(choosy.fields.size(), 2u);
+    EXPECT_TRUE(choosy.fields[1].isWildcard && choosy.fields[1].optional);
+    EXPECT_EQ(choosy.fields[1].group, choosy.fields[0].group);
+    EXPECT_GE(choosy.fields[1].group, 0);
     EXPECT_FALSE(type("Item").type->acceptsAny);
 }
 
