@@ -13,9 +13,6 @@ namespace kx::gen {
 
 namespace {
 
-constexpr const char* kSoap11BindingNamespace = "http://schemas.xmlsoap.org/wsdl/soap/";
-constexpr const char* kSoap12BindingNamespace = "http://schemas.xmlsoap.org/wsdl/soap12/";
-
 // The most WSDL files one run reads through wsdl:import, and their text
 // together: each parsed tree stays in memory for the whole run.
 constexpr std::size_t kMaxWsdlFiles = 100;

@@ -16,6 +16,10 @@
 
 namespace kx::gen {
 
+// The namespaces of the SOAP 1.1 and SOAP 1.2 binding extensions.
+inline constexpr const char* kSoap11BindingNamespace = "http://schemas.xmlsoap.org/wsdl/soap/";
+inline constexpr const char* kSoap12BindingNamespace = "http://schemas.xmlsoap.org/wsdl/soap12/";
+
 struct WsdlPart {
     KxCString name;
     KxCString element;                 // qualified name, when the part names an element

@@ -6,9 +6,6 @@ namespace kx::gen {
 
 namespace {
 
-constexpr const char* kSoap11BindingNamespace = "http://schemas.xmlsoap.org/wsdl/soap/";
-constexpr const char* kSoap12BindingNamespace = "http://schemas.xmlsoap.org/wsdl/soap12/";
-
 bool isSoapBindingElement(const XmlElement& element) {
     return element.namespaceUri == kSoap11BindingNamespace ||
            element.namespaceUri == kSoap12BindingNamespace;

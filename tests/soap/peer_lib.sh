@@ -51,3 +51,30 @@ counted() {
   passed=$((passed + $(grep -c '^PASS ' "$1" || true)))
   failed=$((failed + $(grep -c '^FAIL ' "$1" || true)))
 }
+
+# client_project WHAT DIR WSDL NAME: svcgen writes the client project NAME of
+# WSDL (samples and makefile) into DIR, and make builds its library and
+# sample program; PASS or FAIL lines for both steps. Needs $bin_dir and $work.
+client_project() {
+  mkdir -p "$2"
+  printf 'type=client\nprojectName=%s\nclient=true\nserver=false\nsample=true\nmake=true\n' \
+    "$4" >"$2/startup.properties"
+  step "$1: svcgen generates the client project" "$work/client-svcgen.log" "$2" \
+    "$bin_dir/svcgen" -noserver -properties "$2/startup.properties" \
+    -compiler redhat-gcc "$3" || return 1
+  step "$1: the client project builds" "$work/client-make.log" "$2" make -j "${KX_MAKE_JOBS:-1}"
+}
+
+# sample_check WHAT DIR WSDL: the sample program of the client project in DIR
+# against validating_server.py (check_sample_client.sh), its lines counted.
+sample_check() {
+  "$soap_dir/check_sample_client.sh" "$2" "$3" >"$work/sample-check.out" 2>&1 || true
+  local label
+  label="$(printf '%s' "$1" | sed 's/[\/&]/\\&/g')"
+  sed -i "s/^\(PASS\|FAIL\) sample client: /\1 $label: sample client: /" "$work/sample-check.out"
+  if grep -q -E '^(PASS|FAIL) ' "$work/sample-check.out"; then
+    counted "$work/sample-check.out"
+  else
+    skip "$1: the sample client's requests validate" "$(head -n1 "$work/sample-check.out")"
+  fi
+}

@@ -101,24 +101,11 @@ for wsdl in "${wsdls[@]}"; do
   pass "$name: svcgen generates the project"
   step "$name: the project builds" "$work/make.log" "$project" make -j "${KX_MAKE_JOBS:-2}" || continue
   serve_and_call "$name" "$wsdl" "$project"
-  # The sample client program against a server that validates every request
-  # against the WSDL's schemas, from a client project of its own (as a
-  # client is built: the server project links the servlet library).
-  client="$work/client"
-  mkdir -p "$client"
-  printf 'type=client\nprojectName=client\nclient=true\nserver=false\nsample=true\nmake=true\n' \
-    >"$client/startup.properties"
-  step "$name: the sample client builds" "$work/client.log" "$client" bash -c \
-    "\"\$1\" -noserver -properties startup.properties -compiler redhat-gcc \"\$2\" && make -j \"\$3\"" \
-    client "$bin_dir/svcgen" "$wsdl" "${KX_MAKE_JOBS:-2}" || continue
-  "$soap_dir/check_sample_client.sh" "$client" "$wsdl" >"$work/sample-check.out" 2>&1 || true
-  sed -i "s/^\(PASS\|FAIL\) sample client: /\1 $(printf '%s' "$name" | sed 's|/|\\/|g'): sample client: /" \
-    "$work/sample-check.out"
-  if grep -q -E '^(PASS|FAIL) ' "$work/sample-check.out"; then
-    counted "$work/sample-check.out"
-  else
-    skip "$name: the sample client's requests validate" "$(head -n1 "$work/sample-check.out")"
-  fi
+  # The sample client program, from a client project of its own (the server
+  # project links the servlet library), against a server that validates
+  # every request against the WSDL's schemas.
+  client_project "$name" "$work/client" "$wsdl" client || continue
+  sample_check "$name" "$work/client" "$wsdl"
 done
 
 echo "WSDL files without an implementation: $passed passed, $failed failed, $skipped skipped (${#wsdls[@]} files)"

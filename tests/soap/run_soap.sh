@@ -115,13 +115,9 @@ check_run() {
 # run_client: the client phase of a folder with client/.
 run_client() {
   local client="$work/client" lib_name="client_${name}"
-  mkdir -p "$client"
-  printf 'type=client\nprojectName=%s\nclient=true\nserver=false\nmake=true\n' \
-    "$lib_name" >"$client/startup.properties"
-  step "$name: svcgen generates the client project" "$work/client-svcgen.log" "$client" \
-    "$bin_dir/svcgen" -noserver -properties "$client/startup.properties" \
-    -compiler redhat-gcc "$wsdl" || return 1
-  step "$name: the client library builds" "$work/client-make.log" "$client" make -j1 || return 1
+  client_project "$name" "$client" "$wsdl" "$lib_name" || return 1
+  # Its sample program must send only requests that validate.
+  sample_check "$name" "$client" "$wsdl"
   # shellcheck disable=SC2046  # pkg-config's flags are separate words
   step "$name: client/check_client.cpp builds against the client" "$work/check-build.log" \
     "$client" g++ -std=c++17 -Wall -O1 -I"$client" -I"$soap_dir" \
@@ -152,27 +148,6 @@ run_client() {
     check_run "$what" "$container_base$address_path" "$work/check-server.out"
     stop_container || true
   fi
-  run_sample_client || true
-}
-
-# ---- The sample client against a validating server --------------------------
-# The client project generated again with sample=true, built, and its sample
-# program run by check_sample_client.sh against validating_server.py: the
-# first request of every operation must be valid against the WSDL's schemas.
-run_sample_client() {
-  local sample="$work/sample-client"
-  mkdir -p "$sample"
-  printf 'type=client\nprojectName=sample_%s\nclient=true\nserver=false\nsample=true\nmake=true\n' \
-    "$name" >"$sample/startup.properties"
-  step "$name: svcgen generates the sample client" "$work/sample-svcgen.log" "$sample" \
-    "$bin_dir/svcgen" -noserver -properties "$sample/startup.properties" \
-    -compiler redhat-gcc "$wsdl" || return 1
-  step "$name: the sample client builds" "$work/sample-make.log" "$sample" make -j1 || return 1
-  "$soap_dir/check_sample_client.sh" "$sample" "$wsdl" >"$work/sample-check.out" 2>&1 || true
-  sed -i "s/^\(PASS\|FAIL\) sample client: /\1 $name: sample client: /" "$work/sample-check.out"
-  counted "$work/sample-check.out"
-  grep -q -E '^(PASS|FAIL) ' "$work/sample-check.out" ||
-    { fail "$name: check_sample_client.sh runs" "no result"; show "$work/sample-check.out"; }
 }
 
 folders=("${@%/}")
