@@ -153,7 +153,8 @@ KxCString readItem(const Schema& schema, const Field& field, const KxCString& in
             return readObjectStatement(classOf(schema, field), "child", target, external);
         }
         return "orvo::readValue(child, child.text(), " + target + ");" +
-               checkList(field, "child", target);
+               checkList(field, "child", target) +
+               checkFacets(field.simple, "child", "child.text()");
     };
     const KxCString declaration =
         field.cppType + (field.isClass ? " " : " ") + "%" + (field.isClass ? ";" : "{};");
@@ -187,7 +188,8 @@ KxCString readAttribute(const ClassModel& model, const Field& field) {
     KxCString body = "    if (element.attribute(" + literalNames(field.xml) + ", text)) {\n";
     body += "        " + field.cppType + " value{};\n";
     body += "        orvo::readValue(element, text, value);" +
-            checkList(field, "element", "value") + "\n";
+            checkList(field, "element", "value") +
+            checkFacets(field.simple, "element", "text", field.xml.local) + "\n";
     if (!field.fixedValue.empty()) {
         body += "        if (orvo::toText(value) != orvo::toText(orvo::fromText<" + field.cppType +
                 ">(" + cppLiteral(field.fixedValue) +
@@ -304,7 +306,8 @@ KxCString readTextBody(const ClassModel& model) {
     for (const Field& field : model.type->fields) {
         if (field.isText) {
             const KxCString read = "orvo::readValue(element, element.text(), value);" +
-                                   checkList(field, "element", "value");
+                                   checkList(field, "element", "value") +
+                                   checkFacets(field.simple, "element", "element.text()");
             return "    {\n        " + field.cppType + " value{};\n        " + read + "\n        " +
                    storeItem(model, field) + "\n    }\n";
         }

@@ -17,6 +17,10 @@ KxCString readItem(const Schema& schema, const Field& field, const KxCString& in
 KxCString storeItem(const ClassModel& model, const Field& field);
 // Escaped for the inside of a C++ string literal.
 KxCString inLiteral(const KxCString& text);
+// The statement that checks the facets of a value read from `text` at the
+// element `at` (or its attribute); empty when its type has none to check.
+KxCString checkFacets(const SimpleKind& simple, const KxCString& at, const KxCString& text,
+                      const KxCString& attribute = {});
 // The test that `child` is the field's element.
 KxCString isChild(const Field& field);
 

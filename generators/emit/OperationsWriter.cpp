@@ -78,6 +78,7 @@ class InputTree {
 
   private:
     std::vector<KxContextObject> content(int classIndex, int depth);
+    std::optional<KxContextObject> repeatedChoice(const Field& field, int depth);
     KxContextObject choice(const std::vector<ElementItem>& alternatives, const KxCString& min,
                            const KxCString& max, int depth);
     KxContextObject attribute(const Field& field);
@@ -154,6 +155,22 @@ KxContextObject InputTree::attribute(const Field& field) {
     return node("attribute", std::move(attributes), values(field.simple), {});
 }
 
+// A repeated choice's alternatives; nothing when every one is open content,
+// which has no form.
+std::optional<KxContextObject> InputTree::repeatedChoice(const Field& field, int depth) {
+    std::vector<ElementItem> alternatives;
+    for (const Field& alternative : field.alternatives) {
+        if (!alternative.isWildcard) {
+            alternatives.push_back(itemOf(alternative));
+            alternatives.back().min = "1";
+        }
+    }
+    if (alternatives.empty()) {
+        return std::nullopt;
+    }
+    return choice(alternatives, occurs(field.minOccurs), "unbounded", depth);
+}
+
 std::vector<KxContextObject> InputTree::content(int classIndex, int depth) {
     // The base types' content comes first: the chain from the root down.
     std::vector<const DataType*> chain;
@@ -189,16 +206,8 @@ std::vector<KxContextObject> InputTree::content(int classIndex, int depth) {
             // One alternative per occurrence: a repeated choice holds them as
             // one field, a single choice as fields of one group side by side.
             if (!field.alternatives.empty()) {
-                std::vector<ElementItem> alternatives;
-                for (const Field& alternative : field.alternatives) {
-                    if (!alternative.isWildcard) {  // open content has no form
-                        alternatives.push_back(itemOf(alternative));
-                        alternatives.back().min = "1";
-                    }
-                }
-                if (!alternatives.empty()) {
-                    nodes.push_back(
-                        choice(alternatives, occurs(field.minOccurs), "unbounded", depth));
+                if (std::optional<KxContextObject> repeated = repeatedChoice(field, depth)) {
+                    nodes.push_back(std::move(*repeated));
                 }
                 continue;
             }

@@ -15,6 +15,8 @@
 //   orvosoap.h     SOAP envelopes, faults, content types and actions
 //   orvoclasses.h  what the generated classes read and write their fields with
 //   orvoany.h      wildcard elements and attributes kept as they stand
+//   orvopattern.h  the regular expressions of pattern facets
+//   orvofacets.h   the facets reading checks: patterns, lengths, digits, ranges
 #pragma once
 
 // Each part after the ones it uses (clang-format would sort them).
@@ -27,4 +29,6 @@
 #include "orvosoap.h"
 #include "orvoclasses.h"
 #include "orvoany.h"
+#include "orvopattern.h"
+#include "orvofacets.h"
 // clang-format on

@@ -51,10 +51,10 @@ std::optional<SimpleKind> builtinType(const KxCString& name) {
         "gYear",         "gYearMonth",       "gMonth",   "gMonthDay", "gDay",
         "anySimpleType", "anyType"};
     if (auto found = kTypes.find(name); found != kTypes.end()) {
-        return SimpleKind{found->second, name, -1, {}, -1, {}};
+        return SimpleKind{found->second, name, -1, {}, -1, {}, {}};
     }
     if (kStrings.count(name) != 0) {
-        return SimpleKind{"std::string", name, -1, {}, -1, {}};
+        return SimpleKind{"std::string", name, -1, {}, -1, {}, {}};
     }
     return std::nullopt;
 }
@@ -217,9 +217,60 @@ void Schema::addSchema(const XmlElement& schema, const SourceFile& source,
             }
         }
     }
+    for (const XmlElement& child : schema.children) {
+        if (child.namespaceUri != kXsdNamespace) {
+            continue;
+        }
+        if (child.name == "include" || child.name == "import") {
+            follow(child, document);
+        } else {
+            declareTopLevel(child, document);
+        }
+    }
+}
 
-    const auto declare = [&](std::map<QName, Declaration>& table, const XmlElement& child,
-                             const char* what) {
+void Schema::follow(const XmlElement& child, const Document& document) {
+    const bool include = child.name == "include";
+    const KxCString location(kx::trimWhitespace(child.attributeOr("schemaLocation")));
+    const KxCString imported = child.attributeOr("namespace");
+    const bool url = location.find("://") != KxCString::npos;
+    if (include && (location.empty() || url)) {
+        fail(url ? "the schema " + location +
+                       " is named by a URL; only local files are read (name a copy "
+                       "beside this file instead)"
+                 : KxCString("the include names no schemaLocation"),
+             document, child);
+        return;
+    }
+    // An import the run does not read is fine as long as another schema
+    // defines its namespace or nothing from it is used; what is used and
+    // missing is reported where it is used.
+    if (location.empty() || url) {
+        if (imported != kXmlNamespace && imported != kXsdNamespace) {
+            pendingImports_.push_back({imported, &document, &child, location});
+        }
+        return;
+    }
+    const KxCString& target = document.targetNamespace;
+    const SourceFile& source = document.source;
+    const KxCString named = locationBeside(source.name, location);
+    const std::size_t before = documents_.size();
+    loadFile(SourceFile::named(named), include ? target : KxCString(), &source, child.at);
+    // The file read declares the namespace the include or import expects.
+    if (documents_.size() > before) {
+        const Document& added = documents_[before];
+        const KxCString expected = include ? target : imported;
+        if (added.targetNamespace != expected && !(include && added.chameleon)) {
+            fail("the schema " + named + " has the target namespace \"" + added.targetNamespace +
+                     "\", not \"" + expected + "\" as the " + child.name + " expects",
+                 document, child);
+        }
+    }
+}
+
+void Schema::declareTopLevel(const XmlElement& child, const Document& document) {
+    const KxCString& target = document.targetNamespace;
+    const auto declare = [&](std::map<QName, Declaration>& table, const char* what) {
         const KxCString name = child.attributeOr("name");
         if (name.empty()) {
             warn("a global " + child.name + " has no name and is passed over", document, child);
@@ -231,68 +282,26 @@ void Schema::addSchema(const XmlElement& schema, const SourceFile& source,
                  child);
         }
     };
-    for (const XmlElement& child : schema.children) {
-        if (child.namespaceUri != kXsdNamespace) {
-            continue;
-        }
-        if (child.name == "include" || child.name == "import") {
-            const bool include = child.name == "include";
-            const KxCString location(kx::trimWhitespace(child.attributeOr("schemaLocation")));
-            const KxCString imported = child.attributeOr("namespace");
-            const bool url = location.find("://") != KxCString::npos;
-            if (include && (location.empty() || url)) {
-                fail(url ? "the schema " + location +
-                               " is named by a URL; only local files are read (name a copy "
-                               "beside this file instead)"
-                         : KxCString("the include names no schemaLocation"),
-                     document, child);
-                continue;
-            }
-            // An import the run does not read is fine as long as another
-            // schema defines its namespace or nothing from it is used; what
-            // is used and missing is reported where it is used.
-            if (location.empty() || url) {
-                if (imported != kXmlNamespace && imported != kXsdNamespace) {
-                    pendingImports_.push_back({imported, &document, &child, location});
-                }
-                continue;
-            }
-            const KxCString named = locationBeside(source.name, location);
-            const std::size_t before = documents_.size();
-            loadFile(SourceFile::named(named), include ? target : KxCString(), &source, child.at);
-            // The file read declares the namespace the include or import expects.
-            if (documents_.size() > before) {
-                const Document& added = documents_[before];
-                const KxCString expected = include ? target : imported;
-                if (added.targetNamespace != expected && !(include && added.chameleon)) {
-                    fail("the schema " + named + " has the target namespace \"" +
-                             added.targetNamespace + "\", not \"" + expected + "\" as the " +
-                             child.name + " expects",
-                         document, child);
-                }
-            }
-        } else if (child.name == "complexType") {
-            declare(complexTypes_, child, "complex type");
-            order_.push_back({'c', {target, child.attributeOr("name")}});
-        } else if (child.name == "simpleType") {
-            declare(simpleTypes_, child, "simple type");
-        } else if (child.name == "element") {
-            declare(elementDeclarations_, child, "element");
-            order_.push_back({'e', {target, child.attributeOr("name")}});
-        } else if (child.name == "attribute") {
-            declare(attributes_, child, "attribute");
-        } else if (child.name == "group") {
-            declare(groups_, child, "group");
-        } else if (child.name == "attributeGroup") {
-            declare(attributeGroups_, child, "attribute group");
-        } else if (child.name == "redefine" || child.name == "override") {
-            warn("xsd:" + child.name + " is not supported; the schema it names is not read",
-                 document, child);
-        } else if (child.name != "annotation" && child.name != "notation") {
-            warn(
-                "xsd:" + child.name + " at the top of a schema is not supported and is passed over",
-                document, child);
-        }
+    if (child.name == "complexType") {
+        declare(complexTypes_, "complex type");
+        order_.push_back({'c', {target, child.attributeOr("name")}});
+    } else if (child.name == "simpleType") {
+        declare(simpleTypes_, "simple type");
+    } else if (child.name == "element") {
+        declare(elementDeclarations_, "element");
+        order_.push_back({'e', {target, child.attributeOr("name")}});
+    } else if (child.name == "attribute") {
+        declare(attributes_, "attribute");
+    } else if (child.name == "group") {
+        declare(groups_, "group");
+    } else if (child.name == "attributeGroup") {
+        declare(attributeGroups_, "attribute group");
+    } else if (child.name == "redefine" || child.name == "override") {
+        warn("xsd:" + child.name + " is not supported; the schema it names is not read", document,
+             child);
+    } else if (child.name != "annotation" && child.name != "notation") {
+        warn("xsd:" + child.name + " at the top of a schema is not supported and is passed over",
+             document, child);
     }
 }
 

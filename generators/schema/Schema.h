@@ -35,6 +35,22 @@ struct QName {
     KxCString shown() const { return ns.empty() ? local : "{" + ns + "}" + local; }
 };
 
+// The facets reading checks a simple value against besides its type.
+struct Facets {
+    // One entry per restriction, each its patterns joined as alternatives:
+    // a value matches every entry.
+    std::vector<KxCString> patterns;
+    std::optional<std::size_t> minLength;
+    std::optional<std::size_t> maxLength;
+    std::optional<std::size_t> totalDigits;
+    std::optional<std::size_t> fractionDigits;
+    KxCString whiteSpace;  // a restriction's own rule, else empty
+
+    bool empty() const {
+        return patterns.empty() && !minLength && !maxLength && !totalDigits && !fractionDigits;
+    }
+};
+
 // How the values of a simple type are held in C++.
 struct SimpleKind {
     KxCString cppType = "std::string";
@@ -45,6 +61,7 @@ struct SimpleKind {
     // The range facets of a restriction (and of the restrictions it rests
     // on): the sample values keep within them.
     XsdRange range;
+    Facets facets;
 };
 
 struct EnumValue {
@@ -203,6 +220,9 @@ class Schema {
                   const SourceFile* from, Location at);
     void addSchema(const XmlElement& schema, const SourceFile& source,
                    const KxCString& chameleonNamespace);
+    // Reads the file an include or import names, once.
+    void follow(const XmlElement& child, const Document& document);
+    void declareTopLevel(const XmlElement& child, const Document& document);
     std::optional<QName> nameIn(const Document& document, const XmlElement& at,
                                 const KxCString& text, bool report) const;
     KxCString uniqueClassName(const KxCString& wanted);
@@ -212,6 +232,14 @@ class Schema {
                  bool optional, bool repeated);
     void addElementField(const XmlElement& element, int index, const Document& document, int group,
                          bool optional, bool repeated);
+    void keepBaseContent(const XmlElement& restriction, int index, int baseIndex);
+    void collectModelGroup(const XmlElement& child, int index, const Document& document, int group,
+                           bool optional, bool repeated);
+    void collectGroupReference(const XmlElement& child, int index, const Document& document,
+                               int group, bool optional, bool repeated);
+    std::optional<TypeUse> referencedElement(const XmlElement& element, const KxCString& ref,
+                                             int index, const Document& document, int group,
+                                             bool optional, bool repeated, Field& field);
     void addAttributeField(const XmlElement& attribute, int index, const Document& document);
     // Marks the choice `group` as one that may be empty when a particle in it
     // has minOccurs 0.
@@ -245,6 +273,9 @@ class Schema {
                 bool simpleContent);
     void addField(int index, Field field);
     std::optional<TypeUse> useOfType(const QName& name, int depth);
+    void applyFacets(const XmlElement& restriction, SimpleKind& kind, const Document& document);
+    TypeUse useOfListOrUnion(const XmlElement& simpleType, const Document& document,
+                             const QName& enumName, int depth);
     std::optional<TypeUse> useOfSimpleType(const XmlElement& simpleType, const Document& document,
                                            const QName& enumName, int depth);
     std::optional<TypeUse> useOfElement(const XmlElement& element, const Document& document,

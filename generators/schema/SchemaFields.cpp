@@ -79,6 +79,39 @@ void Schema::emptiableInGroup(int index, int group, std::size_t minOccurs) {
     }
 }
 
+// The element a ref names, as a field's name and type; nothing when the
+// reference was taken as a wildcard or substitution group, or fails.
+std::optional<TypeUse> Schema::referencedElement(const XmlElement& element, const KxCString& ref,
+                                                 int index, const Document& document, int group,
+                                                 bool optional, bool repeated, Field& field) {
+    std::optional<QName> name = nameIn(document, element, ref, true);
+    if (!name) {
+        return std::nullopt;
+    }
+    if (*name == QName{kXsdNamespace, "schema"}) {
+        addInlineSchemaField(element, index, document, group, optional, repeated);
+        return std::nullopt;
+    }
+    const GlobalElement* global = this->element(*name);
+    if (global == nullptr) {
+        fail("the element " + ref + " referred to in the type " +
+                 types_[static_cast<std::size_t>(index)].name.local + " is not defined",
+             document, element);
+        return std::nullopt;
+    }
+    if (const std::vector<QName> candidates = substitutes(*name);
+        candidates.size() != 1 || candidates.front() != *name) {
+        addSubstitutionField(element, index, group, optional, repeated, candidates);
+        return std::nullopt;
+    }
+    if (global->use) {  // else its own declaration is reported
+        field.xml = *name;
+        field.typeName = ref;
+        field.nillable = field.nillable || global->nillable;
+    }
+    return global->use;
+}
+
 void Schema::addElementField(const XmlElement& element, int index, const Document& document,
                              int group, bool optional, bool repeated) {
     const DataType& owner = types_[static_cast<std::size_t>(index)];
@@ -99,33 +132,10 @@ void Schema::addElementField(const XmlElement& element, int index, const Documen
     field.nillable = isTrueAttribute(element, "nillable");
     std::optional<TypeUse> use;
     if (const KxCString* ref = element.attribute("ref")) {
-        std::optional<QName> name = nameIn(document, element, *ref, true);
-        if (!name) {
+        use = referencedElement(element, *ref, index, document, group, optional, repeated, field);
+        if (!use) {
             return;
         }
-        if (*name == QName{kXsdNamespace, "schema"}) {
-            addInlineSchemaField(element, index, document, group, optional, repeated);
-            return;
-        }
-        const GlobalElement* global = this->element(*name);
-        if (global == nullptr) {
-            fail(
-                "the element " + *ref + " referred to in the type " + ownerName + " is not defined",
-                document, element);
-            return;
-        }
-        if (const std::vector<QName> candidates = substitutes(*name);
-            candidates.size() != 1 || candidates.front() != *name) {
-            addSubstitutionField(element, index, group, optional, repeated, candidates);
-            return;
-        }
-        if (!global->use) {
-            return;  // its own declaration is reported
-        }
-        field.xml = *name;
-        field.typeName = *ref;
-        field.nillable = field.nillable || global->nillable;
-        use = global->use;
     } else {
         const KxCString name = element.attributeOr("name");
         if (name.empty()) {
@@ -234,6 +244,28 @@ void Schema::addAttributeField(const XmlElement& attribute, int index, const Doc
     addField(index, std::move(field));
 }
 
+// A restriction of simple content keeps the base's text and attributes as
+// fields of its own, except the attributes it declares (or prohibits) anew.
+void Schema::keepBaseContent(const XmlElement& restriction, int index, int baseIndex) {
+    std::set<KxCString> redeclared;
+    for (const XmlElement& child : restriction.children) {
+        if (child.namespaceUri == kXsdNamespace && child.name == "attribute") {
+            const KxCString name = child.attributeOr("name", child.attributeOr("ref"));
+            redeclared.insert(
+                name.substr(name.find(':') == KxCString::npos ? 0 : name.find(':') + 1));
+        }
+    }
+    for (int from = baseIndex; from >= 0; from = types_[static_cast<std::size_t>(from)].baseIndex) {
+        const std::vector<Field> fields = types_[static_cast<std::size_t>(from)].fields;
+        for (const Field& field : fields) {
+            if (field.isText || field.isAnyAttribute ||
+                (field.isAttribute && redeclared.count(field.xml.local) == 0)) {
+                addField(index, field);
+            }
+        }
+    }
+}
+
 void Schema::derive(const XmlElement& derivation, int index, const Document& document,
                     bool simpleContent) {
     // Resolving the base may add types, so only the name is kept at hand.
@@ -256,16 +288,7 @@ void Schema::derive(const XmlElement& derivation, int index, const Document& doc
                     derived.baseIndex = baseIndex;
                     derived.baseName = baseText;
                 } else if (simpleContent) {
-                    // A restriction of simple content keeps the base's text and
-                    // attributes as fields of its own.
-                    for (int from = baseIndex; from >= 0;
-                         from = types_[static_cast<std::size_t>(from)].baseIndex) {
-                        for (const Field& field : types_[static_cast<std::size_t>(from)].fields) {
-                            if (field.isText) {
-                                addField(index, field);
-                            }
-                        }
-                    }
+                    keepBaseContent(derivation, index, baseIndex);
                 }
             }
         } else if (simpleContent) {
@@ -290,6 +313,13 @@ void Schema::derive(const XmlElement& derivation, int index, const Document& doc
         }
     }
     collect(derivation, index, document, -1, false, false);
+    if (simpleContent && !extension) {
+        for (Field& field : types_[static_cast<std::size_t>(index)].fields) {
+            if (field.isText) {
+                applyFacets(derivation, field.simple, document);
+            }
+        }
+    }
 }
 
 void Schema::collect(const XmlElement& content, int index, const Document& document, int group,
@@ -298,62 +328,15 @@ void Schema::collect(const XmlElement& content, int index, const Document& docum
         if (child.namespaceUri != kXsdNamespace) {
             continue;
         }
-        const std::size_t minOccurs = occursValue(child, "minOccurs");
-        const std::size_t maxOccurs = occursValue(child, "maxOccurs");
         const KxCString& kind = child.name;
-        const bool repeatedHere = maxOccurs > 1 && !repeated && group < 0;
-        const std::size_t atLeast = optional || minOccurs == 0 ? 0 : minOccurs;
         if (kind == "sequence" || kind == "choice" || kind == "all") {
-            if (group >= 0) {
-                emptiableInGroup(index, group, minOccurs);
-                // Inside a choice or all: its elements are fields of the
-                // outer group, which reads on while the children are theirs.
-                types_[static_cast<std::size_t>(index)]
-                    .groups[static_cast<std::size_t>(group)]
-                    .nested = true;
-                collect(child, index, document, group, kind == "choice" || optional,
-                        repeated || maxOccurs > 1);
-            } else if (const XmlElement* any = onlyWildcard(child);
-                       any != nullptr && (repeatedHere || repeated)) {
-                // A repeated group of one wildcard is a repeated wildcard.
-                addWildcardField(*any, index, document, group, atLeast == 0, true);
-            } else if (repeatedHere || (kind == "choice" && repeated)) {
-                addRepeatedGroup(child, index, document, atLeast, kind);
-            } else if (kind == "sequence") {
-                collect(child, index, document, group, optional || minOccurs == 0, repeated);
-            } else {
-                std::vector<FieldGroup>& groups = types_[static_cast<std::size_t>(index)].groups;
-                groups.push_back(
-                    {kind == "choice" ? FieldGroup::Kind::Choice : FieldGroup::Kind::All,
-                     optional || minOccurs == 0, false});
-                collect(child, index, document, static_cast<int>(groups.size()) - 1,
-                        kind == "choice" || optional || minOccurs == 0, false);
-            }
+            collectModelGroup(child, index, document, group, optional, repeated);
         } else if (kind == "element") {
             addElementField(child, index, document, group, optional, repeated);
         } else if (kind == "attribute") {
             addAttributeField(child, index, document);
         } else if (kind == "group" || kind == "attributeGroup") {
-            const KxCString ref = child.attributeOr("ref");
-            std::optional<QName> name = nameIn(document, child, ref, true);
-            auto& table = kind == "group" ? groups_ : attributeGroups_;
-            auto found = name ? table.find(*name) : table.end();
-            if (found == table.end()) {
-                if (name) {
-                    fail("the " + kind + " " + ref + " is not defined", document, child);
-                }
-                continue;
-            }
-            if (++groupDepth_ > kMaxTypeDepth) {
-                fail("the " + kind + " " + ref + " refers to itself", document, child);
-            } else if (kind == "group" && repeatedHere) {
-                addRepeatedGroup(*found->second.node, index, *found->second.document, atLeast,
-                                 identifier(name->local));
-            } else {
-                collect(*found->second.node, index, *found->second.document, group,
-                        optional || minOccurs == 0, repeated || maxOccurs > 1);
-            }
-            --groupDepth_;
+            collectGroupReference(child, index, document, group, optional, repeated);
         } else if (kind == "complexContent" || kind == "simpleContent") {
             for (const XmlElement& derivation : child.children) {
                 if (derivation.name == "extension" || derivation.name == "restriction") {
@@ -365,13 +348,73 @@ void Schema::collect(const XmlElement& content, int index, const Document& docum
         } else if (kind == "anyAttribute") {
             addAnyAttributeField(child, index, document);
         } else if (isFacet(kind)) {
-            // The value is kept as read; only the check is missing.
-            warn("the facet xsd:" + kind + " of a simple content restriction is not checked",
-                 document, child);
+            // A simple content restriction's: checked on its text (derive).
         } else if (kind != "annotation") {
             warn("xsd:" + kind + " is not supported here and is passed over", document, child);
         }
     }
+}
+
+// A sequence, choice or all: its elements become fields of the type, of a
+// group of alternatives, or of a repeated group kept occurrence by occurrence.
+void Schema::collectModelGroup(const XmlElement& child, int index, const Document& document,
+                               int group, bool optional, bool repeated) {
+    const std::size_t minOccurs = occursValue(child, "minOccurs");
+    const std::size_t maxOccurs = occursValue(child, "maxOccurs");
+    const KxCString& kind = child.name;
+    const bool repeatedHere = maxOccurs > 1 && !repeated && group < 0;
+    const std::size_t atLeast = optional || minOccurs == 0 ? 0 : minOccurs;
+    if (group >= 0) {
+        emptiableInGroup(index, group, minOccurs);
+        // Inside a choice or all: its elements are fields of the outer group,
+        // which reads on while the children are theirs.
+        types_[static_cast<std::size_t>(index)].groups[static_cast<std::size_t>(group)].nested =
+            true;
+        collect(child, index, document, group, kind == "choice" || optional,
+                repeated || maxOccurs > 1);
+    } else if (const XmlElement* any = onlyWildcard(child);
+               any != nullptr && (repeatedHere || repeated)) {
+        // A repeated group of one wildcard is a repeated wildcard.
+        addWildcardField(*any, index, document, group, atLeast == 0, true);
+    } else if (repeatedHere || (kind == "choice" && repeated)) {
+        addRepeatedGroup(child, index, document, atLeast, kind);
+    } else if (kind == "sequence") {
+        collect(child, index, document, group, optional || minOccurs == 0, repeated);
+    } else {
+        std::vector<FieldGroup>& groups = types_[static_cast<std::size_t>(index)].groups;
+        groups.push_back({kind == "choice" ? FieldGroup::Kind::Choice : FieldGroup::Kind::All,
+                          optional || minOccurs == 0, false});
+        collect(child, index, document, static_cast<int>(groups.size()) - 1,
+                kind == "choice" || optional || minOccurs == 0, false);
+    }
+}
+
+// A named group or attribute group, read in place of the reference.
+void Schema::collectGroupReference(const XmlElement& child, int index, const Document& document,
+                                   int group, bool optional, bool repeated) {
+    const std::size_t minOccurs = occursValue(child, "minOccurs");
+    const std::size_t maxOccurs = occursValue(child, "maxOccurs");
+    const KxCString& kind = child.name;
+    const KxCString ref = child.attributeOr("ref");
+    std::optional<QName> name = nameIn(document, child, ref, true);
+    auto& table = kind == "group" ? groups_ : attributeGroups_;
+    auto found = name ? table.find(*name) : table.end();
+    if (found == table.end()) {
+        if (name) {
+            fail("the " + kind + " " + ref + " is not defined", document, child);
+        }
+        return;
+    }
+    if (++groupDepth_ > kMaxTypeDepth) {
+        fail("the " + kind + " " + ref + " refers to itself", document, child);
+    } else if (kind == "group" && maxOccurs > 1 && !repeated && group < 0) {
+        addRepeatedGroup(*found->second.node, index, *found->second.document,
+                         optional || minOccurs == 0 ? 0 : minOccurs, identifier(name->local));
+    } else {
+        collect(*found->second.node, index, *found->second.document, group,
+                optional || minOccurs == 0, repeated || maxOccurs > 1);
+    }
+    --groupDepth_;
 }
 
 void Schema::addRepeatedGroup(const XmlElement& content, int index, const Document& document,

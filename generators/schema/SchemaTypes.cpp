@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <functional>
 #include <set>
+#include <string>
 
+#include "generators/runtime/orvopattern.h"
 #include "generators/schema/SchemaParts.h"
 #include "generators/support/Text.h"
 #include "platform/base/KxText.h"
@@ -136,6 +138,110 @@ std::optional<TypeUse> Schema::useOfType(const QName& name, int depth) {
     return std::nullopt;
 }
 
+// Lists and unions are kept as their text; the items of a list of a type
+// other than a string are checked when read.
+TypeUse Schema::useOfListOrUnion(const XmlElement& simpleType, const Document& document,
+                                 const QName& enumName, int depth) {
+    SimpleKind text;
+    const XmlElement* list = simpleType.child("list");
+    text.xsdType = list != nullptr ? "list" : "union";
+    std::optional<TypeUse> item;
+    if (list != nullptr) {
+        if (const KxCString* itemType = list->attribute("itemType")) {
+            if (std::optional<QName> name = nameIn(document, *list, *itemType, true)) {
+                item = useOfType(*name, depth + 1);
+            }
+        } else if (const XmlElement* inner = list->child("simpleType")) {
+            item = useOfSimpleType(*inner, document, enumName, depth + 1);
+        }
+    }
+    if (item && !item->isClass && item->cppType != "std::string") {
+        text.listItem = item->cppType;
+        text.listItemEnum = item->simple.enumIndex;
+    }
+    return TypeUse{"std::string", false, -1, text};
+}
+
+namespace {
+
+bool isDateOrTime(const KxCString& xsdType) {
+    static const std::set<KxCString> kTypes = {"dateTime", "date",      "time",
+                                               "duration", "gYear",     "gYearMonth",
+                                               "gMonth",   "gMonthDay", "gDay"};
+    return kTypes.count(xsdType) != 0;
+}
+
+std::optional<std::size_t> facetNumber(const XmlElement& facet) {
+    const KxCString value(kx::trimWhitespace(facet.attributeOr("value")));
+    if (value.empty() || value.size() > 9 ||
+        value.find_first_not_of("0123456789") != KxCString::npos) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(std::stoul(value));
+}
+
+}  // namespace
+
+// The facets of a restriction narrow the base's: its own ranges, lengths and
+// digits replace the base's, its patterns are checked besides the base's.
+void Schema::applyFacets(const XmlElement& restriction, SimpleKind& kind,
+                         const Document& document) {
+    const std::pair<const char*, std::string XsdRange::*> kRangeFacets[] = {
+        {"minInclusive", &XsdRange::minInclusive},
+        {"maxInclusive", &XsdRange::maxInclusive},
+        {"minExclusive", &XsdRange::minExclusive},
+        {"maxExclusive", &XsdRange::maxExclusive}};
+    for (const auto& [facet, bound] : kRangeFacets) {
+        if (const XmlElement* given = restriction.child(facet)) {
+            kind.range.*bound = given->attributeOr("value").substr(0, 64);
+            if (isDateOrTime(kind.xsdType)) {
+                warn(KxCString("the facet xsd:") + facet + " of a date or time is not checked",
+                     document, *given);
+            }
+        }
+    }
+    const std::pair<const char*, std::optional<std::size_t> Facets::*> kCounts[] = {
+        {"minLength", &Facets::minLength},
+        {"maxLength", &Facets::maxLength},
+        {"totalDigits", &Facets::totalDigits},
+        {"fractionDigits", &Facets::fractionDigits}};
+    KxCString alternatives;
+    bool allPatternsRead = true;
+    for (const XmlElement& facet : restriction.children) {
+        if (facet.namespaceUri != kXsdNamespace) {
+            continue;
+        }
+        const KxCString& name = facet.name;
+        if (name == "pattern") {
+            const KxCString expression = facet.attributeOr("value");
+            try {
+                orvo::Pattern check(expression);
+                alternatives += (alternatives.empty() ? "(" : "|(") + expression + ")";
+            } catch (const orvo::PatternError& error) {
+                // Without one of its alternatives the others would refuse
+                // what it allows.
+                allPatternsRead = false;
+                warn("the pattern " + expression + " is not checked: " + error.what(), document,
+                     facet);
+            }
+        } else if (name == "whiteSpace") {
+            kind.facets.whiteSpace = facet.attributeOr("value");
+        } else if (name == "length") {
+            kind.facets.minLength = kind.facets.maxLength = facetNumber(facet);
+        } else if (name == "enumeration" && kind.enumIndex < 0) {
+            warn("the enumeration of a " + kind.xsdType + " type is not checked", document, facet);
+        }
+        for (const auto& [facetName, member] : kCounts) {
+            if (name == facetName) {
+                kind.facets.*member = facetNumber(facet);
+            }
+        }
+    }
+    if (!alternatives.empty() && allPatternsRead) {
+        kind.facets.patterns.push_back(alternatives);
+    }
+}
+
 std::optional<TypeUse> Schema::useOfSimpleType(const XmlElement& simpleType,
                                                const Document& document, const QName& enumName,
                                                int depth) {
@@ -144,26 +250,7 @@ std::optional<TypeUse> Schema::useOfSimpleType(const XmlElement& simpleType,
     }
     const XmlElement* restriction = simpleType.child("restriction");
     if (restriction == nullptr) {
-        // Lists and unions are kept as their text; the items of a list of a
-        // type other than a string are checked when read.
-        SimpleKind text;
-        const XmlElement* list = simpleType.child("list");
-        text.xsdType = list != nullptr ? "list" : "union";
-        std::optional<TypeUse> item;
-        if (list != nullptr) {
-            if (const KxCString* itemType = list->attribute("itemType")) {
-                if (std::optional<QName> name = nameIn(document, *list, *itemType, true)) {
-                    item = useOfType(*name, depth + 1);
-                }
-            } else if (const XmlElement* inner = list->child("simpleType")) {
-                item = useOfSimpleType(*inner, document, enumName, depth + 1);
-            }
-        }
-        if (item && !item->isClass && item->cppType != "std::string") {
-            text.listItem = item->cppType;
-            text.listItemEnum = item->simple.enumIndex;
-        }
-        return TypeUse{"std::string", false, -1, text};
+        return useOfListOrUnion(simpleType, document, enumName, depth);
     }
     std::optional<TypeUse> base;
     if (const KxCString* baseText = restriction->attribute("base")) {
@@ -195,17 +282,7 @@ std::optional<TypeUse> Schema::useOfSimpleType(const XmlElement& simpleType,
         use.simple.enumIndex = index;
         return use;
     }
-    // The range facets narrow the base's: the restriction's own replace them.
-    const std::pair<const char*, std::string XsdRange::*> kRangeFacets[] = {
-        {"minInclusive", &XsdRange::minInclusive},
-        {"maxInclusive", &XsdRange::maxInclusive},
-        {"minExclusive", &XsdRange::minExclusive},
-        {"maxExclusive", &XsdRange::maxExclusive}};
-    for (const auto& [facet, bound] : kRangeFacets) {
-        if (const XmlElement* given = restriction->child(facet)) {
-            base->simple.range.*bound = given->attributeOr("value").substr(0, 64);
-        }
-    }
+    applyFacets(*restriction, base->simple, document);
     return base;
 }
 

@@ -134,6 +134,14 @@ TEST_F(Diagnostics, ReportsCarryTheirLineAndStopGenerationOnlyWhenErrors) {
              "    <xs:element name='a' type='xs:int'/>\n    <xs:any namespace='##other'/>\n" +
              "  </xs:all></xs:complexType>\n</xs:schema>\n",
          false, "xsd:any inside an all|not kept", 4},
+        // A pattern of another dialect is not checked rather than refusing
+        // what the schema allows.
+        {false,
+         kSchemaHead + kTypeT + "C'/></xs:sequence></xs:complexType>\n" +
+             "  <xs:simpleType name='C'><xs:restriction base='xs:string'>\n" +
+             "    <xs:pattern value='^(?:[a-z]+)$'/>\n  </xs:restriction></xs:simpleType>\n" +
+             "</xs:schema>\n",
+         false, "the pattern ^(?:[a-z]+)$ is not checked|a misplaced '?'", 5},
         {true,
          kWsdlHead + kPortType +
              "  <binding name='B' type='tns:P' "
