@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "generators/emit/OperationsWriter.h"
+#include "generators/runtime/orvopattern.h"
 #include "generators/support/Text.h"
 
 namespace kx::gen {
@@ -167,6 +168,41 @@ void SampleFiller::fillClass(int classIndex, const KxCString& variable, int dept
 
 }  // namespace
 
+namespace {
+
+// The sample made to fit the type's patterns and lengths: an example of a
+// pattern that every pattern takes, a string cut or filled to its length.
+KxCString withinFacets(const SimpleKind& kind, KxCString sample) {
+    const Facets& facets = kind.facets;
+    const auto matchesAll = [&facets](const std::string& text) {
+        return std::all_of(
+            facets.patterns.begin(), facets.patterns.end(), [&text](const KxCString& pattern) {
+                return orvo::Pattern(pattern).match(text) != orvo::Pattern::Result::Differs;
+            });
+    };
+    for (auto pattern = facets.patterns.rbegin();
+         pattern != facets.patterns.rend() && !matchesAll(sample); ++pattern) {
+        std::string example;
+        if (orvo::Pattern(*pattern).example(example) && matchesAll(example)) {
+            sample = example;
+        }
+    }
+    if (facets.patterns.empty() && kind.cppType == "std::string" && kind.xsdType != "list") {
+        if (facets.maxLength && sample.size() > *facets.maxLength) {
+            sample.resize(*facets.maxLength);
+        }
+        if (facets.minLength && sample.size() < *facets.minLength) {
+            sample.append(*facets.minLength - sample.size(), 'x');
+        }
+    }
+    if (facets.fractionDigits == 0u && sample.find('.') != KxCString::npos) {
+        sample.resize(sample.find('.'));
+    }
+    return sample;
+}
+
+}  // namespace
+
 KxCString sampleText(const Schema& schema, const SimpleKind& kind, const KxCString& fixedValue,
                      const KxCString& defaultValue) {
     if (!fixedValue.empty()) {
@@ -182,7 +218,7 @@ KxCString sampleText(const Schema& schema, const SimpleKind& kind, const KxCStri
     if (kind.enumIndex >= 0) {
         return firstEnumText(schema, kind.enumIndex);
     }
-    return xsdSampleInRange(kind.xsdType, kind.range);
+    return withinFacets(kind, xsdSampleInRange(kind.xsdType, kind.range));
 }
 
 std::vector<KxCString> sampleStatements(const Schema& schema, const DataModel& model,

@@ -556,7 +556,85 @@ class Pattern {
         return Result::Differs;
     }
 
+    // A short text the pattern matches (fewest steps of the automaton), in
+    // ASCII where it can be; false when none is found.
+    bool example(std::string& out) const {
+        // Breadth first over the states: the way each state was reached.
+        std::vector<std::pair<int, char32_t>> from(states_.size(), {-2, 0});
+        std::vector<int> queue{start_};
+        from[static_cast<std::size_t>(start_)] = {-1, 0};
+        for (std::size_t at = 0; at < queue.size(); ++at) {
+            const int index = queue[at];
+            const pattern_detail::State& state = states_[static_cast<std::size_t>(index)];
+            if (state.kind == pattern_detail::State::End) {
+                std::u32string text;
+                for (int i = index; from[static_cast<std::size_t>(i)].first >= 0;
+                     i = from[static_cast<std::size_t>(i)].first) {
+                    if (from[static_cast<std::size_t>(i)].second != 0) {
+                        text.insert(text.begin(), from[static_cast<std::size_t>(i)].second);
+                    }
+                }
+                out = utf8(text);
+                return true;
+            }
+            const auto reach = [&](int next, char32_t c) {
+                if (next >= 0 && from[static_cast<std::size_t>(next)].first == -2) {
+                    from[static_cast<std::size_t>(next)] = {index, c};
+                    queue.push_back(next);
+                }
+            };
+            if (state.kind == pattern_detail::State::Split) {
+                reach(state.next, 0);
+                reach(state.other, 0);
+            } else if (char32_t c = member(sets_[static_cast<std::size_t>(state.set)]); c != 0) {
+                reach(state.next, c);
+            }
+        }
+        return false;
+    }
+
   private:
+    // A character of the set: a letter or digit where it holds one.
+    static char32_t member(const pattern_detail::CharSet& set) {
+        for (char32_t c : std::u32string_view(U"a0A-_ .:x")) {
+            if (set.contains(c)) {
+                return c;
+            }
+        }
+        for (char32_t c = 0x21; c < 0x7F; ++c) {
+            if (set.contains(c)) {
+                return c;
+            }
+        }
+        for (const auto& [first, last] : set.ranges) {
+            if (set.contains(first)) {
+                return first;
+            }
+        }
+        return 0;
+    }
+    static std::string utf8(const std::u32string& text) {
+        std::string out;
+        for (char32_t c : text) {
+            if (c < 0x80) {
+                out += static_cast<char>(c);
+            } else if (c < 0x800) {
+                out += static_cast<char>(0xC0 | (c >> 6));
+                out += static_cast<char>(0x80 | (c & 0x3F));
+            } else if (c < 0x10000) {
+                out += static_cast<char>(0xE0 | (c >> 12));
+                out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+                out += static_cast<char>(0x80 | (c & 0x3F));
+            } else {
+                out += static_cast<char>(0xF0 | (c >> 18));
+                out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+                out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+                out += static_cast<char>(0x80 | (c & 0x3F));
+            }
+        }
+        return out;
+    }
+
     // Adds a state and, through splits, the states it leads to without a
     // character (iteratively: a deep chain of splits uses no stack).
     void add(std::vector<int>& list, int first, std::vector<std::size_t>& seen,

@@ -10,7 +10,8 @@ namespace {
 // Required repeats (one below its minOccurs of 2), a required choice, a
 // repeated choice holding a class, an enumeration, range facets, dates, a
 // QName, binary data and a required attribute, nested two levels deep; a
-// required field that closes a cycle.
+// required field that closes a cycle; a pattern and a length, which reading
+// the sample back checks.
 const char* const kOrderWsdl = R"(<?xml version="1.0"?>
 <definitions name="Orders" targetNamespace="urn:r" xmlns:t="urn:r"
     xmlns:xsd="http://www.w3.org/2001/XMLSchema" xmlns:soap="http://schemas.xmlsoap.org/wsdl/soap/"
@@ -22,6 +23,10 @@ const char* const kOrderWsdl = R"(<?xml version="1.0"?>
       <xsd:minInclusive value="10"/><xsd:maxInclusive value="20"/></xsd:restriction></xsd:simpleType>
     <xsd:simpleType name="Loss"><xsd:restriction base="xsd:decimal">
       <xsd:maxExclusive value="0"/></xsd:restriction></xsd:simpleType>
+    <xsd:simpleType name="Code"><xsd:restriction base="xsd:token">
+      <xsd:pattern value="[A-Z]{2}-\d{3}"/></xsd:restriction></xsd:simpleType>
+    <xsd:simpleType name="Short"><xsd:restriction base="xsd:string">
+      <xsd:maxLength value="3"/></xsd:restriction></xsd:simpleType>
     <xsd:complexType name="Line"><xsd:sequence>
       <xsd:element name="sku" type="xsd:string" maxOccurs="unbounded"/>
       <xsd:element name="colour" type="t:Colour"/>
@@ -31,6 +36,7 @@ const char* const kOrderWsdl = R"(<?xml version="1.0"?>
       <xsd:element name="blob" type="xsd:base64Binary"/><xsd:element name="hex" type="xsd:hexBinary"/>
       <xsd:element name="share" type="t:Percent"/><xsd:element name="loss" type="t:Loss"/>
       <xsd:element name="count" type="xsd:positiveInteger"/>
+      <xsd:element name="code" type="t:Code"/><xsd:element name="abbreviation" type="t:Short"/>
       <xsd:choice><xsd:element name="byCode" type="xsd:int"/>
         <xsd:element name="byName" type="xsd:string"/></xsd:choice>
       <xsd:element name="note" type="xsd:string" minOccurs="0"/>
@@ -118,7 +124,7 @@ int main() {
               << orvo::toText(line.getColour()) << " share " << line.getShare() << " loss "
               << orvo::toText(line.getLoss()) << " name " << orvo::toText(line.getName())
               << " byCode " << line.getByCode().has_value() << " note " << line.getNote().has_value()
-              << "\n";
+              << " code " << line.getCode() << " abbreviation " << line.getAbbreviation() << "\n";
 
     // Wrap's required box closes the cycle Box, Wrap: held by shared_ptr.
     Box box;
@@ -165,7 +171,7 @@ TEST_F(RequiredFields, SampleRequestsAreCompleteAndIncompleteOnesAreRefused) {
     EXPECT_EQ(lines[5], "sample read back:") << read("program.txt");
     EXPECT_EQ(lines[6],
               "status 0 lines 2 items 1 sku 1 colour red share 10 loss -1.000000 name sample "
-              "byCode 1 note 0");
+              "byCode 1 note 0 code AA-000 abbreviation sam");
     ASSERT_GE(lines.size(), 9u);
     EXPECT_EQ(lines[7], "empty pointer: inner/box");
     EXPECT_EQ(lines[8], "set pointer:");

@@ -89,6 +89,20 @@ TEST(RuntimePattern, TimeAndStackStayLinearInLongTexts) {
     EXPECT_EQ(matchOf("((a*)*)*", text + "a"), Result::Matches);
 }
 
+TEST(RuntimePattern, ExamplesMatchTheirPatterns) {
+    // Samples of requests are made from these: each must be taken.
+    for (const char* expression :
+         {"[0-9]{3}-[A-Z]{2}", "(ab){2,3}|c+d", "[^a-z]\\d*", "[a-z-[a-y]]{2}", "\\i\\c*",
+          "\\p{Lu}\\P{L}", "x?", "[\\-+]+\\.", "é{2}"}) {
+        const orvo::Pattern pattern(expression);
+        std::string example;
+        ASSERT_TRUE(pattern.example(example)) << expression;
+        EXPECT_EQ(pattern.match(example), Result::Matches) << expression << " gave " << example;
+    }
+    std::string none;
+    EXPECT_FALSE(orvo::Pattern("[a-[a]]").example(none));
+}
+
 // The XmlError message of checking `text` in an element <v>.
 std::string failureOf(const orvo::Facets& facets, const std::string& text) {
     const orvo::Document document = orvo::Document::parse("<v/>");
