@@ -54,6 +54,8 @@ KxCString writeItem(const Schema& schema, const Field& field, const KxCString& v
     KxCString write;
     if (field.isClass) {
         write = writeObjectStatement(classOf(schema, field), present, field.xml, external) + "\n";
+    } else if (field.anyContent) {
+        write = "orvo::writeAnyAs(out, " + present + ", " + names + ");\n";
     } else {
         write = "out.start(" + names + ");\n" + indent + "out.text(" + textOf(field, present) +
                 ");\n" + indent + "out.end();\n";
@@ -151,6 +153,9 @@ KxCString readItem(const Schema& schema, const Field& field, const KxCString& in
     const auto readInto = [&](const KxCString& target) {
         if (field.isClass) {
             return readObjectStatement(classOf(schema, field), "child", target, external);
+        }
+        if (field.anyContent) {
+            return target + " = orvo::readAny(child);";
         }
         return "orvo::readValue(child, child.text(), " + target + ");" +
                checkList(field, "child", target) +

@@ -98,16 +98,26 @@ inline AnyElement readAny(const Element& element) {
     return read;
 }
 
+inline void writeAnyAs(Writer& out, const AnyElement& element, const std::string& ns,
+                       const std::string& name);
+
 // Writes the element back, declaring the namespaces it needs, with the
 // prefixes it was read with where they are free.
 inline void writeAny(Writer& out, const AnyElement& element) {
+    writeAnyAs(out, element, element.ns, element.name);
+}
+
+// Writes the element's attributes and content under the name given: an
+// element of xsd:anyType held by a class is written with the field's name.
+inline void writeAnyAs(Writer& out, const AnyElement& element, const std::string& ns,
+                       const std::string& name) {
     for (const auto& declaration : element.declarations) {
         out.prefer(declaration.first, declaration.second);
     }
-    if (!element.ns.empty() && !element.prefix.empty()) {
-        out.prefer(element.prefix, element.ns);
+    if (!ns.empty() && !element.prefix.empty() && ns == element.ns) {
+        out.prefer(element.prefix, ns);
     }
-    out.start(element.ns, element.name);
+    out.start(ns, name);
     for (const auto& declaration : element.declarations) {
         if (!declaration.first.empty() && !declaration.second.empty()) {
             out.prefix(declaration.second);
@@ -121,6 +131,16 @@ inline void writeAny(Writer& out, const AnyElement& element) {
         writeAny(out, child);
     }
     out.end();
+}
+
+// An xsd:anyType value made from text alone (a default value, a sample),
+// and its text.
+inline void parse(const std::string& text, AnyElement& value) {
+    value = AnyElement();
+    value.texts = {text};
+}
+inline std::string format(const AnyElement& value) {
+    return value.text();
 }
 
 // Whether the namespace ns ("" for none) is one of the list.

@@ -124,6 +124,9 @@ struct Field {
     bool isWildcard = false;
     bool isAnyAttribute = false;
     bool isTextPieces = false;
+    // An element of xsd:anyType: its attributes, text and child elements
+    // kept as they stand (orvo::AnyElement), under the field's own name.
+    bool anyContent = false;
     Wildcard wildcard;
     // A repeated choice: a list of items in document order, each holding
     // one of these alternatives.

@@ -153,13 +153,12 @@ void Schema::addElementField(const XmlElement& element, int index, const Documen
             return;
         }
     }
-    if (!use->isClass && use->simple.xsdType == "anyType") {
-        warn("the element " + field.xml.local + " in the type " + ownerName +
-                 " has the type xsd:anyType: its text is kept, child elements in it are not",
-             document, element);
-    }
     field.member = identifier(field.xml.local);
     holdAs(field, *use);
+    if (!use->isClass && use->simple.xsdType == "anyType") {
+        field.anyContent = true;
+        field.cppType = field.simple.cppType = "orvo::AnyElement";
+    }
     addField(index, std::move(field));
 }
 
