@@ -121,7 +121,6 @@ KxContextObject classValues(const ClassModel& model) {
                            {"fields", kxcreateContextObject(std::move(fields))},
                            {"comment", inputText(classComment(type))},
                            {"fromElement", flag(type.fromElement)},
-                           {"acceptsAny", flag(type.acceptsAny)},
                            {"xmlName", inputText(type.name.shown())},
                            {"documentation", inputText(type.documentation)}});
 }

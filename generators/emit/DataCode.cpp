@@ -217,40 +217,6 @@ KxCString isChild(const Field& field) {
     return "child && child.is(" + literalNames(field.xml) + ")";
 }
 
-// The lambda that passes over the elements a type with xsd:any does not
-// name: those of none of its fields or its bases' fields.
-KxCString passOverFunction(const ClassModel& model) {
-    KxCString known;
-    const auto addKnown = [&known](const Field& named) {
-        known +=
-            (known.empty() ? "" : " || ") + KxCString("child.is(") + literalNames(named.xml) + ")";
-    };
-    for (const DataType* part : model.lineage) {
-        for (const Field& field : part->fields) {
-            if (field.isAttribute || field.isText || isOpenField(field)) {
-                continue;
-            }
-            // A repeated choice is known by the names of its alternatives.
-            if (field.alternatives.empty()) {
-                addKnown(field);
-            }
-            for (const Field& alternative : field.alternatives) {
-                if (!alternative.isWildcard) {
-                    addKnown(alternative);
-                }
-            }
-        }
-    }
-    return "    const auto passOver = [](orvo::Element child) {\n"
-           "        while (child && !(" +
-           (known.empty() ? KxCString("false") : known) +
-           ")) {\n"
-           "            child = child.nextSibling();\n"
-           "        }\n"
-           "        return child;\n"
-           "    };\n";
-}
-
 // The statements that read an element field outside a group: its items
 // while they come, an optional one, or the one that must come.
 KxCString readElement(const Schema& schema, const ClassModel& model, const Field& field,
@@ -281,16 +247,13 @@ KxCString readElement(const Schema& schema, const ClassModel& model, const Field
 
 KxCString readContentBody(const Schema& schema, const ClassModel& model, bool external) {
     const DataType& type = *model.type;
-    // Elements the type does not name are passed over before each field.
-    KxCString body = type.acceptsAny ? passOverFunction(model) : KxCString();
-    const KxCString skip = type.acceptsAny ? "    child = passOver(child);\n" : "";
+    KxCString body;
     for (std::size_t index = 0; index < type.fields.size();) {
         const Field& field = type.fields[index];
         if (field.isAttribute || field.isText || field.isAnyAttribute || field.isTextPieces) {
             ++index;
             continue;
         }
-        body += skip;
         if (field.isWildcard) {
             body += readWildcard(model, index);
             ++index;
@@ -304,7 +267,7 @@ KxCString readContentBody(const Schema& schema, const ClassModel& model, bool ex
             ++index;
         }
     }
-    return body + skip;
+    return body;
 }
 
 KxCString readTextBody(const ClassModel& model) {

@@ -143,7 +143,6 @@ struct DataType {
     int baseIndex = -1;  // the data class it extends
     KxCString baseName;  // the base type as written
     bool fromElement = false;
-    bool acceptsAny = false;    // an xsd:any not kept: unknown child elements are passed over
     std::vector<Field> fields;  // its own; the base's stay in the base
     std::vector<FieldGroup> groups;
     Location at;

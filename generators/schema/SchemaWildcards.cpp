@@ -61,19 +61,8 @@ bool hasField(const std::vector<DataType>& types, int index, bool (*test)(const 
 
 void Schema::addWildcardField(const XmlElement& any, int index, const Document& document, int group,
                               bool optional, bool repeated) {
-    // In a choice the wildcard is one more alternative, tried after the
-    // named ones; inside an all its elements would come among the others
-    // in any order: they are passed over.
-    if (group >= 0 &&
-        types_[static_cast<std::size_t>(index)].groups[static_cast<std::size_t>(group)].kind ==
-            FieldGroup::Kind::All) {
-        types_[static_cast<std::size_t>(index)].acceptsAny = true;
-        warn(
-            "xsd:any inside an all: the elements it allows are passed over when read and are not "
-            "kept",
-            document, any);
-        return;
-    }
+    // In a choice or an all the wildcard is one more member, tried after the
+    // named ones.
     const std::size_t minOccurs = occursValue(any, "minOccurs");
     const std::size_t maxOccurs = occursValue(any, "maxOccurs");
     if (maxOccurs == 0) {
@@ -143,7 +132,7 @@ void Schema::addMixedContent(int index, const XmlElement& at) {
     field.at = at.at;
     field.cppType = "std::string";
     field.typeName = "(mixed content)";
-    if (hasElements || types_[static_cast<std::size_t>(index)].acceptsAny) {
+    if (hasElements) {
         field.isTextPieces = true;
         field.repeated = true;
         field.minOccurs = 0;

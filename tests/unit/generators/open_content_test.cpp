@@ -47,6 +47,10 @@ const KxCString kOpen = schemaText("urn:open", R"(
   <xs:complexType name="Choosy">
     <xs:choice><xs:element name="a" type="xs:string"/><xs:any namespace="##other"/></xs:choice>
   </xs:complexType>
+  <xs:complexType name="Unordered">
+    <xs:all><xs:element name="a" type="xs:string"/><xs:any namespace="##other" minOccurs="0"/>
+    </xs:all>
+  </xs:complexType>
 )");
 
 class OpenContentTest : public ::testing::Test {
@@ -93,14 +97,14 @@ TEST_F(OpenContentTest, WildcardsAreFieldsInTheirPlaceWithTheNamespacesTheyTake)
     EXPECT_EQ(model.storedType, "std::vector<orvo::AnyElement>");
     EXPECT_EQ(model.xmlForm,
               "any element of a namespace other than no namespace, urn:open (lax), as it stands");
-    // In a choice a wildcard is one more member of the choice's group.
-    const DataType& choosy = *type("Choosy").type;
-    EXPECT_FALSE(choosy.acceptsAny);
-    ASSERT_EQ(choosy.fields.size(), 2u);
-    EXPECT_TRUE(choosy.fields[1].isWildcard && choosy.fields[1].optional);
-    EXPECT_EQ(choosy.fields[1].group, choosy.fields[0].group);
-    EXPECT_GE(choosy.fields[1].group, 0);
-    EXPECT_FALSE(type("Item").type->acceptsAny);
+    // In a choice or an all a wildcard is one more member of the group.
+    for (const char* grouped : {"Choosy", "Unordered"}) {
+        const DataType& group = *type(grouped).type;
+        ASSERT_EQ(group.fields.size(), 2u) << grouped;
+        EXPECT_TRUE(group.fields[1].isWildcard && group.fields[1].optional) << grouped;
+        EXPECT_EQ(group.fields[1].group, group.fields[0].group) << grouped;
+        EXPECT_GE(group.fields[1].group, 0) << grouped;
+    }
 }
 
 TEST_F(OpenContentTest, OtherAttributesAreOneListPerClassAndItsBases) {
