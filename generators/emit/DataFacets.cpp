@@ -4,6 +4,7 @@
 
 #include "generators/emit/DataCodeParts.h"
 #include "generators/support/Text.h"
+#include "platform/xml/KxXsdSamples.h"
 
 namespace kx::gen::data_code {
 
@@ -24,8 +25,7 @@ const char* facetKind(const SimpleKind& simple) {
     if (type == "float" || type == "double") {
         return "Float";
     }
-    if (type == "decimal" || type.find("nteger") != KxCString::npos || type == "long" ||
-        type == "int" || type == "short" || type == "byte" || type.rfind("unsigned", 0) == 0) {
+    if (type == "decimal" || isXsdIntegerType(type)) {
         return "Number";
     }
     if (simple.cppType == "std::string" && type != "QName" && type != "NOTATION") {

@@ -174,16 +174,16 @@ namespace {
 // pattern that every pattern takes, a string cut or filled to its length.
 KxCString withinFacets(const SimpleKind& kind, KxCString sample) {
     const Facets& facets = kind.facets;
-    const auto matchesAll = [&facets](const std::string& text) {
-        return std::all_of(
-            facets.patterns.begin(), facets.patterns.end(), [&text](const KxCString& pattern) {
-                return orvo::Pattern(pattern).match(text) != orvo::Pattern::Result::Differs;
-            });
+    const std::vector<orvo::Pattern> patterns(facets.patterns.begin(), facets.patterns.end());
+    const auto matchesAll = [&patterns](const std::string& text) {
+        return std::all_of(patterns.begin(), patterns.end(), [&text](const orvo::Pattern& pattern) {
+            return pattern.match(text) != orvo::Pattern::Result::Differs;
+        });
     };
-    for (auto pattern = facets.patterns.rbegin();
-         pattern != facets.patterns.rend() && !matchesAll(sample); ++pattern) {
+    for (auto pattern = patterns.rbegin(); pattern != patterns.rend() && !matchesAll(sample);
+         ++pattern) {
         std::string example;
-        if (orvo::Pattern(*pattern).example(example) && matchesAll(example)) {
+        if (pattern->example(example) && matchesAll(example)) {
             sample = example;
         }
     }

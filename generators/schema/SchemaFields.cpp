@@ -249,9 +249,7 @@ void Schema::keepBaseContent(const XmlElement& restriction, int index, int baseI
     std::set<KxCString> redeclared;
     for (const XmlElement& child : restriction.children) {
         if (child.namespaceUri == kXsdNamespace && child.name == "attribute") {
-            const KxCString name = child.attributeOr("name", child.attributeOr("ref"));
-            redeclared.insert(
-                name.substr(name.find(':') == KxCString::npos ? 0 : name.find(':') + 1));
+            redeclared.insert(localName(child.attributeOr("name", child.attributeOr("ref"))));
         }
     }
     for (int from = baseIndex; from >= 0; from = types_[static_cast<std::size_t>(from)].baseIndex) {

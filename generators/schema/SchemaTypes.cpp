@@ -207,6 +207,7 @@ void Schema::applyFacets(const XmlElement& restriction, SimpleKind& kind,
         {"fractionDigits", &Facets::fractionDigits}};
     KxCString alternatives;
     bool allPatternsRead = true;
+    bool enumerationWarned = false;
     for (const XmlElement& facet : restriction.children) {
         if (facet.namespaceUri != kXsdNamespace) {
             continue;
@@ -228,7 +229,8 @@ void Schema::applyFacets(const XmlElement& restriction, SimpleKind& kind,
             kind.facets.whiteSpace = facet.attributeOr("value");
         } else if (name == "length") {
             kind.facets.minLength = kind.facets.maxLength = facetNumber(facet);
-        } else if (name == "enumeration" && kind.enumIndex < 0) {
+        } else if (name == "enumeration" && kind.enumIndex < 0 && !enumerationWarned) {
+            enumerationWarned = true;  // once for all its values
             warn("the enumeration of a " + kind.xsdType + " type is not checked", document, facet);
         }
         for (const auto& [facetName, member] : kCounts) {
