@@ -106,8 +106,20 @@ KxContextObject classValues(const ClassModel& model) {
     for (const FieldModel& field : model.fields) {
         fields.push_back(fieldValues(field));
     }
+    std::vector<KxContextObject> derived;
+    for (const ClassModel* type : model.derivedTypes) {
+        derived.push_back(kxcreateRecord({{"qualifiedName", text(type->qualifiedName)},
+                                          {"marshaller", text(type->qualifiedName + "Marshaller")},
+                                          {"ns", inputText(type->type->name.ns)},
+                                          {"local", inputText(type->type->name.local)}}));
+    }
     const DataType& type = *model.type;
     return kxcreateRecord({{"name", text(model.name)},
+                           {"derivedTypes", kxcreateContextObject(std::move(derived))},
+                           {"holdsDerived", flag(model.holdsDerived)},
+                           {"typed", flag(model.typed)},
+                           {"xmlNs", inputText(type.name.ns)},
+                           {"xmlLocal", inputText(type.name.local)},
                            {"qualifiedName", text(model.qualifiedName)},
                            {"marshaller", text(model.marshaller)},
                            {"cppNamespace", text(model.cppNamespace)},

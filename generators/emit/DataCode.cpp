@@ -144,7 +144,8 @@ KxCString checkList(const Field& field, const KxCString& at, const KxCString& va
 KxCString readItem(const Schema& schema, const Field& field, const KxCString& indent,
                    bool external) {
     if (field.isWildcard) {
-        return indent + "auto value = orvo::readAny(child);\n";
+        return indent + "auto value = orvo::readAny(child);\n" +
+               readKnownElements(schema, field.wildcard, "value", indent, external);
     }
     if (field.pointer) {
         return indent + "auto value = std::make_shared<" + field.cppType + ">();\n" + indent +
@@ -255,7 +256,7 @@ KxCString readContentBody(const Schema& schema, const ClassModel& model, bool ex
             continue;
         }
         if (field.isWildcard) {
-            body += readWildcard(model, index);
+            body += readWildcard(schema, model, index, external);
             ++index;
         } else if (!field.alternatives.empty()) {
             body += readChoiceList(schema, model, field, external);

@@ -176,7 +176,23 @@ KxCString takesAlternative(const DataType& type, std::size_t index, const Field&
     return takes;
 }
 
-KxCString readWildcard(const ClassModel& model, std::size_t index) {
+KxCString readKnownElements(const Schema& schema, const Wildcard& wildcard, const KxCString& target,
+                            const KxCString& indent, bool external) {
+    KxCString body;
+    for (const GlobalElement* element : knownElements(schema, wildcard)) {
+        const KxCString type =
+            qualifiedClassName(schema.types()[static_cast<std::size_t>(element->use->classIndex)]);
+        const KxCString read = external ? type + "Marshaller::readXml(e, o);" : "o.readXml(e);";
+        body += indent + (body.empty() ? "" : "} else ") + "if (child.is(" +
+                literalNames(element->name) + ")) {\n" + indent + "    orvo::readKnown<" + type +
+                ">(child, " + target + ", [](const orvo::Element& e, " + type + "& o) { " + read +
+                " });\n";
+    }
+    return body.empty() ? body : body + indent + "}\n";
+}
+
+KxCString readWildcard(const Schema& schema, const ClassModel& model, std::size_t index,
+                       bool external) {
     const Field& field = model.type->fields[index];
     KxCString takes = "child";
     if (const KxCString test = namespaceTest(field.wildcard, "child.namespaceUri()");
@@ -186,8 +202,14 @@ KxCString readWildcard(const ClassModel& model, std::size_t index) {
     if (const KxCString after = declaredAfter(*model.type, index); !after.empty()) {
         takes += " && !(" + after + ")";
     }
-    const KxCString store = "object." + KxCString(field.repeated ? "add" : "set") +
-                            accessorOf(model, field) + "(orvo::readAny(child));\n";
+    const KxCString setter =
+        "object." + KxCString(field.repeated ? "add" : "set") + accessorOf(model, field);
+    const KxCString known =
+        readKnownElements(schema, field.wildcard, "value", "            ", external);
+    const KxCString store = known.empty()
+                                ? setter + "(orvo::readAny(child));\n"
+                                : "{\n            auto value = orvo::readAny(child);\n" + known +
+                                      "            " + setter + "(std::move(value));\n        }\n";
     const KxCString lacks = "orvo::lacksChild(element, child, " +
                             cppLiteral(describedWildcard(field.wildcard)) + ");\n";
     if (field.repeated) {

@@ -24,7 +24,13 @@ KxCString writeWildcard(const ClassModel& model, const Field& field);
 // xsd:anyAttribute takes, and the text pieces of mixed content.
 KxCString readOpenAttributes(const ClassModel& model);
 // For readContent: the elements the wildcard at type.fields[index] takes.
-KxCString readWildcard(const ClassModel& model, std::size_t index);
+KxCString readWildcard(const Schema& schema, const ClassModel& model, std::size_t index,
+                       bool external);
+// Statements that also read `child`, just read into the tree `target`, into
+// the class of the element it is, where a lax or strict wildcard knows it;
+// empty when the wildcard knows none.
+KxCString readKnownElements(const Schema& schema, const Wildcard& wildcard, const KxCString& target,
+                            const KxCString& indent, bool external);
 // The test that `child` is an element the wildcard alternative of the
 // repeated choice at type.fields[index] takes: of its namespaces and not
 // one of the elements declared after the choice (its named alternatives are

@@ -1,5 +1,6 @@
 #include "generators/model/DataModel.h"
 
+#include <algorithm>
 #include <set>
 
 #include "generators/support/Text.h"
@@ -152,6 +153,18 @@ std::vector<const Field*> withAlternatives(const DataType& type) {
     return all;
 }
 
+// The classes of the known elements of the type's lax and strict
+// wildcards, which its source reads them into.
+void addKnownElements(const Schema& schema, const DataType& type, std::set<KxCString>& source) {
+    for (const Field* field : withAlternatives(type)) {
+        if (field->isWildcard && !field->isAnyAttribute) {
+            for (const GlobalElement* element : knownElements(schema, field->wildcard)) {
+                source.insert(typeAt(schema, element->use->classIndex).className);
+            }
+        }
+    }
+}
+
 void addDependencies(const Schema& schema, const DataType& type, ClassModel& model) {
     std::set<KxCString> header;
     std::set<KxCString> source;
@@ -182,6 +195,10 @@ void addDependencies(const Schema& schema, const DataType& type, ClassModel& mod
                 schema.enums()[static_cast<std::size_t>(field->simple.listItemEnum)].className);
         }
     }
+    std::set<KxCString> known;
+    addKnownElements(schema, type, known);
+    source.insert(known.begin(), known.end());
+    marshallers.insert(known.begin(), known.end());
     marshallers.erase(type.className);
     model.headerIncludes.assign(header.begin(), header.end());
     model.sourceIncludes.assign(source.begin(), source.end());
@@ -215,13 +232,69 @@ ClassModel classModel(const Schema& schema, const DataType& type) {
     return model;
 }
 
+// Gives each class the named types that extend it, and the base of each
+// line the object they are read into; the base classes' sources include the
+// derived classes' headers to read them.
+void addDerivedTypes(const Schema& schema, DataModel& model) {
+    for (ClassModel& derived : model.classes) {
+        derived.typed = derived.base != nullptr && !derived.type->fromElement;
+        if (!derived.typed) {
+            continue;
+        }
+        // lineage holds the bases first and the class itself last.
+        for (std::size_t at = 0; at + 1 < derived.lineage.size(); ++at) {
+            const auto index =
+                static_cast<std::size_t>(derived.lineage[at] - schema.types().data());
+            ClassModel& base = model.classes[index];
+            base.derivedTypes.push_back(&derived);
+            base.sourceIncludes.push_back(derived.name);
+            base.marshallerIncludes.push_back(derived.name);
+            model.classes[static_cast<std::size_t>(derived.lineage.front() - schema.types().data())]
+                .holdsDerived = true;
+        }
+    }
+    for (ClassModel& type : model.classes) {
+        for (std::vector<KxCString>* names : {&type.sourceIncludes, &type.marshallerIncludes}) {
+            std::sort(names->begin(), names->end());
+            names->erase(std::unique(names->begin(), names->end()), names->end());
+        }
+    }
+}
+
+bool takesNamespace(const Wildcard& wildcard, const KxCString& ns) {
+    if (wildcard.anyNamespace) {
+        return true;
+    }
+    const bool listed = std::find(wildcard.namespaces.begin(), wildcard.namespaces.end(), ns) !=
+                        wildcard.namespaces.end();
+    return listed != wildcard.except;
+}
+
 }  // namespace
+
+std::vector<const GlobalElement*> knownElements(const Schema& schema, const Wildcard& wildcard) {
+    std::vector<const GlobalElement*> known;
+    if (wildcard.processContents == "skip") {
+        return known;
+    }
+    for (const GlobalElement& element : schema.elements()) {
+        if (element.use && element.use->isClass && !element.abstract &&
+            takesNamespace(wildcard, element.name.ns)) {
+            known.push_back(&element);
+        }
+    }
+    if (known.size() > kMaxKnownElements) {
+        known.clear();
+    }
+    return known;
+}
 
 DataModel buildDataModel(const Schema& schema) {
     DataModel model;
     for (const DataType& type : schema.types()) {
         model.classes.push_back(classModel(schema, type));
     }
+    addDerivedTypes(schema, model);
     for (const EnumType& type : schema.enums()) {
         EnumModel& added = model.enums.emplace_back();
         added.type = &type;

@@ -71,6 +71,15 @@ struct ClassModel {
     std::vector<ForwardDeclaration> forwardDeclarations;
     std::vector<FieldModel> fields;
     bool hasAttributes = false;
+    // The named types that extend this one, directly or through others: an
+    // element declared with this type may name one of them with xsi:type.
+    std::vector<const ClassModel*> derivedTypes;
+    // Whether the class is the first of its line of bases with derived
+    // types, which holds the object of a derived type read for it.
+    bool holdsDerived = false;
+    // Whether an element may name the class with xsi:type where one of its
+    // bases is declared (a named type with a base).
+    bool typed = false;
 };
 
 struct EnumModel {
@@ -97,6 +106,12 @@ struct DataModel {
 };
 
 DataModel buildDataModel(const Schema& schema);
+
+// The global elements of class types that a lax or strict wildcard reads
+// into their classes besides its tree: the ones of its namespaces, abstract
+// ones aside, at most kMaxKnownElements (past that, none).
+inline constexpr std::size_t kMaxKnownElements = 200;
+std::vector<const GlobalElement*> knownElements(const Schema& schema, const Wildcard& wildcard);
 
 // Naming rules the model and the other writers share.
 

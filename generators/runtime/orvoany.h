@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <cstddef>
 #include <initializer_list>
+#include <memory>
 #include <string>
+#include <typeinfo>
 #include <utility>
 #include <vector>
 
@@ -38,6 +40,31 @@ struct AnyAttribute {
     bool operator!=(const AnyAttribute& other) const { return !(*this == other); }
 };
 
+// The object of a class that an element a lax or strict wildcard took was
+// read into, because the schema declares that element. Copies share it.
+class KnownObject {
+  public:
+    KnownObject() = default;
+    template <class T>
+    static KnownObject of(T object) {
+        KnownObject known;
+        known.object_ = std::make_shared<const T>(std::move(object));
+        known.type_ = &typeid(T);
+        return known;
+    }
+
+    explicit operator bool() const { return object_ != nullptr; }
+    // The object when it is of class T, else null.
+    template <class T>
+    const T* as() const {
+        return object_ && *type_ == typeid(T) ? static_cast<const T*>(object_.get()) : nullptr;
+    }
+
+  private:
+    std::shared_ptr<const void> object_;
+    const std::type_info* type_ = nullptr;
+};
+
 // An element with everything in it: its name with namespace, its
 // attributes and its content in document order (the text pieces between
 // its child elements, as Element::textPieces gives them).
@@ -58,8 +85,18 @@ class AnyElement {
     // texts[i] comes before children[i]; the last one after the last child.
     std::vector<std::string> texts;
 
+    // Where a lax or strict wildcard took an element the schema declares:
+    // the object of its class it was also read into (as<T>() gives it).
+    // The tree above is what is written back.
+    KnownObject known;
+
     // All the text of the element's own content, concatenated.
     std::string text() const { return joinedText(texts); }
+    // The object of class T the element was read into, else null.
+    template <class T>
+    const T* as() const {
+        return known.as<T>();
+    }
 
     bool operator==(const AnyElement& other) const {
         return ns == other.ns && name == other.name && attributes == other.attributes &&
@@ -131,6 +168,37 @@ inline void writeAnyAs(Writer& out, const AnyElement& element, const std::string
         writeAny(out, child);
     }
     out.end();
+}
+
+// Reads element, which the schema declares with class T, into a T as well
+// as the tree: read(element, object) reads it (a class's readXml or its
+// marshaller's). An element that does not fit its class keeps its tree
+// alone: the tree holds all of it either way, and a document is never
+// refused for what a wildcard takes.
+template <class T, class Read>
+void readKnown(const Element& element, AnyElement& value, Read read) {
+    T object;
+    try {
+        read(element, object);
+    } catch (const XmlError&) {
+        return;
+    }
+    value.known = KnownObject::of(std::move(object));
+}
+
+// The element of an XML document, as a tree (for a wildcard's field).
+inline AnyElement anyFromXml(const std::string& xml) {
+    const Document document = Document::parse(xml);
+    return readAny(document.root());
+}
+
+// An object of a data class as the element its toXml() writes, knowing the
+// object (as<T>() gives it back).
+template <class T>
+AnyElement anyOf(const T& object) {
+    AnyElement element = anyFromXml(object.toXml());
+    element.known = KnownObject::of(object);
+    return element;
 }
 
 // An xsd:anyType value made from text alone (a default value, a sample),

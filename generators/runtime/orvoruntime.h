@@ -17,6 +17,7 @@
 //   orvoany.h      wildcard elements and attributes kept as they stand
 //   orvopattern.h  the regular expressions of pattern facets
 //   orvofacets.h   the facets reading checks: patterns, lengths, digits, ranges
+//   orvoderived.h  objects of a derived type named by xsi:type
 #pragma once
 
 // Each part after the ones it uses (clang-format would sort them).
@@ -31,4 +32,5 @@
 #include "orvoany.h"
 #include "orvopattern.h"
 #include "orvofacets.h"
+#include "orvoderived.h"
 // clang-format on

@@ -189,6 +189,12 @@ TEST_F(DataModelTest, HeadersAndForwardDeclarationsFollowTheFields) {
     EXPECT_TRUE(contains(special.marshallerIncludes, order.name));
     ASSERT_EQ(special.lineage.size(), 2u);
     EXPECT_EQ(special.lineage.front(), order.type);
+    // The base reads the derived type an element names with xsi:type, and
+    // holds it: its source includes the derived class's header.
+    ASSERT_EQ(order.derivedTypes.size(), 1u);
+    EXPECT_EQ(order.derivedTypes.front(), &special);
+    EXPECT_TRUE(order.holdsDerived && special.typed && !special.holdsDerived && !order.typed);
+    EXPECT_TRUE(contains(order.sourceIncludes, special.name));
     // A class that holds itself does so by pointer: declared ahead, its
     // header included by the source only.
     const ClassModel& node = type("Node");

@@ -290,7 +290,8 @@ int main() {
 }
 
 // The tricky schema through marshallers, which call each other for the
-// derived type's base, the nodes and the meta.
+// derived type's base, the nodes and the meta; the derived type where its
+// base is declared, named with xsi:type.
 TEST_F(WorkingCode, MarshallersWriteAndReadBackWhatTheProgramBuilt) {
     write("tricky.xsd", kTrickySchema);
     writeProperties("foundation", {"externalmarshaller=1"});
@@ -299,6 +300,7 @@ TEST_F(WorkingCode, MarshallersWriteAndReadBackWhatTheProgramBuilt) {
 #include <iostream>
 #include <memory>
 #include "Node.h"
+#include "NodeMarshaller.h"
 #include "SpecialTreeMarshaller.h"
 using namespace t;
 
@@ -329,6 +331,25 @@ int main() {
     SpecialTreeMarshaller::fromXml(xml, back);
     std::cout << xml << "\nsame " << (SpecialTreeMarshaller::toXml(back) == xml) << " "
               << back.getRoot()->getChildren().size() << back.getA().has_value() << "\n";
+    // A special tree where a tree is declared: written with its type
+    // named, read back as it, and written with the tree's own fields.
+    Node owned;
+    owned.setLabel("owned");
+    Tree declared = tree;
+    declared.holdDerived(orvo::Derived::of<Tree, SpecialTree, SpecialTreeMarshaller>(tree));
+    owned.setOwner(declared);
+    const std::string typed = NodeMarshaller::toXml(owned);
+    Node read;
+    NodeMarshaller::fromXml(typed, read);
+    const SpecialTree* special = read.getOwner()->derived().as<SpecialTree>();
+    std::cout << "typed " << typed.substr(typed.find("<owner")).substr(0, 100) << "\n"
+              << "special " << (special ? special->getSpecial().getCurrency().value() : "none");
+    Tree owner = *read.getOwner();
+    owner.setClass_(42);
+    read.setOwner(owner);
+    const std::string changed = NodeMarshaller::toXml(read);
+    std::cout << " changed " << (changed.find("<class>42</class>") != std::string::npos)
+              << (changed.find("<special") != std::string::npos) << "\n";
     try {
         SpecialTreeMarshaller::fromXml(
             xml.substr(0, xml.find("<class>")) + "<class>x</class></t:SpecialTree>", back);
@@ -349,7 +370,73 @@ int main() {
                           "currency=\"U&quot;S\">9.90</special></t:SpecialTree>\nsame 1 20\n"),
               std::string::npos)
         << output;
+    EXPECT_TRUE(has(output,
+                    "typed <owner xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+                    "xsi:type=\"t:SpecialTree\"><root>"))
+        << output;
+    EXPECT_TRUE(has(output, "special U\"S changed 11\n")) << output;
     EXPECT_TRUE(has(output, "refused line 1: 'x' is not an integer in class")) << output;
+}
+
+// Elements a lax wildcard takes that the schema declares: read into their
+// classes as well as kept as trees, in a sequence and in a repeated choice;
+// one that does not fit its class, and one the schema does not know, keep
+// their trees alone; a skip wildcard reads no classes. All is written back
+// as read.
+TEST_F(WorkingCode, LaxWildcardsReadTheElementsTheSchemaDeclaresIntoTheirClasses) {
+    write("open.xsd", R"(<?xml version="1.0"?>
+<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:t="urn:t" targetNamespace="urn:t"
+           elementFormDefault="qualified">
+  <xs:element name="note"><xs:complexType><xs:sequence>
+    <xs:element name="to" type="xs:string"/><xs:element name="size" type="xs:int"/>
+  </xs:sequence></xs:complexType></xs:element>
+  <xs:element name="box"><xs:complexType><xs:sequence>
+    <xs:any namespace="##any" processContents="lax" maxOccurs="unbounded"/>
+  </xs:sequence></xs:complexType></xs:element>
+  <xs:element name="mix"><xs:complexType><xs:choice maxOccurs="unbounded">
+    <xs:element name="label" type="xs:string"/><xs:any namespace="##any" processContents="lax"/>
+  </xs:choice></xs:complexType></xs:element>
+  <xs:element name="raw"><xs:complexType><xs:sequence>
+    <xs:any namespace="##any" processContents="skip"/>
+  </xs:sequence></xs:complexType></xs:element>
+</xs:schema>
+)");
+    writeProperties("foundation", {});
+    ASSERT_EQ(run(bindgen("open.xsd")), 0) << log();
+    const std::string output = buildAndRun(R"(
+#include <iostream>
+#include "Box.h"
+#include "Mix.h"
+#include "Note.h"
+#include "Raw.h"
+using namespace t;
+
+int main() {
+    const std::string box = "<t:box xmlns:t=\"urn:t\"><t:note><t:to>Ann</t:to><t:size>3</t:size>"
+        "</t:note><t:note><t:to>Bob</t:to><t:size>many</t:size></t:note><t:other/></t:box>";
+    Box read;
+    read.fromXml(box);
+    for (const orvo::AnyElement& any : read.getAny()) {
+        const Note* note = any.as<Note>();
+        std::cout << any.name << ":" << (note ? note->getTo() + "/" + std::to_string(note->getSize()) : "tree") << " ";
+    }
+    std::cout << "\nsame " << (read.toXml() == box) << "\n";
+    Mix mix;
+    mix.fromXml("<mix xmlns=\"urn:t\"><label>x</label><note><to>Cy</to><size>1</size></note></mix>");
+    const Note* chosen = mix.getChoice()[1].anyElement->as<Note>();
+    std::cout << "choice " << (chosen ? chosen->getTo() : "tree") << "\n";
+    Raw raw;
+    raw.fromXml("<raw xmlns=\"urn:t\"><note><to>Di</to><size>2</size></note></raw>");
+    std::cout << "skip " << (raw.getAnyElement().as<Note>() ? "class" : "tree") << "\n";
+    Note made;
+    made.setTo("Ed");
+    made.setSize(5);
+    const orvo::AnyElement any = orvo::anyOf(made);
+    std::cout << "made " << any.name << " " << any.children.size() << " " << (any.as<Note>() != nullptr) << "\n";
+}
+)");
+    EXPECT_TRUE(has(output, "note:Ann/3 note:tree other:tree \nsame 1\n")) << output;
+    EXPECT_TRUE(has(output, "choice Cy\nskip tree\nmade note 2 1\n")) << output;
 }
 
 }  // namespace
