@@ -52,21 +52,30 @@ struct GroupReading {
 
     // The flags the loop keeps: seen (a required choice), seenN (each
     // required member of an all), chosen (the alternative of a choice
-    // with repeated members), readN (each single member of a choice that
-    // holds a sequence).
+    // with repeated members), readN (each single member of an all or of a
+    // choice that holds a sequence).
     KxCString declarations() const {
         KxCString text = anyChecked && !all ? "        bool seen = false;\n" : "";
         if (readsOn && !nested) {
             text += "        int chosen = -1;\n";
         }
         for (std::size_t i = 0; i < members.size(); ++i) {
-            const bool once = readsOn && nested && !members[i]->repeated;
-            if (once || (all && checked[i])) {
-                text += KxCString("        bool ") + (once ? "read" : "seen") + std::to_string(i) +
-                        " = false;\n";
+            if (readsOnce(i)) {
+                text += "        bool read" + std::to_string(i) + " = false;\n";
+            }
+            if (all && checked[i]) {
+                text += "        bool seen" + std::to_string(i) + " = false;\n";
             }
         }
         return text;
+    }
+
+    // Whether member i is read at most once while the group reads on: a
+    // single member of a choice that holds a sequence, or of an all (whose
+    // second element of the same name is then left to the check that
+    // nothing unexpected follows).
+    bool readsOnce(std::size_t i) const {
+        return !members[i]->repeated && (all || (readsOn && nested));
     }
 
     // The test for member i's element, and what its branch marks.
@@ -79,7 +88,7 @@ struct GroupReading {
             test += field.repeated ? " && (chosen < 0 || chosen == " + number + ")"
                                    : KxCString(" && chosen < 0");
             mark = "                chosen = " + number + ";\n";
-        } else if (readsOn && !field.repeated) {
+        } else if (readsOnce(i)) {
             test += " && !read" + number;
             mark = "                read" + number + " = true;\n";
         }
