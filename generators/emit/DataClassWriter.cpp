@@ -63,24 +63,30 @@ KxContextObject fieldValues(const FieldModel& field) {
              {"comment",
               inputText(alternative.xmlForm + " (" + alternative.field->typeName + ")")}}));
     }
-    return kxcreateRecord({{"name", text(field.name)},
-                           {"accessor", text(field.accessor)},
-                           {"member", text(field.member)},
-                           {"valueType", text(field.valueType)},
-                           {"itemType", text(field.itemType)},
-                           {"storedType", text(field.storedType)},
-                           {"storedScalar", flag(field.storedScalar)},
-                           {"repeated", flag(field.repeated)},
-                           {"textPieces", flag(field.textPieces)},
-                           {"xmlForm", inputText(field.xmlForm)},
-                           {"occurs", inputText(field.occurs)},
-                           {"typeName", inputText(field.field->typeName)},
-                           {"comment", inputText(field.xmlForm + " (" + field.field->typeName +
-                                                 ", " + field.occurs + ")")},
-                           {"preset", inputText(field.preset)},
-                           {"heldClass", text(field.heldClass)},
-                           {"itemStruct", text(field.itemStruct)},
-                           {"alternatives", kxcreateContextObject(std::move(alternatives))}});
+    return kxcreateRecord(
+        {{"name", text(field.name)},
+         {"accessor", text(field.accessor)},
+         {"member", text(field.member)},
+         {"valueType", text(field.valueType)},
+         {"itemType", text(field.itemType)},
+         {"storedType", text(field.storedType)},
+         {"storedScalar", flag(field.storedScalar)},
+         {"repeated", flag(field.repeated)},
+         {"textPieces", flag(field.textPieces)},
+         {"xmlForm", inputText(field.xmlForm)},
+         {"occurs", inputText(field.occurs)},
+         {"typeName", inputText(field.field->typeName)},
+         {"comment",
+          inputText(field.xmlForm + " (" + field.field->typeName + ", " + field.occurs + ")")},
+         {"preset", inputText(field.preset)},
+         {"unionMembers", text(field.unionMembers)},
+         {"unionComment", inputText("Which of the union's member types (" + field.unionNames +
+                                    ") the value is of: the index of the first whose form it "
+                                    "has, -1 for none (or no value).")},
+         {"unionOptional", flag(field.unionOptional)},
+         {"heldClass", text(field.heldClass)},
+         {"itemStruct", text(field.itemStruct)},
+         {"alternatives", kxcreateContextObject(std::move(alternatives))}});
 }
 
 // What the class comment says: which schema type or element the class

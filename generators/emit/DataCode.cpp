@@ -132,15 +132,20 @@ KxCString writeContentBody(const Schema& schema, const ClassModel& model, bool e
 
 // ---- Reading ---------------------------------------------------------------
 
-// Statements that read one value of an element field from the element
-// `child` into a new variable `value` of its item type.
-// The check of a list value's items, when it has items of a checked type.
+// The check of a list value's items, when it has items of a checked type,
+// or of a union's value against its member types.
 KxCString checkList(const Field& field, const KxCString& at, const KxCString& value) {
+    if (!field.simple.unionMembers.empty()) {
+        return " orvo::checkUnion<" + unionMemberList(field.simple) + ">(" + at + ", " + value +
+               ");";
+    }
     return field.simple.listItem.empty()
                ? KxCString()
                : " orvo::checkListItems<" + field.simple.listItem + ">(" + at + ", " + value + ");";
 }
 
+// Statements that read one value of an element field from the element
+// `child` into a new variable `value` of its item type.
 KxCString readItem(const Schema& schema, const Field& field, const KxCString& indent,
                    bool external) {
     if (field.isWildcard) {

@@ -218,6 +218,10 @@ KxCString sampleText(const Schema& schema, const SimpleKind& kind, const KxCStri
     if (kind.enumIndex >= 0) {
         return firstEnumText(schema, kind.enumIndex);
     }
+    // A union's sample is one of its first member type.
+    if (!kind.unionMembers.empty()) {
+        return sampleText(schema, kind.unionMembers.front(), {}, {});
+    }
     return withinFacets(kind, xsdSampleInRange(kind.xsdType, kind.range));
 }
 

@@ -131,6 +131,14 @@ FieldModel fieldModel(const Schema& schema, const Field& field) {
     if (field.isClass) {
         model.heldClass = typeAt(schema, field.classIndex).className;
     }
+    if (!field.simple.unionMembers.empty() && !model.repeated &&
+        (model.storedType == "std::string" || model.storedType == "std::optional<std::string>")) {
+        model.unionMembers = unionMemberList(field.simple);
+        for (const KxCString& name : field.simple.unionNames) {
+            model.unionNames += (model.unionNames.empty() ? "" : ", ") + name;
+        }
+        model.unionOptional = model.storedType != "std::string";
+    }
     if (!field.alternatives.empty()) {
         model.itemStruct = field.cppType.substr(field.cppType.rfind("::") + 2);
         for (const Field& alternative : field.alternatives) {
@@ -189,10 +197,16 @@ void addDependencies(const Schema& schema, const DataType& type, ClassModel& mod
             header.insert(
                 schema.enums()[static_cast<std::size_t>(field->simple.enumIndex)].className);
         }
-        // The items of a list of an enumeration are checked in the source.
+        // The items of a list of an enumeration, and a union's value against
+        // the enumerations among its members, are checked in the source.
         if (field->simple.listItemEnum >= 0) {
             source.insert(
                 schema.enums()[static_cast<std::size_t>(field->simple.listItemEnum)].className);
+        }
+        for (const SimpleKind& member : field->simple.unionMembers) {
+            if (member.enumIndex >= 0) {
+                source.insert(schema.enums()[static_cast<std::size_t>(member.enumIndex)].className);
+            }
         }
     }
     std::set<KxCString> known;
@@ -271,6 +285,14 @@ bool takesNamespace(const Wildcard& wildcard, const KxCString& ns) {
 }
 
 }  // namespace
+
+KxCString unionMemberList(const SimpleKind& kind) {
+    KxCString list;
+    for (const SimpleKind& member : kind.unionMembers) {
+        list += (list.empty() ? "" : ", ") + member.cppType;
+    }
+    return list;
+}
 
 std::vector<const GlobalElement*> knownElements(const Schema& schema, const Wildcard& wildcard) {
     std::vector<const GlobalElement*> known;

@@ -40,6 +40,11 @@ struct FieldModel {
     // A repeated choice: the item struct (unqualified) and its members.
     KxCString itemStruct;
     std::vector<AlternativeModel> alternatives;
+    // A single value of a union: its member types' C++ types ("int, Colour")
+    // and names as written, for get<Accessor>Member(); empty otherwise.
+    KxCString unionMembers;
+    KxCString unionNames;
+    bool unionOptional = false;  // held as a std::optional
 };
 
 struct ForwardDeclaration {
@@ -106,6 +111,9 @@ struct DataModel {
 };
 
 DataModel buildDataModel(const Schema& schema);
+
+// The C++ types of a union's member types, as template arguments.
+KxCString unionMemberList(const SimpleKind& kind);
 
 // The global elements of class types that a lax or strict wildcard reads
 // into their classes besides its tree: the ones of its namespaces, abstract

@@ -179,6 +179,46 @@ void checkListItems(const Element& at, const std::string& text) {
     }
 }
 
+// Whether text is a value of type T (whose parse() refuses what is not).
+template <class T>
+bool isValueOf(const std::string& text) {
+    try {
+        T value{};
+        parse(text, value);
+        return true;
+    } catch (const XmlError&) {
+        return false;
+    }
+}
+
+// Which member type of a union, Members in order, a value is of: the index
+// of the first whose lexical form it has, -1 when none.
+template <class... Members>
+int unionMember(const std::string& text) {
+    int index = 0;
+    int found = -1;
+    ((found < 0 && isValueOf<Members>(text) ? found = index : 0, ++index), ...);
+    return found;
+}
+
+// Checks that a union's value read at `at` is of one of its member types
+// (a QName's prefix resolved there).
+template <class... Members>
+void checkUnion(const Element& at, const std::string& text) {
+    const auto fits = [&at, &text](auto member) {
+        try {
+            readValue(at, text, member);
+            return true;
+        } catch (const XmlError&) {
+            return false;
+        }
+    };
+    if (!(fits(Members{}) || ...)) {
+        at.fail("the value " + quoted(text) + " in " + at.qualifiedName() +
+                " is of none of its union's member types");
+    }
+}
+
 // ---- required fields still unset ---------------------------------------------
 // The generated missingFields() walks an object with these: the path of a
 // field below its holder, and which values held by value count as unset.

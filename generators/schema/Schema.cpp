@@ -50,11 +50,14 @@ std::optional<SimpleKind> builtinType(const KxCString& name) {
         "ENTITY",        "ENTITIES",         "language", "anyURI",    "NOTATION",
         "gYear",         "gYearMonth",       "gMonth",   "gMonthDay", "gDay",
         "anySimpleType", "anyType"};
+    SimpleKind kind;
+    kind.xsdType = name;
     if (auto found = kTypes.find(name); found != kTypes.end()) {
-        return SimpleKind{found->second, name, -1, {}, -1, {}, {}};
+        kind.cppType = found->second;
+        return kind;
     }
     if (kStrings.count(name) != 0) {
-        return SimpleKind{"std::string", name, -1, {}, -1, {}, {}};
+        return kind;
     }
     return std::nullopt;
 }

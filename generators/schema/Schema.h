@@ -58,6 +58,10 @@ struct SimpleKind {
     int enumIndex = -1;            // into Schema::enums() for an enumeration
     KxCString listItem;            // for a list: the C++ type its items are checked against
     int listItemEnum = -1;         // for a list of an enumeration: into Schema::enums()
+    // For a union: its member types, in order, which a value read must fit
+    // one of (empty when one cannot be told), and their names as written.
+    std::vector<SimpleKind> unionMembers;
+    std::vector<KxCString> unionNames;
     // The range facets of a restriction (and of the restrictions it rests
     // on): the sample values keep within them.
     XsdRange range;
@@ -275,6 +279,8 @@ class Schema {
                 bool simpleContent);
     void addField(int index, Field field);
     std::optional<TypeUse> useOfType(const QName& name, int depth);
+    void addUnionMembers(const XmlElement& union_, const Document& document, const QName& enumName,
+                         int depth, SimpleKind& kind);
     void applyFacets(const XmlElement& restriction, SimpleKind& kind, const Document& document);
     TypeUse useOfListOrUnion(const XmlElement& simpleType, const Document& document,
                              const QName& enumName, int depth);

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <set>
+#include <sstream>
 #include <string>
 
 #include "generators/runtime/orvopattern.h"
@@ -159,7 +160,40 @@ TypeUse Schema::useOfListOrUnion(const XmlElement& simpleType, const Document& d
         text.listItem = item->cppType;
         text.listItemEnum = item->simple.enumIndex;
     }
+    if (const XmlElement* union_ = simpleType.child("union"); list == nullptr && union_) {
+        addUnionMembers(*union_, document, enumName, depth, text);
+    }
     return TypeUse{"std::string", false, -1, text};
+}
+
+// The member types of a union, named by memberTypes and given inline (an
+// inline enumeration gets a name of its own: the union's and its place).
+// A member that is not a simple type leaves the union unchecked.
+void Schema::addUnionMembers(const XmlElement& union_, const Document& document,
+                             const QName& enumName, int depth, SimpleKind& kind) {
+    std::vector<std::pair<std::optional<TypeUse>, KxCString>> members;
+    std::istringstream words{std::string(union_.attributeOr("memberTypes"))};
+    for (std::string written; words >> written;) {
+        const std::optional<QName> name = nameIn(document, union_, written, true);
+        members.emplace_back(name ? useOfType(*name, depth + 1) : std::nullopt, written);
+    }
+    for (const XmlElement& inner : union_.children) {
+        if (inner.name == "simpleType") {
+            const QName name{enumName.ns,
+                             enumName.local + "Member" + std::to_string(members.size() + 1)};
+            members.emplace_back(useOfSimpleType(inner, document, name, depth + 1), "(anonymous)");
+        }
+    }
+    for (const auto& [use, written] : members) {
+        if (!use || use->isClass) {
+            kind.unionMembers.clear();
+            kind.unionNames.clear();
+            return;
+        }
+        kind.unionMembers.push_back(use->simple);
+        kind.unionMembers.back().cppType = use->cppType;
+        kind.unionNames.push_back(written);
+    }
 }
 
 namespace {

@@ -10,8 +10,8 @@ namespace {
 // Required repeats (one below its minOccurs of 2), a required choice, a
 // repeated choice holding a class, an enumeration, range facets, dates, a
 // QName, binary data and a required attribute, nested two levels deep; a
-// required field that closes a cycle; a pattern and a length, which reading
-// the sample back checks.
+// required field that closes a cycle; a pattern, a length and a union of a
+// range and an enumeration, which reading the sample back checks.
 const char* const kOrderWsdl = R"(<?xml version="1.0"?>
 <definitions name="Orders" targetNamespace="urn:r" xmlns:t="urn:r"
     xmlns:xsd="http://www.w3.org/2001/XMLSchema" xmlns:soap="http://schemas.xmlsoap.org/wsdl/soap/"
@@ -37,6 +37,9 @@ const char* const kOrderWsdl = R"(<?xml version="1.0"?>
       <xsd:element name="share" type="t:Percent"/><xsd:element name="loss" type="t:Loss"/>
       <xsd:element name="count" type="xsd:positiveInteger"/>
       <xsd:element name="code" type="t:Code"/><xsd:element name="abbreviation" type="t:Short"/>
+      <xsd:element name="size"><xsd:simpleType><xsd:union memberTypes="t:Percent">
+        <xsd:simpleType><xsd:restriction base="xsd:string"><xsd:enumeration value="auto"/>
+        </xsd:restriction></xsd:simpleType></xsd:union></xsd:simpleType></xsd:element>
       <xsd:choice><xsd:element name="byCode" type="xsd:int"/>
         <xsd:element name="byName" type="xsd:string"/></xsd:choice>
       <xsd:element name="note" type="xsd:string" minOccurs="0"/>
@@ -124,7 +127,8 @@ int main() {
               << orvo::toText(line.getColour()) << " share " << line.getShare() << " loss "
               << orvo::toText(line.getLoss()) << " name " << orvo::toText(line.getName())
               << " byCode " << line.getByCode().has_value() << " note " << line.getNote().has_value()
-              << " code " << line.getCode() << " abbreviation " << line.getAbbreviation() << "\n";
+              << " code " << line.getCode() << " abbreviation " << line.getAbbreviation()
+              << " size " << line.getSize() << " of member " << line.getSizeMember() << "\n";
 
     // Wrap's required box closes the cycle Box, Wrap: held by shared_ptr.
     Box box;
@@ -171,7 +175,7 @@ TEST_F(RequiredFields, SampleRequestsAreCompleteAndIncompleteOnesAreRefused) {
     EXPECT_EQ(lines[5], "sample read back:") << read("program.txt");
     EXPECT_EQ(lines[6],
               "status 0 lines 2 items 1 sku 1 colour red share 10 loss -1.000000 name sample "
-              "byCode 1 note 0 code AA-000 abbreviation sam");
+              "byCode 1 note 0 code AA-000 abbreviation sam size 10 of member 0");
     ASSERT_GE(lines.size(), 9u);
     EXPECT_EQ(lines[7], "empty pointer: inner/box");
     EXPECT_EQ(lines[8], "set pointer:");

@@ -87,6 +87,21 @@ TEST_F(ElementFields, EachItemOfAListIsChecked) {
               "'blue' is not a colour in {urn:shop}note");
 }
 
+// A union's value must be of one of its member types, and tells which one:
+// the first in order whose form it has.
+TEST_F(ElementFields, AUnionValueIsOfOneOfItsMemberTypes) {
+    orvo::checkUnion<int, shop::Colour>(note_, "green");
+    orvo::checkUnion<int, shop::Colour>(note_, " 12 ");
+    EXPECT_EQ(errorOf([&] { orvo::checkUnion<int, shop::Colour>(note_, "blue"); }).message(),
+              "the value 'blue' in {urn:shop}note is of none of its union's member types");
+    EXPECT_EQ((orvo::unionMember<int, shop::Colour>("12")), 0);
+    EXPECT_EQ((orvo::unionMember<int, shop::Colour>("red")), 1);
+    EXPECT_EQ((orvo::unionMember<int, shop::Colour>("blue")), -1);
+    // A string member takes every value, so what it comes after wins.
+    EXPECT_EQ((orvo::unionMember<shop::Colour, std::string>("red")), 0);
+    EXPECT_EQ((orvo::unionMember<shop::Colour, std::string>("12")), 1);
+}
+
 // A QName's prefix is resolved where the value stands (the default
 // namespace for none), and bound again where it is written.
 TEST(QNames, ArePrefixesResolvedWhereReadAndDeclaredWhereWritten) {
