@@ -97,6 +97,24 @@ class KxContextObjectImpl {
     KxContextObject::Type type_;
 };
 
+// The base of text values: what a text answers, from the text a subclass
+// holds or shows (one kept by another object, which the subclass then keeps
+// alive, so that showing it copies nothing). A text is true when it is not
+// empty, and its number is the one its leading digits spell.
+class KxTextValueImpl : public KxContextObjectImpl {
+  public:
+    KxTextValueImpl() : KxContextObjectImpl(KxContextObject::kString) {}
+
+    virtual const KxCString& text() const = 0;
+
+    KxCString toString() override { return text(); }
+    long toLong() override;
+    double toDouble() override { return static_cast<double>(toLong()); }
+    bool toBoolean() override { return !text().empty(); }
+    void* getInternalObject() override { return const_cast<KxCString*>(&text()); }
+    void appendTo(KxCString& out) override { out += text(); }
+};
+
 // The engine's own values.
 KxContextObject kxcreateContextObject(const KxCString& text);
 KxContextObject kxcreateContextObject(KxCString&& text);

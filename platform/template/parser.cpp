@@ -192,7 +192,8 @@ class Parser {
         if (in.kind != TokenKind::Name || in.text != "in") {
             fail(in, "expected 'in' after the loop variable in #foreach");
         }
-        ForeachNode node{std::move(variable), parseExpression("#foreach"), {}};
+        const std::size_t hash = kxcontextHash(variable);
+        ForeachNode node{std::move(variable), hash, parseExpression("#foreach"), {}};
         expect(TokenKind::RParen, "expected ')' in #foreach");
         const Token& stop = parseBody(node.body);
         if (stop.kind == TokenKind::End) {
@@ -209,7 +210,8 @@ class Parser {
         expect(TokenKind::LParen, "expected '(' after #set");
         KxCString variable = parseVariable("#set needs a name to set, such as $name");
         expect(TokenKind::Assign, "expected '=' after $" + variable + " in #set");
-        SetNode node{std::move(variable), parseExpression("#set")};
+        const std::size_t hash = kxcontextHash(variable);
+        SetNode node{std::move(variable), hash, parseExpression("#set")};
         expect(TokenKind::RParen, "expected ')' in #set");
         into.emplace_back(std::move(node));
     }
@@ -240,6 +242,7 @@ class Parser {
                 fail(name, "the macro #" + name.text + " names $" + parameter + " twice");
             }
             macro.parameters.push_back(parameter);
+            macro.parameterHashes.push_back(kxcontextHash(parameter));
             accept(TokenKind::Comma);
         }
         expect(TokenKind::RParen, "expected a parameter or ')' in #macro");
@@ -444,6 +447,7 @@ class Parser {
         Reference reference;
         reference.quiet = start.quiet;
         reference.root = expect(TokenKind::Name, "expected a name after '$'").text;
+        reference.rootHash = kxcontextHash(reference.root);
         while (accept(TokenKind::Dot)) {
             Step step;
             step.name = expect(TokenKind::Name, "expected a name after '.'").text;

@@ -1,6 +1,7 @@
 #include "platform/template/renderer.h"
 
 #include "platform/base/KxText.h"
+#include "platform/template/workspace.h"
 
 #include <array>
 #include <charconv>
@@ -207,14 +208,21 @@ KxCString relativeTo(const KxCString& from, const KxCString& name) {
 }
 
 const KxCString kForeach = "foreach";
+const std::size_t kForeachHash = kxcontextHash(kForeach);
 const KxCString kUnbound;
 
 // ---- the walk -----------------------------------------------------------------
 
 class Renderer {
   public:
-    Renderer(const KxContext& context, Escape escape, KxCString& out)
-        : context_(context), escape_(escape), out_(out) {}
+    Renderer(const KxContext& context, Escape escape, KxCString& out, Workspace& workspace)
+        : context_(context),
+          escape_(escape),
+          out_(out),
+          loops_(workspace.loops),
+          locals_(workspace.locals),
+          arguments_(workspace.arguments),
+          scratch_(workspace.scratch) {}
 
     void renderTree(const TemplateTree& tree) {
         const TemplateTree* outer = current_;
@@ -259,8 +267,8 @@ class Renderer {
         }
         auto status = std::make_shared<LoopStatus>(items);
         const std::size_t mark = loops_.size();
-        loops_.push_back(LoopBinding{&node.variable, {}});
-        loops_.push_back(LoopBinding{&kForeach, KxContextObject(status)});
+        loops_.push_back(LoopBinding{&node.variable, node.variableHash, {}});
+        loops_.push_back(LoopBinding{&kForeach, kForeachHash, KxContextObject(status)});
         for (long index = 0; items.hasMoreElements(); ++index) {
             loops_[mark].value = items.nextElement();
             status->setIndex(index);
@@ -269,7 +277,9 @@ class Renderer {
         loops_.resize(mark);
     }
 
-    void visit(const SetNode& node) { assign(node.variable, evaluate(node.value)); }
+    void visit(const SetNode& node) {
+        assign(node.variable, node.variableHash, evaluate(node.value));
+    }
 
     // Faults here are not fatal: one log line, and the directive writes
     // nothing.
@@ -322,10 +332,11 @@ class Renderer {
         for (std::size_t i = 0; i < definition.parameters.size(); ++i) {
             KxContextObject value =
                 i < node.arguments.size() ? evaluate(node.arguments[i]) : KxContextObject();
-            loops_.push_back(LoopBinding{&kUnbound, std::move(value)});
+            loops_.push_back(LoopBinding{&kUnbound, 0, std::move(value)});
         }
         for (std::size_t i = 0; i < definition.parameters.size(); ++i) {
             loops_[mark + i].name = &definition.parameters[i];
+            loops_[mark + i].hash = definition.parameterHashes[i];
         }
         ++macroDepth_;
         renderBlock(definition.body);
@@ -363,19 +374,19 @@ class Renderer {
 
     // Loop variables (innermost first), then #set names, then the context,
     // then the built-in $esc.
-    KxContextObject lookup(const KxCString& name) const {
+    KxContextObject lookup(const KxContextKey& key) const {
         for (auto it = loops_.rbegin(); it != loops_.rend(); ++it) {
-            if (*it->name == name) {
+            if (key.matches(*it->name, it->hash)) {
                 return it->value;
             }
         }
         for (const Binding& binding : locals_) {
-            if (binding.name == name) {
+            if (key.matches(binding.name, binding.hash)) {
                 return binding.value;
             }
         }
-        KxContextObject value = context_.get(name);
-        if (!value.getImpl() && name == "esc") {
+        KxContextObject value = context_.get(key);
+        if (!value.getImpl() && key.name == "esc") {
             return escapeTool();
         }
         return value;
@@ -383,27 +394,28 @@ class Renderer {
 
     // #set changes a loop variable while its loop runs; any other name is
     // set for the rest of the rendering, #parse'd templates included.
-    void assign(const KxCString& name, KxContextObject value) {
+    void assign(const KxCString& name, std::size_t hash, KxContextObject value) {
+        const KxContextKey key(name, hash);
         for (auto it = loops_.rbegin(); it != loops_.rend(); ++it) {
-            if (*it->name == name) {
+            if (key.matches(*it->name, it->hash)) {
                 it->value = std::move(value);
                 return;
             }
         }
         for (Binding& binding : locals_) {
-            if (binding.name == name) {
+            if (key.matches(binding.name, binding.hash)) {
                 binding.value = std::move(value);
                 return;
             }
         }
-        locals_.push_back(Binding{name, std::move(value)});
+        locals_.push_back(Binding{name, hash, std::move(value)});
     }
 
     // ---- expressions --------------------------------------------------------
 
     // The value of a reference; absent as soon as one part of it is.
     KxContextObject resolve(const Reference& reference) {
-        KxContextObject value = lookup(reference.root);
+        KxContextObject value = lookup(KxContextKey(reference.root, reference.rootHash));
         for (const Step& step : reference.steps) {
             if (!value.isValid()) {
                 return {};
@@ -493,26 +505,17 @@ class Renderer {
                                : kxcreateContextObject(std::move(text));
     }
 
-    struct LoopBinding {
-        const KxCString* name;  // in the tree, which outlives its loop
-        KxContextObject value;
-    };
-    struct Binding {
-        KxCString name;
-        KxContextObject value;
-    };
-
     const KxContext& context_;
     const Escape escape_;
     KxCString& out_;
     const TemplateTree* current_ = nullptr;
     int parseDepth_ = 0;
     int macroDepth_ = 0;
-    std::vector<LoopBinding> loops_;
-    std::vector<Binding> locals_;
-    std::vector<std::vector<KxContextObject>> arguments_;
+    std::vector<LoopBinding>& loops_;
+    std::vector<Binding>& locals_;
+    std::vector<std::vector<KxContextObject>>& arguments_;
     std::size_t callDepth_ = 0;
-    KxCString scratch_;  // a value's text while it is escaped
+    KxCString& scratch_;
 };
 
 }  // namespace
@@ -520,7 +523,8 @@ class Renderer {
 void render(const TemplateTree& tree, const KxContext& context, Escape escape, KxCString& out) {
     const std::size_t start = out.size();
     out.reserve(start + tree.outputSizeHint.load(std::memory_order_relaxed));
-    Renderer(context, escape, out).renderTree(tree);
+    WorkspaceLease workspace;
+    Renderer(context, escape, out, workspace.get()).renderTree(tree);
     const std::size_t written = out.size() - start;
     tree.outputSizeHint.store(written + written / 8, std::memory_order_relaxed);
 }
