@@ -275,14 +275,14 @@ void KxOrvoWizard::fillContextFromSession(KxContext& context, KxHttpSession& ses
     putSettings(context, session, kCommonSettings);
     fillContext(context, session);
 
-    // The labels among which "compileros" is chosen; the table never changes.
+    // The labels among which "compileros" is chosen; the table never
+    // changes, so the list and its texts are made once.
     static const KxContextObject kLabels = [] {
-        KxRecordList<KxCString> labels;
-        auto tail = labels.before_begin();
+        std::vector<KxContextObject> labels;
         for (const PlatformEntry* row = platformTable; row->label; ++row) {
-            tail = appendRecord(labels, tail, KxCString(row->label));
+            labels.push_back(kxcreateContextObject(row->label));
         }
-        return kxcreateContextObject(labels);
+        return kxcreateContextObject(std::move(labels));
     }();
     context.put("oses", kLabels);
 }

@@ -114,6 +114,9 @@ struct SetNode {
 struct ParseNode {
     Expr name;
     Position at;
+    // The template a constant name names, resolved when parsing; empty when
+    // the name is only known when rendering.
+    KxCString target;
 };
 
 // #name(arguments): renders the macro of that name, defined in the same

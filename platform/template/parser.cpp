@@ -218,7 +218,14 @@ class Parser {
 
     void parse_parse(const Token& directive, Block& into) {
         expect(TokenKind::LParen, "expected '(' after #parse");
-        ParseNode node{parseExpression("#parse"), directive.at};
+        ParseNode node{parseExpression("#parse"), directive.at, {}};
+        const auto* constant = std::get_if<Constant>(&node.name);
+        if (constant && constant->value.getType() == KxContextObject::kString) {
+            const KxCString target = constant->value.toString();
+            if (!target.empty()) {
+                node.target = relativeTo(name_, target);
+            }
+        }
         expect(TokenKind::RParen, "expected ')' in #parse");
         into.emplace_back(std::move(node));
     }
@@ -482,6 +489,17 @@ class Parser {
 };
 
 }  // namespace
+
+// #parse names are relative to the folder of the template that holds the
+// directive; a name beginning with '/' starts at the template folder.
+KxCString relativeTo(const KxCString& from, const KxCString& name) {
+    if (name.front() == '/') {
+        const std::size_t start = name.find_first_not_of('/');
+        return start == KxCString::npos ? KxCString() : name.substr(start);
+    }
+    const std::size_t slash = from.find_last_of('/');
+    return slash == KxCString::npos ? name : from.substr(0, slash + 1) + name;
+}
 
 std::shared_ptr<TemplateTree> parseTemplate(std::string_view text, const KxCString& name) {
     auto tree = std::make_shared<TemplateTree>();

@@ -1,6 +1,7 @@
 #include "platform/template/renderer.h"
 
 #include "platform/base/KxText.h"
+#include "platform/template/parser.h"
 #include "platform/template/workspace.h"
 
 #include <array>
@@ -108,9 +109,20 @@ struct Number {
     double d = 0;
 };
 
+// A valid value's text: the value's own when it holds its text, else
+// written into buffer. Comparisons read texts this way, without a copy.
+std::string_view textOf(const KxContextObject& value, KxCString& buffer) {
+    if (const auto* text = dynamic_cast<const KxTextValueImpl*>(value.getImpl())) {
+        return text->text();
+    }
+    buffer.clear();
+    value.getImpl()->appendTo(buffer);
+    return buffer;
+}
+
 // The number a value is: its own for the number kinds; for text, when
 // asked, the number the whole text spells.
-std::optional<Number> numberOf(const KxContextObject& value, bool fromText) {
+std::optional<Number> numberOf(const KxContextObject& value, bool fromText, KxCString& buffer) {
     switch (value.getType()) {
         case KxContextObject::kLong:
             return Number{Number::Signed, value.toLong()};
@@ -123,7 +135,7 @@ std::optional<Number> numberOf(const KxContextObject& value, bool fromText) {
             if (!fromText) {
                 return std::nullopt;
             }
-            const KxCString text = value.toString();
+            const std::string_view text = textOf(value, buffer);
             const char* last = text.data() + text.size();
             Number number;
             if (std::from_chars(text.data(), last, number.s).ptr == last && !text.empty()) {
@@ -164,22 +176,22 @@ std::partial_ordering compare(const Number& a, const Number& b) {
 
 // == compares numbers as numbers and anything else by its text; an absent
 // value equals only another absent value.
-bool equal(const KxContextObject& a, const KxContextObject& b) {
+bool equal(const KxContextObject& a, const KxContextObject& b, Workspace& work) {
     if (!a.isValid() || !b.isValid()) {
         return a.isValid() == b.isValid();
     }
-    auto x = numberOf(a, false);
-    auto y = numberOf(b, false);
+    auto x = numberOf(a, false, work.left);
+    auto y = numberOf(b, false, work.right);
     if (x && y) {
         return compare(*x, *y) == 0;
     }
-    return a.toString() == b.toString();
+    return textOf(a, work.left) == textOf(b, work.right);
 }
 
 // < > <= >= hold only between numbers (or texts spelling numbers).
-bool ordered(Op op, const KxContextObject& a, const KxContextObject& b) {
-    auto x = a.isValid() ? numberOf(a, true) : std::nullopt;
-    auto y = b.isValid() ? numberOf(b, true) : std::nullopt;
+bool ordered(Op op, const KxContextObject& a, const KxContextObject& b, Workspace& work) {
+    auto x = a.isValid() ? numberOf(a, true, work.left) : std::nullopt;
+    auto y = b.isValid() ? numberOf(b, true, work.right) : std::nullopt;
     if (!x || !y) {
         return false;
     }
@@ -194,17 +206,6 @@ bool ordered(Op op, const KxContextObject& a, const KxContextObject& b) {
         default:
             return order >= 0;
     }
-}
-
-// #parse names are relative to the folder of the template that holds the
-// directive; a name beginning with '/' starts at the template folder.
-KxCString relativeTo(const KxCString& from, const KxCString& name) {
-    if (name.front() == '/') {
-        const std::size_t start = name.find_first_not_of('/');
-        return start == KxCString::npos ? KxCString() : name.substr(start);
-    }
-    const std::size_t slash = from.find_last_of('/');
-    return slash == KxCString::npos ? name : from.substr(0, slash + 1) + name;
 }
 
 const KxCString kForeach = "foreach";
@@ -222,7 +223,8 @@ class Renderer {
           loops_(workspace.loops),
           locals_(workspace.locals),
           arguments_(workspace.arguments),
-          scratch_(workspace.scratch) {}
+          scratch_(workspace.scratch),
+          work_(workspace) {}
 
     void renderTree(const TemplateTree& tree) {
         const TemplateTree* outer = current_;
@@ -285,24 +287,27 @@ class Renderer {
     // nothing.
     void visit(const ParseNode& node) {
         const KxContextObject nameValue = evaluate(node.name);
-        const KxCString name = nameValue.isValid() ? nameValue.toString() : KxCString();
+        const std::string_view name =
+            nameValue.isValid() ? textOf(nameValue, work_.left) : std::string_view();
         if (name.empty()) {
             report(node.at, "#parse needs a template name");
             return;
         }
         if (parseDepth_ >= kMaxParseDepth) {
-            report(node.at, "#parse(\"" + name + "\") nests deeper than " +
+            report(node.at, "#parse(\"" + KxCString(name) + "\") nests deeper than " +
                                 std::to_string(kMaxParseDepth) +
                                 " templates; does a template parse itself?");
             return;
         }
         if (!current_->source) {
-            report(node.at, "#parse(\"" + name + "\"): the template has no factory to load from");
+            report(node.at,
+                   "#parse(\"" + KxCString(name) + "\"): the template has no factory to load from");
             return;
         }
+        // A constant name was resolved when the template was parsed.
         KxCString error;
-        const std::shared_ptr<const TemplateTree> tree =
-            current_->source->load(relativeTo(current_->name, name), error);
+        const std::shared_ptr<const TemplateTree> tree = current_->source->load(
+            node.target.empty() ? relativeTo(current_->name, KxCString(name)) : node.target, error);
         if (!tree) {
             report(node.at, "#parse: " + error);
             return;
@@ -473,18 +478,27 @@ class Renderer {
             case Op::Or:
                 return isTrue(*operation.left) || isTrue(*operation.right);
             case Op::Eq:
-                return equal(evaluate(*operation.left), evaluate(*operation.right));
+                return equal(evaluate(*operation.left), evaluate(*operation.right), work_);
             case Op::Ne:
-                return !equal(evaluate(*operation.left), evaluate(*operation.right));
+                return !equal(evaluate(*operation.left), evaluate(*operation.right), work_);
             default:
-                return ordered(operation.op, evaluate(*operation.left), evaluate(*operation.right));
+                return ordered(operation.op, evaluate(*operation.left), evaluate(*operation.right),
+                               work_);
         }
     }
 
     // "text $ref text": absent references keep their source unless quiet. A
     // value that guards its text makes the whole string guarded.
+    // The text is built in a buffer per nesting depth (an argument of a
+    // method inside the string may be a string of its own) and then copied
+    // once, at its size, into the value.
     KxContextObject interpolate(const Interpolation& interpolation) {
-        KxCString text;
+        const std::size_t depth = interpolationDepth_++;
+        if (work_.texts.size() <= depth) {
+            work_.texts.emplace_back();
+        }
+        KxCString& text = work_.texts[depth];
+        text.clear();
         KxContextObject guard;
         for (const Expr& part : interpolation.parts) {
             if (const auto* reference = std::get_if<Reference>(&part)) {
@@ -501,8 +515,9 @@ class Renderer {
                 std::get<Constant>(part).value.getImpl()->appendTo(text);
             }
         }
-        return guard.isValid() ? guard.getImpl()->guarded(std::move(text))
-                               : kxcreateContextObject(std::move(text));
+        --interpolationDepth_;
+        return guard.isValid() ? guard.getImpl()->guarded(KxCString(text))
+                               : kxcreateContextObject(std::string_view(text));
     }
 
     const KxContext& context_;
@@ -516,6 +531,8 @@ class Renderer {
     std::vector<std::vector<KxContextObject>>& arguments_;
     std::size_t callDepth_ = 0;
     KxCString& scratch_;
+    Workspace& work_;
+    std::size_t interpolationDepth_ = 0;
 };
 
 }  // namespace

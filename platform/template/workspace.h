@@ -29,6 +29,8 @@ struct Workspace {
     std::vector<Binding> locals;
     std::vector<std::vector<KxContextObject>> arguments;  // one list per call depth
     KxCString scratch;                                    // a value's text while it is escaped
+    KxCString left, right;                                // the texts of a comparison
+    std::vector<KxCString> texts;                         // strings being built, one per depth
     bool lent = false;
 };
 
@@ -57,8 +59,15 @@ class WorkspaceLease {
             list.clear();
         }
         // A huge value escaped once does not stay with the thread.
-        if (workspace_->scratch.capacity() > kKeptScratch) {
-            KxCString().swap(workspace_->scratch);
+        for (KxCString* text : {&workspace_->scratch, &workspace_->left, &workspace_->right}) {
+            if (text->capacity() > kKeptScratch) {
+                KxCString().swap(*text);
+            }
+        }
+        for (KxCString& text : workspace_->texts) {
+            if (text.capacity() > kKeptScratch) {
+                KxCString().swap(text);
+            }
         }
         workspace_->lent = false;
     }
