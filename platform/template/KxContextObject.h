@@ -85,6 +85,9 @@ class KxContextObjectImpl {
     // Writes the value's text to out. Scalars write without building a
     // string; the default writes toString().
     virtual void appendTo(KxCString& out);
+    // The value's text when the value holds it as it is, for reading it in
+    // place; nullptr (the default) for values that make their text.
+    virtual const KxCString* heldText() { return nullptr; }
 
     // A value that guards its text (one that may be written only in some
     // way, say) passes the guard on to the strings it is interpolated into:
@@ -113,6 +116,7 @@ class KxTextValueImpl : public KxContextObjectImpl {
     bool toBoolean() override { return !text().empty(); }
     void* getInternalObject() override { return const_cast<KxCString*>(&text()); }
     void appendTo(KxCString& out) override { out += text(); }
+    const KxCString* heldText() override { return &text(); }
 };
 
 // The engine's own values.

@@ -112,8 +112,8 @@ struct Number {
 // A valid value's text: the value's own when it holds its text, else
 // written into buffer. Comparisons read texts this way, without a copy.
 std::string_view textOf(const KxContextObject& value, KxCString& buffer) {
-    if (const auto* text = dynamic_cast<const KxTextValueImpl*>(value.getImpl())) {
-        return text->text();
+    if (const KxCString* text = value.getImpl()->heldText()) {
+        return *text;
     }
     buffer.clear();
     value.getImpl()->appendTo(buffer);

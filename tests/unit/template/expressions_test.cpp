@@ -37,16 +37,17 @@ INSTANTIATE_TEST_SUITE_P(
                     std::pair{"not $f", true}, std::pair{"$n == 5.0", true},
                     std::pair{"$n != 4", true}, std::pair{"$n == $s", true},
                     std::pair{"$d == 2.5", true}, std::pair{"$word == \"a${empty}bc\"", true},
-                    std::pair{"$t == 'true'", true}, std::pair{"$missing == $alsoMissing", true},
-                    std::pair{"$missing == ''", false}, std::pair{"$list.entries() == 1", true},
-                    std::pair{"$n ne 5", false}, std::pair{"-1 == -1", true},
-                    std::pair{"$n <= 5", true}, std::pair{"$n > $d", true},
-                    std::pair{"$n >= 6", false}, std::pair{"$s > 4", true},
-                    std::pair{"$big > 9223372036854775807", true}, std::pair{"$big < -1", false},
-                    std::pair{"$word > 1", false}, std::pair{"$word < 1", false},
-                    std::pair{"$missing >= 0", false}, std::pair{"$n le 4 or $n ge 6", false},
-                    std::pair{"$t && $f", false}, std::pair{"$f || $missing", false},
-                    std::pair{"$t || $f && $f", true}, std::pair{"($t || $f) && $f", false},
-                    std::pair{"!($t && $f)", true}));
+                    std::pair{"$t == 'true'", true}, std::pair{"$t == $f", false},
+                    std::pair{"$f != $t", true}, std::pair{"'true' == $t", true},
+                    std::pair{"$missing == $alsoMissing", true}, std::pair{"$missing == ''", false},
+                    std::pair{"$list.entries() == 1", true}, std::pair{"$n ne 5", false},
+                    std::pair{"-1 == -1", true}, std::pair{"$n <= 5", true},
+                    std::pair{"$n > $d", true}, std::pair{"$n >= 6", false},
+                    std::pair{"$s > 4", true}, std::pair{"$big > 9223372036854775807", true},
+                    std::pair{"$big < -1", false}, std::pair{"$word > 1", false},
+                    std::pair{"$word < 1", false}, std::pair{"$missing >= 0", false},
+                    std::pair{"$n le 4 or $n ge 6", false}, std::pair{"$t && $f", false},
+                    std::pair{"$f || $missing", false}, std::pair{"$t || $f && $f", true},
+                    std::pair{"($t || $f) && $f", false}, std::pair{"!($t && $f)", true}));
 
 }  // namespace
