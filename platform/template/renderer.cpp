@@ -109,14 +109,14 @@ struct Number {
     double d = 0;
 };
 
-// A valid value's text: the value's own when it holds its text, else
-// written into buffer. Comparisons read texts this way, without a copy.
+// A valid value's text as toString gives it: the value's own when it holds
+// its text, which comparisons then read without a copy. (Not appendTo: a
+// value may refuse to be written and still be compared.)
 std::string_view textOf(const KxContextObject& value, KxCString& buffer) {
     if (const KxCString* text = value.getImpl()->heldText()) {
         return *text;
     }
-    buffer.clear();
-    value.getImpl()->appendTo(buffer);
+    buffer = value.toString();
     return buffer;
 }
 

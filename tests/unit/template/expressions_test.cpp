@@ -1,6 +1,8 @@
 // #if expressions: truth of values, comparisons, logic and precedence.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "platform/template/KxTemplate.h"
 
 namespace {
@@ -49,5 +51,37 @@ INSTANTIATE_TEST_SUITE_P(
                     std::pair{"$n le 4 or $n ge 6", false}, std::pair{"$t && $f", false},
                     std::pair{"$f || $missing", false}, std::pair{"$t || $f && $f", true},
                     std::pair{"($t || $f) && $f", false}, std::pair{"!($t && $f)", true}));
+
+// A value that may be compared but never written: comparisons read its
+// text as toString gives it, not by writing it.
+class UnwritableText : public KxContextObjectImpl {
+  public:
+    UnwritableText() : KxContextObjectImpl(KxContextObject::kString) {}
+    KxCString toString() override { return "secret"; }
+    bool toBoolean() override { return true; }
+    void appendTo(KxCString&) override { throw std::logic_error("written"); }
+};
+
+TEST(Comparisons, ReadAValuesTextWithoutWritingIt) {
+    KxContext context;
+    context.put("v", KxContextObject(std::make_shared<UnwritableText>()));
+    KxTemplateFactory factory;
+    const struct {
+        const char* text;
+        const char* expected;
+    } cases[] = {
+        {"#if($v == 'secret')T#end", "T"},
+        {"#if('other' != $v)T#end", "T"},
+        {"#if($v == $v && !($v > 1))T#end", "T"},
+    };
+    for (const auto& c : cases) {
+        KxCString out;
+        factory.parseText(c.text).render(out, context, KxTemplate::Escaping::None);
+        EXPECT_EQ(out, c.expected) << c.text;
+    }
+    KxCString out;
+    EXPECT_THROW(factory.parseText("$v").render(out, context, KxTemplate::Escaping::None),
+                 std::logic_error);
+}
 
 }  // namespace
