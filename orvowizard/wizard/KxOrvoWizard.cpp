@@ -604,16 +604,6 @@ void KxOrvoWizard::readBoolProperty(KxHttpSession& session, KxProperties& proper
     ::readBoolProperty(session, properties, name, wizardType);
 }
 
-void KxOrvoWizard::putSessionBool(KxContext& context, KxHttpSession& session,
-                                  const KxCString& name) {
-    ::putSessionBool(context, session, name, wizardType);
-}
-
-void KxOrvoWizard::putSessionString(KxContext& context, KxHttpSession& session,
-                                    const KxCString& name) {
-    ::putSessionString(context, session, name, wizardType);
-}
-
 bool KxOrvoWizard::getSessionBool(KxHttpSession& session, const KxCString& name) {
     return ::getSessionBool(session, name, wizardType);
 }

@@ -114,8 +114,6 @@ class KxOrvoWizard : public KxLumericServlet {
     void readStringProperty(KxHttpSession& session, KxProperties& properties,
                             const KxCString& name);
     void readBoolProperty(KxHttpSession& session, KxProperties& properties, const KxCString& name);
-    void putSessionBool(KxContext& context, KxHttpSession& session, const KxCString& name);
-    void putSessionString(KxContext& context, KxHttpSession& session, const KxCString& name);
     bool getSessionBool(KxHttpSession& session, const KxCString& name);
     KxCString getSessionString(KxHttpSession& session, const KxCString& name);
     void setSessionBool(KxHttpSession& session, const KxCString& name, bool value);
