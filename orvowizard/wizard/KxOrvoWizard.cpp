@@ -9,6 +9,7 @@
 #include "orvowizard/common/KxFieldChecks.h"
 #include "orvowizard/common/KxFileUtilities.h"
 #include "orvowizard/common/KxSessionAccessors.h"
+#include "orvowizard/common/KxSessionSettings.h"
 #include "orvowizard/runs/KxRunRegistry.h"
 #include "platform/base/KxText.h"
 #include "platform/os/KxAtomicFile.h"
@@ -55,7 +56,8 @@ KxTemplate KxOrvoWizard::processRequest(KxHttpServletRequest& request,
         copyFormToSession(session, request);
     }
     fillContextFromSession(context, session);
-    context.put("isOrvo", "ORVO");
+    static const KxContextObject kOrvo = kxcreateContextObject("ORVO");
+    context.put("isOrvo", kOrvo);
     const KxCString home = homeDirectory();
     if (isNonEmptyFile(home + "\\" + "docs", "index.html")) {
         context.put("kxhome", home);
@@ -78,13 +80,23 @@ KxTemplate KxOrvoWizard::processRequest(KxHttpServletRequest& request,
     return parseFile(templateFile);
 }
 
+// Every request starts without an error message; one already empty is left
+// as it is, which spares a new session value per request.
+void KxOrvoWizard::clearErrorMessage(KxHttpSession& session) {
+    const KxServletAttribute stored = session.getAttribute(wizardType + "errorMessage");
+    const auto* text = dynamic_cast<const KxTServletAttributeImpl<KxCString>*>(stored.getImpl());
+    if (!text || !text->getValue().empty()) {
+        setSessionString(session, "errorMessage", "", false);
+    }
+}
+
 KxHttpSession& KxOrvoWizard::prepareSession(KxHttpServletRequest& request) {
     KxHttpSession& session = request.getSession(1);
     if (session.isNew()) {
         session.setMaxInactiveInterval(-1);
         resetSession(session);
     }
-    setSessionString(session, "errorMessage", "", false);
+    clearErrorMessage(session);
     // A session that another wizard created gets this wizard's defaults too.
     if (getSessionString(session, "projectDir").empty()) {
         resetSession(session);
@@ -255,17 +267,24 @@ void KxOrvoWizard::copyInputFile(KxHttpSession& session, KxHttpServletRequest& r
     sanitizeSessionString(session, "defaultFile", wizardType);
 }
 
+// The settings are read from the session when the page first shows them
+// (KxSessionSettings), not copied here. A second call, after the session
+// changed, starts afresh.
 void KxOrvoWizard::fillContextFromSession(KxContext& context, KxHttpSession& session) {
+    context.setSource(nullptr);
     putSettings(context, session, kCommonSettings);
     fillContext(context, session);
 
-    // The labels among which "compileros" is chosen.
-    KxRecordList<KxCString> labels;
-    auto tail = labels.before_begin();
-    for (const PlatformEntry* row = platformTable; row->label; ++row) {
-        tail = appendRecord(labels, tail, KxCString(row->label));
-    }
-    context.put("oses", kxcreateContextObject(labels));
+    // The labels among which "compileros" is chosen; the table never
+    // changes, so the list and its texts are made once.
+    static const KxContextObject kLabels = [] {
+        std::vector<KxContextObject> labels;
+        for (const PlatformEntry* row = platformTable; row->label; ++row) {
+            labels.push_back(kxcreateContextObject(row->label));
+        }
+        return kxcreateContextObject(std::move(labels));
+    }();
+    context.put("oses", kLabels);
 }
 
 KxTemplate KxOrvoWizard::loadStartupProperties(KxHttpServletRequest& request,
@@ -493,11 +512,17 @@ void KxOrvoWizard::copyFormFields(KxHttpSession& session, KxHttpServletRequest& 
 
 void KxOrvoWizard::putSettings(KxContext& context, KxHttpSession& session,
                                std::span<const WizardSetting> settings) {
+    auto* source = dynamic_cast<KxSessionSettings*>(context.getSource());
+    if (!source) {
+        auto settingsSource = std::make_unique<KxSessionSettings>(session, wizardType);
+        source = settingsSource.get();
+        context.setSource(std::move(settingsSource));
+    }
     for (const WizardSetting& setting : settings) {
         if (setting.kind == Flag) {
-            putSessionBool(context, session, setting.name);
+            source->addFlag(setting.name);
         } else {
-            putSessionString(context, session, setting.name);
+            source->addText(setting.name);
         }
     }
 }
@@ -577,16 +602,6 @@ void KxOrvoWizard::readStringProperty(KxHttpSession& session, KxProperties& prop
 void KxOrvoWizard::readBoolProperty(KxHttpSession& session, KxProperties& properties,
                                     const KxCString& name) {
     ::readBoolProperty(session, properties, name, wizardType);
-}
-
-void KxOrvoWizard::putSessionBool(KxContext& context, KxHttpSession& session,
-                                  const KxCString& name) {
-    ::putSessionBool(context, session, name, wizardType);
-}
-
-void KxOrvoWizard::putSessionString(KxContext& context, KxHttpSession& session,
-                                    const KxCString& name) {
-    ::putSessionString(context, session, name, wizardType);
 }
 
 bool KxOrvoWizard::getSessionBool(KxHttpSession& session, const KxCString& name) {

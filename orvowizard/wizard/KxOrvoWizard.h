@@ -91,6 +91,8 @@ class KxOrvoWizard : public KxLumericServlet {
     // ask for it); rows with a rule of their own are left to the caller.
     void copyFormFields(KxHttpSession& session, KxHttpServletRequest& request,
                         std::span<const WizardSetting> settings);
+    // Makes the settings readable by the page: each is read from the
+    // session when the page first uses it (the context's KxSessionSettings).
     void putSettings(KxContext& context, KxHttpSession& session,
                      std::span<const WizardSetting> settings);
     // Reads the rows kept under their own key; rows with a rule of their own
@@ -112,8 +114,6 @@ class KxOrvoWizard : public KxLumericServlet {
     void readStringProperty(KxHttpSession& session, KxProperties& properties,
                             const KxCString& name);
     void readBoolProperty(KxHttpSession& session, KxProperties& properties, const KxCString& name);
-    void putSessionBool(KxContext& context, KxHttpSession& session, const KxCString& name);
-    void putSessionString(KxContext& context, KxHttpSession& session, const KxCString& name);
     bool getSessionBool(KxHttpSession& session, const KxCString& name);
     KxCString getSessionString(KxHttpSession& session, const KxCString& name);
     void setSessionBool(KxHttpSession& session, const KxCString& name, bool value);
@@ -128,6 +128,7 @@ class KxOrvoWizard : public KxLumericServlet {
 
   private:
     KxCString projectPath(KxHttpSession& session);
+    void clearErrorMessage(KxHttpSession& session);
     // The session, made ready for this wizard: never expiring when new, with
     // the defaults when this wizard has none stored yet, without an earlier
     // error message.

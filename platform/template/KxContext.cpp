@@ -17,10 +17,22 @@ void KxContext::remove(const KxCString& name) {
 }
 
 KxContextObject KxContext::get(std::string_view name) const {
+    return get(KxContextKey(name));
+}
+
+KxContextObject KxContext::get(const KxContextKey& key) const {
     for (const KxContext* context = this; context; context = context->next_) {
-        auto it = context->values_.find(name);
-        if (it != context->values_.end()) {
-            return it->second;
+        if (!context->values_.empty()) {
+            auto it = context->values_.find(key);
+            if (it != context->values_.end()) {
+                return it->second;
+            }
+        }
+        if (context->source_) {
+            KxContextObject value = context->source_->find(key);
+            if (value.getImpl()) {
+                return value;
+            }
         }
     }
     return {};

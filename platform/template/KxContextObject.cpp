@@ -85,23 +85,20 @@ void KxContextObjectImpl::appendTo(KxCString& out) {
 
 // ---- the engine's own values ------------------------------------------------
 
+long KxTextValueImpl::toLong() {
+    const KxCString& value = text();
+    long number = 0;
+    std::from_chars(value.data(), value.data() + value.size(), number);
+    return number;
+}
+
 namespace {
 
-class StringValue : public KxContextObjectImpl {
+class StringValue : public KxTextValueImpl {
   public:
-    explicit StringValue(KxCString text)
-        : KxContextObjectImpl(KxContextObject::kString), text_(std::move(text)) {}
+    explicit StringValue(KxCString text) : text_(std::move(text)) {}
 
-    KxCString toString() override { return text_; }
-    long toLong() override {
-        long value = 0;
-        std::from_chars(text_.data(), text_.data() + text_.size(), value);
-        return value;
-    }
-    double toDouble() override { return static_cast<double>(toLong()); }
-    bool toBoolean() override { return !text_.empty(); }
-    void* getInternalObject() override { return &text_; }
-    void appendTo(KxCString& out) override { out += text_; }
+    const KxCString& text() const override { return text_; }
 
   private:
     KxCString text_;
@@ -207,8 +204,11 @@ KxContextObject kxcreateContextObject(const char* text) {
 KxContextObject kxcreateContextObject(std::string_view text) {
     return kxcreateContextObject(KxCString(text));
 }
+// Values never change once made, so every flag shares one of two.
 KxContextObject kxcreateContextObject(bool value) {
-    return KxContextObject(std::make_shared<BooleanValue>(value));
+    static const KxContextObject kTrue(std::make_shared<BooleanValue>(true));
+    static const KxContextObject kFalse(std::make_shared<BooleanValue>(false));
+    return value ? kTrue : kFalse;
 }
 KxContextObject kxcreateContextObject(int value) {
     return KxContextObject(std::make_shared<LongValue>(value));

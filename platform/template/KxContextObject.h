@@ -85,6 +85,9 @@ class KxContextObjectImpl {
     // Writes the value's text to out. Scalars write without building a
     // string; the default writes toString().
     virtual void appendTo(KxCString& out);
+    // The value's text when the value holds it as it is, for reading it in
+    // place; nullptr (the default) for values that make their text.
+    virtual const KxCString* heldText() { return nullptr; }
 
     // A value that guards its text (one that may be written only in some
     // way, say) passes the guard on to the strings it is interpolated into:
@@ -95,6 +98,25 @@ class KxContextObjectImpl {
 
   private:
     KxContextObject::Type type_;
+};
+
+// The base of text values: what a text answers, from the text a subclass
+// holds or shows (one kept by another object, which the subclass then keeps
+// alive, so that showing it copies nothing). A text is true when it is not
+// empty, and its number is the one its leading digits spell.
+class KxTextValueImpl : public KxContextObjectImpl {
+  public:
+    KxTextValueImpl() : KxContextObjectImpl(KxContextObject::kString) {}
+
+    virtual const KxCString& text() const = 0;
+
+    KxCString toString() override { return text(); }
+    long toLong() override;
+    double toDouble() override { return static_cast<double>(toLong()); }
+    bool toBoolean() override { return !text().empty(); }
+    void* getInternalObject() override { return const_cast<KxCString*>(&text()); }
+    void appendTo(KxCString& out) override { out += text(); }
+    const KxCString* heldText() override { return &text(); }
 };
 
 // The engine's own values.

@@ -107,12 +107,12 @@ struct KxTemplateFactory::Cache final : kx::tl::TemplateSource {
             // A page uses several templates on every request: their files are
             // looked at again only once the recheck interval has passed.
             std::shared_lock lock(mutex);
-            folder = directory;
             auto it = entries.find(name);
             if (it != entries.end() && now - it->second.checked < recheck) {
                 error = it->second.error;
                 return it->second.tree;
             }
+            folder = directory;
         }
         const KxCString path = folder.empty() ? name : folder + "/" + name;
         FileStamp stamp;

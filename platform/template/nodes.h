@@ -2,7 +2,8 @@
 // The node tree of a parsed template: what the parser builds and the
 // renderer walks. A tree is made once per template file and then only read,
 // by any number of renderings at once. Names are parsed into the nodes here
-// so that rendering never splits or copies them.
+// so that rendering never splits or copies them, each with its hash
+// (kxcontextHash) so that looking a name up never hashes it again.
 #include <atomic>
 #include <map>
 #include <memory>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "platform/base/KxCString.h"
+#include "platform/template/KxContextKey.h"
 #include "platform/template/KxContextObject.h"
 #include "platform/template/lexer.h"
 
@@ -34,6 +36,7 @@ struct Step {
 // source, as written, or nothing when it is quiet ($!).
 struct Reference {
     KxCString root;
+    std::size_t rootHash = 0;  // kxcontextHash(root), worked out by the parser
     std::vector<Step> steps;
     bool quiet = false;
     KxCString source;
@@ -95,6 +98,7 @@ struct IfNode {
 // #foreach($variable in list) body #end
 struct ForeachNode {
     KxCString variable;
+    std::size_t variableHash = 0;
     Expr list;
     Block body;
 };
@@ -102,6 +106,7 @@ struct ForeachNode {
 // #set($variable = value)
 struct SetNode {
     KxCString variable;
+    std::size_t variableHash = 0;
     Expr value;
 };
 
@@ -109,6 +114,9 @@ struct SetNode {
 struct ParseNode {
     Expr name;
     Position at;
+    // The template a constant name names, resolved when parsing; empty when
+    // the name is only known when rendering.
+    KxCString target;
 };
 
 // #name(arguments): renders the macro of that name, defined in the same
@@ -128,6 +136,7 @@ struct Node : NodeVariant {
 // #macro(name $parameter ...) body #end, wherever in the template it stands.
 struct MacroDefinition {
     std::vector<KxCString> parameters;
+    std::vector<std::size_t> parameterHashes;  // one per parameter
     Block body;
     Position at;
 };

@@ -192,7 +192,8 @@ class Parser {
         if (in.kind != TokenKind::Name || in.text != "in") {
             fail(in, "expected 'in' after the loop variable in #foreach");
         }
-        ForeachNode node{std::move(variable), parseExpression("#foreach"), {}};
+        const std::size_t hash = kxcontextHash(variable);
+        ForeachNode node{std::move(variable), hash, parseExpression("#foreach"), {}};
         expect(TokenKind::RParen, "expected ')' in #foreach");
         const Token& stop = parseBody(node.body);
         if (stop.kind == TokenKind::End) {
@@ -209,14 +210,22 @@ class Parser {
         expect(TokenKind::LParen, "expected '(' after #set");
         KxCString variable = parseVariable("#set needs a name to set, such as $name");
         expect(TokenKind::Assign, "expected '=' after $" + variable + " in #set");
-        SetNode node{std::move(variable), parseExpression("#set")};
+        const std::size_t hash = kxcontextHash(variable);
+        SetNode node{std::move(variable), hash, parseExpression("#set")};
         expect(TokenKind::RParen, "expected ')' in #set");
         into.emplace_back(std::move(node));
     }
 
     void parse_parse(const Token& directive, Block& into) {
         expect(TokenKind::LParen, "expected '(' after #parse");
-        ParseNode node{parseExpression("#parse"), directive.at};
+        ParseNode node{parseExpression("#parse"), directive.at, {}};
+        const auto* constant = std::get_if<Constant>(&node.name);
+        if (constant && constant->value.getType() == KxContextObject::kString) {
+            const KxCString target = constant->value.toString();
+            if (!target.empty()) {
+                node.target = relativeTo(name_, target);
+            }
+        }
         expect(TokenKind::RParen, "expected ')' in #parse");
         into.emplace_back(std::move(node));
     }
@@ -240,6 +249,7 @@ class Parser {
                 fail(name, "the macro #" + name.text + " names $" + parameter + " twice");
             }
             macro.parameters.push_back(parameter);
+            macro.parameterHashes.push_back(kxcontextHash(parameter));
             accept(TokenKind::Comma);
         }
         expect(TokenKind::RParen, "expected a parameter or ')' in #macro");
@@ -444,6 +454,7 @@ class Parser {
         Reference reference;
         reference.quiet = start.quiet;
         reference.root = expect(TokenKind::Name, "expected a name after '$'").text;
+        reference.rootHash = kxcontextHash(reference.root);
         while (accept(TokenKind::Dot)) {
             Step step;
             step.name = expect(TokenKind::Name, "expected a name after '.'").text;
@@ -478,6 +489,17 @@ class Parser {
 };
 
 }  // namespace
+
+// #parse names are relative to the folder of the template that holds the
+// directive; a name beginning with '/' starts at the template folder.
+KxCString relativeTo(const KxCString& from, const KxCString& name) {
+    if (name.front() == '/') {
+        const std::size_t start = name.find_first_not_of('/');
+        return start == KxCString::npos ? KxCString() : name.substr(start);
+    }
+    const std::size_t slash = from.find_last_of('/');
+    return slash == KxCString::npos ? name : from.substr(0, slash + 1) + name;
+}
 
 std::shared_ptr<TemplateTree> parseTemplate(std::string_view text, const KxCString& name) {
     auto tree = std::make_shared<TemplateTree>();

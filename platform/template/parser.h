@@ -21,4 +21,9 @@ namespace kx::tl {
 //   "page.tl:40:1: unexpected end of file: the #foreach opened at 12:1 needs an #end".
 std::shared_ptr<TemplateTree> parseTemplate(std::string_view text, const KxCString& name);
 
+// The template a #parse names: relative to the folder of the template that
+// holds the directive (from); a name beginning with '/' starts at the
+// template folder. name is not empty.
+KxCString relativeTo(const KxCString& from, const KxCString& name);
+
 }  // namespace kx::tl

@@ -1,6 +1,9 @@
 #include "platform/template/renderer.h"
 
 #include "platform/base/KxText.h"
+#include "platform/template/comparisons.h"
+#include "platform/template/parser.h"
+#include "platform/template/workspace.h"
 
 #include <array>
 #include <charconv>
@@ -98,123 +101,23 @@ class LoopStatus : public KxContextObjectImpl {
     long index_ = 0;
 };
 
-// ---- comparisons --------------------------------------------------------------
-
-struct Number {
-    enum Kind { Signed, Unsigned, Real } kind = Signed;
-    long long s = 0;
-    unsigned long long u = 0;
-    double d = 0;
-};
-
-// The number a value is: its own for the number kinds; for text, when
-// asked, the number the whole text spells.
-std::optional<Number> numberOf(const KxContextObject& value, bool fromText) {
-    switch (value.getType()) {
-        case KxContextObject::kLong:
-            return Number{Number::Signed, value.toLong()};
-        case KxContextObject::kUnsignedLong:
-            // toLong keeps every bit; the cast back restores values above LONG_MAX.
-            return Number{Number::Unsigned, 0, static_cast<unsigned long>(value.toLong())};
-        case KxContextObject::kDouble:
-            return Number{Number::Real, 0, 0, value.toDouble()};
-        case KxContextObject::kString: {
-            if (!fromText) {
-                return std::nullopt;
-            }
-            const KxCString text = value.toString();
-            const char* last = text.data() + text.size();
-            Number number;
-            if (std::from_chars(text.data(), last, number.s).ptr == last && !text.empty()) {
-                return number;
-            }
-            number.kind = Number::Real;
-            if (std::from_chars(text.data(), last, number.d).ptr == last && !text.empty()) {
-                return number;
-            }
-            return std::nullopt;
-        }
-        default:
-            return std::nullopt;
-    }
-}
-
-double asDouble(const Number& n) {
-    return n.kind == Number::Real     ? n.d
-           : n.kind == Number::Signed ? static_cast<double>(n.s)
-                                      : static_cast<double>(n.u);
-}
-
-std::partial_ordering compare(const Number& a, const Number& b) {
-    if (a.kind == Number::Real || b.kind == Number::Real) {
-        return asDouble(a) <=> asDouble(b);
-    }
-    if (a.kind == Number::Signed && b.kind == Number::Signed) {
-        return a.s <=> b.s;
-    }
-    if (a.kind == Number::Unsigned && b.kind == Number::Unsigned) {
-        return a.u <=> b.u;
-    }
-    if (a.kind == Number::Signed) {
-        return a.s < 0 ? std::partial_ordering::less : static_cast<unsigned long long>(a.s) <=> b.u;
-    }
-    return b.s < 0 ? std::partial_ordering::greater : a.u <=> static_cast<unsigned long long>(b.s);
-}
-
-// == compares numbers as numbers and anything else by its text; an absent
-// value equals only another absent value.
-bool equal(const KxContextObject& a, const KxContextObject& b) {
-    if (!a.isValid() || !b.isValid()) {
-        return a.isValid() == b.isValid();
-    }
-    auto x = numberOf(a, false);
-    auto y = numberOf(b, false);
-    if (x && y) {
-        return compare(*x, *y) == 0;
-    }
-    return a.toString() == b.toString();
-}
-
-// < > <= >= hold only between numbers (or texts spelling numbers).
-bool ordered(Op op, const KxContextObject& a, const KxContextObject& b) {
-    auto x = a.isValid() ? numberOf(a, true) : std::nullopt;
-    auto y = b.isValid() ? numberOf(b, true) : std::nullopt;
-    if (!x || !y) {
-        return false;
-    }
-    const std::partial_ordering order = compare(*x, *y);
-    switch (op) {
-        case Op::Lt:
-            return order < 0;
-        case Op::Gt:
-            return order > 0;
-        case Op::Le:
-            return order <= 0;
-        default:
-            return order >= 0;
-    }
-}
-
-// #parse names are relative to the folder of the template that holds the
-// directive; a name beginning with '/' starts at the template folder.
-KxCString relativeTo(const KxCString& from, const KxCString& name) {
-    if (name.front() == '/') {
-        const std::size_t start = name.find_first_not_of('/');
-        return start == KxCString::npos ? KxCString() : name.substr(start);
-    }
-    const std::size_t slash = from.find_last_of('/');
-    return slash == KxCString::npos ? name : from.substr(0, slash + 1) + name;
-}
-
 const KxCString kForeach = "foreach";
+const std::size_t kForeachHash = kxcontextHash(kForeach);
 const KxCString kUnbound;
 
 // ---- the walk -----------------------------------------------------------------
 
 class Renderer {
   public:
-    Renderer(const KxContext& context, Escape escape, KxCString& out)
-        : context_(context), escape_(escape), out_(out) {}
+    Renderer(const KxContext& context, Escape escape, KxCString& out, Workspace& workspace)
+        : context_(context),
+          escape_(escape),
+          out_(out),
+          loops_(workspace.loops),
+          locals_(workspace.locals),
+          arguments_(workspace.arguments),
+          scratch_(workspace.scratch),
+          work_(workspace) {}
 
     void renderTree(const TemplateTree& tree) {
         const TemplateTree* outer = current_;
@@ -259,8 +162,8 @@ class Renderer {
         }
         auto status = std::make_shared<LoopStatus>(items);
         const std::size_t mark = loops_.size();
-        loops_.push_back(LoopBinding{&node.variable, {}});
-        loops_.push_back(LoopBinding{&kForeach, KxContextObject(status)});
+        loops_.push_back(LoopBinding{&node.variable, node.variableHash, {}});
+        loops_.push_back(LoopBinding{&kForeach, kForeachHash, KxContextObject(status)});
         for (long index = 0; items.hasMoreElements(); ++index) {
             loops_[mark].value = items.nextElement();
             status->setIndex(index);
@@ -269,30 +172,35 @@ class Renderer {
         loops_.resize(mark);
     }
 
-    void visit(const SetNode& node) { assign(node.variable, evaluate(node.value)); }
+    void visit(const SetNode& node) {
+        assign(node.variable, node.variableHash, evaluate(node.value));
+    }
 
     // Faults here are not fatal: one log line, and the directive writes
     // nothing.
     void visit(const ParseNode& node) {
         const KxContextObject nameValue = evaluate(node.name);
-        const KxCString name = nameValue.isValid() ? nameValue.toString() : KxCString();
+        const std::string_view name =
+            nameValue.isValid() ? textOf(nameValue, work_.left) : std::string_view();
         if (name.empty()) {
             report(node.at, "#parse needs a template name");
             return;
         }
         if (parseDepth_ >= kMaxParseDepth) {
-            report(node.at, "#parse(\"" + name + "\") nests deeper than " +
+            report(node.at, "#parse(\"" + KxCString(name) + "\") nests deeper than " +
                                 std::to_string(kMaxParseDepth) +
                                 " templates; does a template parse itself?");
             return;
         }
         if (!current_->source) {
-            report(node.at, "#parse(\"" + name + "\"): the template has no factory to load from");
+            report(node.at,
+                   "#parse(\"" + KxCString(name) + "\"): the template has no factory to load from");
             return;
         }
+        // A constant name was resolved when the template was parsed.
         KxCString error;
-        const std::shared_ptr<const TemplateTree> tree =
-            current_->source->load(relativeTo(current_->name, name), error);
+        const std::shared_ptr<const TemplateTree> tree = current_->source->load(
+            node.target.empty() ? relativeTo(current_->name, KxCString(name)) : node.target, error);
         if (!tree) {
             report(node.at, "#parse: " + error);
             return;
@@ -322,10 +230,11 @@ class Renderer {
         for (std::size_t i = 0; i < definition.parameters.size(); ++i) {
             KxContextObject value =
                 i < node.arguments.size() ? evaluate(node.arguments[i]) : KxContextObject();
-            loops_.push_back(LoopBinding{&kUnbound, std::move(value)});
+            loops_.push_back(LoopBinding{&kUnbound, 0, std::move(value)});
         }
         for (std::size_t i = 0; i < definition.parameters.size(); ++i) {
             loops_[mark + i].name = &definition.parameters[i];
+            loops_[mark + i].hash = definition.parameterHashes[i];
         }
         ++macroDepth_;
         renderBlock(definition.body);
@@ -363,19 +272,19 @@ class Renderer {
 
     // Loop variables (innermost first), then #set names, then the context,
     // then the built-in $esc.
-    KxContextObject lookup(const KxCString& name) const {
+    KxContextObject lookup(const KxContextKey& key) const {
         for (auto it = loops_.rbegin(); it != loops_.rend(); ++it) {
-            if (*it->name == name) {
+            if (key.matches(*it->name, it->hash)) {
                 return it->value;
             }
         }
         for (const Binding& binding : locals_) {
-            if (binding.name == name) {
+            if (key.matches(binding.name, binding.hash)) {
                 return binding.value;
             }
         }
-        KxContextObject value = context_.get(name);
-        if (!value.getImpl() && name == "esc") {
+        KxContextObject value = context_.get(key);
+        if (!value.getImpl() && key.name == "esc") {
             return escapeTool();
         }
         return value;
@@ -383,27 +292,28 @@ class Renderer {
 
     // #set changes a loop variable while its loop runs; any other name is
     // set for the rest of the rendering, #parse'd templates included.
-    void assign(const KxCString& name, KxContextObject value) {
+    void assign(const KxCString& name, std::size_t hash, KxContextObject value) {
+        const KxContextKey key(name, hash);
         for (auto it = loops_.rbegin(); it != loops_.rend(); ++it) {
-            if (*it->name == name) {
+            if (key.matches(*it->name, it->hash)) {
                 it->value = std::move(value);
                 return;
             }
         }
         for (Binding& binding : locals_) {
-            if (binding.name == name) {
+            if (key.matches(binding.name, binding.hash)) {
                 binding.value = std::move(value);
                 return;
             }
         }
-        locals_.push_back(Binding{name, std::move(value)});
+        locals_.push_back(Binding{name, hash, std::move(value)});
     }
 
     // ---- expressions --------------------------------------------------------
 
     // The value of a reference; absent as soon as one part of it is.
     KxContextObject resolve(const Reference& reference) {
-        KxContextObject value = lookup(reference.root);
+        KxContextObject value = lookup(KxContextKey(reference.root, reference.rootHash));
         for (const Step& step : reference.steps) {
             if (!value.isValid()) {
                 return {};
@@ -461,18 +371,27 @@ class Renderer {
             case Op::Or:
                 return isTrue(*operation.left) || isTrue(*operation.right);
             case Op::Eq:
-                return equal(evaluate(*operation.left), evaluate(*operation.right));
+                return equal(evaluate(*operation.left), evaluate(*operation.right), work_);
             case Op::Ne:
-                return !equal(evaluate(*operation.left), evaluate(*operation.right));
+                return !equal(evaluate(*operation.left), evaluate(*operation.right), work_);
             default:
-                return ordered(operation.op, evaluate(*operation.left), evaluate(*operation.right));
+                return ordered(operation.op, evaluate(*operation.left), evaluate(*operation.right),
+                               work_);
         }
     }
 
     // "text $ref text": absent references keep their source unless quiet. A
     // value that guards its text makes the whole string guarded.
+    // The text is built in a buffer per nesting depth (an argument of a
+    // method inside the string may be a string of its own) and then copied
+    // once, at its size, into the value.
     KxContextObject interpolate(const Interpolation& interpolation) {
-        KxCString text;
+        const std::size_t depth = interpolationDepth_++;
+        if (work_.texts.size() <= depth) {
+            work_.texts.emplace_back();
+        }
+        KxCString& text = work_.texts[depth];
+        text.clear();
         KxContextObject guard;
         for (const Expr& part : interpolation.parts) {
             if (const auto* reference = std::get_if<Reference>(&part)) {
@@ -489,18 +408,10 @@ class Renderer {
                 std::get<Constant>(part).value.getImpl()->appendTo(text);
             }
         }
-        return guard.isValid() ? guard.getImpl()->guarded(std::move(text))
-                               : kxcreateContextObject(std::move(text));
+        --interpolationDepth_;
+        return guard.isValid() ? guard.getImpl()->guarded(KxCString(text))
+                               : kxcreateContextObject(std::string_view(text));
     }
-
-    struct LoopBinding {
-        const KxCString* name;  // in the tree, which outlives its loop
-        KxContextObject value;
-    };
-    struct Binding {
-        KxCString name;
-        KxContextObject value;
-    };
 
     const KxContext& context_;
     const Escape escape_;
@@ -508,11 +419,13 @@ class Renderer {
     const TemplateTree* current_ = nullptr;
     int parseDepth_ = 0;
     int macroDepth_ = 0;
-    std::vector<LoopBinding> loops_;
-    std::vector<Binding> locals_;
-    std::vector<std::vector<KxContextObject>> arguments_;
+    std::vector<LoopBinding>& loops_;
+    std::vector<Binding>& locals_;
+    std::vector<std::vector<KxContextObject>>& arguments_;
     std::size_t callDepth_ = 0;
-    KxCString scratch_;  // a value's text while it is escaped
+    KxCString& scratch_;
+    Workspace& work_;
+    std::size_t interpolationDepth_ = 0;
 };
 
 }  // namespace
@@ -520,7 +433,8 @@ class Renderer {
 void render(const TemplateTree& tree, const KxContext& context, Escape escape, KxCString& out) {
     const std::size_t start = out.size();
     out.reserve(start + tree.outputSizeHint.load(std::memory_order_relaxed));
-    Renderer(context, escape, out).renderTree(tree);
+    WorkspaceLease workspace;
+    Renderer(context, escape, out, workspace.get()).renderTree(tree);
     const std::size_t written = out.size() - start;
     tree.outputSizeHint.store(written + written / 8, std::memory_order_relaxed);
 }

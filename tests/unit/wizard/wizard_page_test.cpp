@@ -39,6 +39,36 @@ TEST_F(ServerWizardPage, FirstVisitSetsThisWizardsDefaultsAndPlainGetTakesOnlyAF
     EXPECT_EQ(getSessionString(*harness.session, "projectDir", "client"), "C:\\client");
 }
 
+// The page reads the session's settings as it renders: each request shows
+// the session as it stands then, and a loaded project shows at once.
+TEST_F(ServerWizardPage, EachRequestShowsTheSessionAsItStandsThen) {
+    const auto field = [](const char* text) {
+        return "id=\"outDir\" name=\"outDir\" value=\"" + std::string(text) + "\"";
+    };
+    const auto sslBox = std::string("name=\"ssl\" aria-describedby=\"ssl-hint\" checked>");
+    EXPECT_NE(get().getPayload().find(field("")), std::string::npos);
+    setSessionString(*harness.session, "outDir", "C:\\first <1>", "server", false);
+    setSessionBool(*harness.session, "ssl", true, "server");
+    auto page = get().getPayload();
+    EXPECT_NE(page.find(field("C:\\first &lt;1&gt;")), std::string::npos);
+    EXPECT_NE(page.find(sslBox), std::string::npos);
+    setSessionString(*harness.session, "outDir", "second", "server", false);
+    setSessionBool(*harness.session, "ssl", false, "server");
+    page = get().getPayload();
+    EXPECT_NE(page.find(field("second")), std::string::npos);
+    EXPECT_EQ(page.find(sslBox), std::string::npos);
+    EXPECT_EQ(page.find("first"), std::string::npos);
+
+    // Loading a project changes the session within the request; the page
+    // shows what was loaded, not what the request found.
+    const std::string file =
+        harness.home.write("projects/Old/startup.properties",
+                           "type=server\nversion=1.2\nprojectName=Old\noutDir=loaded\nssl=true\n");
+    page = get({{"oper", "load"}, {"projectFile", file}}).getPayload();
+    EXPECT_NE(page.find(field("loaded")), std::string::npos);
+    EXPECT_NE(page.find(sslBox), std::string::npos);
+}
+
 TEST_F(ServerWizardPage, TheFormIsCopiedAndSanitizedWhenAnOperationIsNamed) {
     get();
     post({{"oper", "update"},
