@@ -102,22 +102,25 @@ namespace {
 
 constexpr char kHex[] = "0123456789ABCDEF";
 
-// Appends the text as a quoted field shows it (see escapeLogField).
+// Appends the text as a quoted field shows it (see escapeLogField): the
+// runs between bytes to escape go in whole.
 void appendEscaped(std::string& out, std::string_view text) {
     if (text.empty()) {
         out += '-';
         return;
     }
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte > 0x7e || c == '"' || c == '\\') {
-            out += "\\x";
-            out += kHex[byte >> 4];
-            out += kHex[byte & 0xf];
-        } else {
-            out += c;
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte >= 0x20 && byte <= 0x7e && byte != '"' && byte != '\\') {
+            continue;
         }
+        out.append(text.data() + run, i - run);
+        const char escaped[4] = {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xf]};
+        out.append(escaped, sizeof escaped);
+        run = i + 1;
     }
+    out.append(text.data() + run, text.size() - run);
 }
 
 // Appends the text escaped, with the token's value redacted first; only a
