@@ -84,11 +84,14 @@ std::string KxAppendLog::olderName(const std::string& path, std::size_t index) {
 }
 
 void KxAppendLog::append(std::string_view text) {
-    std::string line;
-    line.reserve(text.size() + 1);
-    line += text;
+    // A buffer of the thread's own, kept from line to line.
+    thread_local std::string line;
+    line.assign(text.data(), text.size());
     line += '\n';
+    appendLine(line);
+}
 
+void KxAppendLog::appendLine(std::string_view line) {
     // Room for the line is taken from the size before it is written, so that
     // threads appending at once cannot take the file past its limit.
     while (true) {

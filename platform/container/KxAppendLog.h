@@ -26,6 +26,8 @@ class KxAppendLog {
     // Appends the text and a line break. A failed write is dropped: a log
     // must not stop the server.
     void append(std::string_view text);
+    // Appends a line that ends with its line break already, as it is.
+    void appendLine(std::string_view line);
 
     // The name of the index-th older file ("access.log", 2 -> "access.2.log").
     static std::string olderName(const std::string& path, std::size_t index);

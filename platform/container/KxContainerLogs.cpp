@@ -5,7 +5,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -96,58 +98,126 @@ std::string redactToken(std::string_view target) {
     return result;
 }
 
-std::string escapeLogField(std::string_view text) {
+namespace {
+
+constexpr char kHex[] = "0123456789ABCDEF";
+
+// Appends the text as a quoted field shows it (see escapeLogField): the
+// runs between bytes to escape go in whole.
+void appendEscaped(std::string& out, std::string_view text) {
     if (text.empty()) {
-        return "-";
+        out += '-';
+        return;
     }
-    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte >= 0x20 && byte <= 0x7e && byte != '"' && byte != '\\') {
+            continue;
+        }
+        out.append(text.data() + run, i - run);
+        const char escaped[4] = {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xf]};
+        out.append(escaped, sizeof escaped);
+        run = i + 1;
+    }
+    out.append(text.data() + run, text.size() - run);
+}
+
+// Appends the text escaped, with the token's value redacted first; only a
+// text with a query needs a redacted copy.
+void appendRedactedEscaped(std::string& out, std::string_view text) {
+    if (text.find('?') == std::string_view::npos) {
+        appendEscaped(out, text);
+    } else {
+        appendEscaped(out, redactToken(text));
+    }
+}
+
+// The request line with the target redacted: the target is what stands
+// between the method and the protocol; a line of another shape is redacted
+// from its first blank on.
+void appendRequestLine(std::string& out, std::string_view request) {
+    const auto methodEnd = request.find(' ');
+    if (methodEnd == std::string_view::npos || request.find('?') == std::string_view::npos) {
+        appendEscaped(out, request);
+        return;
+    }
+    const auto protocolStart = request.rfind(' ');
+    const auto targetEnd = protocolStart > methodEnd ? protocolStart : request.size();
+    std::string redacted(request.substr(0, methodEnd + 1));
+    redacted += redactToken(request.substr(methodEnd + 1, targetEnd - methodEnd - 1));
+    redacted += request.substr(targetEnd);
+    appendEscaped(out, redacted);
+}
+
+// "[06/Dec/2026:06:30:00 +0000]" for the time's second in local time; each
+// thread keeps the text of the last second it formatted, as most lines fall
+// in the same second as the one before.
+std::string_view localTimeStamp(std::time_t seconds) {
+    thread_local std::time_t lastSeconds = -1;
+    thread_local char text[64];
+    thread_local std::size_t length = 0;
+    if (seconds != lastSeconds) {
+        std::tm local{};
+        ::localtime_r(&seconds, &local);
+        static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+        const long offset = local.tm_gmtoff / 60;
+        const int written = std::snprintf(
+            text, sizeof text, "[%02d/%s/%04d:%02d:%02d:%02d %c%02ld%02ld]", local.tm_mday,
+            kMonths[local.tm_mon % 12], local.tm_year + 1900, local.tm_hour, local.tm_min,
+            local.tm_sec, offset < 0 ? '-' : '+', std::labs(offset) / 60, std::labs(offset) % 60);
+        length = written > 0 ? std::min(static_cast<std::size_t>(written), sizeof text - 1) : 0;
+        lastSeconds = seconds;
+    }
+    return {text, length};
+}
+
+void appendNumber(std::string& out, std::uint64_t value) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out.append(digits, end);
+}
+
+}  // namespace
+
+std::string escapeLogField(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte > 0x7e || c == '"' || c == '\\') {
-            out += "\\x";
-            out += kHex[byte >> 4];
-            out += kHex[byte & 0xf];
-        } else {
-            out += c;
-        }
-    }
+    appendEscaped(out, text);
     return out;
 }
 
-std::string formatAccessRecord(const KxAccessRecord& record) {
-    // The target is what stands between the method and the protocol; a
-    // line of another shape is redacted from its first blank on.
-    std::string request = record.request;
-    const auto methodEnd = request.find(' ');
-    if (methodEnd != std::string::npos) {
-        const auto protocolStart = request.rfind(' ');
-        const auto targetEnd = protocolStart > methodEnd ? protocolStart : request.size();
-        request = request.substr(0, methodEnd + 1) +
-                  redactToken(
-                      std::string_view(request).substr(methodEnd + 1, targetEnd - methodEnd - 1)) +
-                  request.substr(targetEnd);
-    }
+void appendAccessRecord(std::string& out, const KxAccessRecord& record) {
+    appendEscaped(out, record.client);
+    out += " - - ";
+    out += localTimeStamp(std::chrono::system_clock::to_time_t(record.time));
+    out += " \"";
+    appendRequestLine(out, record.request);
+    out += "\" ";
+    appendNumber(out, static_cast<std::uint64_t>(std::max(record.status, 0)));
+    out += ' ';
+    appendNumber(out, record.bytes);
+    out += " \"";
+    appendRedactedEscaped(out, record.referer);
+    out += "\" \"";
+    appendEscaped(out, record.userAgent);
+    out += "\" ";
+    // Seconds with millisecond resolution: "1.234".
+    const auto milliseconds =
+        static_cast<std::uint64_t>(std::max<long long>(record.duration.count(), 0));
+    appendNumber(out, milliseconds / 1000);
+    out += '.';
+    const auto fraction = milliseconds % 1000;
+    out += static_cast<char>('0' + fraction / 100);
+    out += static_cast<char>('0' + fraction / 10 % 10);
+    out += static_cast<char>('0' + fraction % 10);
+}
 
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(record.time);
-    std::tm local{};
-    ::localtime_r(&seconds, &local);
-    static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    const long offset = local.tm_gmtoff / 60;
-    const long milliseconds = static_cast<long>(record.duration.count());
-    char text[128];
-    std::snprintf(text, sizeof text, "[%02d/%s/%04d:%02d:%02d:%02d %c%02ld%02ld]", local.tm_mday,
-                  kMonths[local.tm_mon % 12], local.tm_year + 1900, local.tm_hour, local.tm_min,
-                  local.tm_sec, offset < 0 ? '-' : '+', std::labs(offset) / 60,
-                  std::labs(offset) % 60);
-    char elapsed[48];
-    std::snprintf(elapsed, sizeof elapsed, "%ld.%03ld", milliseconds / 1000, milliseconds % 1000);
-    return escapeLogField(record.client) + " - - " + text + " \"" + escapeLogField(request) +
-           "\" " + std::to_string(record.status) + " " + std::to_string(record.bytes) + " \"" +
-           escapeLogField(redactToken(record.referer)) + "\" \"" +
-           escapeLogField(record.userAgent) + "\" " + elapsed;
+std::string formatAccessRecord(const KxAccessRecord& record) {
+    std::string line;
+    appendAccessRecord(line, record);
+    return line;
 }
 
 KxContainerLogs::KxContainerLogs(const std::string& directory) : directory_(directory) {
@@ -191,7 +261,13 @@ void KxContainerLogs::error(std::string_view message) {
 }
 
 void KxContainerLogs::access(const KxAccessRecord& record) {
-    access_->append(formatAccessRecord(record));
+    // Formatted into a buffer of the thread's own, kept from line to line,
+    // and written with one write() as before.
+    thread_local std::string line;
+    line.clear();
+    appendAccessRecord(line, record);
+    line += '\n';
+    access_->appendLine(line);
 }
 
 void KxContainerLogs::flush() {

@@ -52,6 +52,8 @@ std::string redactToken(std::string_view target);
 // quote, a backslash, control bytes and bytes past ASCII are written as
 // \xHH, so no request can break the line or the fields.
 std::string formatAccessRecord(const KxAccessRecord& record);
+// The same line appended to out, without a line break.
+void appendAccessRecord(std::string& out, const KxAccessRecord& record);
 
 // The text as a quoted field of the access log shows it: ", \, bytes below
 // 0x20 and above 0x7e as \xHH; "-" when it is empty.

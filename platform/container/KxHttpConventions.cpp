@@ -88,10 +88,19 @@ std::optional<int> readQuality(std::string_view text) {
 }  // namespace
 
 std::string makeEntityTag(std::uint64_t size, std::int64_t modifiedNanoseconds) {
-    char text[64];
-    std::snprintf(text, sizeof text, "\"%llx-%llx\"", static_cast<unsigned long long>(size),
-                  static_cast<unsigned long long>(modifiedNanoseconds));
-    return text;
+    // Written digit by digit (as snprintf's "%llx" would), once per static
+    // answer.
+    std::string tag;
+    tag.reserve(2 * 16 + 3);
+    char digits[16];
+    tag += '"';
+    tag.append(digits, std::to_chars(digits, digits + sizeof digits, size, 16).ptr);
+    tag += '-';
+    tag.append(digits, std::to_chars(digits, digits + sizeof digits,
+                                     static_cast<std::uint64_t>(modifiedNanoseconds), 16)
+                           .ptr);
+    tag += '"';
+    return tag;
 }
 
 std::string gzipEntityTag(std::string_view entityTag) {
@@ -136,11 +145,31 @@ bool noneMatchHits(std::string_view ifNoneMatch, std::string_view entityTag) {
 std::string formatHttpDate(std::time_t time) {
     std::tm parts{};
     ::gmtime_r(&time, &parts);
-    char text[64];
-    std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d GMT",
-                  kDays[static_cast<std::size_t>(parts.tm_wday) % 7], parts.tm_mday,
-                  kMonths[static_cast<std::size_t>(parts.tm_mon) % 12], parts.tm_year + 1900,
-                  parts.tm_hour, parts.tm_min, parts.tm_sec);
+    const int year = parts.tm_year + 1900;
+    if (year < 0 || year > 9999) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d GMT",
+                      kDays[static_cast<std::size_t>(parts.tm_wday) % 7], parts.tm_mday,
+                      kMonths[static_cast<std::size_t>(parts.tm_mon) % 12], year, parts.tm_hour,
+                      parts.tm_min, parts.tm_sec);
+        return text;
+    }
+    // "Sun, 06 Nov 1994 08:49:37 GMT", written digit by digit: every static
+    // answer carries one.
+    std::string text = "Ddd, 00 Mmm 0000 00:00:00 GMT";
+    const auto digits = [&text](std::size_t at, int value, int width) {
+        for (int i = width - 1; i >= 0; --i) {
+            text[at + static_cast<std::size_t>(i)] = static_cast<char>('0' + value % 10);
+            value /= 10;
+        }
+    };
+    text.replace(0, 3, kDays[static_cast<std::size_t>(parts.tm_wday) % 7], 3);
+    digits(5, parts.tm_mday, 2);
+    text.replace(8, 3, kMonths[static_cast<std::size_t>(parts.tm_mon) % 12], 3);
+    digits(12, year, 4);
+    digits(17, parts.tm_hour, 2);
+    digits(20, parts.tm_min, 2);
+    digits(23, parts.tm_sec, 2);
     return text;
 }
 

@@ -296,6 +296,7 @@ void KxRequestHandler::serveStatic(const KxHttpRequestData& request, const std::
                                 status.st_mtim.tv_nsec);
 
     KxHttpResponseData response;
+    response.headers.reserve(8);  // the fields below, without growing the list
     KxCString type = context_.getMimeType(name);
     if (type.empty()) {
         type = "application/octet-stream";

@@ -69,10 +69,19 @@ TEST(HttpConventions, IfNoneMatchComparesWeakly) {
     // Size and nanoseconds both count.
     EXPECT_NE(makeEntityTag(10, 1), makeEntityTag(10, 2));
     EXPECT_NE(makeEntityTag(10, 1), makeEntityTag(11, 1));
+    EXPECT_EQ(makeEntityTag(500, 0x17e0c8a2b4c5d6e7), "\"1f4-17e0c8a2b4c5d6e7\"");
+    EXPECT_EQ(makeEntityTag(0, -1), "\"0-ffffffffffffffff\"");
 }
 
 TEST(HttpConventions, HttpDatesInTheirThreeForms) {
-    EXPECT_EQ(formatHttpDate(784111777), "Sun, 06 Nov 1994 08:49:37 GMT");
+    for (const auto& [time, text] :
+         {std::pair<std::time_t, const char*>{784111777, "Sun, 06 Nov 1994 08:49:37 GMT"},
+          {0, "Thu, 01 Jan 1970 00:00:00 GMT"},
+          {951782400, "Tue, 29 Feb 2000 00:00:00 GMT"},
+          {253402300799, "Fri, 31 Dec 9999 23:59:59 GMT"},
+          {253402300800, "Sat, 01 Jan 10000 00:00:00 GMT"}}) {
+        EXPECT_EQ(formatHttpDate(time), text) << time;
+    }
     for (const char* text : {"Sun, 06 Nov 1994 08:49:37 GMT", "Sunday, 06-Nov-94 08:49:37 GMT",
                              "Sun Nov  6 08:49:37 1994"}) {
         EXPECT_EQ(parseHttpDate(text), std::optional<std::time_t>(784111777)) << text;

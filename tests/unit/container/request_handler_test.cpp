@@ -241,5 +241,30 @@ TEST(ContainerAccessLog, CombinedLogFormatThatNoRequestCanBreak) {
     EXPECT_NE(formatAccessRecord(record).find("] \"-\" 200 "), std::string::npos);
 }
 
+TEST(ContainerAccessLog, EachLineCarriesItsOwnSecondAndAppendsToWhatIsThere) {
+    ScopedEnv zone("TZ", "UTC");
+    ::tzset();
+    KxAccessRecord record;
+    record.client = "::1";
+    record.request = "GET / HTTP/1.1";
+    record.status = 304;
+    std::string lines = "kept|";
+    // Lines one after the other, a second apart and back again: none shows
+    // the time of the line before it.
+    for (const auto& [seconds, stamp] : {std::pair{784111777, "[06/Nov/1994:08:49:37 +0000]"},
+                                         {784111778, "[06/Nov/1994:08:49:38 +0000]"},
+                                         {784111777, "[06/Nov/1994:08:49:37 +0000]"},
+                                         {784198177, "[07/Nov/1994:08:49:37 +0000]"}}) {
+        record.time =
+            std::chrono::system_clock::from_time_t(seconds) + std::chrono::milliseconds(999);
+        EXPECT_NE(formatAccessRecord(record).find(stamp), std::string::npos) << stamp;
+    }
+    record.duration = std::chrono::milliseconds(61'005);
+    appendAccessRecord(lines, record);
+    EXPECT_EQ(lines,
+              "kept|::1 - - [07/Nov/1994:08:49:37 +0000] \"GET / HTTP/1.1\" 304 0 \"-\" "
+              "\"-\" 61.005");
+}
+
 }  // namespace
 }  // namespace kx::container
