@@ -13,10 +13,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using ContainerConnection = ContainerTest;
 
-std::chrono::milliseconds since(Clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
-}
-
 TEST_F(ContainerConnection, RequestsSentInOneWriteAreAnsweredInOrder) {
     ASSERT_NO_FATAL_FAILURE(start());
     const auto tag = container.request("GET", "/orvo/static/style.css").header("ETag");

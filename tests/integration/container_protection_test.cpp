@@ -20,10 +20,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using ContainerProtection = ContainerTest;
 
-std::chrono::milliseconds since(Clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
-}
-
 // The token is checked in all three places it may come in, and never logged.
 TEST_F(ContainerProtection, OnlyThisRunsTokenIsAcceptedAndNeverLogged) {
     // A given token, or none at all.

@@ -4,6 +4,7 @@
 // made, and a static folder.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,6 +13,12 @@
 #include "support/ScratchDir.h"
 
 namespace kxtest {
+
+// The time passed since start, for tests of the container's limits.
+inline std::chrono::milliseconds since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start);
+}
 
 inline std::string servletXml(const std::string& name, const std::string& factory,
                               const std::string& initParameters = {}) {
