@@ -263,9 +263,9 @@ void addDerivedTypes(const Schema& schema, DataModel& model) {
             base.derivedTypes.push_back(&derived);
             base.sourceIncludes.push_back(derived.name);
             base.marshallerIncludes.push_back(derived.name);
-            model.classes[static_cast<std::size_t>(derived.lineage.front() - schema.types().data())]
-                .holdsDerived = true;
         }
+        model.classes[static_cast<std::size_t>(derived.lineage.front() - schema.types().data())]
+            .holdsDerived = true;
     }
     for (ClassModel& type : model.classes) {
         for (std::vector<KxCString>* names : {&type.sourceIncludes, &type.marshallerIncludes}) {

@@ -40,8 +40,10 @@ struct AnyAttribute {
     bool operator!=(const AnyAttribute& other) const { return !(*this == other); }
 };
 
-// The object of a class that an element a lax or strict wildcard took was
-// read into, because the schema declares that element. Copies share it.
+// An object of some class, held without its type showing in the holder's:
+// the class an element a lax or strict wildcard took was read into, or the
+// derived type an element named with xsi:type (orvoderived.h). Copies
+// share it; it is never changed.
 class KnownObject {
   public:
     KnownObject() = default;

@@ -5,7 +5,6 @@
 // back with its own type and fields.
 #pragma once
 
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +12,7 @@
 #include <typeinfo>
 #include <utility>
 
+#include "orvoany.h"
 #include "orvobase.h"
 #include "orvoclasses.h"
 #include "orvowriter.h"
@@ -51,24 +51,23 @@ class Derived {
         static_assert(std::is_base_of<Declared, Actual>::value,
                       "orvo::Derived::of: Actual must derive from Declared");
         Derived derived;
-        derived.object_ = std::make_shared<const Actual>(std::move(object));
+        derived.held_ = KnownObject::of(std::move(object));
         derived.declared_ = &typeid(Declared);
-        derived.actual_ = &typeid(Actual);
-        derived.write_ = [](Writer& out, const void* self, const void* held, std::string_view ns,
-                            std::string_view local) {
-            Actual copy = *static_cast<const Actual*>(held);
+        derived.write_ = [](Writer& out, const void* self, const KnownObject& held,
+                            std::string_view ns, std::string_view local) {
+            Actual copy = *held.as<Actual>();
             static_cast<Declared&>(copy) = *static_cast<const Declared*>(self);
             Xml::writeTyped(out, copy, ns, local);
         };
         return derived;
     }
 
-    explicit operator bool() const { return object_ != nullptr; }
+    explicit operator bool() const { return static_cast<bool>(held_); }
 
     // The object as T when it is of type T exactly, else null.
     template <class T>
     const T* as() const {
-        return object_ && *actual_ == typeid(T) ? static_cast<const T*>(object_.get()) : nullptr;
+        return held_.as<T>();
     }
 
     // Whether it stands for an object declared as Declared. An object
@@ -76,7 +75,7 @@ class Derived {
     // written as that base.
     template <class Declared>
     bool standsFor() const {
-        return object_ && *declared_ == typeid(Declared);
+        return held_ && *declared_ == typeid(Declared);
     }
 
     // Writes self (of type Declared, standsFor<Declared>() true) as the
@@ -84,14 +83,14 @@ class Derived {
     template <class Declared>
     void write(Writer& out, const Declared& self, std::string_view ns,
                std::string_view local) const {
-        write_(out, &self, object_.get(), ns, local);
+        write_(out, &self, held_, ns, local);
     }
 
   private:
-    std::shared_ptr<const void> object_;
+    KnownObject held_;
     const std::type_info* declared_ = nullptr;
-    const std::type_info* actual_ = nullptr;
-    void (*write_)(Writer&, const void*, const void*, std::string_view, std::string_view) = nullptr;
+    void (*write_)(Writer&, const void*, const KnownObject&, std::string_view,
+                   std::string_view) = nullptr;
 };
 
 // Reads element, whose xsi:type names Actual, into a new Actual and gives

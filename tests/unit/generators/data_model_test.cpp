@@ -123,30 +123,6 @@ TEST_F(DataModelTest, EveryNameIsAnIdentifierAndAccessorsStayDistinctAcrossBases
     }
 }
 
-TEST_F(DataModelTest, KeywordsAndClashingXmlNamesGetTheirOwnNames) {
-    // A keyword keeps its spelling with a trailing '_', its accessor too.
-    const FieldModel& keyword = field(type("Order"), "for");
-    EXPECT_EQ(keyword.name, "for_");
-    EXPECT_EQ(keyword.accessor, "For_");
-    EXPECT_EQ(keyword.member, "for__");
-    EXPECT_NE(type("class").name, "class");
-    // XML names that differ only in case or in characters C++ cannot hold.
-    const ClassModel& order = type("Order");
-    EXPECT_NE(field(order, "name").accessor, field(order, "Name").accessor);
-    EXPECT_NE(field(order, "name").accessor, field(order, "name", true).accessor);
-    EXPECT_NE(field(order, "line-item").accessor, field(order, "line_item").accessor);
-    // The element and the type of the same name are two classes.
-    EXPECT_NE(type("Order", true).name, order.name);
-    // Enumerators likewise.
-    std::set<KxCString> enumerators;
-    ASSERT_EQ(model_.enums.size(), 1u);
-    for (const EnumModel::Value& value : model_.enums.front().values) {
-        EXPECT_TRUE(isIdentifier(value.enumerator)) << value.enumerator;
-        EXPECT_TRUE(enumerators.insert(value.enumerator).second) << value.enumerator;
-    }
-    EXPECT_EQ(enumerators.size(), 4u);
-}
-
 TEST_F(DataModelTest, ATypeUsedInSeveralPlacesIsOneClass) {
     const auto addresses =
         std::count_if(model_.classes.begin(), model_.classes.end(),
