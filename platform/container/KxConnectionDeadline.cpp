@@ -66,9 +66,13 @@ void KxConnectionDeadline::onTimer() {
     }
     const auto now = Clock::now();
     if (now >= deadline_) {
-        deadline_ = Clock::time_point::max();
         expired_ = true;
         onExpiry_();
+        // The phase's operation may have been between two steps of a
+        // composed read (a byte had just come), with nothing pending to
+        // cancel: keep acting on the expiry until the phase ends, so that a
+        // client dripping bytes cannot slip past its limit.
+        waitUntil(now + kFinestGranularity);
         return;
     }
     waitUntil(std::min(deadline_, now + granularity_));

@@ -42,7 +42,8 @@ class KxConnectionDeadline {
     // cancelled, so the owner is released at once.
     void cancel();
 
-    // Whether the current phase ran out (onExpiry has run for it).
+    // Whether the current phase ran out (onExpiry has run for it, and runs
+    // again every 100 ms until arm(), disarm() or cancel() ends the phase).
     bool expired() const { return expired_; }
 
   private:
