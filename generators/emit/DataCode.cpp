@@ -15,14 +15,19 @@ const DataType& classOf(const Schema& schema, const Field& field) {
     return schema.types()[static_cast<std::size_t>(field.classIndex)];
 }
 
-// The accessor name the model gave a field of the class.
-const KxCString& accessor(const ClassModel& model, const Field& field) {
+// What the model made of a field of the class.
+const FieldModel& fieldModel(const ClassModel& model, const Field& field) {
     for (const FieldModel& named : model.fields) {
         if (named.field == &field) {
-            return named.accessor;
+            return named;
         }
     }
     throw std::logic_error("the field " + field.member + " is not one of " + model.name);
+}
+
+// The accessor name the model gave a field of the class.
+const KxCString& accessor(const ClassModel& model, const Field& field) {
+    return fieldModel(model, field).accessor;
 }
 
 // Whether an item is a nillable value held as an optional (empty for nil).
@@ -188,6 +193,24 @@ KxCString storeItem(const ClassModel& model, const Field& field) {
            "(std::move(value));";
 }
 
+// Statements that read one value of an element field from `child` and store
+// it in the object. An object held by value or in a std::optional or
+// std::vector is read where it is kept, so that it is not built aside and
+// moved in (which would make every source that reads it compile the moves
+// of its whole tree).
+KxCString readAndStore(const Schema& schema, const ClassModel& model, const Field& field,
+                       const KxCString& indent, bool external) {
+    if (field.isClass && !field.pointer && !nilAsEmpty(field)) {
+        const KxCString member = "object." + fieldModel(model, field).member;
+        const KxCString target = field.repeated   ? member + ".emplace_back()"
+                                 : field.optional ? member + ".emplace()"
+                                                  : member;
+        return indent + readObjectStatement(classOf(schema, field), "child", target, external) +
+               "\n";
+    }
+    return readItem(schema, field, indent, external) + indent + storeItem(model, field) + "\n";
+}
+
 // Escaped for the inside of a C++ string literal.
 KxCString inLiteral(const KxCString& text) {
     const KxCString literal = cppLiteral(text);
@@ -229,9 +252,8 @@ KxCString readElement(const Schema& schema, const ClassModel& model, const Field
                       bool external) {
     if (field.repeated) {
         KxCString body = "    {\n        std::size_t count = 0;\n        while (" + isChild(field) +
-                         ") {\n" + readItem(schema, field, "            ", external) +
-                         "            " + storeItem(model, field) +
-                         "\n            child = child.nextSibling();\n            ++count;\n"
+                         ") {\n" + readAndStore(schema, model, field, "            ", external) +
+                         "            child = child.nextSibling();\n            ++count;\n"
                          "        }\n";
         if (field.minOccurs > 0) {
             body += "        if (count < " + std::to_string(field.minOccurs) +
@@ -242,13 +264,13 @@ KxCString readElement(const Schema& schema, const ClassModel& model, const Field
     }
     if (field.optional) {
         return "    if (" + isChild(field) + ") {\n" +
-               readItem(schema, field, "        ", external) + "        " +
-               storeItem(model, field) + "\n        child = child.nextSibling();\n    }\n";
+               readAndStore(schema, model, field, "        ", external) +
+               "        child = child.nextSibling();\n    }\n";
     }
     return "    if (!(" + isChild(field) + ")) {\n        orvo::lacksChild(element, child, \"" +
            inLiteral(field.xml.shown()) + "\");\n    }\n    {\n" +
-           readItem(schema, field, "        ", external) + "        " + storeItem(model, field) +
-           "\n    }\n    child = child.nextSibling();\n";
+           readAndStore(schema, model, field, "        ", external) +
+           "    }\n    child = child.nextSibling();\n";
 }
 
 KxCString readContentBody(const Schema& schema, const ClassModel& model, bool external) {

@@ -15,6 +15,10 @@ KxCString readItem(const Schema& schema, const Field& field, const KxCString& in
                    bool external);
 // The statement that stores `value` in the object.
 KxCString storeItem(const ClassModel& model, const Field& field);
+// Statements that read one value of an element field from `child` and
+// store it in the object.
+KxCString readAndStore(const Schema& schema, const ClassModel& model, const Field& field,
+                       const KxCString& indent, bool external);
 // Escaped for the inside of a C++ string literal.
 KxCString inLiteral(const KxCString& text);
 // The statement that checks the facets of a value read from `text` at the

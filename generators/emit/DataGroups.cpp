@@ -159,9 +159,8 @@ KxCString readGroup(const Schema& schema, const ClassModel& model, std::size_t& 
     for (std::size_t i = 0; i < reading.members.size(); ++i) {
         const auto [test, mark] = reading.condition(i);
         body += KxCString(i == 0 ? "            if (" : " else if (") + test + ") {\n" +
-                readItem(schema, *reading.members[i], "                ", external) +
-                "                " + storeItem(model, *reading.members[i]) + "\n" + mark +
-                "            }";
+                readAndStore(schema, model, *reading.members[i], "                ", external) +
+                mark + "            }";
     }
     body += " else {\n                break;\n            }\n";
     body += "            child = child.nextSibling();\n";

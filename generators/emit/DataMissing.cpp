@@ -52,13 +52,14 @@ KxCString walkItem(const Field& field, const KxCString& item, const KxCString& p
 }
 
 // A repeated field: too few items reported, each class item walked into.
-KxCString repeatedField(const Field& field, const KxCString& member, const KxCString& step) {
+KxCString repeatedField(const ClassModel& model, const Field& field, const KxCString& member,
+                        const KxCString& step) {
     KxCString body;
     if (!field.optional && field.minOccurs > 0) {
         body += "    if (" + member + ".size() < " + std::to_string(field.minOccurs) + ") {\n" +
                 report(step, "        ") + "    }\n";
     }
-    if (field.isClass) {
+    if (field.isClass && model.walks(field.classIndex)) {
         body += "    for (std::size_t i = 0; i < " + member + ".size(); ++i) {\n" +
                 walkItem(field, member + "[i]", "orvo::itemPath(" + pathCall(step) + ", i)",
                          "        ") +
@@ -69,7 +70,7 @@ KxCString repeatedField(const Field& field, const KxCString& member, const KxCSt
 
 // A repeated choice: too few items reported, the class alternative of each
 // item walked into.
-KxCString choiceListField(const Field& field, const KxCString& member) {
+KxCString choiceListField(const ClassModel& model, const Field& field, const KxCString& member) {
     std::vector<const Field*> alternatives;
     for (const Field& alternative : field.alternatives) {
         alternatives.push_back(&alternative);
@@ -82,7 +83,7 @@ KxCString choiceListField(const Field& field, const KxCString& member) {
     }
     KxCString walks;
     for (const Field& alternative : field.alternatives) {
-        if (alternative.isClass && !alternative.nillable) {
+        if (alternative.isClass && !alternative.nillable && model.walks(alternative.classIndex)) {
             const KxCString item = member + "[i]." + alternative.member;
             walks += "        if (" + item + ") {\n            (*" + item +
                      ").collectMissing(orvo::fieldPath(orvo::itemPath(" + pathCall(step) +
@@ -99,16 +100,22 @@ KxCString choiceListField(const Field& field, const KxCString& member) {
 
 // A single field: a required one reported when it can be told unset, a
 // class walked into when held.
-KxCString singleField(const Field& field, const KxCString& member, const KxCString& step) {
+KxCString singleField(const ClassModel& model, const Field& field, const KxCString& member,
+                      const KxCString& step) {
     const KxCString path = pathCall(step);
+    const bool walked = field.isClass && model.walks(field.classIndex);
     if (field.optional && !field.pointer) {
         // std::optional of the item: looked into when set.
-        return field.isClass
-                   ? "    if (" + member + ") {\n" +
-                         walkItem(field, "(*" + member + ")", path, "        ") + "    }\n"
-                   : KxCString();
+        return walked ? "    if (" + member + ") {\n" +
+                            walkItem(field, "(*" + member + ")", path, "        ") + "    }\n"
+                      : KxCString();
     }
     if (field.pointer) {
+        if (!walked) {
+            return field.optional
+                       ? KxCString()
+                       : "    if (!" + member + ") {\n" + report(step, "        ") + "    }\n";
+        }
         const KxCString walk =
             "        " + member + "->collectMissing(" + path + ", out, depth + 1);\n";
         return field.optional ? "    if (" + member + ") {\n" + walk + "    }\n"
@@ -116,7 +123,7 @@ KxCString singleField(const Field& field, const KxCString& member, const KxCStri
                                     "    } else {\n" + walk + "    }\n";
     }
     if (field.isClass) {
-        return walkItem(field, member, path, "    ");
+        return walked ? walkItem(field, member, path, "    ") : KxCString();
     }
     if (field.simple.xsdType == "QName" && !field.nillable) {
         return "    if (orvo::isUnsetValue(" + member + ")) {\n" + report(step, "        ") +
@@ -156,8 +163,8 @@ KxCString choiceGroup(const ClassModel& model, std::size_t& first) {
         members.push_back(&field);
         const KxCString member = memberOf(model, field);
         anySet += (anySet.empty() ? "" : " || ") + isSet(field, member);
-        walks += field.repeated ? repeatedField(field, member, stepOf(field))
-                                : singleField(field, member, stepOf(field));
+        walks += field.repeated ? repeatedField(model, field, member, stepOf(field))
+                                : singleField(model, field, member, stepOf(field));
     }
     --first;
     if (group.optional || members.empty()) {
@@ -171,8 +178,12 @@ KxCString choiceGroup(const ClassModel& model, std::size_t& first) {
 
 KxCString missingFieldsBody(const ClassModel& model) {
     const DataType& type = *model.type;
+    if (!model.canMiss) {
+        return "    // Nothing below the object can be told unset.\n"
+               "    (void)prefix;\n    (void)out;\n    (void)depth;\n";
+    }
     KxCString body = "    if (!orvo::walksOn(depth, out)) {\n        return;\n    }\n";
-    if (model.base != nullptr) {
+    if (model.base != nullptr && model.walks(type.baseIndex)) {
         body += "    " + model.baseQualifiedName + "::collectMissing(prefix, out, depth);\n";
     }
     for (std::size_t at = 0; at < type.fields.size(); ++at) {
@@ -182,15 +193,15 @@ KxCString missingFieldsBody(const ClassModel& model) {
         }
         const KxCString member = memberOf(model, field);
         if (!field.alternatives.empty()) {
-            body += choiceListField(field, member);
+            body += choiceListField(model, field, member);
         } else if (field.group >= 0 && !field.isAttribute &&
                    type.groups[static_cast<std::size_t>(field.group)].kind ==
                        FieldGroup::Kind::Choice) {
             body += choiceGroup(model, at);
         } else if (field.repeated) {
-            body += repeatedField(field, member, stepOf(field));
+            body += repeatedField(model, field, member, stepOf(field));
         } else {
-            body += singleField(field, member, stepOf(field));
+            body += singleField(model, field, member, stepOf(field));
         }
     }
     if (body.find("prefix") == KxCString::npos) {

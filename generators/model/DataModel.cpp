@@ -317,6 +317,7 @@ DataModel buildDataModel(const Schema& schema) {
         model.classes.push_back(classModel(schema, type));
     }
     addDerivedTypes(schema, model);
+    markMissable(schema, model);
     for (const EnumType& type : schema.enums()) {
         EnumModel& added = model.enums.emplace_back();
         added.type = &type;

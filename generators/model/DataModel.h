@@ -6,6 +6,7 @@
 // declares ahead) is decided here; the schema has already made each XML
 // name into a unique identifier (Schema::resolve), and the writers only lay
 // the names out.
+#include <algorithm>
 #include <vector>
 
 #include "generators/schema/Schema.h"
@@ -85,6 +86,16 @@ struct ClassModel {
     // Whether an element may name the class with xsi:type where one of its
     // bases is declared (a named type with a base).
     bool typed = false;
+    // Whether missingFields() can report anything below an object of the
+    // class: a field of its own, or of its base or of a class it holds, that
+    // can be told unset. The walk goes only into the held classes that can
+    // (their type indices, sorted), so that the classes that never report
+    // anything compile no walk.
+    bool canMiss = true;
+    std::vector<int> walkedClasses;
+    bool walks(int classIndex) const {
+        return std::binary_search(walkedClasses.begin(), walkedClasses.end(), classIndex);
+    }
 };
 
 struct EnumModel {
@@ -111,6 +122,8 @@ struct DataModel {
 };
 
 DataModel buildDataModel(const Schema& schema);
+// Sets canMiss and walkedClasses of every class (DataMissable.cpp).
+void markMissable(const Schema& schema, DataModel& model);
 
 // The C++ types of a union's member types, as template arguments.
 KxCString unionMemberList(const SimpleKind& kind);

@@ -105,8 +105,9 @@ Derived readDerived(const Element& element, Declared& object) {
 }
 
 // Writes the attribute xsi:type naming {ns}local on the element just started.
-inline void writeXsiType(Writer& out, const std::string& ns, const std::string& local) {
-    out.attribute(kXsiNamespace, "type", toText(out, QName{ns, local, std::string()}));
+inline void writeXsiType(Writer& out, std::string_view ns, std::string_view local) {
+    out.attribute(kXsiNamespace, "type",
+                  toText(out, QName{std::string(ns), std::string(local), std::string()}));
 }
 
 }  // namespace orvo

@@ -377,4 +377,23 @@ class Writer {
     bool open_ = false;  // a start tag is waiting for its '>'
 };
 
+// A namespace's preferred prefix in the documents written.
+struct PreferredPrefix {
+    const char* prefix;
+    const char* ns;
+};
+
+// The document that write(out, object) writes, with the prefixes preferred.
+// The data classes' toXml() call it, so that each compiles a call rather
+// than a writer of its own.
+inline std::string writeDocument(const PreferredPrefix* prefixes, std::size_t count,
+                                 const void* object, void (*write)(Writer&, const void*)) {
+    Writer out;
+    for (std::size_t i = 0; i < count; ++i) {
+        out.prefer(prefixes[i].prefix, prefixes[i].ns);
+    }
+    write(out, object);
+    return out.str();
+}
+
 }  // namespace orvo

@@ -422,4 +422,19 @@ class Document {
     std::unique_ptr<xmlDoc, detail::DocFree> doc_;
 };
 
+// Reads a document whose root element must be {ns}local (shown so in the
+// error otherwise) into an object: read(root, object). The data classes'
+// fromXml() call it, so that each compiles a call rather than the parse.
+inline void readDocument(const std::string& xml, std::string_view ns, std::string_view local,
+                         std::string_view shown, void* object,
+                         void (*read)(const Element&, void*)) {
+    const Document document = Document::parse(xml);
+    const Element root = document.root();
+    if (!root.is(ns, local)) {
+        root.fail("the root element is " + root.qualifiedName() + "; expected " +
+                  std::string(shown));
+    }
+    read(root, object);
+}
+
 }  // namespace orvo

@@ -210,5 +210,71 @@ TEST(SubstitutionGroups, CyclesEndAndAbstractHeadsStandOnlyForMembers) {
     EXPECT_EQ(names("x"), (std::vector<KxCString>{"x", "y"}));
 }
 
+// Which classes' missingFields() walk where: what can be told unset spreads
+// up through held classes (two levels, a repeated choice) and to derived
+// types, and stops at classes with nothing to report, cycles among them
+// included.
+TEST(MissableClasses, WhatCanBeToldUnsetSpreadsToHoldersAndDerivedTypesOnly) {
+    const SchemaText text(schemaText("urn:m", R"(
+      <xs:complexType name="Counted"><xs:sequence>
+        <xs:element name="item" type="xs:string" minOccurs="2" maxOccurs="unbounded"/>
+      </xs:sequence></xs:complexType>
+      <xs:complexType name="Middle"><xs:sequence>
+        <xs:element name="counted" type="t:Counted" minOccurs="0"/>
+        <xs:element name="plain" type="t:Plain"/>
+      </xs:sequence></xs:complexType>
+      <xs:complexType name="Top"><xs:sequence>
+        <xs:element name="middle" type="t:Middle" minOccurs="0" maxOccurs="unbounded"/>
+      </xs:sequence></xs:complexType>
+      <xs:complexType name="Chooser"><xs:choice maxOccurs="unbounded">
+        <xs:element name="counted" type="t:Counted"/>
+        <xs:element name="plain" type="t:Plain"/>
+      </xs:choice></xs:complexType>
+      <xs:complexType name="Plain"><xs:sequence>
+        <xs:element name="text" type="xs:string"/>
+        <xs:element name="amount" type="xs:decimal" minOccurs="0"/>
+      </xs:sequence><xs:attribute name="code" type="xs:string" use="required"/></xs:complexType>
+      <xs:complexType name="Ping"><xs:sequence>
+        <xs:element name="pong" type="t:Pong" minOccurs="0"/>
+      </xs:sequence></xs:complexType>
+      <xs:complexType name="Pong"><xs:sequence>
+        <xs:element name="ping" type="t:Ping" minOccurs="0"/>
+      </xs:sequence></xs:complexType>
+      <xs:complexType name="MoreCounted"><xs:complexContent><xs:extension base="t:Counted">
+        <xs:sequence><xs:element name="plain" type="t:Plain"/></xs:sequence>
+      </xs:extension></xs:complexContent></xs:complexType>
+      <xs:complexType name="Named"><xs:sequence>
+        <xs:element name="name" type="xs:QName"/>
+      </xs:sequence></xs:complexType>
+      <xs:complexType name="Choosy"><xs:choice>
+        <xs:element name="a" type="xs:string"/><xs:element name="b" type="xs:int"/>
+      </xs:choice></xs:complexType>)"));
+    const DataModel model = buildDataModel(text.schema());
+    const auto index = [&](const char* local) {
+        for (std::size_t i = 0; i < model.classes.size(); ++i) {
+            if (model.classes[i].type->name.local == local) {
+                return static_cast<int>(i);
+            }
+        }
+        ADD_FAILURE() << "no class " << local;
+        return 0;
+    };
+    const auto of = [&](const char* local) -> const ClassModel& {
+        return model.classes[static_cast<std::size_t>(index(local))];
+    };
+    for (const char* local :
+         {"Counted", "Middle", "Top", "Chooser", "MoreCounted", "Named", "Choosy"}) {
+        EXPECT_TRUE(of(local).canMiss) << local;
+    }
+    for (const char* local : {"Plain", "Ping", "Pong"}) {
+        EXPECT_FALSE(of(local).canMiss) << local;
+        EXPECT_TRUE(of(local).walkedClasses.empty()) << local;
+    }
+    EXPECT_EQ(of("Middle").walkedClasses, std::vector<int>{index("Counted")});
+    EXPECT_EQ(of("Top").walkedClasses, std::vector<int>{index("Middle")});
+    EXPECT_EQ(of("Chooser").walkedClasses, std::vector<int>{index("Counted")});
+    EXPECT_EQ(of("MoreCounted").walkedClasses, std::vector<int>{index("Counted")});
+}
+
 }  // namespace
 }  // namespace kx::gen
