@@ -17,6 +17,16 @@ stop_pid() {
   kill -KILL "$1" 2>/dev/null || true
   wait "$1" 2>/dev/null
 }
+# stop_group PID TENTHS: the same for a process started with setsid and
+# everything it started (make run and the server under it): SIGTERM to its
+# process group, SIGKILL to what is left after TENTHS tenths of a second.
+stop_group() {
+  [ -n "$1" ] && kill -0 "$1" 2>/dev/null || return 0
+  kill -TERM -- "-$1" 2>/dev/null || kill -TERM "$1" 2>/dev/null || true
+  for _ in $(seq 1 "$2"); do kill -0 -- "-$1" 2>/dev/null || break; sleep 0.1; done
+  kill -KILL -- "-$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null
+}
 # step WHAT LOG DIR COMMAND...: the command in DIR, PASS or FAIL with its errors.
 step() {
   local what="$1" log="$2" dir="$3" status=0

@@ -24,7 +24,7 @@ server_pid=""
 source "$soap_dir/peer_lib.sh"
 
 cleanup() {
-  stop_pid "$server_pid" 150 || true
+  stop_group "$server_pid" 150 || true
   [ "${KX_SOAP_KEEP:-0}" = 1 ] && echo "scratch kept in $scratch" || rm -rf "$scratch"
 }
 trap cleanup EXIT
@@ -48,7 +48,7 @@ fi
 
 # serve_and_call NAME WSDL PROJECT: make run at a free port, zeep_any.py against it.
 serve_and_call() {
-  (cd "$3" && exec make -s run PORT=0) >"$work/run.out" 2>"$work/run.err" &
+  (cd "$3" && exec setsid make -s run PORT=0) >"$work/run.out" 2>"$work/run.err" &
   server_pid=$!
   local base
   base="$(await_url "$work/run.out" "$server_pid" 300)"
@@ -67,7 +67,7 @@ serve_and_call() {
       show "$work/zeep.out"
     fi
   fi
-  stop_pid "$server_pid" 150 || true
+  stop_group "$server_pid" 150 || true
   server_pid=""
 }
 
