@@ -1,5 +1,5 @@
 // Requests through a running kxcontainer: what servlets are given and send
-// back, sessions, policies, static and large files, HEAD and keep-alive.
+// back, sessions, policies, static and large files.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -139,33 +139,6 @@ TEST_F(ContainerRequests, ALargeFileIsSentPiecewiseWithoutHoldingItInMemory) {
     EXPECT_EQ(answer.header("Content-Type"), "application/octet-stream");
     EXPECT_LT(peak - before, kGrowthBoundKb) << before << " kB before, " << peak << " kB peak";
     EXPECT_EQ(container.get("/orvo/echo").status, 200);
-}
-
-// A body after the HEAD answer would be read as the next answer.
-TEST_F(ContainerRequests, KeepAliveCarriesSeveralRequestsAndHeadSendsNoBody) {
-    ASSERT_NO_FATAL_FAILURE(start());
-    HttpConnection connection(container.port());
-    const Headers keep = {{"Connection", "keep-alive"},
-                          {"Authorization", "token " + container.token()}};
-    std::size_t getLength = 0;
-    for (const std::string method : {"GET", "HEAD", "GET"}) {
-        ASSERT_TRUE(
-            connection.sendRaw(buildRequest(container.port(), method, "/orvo/echo/n", keep)));
-        const auto response = connection.readResponse(method == "HEAD");
-        ASSERT_EQ(response.status, 200) << method;
-        EXPECT_NE(response.header("Connection"), "close");
-        if (method == "GET") {
-            EXPECT_TRUE(contains(response.body, "method=GET\n"));
-            getLength = response.body.size();
-        } else {  // HEAD is echoed as the method: one letter longer
-            EXPECT_EQ(response.header("Content-Length"), std::to_string(getLength + 1));
-        }
-    }
-    ASSERT_TRUE(
-        connection.sendRaw(buildRequest(container.port(), "GET", "/orvo/echo/last",
-                                        {{"Authorization", "token " + container.token()}})));
-    EXPECT_EQ(connection.readResponse().status, 200);
-    EXPECT_TRUE(connection.waitForClose(std::chrono::seconds(5)));
 }
 
 }  // namespace

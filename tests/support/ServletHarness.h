@@ -38,10 +38,10 @@ class ServletHarness {
         servlet.init(KxServletConfig(name, &context_));
     }
 
-    // One request in the harness's browser session.
-    KxHttpServletResponse request(KxServlet& servlet, const Parameters& parameters,
-                                  const std::string& method = "GET",
-                                  const std::string& pathInfo = "") {
+    // A request in the harness's browser session (made on first use).
+    KxHttpServletRequest makeRequest(const Parameters& parameters,
+                                     const std::string& method = "GET",
+                                     const std::string& pathInfo = "") {
         KxHttpServletRequest request;
         request.setMethod(method);
         request.setPathInfo(pathInfo);
@@ -56,6 +56,14 @@ class ServletHarness {
             session = std::make_shared<KxHttpSession>("harness");
             return session;
         });
+        return request;
+    }
+
+    // One request to the servlet in the harness's browser session.
+    KxHttpServletResponse request(KxServlet& servlet, const Parameters& parameters,
+                                  const std::string& method = "GET",
+                                  const std::string& pathInfo = "") {
+        KxHttpServletRequest request = makeRequest(parameters, method, pathInfo);
         KxHttpServletResponse response;
         servlet.service(request, response);
         return response;

@@ -19,19 +19,7 @@ class PageFixture : public testing::Test {
     // keeps the context it filled.
     KxTemplate run(const ServletHarness::Parameters& parameters, const std::string& pathInfo = "") {
         init();
-        KxHttpServletRequest request;
-        request.setPathInfo(pathInfo);
-        for (const auto& [key, value] : parameters) {
-            request.addParameter(key, value);
-        }
-        if (harness.session) {
-            harness.session->setNew(false);
-            request.setSession(harness.session);
-        }
-        request.setSessionProvider([this] {
-            harness.session = std::make_shared<KxHttpSession>("page");
-            return harness.session;
-        });
+        KxHttpServletRequest request = harness.makeRequest(parameters, "GET", pathInfo);
         response = KxHttpServletResponse();
         context = std::make_unique<KxContext>();
         return page.processRequest(request, response, *context);

@@ -10,19 +10,21 @@
 
 namespace {
 
-using SoapForm = ShopService;
+class SoapForm : public ShopService {
+  protected:
+    // The first row of the path (of the control, when one is named).
+    const KxFormRow* find(const std::string& path, const std::string& control = "") const {
+        const auto found = std::find_if(rows.begin(), rows.end(), [&](const KxFormRow& row) {
+            return row.path == path && (control.empty() || row.control == control);
+        });
+        return found == rows.end() ? nullptr : &*found;
+    }
+    std::vector<KxFormRow> rows;
+};
 
 TEST_F(SoapForm, RowsShowTheFormAndButtonsChangeTheRepeats) {
     KxFormValues values = complete();
-    auto rows = formRows(*order, values);
-    const auto find = [&](const std::string& path, const std::string& control = "") {
-        for (const KxFormRow& row : rows) {
-            if (row.path == path && (control.empty() || row.control == control)) {
-                return &row;
-            }
-        }
-        return static_cast<const KxFormRow*>(nullptr);
-    };
+    rows = formRows(*order, values);
     ASSERT_NE(find("0.3"), nullptr);
     EXPECT_EQ(find("0.3")->control, "checkbox");
     EXPECT_TRUE(find("0.3")->checked);
@@ -47,7 +49,7 @@ TEST_F(SoapForm, RowsShowTheFormAndButtonsChangeTheRepeats) {
 
     // One item, its minimum: nothing to remove; add makes two, and the
     // second can be removed again.
-    EXPECT_FALSE(find("0.5#0", "")->removable);
+    EXPECT_FALSE(find("0.5#0")->removable);
     EXPECT_TRUE(applyFormAction(*order, values, "add:0.5"));
     EXPECT_EQ(values["n:0.5"], "2");
     rows = formRows(*order, values);
@@ -62,13 +64,7 @@ TEST_F(SoapForm, ChoicesGroupsAndAddButtonsHaveRowsOfTheirOwn) {
     values["c:0.7"] = "invoice";
     values["x:0.7.1.0"] = "on";
     values["n:0.5"] = "3";
-    const std::vector<KxFormRow> rows = formRows(*order, values);
-    const auto find = [&](const std::string& path, const std::string& control) {
-        const auto found = std::find_if(rows.begin(), rows.end(), [&](const KxFormRow& row) {
-            return row.path == path && row.control == control;
-        });
-        return found == rows.end() ? nullptr : &*found;
-    };
+    rows = formRows(*order, values);
     const KxFormRow* choice = find("0.7", "choice");
     ASSERT_NE(choice, nullptr);
     EXPECT_EQ(choice->kind, KxFormRow::Kind::Open);
@@ -90,9 +86,9 @@ TEST_F(SoapForm, ChoicesGroupsAndAddButtonsHaveRowsOfTheirOwn) {
     EXPECT_EQ(add->path, "0.5");
     EXPECT_EQ(add->value, "3");
     EXPECT_TRUE(add->optional) << "more items may be added";
-    EXPECT_EQ(find("0.5#2", "")->label, "item [3]");
-    EXPECT_TRUE(find("0.5#2", "")->removable);
-    EXPECT_FALSE(find("0.5#1", "")->removable);
+    EXPECT_EQ(find("0.5#2")->label, "item [3]");
+    EXPECT_TRUE(find("0.5#2")->removable);
+    EXPECT_FALSE(find("0.5#1")->removable);
 }
 
 TEST(SoapFormBounds, NestedRepeatsFromTheFormAreCut) {
