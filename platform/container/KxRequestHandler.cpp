@@ -98,6 +98,32 @@ bool rangeStillApplies(std::string_view ifRange, std::string_view entityTag, std
     return date && *date == modified;
 }
 
+// The value of a header field as it stands in the request; empty when absent.
+std::string_view headerText(const KxHttpRequestData& request, std::string_view name) {
+    const std::string* value = request.headerValue(name);
+    return value ? std::string_view(*value) : std::string_view();
+}
+
+// The token check of a request to a servlet, from its cookie, header
+// fields and query.
+KxTokenCheck checkToken(const KxSecurityChecks& security, const KxHttpRequestData& request,
+                        const std::string& query) {
+    const auto tokenParameter =
+        firstParameter(decodeFormText(query), KxSecurityChecks::kTokenParameter);
+    const auto tokenCookie = request.cookie(KxSecurityChecks::kTokenCookie);
+    return security.checkToken({
+        .method = request.method,
+        .host = headerText(request, "Host"),
+        .cookie = tokenCookie ? std::optional<std::string_view>(*tokenCookie) : std::nullopt,
+        .parameter =
+            tokenParameter ? std::optional<std::string_view>(*tokenParameter) : std::nullopt,
+        .authorization = headerText(request, "Authorization"),
+        .navigation = isBrowserNavigation(headerText(request, "Sec-Fetch-Mode"),
+                                          headerText(request, "Sec-Fetch-Dest"),
+                                          headerText(request, "Upgrade-Insecure-Requests")),
+    });
+}
+
 }  // namespace
 
 KxBodyFile::~KxBodyFile() {
@@ -171,8 +197,8 @@ void KxRequestHandler::handle(KxHttpRequestData request, KxDeliver deliver) {
     const bool head = request.method == "HEAD";
     // A Range request gets the plain representation, whose bytes the range
     // counts.
-    const bool takesGzip =
-        gzip_ && !request.findHeader("Range") && acceptsGzip(request.header("Accept-Encoding"));
+    const bool takesGzip = gzip_ && !request.headerValue("Range") &&
+                           acceptsGzip(headerText(request, "Accept-Encoding"));
     KxDeliver answer = [deliver = std::move(deliver), head,
                         takesGzip](KxHttpResponseData response) {
         applyContentCoding(response, takesGzip);
@@ -205,22 +231,9 @@ void KxRequestHandler::handle(KxHttpRequestData request, KxDeliver deliver) {
     if (answerWithoutServlet(request, route, path, query, takesGzip, answer)) {
         return;
     }
-    const auto tokenParameter =
-        firstParameter(decodeFormText(query), KxSecurityChecks::kTokenParameter);
-    const auto tokenCookie = request.cookie(KxSecurityChecks::kTokenCookie);
-    const std::string host = request.header("Host");
-    const std::string authorization = request.header("Authorization");
-    const KxTokenCheck check = security_.checkToken({
-        .method = request.method,
-        .host = host,
-        .cookie = tokenCookie ? std::optional<std::string_view>(*tokenCookie) : std::nullopt,
-        .parameter =
-            tokenParameter ? std::optional<std::string_view>(*tokenParameter) : std::nullopt,
-        .authorization = authorization,
-        .navigation =
-            isBrowserNavigation(request.header("Sec-Fetch-Mode"), request.header("Sec-Fetch-Dest"),
-                                request.header("Upgrade-Insecure-Requests")),
-    });
+    // Without a token to require, what the check reads is not looked up.
+    const KxTokenCheck check = security_.tokenRequired() ? checkToken(security_, request, query)
+                                                         : KxTokenCheck::NotRequired;
     if (check == KxTokenCheck::Refused) {
         refuse(KxSecurityChecks::missingToken());
         return;
