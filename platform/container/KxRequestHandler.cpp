@@ -221,7 +221,10 @@ void KxRequestHandler::handle(KxHttpRequestData request, KxDeliver deliver) {
     const std::string path = request.target.substr(0, question);
     const std::string query =
         question == std::string::npos ? std::string() : request.target.substr(question + 1);
-    const std::string decodedPath = percentDecode(path, false);
+    // Most paths have nothing to decode and are used as they are.
+    std::string decodedCopy;
+    const std::string& decodedPath =
+        path.find('%') == std::string::npos ? path : (decodedCopy = percentDecode(path, false));
     if (isUnsafePath(decodedPath)) {
         answer(page(400, "Bad request", "The path holds a \"..\" segment."));
         return;
