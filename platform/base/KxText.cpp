@@ -51,16 +51,15 @@ KxCString toLowerAscii(std::string_view text) {
 }
 
 bool hasParentSegment(std::string_view path) {
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        auto end = path.find_first_of("/\\", start);
-        if (end == std::string_view::npos) {
-            end = path.size();
-        }
-        if (path.substr(start, end - start) == "..") {
+    // Each ".." in the text is a segment when a separator (or the text's
+    // start and end) stands on both sides of it; most paths hold none.
+    for (auto at = path.find(".."); at != std::string_view::npos; at = path.find("..", at + 1)) {
+        const bool startsSegment = at == 0 || path[at - 1] == '/' || path[at - 1] == '\\';
+        const bool endsSegment =
+            at + 2 == path.size() || path[at + 2] == '/' || path[at + 2] == '\\';
+        if (startsSegment && endsSegment) {
             return true;
         }
-        start = end + 1;
     }
     return false;
 }

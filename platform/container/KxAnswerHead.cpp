@@ -25,6 +25,17 @@ bool isContainerField(std::string_view name) {
     return false;
 }
 
+// The fields every answer has, as they are sent.
+constexpr std::string_view kOwnFields =
+    "Server: kxcontainer\r\nX-Content-Type-Options: nosniff\r\n";
+
+// The default policy's field as it is sent, made once.
+const std::string& defaultPolicyField() {
+    static const std::string field =
+        "Content-Security-Policy: " + std::string(kContentSecurityPolicy) + "\r\n";
+    return field;
+}
+
 }  // namespace
 
 bool isBodylessStatus(int status) {
@@ -67,10 +78,9 @@ void KxAnswerHead::compose(const KxHttpResponseData& data, const KxAnswerFraming
         ownPolicy = ownPolicy || equalsIgnoringCase(name, "Content-Security-Policy");
         field(name, value);
     }
-    field("Server", "kxcontainer");
-    field("X-Content-Type-Options", "nosniff");
+    text_ += kOwnFields;
     if (!ownPolicy) {
-        field("Content-Security-Policy", kContentSecurityPolicy);
+        text_ += defaultPolicyField();
     }
     // HTTP/1.1 keeps a connection unless told otherwise, HTTP/1.0 closes it
     // unless told otherwise.

@@ -70,7 +70,9 @@ void KxHttpConnection::write(KxHttpResponseData data, bool closeAfter) {
     const bool bodyless = isBodylessStatus(data.status);
     if (!bodyless) {
         // HEAD announces the length of the body it leaves out.
-        framing.contentLength = data.file ? fileBodyLength(data) : data.body.size();
+        framing.contentLength = data.file         ? fileBodyLength(data)
+                                : data.sharedBody ? data.sharedBody->size()
+                                                  : data.body.size();
     }
     head_.compose(data, framing);
     headSent_ = 0;
@@ -81,6 +83,9 @@ void KxHttpConnection::write(KxHttpResponseData data, bool closeAfter) {
             file_ = std::move(data.file);
             filePosition_ = data.fileOffset;
             fileRemaining_ = *framing.contentLength;
+        } else if (data.sharedBody) {
+            sharedBody_ = std::move(data.sharedBody);
+            piece_ = *sharedBody_;
         } else {
             body_ = std::move(data.body);
             piece_ = body_;
@@ -140,6 +145,7 @@ void KxHttpConnection::sendPiece(bool keepAlive) {
 void KxHttpConnection::onPieceSent(ErrorCode error, std::size_t sent, bool keepAlive) {
     if (error || timedOut()) {
         file_.reset();
+        sharedBody_.reset();
         onWrite(error, keepAlive);
         return;
     }
@@ -160,6 +166,7 @@ void KxHttpConnection::onPieceSent(ErrorCode error, std::size_t sent, bool keepA
         return;
     }
     file_.reset();
+    sharedBody_.reset();
     std::string().swap(body_);  // a large page is not held while the connection waits
     onWrite(error, keepAlive);
 }

@@ -111,17 +111,18 @@ class KxHttpConnection : public std::enable_shared_from_this<KxHttpConnection> {
     bool hungUp_ = false;
     std::array<char, 4096> discard_{};
 
-    // The answer being sent: its head, then its body (a string, or a file
-    // read piece by piece into fileBuffer_).
+    // The answer being sent: its head, then its body (a string, a kept
+    // string, or a file read piece by piece into fileBuffer_).
     KxAnswerHead head_;
     std::size_t headSent_ = 0;
     std::string body_;
+    std::shared_ptr<const std::string> sharedBody_;  // a kept body, not copied
     std::shared_ptr<KxBodyFile> file_;
     std::uint64_t filePosition_ = 0;
     std::uint64_t fileRemaining_ = 0;
     std::unique_ptr<char[]> fileBuffer_;
     std::size_t fileBufferSize_ = 0;
-    std::string_view piece_;  // of body_ or fileBuffer_, not yet sent
+    std::string_view piece_;  // of body_, sharedBody_ or fileBuffer_, not yet sent
 
     Phase phase_ = Phase::Header;
     bool keepAlive_ = false;

@@ -26,7 +26,12 @@ struct KxHttpRequestData {
     // The first value of the header (names compare without regard to case);
     // nothing when absent.
     std::optional<std::string> findHeader(std::string_view name) const;
-    std::string header(std::string_view name) const { return findHeader(name).value_or(""); }
+    // The same without a copy: the value, or null when absent.
+    const std::string* headerValue(std::string_view name) const;
+    std::string header(std::string_view name) const {
+        const std::string* value = headerValue(name);
+        return value ? *value : std::string();
+    }
     // The named cookie, from the first Cookie header that has it.
     std::optional<std::string> cookie(std::string_view name) const;
 };
@@ -59,6 +64,9 @@ struct KxHttpResponseData {
     // whole file when fileLength is unset.
     std::uint64_t fileOffset = 0;
     std::optional<std::uint64_t> fileLength;
+    // When set, the body is this text, shared with whoever keeps it (the
+    // static files' cache); body is unused then.
+    std::shared_ptr<const std::string> sharedBody;
     // When set, the body is what this stream produces, sent in chunks as it
     // comes; body and file are unused then.
     std::shared_ptr<KxPayloadStream> stream;

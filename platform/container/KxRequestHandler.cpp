@@ -17,13 +17,13 @@ namespace kx::container {
 
 namespace {
 
-std::optional<std::string> findIn(const KxHeaderList& headers, std::string_view name) {
+const std::string* findIn(const KxHeaderList& headers, std::string_view name) {
     for (const auto& [key, value] : headers) {
-        if (equalsIgnoringCase(key, name)) {
-            return value;
+        if (key.size() == name.size() && equalsIgnoringCase(key, name)) {
+            return &value;
         }
     }
-    return std::nullopt;
+    return nullptr;
 }
 
 // A path segment ".." (either separator counts: the system's paths use
@@ -60,8 +60,8 @@ void varyByEncoding(KxHttpResponseData& response) {
 // accepts it and it is large enough. Files and streams are sent as they
 // are; an answer coded already (a static file) is left alone.
 void applyContentCoding(KxHttpResponseData& response, bool clientTakesGzip) {
-    if (response.file || response.stream || response.status < 200 || response.status == 204 ||
-        response.status == 206 || response.status == 304 ||
+    if (response.file || response.sharedBody || response.stream || response.status < 200 ||
+        response.status == 204 || response.status == 206 || response.status == 304 ||
         response.findHeader("Content-Encoding")) {
         return;
     }
@@ -98,6 +98,32 @@ bool rangeStillApplies(std::string_view ifRange, std::string_view entityTag, std
     return date && *date == modified;
 }
 
+// The value of a header field as it stands in the request; empty when absent.
+std::string_view headerText(const KxHttpRequestData& request, std::string_view name) {
+    const std::string* value = request.headerValue(name);
+    return value ? std::string_view(*value) : std::string_view();
+}
+
+// The token check of a request to a servlet, from its cookie, header
+// fields and query.
+KxTokenCheck checkToken(const KxSecurityChecks& security, const KxHttpRequestData& request,
+                        const std::string& query) {
+    const auto tokenParameter =
+        firstParameter(decodeFormText(query), KxSecurityChecks::kTokenParameter);
+    const auto tokenCookie = request.cookie(KxSecurityChecks::kTokenCookie);
+    return security.checkToken({
+        .method = request.method,
+        .host = headerText(request, "Host"),
+        .cookie = tokenCookie ? std::optional<std::string_view>(*tokenCookie) : std::nullopt,
+        .parameter =
+            tokenParameter ? std::optional<std::string_view>(*tokenParameter) : std::nullopt,
+        .authorization = headerText(request, "Authorization"),
+        .navigation = isBrowserNavigation(headerText(request, "Sec-Fetch-Mode"),
+                                          headerText(request, "Sec-Fetch-Dest"),
+                                          headerText(request, "Upgrade-Insecure-Requests")),
+    });
+}
+
 }  // namespace
 
 KxBodyFile::~KxBodyFile() {
@@ -106,8 +132,13 @@ KxBodyFile::~KxBodyFile() {
     }
 }
 
-std::optional<std::string> KxHttpRequestData::findHeader(std::string_view name) const {
+const std::string* KxHttpRequestData::headerValue(std::string_view name) const {
     return findIn(headers, name);
+}
+
+std::optional<std::string> KxHttpRequestData::findHeader(std::string_view name) const {
+    const std::string* value = findIn(headers, name);
+    return value ? std::optional<std::string>(*value) : std::nullopt;
 }
 
 std::optional<std::string> KxHttpRequestData::cookie(std::string_view name) const {
@@ -122,7 +153,8 @@ std::optional<std::string> KxHttpRequestData::cookie(std::string_view name) cons
 }
 
 std::optional<std::string> KxHttpResponseData::findHeader(std::string_view name) const {
-    return findIn(headers, name);
+    const std::string* value = findIn(headers, name);
+    return value ? std::optional<std::string>(*value) : std::nullopt;
 }
 
 void KxHttpResponseData::setHeader(std::string name, std::string value) {
@@ -154,14 +186,19 @@ KxRequestHandler::KxRequestHandler(const KxRequestMapper& mapper, const KxSecuri
       servlets_(servlets),
       context_(context),
       call_(mapper, sessions, log),
-      submit_(std::move(submit)) {}
+      submit_(std::move(submit)),
+      staticFolder_(kx::os::nativePath(context.getWebAppDirectory() + "/static/")),
+      staticFiles_({}, [&context](std::string_view name) {
+          std::string type = context.getMimeType(std::string(name));
+          return type.empty() ? std::string("application/octet-stream") : type;
+      }) {}
 
 void KxRequestHandler::handle(KxHttpRequestData request, KxDeliver deliver) {
     const bool head = request.method == "HEAD";
     // A Range request gets the plain representation, whose bytes the range
     // counts.
-    const bool takesGzip =
-        gzip_ && !request.findHeader("Range") && acceptsGzip(request.header("Accept-Encoding"));
+    const bool takesGzip = gzip_ && !request.headerValue("Range") &&
+                           acceptsGzip(headerText(request, "Accept-Encoding"));
     KxDeliver answer = [deliver = std::move(deliver), head,
                         takesGzip](KxHttpResponseData response) {
         applyContentCoding(response, takesGzip);
@@ -184,32 +221,22 @@ void KxRequestHandler::handle(KxHttpRequestData request, KxDeliver deliver) {
     const std::string path = request.target.substr(0, question);
     const std::string query =
         question == std::string::npos ? std::string() : request.target.substr(question + 1);
-    const std::string decodedPath = percentDecode(path, false);
+    // Most paths have nothing to decode and are used as they are.
+    std::string decodedCopy;
+    const std::string& decodedPath =
+        path.find('%') == std::string::npos ? path : (decodedCopy = percentDecode(path, false));
     if (isUnsafePath(decodedPath)) {
         answer(page(400, "Bad request", "The path holds a \"..\" segment."));
         return;
     }
 
     const KxRoute route = mapper_.route(decodedPath);
-    if (answerWithoutServlet(request, route, path, query, answer)) {
+    if (answerWithoutServlet(request, route, path, query, takesGzip, answer)) {
         return;
     }
-    const auto tokenParameter =
-        firstParameter(decodeFormText(query), KxSecurityChecks::kTokenParameter);
-    const auto tokenCookie = request.cookie(KxSecurityChecks::kTokenCookie);
-    const std::string host = request.header("Host");
-    const std::string authorization = request.header("Authorization");
-    const KxTokenCheck check = security_.checkToken({
-        .method = request.method,
-        .host = host,
-        .cookie = tokenCookie ? std::optional<std::string_view>(*tokenCookie) : std::nullopt,
-        .parameter =
-            tokenParameter ? std::optional<std::string_view>(*tokenParameter) : std::nullopt,
-        .authorization = authorization,
-        .navigation =
-            isBrowserNavigation(request.header("Sec-Fetch-Mode"), request.header("Sec-Fetch-Dest"),
-                                request.header("Upgrade-Insecure-Requests")),
-    });
+    // Without a token to require, what the check reads is not looked up.
+    const KxTokenCheck check = security_.tokenRequired() ? checkToken(security_, request, query)
+                                                         : KxTokenCheck::NotRequired;
     if (check == KxTokenCheck::Refused) {
         refuse(KxSecurityChecks::missingToken());
         return;
@@ -242,7 +269,7 @@ void KxRequestHandler::handle(KxHttpRequestData request, KxDeliver deliver) {
 
 bool KxRequestHandler::answerWithoutServlet(const KxHttpRequestData& request, const KxRoute& route,
                                             const std::string& path, const std::string& query,
-                                            const KxDeliver& answer) const {
+                                            bool takesGzip, const KxDeliver& answer) const {
     switch (route.kind) {
         case KxRoute::Kind::RedirectToContext: {
             KxHttpResponseData response;
@@ -258,7 +285,7 @@ bool KxRequestHandler::answerWithoutServlet(const KxHttpRequestData& request, co
         case KxRoute::Kind::Static:
             // Static files (style sheets, images) are served without the
             // token: they are the same for everyone and change nothing.
-            serveStatic(request, route.staticName, answer);
+            serveStatic(request, route.staticName, takesGzip, answer);
             return true;
         case KxRoute::Kind::Servlet:
             break;
@@ -267,7 +294,7 @@ bool KxRequestHandler::answerWithoutServlet(const KxHttpRequestData& request, co
 }
 
 void KxRequestHandler::serveStatic(const KxHttpRequestData& request, const std::string& name,
-                                   const KxDeliver& deliver) const {
+                                   bool takesGzip, const KxDeliver& deliver) const {
     if (request.method != "GET" && request.method != "HEAD") {
         KxHttpResponseData response =
             page(405, "Method not allowed", "Static files are only read (GET or HEAD).");
@@ -275,121 +302,161 @@ void KxRequestHandler::serveStatic(const KxHttpRequestData& request, const std::
         deliver(std::move(response));
         return;
     }
-    // A regular file opened without following a final symlink, and read as
-    // it is sent.
-    const int fd = kx::os::openRegularFile(context_.getWebAppDirectory() + "/static/" + name,
-                                           /*followLinks=*/false);
-    if (fd < 0) {
-        deliver(page(404, "Not found", "There is no static file " + name + "."));
-        return;
+    // The file's native path, built in a buffer of the thread's own.
+    thread_local std::string path;
+    path.assign(staticFolder_);
+    const std::size_t start = path.size();
+    path += name;
+    std::replace(path.begin() + static_cast<std::ptrdiff_t>(start), path.end(), '\\', '/');
+    // The file is looked at without opening it first; only when the answer
+    // needs bytes that are not kept is it opened (and looked at again).
+    for (const bool needBytes : {false, true}) {
+        const KxStaticLookup found = staticFiles_.lookUp(path, name, needBytes);
+        if (found.failed) {
+            deliver(page(500, "Internal error", "The file cannot be read."));
+            return;
+        }
+        if (!found.file) {
+            deliver(page(404, "Not found", "There is no static file " + name + "."));
+            return;
+        }
+        if (auto response = staticAnswer(request, name, found, takesGzip)) {
+            deliver(std::move(*response));
+            return;
+        }
     }
-    auto file = std::make_shared<KxBodyFile>(fd);
-    struct stat status {};
-    if (::fstat(fd, &status) != 0) {
-        deliver(page(500, "Internal error", "The file cannot be read."));
-        return;
-    }
-    const auto size = static_cast<std::uint64_t>(status.st_size);
-    const std::time_t modified = status.st_mtim.tv_sec;
-    const std::string plainTag =
-        makeEntityTag(size, static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1'000'000'000 +
-                                status.st_mtim.tv_nsec);
+}
 
-    KxHttpResponseData response;
-    response.headers.reserve(8);  // the fields below, without growing the list
-    KxCString type = context_.getMimeType(name);
-    if (type.empty()) {
-        type = "application/octet-stream";
-    }
-    response.setHeader("Content-Type", type);
-    // Kept by the browser but checked again on every use (cheap: an
-    // unchanged file is answered with 304), so a changed style sheet shows
-    // at once.
-    response.setHeader("Cache-Control", "no-cache");
-    response.setHeader("Accept-Ranges", "bytes");
-    response.setHeader("Last-Modified", formatHttpDate(modified));
-
-    const auto range = request.findHeader("Range");
-    const bool codable = gzip_ && isCompressibleType(type) && size >= kGzipMinimumSize &&
-                         size <= kGzipMaximumStaticSize;
-    bool coded = false;
-    if (codable) {
-        varyByEncoding(response);
-        coded = !range && acceptsGzip(request.header("Accept-Encoding"));
-    }
-    const std::string tag = coded ? gzipEntityTag(plainTag) : plainTag;
-    response.setHeader("ETag", tag);
+std::optional<KxHttpResponseData> KxRequestHandler::staticAnswer(const KxHttpRequestData& request,
+                                                                 const std::string& name,
+                                                                 const KxStaticLookup& found,
+                                                                 bool takesGzip) const {
+    const KxStaticFile& file = *found.file;
+    const bool bytesAtHand = file.content || found.descriptor;
+    const bool coded = gzip_ && file.compressible && takesGzip;
+    KxHttpResponseData response = staticHead(file, coded);
 
     // If-Modified-Since counts only without If-None-Match; either answered
     // with 304 (no body) while the file is unchanged.
     bool unchanged = false;
-    if (const auto noneMatch = request.findHeader("If-None-Match")) {
-        unchanged = noneMatchHits(*noneMatch, tag);
-    } else if (const auto since = request.findHeader("If-Modified-Since")) {
+    if (const std::string* noneMatch = request.headerValue("If-None-Match")) {
+        unchanged = noneMatchHits(*noneMatch, coded ? file.gzipTag : file.plainTag);
+    } else if (const std::string* since = request.headerValue("If-Modified-Since")) {
         const auto date = parseHttpDate(*since);
-        unchanged = date && modified <= *date;
+        unchanged = date && file.modified <= *date;
     }
     if (unchanged) {
         response.status = 304;
-        deliver(std::move(response));
-        return;
+        return response;
     }
 
     if (coded) {
-        if (auto body = gzipStaticFile(name, fd, size, tag)) {
-            response.body = *body;
-            response.setHeader("Content-Encoding", "gzip");
-            deliver(std::move(response));
-            return;
+        auto body = gzipCache_.find(name, file.gzipTag);
+        if (!body && !bytesAtHand) {
+            return std::nullopt;
         }
-        response.setHeader("ETag", plainTag);  // not coded after all
+        if (!body) {
+            body = gzipStaticFile(name, found);
+        }
+        if (body) {
+            response.sharedBody = std::move(body);
+            response.headers.emplace_back("Content-Encoding", "gzip");
+            return response;
+        }
+        response.setHeader("ETag", file.plainTag);  // not coded after all
     }
+    return staticBytes(request, found, std::move(response));
+}
 
-    const auto ifRange = request.findHeader("If-Range");
-    if (range && (!ifRange || rangeStillApplies(*ifRange, plainTag, modified))) {
-        const KxRangeRequest wanted = parseRange(*range, size);
+// The header fields every answer for the file has, in the order they have
+// always been sent.
+KxHttpResponseData KxRequestHandler::staticHead(const KxStaticFile& file, bool coded) const {
+    KxHttpResponseData response;
+    response.headers.reserve(8);  // the fields below, without growing the list
+    response.headers.emplace_back("Content-Type", file.contentType);
+    // Kept by the browser but checked again on every use (cheap: an
+    // unchanged file is answered with 304), so a changed style sheet shows
+    // at once.
+    response.headers.emplace_back("Cache-Control", "no-cache");
+    response.headers.emplace_back("Accept-Ranges", "bytes");
+    response.headers.emplace_back("Last-Modified", file.lastModified);
+    if (gzip_ && file.compressible) {
+        response.headers.emplace_back("Vary", "Accept-Encoding");
+    }
+    response.headers.emplace_back("ETag", coded ? file.gzipTag : file.plainTag);
+    return response;
+}
+
+// The plain bytes: the whole file or the range asked for, from the kept
+// content or the open file; nothing when neither is at hand.
+std::optional<KxHttpResponseData> KxRequestHandler::staticBytes(const KxHttpRequestData& request,
+                                                                const KxStaticLookup& found,
+                                                                KxHttpResponseData response) const {
+    const KxStaticFile& file = *found.file;
+    const std::uint64_t size = file.version.size;
+    KxRangeRequest wanted;
+    const std::string* range = request.headerValue("Range");
+    const std::string* ifRange = request.headerValue("If-Range");
+    if (range && (!ifRange || rangeStillApplies(*ifRange, file.plainTag, file.modified))) {
+        wanted = parseRange(*range, size);
         if (wanted.kind == KxRangeRequest::Kind::Unsatisfiable) {
             KxHttpResponseData refused = page(416, "Range not satisfiable",
                                               "The file has " + std::to_string(size) + " bytes.");
             refused.setHeader("Content-Range", "bytes */" + std::to_string(size));
             refused.setHeader("Accept-Ranges", "bytes");
-            deliver(std::move(refused));
-            return;
-        }
-        if (wanted.kind == KxRangeRequest::Kind::Partial) {
-            response.status = 206;
-            response.setHeader("Content-Range", "bytes " + std::to_string(wanted.first) + "-" +
-                                                    std::to_string(wanted.last) + "/" +
-                                                    std::to_string(size));
-            response.fileOffset = wanted.first;
-            response.fileLength = wanted.last - wanted.first + 1;
+            return refused;
         }
     }
-    response.file = std::move(file);
-    deliver(std::move(response));
+    if (!file.content && !found.descriptor) {
+        return std::nullopt;
+    }
+    std::uint64_t offset = 0;
+    std::uint64_t length = size;
+    if (wanted.kind == KxRangeRequest::Kind::Partial) {
+        response.status = 206;
+        response.setHeader("Content-Range", "bytes " + std::to_string(wanted.first) + "-" +
+                                                std::to_string(wanted.last) + "/" +
+                                                std::to_string(size));
+        offset = wanted.first;
+        length = wanted.last - wanted.first + 1;
+    }
+    if (file.content && length == size) {
+        response.sharedBody = file.content;
+    } else if (file.content) {
+        response.body = file.content->substr(static_cast<std::size_t>(offset),
+                                             static_cast<std::size_t>(length));
+    } else {
+        response.file = found.descriptor;
+        response.fileOffset = offset;
+        response.fileLength = length;
+    }
+    return response;
 }
 
 std::shared_ptr<const std::string> KxRequestHandler::gzipStaticFile(
-    const std::string& name, int fd, std::uint64_t size, const std::string& version) const {
-    if (auto kept = gzipCache_.find(name, version)) {
-        return kept;
-    }
-    std::string content(static_cast<std::size_t>(size), '\0');
-    std::size_t done = 0;
-    while (done < content.size()) {
-        const ssize_t got =
-            ::pread(fd, content.data() + done, content.size() - done, static_cast<off_t>(done));
-        if (got <= 0) {
-            return nullptr;  // shorter than it was a moment ago, or unreadable
+    const std::string& name, const KxStaticLookup& found) const {
+    const KxStaticFile& file = *found.file;
+    std::shared_ptr<const std::string> content = file.content;
+    if (!content) {
+        auto read =
+            std::make_shared<std::string>(static_cast<std::size_t>(file.version.size), '\0');
+        std::size_t done = 0;
+        while (done < read->size()) {
+            const ssize_t got = ::pread(found.descriptor->fd(), read->data() + done,
+                                        read->size() - done, static_cast<off_t>(done));
+            if (got <= 0) {
+                return nullptr;  // shorter than it was a moment ago, or unreadable
+            }
+            done += static_cast<std::size_t>(got);
         }
-        done += static_cast<std::size_t>(got);
+        content = std::move(read);
     }
-    auto coded = gzipCompress(content);
+    auto coded = gzipCompress(*content);
     if (!coded) {
         return nullptr;
     }
     auto shared = std::make_shared<const std::string>(std::move(*coded));
-    gzipCache_.insert(name, version, shared);
+    gzipCache_.insert(name, file.gzipTag, shared);
     return shared;
 }
 

@@ -5,6 +5,7 @@
 // session, redirect, flush). Requests and answers are plain data here; the
 // connection code turns them into and out of HTTP messages.
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,7 @@
 #include "platform/container/KxServletCall.h"
 #include "platform/container/KxServletRegistry.h"
 #include "platform/container/KxSessionStore.h"
+#include "platform/container/KxStaticFileCache.h"
 
 namespace kx::container {
 
@@ -50,16 +52,26 @@ class KxRequestHandler {
   private:
     // Answers what needs no servlet: the redirect to the context, not found
     // and static files. False when the route names a servlet.
+    // takesGzip: the client accepts gzip and asks for no range.
     bool answerWithoutServlet(const KxHttpRequestData& request, const KxRoute& route,
-                              const std::string& path, const std::string& query,
+                              const std::string& path, const std::string& query, bool takesGzip,
                               const KxDeliver& answer) const;
-    void serveStatic(const KxHttpRequestData& request, const std::string& name,
+    void serveStatic(const KxHttpRequestData& request, const std::string& name, bool takesGzip,
                      const KxDeliver& deliver) const;
+    // The answer for the version of the file found; nothing when it needs
+    // the file's bytes and found holds neither its content nor the open file.
+    std::optional<KxHttpResponseData> staticAnswer(const KxHttpRequestData& request,
+                                                   const std::string& name,
+                                                   const KxStaticLookup& found,
+                                                   bool takesGzip) const;
+    KxHttpResponseData staticHead(const KxStaticFile& file, bool coded) const;
+    std::optional<KxHttpResponseData> staticBytes(const KxHttpRequestData& request,
+                                                  const KxStaticLookup& found,
+                                                  KxHttpResponseData response) const;
     // The gzip representation of a static file (cached per version); null
-    // when it cannot be made.
-    std::shared_ptr<const std::string> gzipStaticFile(const std::string& name, int fd,
-                                                      std::uint64_t size,
-                                                      const std::string& version) const;
+    // when it cannot be made. found holds the content or the open file.
+    std::shared_ptr<const std::string> gzipStaticFile(const std::string& name,
+                                                      const KxStaticLookup& found) const;
 
     const KxRequestMapper& mapper_;
     const KxSecurityChecks& security_;
@@ -69,6 +81,8 @@ class KxRequestHandler {
     Submit submit_;
     bool gzip_ = true;
     mutable KxGzipCache gzipCache_{kGzipCacheSize};
+    std::string staticFolder_;  // the native path of the static folder, with a final slash
+    mutable KxStaticFileCache staticFiles_;
 };
 
 // Where a page may load from: its own server only, no inline script or

@@ -124,12 +124,12 @@ void KxServletCall::run(KxServlet& servlet, const KxRoute& route, const KxHttpRe
         answer(servletError("The page could not be produced; the container log tells why."));
         return;
     }
-    answer(toHttp(name, servletAddress, response));
+    answer(toHttp(name, servletAddress, response, /*takePayload=*/true));
 }
 
 KxHttpResponseData KxServletCall::toHttp(const std::string& servletName,
                                          const std::string& servletAddress,
-                                         KxHttpServletResponse& response) const {
+                                         KxHttpServletResponse& response, bool takePayload) const {
     KxHttpResponseData http;
     http.status = response.getStatus();
     if (http.status < 100 || http.status > 599) {
@@ -186,6 +186,8 @@ KxHttpResponseData KxServletCall::toHttp(const std::string& servletName,
             log_.error("servlet '" + servletName + "': the payload file is not a regular file");
             return servletError("Internal error; see the container log.");
         }
+    } else if (takePayload) {
+        http.body = response.takePayload();
     } else {
         http.body = response.getPayload();
     }

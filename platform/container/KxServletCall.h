@@ -28,10 +28,12 @@ class KxServletCall {
              const std::vector<std::string>& cookies, const KxDeliver& deliver);
 
     // The HTTP answer for what the servlet left in its response; a payload
-    // file passes from the response to the answer. Relative redirects
-    // resolve against servletAddress (context path and servlet path).
+    // file passes from the response to the answer, and so does the text
+    // payload when the response is done with (takePayload), else it is
+    // copied. Relative redirects resolve against servletAddress (context
+    // path and servlet path).
     KxHttpResponseData toHttp(const std::string& servletName, const std::string& servletAddress,
-                              KxHttpServletResponse& response) const;
+                              KxHttpServletResponse& response, bool takePayload = false) const;
 
   private:
     KxHttpServletRequest servletRequest(const KxRoute& route, const KxHttpRequestData& data,

@@ -30,6 +30,8 @@ class KxServletResponse {
     // Appends to the body.
     void write(std::string_view text) { payload_.append(text); }
     const KxCString& getPayload() const { return payload_; }
+    // The body, moved out: the response holds an empty one afterwards.
+    KxCString takePayload() { return std::exchange(payload_, KxCString()); }
     // Sends an open regular file as the body, read in pieces as the client
     // takes them: memory stays constant whatever the file's size. The
     // response owns the descriptor and closes it. Replaces any payload.
