@@ -7,6 +7,8 @@
 
 namespace kx::gen::data_code {
 
+// What the model made of a field of the class (its names and types).
+const FieldModel& fieldModel(const ClassModel& model, const Field& field);
 // The name after get/set/add of a field's accessors.
 const KxCString& accessor(const ClassModel& model, const Field& field);
 // Statements that read one value of an element field from the element

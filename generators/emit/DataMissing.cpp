@@ -138,12 +138,7 @@ KxCString isSet(const Field& field, const KxCString& member) {
 }
 
 KxCString memberOf(const ClassModel& model, const Field& field) {
-    for (const FieldModel& named : model.fields) {
-        if (named.field == &field) {
-            return named.member;
-        }
-    }
-    return field.member + "_";
+    return fieldModel(model, field).member;
 }
 
 // A choice's members, from fields[first] on (first moved past them): the
