@@ -124,6 +124,11 @@ KxContextObject classValues(const ClassModel& model) {
                            {"derivedTypes", kxcreateContextObject(std::move(derived))},
                            {"holdsDerived", flag(model.holdsDerived)},
                            {"typed", flag(model.typed)},
+                           {"tableDriven", flag(data_code::tableDriven(model))},
+                           // A class of its own line, with no derived object to
+                           // forget, is cleared through its table before it is read.
+                           {"clearsByTable", flag(data_code::tableDriven(model) &&
+                                                  model.base == nullptr && !model.holdsDerived)},
                            {"xmlNs", inputText(type.name.ns)},
                            {"xmlLocal", inputText(type.name.local)},
                            {"qualifiedName", text(model.qualifiedName)},
@@ -173,7 +178,8 @@ KxContextObject bodyValues(const Schema& schema, const ClassModel& model, bool e
     return kxcreateRecord({{"writeAttributes", text(bodies.writeAttributes)},
                            {"writeContent", text(bodies.writeContent)},
                            {"readAttributes", text(bodies.readAttributes)},
-                           {"readContent", text(bodies.readContent)}});
+                           {"readContent", text(bodies.readContent)},
+                           {"fieldTable", text(bodies.fieldTable)}});
 }
 
 }  // namespace

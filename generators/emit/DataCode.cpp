@@ -318,6 +318,7 @@ KxCString withPrologue(const ClassModel& model, bool external, bool constant, co
                        const char* parameter) {
     const auto uses = [&](const KxCString& word) {
         return body.find(word + ".") != KxCString::npos ||
+               body.find("&" + word) != KxCString::npos ||
                body.find("(" + word) != KxCString::npos ||
                body.find(", " + word) != KxCString::npos ||
                body.find("*" + word) != KxCString::npos;
@@ -352,38 +353,57 @@ KxCString baseCall(const ClassModel& model, bool external, const KxCString& func
 
 using namespace data_code;
 
-XmlFunctionBodies xmlFunctionBodies(const Schema& schema, const ClassModel& model, bool external) {
+namespace {
+
+// The bodies of the class's own part of the four functions, fields read and
+// written by generated statements.
+XmlFunctionBodies statementBodies(const Schema& schema, const ClassModel& model, bool external) {
     XmlFunctionBodies bodies;
-    KxCString call = baseCall(model, external, "writeAttributes", "out");
-    bodies.writeAttributes = withPrologue(
-        model, external, true,
-        (call.empty() ? "" : "    " + call + ";\n") + writeAttributesBody(model), "out");
-    call = baseCall(model, external, "writeContent", "out");
-    bodies.writeContent = withPrologue(
-        model, external, true,
-        (call.empty() ? "" : "    " + call + ";\n") + writeContentBody(schema, model, external),
-        "out");
-    KxCString reading;
-    if (call = baseCall(model, external, "readAttributes", "element"); !call.empty()) {
-        reading += "    " + call + ";\n";
-    }
+    bodies.writeAttributes = writeAttributesBody(model);
+    bodies.writeContent = writeContentBody(schema, model, external);
     if (model.hasAttributes) {
-        reading += "    std::string text;\n";
+        bodies.readAttributes += "    std::string text;\n";
         for (const Field& field : model.type->fields) {
             if (field.isAttribute) {
-                reading += readAttribute(model, field);
+                bodies.readAttributes += readAttribute(model, field);
             }
         }
     }
-    bodies.readAttributes =
-        withPrologue(model, external, false,
-                     reading + readTextBody(model) + readOpenAttributes(model), "element");
-    KxCString children;
-    if (call = baseCall(model, external, "readContent", "element, child"); !call.empty()) {
-        children += "    child = " + call + ";\n";
+    bodies.readAttributes += readTextBody(model) + readOpenAttributes(model);
+    bodies.readContent = readContentBody(schema, model, external) + "    return child;\n";
+    return bodies;
+}
+
+// The call of the base class's function first, or nothing without a base.
+KxCString baseFirst(const ClassModel& model, bool external, const char* function,
+                    const char* arguments, const char* assigned = "") {
+    const KxCString call = baseCall(model, external, function, arguments);
+    return call.empty() ? KxCString() : "    " + KxCString(assigned) + call + ";\n";
+}
+
+}  // namespace
+
+XmlFunctionBodies xmlFunctionBodies(const Schema& schema, const ClassModel& model, bool external) {
+    const bool table = tableDriven(model);
+    XmlFunctionBodies own =
+        table ? tableBodies(model, external) : statementBodies(schema, model, external);
+    XmlFunctionBodies bodies;
+    bodies.writeAttributes = withPrologue(
+        model, external, true,
+        baseFirst(model, external, "writeAttributes", "out") + own.writeAttributes, "out");
+    bodies.writeContent =
+        withPrologue(model, external, true,
+                     baseFirst(model, external, "writeContent", "out") + own.writeContent, "out");
+    bodies.readAttributes = withPrologue(
+        model, external, false,
+        baseFirst(model, external, "readAttributes", "element") + own.readAttributes, "element");
+    bodies.readContent = withPrologue(
+        model, external, false,
+        baseFirst(model, external, "readContent", "element, child", "child = ") + own.readContent,
+        "element");
+    if (table) {
+        bodies.fieldTable = fieldTableBody(schema, model, external);
     }
-    children += readContentBody(schema, model, external) + "    return child;\n";
-    bodies.readContent = withPrologue(model, external, false, children, "element");
     return bodies;
 }
 

@@ -14,11 +14,19 @@ struct XmlFunctionBodies {
     KxCString writeContent;
     KxCString readAttributes;
     KxCString readContent;
+    // The body of xmlFields(), the table of a class whose fields fit one
+    // (orvofields.h); empty for the others.
+    KxCString fieldTable;
 };
 
 XmlFunctionBodies xmlFunctionBodies(const Schema& schema, const ClassModel& model, bool external);
 
 namespace data_code {
+// Whether the class's fields are read and written from a field table
+// (DataTable.cpp): all of them attributes, text content or elements in
+// sequence, held as they are, in a std::optional or a std::vector, with no
+// checks beyond their types.
+bool tableDriven(const ClassModel& model);
 // The body of collectMissing(prefix, out, depth), the walk behind
 // missingFields() (DataMissing.cpp), with its closing line left to the template.
 KxCString missingFieldsBody(const ClassModel& model);

@@ -3,6 +3,7 @@
 // DataGroups.cpp share: how one element field's value is read and stored.
 #include <cstddef>
 
+#include "generators/emit/DataCode.h"
 #include "generators/model/DataModel.h"
 
 namespace kx::gen::data_code {
@@ -38,5 +39,10 @@ KxCString readGroup(const Schema& schema, const ClassModel& model, std::size_t& 
 // is one of its alternatives, in document order.
 KxCString readChoiceList(const Schema& schema, const ClassModel& model, const Field& field,
                          bool external);
+
+// The body of xmlFields() of a table-driven class, and the bodies of its
+// own part of the four XML functions, which hand the table to the runtime.
+KxCString fieldTableBody(const Schema& schema, const ClassModel& model, bool external);
+XmlFunctionBodies tableBodies(const ClassModel& model, bool external);
 
 }  // namespace kx::gen::data_code

@@ -18,6 +18,7 @@
 //   orvopattern.h  the regular expressions of pattern facets
 //   orvofacets.h   the facets reading checks: patterns, lengths, digits, ranges
 //   orvoderived.h  objects of a derived type named by xsi:type
+//   orvofields.h   the fields of the simpler classes read and written from a table
 #pragma once
 
 // Each part after the ones it uses (clang-format would sort them).
@@ -33,4 +34,5 @@
 #include "orvopattern.h"
 #include "orvofacets.h"
 #include "orvoderived.h"
+#include "orvofields.h"
 // clang-format on
