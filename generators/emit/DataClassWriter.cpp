@@ -125,6 +125,8 @@ KxContextObject classValues(const ClassModel& model) {
                            {"holdsDerived", flag(model.holdsDerived)},
                            {"typed", flag(model.typed)},
                            {"tableDriven", flag(data_code::tableDriven(model))},
+                           {"lean", flag(data_code::leanClass(model))},
+                           {"canMiss", flag(model.canMiss)},
                            // A class of its own line, with no derived object to
                            // forget, is cleared through its table before it is read.
                            {"clearsByTable", flag(data_code::tableDriven(model) &&
@@ -179,7 +181,8 @@ KxContextObject bodyValues(const Schema& schema, const ClassModel& model, bool e
                            {"writeContent", text(bodies.writeContent)},
                            {"readAttributes", text(bodies.readAttributes)},
                            {"readContent", text(bodies.readContent)},
-                           {"fieldTable", text(bodies.fieldTable)}});
+                           {"fieldTable", text(bodies.fieldTable)},
+                           {"fieldLookup", text(bodies.fieldLookup)}});
 }
 
 }  // namespace

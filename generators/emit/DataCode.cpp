@@ -403,6 +403,7 @@ XmlFunctionBodies xmlFunctionBodies(const Schema& schema, const ClassModel& mode
         "element");
     if (table) {
         bodies.fieldTable = fieldTableBody(schema, model, external);
+        bodies.fieldLookup = fieldLookupBody(model);
     }
     return bodies;
 }

@@ -17,6 +17,7 @@ struct XmlFunctionBodies {
     // The body of xmlFields(), the table of a class whose fields fit one
     // (orvofields.h); empty for the others.
     KxCString fieldTable;
+    KxCString fieldLookup;
 };
 
 XmlFunctionBodies xmlFunctionBodies(const Schema& schema, const ClassModel& model, bool external);
@@ -27,6 +28,10 @@ namespace data_code {
 // sequence, held as they are, in a std::optional or a std::vector, with no
 // checks beyond their types.
 bool tableDriven(const ClassModel& model);
+// Whether such a class also stands alone (no base, no derived types, not
+// named by xsi:type): its readXml() and writeXml() then hand the whole of
+// the object to the table, and it has no functions for its parts.
+bool leanClass(const ClassModel& model);
 // The body of collectMissing(prefix, out, depth), the walk behind
 // missingFields() (DataMissing.cpp), with its closing line left to the template.
 KxCString missingFieldsBody(const ClassModel& model);

@@ -43,6 +43,8 @@ KxCString readChoiceList(const Schema& schema, const ClassModel& model, const Fi
 // The body of xmlFields() of a table-driven class, and the bodies of its
 // own part of the four XML functions, which hand the table to the runtime.
 KxCString fieldTableBody(const Schema& schema, const ClassModel& model, bool external);
+// The body of xmlField(object, index), which finds a field in the object.
+KxCString fieldLookupBody(const ClassModel& model);
 XmlFunctionBodies tableBodies(const ClassModel& model, bool external);
 
 }  // namespace kx::gen::data_code

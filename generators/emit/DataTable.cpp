@@ -78,22 +78,31 @@ bool tableDriven(const ClassModel& model) {
     return !fields.empty() && std::all_of(fields.begin(), fields.end(), fitsTable);
 }
 
-// The table, and one function that finds a field in the object by its
-// index (one for the class, not one per field, which is what it costs to
-// compile).
+// The table: the fields, and xmlField(), the one function that finds a field
+// in the object by its index (one for the class, not one per field, since
+// functions are what costs most to compile).
 KxCString fieldTableBody(const Schema& schema, const ClassModel& model, bool external) {
     KxCString body = "    static constexpr orvo::FieldEntry fields[] = {\n";
-    KxCString cases;
-    std::size_t index = 0;
     for (const FieldModel& field : model.fields) {
         body += entryOf(schema, field, external);
-        cases += "        case " + std::to_string(index++) + ":\n            return &object." +
-                 field.member + ";\n";
     }
-    return body + "    };\n    return {fields, sizeof fields / sizeof fields[0], " +
-           "[](void* o, std::size_t index) -> void* {\n        " + model.name +
-           "& object = *static_cast<" + model.name + "*>(o);\n        switch (index) {\n" + cases +
-           "        }\n        return nullptr;\n    }};\n";
+    return body + "    };\n    return {fields, sizeof fields / sizeof fields[0], &xmlField};\n";
+}
+
+KxCString fieldLookupBody(const ClassModel& model) {
+    KxCString body = "    " + model.name + "& self = *static_cast<" + model.name +
+                     "*>(object);\n    switch (index) {\n";
+    std::size_t index = 0;
+    for (const FieldModel& field : model.fields) {
+        body += "    case " + std::to_string(index++) + ":\n        return &self." + field.member +
+                ";\n";
+    }
+    return body + "    }\n    return nullptr;\n";
+}
+
+bool leanClass(const ClassModel& model) {
+    return tableDriven(model) && model.base == nullptr && model.derivedTypes.empty() &&
+           !model.typed && !model.holdsDerived;
 }
 
 XmlFunctionBodies tableBodies(const ClassModel& model, bool external) {

@@ -313,4 +313,56 @@ ORVO_NOINLINE inline void writeFieldContent(Writer& out, const void* object,
     }
 }
 
+// The whole of reading an object from its element: its fields cleared,
+// then its attributes, text and child elements read, and a child left over
+// refused.
+ORVO_NOINLINE inline void readFields(const Element& element, void* object,
+                                     const FieldTable& table) {
+    clearFields(object, table);
+    readFieldAttributes(element, object, table);
+    if (const Element rest = readFieldElements(element, element.firstChild(), object, table)) {
+        refuseUnexpected(rest, element);
+    }
+}
+
+// The whole of writing an object as the element {ns}local.
+ORVO_NOINLINE inline void writeFields(Writer& out, const void* object, const FieldTable& table,
+                                      std::string_view ns, std::string_view local) {
+    out.start(ns, local);
+    writeFieldAttributes(out, object, table);
+    writeFieldContent(out, object, table);
+    out.end();
+}
+
+namespace detail {
+// An object of a table-driven class as the root of a document.
+struct TableRoot {
+    void* object;
+    FieldTable table;
+    std::string_view ns;
+    std::string_view local;
+};
+}  // namespace detail
+
+// toXml() and fromXml() of a table-driven class: the document whose root
+// element {ns}local is the object.
+inline std::string writeFieldsDocument(const PreferredPrefix* prefixes, std::size_t count,
+                                       const void* object, const FieldTable& table,
+                                       std::string_view ns, std::string_view local) {
+    const detail::TableRoot root{const_cast<void*>(object), table, ns, local};
+    return writeDocument(prefixes, count, &root, [](Writer& out, const void* written) {
+        const auto& root = *static_cast<const detail::TableRoot*>(written);
+        writeFields(out, root.object, root.table, root.ns, root.local);
+    });
+}
+
+inline void readFieldsDocument(const std::string& xml, std::string_view ns, std::string_view local,
+                               std::string_view shown, void* object, const FieldTable& table) {
+    detail::TableRoot root{object, table, ns, local};
+    readDocument(xml, ns, local, shown, &root, [](const Element& element, void* read) {
+        const auto& root = *static_cast<const detail::TableRoot*>(read);
+        readFields(element, root.object, root.table);
+    });
+}
+
 }  // namespace orvo
