@@ -14,10 +14,6 @@ namespace kx::gen::data_code {
 
 namespace {
 
-bool startsWith(const KxCString& text, const char* prefix) {
-    return text.rfind(prefix, 0) == 0;
-}
-
 // Whether the table reads and writes the field as the generated code would:
 // an attribute, the text content or an element outside groups and choices,
 // held as it is, in a std::optional or a std::vector, with no check the
@@ -38,10 +34,10 @@ const char* kindOf(const Field& field) {
     return field.isAttribute ? "Attribute" : field.isText ? "Text" : "Element";
 }
 
-const char* occursOf(const FieldModel& field) {
-    return field.repeated                                   ? "Many"
-           : startsWith(field.storedType, "std::optional<") ? "Optional"
-                                                            : "One";
+// A field that fits the table is held in a std::vector when repeated, in a
+// std::optional when optional, else as it is.
+const char* occursOf(const Field& field) {
+    return field.repeated ? "Many" : field.optional ? "Optional" : "One";
 }
 
 KxCString opsOf(const Schema& schema, const FieldModel& field, bool external) {
@@ -59,7 +55,7 @@ KxCString opsOf(const Schema& schema, const FieldModel& field, bool external) {
 KxCString entryOf(const Schema& schema, const FieldModel& field, bool external) {
     const Field& schemaField = *field.field;
     return "        {orvo::FieldEntry::Kind::" + KxCString(kindOf(schemaField)) +
-           ", orvo::FieldEntry::Occurs::" + occursOf(field) + ", " +
+           ", orvo::FieldEntry::Occurs::" + occursOf(schemaField) + ", " +
            std::to_string(schemaField.repeated ? schemaField.minOccurs : 0) + ", " +
            literalNames(schemaField.xml) + ", " + cppLiteral(schemaField.xml.shown()) + ", " +
            opsOf(schema, field, external) + "},\n";
