@@ -1,7 +1,8 @@
 // The XML functions of a class whose fields all fit a field table
 // (orvofields.h): the table, and bodies that hand it to the runtime's
-// reading and writing. Such a class compiles to its members, one small
-// function per field that finds it in the object, and data.
+// reading and writing. Such a class compiles to its members, the table as
+// data, one function that finds a field in the object by its index, and
+// XML functions that are each a call.
 #include <algorithm>
 
 #include "generators/emit/DataClassWriter.h"
