@@ -23,7 +23,8 @@ from zeep.wsdl.bindings.soap import SoapBinding
 from zeep.xsd import types as xsd_types
 from zeep.xsd.elements import indicators
 
-from zeep_client import Report
+sys.dont_write_bytecode = True  # importing zeep_client leaves no __pycache__ in the source tree
+from zeep_client import Report  # noqa: E402
 
 XSD = "http://www.w3.org/2001/XMLSchema"
 WSDL = "http://schemas.xmlsoap.org/wsdl/"
