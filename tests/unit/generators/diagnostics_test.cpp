@@ -80,72 +80,73 @@ const std::string kSchemaHead = "<xs:schema xmlns:xs='http://www.w3.org/2001/XML
 const std::string kTypeT =
     "  <xs:complexType name='T'><xs:sequence>\n    <xs:element name='a' type='";
 
+// The inputs that each give one report.
+struct ReportCase {
+    bool service;  // svcgen, else bindgen
+    std::string input;
+    bool isError;
+    std::string about;            // texts the message holds, between bars
+    long line;                    // -1 for none
+    long column = -2;             // -2: not checked
+    std::string properties = "";  // one more line, or a project type of its own
+};
+const ReportCase kReportCases[] = {
+    {true, kWsdlHead + "  <portType name='Empty'/>\n</definitions>\n", false,
+     "port type Empty|no operations", 3},
+    {false, kSchemaHead + "  <xs:element name='note' type='xs:string'/>\n</xs:schema>\n", false,
+     "no complex types", 1},
+    {false, kSchemaHead + kTypeT + "xs:int'/></xs:sequence></xs:complexType>\n</xs:schema>\n",
+     false, "server project|bindgen|foundation", -1, -2, "type=server"},
+    {true,
+     kWsdlHead + kPortType +
+         "  <binding name='B' type='tns:P'>\n    <operation name='a'/>\n"
+         "    <operation name='zz'/>\n  </binding>\n</definitions>\n",
+     false, "binding B|zz|port type P", 6},
+    // Where the start tag begins, though it ends a line later.
+    {false,
+     "<?xml version='1.0'?>\n"
+     "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema' xmlns:p='urn:p'>\n"
+     "  <xs:complexType name='Order'>\n    <xs:sequence>\n"
+     "      <xs:element name='id' type='xs:int'/>\n      <xs:element\n"
+     "          name='customer' type='p:Customer'/>\n"
+     "    </xs:sequence>\n  </xs:complexType>\n</xs:schema>\n",
+     true, "p:Customer|customer|not defined", 6, 7},
+    // At the include that names the file, in the file that names it.
+    {false,
+     kSchemaHead + "  <xs:include schemaLocation='parts\\missing.xsd'/>\n  <xs:complexType "
+                   "name='T'/>\n</xs:schema>\n",
+     true, "cannot read the schema file parts/missing.xsd", 2, 3},
+    {false, kSchemaHead + kTypeT + "q:A'/>\n  </xs:sequence></xs:complexType>\n</xs:schema>\n",
+     true, "the prefix q of q:A is not declared", 3},
+    // A pattern of another dialect is not checked rather than refusing
+    // what the schema allows.
+    {false,
+     kSchemaHead + kTypeT + "C'/></xs:sequence></xs:complexType>\n" +
+         "  <xs:simpleType name='C'><xs:restriction base='xs:string'>\n" +
+         "    <xs:pattern value='^(?:[a-z]+)$'/>\n  </xs:restriction></xs:simpleType>\n" +
+         "</xs:schema>\n",
+     false, "the pattern ^(?:[a-z]+)$ is not checked|a misplaced '?'", 5},
+    {true,
+     kWsdlHead + kPortType +
+         "  <binding name='B' type='tns:P' "
+         "xmlns:soap='http://schemas.xmlsoap.org/wsdl/soap/'>\n"
+         "    <operation name='a'><input><soap:body use='literal'/>\n"
+         "      <soap:header message='tns:M' part='h' use='literal'/></input>"
+         "</operation>\n  </binding>\n</definitions>\n",
+     true, "message M has no part h|soap:header of the input of the operation a of the binding B",
+     6, 7},
+    {true, kWsdlHead + kPortType + "</definitions>\n", false,
+     "neither the server nor the client side|only data classes", -1, -2,
+     "server=false\nclient=false"},
+    {true, kSchemaHead + "</xs:schema>\n", true, "not a WSDL file", 1},
+    {false, kSchemaHead + "  <xs:element name='x' type='xs:string'>\n</xs:schema>\n", true,
+     "mismatch", 3},
+};
+
 // One report from one input, with its line and the input's names; a warning
 // does not stop generation, an error stops it with the exit status 1.
 TEST_F(Diagnostics, ReportsCarryTheirLineAndStopGenerationOnlyWhenErrors) {
-    struct Case {
-        bool service;  // svcgen, else bindgen
-        std::string input;
-        bool isError;
-        std::string about;            // texts the message holds, between bars
-        long line;                    // -1 for none
-        long column = -2;             // -2: not checked
-        std::string properties = "";  // one more line, or a project type of its own
-    };
-    const Case cases[] = {
-        {true, kWsdlHead + "  <portType name='Empty'/>\n</definitions>\n", false,
-         "port type Empty|no operations", 3},
-        {false, kSchemaHead + "  <xs:element name='note' type='xs:string'/>\n</xs:schema>\n", false,
-         "no complex types", 1},
-        {false, kSchemaHead + kTypeT + "xs:int'/></xs:sequence></xs:complexType>\n</xs:schema>\n",
-         false, "server project|bindgen|foundation", -1, -2, "type=server"},
-        {true,
-         kWsdlHead + kPortType +
-             "  <binding name='B' type='tns:P'>\n    <operation name='a'/>\n"
-             "    <operation name='zz'/>\n  </binding>\n</definitions>\n",
-         false, "binding B|zz|port type P", 6},
-        // Where the start tag begins, though it ends a line later.
-        {false,
-         "<?xml version='1.0'?>\n"
-         "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema' xmlns:p='urn:p'>\n"
-         "  <xs:complexType name='Order'>\n    <xs:sequence>\n"
-         "      <xs:element name='id' type='xs:int'/>\n      <xs:element\n"
-         "          name='customer' type='p:Customer'/>\n"
-         "    </xs:sequence>\n  </xs:complexType>\n</xs:schema>\n",
-         true, "p:Customer|customer|not defined", 6, 7},
-        // At the include that names the file, in the file that names it.
-        {false,
-         kSchemaHead + "  <xs:include schemaLocation='parts\\missing.xsd'/>\n  <xs:complexType "
-                       "name='T'/>\n</xs:schema>\n",
-         true, "cannot read the schema file parts/missing.xsd", 2, 3},
-        {false, kSchemaHead + kTypeT + "q:A'/>\n  </xs:sequence></xs:complexType>\n</xs:schema>\n",
-         true, "the prefix q of q:A is not declared", 3},
-        // A pattern of another dialect is not checked rather than refusing
-        // what the schema allows.
-        {false,
-         kSchemaHead + kTypeT + "C'/></xs:sequence></xs:complexType>\n" +
-             "  <xs:simpleType name='C'><xs:restriction base='xs:string'>\n" +
-             "    <xs:pattern value='^(?:[a-z]+)$'/>\n  </xs:restriction></xs:simpleType>\n" +
-             "</xs:schema>\n",
-         false, "the pattern ^(?:[a-z]+)$ is not checked|a misplaced '?'", 5},
-        {true,
-         kWsdlHead + kPortType +
-             "  <binding name='B' type='tns:P' "
-             "xmlns:soap='http://schemas.xmlsoap.org/wsdl/soap/'>\n"
-             "    <operation name='a'><input><soap:body use='literal'/>\n"
-             "      <soap:header message='tns:M' part='h' use='literal'/></input>"
-             "</operation>\n  </binding>\n</definitions>\n",
-         true,
-         "message M has no part h|soap:header of the input of the operation a of the binding B", 6,
-         7},
-        {true, kWsdlHead + kPortType + "</definitions>\n", false,
-         "neither the server nor the client side|only data classes", -1, -2,
-         "server=false\nclient=false"},
-        {true, kSchemaHead + "</xs:schema>\n", true, "not a WSDL file", 1},
-        {false, kSchemaHead + "  <xs:element name='x' type='xs:string'>\n</xs:schema>\n", true,
-         "mismatch", 3},
-    };
-    for (const Case& c : cases) {
+    for (const ReportCase& c : kReportCases) {
         SCOPED_TRACE(c.about);
         fs::remove(path() + "/orvoruntime.h");
         write("input.xml", c.input);
