@@ -95,28 +95,4 @@ TEST(Soap, OnlyHeaderBlocksTheOperationReadsMayBeMarkedMustUnderstand) {
     EXPECT_NO_THROW(orvo::refuseHeadersToUnderstand(bare, orvo::SoapVersion::Soap11));
 }
 
-// An envelope with a Header: the blocks stand before the Body and read back.
-TEST(Soap, HeaderBlocksAreWrittenBeforeTheBody) {
-    orvo::Writer out;
-    orvo::startSoapEnvelopeOnly(out, orvo::SoapVersion::Soap12);
-    orvo::startSoapHeader(out, orvo::SoapVersion::Soap12);
-    out.start("urn:h", "Session");
-    out.text("s-1");
-    out.end();
-    out.end();
-    orvo::startSoapBody(out, orvo::SoapVersion::Soap12);
-    out.start("urn:h", "Answer");
-    out.end();
-    out.end();
-    out.end();
-    const orvo::Document written = orvo::Document::parse(out.str());
-    orvo::SoapVersion version = orvo::SoapVersion::Soap11;
-    EXPECT_TRUE(orvo::soapBody(written, version).firstChild().is("urn:h", "Answer"));
-    EXPECT_EQ(version, orvo::SoapVersion::Soap12);
-    const orvo::Element session = orvo::soapHeader(written, version).firstChild();
-    EXPECT_TRUE(session.is("urn:h", "Session")) << out.str();
-    EXPECT_EQ(session.text(), "s-1");
-    EXPECT_LT(out.str().find("Header"), out.str().find("Body"));
-}
-
 }  // namespace
