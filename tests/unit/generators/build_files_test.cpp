@@ -137,10 +137,8 @@ TEST_F(Prjforge, BuildFilesNameEveryServletSourceAndBuildASharedLibrary) {
     write("CartServlet.cpp", "extern \"C\" int cart() { return 7; }\n");
     write("PayServlet.cpp", "extern \"C\" int pay() { return 8; }\n");
     ASSERT_EQ(run(prjforge()), 0) << log();
-    const std::string makefile = read("makefile");
-    EXPECT_TRUE(has(makefile, "\tPayServlet.cpp")) << makefile;
-    EXPECT_FALSE(has(makefile, "HelloServlet")) << makefile;
-    EXPECT_TRUE(has(makefile, "LIBRARY = libshop.so")) << makefile;
+    expectHas(read("makefile"), {"\tPayServlet.cpp", "LIBRARY = libshop.so"});
+    EXPECT_FALSE(has(read("makefile"), "HelloServlet")) << read("makefile");
     EXPECT_EQ(read("errors.xml"), "");
     ASSERT_EQ(kx::os::runCommand("make -s > make.txt"), 0) << read("make.txt");
     EXPECT_TRUE(exists("libshop.so"));
