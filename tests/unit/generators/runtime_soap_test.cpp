@@ -9,8 +9,8 @@
 
 namespace {
 
-// The servlets and clients of SOAP 1.1 are run by the generated-code and
-// SOAP peer tests; the client side of SOAP 1.2 faults only here.
+// A SOAP 1.2 fault as written, and its code read back in the SOAP 1.1 name
+// the generated code throws (generated_code_test reads a header fault so).
 TEST(Soap, Soap12FaultsAreReadBackWithTheSoap11NamesOfTheirCodes) {
     const std::string soap12 =
         orvo::faultEnvelope(orvo::Fault("Client", "no <such> thing"), orvo::SoapVersion::Soap12);
