@@ -195,18 +195,6 @@ def _self_test():
         ("<a>1 2 3</a>", "<a>1 2</a>", "/a/text()"),
         ("<a>x<b/></a>", "<a><b/></a>", "/a/text()"),
     ]
-    failures = 0
-    for a, b in same:
-        diffs = compare_texts(a, b) + compare_texts(b, a)
-        if diffs:
-            failures += 1
-            print("self-test FAILED (should be equal): %s: %s" % (a, diffs[0]))
-    for a, b, where in different:
-        diffs = compare_texts(a, b)
-        if not diffs or diffs[0][0] != where or not compare_texts(b, a):
-            failures += 1
-            print("self-test FAILED (should differ both ways, first at %s): %s: %s"
-                  % (where, a, diffs[:1]))
     leaves_same = [
         ('<a xmlns:xsi="%s" xsi:schemaLocation="u f"><c/><b x="1">t</b></a>' % XSI[1:-1],
          '<a><b x="1">t</b><c/></a>'),
@@ -218,18 +206,26 @@ def _self_test():
         ("<a>one <b/></a>", "<a><b/></a>", "/a/text()"),
         ('<a><b x="1"/></a>', '<a><b x="2"/></a>', "/a/b/@x"),
     ]
-    for a, b in leaves_same:
-        diffs = compare_leaves(ET.fromstring(a), ET.fromstring(b))
-        if diffs:
+    def leaves(a, b):
+        return compare_leaves(ET.fromstring(a), ET.fromstring(b))
+
+    # (compare, expected, actual, path of the first difference or None, both ways)
+    cases = ([(compare_texts, a, b, None, True) for a, b in same]
+             + [(compare_texts, a, b, where, True) for a, b, where in different]
+             + [(leaves, a, b, None, False) for a, b in leaves_same]
+             + [(leaves, a, b, where, False) for a, b, where in leaves_different])
+    failures = 0
+    for compare, a, b, where, both_ways in cases:
+        diffs = compare(a, b)
+        if where is None:
+            wrong = diffs or (both_ways and compare(b, a))
+        else:
+            wrong = not diffs or diffs[0][0] != where or (both_ways and not compare(b, a))
+        if wrong:
             failures += 1
-            print("self-test FAILED (leaves should be kept): %s: %s" % (a, diffs[0]))
-    for a, b, where in leaves_different:
-        diffs = compare_leaves(ET.fromstring(a), ET.fromstring(b))
-        if not diffs or diffs[0][0] != where:
-            failures += 1
-            print("self-test FAILED (leaf %s should be missing): %s: %s" % (where, a, diffs[:1]))
-    cases = len(same) + len(different) + len(leaves_same) + len(leaves_different)
-    print("compare_xml self-test: %d of %d cases right" % (cases - failures, cases))
+            print("self-test FAILED (%s): %s: %s" % ("should be equal" if where is None else
+                                                     "first difference at " + where, a, diffs[:1]))
+    print("compare_xml self-test: %d of %d cases right" % (len(cases) - failures, len(cases)))
     return 1 if failures else 0
 
 

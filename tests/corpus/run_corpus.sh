@@ -1,16 +1,12 @@
 #!/usr/bin/env bash
-# Runs bindgen over the schema corpus and checks what the generated sample
-# programs make of the instance documents, against xmllint (README.md).
+# Runs bindgen over the schema corpus, or with --shared over the shared
+# corpus of public schemas (skipped with exit status 77 where it is absent),
+# and checks what the generated sample programs make of the instance
+# documents against xmllint (README.md).
 #
 #   tests/corpus/run_corpus.sh [FOLDER...]     (all folders when none given)
 #   tests/corpus/run_corpus.sh --shared [CASE...]
 #   KX_TEST_BIN_DIR (bindgen's folder), KX_KEEP=1 (keep scratch), KX_MAKE_JOBS
-#
-# --shared takes the cases of the shared corpus of public schemas instead
-# (xsd/MANIFEST.json under KX_SHARED_CORPUS, else ../shared/corpus beside
-# the source tree): each listed schema with its instance documents, all of
-# which must come back valid with every leaf kept (compare_xml.py --leaves).
-# Without that corpus the run is reported as skipped (exit status 77).
 set -euo pipefail
 
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"

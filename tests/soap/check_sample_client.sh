@@ -18,15 +18,9 @@ wsdl="$2"
 python=/usr/bin/python3
 scratch="$(mktemp -d "${TMPDIR:-/tmp}/kx-sample-client.XXXXXX")"
 server_pid=""
-
-cleanup() {
-  if [ -n "$server_pid" ] && kill -0 "$server_pid" 2>/dev/null; then
-    kill -TERM "$server_pid" 2>/dev/null || true
-    wait "$server_pid" 2>/dev/null || true
-  fi
-  rm -rf "$scratch"
-}
-trap cleanup EXIT
+# shellcheck source=peer_lib.sh
+source "$soap_dir/peer_lib.sh"
+trap 'stop_pid "$server_pid" 50 || true; rm -rf "$scratch"' EXIT
 
 program_name="$(sed -n -E 's/^PROGRAM = ([A-Za-z0-9_.-]+)$/\1/p' "$client/makefile" 2>/dev/null | head -n1)"
 program="$client/$program_name"
@@ -36,21 +30,15 @@ if [ -z "$program_name" ] || [ ! -x "$program" ]; then
 fi
 
 "$python" "$soap_dir/validating_server.py" --operations "$wsdl" >"$scratch/operations" 2>"$scratch/server.err" ||
-  { echo "FAIL sample client: validating_server.py cannot read $wsdl"; sed 's/^/    | /' "$scratch/server.err"; exit 1; }
+  { echo "FAIL sample client: validating_server.py cannot read $wsdl"; show "$scratch/server.err"; exit 1; }
 
 "$python" "$soap_dir/validating_server.py" --port 0 --log "$scratch/requests.log" "$wsdl" \
   >"$scratch/server.out" 2>"$scratch/server.err" &
 server_pid=$!
-url=""
-for _ in $(seq 1 100); do
-  url="$(head -n1 "$scratch/server.out" 2>/dev/null | grep -o -E 'https?://[^ ]+$' || true)"
-  [ -n "$url" ] && break
-  kill -0 "$server_pid" 2>/dev/null || break
-  sleep 0.1
-done
+url="$(await_url "$scratch/server.out" "$server_pid" 100)"
 if [ -z "$url" ]; then
   echo "FAIL sample client: validating_server.py printed no address"
-  sed -n '1,15p' "$scratch/server.err" | sed 's/^/    | /'
+  show "$scratch/server.err"
   exit 1
 fi
 
@@ -69,7 +57,7 @@ while IFS= read -r operation; do
     echo "PASS sample client: $operation"
   else
     echo "FAIL sample client: $operation never called"
-    sed -n '1,10p' "$scratch/program.out" | sed 's/^/    | /'
+    show "$scratch/program.out" 10
     failed=1
   fi
 done <"$scratch/operations"

@@ -1,8 +1,22 @@
-# What the SOAP peer scripts share (run_soap.sh, run_shared.sh): PASS, FAIL
-# and SKIP lines with their counts, steps run in a folder, and servers
-# started and stopped by pid. Sourced; sets nothing else.
+# What the SOAP peer scripts share (run_soap.sh, run_shared.sh,
+# check_sample_client.sh): the tools, PASS, FAIL and SKIP lines with their
+# counts, steps run in a folder, and servers started and stopped by pid.
+# Sourced after soap_dir is set.
 
+python=/usr/bin/python3
+bin_dir="$(cd "${KX_TEST_BIN_DIR:-$soap_dir/../../build/bin}" 2>/dev/null && pwd || true)"
 passed=0 failed=0 skipped=0
+# need TOOL...: the tools in $bin_dir and zeep for $python, else exit 1 naming what is missing.
+need() {
+  local tool
+  for tool in "$@"; do
+    [ -x "$bin_dir/$tool" ] || { echo "$0: no $bin_dir/$tool (set KX_TEST_BIN_DIR)" >&2; exit 1; }
+  done
+  "$python" -c 'import zeep' 2>/dev/null ||
+    { echo "$0: $python cannot import zeep (scripts/setup.sh installs python3-zeep)" >&2; exit 1; }
+}
+# The scratch folder removed, or kept with KX_SOAP_KEEP=1.
+remove_scratch() { [ "${KX_SOAP_KEEP:-0}" = 1 ] && echo "scratch kept in $scratch" || rm -rf "$scratch"; }
 pass() { echo "PASS $1"; passed=$((passed + 1)); }
 fail() { echo "FAIL $1${2:+: $2}"; failed=$((failed + 1)); }
 skip() { echo "SKIP $1${2:+: $2}"; skipped=$((skipped + 1)); }

@@ -1,38 +1,19 @@
 #!/usr/bin/env bash
-# The SOAP peer tests on WSDL files without an implementation of their own:
-# the shapes of real services in shapes/, then every *.wsdl below the shared
-# corpus's wsdl/ (KX_SHARED_CORPUS, else ../shared/corpus beside the source
-# tree), which nobody here wrote; or the files named. Per file: svcgen writes the
-# server and client projects with samples and makefile, make builds them,
-# make run serves the sample server at a free port, and zeep_any.py calls
-# every operation of every SOAP port with values made from the schema; the
-# project's sample client then calls validating_server.py, whose checks each
-# request must pass. A file
-# with SOAP encoding (use="encoded") must instead be refused with an error
-# that says so. One PASS, FAIL or SKIP line per check, then a summary; exit 1
-# on a failure; the shared corpus, when absent, is one SKIP.
+# The SOAP peer tests on WSDL files without an implementation of their own
+# (README.md): shapes/, then the shared corpus's wsdl/, or the files named.
+# One PASS, FAIL or SKIP line per check, then a summary; exit 1 on a failure.
 #
 #   run_shared.sh [WSDL ...]    KX_TEST_BIN_DIR (default build/bin), KX_MAKE_JOBS, KX_SOAP_KEEP=1
 set -euo pipefail
 
 soap_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-bin_dir="$(cd "${KX_TEST_BIN_DIR:-$soap_dir/../../build/bin}" && pwd)"
-python=/usr/bin/python3
-scratch="$(mktemp -d "${TMPDIR:-/tmp}/kx-shared-soap.XXXXXX")"
 server_pid=""
 # shellcheck source=peer_lib.sh
 source "$soap_dir/peer_lib.sh"
-
-cleanup() {
-  stop_group "$server_pid" 150 || true
-  [ "${KX_SOAP_KEEP:-0}" = 1 ] && echo "scratch kept in $scratch" || rm -rf "$scratch"
-}
-trap cleanup EXIT
+need svcgen
+scratch="$(mktemp -d "${TMPDIR:-/tmp}/kx-shared-soap.XXXXXX")"
+trap 'stop_group "$server_pid" 150 || true; remove_scratch' EXIT
 trap 'exit 130' INT TERM
-
-[ -x "$bin_dir/svcgen" ] || { echo "run_shared.sh: no $bin_dir/svcgen (set KX_TEST_BIN_DIR)" >&2; exit 1; }
-"$python" -c 'import zeep' 2>/dev/null ||
-  { echo "run_shared.sh: $python cannot import zeep (scripts/setup.sh installs python3-zeep)" >&2; exit 1; }
 
 wsdls=("$@")
 if [ $# -eq 0 ]; then

@@ -9,13 +9,12 @@
 set -euo pipefail
 
 soap_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-bin_dir="$(cd "${KX_TEST_BIN_DIR:-$soap_dir/../../build/bin}" && pwd)"
-python=/usr/bin/python3
 body_limit=65536
-scratch="$(mktemp -d "${TMPDIR:-/tmp}/kx-soap.XXXXXX")"
 container_pid="" spyne_pid=""
 # shellcheck source=peer_lib.sh
 source "$soap_dir/peer_lib.sh"
+need svcgen kxcontainer kx_tryit_requests
+scratch="$(mktemp -d "${TMPDIR:-/tmp}/kx-soap.XXXXXX")"
 
 stop_container() { local status=0; stop_pid "$container_pid" 150 || status=$?; container_pid=""; return "$status"; }
 stop_spyne() { stop_pid "$spyne_pid" 50 || true; spyne_pid=""; }
@@ -23,18 +22,12 @@ stop_spyne() { stop_pid "$spyne_pid" 50 || true; spyne_pid=""; }
 cleanup() {
   stop_container || true
   stop_spyne
-  [ "${KX_SOAP_KEEP:-0}" = 1 ] && echo "scratch kept in $scratch" || rm -rf "$scratch"
+  remove_scratch
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 failed_folders=()
-
-for tool in svcgen kxcontainer kx_tryit_requests; do
-  [ -x "$bin_dir/$tool" ] || { echo "run_soap.sh: no $bin_dir/$tool (set KX_TEST_BIN_DIR)" >&2; exit 1; }
-done
-"$python" -c 'import zeep' 2>/dev/null ||
-  { echo "run_soap.sh: $python cannot import zeep (scripts/setup.sh installs python3-zeep)" >&2; exit 1; }
 
 # start_container WHAT: kxcontainer on $work's project; sets container_base or FAILs WHAT.
 start_container() {

@@ -97,12 +97,18 @@ BANK_NS = "urn:kxtest:bank"
 CENT = PyDecimal("0.01")
 
 
-def bank_fault(message, element, fields):
-    """A Client fault whose detail is the declared element of the WSDL file."""
-    detail = etree.Element(f"{{{BANK_NS}}}{element}", nsmap={"tns": BANK_NS})
+def client_fault(message, ns, element, fields):
+    """A Client fault whose detail is the declared element {ns}element of the
+    WSDL file, with the fields as its children: as the generated server sends
+    declared faults and header faults."""
+    detail = etree.Element(f"{{{ns}}}{element}", nsmap={"tns": ns})
     for name, value in fields:
-        etree.SubElement(detail, f"{{{BANK_NS}}}{name}").text = str(value)
+        etree.SubElement(detail, f"{{{ns}}}{name}").text = str(value)
     return Fault(faultcode="Client", faultstring=message, detail=detail)
+
+
+def bank_fault(message, element, fields):
+    return client_fault(message, BANK_NS, element, fields)
 
 
 class BankService(ServiceBase):
@@ -148,11 +154,8 @@ class Session(ComplexModel):
 
 
 def auth_failed(username, reason):
-    """The header fault AuthFailed, sent as the fault's detail as the generated server does."""
-    detail = etree.Element(f"{{{SESSION_NS}}}AuthFailed", nsmap={"tns": SESSION_NS})
-    etree.SubElement(detail, f"{{{SESSION_NS}}}username").text = username
-    etree.SubElement(detail, f"{{{SESSION_NS}}}reason").text = reason
-    return Fault(faultcode="Client", faultstring=f"authentication failed: {reason}", detail=detail)
+    return client_fault(f"authentication failed: {reason}", SESSION_NS, "AuthFailed",
+                        [("username", username), ("reason", reason)])
 
 
 class SessionService(ServiceBase):

@@ -123,9 +123,16 @@ inline std::vector<std::string> split(const std::string& text, char separator) {
     return parts;
 }
 
+// Each of the texts is in the text.
+inline void expectHas(const std::string& text, std::initializer_list<std::string> parts) {
+    for (const std::string& part : parts) {
+        EXPECT_TRUE(has(text, part)) << part << "\nnot in\n" << text;
+    }
+}
+
 // The records whose message holds all the given texts.
 inline std::vector<ErrorRecord> recordsAbout(const std::vector<ErrorRecord>& records,
-                                             std::initializer_list<std::string> texts) {
+                                             const std::vector<std::string>& texts) {
     std::vector<ErrorRecord> found;
     std::copy_if(records.begin(), records.end(), std::back_inserter(found), [&](const auto& r) {
         return std::all_of(texts.begin(), texts.end(),
@@ -216,6 +223,31 @@ class GeneratorProject : public ::testing::Test {
         const int status = kx::os::runCommand(line + " > compiler.txt");
         return status != 0 || !anyServlet ? status
                                           : kx::os::runCommand(servlets + " > compiler.txt");
+    }
+
+    // Builds the program with the generated sources but those left out, runs
+    // it, and gives its output.
+    std::string buildAndRun(const std::string& program,
+                            const std::vector<std::string>& leaveOut = {}) {
+        write("check_program.cxx", program);
+        std::string line = "g++ -std=c++17 -Wall -Wextra -Werror " + pkgConfig("--cflags") +
+                           " -I. -o check_program check_program.cxx";
+        for (const std::string& source : filesEndingIn(".cpp")) {
+            if (std::find(leaveOut.begin(), leaveOut.end(), source) == leaveOut.end()) {
+                line += " " + source;
+            }
+        }
+        EXPECT_EQ(kx::os::runCommand(line + " " + pkgConfig("--libs") + " > compiler.txt"), 0)
+            << read("compiler.txt");
+        EXPECT_EQ(kx::os::runCommand("./check_program > program.txt"), 0) << read("program.txt");
+        return read("program.txt");
+    }
+
+    // Empties the project folder for the next run.
+    void clear() const {
+        for (const auto& entry : fs::directory_iterator(dir_.path())) {
+            fs::remove_all(entry.path());
+        }
     }
 
     // How the generated code finds libxml2 and libcurl, as pkg-config says.

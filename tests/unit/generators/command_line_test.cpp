@@ -26,9 +26,7 @@ TEST_F(CommandLine, BadLinesEndWithUsageErrorOnStandardErrorAndInErrorsXml) {
         EXPECT_EQ(kx::os::runCommand("sh -c \"exec '" + tool(program) + "' " + words +
                                      " 2>stderr.txt >stdout.txt\""),
                   2);
-        const std::string error = read("stderr.txt");
-        EXPECT_TRUE(has(error, program + ": " + reason)) << error;
-        EXPECT_TRUE(has(error, "usage: " + program)) << error;
+        expectHas(read("stderr.txt"), {program + ": " + reason, "usage: " + program});
         EXPECT_TRUE(filesEndingIn(".h").empty());
         const auto records = errors();  // the status page sees the failure too
         ASSERT_EQ(records.size(), 1u);
@@ -39,8 +37,7 @@ TEST_F(CommandLine, BadLinesEndWithUsageErrorOnStandardErrorAndInErrorsXml) {
 TEST_F(CommandLine, HelpPrintsTheUsageOfEachTool) {
     for (const char* program : {"svcgen", "bindgen", "prjforge"}) {
         EXPECT_EQ(run("\"" + tool(program) + "\" --help"), 0) << program;
-        EXPECT_TRUE(has(log(), std::string("usage: ") + program)) << log();
-        EXPECT_TRUE(has(log(), "-properties")) << log();
+        expectHas(log(), {std::string("usage: ") + program, "-properties"});
     }
     EXPECT_FALSE(exists("errors.xml"));
 }
@@ -54,8 +51,7 @@ TEST_F(CommandLine, CompilerOptionWithoutKeyAndUserDefinitionsAreWarnings) {
                   example("purchaseorder.xsd") + "\""),
               0)
         << log();
-    EXPECT_TRUE(has(log(), "option -Dcolour=blue (unknown, ignored)")) << log();
-    EXPECT_TRUE(has(log(), "option -DkeepProject=false\n")) << log();
+    expectHas(log(), {"option -Dcolour=blue (unknown, ignored)", "option -DkeepProject=false\n"});
     const auto records = errors();
     ASSERT_EQ(records.size(), 2u) << read("errors.xml");
     EXPECT_EQ(recordsAbout(records, {"-compiler has no value"}).size(), 1u);

@@ -65,18 +65,23 @@ bool isIdentifier(const KxCString& name) {
     return std::regex_match(name, kIdentifier) && !isCppKeyword(name);
 }
 
+// The class of the type of that local name, or of an element's own type.
+const ClassModel& classOf(const DataModel& model, const char* local, bool fromElement = false) {
+    for (const ClassModel& found : model.classes) {
+        if (found.type->name.local == local && found.type->fromElement == fromElement) {
+            return found;
+        }
+    }
+    ADD_FAILURE() << "no class for " << local;
+    return model.classes.front();
+}
+
 class DataModelTest : public ::testing::Test {
   protected:
     DataModelTest() : text_(kOrders), model_(buildDataModel(text_.schema())) {}
 
     const ClassModel& type(const char* local, bool fromElement = false) const {
-        for (const ClassModel& model : model_.classes) {
-            if (model.type->name.local == local && model.type->fromElement == fromElement) {
-                return model;
-            }
-        }
-        ADD_FAILURE() << "no class for " << local;
-        return model_.classes.front();
+        return classOf(model_, local, fromElement);
     }
     static const FieldModel& field(const ClassModel& model, const char* local,
                                    bool attribute = false) {
@@ -250,17 +255,9 @@ TEST(MissableClasses, WhatCanBeToldUnsetSpreadsToHoldersAndDerivedTypesOnly) {
         <xs:element name="a" type="xs:string"/><xs:element name="b" type="xs:int"/>
       </xs:choice></xs:complexType>)"));
     const DataModel model = buildDataModel(text.schema());
+    const auto of = [&](const char* local) -> const ClassModel& { return classOf(model, local); };
     const auto index = [&](const char* local) {
-        for (std::size_t i = 0; i < model.classes.size(); ++i) {
-            if (model.classes[i].type->name.local == local) {
-                return static_cast<int>(i);
-            }
-        }
-        ADD_FAILURE() << "no class " << local;
-        return 0;
-    };
-    const auto of = [&](const char* local) -> const ClassModel& {
-        return model.classes[static_cast<std::size_t>(index(local))];
+        return static_cast<int>(&of(local) - model.classes.data());
     };
     for (const char* local :
          {"Counted", "Middle", "Top", "Chooser", "MoreCounted", "Named", "Choosy"}) {

@@ -85,18 +85,4 @@ TEST(Writer, PlacesMixedTextPiecesBetweenChildElements) {
     EXPECT_THROW(late.mixedText(none), std::logic_error);
 }
 
-TEST(Element, GivesItsAttributesAndTextPieces) {
-    const orvo::Document document =
-        orvo::Document::parse("<a xmlns:p='urn:p' p:x='1' y='a&amp;b'><b>in</b>after<c/></a>");
-    std::vector<orvo::AnyAttribute> seen;
-    document.root().forEachAttribute([&](std::string ns, std::string name, std::string value) {
-        seen.push_back({ns, name, value});
-    });
-    EXPECT_EQ(seen, (std::vector<orvo::AnyAttribute>{{"urn:p", "x", "1"}, {"", "y", "a&b"}}));
-    EXPECT_EQ(document.root().textPieces(), (std::vector<std::string>{"", "after", ""}));
-    EXPECT_EQ(document.root().firstChild().textPieces(), (std::vector<std::string>{"in"}));
-    EXPECT_TRUE(orvo::inNamespaces("", {"urn:p", ""}));
-    EXPECT_FALSE(orvo::inNamespaces("urn:q", {"urn:p", ""}));
-}
-
 }  // namespace

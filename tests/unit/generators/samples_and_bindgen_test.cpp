@@ -64,9 +64,8 @@ TEST_F(Bindgen, DataBindingSettingsWriteTheirFilesAndCopies) {
     EXPECT_EQ(pages, (std::vector<std::string>{"Item.html", "Items.html", "PurchaseOrderType.html",
                                                "USAddress.html", "index.html"}));
     EXPECT_FALSE(exists("docs/datatypes"));
-    const std::string page = read("docs/PurchaseOrderType.html");
-    EXPECT_TRUE(has(page, "href=\"USAddress.html\"")) << page;
-    EXPECT_TRUE(has(page, "href=\"index.html\"")) << page;
+    expectHas(read("docs/PurchaseOrderType.html"),
+              {"href=\"USAddress.html\"", "href=\"index.html\""});
     EXPECT_EQ(filesEndingIn(".html", "pub/docs"), pages);
     for (const std::string& name : pages) {
         EXPECT_EQ(read("pub/docs/" + name), read("docs/" + name)) << name;

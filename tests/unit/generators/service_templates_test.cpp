@@ -101,58 +101,40 @@ TEST(ServiceTemplates, EveryTemplateWritesWsdlTextsOnlyEscaped) {
     EXPECT_GE(rendered, 19);
 }
 
+// The shapes no generated project of the other tests has: an rpc request
+// with an output part besides its result, a one-way call and an operation
+// without parts. (Header blocks both ways and faults read from the Header
+// run in generated_code_test; per-operation header blocks, rpc dispatch and
+// one-way answers in the SOAP peer tests.)
 TEST(ServiceTemplates, TheShapesOfAnOperationComeOutAsCode) {
     WsdlPortType portType;
     portType.name = "Port";
     const KxContextObject record = portRecord(hostilePort(portType));
-    const KxCString proxy = renderTemplate("service/proxy-base-source.tl",
-                                           {{"port", record}, {"heading", inputText("P.cpp")}});
+    const auto render = [&](const char* name) {
+        return renderTemplate(name, {{"port", record}, {"heading", inputText("P.cpp")}});
+    };
+    const KxCString proxy = render("service/proxy-base-source.tl");
     // The rpc request is wrapped in the operation's element in the body
     // namespace, its values written in order; the result is read back.
     const KxCString wrapper = "out.start(\"x\\\"*/\\n#include <evil>\\n</b>\", \"op";
     EXPECT_NE(proxy.find(wrapper), KxCString::npos);
     EXPECT_LT(proxy.find("out.text(orvo::toText(a));"), proxy.find("b.writeXml(out, "));
     EXPECT_NE(proxy.find("::ns::Item returned;"), KxCString::npos);
-    EXPECT_NE(proxy.find("throwPFaults(body.firstChild(), orvo::soapHeader(response, version));"),
-              KxCString::npos);
-    // The request's header block goes into the Header, before the Body; the
-    // response's is read from the Header.
-    EXPECT_LT(proxy.find("orvo::startSoapHeader(out, "), proxy.find("h.writeXml(out, "));
-    EXPECT_LT(proxy.find("h.writeXml(out, "), proxy.find("orvo::startSoapBody(out, "));
-    EXPECT_NE(proxy.find("orvo::readValue(child, child.text(), s);"), KxCString::npos);
-    EXPECT_LT(proxy.find("const orvo::Element header = orvo::soapHeader(response, version);"),
-              proxy.find("orvo::readValue(child, child.text(), s);"));
     // The one-way call, and only it, returns on an empty answer.
     EXPECT_NE(proxy.find("if (answer.empty())"), KxCString::npos);
     EXPECT_EQ(proxy.find("if (answer.empty())"), proxy.rfind("if (answer.empty())"));
 
-    const KxCString skeleton = renderTemplate("service/skeleton-source.tl",
-                                              {{"port", record}, {"heading", inputText("P.cpp")}});
-    // Inputs, input headers, outputs, output headers; the response's header
-    // block is written before the Body starts.
+    // Inputs, input headers, outputs, output headers; a one-way operation
+    // answers nothing, one without parts an empty response.
+    const KxCString skeleton = render("service/skeleton-source.tl");
     EXPECT_NE(skeleton.find("const ::ns::Item returned = service_.op(a, b, h, o, s);"),
               KxCString::npos);
-    EXPECT_NE(skeleton.find("h.readXml(child);"), KxCString::npos);
-    EXPECT_LT(skeleton.find("orvo::startSoapHeader(out, version_);"),
-              skeleton.find("out.text(orvo::toText(s));"));
-    EXPECT_LT(skeleton.find("out.text(orvo::toText(s));"),
-              skeleton.find("orvo::startSoapBody(out, version_);"));
     EXPECT_NE(skeleton.find("        tell(request, header, out);\n        return false;"),
               KxCString::npos);
     EXPECT_NE(skeleton.find("        bare(request, header, out);\n        return true;"),
               KxCString::npos);
-
-    const KxCString servlet = renderTemplate("service/servlet-base-source.tl",
-                                             {{"port", record}, {"heading", inputText("P.cpp")}});
-    EXPECT_NE(servlet.find("const bool rpc = operation == \"op"), KxCString::npos);
-    EXPECT_NE(servlet.find("candidate(\"bare\", \"\", false);"), KxCString::npos);
-    // Only op declares a header block: it alone understands one.
-    EXPECT_NE(servlet.find("        return block.is(\"x\\\"*/\\n#include <evil>\\n</b>\", \"partx"),
-              KxCString::npos)
-        << servlet;
-    EXPECT_EQ(servlet.find("return block.is("), servlet.rfind("return block.is("));
-    EXPECT_LT(servlet.find("operationFor(orvo::soapActionOf"),
-              servlet.find("orvo::refuseHeadersToUnderstand(request, version"));
+    EXPECT_NE(render("service/servlet-base-source.tl").find("candidate(\"bare\", \"\", false);"),
+              KxCString::npos);
 }
 
 }  // namespace
