@@ -18,10 +18,14 @@
 
 // The functions below are called from every class of a table; each is
 // compiled once per source, not into every caller.
+#ifndef ORVO_NOINLINE
 #if defined(_MSC_VER)
 #define ORVO_NOINLINE __declspec(noinline)
-#else
+#elif defined(__GNUC__) || defined(__clang__)
 #define ORVO_NOINLINE __attribute__((noinline))
+#else
+#define ORVO_NOINLINE
+#endif
 #endif
 
 namespace orvo {
