@@ -67,6 +67,23 @@ const KxContextObject& escapeTool() {
     return tool;
 }
 
+// Which of the built-in tool's methods a reference calls, when it is
+// $esc.url(one argument) or $esc.html(one argument); None otherwise.
+enum class EscapeCall { None, Url, Html };
+
+EscapeCall escapeCallOf(const Reference& reference) {
+    if (reference.root != "esc" || reference.steps.size() != 1) {
+        return EscapeCall::None;
+    }
+    const Step& step = reference.steps.front();
+    if (!step.call || step.arguments.size() != 1) {
+        return EscapeCall::None;
+    }
+    return step.name == "url"    ? EscapeCall::Url
+           : step.name == "html" ? EscapeCall::Html
+                                 : EscapeCall::None;
+}
+
 // $foreach inside a loop: count (from 1), index (from 0), hasNext, first and
 // last. One status serves a whole loop and moves on with it, so a loop
 // allocates nothing per element.
@@ -136,6 +153,15 @@ class Renderer {
     void visit(const TextNode& node) { out_ += node.text; }
 
     void visit(const OutputNode& node) {
+        // URL-encoded text holds nothing that HTML escaping replaces, so it
+        // goes out as it is made; an HTML-escaped value does only where the
+        // page itself is not escaped.
+        const EscapeCall escapeCall = escapeCallOf(node.reference);
+        if ((escapeCall == EscapeCall::Url ||
+             (escapeCall == EscapeCall::Html && escape_ == Escape::None)) &&
+            appendEscapeCall(node.reference, escapeCall, out_)) {
+            return;
+        }
         const KxContextObject value = resolve(node.reference);
         if (value.isValid()) {
             write(value);
@@ -268,6 +294,28 @@ class Renderer {
         }
     }
 
+    // $esc.url(value) and $esc.html(value) of the built-in tool write the
+    // value's text escaped straight into out, making no value of their own
+    // on the way. False, writing nothing, when $esc is another value or the
+    // argument is absent: the reference is then resolved as any other.
+    bool appendEscapeCall(const Reference& reference, EscapeCall escapeCall, KxCString& out) {
+        if (lookup(KxContextKey(reference.root, reference.rootHash)).getImpl() !=
+            escapeTool().getImpl()) {
+            return false;
+        }
+        const KxContextObject argument = evaluate(reference.steps.front().arguments.front());
+        if (!argument.isValid()) {
+            return false;
+        }
+        const std::string_view text = textOf(argument, work_.escaping);
+        if (escapeCall == EscapeCall::Url) {
+            kx::appendUrlEncoded(out, text);
+        } else {
+            appendHtmlEscaped(out, text);
+        }
+        return true;
+    }
+
     // ---- names ------------------------------------------------------------
 
     // Loop variables (innermost first), then #set names, then the context,
@@ -395,6 +443,11 @@ class Renderer {
         KxContextObject guard;
         for (const Expr& part : interpolation.parts) {
             if (const auto* reference = std::get_if<Reference>(&part)) {
+                const EscapeCall escapeCall = escapeCallOf(*reference);
+                if (escapeCall != EscapeCall::None &&
+                    appendEscapeCall(*reference, escapeCall, text)) {
+                    continue;
+                }
                 const KxContextObject value = resolve(*reference);
                 if (value.isValid() && value.getImpl()->guardsText()) {
                     guard = value;

@@ -30,6 +30,7 @@ struct Workspace {
     std::vector<std::vector<KxContextObject>> arguments;  // one list per call depth
     KxCString scratch;                                    // a value's text while it is escaped
     KxCString left, right;                                // the texts of a comparison
+    KxCString escaping;                                   // a value $esc escapes
     std::vector<KxCString> texts;                         // strings being built, one per depth
     bool lent = false;
 };
@@ -59,7 +60,8 @@ class WorkspaceLease {
             list.clear();
         }
         // A huge value escaped once does not stay with the thread.
-        for (KxCString* text : {&workspace_->scratch, &workspace_->left, &workspace_->right}) {
+        for (KxCString* text :
+             {&workspace_->scratch, &workspace_->left, &workspace_->right, &workspace_->escaping}) {
             if (text->capacity() > kKeptScratch) {
                 KxCString().swap(*text);
             }

@@ -85,7 +85,12 @@ INSTANTIATE_TEST_SUITE_P(
                     std::pair{"$esc.url(\"a b/c?d=1&e=\xC3\xA4~-._\")",
                               "a%20b%2Fc%3Fd%3D1%26e%3D%C3%A4~-._"},
                     std::pair{"$esc.url($missing)", "$esc.url($missing)"},
-                    std::pair{"[$!esc.url($missing)]", "[]"}));
+                    std::pair{"[$!esc.url($missing)]", "[]"},
+                    std::pair{"$user.join(\"q=$esc.url('a&b')&r=$esc.html($markup)$esc.url($no)\")",
+                              "q=a%26b&r=&lt;b&gt;&amp;&quot;&#39;&lt;/b&gt;$esc.url($no)"},
+                    // A value named esc stands in for the built-in tool.
+                    std::pair{"#set($esc = $user)$esc.url('a b') $esc.join(\"$esc.html('<')\")",
+                              "$esc.url('a b') $esc.html('<')"}));
 
 TEST(HtmlEscaping, EscapesEveryValueButNeverTheTemplateText) {
     const KxCString text =
@@ -118,8 +123,8 @@ class Guarded : public KxContextObjectImpl {
 
 TEST(GuardedValues, PassTheirGuardToTheStringsBuiltFromThem) {
     KxTemplateFactory factory;
-    KxTemplate page = factory.parseText(
-        "$g #set($s = \"<$g|$plain>\")$s #set($t = \"<$plain>\")$t", "test.tl");
+    KxTemplate page =
+        factory.parseText("$g #set($s = \"<$g|$plain>\")$s #set($t = \"<$plain>\")$t", "test.tl");
     ASSERT_TRUE(page.isValid());
     KxContext context;
     context.put("g", KxContextObject(std::make_shared<Guarded>("v")));
