@@ -69,11 +69,10 @@ KxContextObject KxSessionSettings::find(const KxContextKey& key) {
 
 KxContextObject KxSessionSettings::read(const Setting& setting) {
     ++reads_;
-    // The session's key, built in a buffer the thread keeps.
-    thread_local KxCString sessionKey;
-    sessionKey.assign(prefix_);
-    sessionKey.append(setting.key.name);
-    const KxServletAttribute attribute = session_.getAttribute(sessionKey);
+    // The session's key, built in the one buffer of this source.
+    sessionKey_.assign(prefix_);
+    sessionKey_.append(setting.key.name);
+    const KxServletAttribute attribute = session_.getAttribute(sessionKey_);
     if (setting.flag) {
         const auto* body = typedBody<bool>(attribute);
         return kxcreateContextObject(body != nullptr && body->getValue());

@@ -44,5 +44,6 @@ class KxSessionSettings : public KxContextSource {
     const KxHttpSession& session_;
     const KxCString prefix_;
     std::vector<Setting> settings_;
+    KxCString sessionKey_;  // the key of the setting being read
     std::size_t reads_ = 0;
 };

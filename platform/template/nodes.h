@@ -3,11 +3,15 @@
 // renderer walks. A tree is made once per template file and then only read,
 // by any number of renderings at once. Names are parsed into the nodes here
 // so that rendering never splits or copies them, each with its hash
-// (kxcontextHash) so that looking a name up never hashes it again.
+// (kxcontextHash) so that looking a name up never hashes it again, and its
+// slot, so that a rendering finds a name's current value by index.
 #include <atomic>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
+#include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -22,6 +26,29 @@ class TemplateSource;
 struct Expr;
 using ExprList = std::vector<Expr>;
 
+// ---- names -------------------------------------------------------------------
+
+// The slot of a name: the same number for the same text in every template
+// of the process, counted from 0. A rendering keeps the value a name has at
+// each point (a loop variable, a #set value, the context's value once asked
+// for) in a table indexed by slot, so that a reference costs one index and
+// not a search by text per value. Taking a slot locks; the parser does it,
+// once per name it meets.
+std::uint32_t nameSlot(std::string_view name);
+
+// A name as a template holds it: its text, its hash and its slot.
+struct Name {
+    KxCString text;
+    std::size_t hash = 0;
+    std::uint32_t slot = 0;
+
+    Name() = default;
+    explicit Name(KxCString name)
+        : text(std::move(name)), hash(kxcontextHash(text)), slot(nameSlot(text)) {}
+
+    KxContextKey key() const { return {text, hash}; }
+};
+
 // ---- expressions -------------------------------------------------------------
 
 // One part of a reference after its root: ".name" asks getAttribute, and
@@ -32,13 +59,17 @@ struct Step {
     ExprList arguments;
 };
 
+// The built-in escape tool's methods, $esc.url(value) and $esc.html(value),
+// which a reference of that shape calls when $esc is the tool itself.
+enum class EscapeCall : std::uint8_t { None, Url, Html };
+
 // $root.step.step(...). A reference whose value is absent renders its
 // source, as written, or nothing when it is quiet ($!).
 struct Reference {
-    KxCString root;
-    std::size_t rootHash = 0;  // kxcontextHash(root), worked out by the parser
+    Name root;
     std::vector<Step> steps;
     bool quiet = false;
+    EscapeCall escapeCall = EscapeCall::None;  // worked out by the parser
     KxCString source;
 };
 
@@ -97,16 +128,14 @@ struct IfNode {
 
 // #foreach($variable in list) body #end
 struct ForeachNode {
-    KxCString variable;
-    std::size_t variableHash = 0;
+    Name variable;
     Expr list;
     Block body;
 };
 
 // #set($variable = value)
 struct SetNode {
-    KxCString variable;
-    std::size_t variableHash = 0;
+    Name variable;
     Expr value;
 };
 
@@ -135,8 +164,7 @@ struct Node : NodeVariant {
 
 // #macro(name $parameter ...) body #end, wherever in the template it stands.
 struct MacroDefinition {
-    std::vector<KxCString> parameters;
-    std::vector<std::size_t> parameterHashes;  // one per parameter
+    std::vector<Name> parameters;
     Block body;
     Position at;
 };

@@ -187,13 +187,12 @@ class Parser {
 
     void parse_foreach(const Token& directive, Block& into) {
         expect(TokenKind::LParen, "expected '(' after #foreach");
-        KxCString variable = parseVariable("#foreach needs a loop variable such as $item");
+        Name variable = parseVariable("#foreach needs a loop variable such as $item");
         const Token& in = next();
         if (in.kind != TokenKind::Name || in.text != "in") {
             fail(in, "expected 'in' after the loop variable in #foreach");
         }
-        const std::size_t hash = kxcontextHash(variable);
-        ForeachNode node{std::move(variable), hash, parseExpression("#foreach"), {}};
+        ForeachNode node{std::move(variable), parseExpression("#foreach"), {}};
         expect(TokenKind::RParen, "expected ')' in #foreach");
         const Token& stop = parseBody(node.body);
         if (stop.kind == TokenKind::End) {
@@ -208,10 +207,9 @@ class Parser {
 
     void parse_set(const Token&, Block& into) {
         expect(TokenKind::LParen, "expected '(' after #set");
-        KxCString variable = parseVariable("#set needs a name to set, such as $name");
-        expect(TokenKind::Assign, "expected '=' after $" + variable + " in #set");
-        const std::size_t hash = kxcontextHash(variable);
-        SetNode node{std::move(variable), hash, parseExpression("#set")};
+        Name variable = parseVariable("#set needs a name to set, such as $name");
+        expect(TokenKind::Assign, "expected '=' after $" + variable.text + " in #set");
+        SetNode node{std::move(variable), parseExpression("#set")};
         expect(TokenKind::RParen, "expected ')' in #set");
         into.emplace_back(std::move(node));
     }
@@ -243,13 +241,12 @@ class Parser {
         MacroDefinition macro;
         macro.at = directive.at;
         while (peek().kind == TokenKind::RefStart) {
-            const KxCString parameter = parseVariable("expected a parameter such as $item");
-            if (std::find(macro.parameters.begin(), macro.parameters.end(), parameter) !=
-                macro.parameters.end()) {
-                fail(name, "the macro #" + name.text + " names $" + parameter + " twice");
+            Name parameter = parseVariable("expected a parameter such as $item");
+            if (std::any_of(macro.parameters.begin(), macro.parameters.end(),
+                            [&](const Name& other) { return other.text == parameter.text; })) {
+                fail(name, "the macro #" + name.text + " names $" + parameter.text + " twice");
             }
-            macro.parameters.push_back(parameter);
-            macro.parameterHashes.push_back(kxcontextHash(parameter));
+            macro.parameters.push_back(std::move(parameter));
             accept(TokenKind::Comma);
         }
         expect(TokenKind::RParen, "expected a parameter or ')' in #macro");
@@ -315,7 +312,7 @@ class Parser {
     }
 
     // The plain $name that #foreach and #set assign to.
-    KxCString parseVariable(const KxCString& missing) {
+    Name parseVariable(const KxCString& missing) {
         const Token& start = peek();
         if (start.kind != TokenKind::RefStart) {
             fail(start, missing);
@@ -323,9 +320,10 @@ class Parser {
         Reference reference = parseReference();
         if (!reference.steps.empty() || reference.quiet) {
             fail(start, "'" + reference.source +
-                            "' cannot be assigned; write a plain name such as $" + reference.root);
+                            "' cannot be assigned; write a plain name such as $" +
+                            reference.root.text);
         }
-        return reference.root;
+        return std::move(reference.root);
     }
 
     // ---- expressions ----------------------------------------------------
@@ -453,8 +451,7 @@ class Parser {
         const Token& start = expect(TokenKind::RefStart, "expected a reference");
         Reference reference;
         reference.quiet = start.quiet;
-        reference.root = expect(TokenKind::Name, "expected a name after '$'").text;
-        reference.rootHash = kxcontextHash(reference.root);
+        reference.root = Name(expect(TokenKind::Name, "expected a name after '$'").text);
         while (accept(TokenKind::Dot)) {
             Step step;
             step.name = expect(TokenKind::Name, "expected a name after '.'").text;
@@ -471,7 +468,23 @@ class Parser {
             reference.steps.push_back(std::move(step));
         }
         reference.source = expect(TokenKind::RefEnd, "expected the end of the reference").text;
+        reference.escapeCall = escapeCallOf(reference);
         return reference;
+    }
+
+    // EscapeCall::Url for $esc.url(one argument), EscapeCall::Html for
+    // $esc.html(one argument), EscapeCall::None for any other reference.
+    static EscapeCall escapeCallOf(const Reference& reference) {
+        if (reference.root.text != "esc" || reference.steps.size() != 1) {
+            return EscapeCall::None;
+        }
+        const Step& step = reference.steps.front();
+        if (!step.call || step.arguments.size() != 1) {
+            return EscapeCall::None;
+        }
+        return step.name == "url"    ? EscapeCall::Url
+               : step.name == "html" ? EscapeCall::Html
+                                     : EscapeCall::None;
     }
 
     // A macro call seen, to check once the whole template is read.

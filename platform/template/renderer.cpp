@@ -37,6 +37,15 @@ const KxContextObject& truth(bool value) {
     return value ? kTrue : kFalse;
 }
 
+// Appends the text as the escape tool's method writes it.
+void appendEscaped(KxCString& out, EscapeCall call, std::string_view text) {
+    if (call == EscapeCall::Url) {
+        kx::appendUrlEncoded(out, text);
+    } else {
+        appendHtmlEscaped(out, text);
+    }
+}
+
 // $esc, offered by every rendering unless the context holds an "esc":
 // $esc.url(value) encodes a value for a link, $esc.html(value) for a page.
 class EscapeTool : public KxContextObjectImpl {
@@ -45,7 +54,10 @@ class EscapeTool : public KxContextObjectImpl {
 
     KxContextObject invokeMethod(const KxCString& name,
                                  const std::vector<KxContextObject>& arguments) override {
-        if (arguments.size() != 1 || !arguments[0].isValid() || (name != "url" && name != "html")) {
+        const EscapeCall call = name == "url"    ? EscapeCall::Url
+                                : name == "html" ? EscapeCall::Html
+                                                 : EscapeCall::None;
+        if (arguments.size() != 1 || !arguments[0].isValid() || call == EscapeCall::None) {
             return {};
         }
         thread_local KxCString text;  // reused: one allocation fewer per call
@@ -53,11 +65,7 @@ class EscapeTool : public KxContextObjectImpl {
         arguments[0].getImpl()->appendTo(text);
         KxCString escaped;
         escaped.reserve(text.size() + text.size() / 4);
-        if (name == "url") {
-            kx::appendUrlEncoded(escaped, text);
-        } else {
-            appendHtmlEscaped(escaped, text);
-        }
+        appendEscaped(escaped, call, text);
         return kxcreateContextObject(std::move(escaped));
     }
 };
@@ -65,23 +73,6 @@ class EscapeTool : public KxContextObjectImpl {
 const KxContextObject& escapeTool() {
     static const KxContextObject tool(std::make_shared<EscapeTool>());
     return tool;
-}
-
-// Which of the built-in tool's methods a reference calls, when it is
-// $esc.url(one argument) or $esc.html(one argument); None otherwise.
-enum class EscapeCall { None, Url, Html };
-
-EscapeCall escapeCallOf(const Reference& reference) {
-    if (reference.root != "esc" || reference.steps.size() != 1) {
-        return EscapeCall::None;
-    }
-    const Step& step = reference.steps.front();
-    if (!step.call || step.arguments.size() != 1) {
-        return EscapeCall::None;
-    }
-    return step.name == "url"    ? EscapeCall::Url
-           : step.name == "html" ? EscapeCall::Html
-                                 : EscapeCall::None;
 }
 
 // $foreach inside a loop: count (from 1), index (from 0), hasNext, first and
@@ -118,9 +109,7 @@ class LoopStatus : public KxContextObjectImpl {
     long index_ = 0;
 };
 
-const KxCString kForeach = "foreach";
-const std::size_t kForeachHash = kxcontextHash(kForeach);
-const KxCString kUnbound;
+const Name kForeach("foreach");
 
 // ---- the walk -----------------------------------------------------------------
 
@@ -130,8 +119,9 @@ class Renderer {
         : context_(context),
           escape_(escape),
           out_(out),
-          loops_(workspace.loops),
-          locals_(workspace.locals),
+          slots_(workspace.slots),
+          touched_(workspace.touched),
+          saved_(workspace.saved),
           arguments_(workspace.arguments),
           scratch_(workspace.scratch),
           work_(workspace) {}
@@ -156,7 +146,7 @@ class Renderer {
         // URL-encoded text holds nothing that HTML escaping replaces, so it
         // goes out as it is made; an HTML-escaped value does only where the
         // page itself is not escaped.
-        const EscapeCall escapeCall = escapeCallOf(node.reference);
+        const EscapeCall escapeCall = node.reference.escapeCall;
         if ((escapeCall == EscapeCall::Url ||
              (escapeCall == EscapeCall::Html && escape_ == Escape::None)) &&
             appendEscapeCall(node.reference, escapeCall, out_)) {
@@ -187,20 +177,23 @@ class Renderer {
             return;
         }
         auto status = std::make_shared<LoopStatus>(items);
-        const std::size_t mark = loops_.size();
-        loops_.push_back(LoopBinding{&node.variable, node.variableHash, {}});
-        loops_.push_back(LoopBinding{&kForeach, kForeachHash, KxContextObject(status)});
+        const std::size_t mark = saved_.size();
+        bind(node.variable, {});
+        bind(kForeach, KxContextObject(status));
+        // A loop variable named foreach is hidden by the loop's status.
+        const bool shown = node.variable.slot != kForeach.slot;
         for (long index = 0; items.hasMoreElements(); ++index) {
-            loops_[mark].value = items.nextElement();
+            KxContextObject item = items.nextElement();
+            if (shown) {
+                slots_[node.variable.slot].value = std::move(item);
+            }
             status->setIndex(index);
             renderBlock(node.body);
         }
-        loops_.resize(mark);
+        unbind(mark);
     }
 
-    void visit(const SetNode& node) {
-        assign(node.variable, node.variableHash, evaluate(node.value));
-    }
+    void visit(const SetNode& node) { assign(node.variable, evaluate(node.value)); }
 
     // Faults here are not fatal: one log line, and the directive writes
     // nothing.
@@ -251,21 +244,27 @@ class Renderer {
             return;
         }
         const MacroDefinition& definition = macro->second;
-        const std::size_t mark = loops_.size();
-        // Bound under a name no reference has until every argument is known.
+        // Every argument is known before any parameter is bound; they wait
+        // in the argument list of this call depth, as a method's do.
+        const std::size_t depth = callDepth_++;
+        if (arguments_.size() <= depth) {
+            arguments_.emplace_back();
+        }
         for (std::size_t i = 0; i < definition.parameters.size(); ++i) {
             KxContextObject value =
                 i < node.arguments.size() ? evaluate(node.arguments[i]) : KxContextObject();
-            loops_.push_back(LoopBinding{&kUnbound, 0, std::move(value)});
+            arguments_[depth].push_back(std::move(value));
         }
+        const std::size_t mark = saved_.size();
         for (std::size_t i = 0; i < definition.parameters.size(); ++i) {
-            loops_[mark + i].name = &definition.parameters[i];
-            loops_[mark + i].hash = definition.parameterHashes[i];
+            bind(definition.parameters[i], std::move(arguments_[depth][i]));
         }
+        arguments_[depth].clear();
+        --callDepth_;
         ++macroDepth_;
         renderBlock(definition.body);
         --macroDepth_;
-        loops_.resize(mark);
+        unbind(mark);
     }
 
     void report(Position at, const KxCString& message) const {
@@ -299,69 +298,93 @@ class Renderer {
     // on the way. False, writing nothing, when $esc is another value or the
     // argument is absent: the reference is then resolved as any other.
     bool appendEscapeCall(const Reference& reference, EscapeCall escapeCall, KxCString& out) {
-        if (lookup(KxContextKey(reference.root, reference.rootHash)).getImpl() !=
-            escapeTool().getImpl()) {
+        if (lookup(reference.root).getImpl() != escapeTool().getImpl()) {
             return false;
         }
         const KxContextObject argument = evaluate(reference.steps.front().arguments.front());
         if (!argument.isValid()) {
             return false;
         }
-        const std::string_view text = textOf(argument, work_.escaping);
-        if (escapeCall == EscapeCall::Url) {
-            kx::appendUrlEncoded(out, text);
-        } else {
-            appendHtmlEscaped(out, text);
-        }
+        appendEscaped(out, escapeCall, textOf(argument, work_.escaping));
         return true;
     }
 
     // ---- names ------------------------------------------------------------
 
-    // Loop variables (innermost first), then #set names, then the context,
-    // then the built-in $esc.
-    KxContextObject lookup(const KxContextKey& key) const {
-        for (auto it = loops_.rbegin(); it != loops_.rend(); ++it) {
-            if (key.matches(*it->name, it->hash)) {
-                return it->value;
-            }
+    // A name's value is kept in its slot: a loop variable or a macro
+    // parameter while it is bound, then a #set value, then the context's
+    // value (the built-in $esc when the context has none), asked for once
+    // and kept for the rest of the rendering. The reference is good until
+    // the next binding.
+    const KxContextObject& lookup(const Name& name) {
+        SlotValue& slot = slotAt(name.slot);
+        if (slot.state != SlotValue::State::Unknown) {
+            return slot.value;
         }
-        for (const Binding& binding : locals_) {
-            if (key.matches(binding.name, binding.hash)) {
-                return binding.value;
-            }
+        KxContextObject value = context_.get(name.key());
+        if (!value.getImpl() && name.text == "esc") {
+            value = escapeTool();
         }
-        KxContextObject value = context_.get(key);
-        if (!value.getImpl() && key.name == "esc") {
-            return escapeTool();
-        }
-        return value;
+        SlotValue& known = slots_[name.slot];
+        touch(known, name.slot);
+        known.state = SlotValue::State::Known;
+        known.value = std::move(value);
+        return known.value;
     }
 
     // #set changes a loop variable while its loop runs; any other name is
     // set for the rest of the rendering, #parse'd templates included.
-    void assign(const KxCString& name, std::size_t hash, KxContextObject value) {
-        const KxContextKey key(name, hash);
-        for (auto it = loops_.rbegin(); it != loops_.rend(); ++it) {
-            if (key.matches(*it->name, it->hash)) {
-                it->value = std::move(value);
-                return;
-            }
+    void assign(const Name& name, KxContextObject value) {
+        SlotValue& slot = slotAt(name.slot);
+        touch(slot, name.slot);
+        if (slot.state != SlotValue::State::Bound) {
+            slot.state = SlotValue::State::Known;
         }
-        for (Binding& binding : locals_) {
-            if (key.matches(binding.name, binding.hash)) {
-                binding.value = std::move(value);
-                return;
-            }
+        slot.value = std::move(value);
+    }
+
+    // Binds a loop variable or a macro parameter until unbind(mark), mark
+    // being the size of saved_ before the first binding.
+    void bind(const Name& name, KxContextObject value) {
+        SlotValue& slot = slotAt(name.slot);
+        saved_.push_back(SavedSlot{name.slot, slot.state, std::move(slot.value)});
+        touch(slot, name.slot);
+        slot.state = SlotValue::State::Bound;
+        slot.value = std::move(value);
+    }
+
+    void unbind(std::size_t mark) {
+        while (saved_.size() > mark) {
+            SavedSlot& saved = saved_.back();
+            SlotValue& slot = slots_[saved.slot];
+            slot.state = saved.state;
+            slot.value = std::move(saved.value);
+            saved_.pop_back();
         }
-        locals_.push_back(Binding{name, hash, std::move(value)});
+    }
+
+    // A template loaded by #parse while rendering may bring names with
+    // slots the table has not reached yet.
+    SlotValue& slotAt(std::uint32_t slot) {
+        if (slot >= slots_.size()) {
+            slots_.resize(slot + 1);
+        }
+        return slots_[slot];
+    }
+
+    // The lease puts every slot a rendering changed back to Unknown.
+    void touch(SlotValue& value, std::uint32_t slot) {
+        if (!value.touched) {
+            value.touched = true;
+            touched_.push_back(slot);
+        }
     }
 
     // ---- expressions --------------------------------------------------------
 
     // The value of a reference; absent as soon as one part of it is.
     KxContextObject resolve(const Reference& reference) {
-        KxContextObject value = lookup(KxContextKey(reference.root, reference.rootHash));
+        KxContextObject value = lookup(reference.root);
         for (const Step& step : reference.steps) {
             if (!value.isValid()) {
                 return {};
@@ -443,7 +466,7 @@ class Renderer {
         KxContextObject guard;
         for (const Expr& part : interpolation.parts) {
             if (const auto* reference = std::get_if<Reference>(&part)) {
-                const EscapeCall escapeCall = escapeCallOf(*reference);
+                const EscapeCall escapeCall = reference->escapeCall;
                 if (escapeCall != EscapeCall::None &&
                     appendEscapeCall(*reference, escapeCall, text)) {
                     continue;
@@ -472,8 +495,9 @@ class Renderer {
     const TemplateTree* current_ = nullptr;
     int parseDepth_ = 0;
     int macroDepth_ = 0;
-    std::vector<LoopBinding>& loops_;
-    std::vector<Binding>& locals_;
+    std::vector<SlotValue>& slots_;
+    std::vector<std::uint32_t>& touched_;
+    std::vector<SavedSlot>& saved_;
     std::vector<std::vector<KxContextObject>>& arguments_;
     std::size_t callDepth_ = 0;
     KxCString& scratch_;

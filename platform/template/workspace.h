@@ -1,8 +1,9 @@
 #pragma once
-// The renderer's workspace: the names a rendering binds as it goes and the
-// lists and buffers it reuses. Each thread keeps one and lends it to its
+// The renderer's workspace: the values of the names a rendering uses as it
+// goes and the lists and buffers it reuses. Each thread keeps one and lends it to its
 // renderings, so that a page allocates none of this once its thread has
 // rendered a page or two.
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -11,22 +12,31 @@
 
 namespace kx::tl {
 
-struct LoopBinding {
-    const KxCString* name;  // in the tree, which outlives its loop
-    std::size_t hash;
+// What a name means at one point of a rendering. Unknown: not asked for
+// yet, so the context decides when it is. Known: the context's value, or
+// the one #set gave it. Bound: a loop variable or a macro parameter, whose
+// value #set changes in place.
+struct SlotValue {
+    enum class State : std::uint8_t { Unknown, Known, Bound };
     KxContextObject value;
+    State state = State::Unknown;
+    bool touched = false;  // listed in Workspace::touched
 };
-struct Binding {
-    KxCString name;
-    std::size_t hash;
+
+// What a name meant before a loop or a macro call bound it, given back
+// when the loop or the call ends.
+struct SavedSlot {
+    std::uint32_t slot;
+    SlotValue::State state;
     KxContextObject value;
 };
 
-// Loop variables, macro parameters and #set names, argument lists per call
-// depth and the text of a value being escaped.
+// The names' values by slot (nameSlot) and the slots a rendering changed,
+// argument lists per call depth and the text of a value being escaped.
 struct Workspace {
-    std::vector<LoopBinding> loops;
-    std::vector<Binding> locals;
+    std::vector<SlotValue> slots;
+    std::vector<std::uint32_t> touched;                   // each slot at most once
+    std::vector<SavedSlot> saved;                         // innermost binding last
     std::vector<std::vector<KxContextObject>> arguments;  // one list per call depth
     KxCString scratch;                                    // a value's text while it is escaped
     KxCString left, right;                                // the texts of a comparison
@@ -54,8 +64,11 @@ class WorkspaceLease {
     WorkspaceLease(const WorkspaceLease&) = delete;
     WorkspaceLease& operator=(const WorkspaceLease&) = delete;
     ~WorkspaceLease() {
-        workspace_->loops.clear();
-        workspace_->locals.clear();
+        for (const std::uint32_t slot : workspace_->touched) {
+            workspace_->slots[slot] = SlotValue();
+        }
+        workspace_->touched.clear();
+        workspace_->saved.clear();
         for (auto& list : workspace_->arguments) {
             list.clear();
         }

@@ -61,6 +61,16 @@ TEST_F(Directives, RenderAsExpected) {
         {"#set($greeting = \"Hi $name\")#set($n = 3)$greeting #if($n == 3)three#end",
          "Hi World three"},
         {"#foreach($i in $list)#set($i = 'x')$i#end $i", "xxx $i"},
+        // A name's meaning as the rendering goes: the context's, then #set's,
+        // then a loop's while it runs; a name bound again inside gives the
+        // outer binding back, and a #set inside a loop outlasts it.
+        {"$name #set($name = 'new')$name #foreach($name in $list)$name#end $name",
+         "World new abc new"},
+        {"#foreach($i in $list)#foreach($i in $rows)#end$i#set($j = $i)#end $j", "abc c"},
+        {"#foreach($foreach in $list)$foreach.count#end", "123"},
+        // Macro parameters likewise, every argument taken before any is bound.
+        {"#macro(pair $a $b)$a$b#end#set($a = 1)#set($b = 2)#pair($b, $a)#pair($name, 'x') $a$b",
+         "21Worldx 12"},
         {"color: #fff; #1 # x #include <a.h> #{x", "color: #fff; #1 # x #include <a.h> #{x"},
         {"\\#if(1) \\#end \\## x", "#if(1) #end ## x"},
         {"#if($flag)x#{end}abc#if($nothing)#{else}y#{end}z", "xabcyz"},
