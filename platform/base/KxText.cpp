@@ -83,30 +83,35 @@ std::size_t findMarkupSpecial(std::string_view text, std::size_t from, bool esca
 }
 
 void appendEscapedMarkup(KxCString& out, std::string_view text, bool escapeApostrophe) {
-    std::size_t start = 0;
-    for (std::size_t i = findMarkupSpecial(text, 0, escapeApostrophe); i != std::string_view::npos;
-         i = findMarkupSpecial(text, start, escapeApostrophe)) {
-        out.append(text.data() + start, i - start);
-        switch (text[i]) {
+    // One pass: the plain runs between specials are appended whole.
+    const ByteSet& specials = escapeApostrophe ? kHtml : kMarkup;
+    const char* run = text.data();
+    const char* const end = run + text.size();
+    for (const char* at = run; at != end; ++at) {
+        if (!specials[static_cast<unsigned char>(*at)]) {
+            continue;
+        }
+        out.append(run, static_cast<std::size_t>(at - run));
+        switch (*at) {
             case '&':
-                out += "&amp;";
+                out.append("&amp;", 5);
                 break;
             case '<':
-                out += "&lt;";
+                out.append("&lt;", 4);
                 break;
             case '>':
-                out += "&gt;";
+                out.append("&gt;", 4);
                 break;
             case '"':
-                out += "&quot;";
+                out.append("&quot;", 6);
                 break;
             default:
-                out += "&#39;";
+                out.append("&#39;", 5);
                 break;
         }
-        start = i + 1;
+        run = at + 1;
     }
-    out.append(text.data() + start, text.size() - start);
+    out.append(run, static_cast<std::size_t>(end - run));
 }
 
 void appendUrlEncoded(KxCString& out, std::string_view text) {

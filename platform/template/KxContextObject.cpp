@@ -6,14 +6,6 @@
 
 KxContextObject::KxContextObject(KxContextObjectImpl* impl) : impl_(impl) {}
 
-bool KxContextObject::isValid() const {
-    return impl_ && impl_->isValid();
-}
-
-KxContextObject::Type KxContextObject::getType() const {
-    return impl_ ? impl_->getType() : kInvalid;
-}
-
 KxCString KxContextObject::toString() const {
     return impl_ ? impl_->toString() : KxCString();
 }

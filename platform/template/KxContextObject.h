@@ -100,6 +100,15 @@ class KxContextObjectImpl {
     KxContextObject::Type type_;
 };
 
+// Asked for every value a template writes or tests: inline.
+inline bool KxContextObject::isValid() const {
+    return impl_ && impl_->isValid();
+}
+
+inline KxContextObject::Type KxContextObject::getType() const {
+    return impl_ ? impl_->getType() : kInvalid;
+}
+
 // The base of text values: what a text answers, from the text a subclass
 // holds or shows (one kept by another object, which the subclass then keeps
 // alive, so that showing it copies nothing). A text is true when it is not
