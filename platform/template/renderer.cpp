@@ -216,10 +216,13 @@ class Renderer {
                    "#parse(\"" + KxCString(name) + "\"): the template has no factory to load from");
             return;
         }
-        // A constant name was resolved when the template was parsed.
+        // A constant name was resolved when the template was parsed (and is
+        // passed as it is, not copied).
         KxCString error;
-        const std::shared_ptr<const TemplateTree> tree = current_->source->load(
-            node.target.empty() ? relativeTo(current_->name, KxCString(name)) : node.target, error);
+        const std::shared_ptr<const TemplateTree> tree =
+            node.target.empty()
+                ? current_->source->load(relativeTo(current_->name, KxCString(name)), error)
+                : current_->source->load(node.target, error);
         if (!tree) {
             report(node.at, "#parse: " + error);
             return;
