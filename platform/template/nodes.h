@@ -35,6 +35,8 @@ using ExprList = std::vector<Expr>;
 // not a search by text per value. Taking a slot locks; the parser does it,
 // once per name it meets.
 std::uint32_t nameSlot(std::string_view name);
+// How many slots the names met so far have taken.
+std::uint32_t nameSlotCount();
 
 // A name as a template holds it: its text, its hash and its slot.
 struct Name {

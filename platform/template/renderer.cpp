@@ -127,6 +127,12 @@ class Renderer {
           work_(workspace) {}
 
     void renderTree(const TemplateTree& tree) {
+        // Every name of the tree has its slot in the table before the walk,
+        // so that the table does not move while a value found in it is in
+        // use (valueOf).
+        if (const std::uint32_t count = nameSlotCount(); slots_.size() < count) {
+            slots_.resize(count);
+        }
         const TemplateTree* outer = current_;
         current_ = &tree;
         renderBlock(tree.nodes);
@@ -152,7 +158,8 @@ class Renderer {
             appendEscapeCall(node.reference, escapeCall, out_)) {
             return;
         }
-        const KxContextObject value = resolve(node.reference);
+        KxContextObject holder;
+        const KxContextObject& value = valueOf(node.reference, holder);
         if (value.isValid()) {
             write(value);
         } else if (!node.reference.quiet) {
@@ -366,8 +373,8 @@ class Renderer {
         }
     }
 
-    // A template loaded by #parse while rendering may bring names with
-    // slots the table has not reached yet.
+    // renderTree makes room for every slot of the tree it walks; this only
+    // guards the table's end.
     SlotValue& slotAt(std::uint32_t slot) {
         if (slot >= slots_.size()) {
             slots_.resize(slot + 1);
@@ -432,7 +439,8 @@ class Renderer {
         if (const auto* operation = std::get_if<Operation>(&expr)) {
             return apply(*operation);
         }
-        const KxContextObject value = evaluate(expr);
+        KxContextObject holder;
+        const KxContextObject& value = valueOf(expr, holder);
         return value.isValid() && value.toBoolean();
     }
 
@@ -444,14 +452,43 @@ class Renderer {
                 return isTrue(*operation.left) && isTrue(*operation.right);
             case Op::Or:
                 return isTrue(*operation.left) || isTrue(*operation.right);
-            case Op::Eq:
-                return equal(evaluate(*operation.left), evaluate(*operation.right), work_);
-            case Op::Ne:
-                return !equal(evaluate(*operation.left), evaluate(*operation.right), work_);
             default:
-                return ordered(operation.op, evaluate(*operation.left), evaluate(*operation.right),
-                               work_);
+                break;
         }
+        KxContextObject leftHolder, rightHolder;
+        const KxContextObject& left = valueOf(*operation.left, leftHolder);
+        const KxContextObject& right = valueOf(*operation.right, rightHolder);
+        switch (operation.op) {
+            case Op::Eq:
+                return equal(left, right, work_);
+            case Op::Ne:
+                return !equal(left, right, work_);
+            default:
+                return ordered(operation.op, left, right, work_);
+        }
+    }
+
+    // The value of an expression without a copy where it has one already: a
+    // constant's own, or a plain $name's in its slot; else the value made,
+    // kept in holder. Good until the next binding: no expression binds, and
+    // the slot table does not move during a walk (renderTree).
+    const KxContextObject& valueOf(const Expr& expr, KxContextObject& holder) {
+        if (const auto* constant = std::get_if<Constant>(&expr)) {
+            return constant->value;
+        }
+        if (const auto* reference = std::get_if<Reference>(&expr)) {
+            return valueOf(*reference, holder);
+        }
+        holder = evaluate(expr);
+        return holder;
+    }
+
+    const KxContextObject& valueOf(const Reference& reference, KxContextObject& holder) {
+        if (reference.steps.empty()) {
+            return lookup(reference.root);
+        }
+        holder = resolve(reference);
+        return holder;
     }
 
     // "text $ref text": absent references keep their source unless quiet. A
@@ -474,7 +511,8 @@ class Renderer {
                     appendEscapeCall(*reference, escapeCall, text)) {
                     continue;
                 }
-                const KxContextObject value = resolve(*reference);
+                KxContextObject holder;
+                const KxContextObject& value = valueOf(*reference, holder);
                 if (value.isValid() && value.getImpl()->guardsText()) {
                     guard = value;
                     text += value.toString();

@@ -69,4 +69,30 @@ TEST(Workspace, ARenderingEndedByAnExceptionLeavesNoNamesForTheNext) {
     EXPECT_EQ(out, "[$x][$i][]a");
 }
 
+// Names a template brings after the thread's table of names was made take
+// slots past its end; a comparison reads both of its sides from that table
+// in place, so the table must have room before the walk (the sanitizer run
+// sees a side read from a table that moved).
+TEST(Workspace, NamesNewToTheThreadAreComparedInPlace) {
+    KxTemplateFactory factory;
+    KxContext context;
+    context.put("list", listOf({"a"}));
+    KxCString out;
+    factory.parseText("#foreach($i in $list)$i#end")
+        .render(out, context, KxTemplate::Escaping::None);
+    KxCString source = "#set($first = 'x')";
+    for (int i = 0; i < 300; ++i) {
+        const std::string name = "$fresh" + std::to_string(i);
+        source += "#if($first == " + name + ")same#end#if(" + name + " != $first)" +
+                  std::to_string(i % 10) + "#end";
+    }
+    out.clear();
+    factory.parseText(source).render(out, context, KxTemplate::Escaping::None);
+    KxCString expected;
+    for (int i = 0; i < 300; ++i) {
+        expected += std::to_string(i % 10);
+    }
+    EXPECT_EQ(out, expected);
+}
+
 }  // namespace
